@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace TestSupport {
+
+// What a finished child process left behind.
+struct ProcessResult {
+    int exitCode{-1};     // exit status, or -1 when it did not exit normally
+    std::string output;   // everything it wrote to standard output
+};
+
+// Runs argv[0] (looked up on PATH) with the given arguments, writes input to its
+// standard input, and waits for it to end. Standard error is passed through.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "");
+
+// Runs a python script with the system interpreter (the one that has Debian's modules).
+ProcessResult RunPython(const std::string& script, const std::string& input = "");
+
+}  // namespace TestSupport

@@ -1,0 +1,40 @@
+#include "System/Threading/Monitor.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using System::Threading::Monitor;
+
+TEST(Monitor, CountsEnterAndSuccessfulTryEnterUntilExit) {
+    Monitor monitor;
+    EXPECT_EQ(monitor.GetNumCallers(), 0);
+    monitor.Enter();
+    EXPECT_EQ(monitor.GetNumCallers(), 1);
+    monitor.Exit();
+    EXPECT_EQ(monitor.GetNumCallers(), 0);
+
+    ASSERT_TRUE(monitor.TryEnter());
+    EXPECT_EQ(monitor.GetNumCallers(), 1);
+    monitor.Wait();
+    monitor.Notify();
+    monitor.NotifyAll();
+    EXPECT_EQ(monitor.GetNumCallers(), 1);
+    monitor.Exit();
+    EXPECT_EQ(monitor.GetNumCallers(), 0);
+}
+
+TEST(Monitor, UnpairedExitKeepsCountAtZeroAndLeavesLockUsable) {
+    Monitor monitor;
+    monitor.Exit();
+    EXPECT_EQ(monitor.GetNumCallers(), 0);
+
+    monitor.Enter();
+    monitor.Exit();
+    monitor.Exit();
+    EXPECT_EQ(monitor.GetNumCallers(), 0);
+    ASSERT_TRUE(monitor.TryEnter());
+    monitor.Exit();
+}
+
+}  // namespace

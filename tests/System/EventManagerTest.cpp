@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "System/Event.h"
+#include "System/EventManager.h"
+
+namespace {
+
+using System::Event;
+using System::EventManager;
+
+struct Listener {
+    int ticks = 0;
+    int sum = 0;
+    EventManager events;
+    void OnTick() { ++ticks; }
+    void OnValue(int value) { sum += value; }
+};
+
+TEST(EventManagerTest, EveryAddMakesANewDelegateAndRemoveDropsOnlyTheFirst) {
+    Event<> tick;
+    Listener listener;
+    listener.events.Add(tick, &listener, &Listener::OnTick);
+    listener.events.Add(tick, &listener, &Listener::OnTick);
+    EXPECT_EQ(listener.events.mDelegates.Count(), 2u);
+    tick.Raise();
+    EXPECT_EQ(listener.ticks, 2);
+
+    listener.events.Remove(tick);
+    EXPECT_EQ(listener.events.mDelegates.Count(), 1u);
+    EXPECT_EQ(tick.mLinks.Count(), 1u);
+    tick.Raise();
+    EXPECT_EQ(listener.ticks, 3);
+}
+
+TEST(EventManagerTest, RemoveOfAnEventWithoutItsDelegatesChangesNothing) {
+    Event<> tick;
+    Event<> other;
+    Listener listener;
+    listener.events.Add(tick, &listener, &Listener::OnTick);
+    listener.events.Remove(other);
+    EXPECT_EQ(listener.events.mDelegates.Count(), 1u);
+    EXPECT_EQ(tick.mLinks.Count(), 1u);
+}
+
+TEST(EventManagerTest, DestroyingTheManagerEndsExactlyItsSubscriptions) {
+    Event<> tick;
+    Event<int> value;
+    Listener stays;
+    stays.events.Add(tick, &stays, &Listener::OnTick);
+    {
+        Listener leaves;
+        leaves.events.Add(tick, &leaves, &Listener::OnTick);
+        leaves.events.Add(value, &leaves, &Listener::OnValue);
+        stays.events.Add(value, &stays, &Listener::OnValue);
+    }
+    EXPECT_EQ(tick.mLinks.Count(), 1u);
+    EXPECT_EQ(value.mLinks.Count(), 1u);
+    tick.Raise();
+    value.Raise(4);
+    EXPECT_EQ(stays.ticks, 1);
+    EXPECT_EQ(stays.sum, 4);
+}
+
+TEST(EventManagerTest, DelegatesOfADestroyedEventAreDeletedSafelyLater) {
+    Listener listener;
+    {
+        Event<int> value;
+        listener.events.Add(value, &listener, &Listener::OnValue);
+    }
+    EXPECT_EQ(listener.events.mDelegates.mHead->mValue->mLinks.Count(), 0u);
+}
+
+// A subscriber that, when ticked, destroys another subscriber and with it that
+// one's manager and delegate.
+struct Killer {
+    explicit Killer(std::unique_ptr<Listener>* victim) : victim(victim) {}
+    std::unique_ptr<Listener>* victim;
+    EventManager events;
+    void OnTick() { victim->reset(); }
+};
+
+TEST(EventManagerTest, SubscriberDestroyedByAnEarlierHandlerIsNotCalled) {
+    Event<> tick;
+    auto victim = std::make_unique<Listener>();
+    Killer killer(&victim);
+    killer.events.Add(tick, &killer, &Killer::OnTick);
+    victim->events.Add(tick, victim.get(), &Listener::OnTick);
+    tick.Raise();
+    EXPECT_EQ(victim, nullptr);
+    EXPECT_EQ(tick.mLinks.Count(), 1u);
+}
+
+struct Base {
+    int calls = 0;
+    virtual ~Base() = default;
+    virtual void OnTick() { calls += 1; }
+};
+
+struct Derived : Base {
+    EventManager events;
+    void OnTick() override { calls += 10; }
+};
+
+TEST(EventManagerTest, HandlerOfABaseClassBindsToADerivedTarget) {
+    Event<> tick;
+    Derived target;
+    target.events.Add(tick, &target, &Base::OnTick);
+    tick.Raise();
+    EXPECT_EQ(target.calls, 10);
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "System/Collections/BCollection.h"
+#include "System/EventManager.h"
+
+namespace {
+
+using System::EventManager;
+using System::Collections::BCollection;
+using System::Collections::BVector;
+using System::Collections::ICompare;
+using namespace System::Collections::CollectionChangedAction;
+
+// Ordered by id only, as the relay orders its clients; comparisons are counted.
+struct Client : System::Object {
+    explicit Client(uint32_t id) : mId(id) {}
+    bool operator<(const Client& other) const { return ++sComparisons, mId < other.mId; }
+    bool operator>(const Client& other) const { return ++sComparisons, mId > other.mId; }
+    uint32_t mId;
+    static inline int sComparisons = 0;
+};
+
+class FindById : public ICompare<Client*> {
+  public:
+    explicit FindById(uint32_t id) : mId(id) {}
+    int Compare(Client* client) const override {
+        ++mCalls;
+        return client->mId < mId ? -1 : client->mId > mId ? 1 : 0;
+    }
+    mutable int mCalls = 0;
+
+  private:
+    uint32_t mId;
+};
+
+struct Notice {
+    void* sender;
+    Action action;
+    Client* added;
+    Client* removed;
+    int index;
+    uint32_t countSeen;
+    bool operator==(const Notice& o) const {
+        return sender == o.sender && action == o.action && added == o.added &&
+               removed == o.removed && index == o.index && countSeen == o.countSeen;
+    }
+};
+
+// Records every notice together with the collection's count when it arrived.
+struct Recorder {
+    explicit Recorder(BCollection<Client*>& collection) : mCollection(collection) {
+        events.Add(collection.CollectionChanged, this, &Recorder::OnChanged);
+    }
+    void OnChanged(void* sender, Action action, Client* added, Client* removed, int index) {
+        notices.push_back({sender, action, added, removed, index, mCollection.Count()});
+    }
+    BCollection<Client*>& mCollection;
+    std::vector<Notice> notices;
+    EventManager events;
+};
+
+std::vector<uint32_t> Ids(const BCollection<Client*>& collection) {
+    std::vector<uint32_t> ids;
+    for (uint32_t i = 0; i < collection.Count(); ++i) {
+        ids.push_back(collection[i].mId);
+    }
+    return ids;
+}
+
+TEST(BCollectionTest, AddReportsThePositionEachItemWasPlacedAt) {
+    Client five(5), one(1), three(3);
+    BCollection<Client*> clients;
+    Recorder recorder(clients);
+    clients.Add(five);
+    clients.Add(one);
+    clients.Add(three);
+    EXPECT_EQ(Ids(clients), (std::vector<uint32_t>{1, 3, 5}));
+    EXPECT_EQ(recorder.notices, (std::vector<Notice>{{&clients, Add, &five, nullptr, 0, 1},
+                                                     {&clients, Add, &one, nullptr, 0, 2},
+                                                     {&clients, Add, &three, nullptr, 1, 3}}));
+}
+
+TEST(BCollectionTest, ItemGreaterThanTheLastCostsOneComparison) {
+    Client a(1), b(2), c(3);
+    BCollection<Client*> clients;
+    clients.Add(a);
+    clients.Add(b);
+    Client::sComparisons = 0;
+    clients.Add(c);
+    EXPECT_EQ(Client::sComparisons, 1);
+}
+
+TEST(BCollectionTest, EqualItemLandsInFrontOfTheOneTheBisectionMeets) {
+    // Four equal items: the bisection starts with hi at the count, meets index 2.
+    std::vector<std::unique_ptr<Client>> same;
+    BCollection<Client*> clients;
+    for (int i = 0; i < 4; ++i) {
+        same.push_back(std::make_unique<Client>(7));
+        clients.Add(*same.back());
+    }
+    Client newcomer(7);
+    Recorder recorder(clients);
+    clients.Add(newcomer);
+    EXPECT_EQ(clients.Count(), 5u);
+    EXPECT_EQ(&clients[2], &newcomer);
+    EXPECT_EQ(recorder.notices.back().index, 2);
+}
+
+TEST(BCollectionTest, RandomAddsStaySortedAndReportTheirTruePosition) {
+    std::mt19937 random(42);
+    std::vector<std::unique_ptr<Client>> owned;
+    BCollection<Client*> clients;
+    struct Checker {
+        explicit Checker(BCollection<Client*>* collection) : collection(collection) {}
+        BCollection<Client*>* collection;
+        int mismatches = 0;
+        EventManager events;
+        void OnChanged(void*, Action, Client* added, Client*, int index) {
+            mismatches += &(*collection)[static_cast<uint32_t>(index)] != added;
+        }
+    } checker(&clients);
+    checker.events.Add(clients.CollectionChanged, &checker, &Checker::OnChanged);
+    for (int i = 0; i < 300; ++i) {
+        owned.push_back(std::make_unique<Client>(random() % 40));
+        clients.Add(*owned.back());
+        ASSERT_EQ(checker.mismatches, 0) << "after adding item " << i;
+    }
+    const std::vector<uint32_t> ids = Ids(clients);
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+    for (auto& client : owned) {
+        const int32_t index = clients.IndexOf(*client);
+        ASSERT_NE(index, -1);
+        EXPECT_EQ(clients[static_cast<uint32_t>(index)].mId, client->mId);
+    }
+}
+
+TEST(BCollectionTest, ReplaceEqualOverwritesTheStoredPointer) {
+    Client first(4), second(4), other(9);
+    BVector<Client*> vector(true);
+    vector.Add(other);
+    vector.Add(first);
+    vector.Add(second);
+    EXPECT_EQ(vector.Count(), 2u);
+    EXPECT_EQ(&vector[0], &second);
+}
+
+TEST(BCollectionTest, SearchesOfAnEmptyCollectionCompareNothing) {
+    BCollection<Client*> clients;
+    Client probe(1);
+    FindById finder(1);
+    Client::sComparisons = 0;
+    EXPECT_EQ(clients.IndexOf(probe), -1);
+    EXPECT_FALSE(clients.Contains(probe));
+    EXPECT_EQ(clients.Find(finder), nullptr);
+    EXPECT_EQ(Client::sComparisons, 0);
+    EXPECT_EQ(finder.mCalls, 0);
+}
+
+TEST(BCollectionTest, FindUsesTheComparerToBisect) {
+    std::vector<std::unique_ptr<Client>> owned;
+    BCollection<Client*> clients;
+    for (uint32_t id = 1; id <= 64; ++id) {
+        owned.push_back(std::make_unique<Client>(id * 2));
+        clients.Add(*owned.back());
+    }
+    FindById present(38);
+    EXPECT_EQ(clients.Find(present), owned[18].get());
+    EXPECT_LE(present.mCalls, 7);
+    FindById absent(39);
+    EXPECT_EQ(clients.Find(absent), nullptr);
+    FindById beyond(500);
+    EXPECT_EQ(clients.Find(beyond), nullptr);
+}
+
+TEST(BCollectionTest, RemovalsReportTheItemAndItsFormerPosition) {
+    Client one(1), two(2), three(3), stranger(8);
+    BCollection<Client*> clients;
+    clients.Add(one);
+    clients.Add(two);
+    clients.Add(three);
+    Recorder recorder(clients);
+    EXPECT_FALSE(clients.Remove(stranger));
+    clients.RemoveAt(3);
+    EXPECT_TRUE(recorder.notices.empty());
+
+    EXPECT_TRUE(clients.Remove(two));
+    clients.RemoveAt(0);
+    clients.RemoveAt(0);
+    EXPECT_EQ(clients.Count(), 0u);
+    EXPECT_EQ(recorder.notices, (std::vector<Notice>{{&clients, Remove, nullptr, &two, 1, 2},
+                                                     {&clients, Remove, nullptr, &one, 0, 1},
+                                                     {&clients, Remove, nullptr, &three, 0, 0}}));
+}
+
+TEST(BCollectionTest, ClearReportsResetEvenWhenEmpty) {
+    Client one(1);
+    BCollection<Client*> clients;
+    Recorder recorder(clients);
+    clients.Clear();
+    clients.Add(one);
+    clients.Clear();
+    EXPECT_EQ(recorder.notices, (std::vector<Notice>{{&clients, Reset, nullptr, nullptr, 0, 0},
+                                                     {&clients, Add, &one, nullptr, 0, 1},
+                                                     {&clients, Reset, nullptr, nullptr, 0, 0}}));
+}
+
+TEST(BCollectionTest, InsertChangesNothing) {
+    Client one(1), two(2);
+    BCollection<Client*> clients;
+    clients.Add(two);
+    Recorder recorder(clients);
+    clients.Insert(0, one);
+    EXPECT_EQ(Ids(clients), std::vector<uint32_t>{2});
+    EXPECT_TRUE(recorder.notices.empty());
+}
+
+}  // namespace

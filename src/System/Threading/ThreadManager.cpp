@@ -1,0 +1,76 @@
+#include "System/Threading/ThreadManager.h"
+
+namespace System::Threading {
+
+ThreadManager::~ThreadManager() {
+    for (uint32_t i = 0; i < mThreads.Count(); ++i) {
+        delete mThreads[i];
+    }
+    mThreads.Clear();
+}
+
+bool ThreadManager::Start() {
+    // Counted before any thread starts, so one that finishes at once cannot take
+    // the count below 0.
+    mRunning = mThreads.Count();
+    mStarted = true;
+    mSuspended = false;
+    bool all = true;
+    bool anyStarted = false;
+    for (uint32_t i = 0; i < mThreads.Count(); ++i) {
+        if (mThreads[i]->Start() == 0) {
+            anyStarted = true;
+        } else {
+            // Left counted, the group could never report that all threads finished.
+            all = false;
+            CountFinished(nullptr, anyStarted);
+        }
+    }
+    return all;
+}
+
+void ThreadManager::Stop(bool join) {
+    mStarted = false;
+    mSuspended = false;
+    for (uint32_t i = 0; i < mThreads.Count(); ++i) {
+        mThreads[i]->Stop(join);
+    }
+}
+
+void ThreadManager::Suspend() {
+    mSuspended = true;
+    for (uint32_t i = 0; i < mThreads.Count(); ++i) {
+        mThreads[i]->Suspend();
+    }
+}
+
+void ThreadManager::Resume() {
+    mSuspended = false;
+    for (uint32_t i = 0; i < mThreads.Count(); ++i) {
+        mThreads[i]->Resume();
+    }
+}
+
+void ThreadManager::ThreadFinished(Thread* thread) {
+    CountFinished(thread, true);
+}
+
+Thread* ThreadManager::GetThread(unsigned int index) const {
+    return index < mThreads.Count() ? mThreads[index] : nullptr;
+}
+
+void ThreadManager::CountFinished(Thread* finished, bool groupRan) {
+    mFinishing.Enter();
+    const uint32_t left = --mRunning;
+    if (mStarted) {
+        if (finished != nullptr) {
+            OnThreadFinished.Raise(finished);
+        }
+        if (left == 0 && groupRan) {
+            OnAllThreadsFinished.Raise();
+        }
+    }
+    mFinishing.Exit();
+}
+
+}  // namespace System::Threading

@@ -1,5 +1,6 @@
 #include "support/Process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -47,6 +48,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     ProcessResult result;
     size_t written = 0;
     int inFd = toChild[1];
+    // A blocking write of more than the pipe holds would wait for a child that is
+    // itself waiting for us to read its output.
+    fcntl(inFd, F_SETFL, fcntl(inFd, F_GETFL) | O_NONBLOCK);
     if (input.empty()) {
         close(inFd);
         inFd = -1;
@@ -73,7 +77,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
             if (put > 0) {
                 written += static_cast<size_t>(put);
             }
-            if (put < 0 || written == input.size()) {
+            if ((put < 0 && errno != EAGAIN && errno != EINTR) || written == input.size()) {
                 close(inFd);
                 inFd = -1;
             }

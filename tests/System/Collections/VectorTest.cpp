@@ -1,6 +1,7 @@
 #include "System/Collections/Vector.h"
 
 #include "System/Collections/TestElements.h"
+#include "System/String.h"
 
 #include <gtest/gtest.h>
 
@@ -121,6 +122,16 @@ TEST(VectorTest, ClassElementsWithoutOwnEqualityAreFoundOnlyByIdentity) {
     EXPECT_TRUE(vector.Remove(vector[0]));
     EXPECT_EQ(vector.Count(), 1u);
     EXPECT_EQ(vector[0].mId, 3);
+}
+
+TEST(VectorTest, StringElementsAreFoundByTheirBytes) {
+    Vector<System::String> vector;
+    vector.Add(System::String("a"));
+    vector.Add(System::String("b\0c", 3));
+    EXPECT_EQ(vector.IndexOf(System::String("b\0c", 3)), 1);
+    EXPECT_EQ(vector.IndexOf(System::String("b")), -1);
+    EXPECT_TRUE(vector.Remove(System::String("a")));
+    EXPECT_EQ(vector.Count(), 1u);
 }
 
 TEST(VectorTest, AssignmentCopiesDeeplyAndKeepsTheSourceCapacity) {

@@ -1,0 +1,129 @@
+#include "System/IO/FileStream.h"
+
+#include <unistd.h>
+
+namespace System::IO {
+
+FileStream::FileStream(const String& path, int mode) {
+    const char* name = path.ToByteArray();
+    if (name == nullptr) {
+        return;
+    }
+    const bool create = mode == 1 || mode == 2 || mode == 5;
+    const bool append = mode == 6;
+    mFile = std::fopen(name, create ? "w+b" : append ? "ab" : "rb");
+    if (mFile == nullptr) {
+        return;
+    }
+    mCanRead = true;
+    mCanSeek = true;
+    mCanWrite = create || append;
+}
+
+FileStream::~FileStream() {
+    Close();
+}
+
+int64_t FileStream::Position() const {
+    if (mFile == nullptr) {
+        return 0;
+    }
+    return ftello(mFile);
+}
+
+int64_t FileStream::Position(int64_t value) {
+    return Seek(value, 0);
+}
+
+int64_t FileStream::Length() const {
+    if (mFile == nullptr) {
+        return 0;
+    }
+    const off_t position = ftello(mFile);
+    fseeko(mFile, 0, SEEK_END);
+    const off_t length = ftello(mFile);
+    fseeko(mFile, position, SEEK_SET);
+    return length;
+}
+
+void FileStream::Close() {
+    if (mFile == nullptr) {
+        return;
+    }
+    if (std::fclose(mFile) != 0) {
+        mFailed = true;
+    }
+    mFile = nullptr;
+    mLength = 0;
+    mPosition = 0;
+}
+
+void FileStream::Flush() {
+    if (mFile != nullptr && std::fflush(mFile) != 0) {
+        mFailed = true;
+    }
+}
+
+bool FileStream::Sync() {
+    if (mFile == nullptr) {
+        return false;
+    }
+    if (std::fflush(mFile) != 0 || fsync(fileno(mFile)) != 0) {
+        mFailed = true;
+        return false;
+    }
+    return true;
+}
+
+void FileStream::Turn(Direction direction) {
+    if (mDirection != Direction::None && mDirection != direction) {
+        fseeko(mFile, 0, SEEK_CUR);
+    }
+    mDirection = direction;
+}
+
+int FileStream::Read(unsigned char* buffer, int offset, int count) {
+    if (mFile == nullptr || !mCanRead || count <= 0) {
+        return 0;
+    }
+    Turn(Direction::Reading);
+    return static_cast<int>(std::fread(buffer + offset, 1, static_cast<size_t>(count), mFile));
+}
+
+unsigned char FileStream::ReadByte() {
+    if (mFile == nullptr || !mCanRead) {
+        return 0;
+    }
+    Turn(Direction::Reading);
+    return static_cast<unsigned char>(std::fgetc(mFile));
+}
+
+int64_t FileStream::Seek(int64_t offset, int origin) {
+    if (mFile != nullptr && mCanSeek) {
+        fseeko(mFile, offset, origin);
+    }
+    return Position();
+}
+
+void FileStream::Write(const unsigned char* buffer, int offset, int count) {
+    if (mFile == nullptr || !mCanWrite || count <= 0) {
+        return;
+    }
+    Turn(Direction::Writing);
+    if (std::fwrite(buffer + offset, 1, static_cast<size_t>(count), mFile) !=
+        static_cast<size_t>(count)) {
+        mFailed = true;
+    }
+}
+
+void FileStream::WriteByte(unsigned char value) {
+    if (mFile == nullptr || !mCanWrite) {
+        return;
+    }
+    Turn(Direction::Writing);
+    if (std::fputc(value, mFile) == EOF) {
+        mFailed = true;
+    }
+}
+
+}  // namespace System::IO

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "System/IO/Stream.h"
+#include "System/String.h"
+
+namespace System::IO {
+
+// A stream over a standard-library file. Modes 1, 2 and 5 create or truncate the file
+// for reading and writing, mode 6 appends, any other mode opens an existing file for
+// reading; the system writes with mode 2 and reads with mode 3. When the file cannot
+// be opened every flag stays false and every operation does nothing.
+class FileStream : public Stream {
+  public:
+    FileStream(const String& path, int mode);
+    ~FileStream() override;
+
+    // The file position; 0 when the file is not open.
+    int64_t Position() const override;
+    // Seek(value, 0).
+    int64_t Position(int64_t value) override;
+    // The size of the file; 0 when it is not open. The position does not move.
+    int64_t Length() const override;
+
+    // Closes the file once; the flags keep their values.
+    void Close() override;
+    void Flush() override;
+    int Read(unsigned char* buffer, int offset, int count) override;
+    // The next byte; at the end of the file this is 255 (EOF cut to 8 bits).
+    unsigned char ReadByte() override;
+    // fseek semantics (origin 2 counts forwards from the end); returns Position().
+    int64_t Seek(int64_t offset, int origin) override;
+    // Does nothing: a file keeps its size.
+    void SetLength(int64_t) override {}
+    void Write(const unsigned char* buffer, int offset, int count) override;
+    void WriteByte(unsigned char value) override;
+
+    // Flushes the file to the disk (fflush, then fsync); false when either fails.
+    [[nodiscard]] bool Sync();
+    // True once a write, flush, sync or close of this file has failed, so a caller
+    // can tell a complete file from one cut short by a full disk.
+    [[nodiscard]] bool Failed() const { return mFailed; }
+
+  private:
+    enum class Direction { None, Reading, Writing };
+    // The C library requires a seek between a write and a following read (and the
+    // other way round) on the same file.
+    void Turn(Direction direction);
+
+    FILE* mFile{nullptr};                   // null when not open or after Close
+    Direction mDirection{Direction::None};  // what the last transfer did
+    bool mFailed{false};                    // a write, flush, sync or close failed
+};
+
+}  // namespace System::IO

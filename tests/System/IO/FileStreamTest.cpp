@@ -1,0 +1,158 @@
+#include "System/IO/FileStream.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/TempDir.h"
+
+namespace {
+
+using System::String;
+using System::IO::FileStream;
+
+void WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+void Write(FileStream& stream, const std::string& text) {
+    stream.Write(reinterpret_cast<const unsigned char*>(text.data()), 0,
+                 static_cast<int>(text.size()));
+}
+
+std::string Read(FileStream& stream, int count) {
+    std::string text(count, '\0');
+    const int read = stream.Read(reinterpret_cast<unsigned char*>(text.data()), 0, count);
+    text.resize(read);
+    return text;
+}
+
+struct ModeCase {
+    int mode;
+    bool writable;
+    std::string afterWrite;  // the file "hello" after opening and writing "XY"
+};
+
+TEST(FileStream, ModesTreatAnExistingFileAsDocumented) {
+    const ModeCase cases[] = {{0, false, "hello"},  {1, true, "XY"},     {2, true, "XY"},
+                              {3, false, "hello"},  {4, false, "hello"}, {5, true, "XY"},
+                              {6, true, "helloXY"}, {7, false, "hello"}, {-1, false, "hello"}};
+    TestSupport::TempDir dir;
+    for (const ModeCase& c : cases) {
+        SCOPED_TRACE(c.mode);
+        const std::string path = dir.File("existing");
+        WriteFile(path, "hello");
+        {
+            FileStream stream(String(path.c_str()), c.mode);
+            EXPECT_TRUE(stream.CanRead());
+            EXPECT_TRUE(stream.CanSeek());
+            EXPECT_FALSE(stream.CanTimeout());
+            EXPECT_EQ(stream.CanWrite(), c.writable);
+            Write(stream, "XY");
+        }
+        EXPECT_EQ(ReadFile(path), c.afterWrite);
+    }
+}
+
+TEST(FileStream, ModesTreatAMissingFileAsDocumented) {
+    TestSupport::TempDir dir;
+    for (int mode = -1; mode <= 7; ++mode) {
+        SCOPED_TRACE(mode);
+        const std::string path = dir.File("missing" + std::to_string(mode));
+        const bool creates = mode == 1 || mode == 2 || mode == 5 || mode == 6;
+        FileStream stream(String(path.c_str()), mode);
+        EXPECT_EQ(stream.CanRead(), creates);
+        EXPECT_EQ(stream.CanSeek(), creates);
+        EXPECT_EQ(stream.CanWrite(), creates);
+        EXPECT_EQ(std::filesystem::exists(path), creates);
+        if (!creates) {
+            unsigned char byte = 1;
+            EXPECT_EQ(stream.Length(), 0);
+            EXPECT_EQ(stream.Position(), 0);
+            EXPECT_EQ(stream.Read(&byte, 0, 1), 0);
+            EXPECT_EQ(stream.ReadByte(), 0);
+            EXPECT_EQ(stream.Seek(3, 0), 0);
+        }
+    }
+    FileStream unnamed(String(""), 2);
+    EXPECT_FALSE(unnamed.CanWrite());
+}
+
+TEST(FileStream, LengthLeavesThePositionAlone) {
+    TestSupport::TempDir dir;
+    FileStream stream(String(dir.File("new").c_str()), 2);
+    Write(stream, "0123456789");
+    EXPECT_EQ(stream.Length(), 10);
+    EXPECT_EQ(stream.Position(), 10);
+    EXPECT_EQ(stream.Seek(3, 0), 3);
+    EXPECT_EQ(stream.Length(), 10);
+    EXPECT_EQ(stream.Position(), 3);
+    EXPECT_EQ(stream.Seek(-2, 2), 8);
+    EXPECT_EQ(stream.Position(int64_t{1}), 1);
+    stream.Close();
+    EXPECT_EQ(std::filesystem::file_size(dir.File("new")), 10u);
+}
+
+TEST(FileStream, ReadsAndWritesMayAlternate) {
+    TestSupport::TempDir dir;
+    const std::string path = dir.File("mixed");
+    {
+        FileStream stream(String(path.c_str()), 2);
+        Write(stream, "abcde");
+        stream.Position(int64_t{0});
+        EXPECT_EQ(Read(stream, 2), "ab");
+        Write(stream, "XY");
+        EXPECT_EQ(stream.ReadByte(), 'e');
+        stream.WriteByte('!');
+        stream.Position(int64_t{0});
+        EXPECT_EQ(Read(stream, 100), "abXYe!");
+        EXPECT_EQ(stream.ReadByte(), 255);
+    }
+    EXPECT_EQ(ReadFile(path), "abXYe!");
+}
+
+TEST(FileStream, CloseKeepsTheFlagsAndStopsEverything) {
+    TestSupport::TempDir dir;
+    const std::string path = dir.File("closed");
+    WriteFile(path, "hello");
+    FileStream stream(String(path.c_str()), 3);
+    stream.Close();
+    stream.Close();
+    EXPECT_TRUE(stream.CanRead());
+    EXPECT_FALSE(stream.CanWrite());
+    unsigned char byte = 0;
+    EXPECT_EQ(stream.Read(&byte, 0, 1), 0);
+    EXPECT_EQ(stream.Length(), 0);
+    EXPECT_EQ(stream.Position(), 0);
+    EXPECT_FALSE(stream.Failed());
+}
+
+TEST(FileStream, FailedWritesAreReported) {
+    // /dev/full accepts the buffered write and fails when it reaches the device, as a
+    // full disk does.
+    FileStream stream(String("/dev/full"), 2);
+    ASSERT_TRUE(stream.CanWrite());
+    Write(stream, "data that never reaches the disk");
+    EXPECT_FALSE(stream.Sync());
+    EXPECT_TRUE(stream.Failed());
+
+    TestSupport::TempDir dir;
+    FileStream healthy(String(dir.File("ok").c_str()), 2);
+    Write(healthy, "fine");
+    healthy.Flush();
+    EXPECT_TRUE(healthy.Sync());
+    healthy.Close();
+    EXPECT_FALSE(healthy.Failed());
+}
+
+}  // namespace

@@ -1,10 +1,13 @@
 #include "System/Utility/Base64.h"
 
+#include "System/IO/FileStream.h"
 #include "System/IO/MemoryStream.h"
 #include "support/Process.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -115,6 +118,13 @@ TEST(Base64, EncodesFromTheCurrentPositionOnly) {
     EXPECT_EQ(Text(Base64::Encode(input)), "YWI=");
     EXPECT_EQ(input.Position(), 4);
     EXPECT_EQ(Text(Base64::Encode(input)), "");
+}
+
+TEST(Base64, FileInputGetsNoBytesFromPastItsEnd) {
+    TestSupport::TempDir dir;
+    std::ofstream(dir.File("two.bin"), std::ios::binary) << "ab";
+    System::IO::FileStream input(dir.File("two.bin").c_str(), 3);
+    EXPECT_EQ(Text(Base64::Encode(input)), "YWI=");
 }
 
 TEST(Base64, DecodingValidatesNothing) {

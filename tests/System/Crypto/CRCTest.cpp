@@ -1,10 +1,15 @@
 #include "System/Crypto/CRC.h"
 
 #include "System/Crypto/CryptoTestData.h"
+#include "System/IO/FileStream.h"
 #include "System/IO/MemoryStream.h"
+#include "System/String.h"
 #include "support/Process.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
@@ -55,6 +60,17 @@ TEST(CRC, StreamContinuesFromItsPositionToItsEnd) {
     const uint32_t head = Crc(crc, data.substr(0, 1000));
     EXPECT_EQ(crc.GetCRC(stream, head), Crc(crc, data));
     EXPECT_EQ(stream.Position(), 10000);
+}
+
+// A file's last byte 0xFF must count, although ReadByte gives 0xFF at its end too.
+TEST(CRC, FileStreamCoversEveryByte) {
+    const CRC crc(0xEDB88320);
+    const std::string data = "png\xff\xff";
+    TestSupport::TempDir dir;
+    std::ofstream(dir.File("data"), std::ios::binary) << data;
+    System::IO::FileStream file(System::String(dir.File("data").c_str()), 3);
+    ASSERT_TRUE(file.CanRead());
+    EXPECT_EQ(crc.GetCRC(file, 0), Crc(crc, data));
 }
 
 }  // namespace

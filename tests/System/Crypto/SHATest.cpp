@@ -1,11 +1,15 @@
 #include "System/Crypto/SHA.h"
 
 #include "System/Crypto/CryptoTestData.h"
+#include "System/IO/FileStream.h"
 #include "System/IO/MemoryStream.h"
 #include "System/String.h"
 #include "support/Process.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
@@ -87,11 +91,22 @@ TEST(SHA, EveryLengthUpTo300EqualsHashlib) {
     }
 }
 
-TEST(SHA, MegabytesEqualHashlib) {
+TEST(SHA, MegabytesEqualHashlibInMemoryAndInFiles) {
     const std::string data = Bytes(3 * 1024 * 1024 + 77, 5);
     const auto expected = Lines(HashlibDigests(data, {data.size()}));
     ASSERT_EQ(expected.size(), 1u);
     EXPECT_EQ(Sha256(data) + " " + Sha512(data), expected[0]);
+
+    TestSupport::TempDir dir;
+    std::ofstream(dir.File("data"), std::ios::binary) << data;
+    System::IO::FileStream file(System::String(dir.File("data").c_str()), 3);
+    ASSERT_TRUE(file.CanRead());
+    uint8_t digest256[SHA::SHA256Length];
+    uint8_t digest512[SHA::SHA512Length];
+    SHA::SHA256(file, digest256);
+    SHA::SHA512(file, digest512);
+    EXPECT_EQ(Hex(digest256, sizeof(digest256)) + " " + Hex(digest512, sizeof(digest512)),
+              expected[0]);
 }
 
 // Counting the bits in 32 bits would give wrong digests from 2^28 bytes on.

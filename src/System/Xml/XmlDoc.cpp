@@ -1,0 +1,101 @@
+#include "System/Xml/XmlDoc.h"
+
+#include "System/IO/FileStream.h"
+#include "System/Xml/XmlParser.h"
+
+#include <vector>
+
+namespace System::Xml {
+
+XmlNode* XmlDoc::Load(const String& text) {
+    mRoot.Clear();
+    mCurrent = &mRoot;
+    mDepth = 0;
+    mFailed = false;
+
+    XmlParser parser;
+    parser.SetXmlStartElement(&XmlDoc::XmlStartElement);
+    parser.SetXmlEndElement(&XmlDoc::XmlEndElement);
+    parser.SetXmlTextElement(&XmlDoc::XmlTextElement);
+    const bool parsed = parser.Parse(this, text.ToByteArray(), text.Length());
+
+    // A text without any element, or whose top-level element is still open at its end (a
+    // truncated file or reply), is no document: taking it would pass a partial tree as whole.
+    const bool complete = mDepth == 0 && mRoot.mName.Length() > 0;
+    mCurrent = nullptr;
+    return parsed && complete && !mFailed ? &mRoot : nullptr;
+}
+
+XmlNode* XmlDoc::Import(const String& path) {
+    IO::FileStream stream(path, 3);
+    if (!stream.CanRead()) {
+        return nullptr;
+    }
+    const long length = stream.Length();
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, 0);
+    const int read = length > 0 ? stream.Read(buffer.data(), 0, static_cast<int>(length)) : 0;
+    stream.Close();
+    buffer[read > 0 ? static_cast<std::size_t>(read) : 0] = 0;
+    return Load(String(reinterpret_cast<const char*>(buffer.data())));
+}
+
+void XmlDoc::Write(const String& path, const XmlNode& node) {
+    IO::FileStream stream(path, 2);
+    if (!stream.CanWrite()) {
+        return;
+    }
+    const String text = node.ToString();
+    stream.Write(reinterpret_cast<unsigned char*>(text.ToByteArray()), 0,
+                 static_cast<int>(text.Length()));
+    stream.Close();
+}
+
+void XmlDoc::XmlStartElement(void* user, const char* name, const char** attributes) {
+    auto* document = static_cast<XmlDoc*>(user);
+    if (document->mFailed || document->mCurrent == nullptr) {
+        return;
+    }
+    if (name[0] == '\0' || document->mDepth == MaxDepth) {
+        document->mFailed = true;
+        return;
+    }
+    XmlNode* node = document->mCurrent;
+    if (node != &document->mRoot || node->mName.Length() > 0) {
+        node->AddChild(XmlNode());
+        node = node->GetChild(node->GetNumChildren() - 1);
+    }
+    node->mName = name;
+    for (const char** entry = attributes; entry != nullptr && entry[0] != nullptr; entry += 2) {
+        // A value without its quotes: the rest of the tag was not read, so the element
+        // would silently lose attributes.
+        if (entry[1] == nullptr) {
+            document->mFailed = true;
+            return;
+        }
+        node->AddAttribute(XmlItem(entry[0], entry[1]));
+    }
+    document->mCurrent = node;
+    ++document->mDepth;
+}
+
+void XmlDoc::XmlEndElement(void* user, const char*) {
+    auto* document = static_cast<XmlDoc*>(user);
+    if (document->mFailed || document->mCurrent == nullptr) {
+        return;
+    }
+    // End tags are not matched against the open element; closing the top-level element (or
+    // an end tag before any start) leaves no current node, so the rest is ignored.
+    document->mCurrent = document->mCurrent->GetParent();
+    if (document->mDepth > 0) {
+        --document->mDepth;
+    }
+}
+
+void XmlDoc::XmlTextElement(void* user, const char* text, int length) {
+    auto* document = static_cast<XmlDoc*>(user);
+    if (length >= 1 && document->mCurrent != nullptr && !document->mFailed) {
+        document->mCurrent->mValue = String(text, static_cast<unsigned int>(length));
+    }
+}
+
+}  // namespace System::Xml

@@ -1,0 +1,425 @@
+#include "System/Xml/XmlNode.h"
+
+namespace System::Xml {
+
+namespace {
+
+// Appends value with the five markup bytes written as character references. A line feed is
+// written as "&#10;" (not as the reference of a carriage return, which a reader would turn into
+// CR), and the control bytes that XML 1.0 cannot hold in any form are dropped: written raw they
+// would make the whole document unreadable to a conforming parser.
+void AppendEscaped(std::string& out, const String& value) {
+    const char* bytes = value.ToByteArray();
+    for (unsigned int i = 0; i < value.Length(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        switch (byte) {
+            case '&':
+                out += "&#38;";
+                break;
+            case '"':
+                out += "&#34;";
+                break;
+            case '<':
+                out += "&#60;";
+                break;
+            case '>':
+                out += "&#62;";
+                break;
+            case '\n':
+                out += "&#10;";
+                break;
+            case '\t':
+            case '\r':
+                out += static_cast<char>(byte);
+                break;
+            default:
+                if (byte >= 0x20) {
+                    out += static_cast<char>(byte);
+                }
+                break;
+        }
+    }
+}
+
+void AppendBytes(std::string& out, const String& text) {
+    if (text.Length() > 0) {
+        out.append(text.ToByteArray(), text.Length());
+    }
+}
+
+}  // namespace
+
+XmlNode::XmlNode(const XmlNode& other) : XmlItem() {
+    CopyFrom(other);
+}
+
+XmlNode& XmlNode::operator=(const XmlNode& other) {
+    if (this == &other) {
+        return *this;
+    }
+    if (IsRelatedTo(other)) {
+        // Clearing this node would destroy (or move) the source first. The node stays where
+        // it is in its tree, so it keeps its own parent.
+        const XmlNode copy(other);
+        XmlNode* parent = mParent;
+        CopyFrom(copy);
+        mParent = parent;
+        return *this;
+    }
+    CopyFrom(other);
+    return *this;
+}
+
+void XmlNode::CopyFrom(const XmlNode& other) {
+    Clear();
+    mName = other.mName;
+    mValue = other.mValue;
+    mAttributes = other.mAttributes;
+    mChildren = other.mChildren;
+    AdoptChildren();
+    mParent = other.mParent;
+}
+
+void XmlNode::AdoptChildren() {
+    for (unsigned int i = 0; i < mChildren.Count(); ++i) {
+        mChildren[i].mParent = this;
+    }
+}
+
+bool XmlNode::IsRelatedTo(const XmlNode& node) const {
+    for (const XmlNode* p = &node; p != nullptr; p = p->mParent) {
+        if (p == this) {
+            return true;
+        }
+    }
+    for (const XmlNode* p = mParent; p != nullptr; p = p->mParent) {
+        if (p == &node) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int XmlNode::FindAttribute(const String& name, unsigned int n) const {
+    unsigned int seen = 0;
+    for (unsigned int i = 0; i < mAttributes.Count(); ++i) {
+        if (mAttributes[i].mName == name && ++seen >= n) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int XmlNode::FindChild(const String& name, unsigned int n) const {
+    unsigned int seen = 0;
+    for (unsigned int i = 0; i < mChildren.Count(); ++i) {
+        if (mChildren[i].mName == name && ++seen >= n) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void XmlNode::AddAttribute(const XmlItem& item) {
+    mAttributes.Add(item);
+}
+
+XmlItem* XmlNode::GetAttribute(const String& name, unsigned int n) {
+    const int index = FindAttribute(name, n);
+    return index < 0 ? nullptr : &mAttributes[index];
+}
+
+const XmlItem* XmlNode::GetAttribute(const String& name, unsigned int n) const {
+    const int index = FindAttribute(name, n);
+    return index < 0 ? nullptr : &mAttributes[index];
+}
+
+XmlItem* XmlNode::GetAttribute(unsigned int index) {
+    return index < mAttributes.Count() ? &mAttributes[index] : nullptr;
+}
+
+String XmlNode::GetAttributeValue(const String& name, unsigned int n) const {
+    const XmlItem* item = GetAttribute(name, n);
+    return item == nullptr ? String() : item->mValue;
+}
+
+bool XmlNode::GetAttributeValueBool(const String& name, unsigned int n) const {
+    const XmlItem* item = GetAttribute(name, n);
+    return item != nullptr && item->ValueBool();
+}
+
+int XmlNode::GetAttributeValueInt(const String& name, unsigned int n) const {
+    const XmlItem* item = GetAttribute(name, n);
+    return item == nullptr ? 0 : item->ValueInt();
+}
+
+double XmlNode::GetAttributeValueDouble(const String& name, unsigned int n) const {
+    const XmlItem* item = GetAttribute(name, n);
+    return item == nullptr ? 0.0 : item->ValueDouble();
+}
+
+void XmlNode::SetAttributeValue(const String& name, const String& value) {
+    XmlItem* item = GetAttribute(name, 1);
+    if (item != nullptr) {
+        item->mValue = value;
+    } else {
+        mAttributes.Add(XmlItem(name, value));
+    }
+}
+
+void XmlNode::SetAttributeValueBool(const String& name, bool value) {
+    XmlItem item;
+    item.ValueBool(value);
+    SetAttributeValue(name, item.mValue);
+}
+
+void XmlNode::SetAttributeValueInt(const String& name, int value) {
+    XmlItem item;
+    item.ValueInt(value);
+    SetAttributeValue(name, item.mValue);
+}
+
+void XmlNode::SetAttributeValueDouble(const String& name, double value) {
+    XmlItem item;
+    item.ValueDouble(value);
+    SetAttributeValue(name, item.mValue);
+}
+
+void XmlNode::RemoveAttribute(const String& name, unsigned int n) {
+    const int index = FindAttribute(name, n);
+    if (index >= 0) {
+        mAttributes.RemoveAt(static_cast<unsigned int>(index));
+    }
+}
+
+void XmlNode::RemoveAttribute(unsigned int index) {
+    mAttributes.RemoveAt(index);
+}
+
+void XmlNode::RemoveAttributes() {
+    mAttributes.Clear();
+}
+
+void XmlNode::AddChild(const XmlNode& node) {
+    InsertChild(mChildren.Count(), node);
+}
+
+void XmlNode::InsertChild(unsigned int index, const XmlNode& node) {
+    if (IsRelatedTo(node)) {
+        // Growing the children vector could move or change node while it is copied.
+        XmlNode copy(node);
+        copy.mParent = nullptr;
+        InsertChild(index, copy);
+        return;
+    }
+    const unsigned int at = index < mChildren.Count() ? index : mChildren.Count();
+    mChildren.Insert(at, node);
+    mChildren[at].mParent = this;
+}
+
+void XmlNode::InsertChildren(const XmlNode& source, unsigned int index) {
+    if (IsRelatedTo(source)) {
+        XmlNode copy(source);
+        copy.mParent = nullptr;
+        InsertChildren(copy, index);
+        return;
+    }
+    for (unsigned int k = 0; k < source.mChildren.Count(); ++k) {
+        const unsigned int at = index == 0xFFFFFFFFu ? mChildren.Count() : index + k;
+        InsertChild(at, source.mChildren[k]);
+    }
+}
+
+void XmlNode::AddChildren(const XmlNode& source) {
+    InsertChildren(source, 0xFFFFFFFFu);
+}
+
+XmlNode* XmlNode::GetChild(const String& name, unsigned int n) {
+    const int index = FindChild(name, n);
+    return index < 0 ? nullptr : &mChildren[index];
+}
+
+const XmlNode* XmlNode::GetChild(const String& name, unsigned int n) const {
+    const int index = FindChild(name, n);
+    return index < 0 ? nullptr : &mChildren[index];
+}
+
+XmlNode* XmlNode::GetChild(unsigned int index) {
+    return index < mChildren.Count() ? &mChildren[index] : nullptr;
+}
+
+const XmlNode* XmlNode::GetChild(unsigned int index) const {
+    return index < mChildren.Count() ? &mChildren[index] : nullptr;
+}
+
+XmlNode* XmlNode::GetChildWithAttribute(const String& name, const String& attributeName,
+                                        const String& attributeValue, unsigned int n) {
+    unsigned int seen = 0;
+    for (unsigned int i = 0; i < mChildren.Count(); ++i) {
+        XmlNode& child = mChildren[i];
+        if (child.mName != name) {
+            continue;
+        }
+        const XmlItem* attribute = child.GetAttribute(attributeName, 1);
+        if (attribute != nullptr && attribute->mValue == attributeValue && ++seen >= n) {
+            return &child;
+        }
+    }
+    return nullptr;
+}
+
+String XmlNode::GetChildValue(const String& name, unsigned int n) const {
+    const XmlNode* child = GetChild(name, n);
+    return child == nullptr ? String() : child->mValue;
+}
+
+bool XmlNode::GetChildValueBool(const String& name, unsigned int n) const {
+    const XmlNode* child = GetChild(name, n);
+    return child != nullptr && child->ValueBool();
+}
+
+int XmlNode::GetChildValueInt(const String& name, unsigned int n) const {
+    const XmlNode* child = GetChild(name, n);
+    return child == nullptr ? 0 : child->ValueInt();
+}
+
+double XmlNode::GetChildValueDouble(const String& name, unsigned int n) const {
+    const XmlNode* child = GetChild(name, n);
+    return child == nullptr ? 0.0 : child->ValueDouble();
+}
+
+void XmlNode::SetChildValue(const String& name, const String& value, unsigned int n) {
+    XmlNode* child = GetChild(name, n);
+    if (child != nullptr) {
+        child->mValue = value;
+        return;
+    }
+    XmlNode node;
+    node.mName = name;
+    node.mValue = value;
+    AddChild(node);
+}
+
+void XmlNode::SetChildValueBool(const String& name, bool value, unsigned int n) {
+    XmlItem item;
+    item.ValueBool(value);
+    SetChildValue(name, item.mValue, n);
+}
+
+void XmlNode::SetChildValueInt(const String& name, int value, unsigned int n) {
+    XmlItem item;
+    item.ValueInt(value);
+    SetChildValue(name, item.mValue, n);
+}
+
+void XmlNode::SetChildValueDouble(const String& name, double value, unsigned int n) {
+    XmlItem item;
+    item.ValueDouble(value);
+    SetChildValue(name, item.mValue, n);
+}
+
+void XmlNode::RemoveChild(const String& name, unsigned int n) {
+    const int index = FindChild(name, n);
+    if (index >= 0) {
+        mChildren.RemoveAt(static_cast<unsigned int>(index));
+    }
+}
+
+void XmlNode::RemoveChild(unsigned int index) {
+    mChildren.RemoveAt(index);
+}
+
+void XmlNode::RemoveChildren() {
+    mChildren.Clear();
+}
+
+XmlNode XmlNode::GetChildren(const String& name) const {
+    XmlNode result;
+    result.mName = mName;
+    for (unsigned int i = 0; i < mChildren.Count(); ++i) {
+        if (mChildren[i].mName == name) {
+            result.AddChild(mChildren[i]);
+        }
+    }
+    return result;
+}
+
+XmlNode* XmlNode::FindNode(const String& name, unsigned int n) {
+    for (unsigned int i = 0; i < mChildren.Count(); ++i) {
+        XmlNode& child = mChildren[i];
+        if (child.mName == name) {
+            if (n <= 1) {
+                return &child;
+            }
+            --n;
+        } else if (child.mChildren.Count() > 0) {
+            XmlNode* found = child.FindNode(name, n);
+            if (found != nullptr) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void XmlNode::Clear() {
+    mName = String();
+    mValue = String();
+    mAttributes.Clear();
+    mChildren.Clear();
+}
+
+String XmlNode::ToString(bool pretty) const {
+    return toString(*this, pretty, 0);
+}
+
+String XmlNode::toString(const XmlNode& node, bool pretty, unsigned int depth) {
+    std::string out;
+    AppendText(out, node, pretty, depth);
+    return String(out.data(), static_cast<unsigned int>(out.size()));
+}
+
+void XmlNode::AppendText(std::string& out, const XmlNode& node, bool pretty, unsigned int depth) {
+    const std::string indent(pretty ? depth : 0, '\t');
+    const char* lineBreak = pretty ? "\n" : "";
+    out += indent;
+    out += '<';
+    AppendBytes(out, node.mName);
+    for (unsigned int i = 0; i < node.mAttributes.Count(); ++i) {
+        out += ' ';
+        AppendBytes(out, node.mAttributes[i].mName);
+        out += "=\"";
+        AppendEscaped(out, node.mAttributes[i].mValue);
+        out += '"';
+    }
+    if (node.mChildren.Count() == 0) {
+        if (node.mValue.Length() == 0) {
+            out += " />";
+        } else {
+            out += '>';
+            AppendEscaped(out, node.mValue);
+            out += "</";
+            AppendBytes(out, node.mName);
+            out += '>';
+        }
+        out += lineBreak;
+        return;
+    }
+    out += '>';
+    out += lineBreak;
+    for (unsigned int i = 0; i < node.mChildren.Count(); ++i) {
+        AppendText(out, node.mChildren[i], pretty, depth + 1);
+    }
+    // The outermost closing tag ends the text: no indentation and no line break after it.
+    if (depth > 0) {
+        out += indent;
+    }
+    out += "</";
+    AppendBytes(out, node.mName);
+    out += '>';
+    if (depth > 0) {
+        out += lineBreak;
+    }
+}
+
+}  // namespace System::Xml

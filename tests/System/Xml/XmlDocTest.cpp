@@ -1,0 +1,195 @@
+#include "System/Xml/XmlDoc.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+using System::String;
+using System::Xml::XmlDoc;
+using System::Xml::XmlItem;
+using System::Xml::XmlNode;
+
+namespace {
+
+std::string Text(const String& s) {
+    return s.Length() == 0 ? std::string() : std::string(s.ToByteArray(), s.Length());
+}
+
+String Bytes(const std::string& s) {
+    return String(s.data(), static_cast<unsigned int>(s.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+TEST(XmlDoc, LoadsTheTopLevelElement) {
+    XmlDoc doc;
+    XmlNode* root = doc.Load("<?xml version=\"1.0\"?><config a=\"1\"/>");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(Text(root->mName), "config");
+    EXPECT_EQ(Text(root->GetAttributeValue("a")), "1");
+    EXPECT_EQ(root->GetNumChildren(), 0u);
+
+    root = doc.Load("<!-- note --><a/>");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(Text(root->mName), "a");
+    EXPECT_EQ(root->GetNumAttributes(), 0u);
+    EXPECT_EQ(Text(root->mValue), "");
+}
+
+TEST(XmlDoc, ValuesAreTrimmedDecodedAndTheLastRunWins) {
+    XmlDoc doc;
+    const struct {
+        const char* text;
+        const char* value;
+    } cases[] = {
+        {"<a><![CDATA[x<y]]></a>", "x<y"},
+        {"<a>&amp;</a>", "&"},
+        {"<a>  x  </a>", "x"},
+        {"<a>x y</a>", "x y"},
+        {"<a>x<b/>y</a>", "y"},
+        {"<a>&#38;#38;</a>", "&#38;"},
+        {"<a>line&#10;feed&#13;</a>", "line\nfeed\r"},
+    };
+    for (const auto& c : cases) {
+        XmlNode* root = doc.Load(c.text);
+        ASSERT_NE(root, nullptr) << c.text;
+        EXPECT_EQ(Text(root->mValue), c.value) << c.text;
+    }
+}
+
+TEST(XmlDoc, BuildsNestedChildrenWithParents) {
+    XmlDoc doc;
+    XmlNode* root = doc.Load(
+        "<media count=\"2\">\n\t<item id=\"1\"><title>One</title></item>\n"
+        "\t<item id=\"2\" id=\"3\"><title>Two</title><tag/></item>\n</media>\n");
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(root->GetNumChildren(), 2u);
+    const XmlNode* second = root->GetChild(1u);
+    EXPECT_EQ(second->GetParent(), root);
+    EXPECT_EQ(second->GetNumAttributes(), 2u);
+    EXPECT_EQ(Text(second->GetAttributeValue("id", 2)), "3");
+    EXPECT_EQ(Text(second->GetChildValue("title")), "Two");
+    EXPECT_EQ(second->GetChild(0u)->GetParent(), second);
+    EXPECT_EQ(root->GetChild(0u)->GetChildValueInt("title"), 0);
+}
+
+TEST(XmlDoc, IgnoresASecondTopLevelElementAndMismatchedEndTags) {
+    XmlDoc doc;
+    XmlNode* root = doc.Load("<a/><b><c/></b>");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(Text(root->mName), "a");
+    EXPECT_EQ(root->GetNumChildren(), 0u);
+    root = doc.Load("<a></b>");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(Text(root->mName), "a");
+}
+
+TEST(XmlDoc, RefusesWhatIsNoCompleteDocument) {
+    XmlDoc doc;
+    for (const char* text :
+         {"", " \t\r\n", "<!-- only -->", "<?xml version=\"1.0\"?>", "<a>text", "<a", "<a><b></b>",
+          "<a><b/>", "<a b=1/>", "<a b=\"1\" c=\"2/>", "<a><b x=\"y>\"/></a>", "<>", "<a><></></a>",
+          "<!---><a/>", "<a><!-- x </a>", "<a><![CDATA[x</a>"}) {
+        EXPECT_EQ(doc.Load(text), nullptr) << '"' << text << '"';
+    }
+    // A failed load does not keep the document from loading the next text.
+    EXPECT_NE(doc.Load("<ok/>"), nullptr);
+    EXPECT_NE(doc.Load("<a b='1'/>"), nullptr);
+    EXPECT_EQ(Text(doc.Load("<a b='1'/>")->GetAttributeValue("b")), "1");
+}
+
+TEST(XmlDoc, RefusesNestingDeeperThanTheLimit) {
+    XmlDoc doc;
+    auto nested = [](unsigned int depth) {
+        std::string text;
+        for (unsigned int i = 0; i < depth; ++i) {
+            text += "<n>";
+        }
+        for (unsigned int i = 0; i < depth; ++i) {
+            text += "</n>";
+        }
+        return text;
+    };
+    XmlNode* root = doc.Load(Bytes(nested(XmlDoc::MaxDepth)));
+    ASSERT_NE(root, nullptr);
+    unsigned int depth = 1;
+    for (const XmlNode* node = root; node->GetNumChildren() > 0; node = node->GetChild(0u)) {
+        ++depth;
+    }
+    EXPECT_EQ(depth, XmlDoc::MaxDepth);
+    EXPECT_EQ(doc.Load(Bytes(nested(XmlDoc::MaxDepth + 1))), nullptr);
+    EXPECT_EQ(doc.Load(Bytes(nested(100000))), nullptr);
+}
+
+TEST(XmlDoc, ValuesSurviveWriteAndRead) {
+    std::string every;
+    for (int byte = 0x20; byte < 0x7F; ++byte) {
+        every += static_cast<char>(byte);
+    }
+    every += "\t\n\r&<>\"'&amp;&#10;]]>";
+    XmlNode root;
+    root.mName = "root";
+    root.AddAttribute(XmlItem("every", Bytes(every)));
+    root.AddAttribute(XmlItem("padded", Bytes("\t " + every + " \n")));
+    // Element text is trimmed on reading, so this one starts and ends with other bytes.
+    const std::string text = "[" + every + "]";
+    XmlNode child;
+    child.mName = "child";
+    child.mValue = Bytes(text);
+    root.AddChild(child);
+    child.mValue = Bytes("control\x01\x02\x1F bytes\x7F\xC3\xA9");
+    root.AddChild(child);
+
+    for (bool pretty : {true, false}) {
+        XmlDoc doc;
+        XmlNode* read = doc.Load(root.ToString(pretty));
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(Text(read->GetAttributeValue("every")), every);
+        EXPECT_EQ(Text(read->GetAttributeValue("padded")), "\t " + every + " \n");
+        EXPECT_EQ(Text(read->GetChild(0u)->mValue), text);
+        EXPECT_EQ(Text(read->GetChild(1u)->mValue), "control bytes\x7F\xC3\xA9");
+        // A second round changes nothing: no escaping piles up across saves.
+        EXPECT_EQ(Text(read->ToString(pretty)),
+                  Text(XmlDoc().Load(read->ToString(pretty))->ToString(pretty)));
+    }
+}
+
+TEST(XmlDoc, WritesAndImportsFiles) {
+    TestSupport::TempDir dir;
+    XmlNode config;
+    config.mName = "config";
+    config.SetAttributeValue("RoomName", "A & B");
+    config.SetChildValue("privileges", "");
+    XmlDoc doc;
+    const std::string path = dir.File("config.xml");
+    std::ofstream(path) << "old content that is longer than the new one, to be truncated......";
+    doc.Write(path.c_str(), config);
+    EXPECT_EQ(ReadFile(path), "<config RoomName=\"A &#38; B\">\n\t<privileges />\n</config>");
+
+    XmlNode* root = doc.Import(path.c_str());
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(Text(root->GetAttributeValue("RoomName")), "A & B");
+    EXPECT_NE(root->GetChild("privileges"), nullptr);
+
+    EXPECT_EQ(doc.Import(dir.File("missing.xml").c_str()), nullptr);
+    doc.Write(dir.File("no/such/dir.xml").c_str(), config);
+
+    // The text ends at the first NUL byte of the file.
+    std::ofstream(dir.File("nul.xml"), std::ios::binary) << std::string("<a/>\0<b", 7);
+    root = doc.Import(dir.File("nul.xml").c_str());
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(Text(root->mName), "a");
+    std::ofstream(dir.File("empty.xml"));
+    EXPECT_EQ(doc.Import(dir.File("empty.xml").c_str()), nullptr);
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include "System/IO/FileStream.h"
 #include "System/Xml/XmlParser.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace System::Xml {
@@ -31,7 +32,7 @@ XmlNode* XmlDoc::Import(const String& path) {
     if (!stream.CanRead()) {
         return nullptr;
     }
-    const long length = stream.Length();
+    const int64_t length = stream.Length();
     std::vector<unsigned char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, 0);
     const int read = length > 0 ? stream.Read(buffer.data(), 0, static_cast<int>(length)) : 0;
     stream.Close();
@@ -45,7 +46,7 @@ void XmlDoc::Write(const String& path, const XmlNode& node) {
         return;
     }
     const String text = node.ToString();
-    stream.Write(reinterpret_cast<unsigned char*>(text.ToByteArray()), 0,
+    stream.Write(reinterpret_cast<const unsigned char*>(text.ToByteArray()), 0,
                  static_cast<int>(text.Length()));
     stream.Close();
 }

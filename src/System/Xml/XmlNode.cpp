@@ -138,6 +138,10 @@ XmlItem* XmlNode::GetAttribute(unsigned int index) {
     return index < mAttributes.Count() ? &mAttributes[index] : nullptr;
 }
 
+const XmlItem* XmlNode::GetAttribute(unsigned int index) const {
+    return index < mAttributes.Count() ? &mAttributes[index] : nullptr;
+}
+
 String XmlNode::GetAttributeValue(const String& name, unsigned int n) const {
     const XmlItem* item = GetAttribute(name, n);
     return item == nullptr ? String() : item->mValue;

@@ -31,6 +31,7 @@ class XmlNode : public XmlItem {
     const XmlItem* GetAttribute(const String& name, unsigned int n = 1) const;
     // The attribute at index, or null when out of range.
     XmlItem* GetAttribute(unsigned int index);
+    const XmlItem* GetAttribute(unsigned int index) const;
     // The value of the n-th attribute called name; empty, false, 0 or 0.0 when there is none.
     String GetAttributeValue(const String& name, unsigned int n = 1) const;
     bool GetAttributeValueBool(const String& name, unsigned int n = 1) const;

@@ -50,7 +50,7 @@ std::string Hex(const String& s) {
 void Dump(const XmlNode& node, unsigned int depth, std::string& out) {
     out += std::to_string(depth) + " " + Hex(node.mName);
     for (unsigned int i = 0; i < node.GetNumAttributes(); ++i) {
-        const XmlItem* attribute = const_cast<XmlNode&>(node).GetAttribute(i);
+        const XmlItem* attribute = node.GetAttribute(i);
         out += " " + Hex(attribute->mName) + "=" + Hex(attribute->mValue);
     }
     out += " " + (node.GetNumChildren() == 0 ? Hex(node.mValue) : std::string("-")) + "\n";

@@ -1,6 +1,7 @@
 #include "System/Xml/XmlDoc.h"
 
 #include "support/TempDir.h"
+#include "support/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +14,10 @@ using System::Xml::XmlDoc;
 using System::Xml::XmlItem;
 using System::Xml::XmlNode;
 
+using TestSupport::Bytes;
+using TestSupport::Text;
+
 namespace {
-
-std::string Text(const String& s) {
-    return s.Length() == 0 ? std::string() : std::string(s.ToByteArray(), s.Length());
-}
-
-String Bytes(const std::string& s) {
-    return String(s.data(), static_cast<unsigned int>(s.size()));
-}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,5 +1,7 @@
 #include "System/Xml/XmlNode.h"
 
+#include "support/Text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,11 +10,9 @@ using System::String;
 using System::Xml::XmlItem;
 using System::Xml::XmlNode;
 
-namespace {
+using TestSupport::Text;
 
-std::string Text(const String& s) {
-    return s.Length() == 0 ? std::string() : std::string(s.ToByteArray(), s.Length());
-}
+namespace {
 
 XmlNode Element(const char* name, const char* value = "") {
     XmlNode node;

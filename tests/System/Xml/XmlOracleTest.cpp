@@ -4,6 +4,7 @@
 
 #include "support/Process.h"
 #include "support/TempDir.h"
+#include "support/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -16,15 +17,10 @@ using System::Xml::XmlDoc;
 using System::Xml::XmlItem;
 using System::Xml::XmlNode;
 
+using TestSupport::Bytes;
+using TestSupport::Text;
+
 namespace {
-
-std::string Text(const String& s) {
-    return s.Length() == 0 ? std::string() : std::string(s.ToByteArray(), s.Length());
-}
-
-String Bytes(const std::string& s) {
-    return String(s.data(), static_cast<unsigned int>(s.size()));
-}
 
 std::vector<std::string> SplitAtNul(const std::string& joined) {
     std::vector<std::string> parts;

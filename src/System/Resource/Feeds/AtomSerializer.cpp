@@ -4,11 +4,7 @@
 
 namespace System::Resource::Feeds {
 
-using FeedXml::AddAttributeIfSet;
-using FeedXml::AddChildIfSet;
-using FeedXml::Element;
-using FeedXml::ReadTextConstruct;
-using FeedXml::WriteTextConstruct;
+using namespace FeedXml;
 using Xml::XmlNode;
 
 namespace {
@@ -59,14 +55,11 @@ void AtomSerializer::WriteFeed(const AtomFeed& feed, XmlNode& node) const {
     node.mName = "feed";
     node.AddAttribute(Xml::XmlItem("xmlns", Namespace));
     WriteCommon(feed, node);
-    if (feed.mGenerator.mText.Length() > 0) {
-        XmlNode generator = Element("generator", feed.mGenerator.mText);
-        AddAttributeIfSet(generator, "uri", feed.mGenerator.mUri);
-        AddAttributeIfSet(generator, "version", feed.mGenerator.mVersion);
-        node.AddChild(generator);
-    }
-    AddChildIfSet(node, "icon", feed.mIcon);
-    AddChildIfSet(node, "logo", feed.mLogo);
+    const AtomGenerator& generator = feed.mGenerator;
+    AddElementIfSet(node, "generator", generator.mText,
+                    {{"uri", generator.mUri}, {"version", generator.mVersion}});
+    AddElementIfSet(node, "icon", feed.mIcon);
+    AddElementIfSet(node, "logo", feed.mLogo);
     WriteTextConstruct(feed.mSubtitle, "subtitle", node);
     for (uint32_t i = 0; i < feed.mEntries.Count(); ++i) {
         WriteEntry(feed.mEntries[i], node);
@@ -77,14 +70,10 @@ void AtomSerializer::WriteFeed(const AtomFeed& feed, XmlNode& node) const {
 void AtomSerializer::WriteEntry(const AtomEntry& entry, XmlNode& parent) const {
     XmlNode element = Element("entry");
     WriteCommon(entry, element);
-    if (entry.mContent.mText.Length() > 0) {
-        XmlNode content = Element("content", entry.mContent.mText);
-        AddAttributeIfSet(content, "src", entry.mContent.mSrc);
-        AddAttributeIfSet(content, "type", entry.mContent.mType);
-        element.AddChild(content);
-    }
-    AddChildIfSet(element, "published", entry.mPublished);
-    AddChildIfSet(element, "source", entry.mSource);
+    AddElementIfSet(element, "content", entry.mContent.mText,
+                    {{"src", entry.mContent.mSrc}, {"type", entry.mContent.mType}});
+    AddElementIfSet(element, "published", entry.mPublished);
+    AddElementIfSet(element, "source", entry.mSource);
     WriteTextConstruct(entry.mSummary, "summary", element);
     AppendAll(entry.mExtensions, element);
     parent.AddChild(element);
@@ -96,39 +85,36 @@ void AtomSerializer::WriteCommon(const AtomCommon& common, XmlNode& node) const 
     }
     for (uint32_t i = 0; i < common.mCategories.Count(); ++i) {
         const AtomCategory& category = common.mCategories[i];
-        XmlNode element = Element("category");
-        AddAttributeIfSet(element, "label", category.mLabel);
-        AddAttributeIfSet(element, "scheme", category.mScheme);
-        AddAttributeIfSet(element, "term", category.mTerm);
-        node.AddChild(element);
+        AddElement(
+            node, "category", String(),
+            {{"label", category.mLabel}, {"scheme", category.mScheme}, {"term", category.mTerm}});
     }
     for (uint32_t i = 0; i < common.mContributors.Count(); ++i) {
         WritePersonConstruct(common.mContributors[i], "contributor", node);
     }
-    AddChildIfSet(node, "id", common.mId);
+    AddElementIfSet(node, "id", common.mId);
     for (uint32_t i = 0; i < common.mLinks.Count(); ++i) {
         const AtomLink& link = common.mLinks[i];
-        XmlNode element = Element("link");
-        AddAttributeIfSet(element, "href", link.mHref);
-        AddAttributeIfSet(element, "hreflang", link.mHreflang);
-        AddAttributeIfSet(element, "length", link.mLength);
-        AddAttributeIfSet(element, "rel", link.mRel);
-        AddAttributeIfSet(element, "title", link.mTitle);
-        AddAttributeIfSet(element, "type", link.mType);
-        node.AddChild(element);
+        AddElement(node, "link", String(),
+                   {{"href", link.mHref},
+                    {"hreflang", link.mHreflang},
+                    {"length", link.mLength},
+                    {"rel", link.mRel},
+                    {"title", link.mTitle},
+                    {"type", link.mType}});
     }
     WriteTextConstruct(common.mRights, "rights", node);
     WriteTextConstruct(common.mTitle, "title", node);
-    AddChildIfSet(node, "updated", common.mUpdated);
+    AddElementIfSet(node, "updated", common.mUpdated);
 }
 
 void AtomSerializer::WritePersonConstruct(const AtomPersonConstruct& person, const String& name,
                                           XmlNode& parent) const {
     XmlNode element;
     element.mName = name;
-    AddChildIfSet(element, "email", person.mEmail);
-    AddChildIfSet(element, "name", person.mName);
-    AddChildIfSet(element, "uri", person.mUri);
+    AddElementIfSet(element, "email", person.mEmail);
+    AddElementIfSet(element, "name", person.mName);
+    AddElementIfSet(element, "uri", person.mUri);
     parent.AddChild(element);
 }
 
@@ -140,8 +126,8 @@ void AtomSerializer::ReadFeed(AtomFeed& feed, const XmlNode& node) const {
         const XmlNode& child = *node.GetChild(i);
         const String name = child.mName.ToLower();
         if (name == "generator") {
-            feed.mGenerator.mUri = child.GetAttributeValue("uri");
-            feed.mGenerator.mVersion = child.GetAttributeValue("version");
+            ReadAttributes(
+                child, {{"uri", &feed.mGenerator.mUri}, {"version", &feed.mGenerator.mVersion}});
             feed.mGenerator.mText = child.mValue;
         } else if (name == "icon") {
             feed.mIcon = child.mValue;
@@ -164,8 +150,7 @@ void AtomSerializer::ReadEntry(AtomEntry& entry, const XmlNode& node) const {
         const XmlNode& child = *node.GetChild(i);
         const String name = child.mName.ToLower();
         if (name == "content") {
-            entry.mContent.mSrc = child.GetAttributeValue("src");
-            entry.mContent.mType = child.GetAttributeValue("type");
+            ReadAttributes(child, {{"src", &entry.mContent.mSrc}, {"type", &entry.mContent.mType}});
             // Markup inside the content becomes part of its text.
             String text = child.mValue;
             for (uint32_t k = 0; k < child.GetNumChildren(); ++k) {
@@ -195,9 +180,9 @@ void AtomSerializer::ReadCommon(AtomCommon& common, const XmlNode& node,
             common.mAuthors.Add(ReadPerson(child));
         } else if (name == "category") {
             AtomCategory category;
-            category.mLabel = child.GetAttributeValue("label");
-            category.mScheme = child.GetAttributeValue("scheme");
-            category.mTerm = child.GetAttributeValue("term");
+            ReadAttributes(child, {{"label", &category.mLabel},
+                                   {"scheme", &category.mScheme},
+                                   {"term", &category.mTerm}});
             common.mCategories.Add(category);
         } else if (name == "contributor") {
             common.mContributors.Add(ReadPerson(child));
@@ -205,12 +190,12 @@ void AtomSerializer::ReadCommon(AtomCommon& common, const XmlNode& node,
             common.mId = child.mValue;
         } else if (name == "link") {
             AtomLink link;
-            link.mHref = child.GetAttributeValue("href");
-            link.mHreflang = child.GetAttributeValue("hreflang");
-            link.mLength = child.GetAttributeValue("length");
-            link.mRel = child.GetAttributeValue("rel");
-            link.mTitle = child.GetAttributeValue("title");
-            link.mType = child.GetAttributeValue("type");
+            ReadAttributes(child, {{"href", &link.mHref},
+                                   {"hreflang", &link.mHreflang},
+                                   {"length", &link.mLength},
+                                   {"rel", &link.mRel},
+                                   {"title", &link.mTitle},
+                                   {"type", &link.mType}});
             common.mLinks.Add(link);
         } else if (name == "rights") {
             ReadTextConstruct(common.mRights, child);

@@ -4,17 +4,13 @@
 
 namespace System::Resource::Feeds {
 
-using FeedXml::AddAttributeIfSet;
-using FeedXml::AddChildIfSet;
-using FeedXml::AddNumberIfSet;
-using FeedXml::Element;
-using FeedXml::ReadTextConstruct;
-using FeedXml::WriteTextConstruct;
+using namespace FeedXml;
 using Xml::XmlNode;
 
 namespace {
 
-// Appends a list element called name holding one itemName child per value.
+// Appends a list element called name holding one itemName child per value; nothing for an
+// empty list.
 void WriteValues(const Collections::Vector<String>& values, const char* name, const char* itemName,
                  XmlNode& parent) {
     if (values.Count() == 0) {
@@ -22,19 +18,9 @@ void WriteValues(const Collections::Vector<String>& values, const char* name, co
     }
     XmlNode element = Element(name);
     for (uint32_t i = 0; i < values.Count(); ++i) {
-        element.AddChild(Element(itemName, values[i]));
+        AddElement(element, itemName, values[i]);
     }
     parent.AddChild(element);
-}
-
-// Appends the value of each child of node whose folded name is itemName.
-void ReadValues(const XmlNode& node, const char* itemName, Collections::Vector<String>& values) {
-    for (uint32_t i = 0; i < node.GetNumChildren(); ++i) {
-        const XmlNode& child = *node.GetChild(i);
-        if (child.mName.ToLower() == itemName) {
-            values.Add(child.mValue);
-        }
-    }
 }
 
 }  // namespace
@@ -60,72 +46,58 @@ void MediaRssSerializer::WriteGroup(const MediaGroup& group, XmlNode& node) cons
         WriteContent(group.mContents[i], node);
     }
     WriteValues(group.mComments.mComments, "comments", "comment", node);
-    if (group.mEmbed.mUrl.Length() > 0) {
-        XmlNode embed = Element("embed");
-        AddNumberIfSet(embed, "height", group.mEmbed.mHeight);
-        embed.AddAttribute(Xml::XmlItem("url", group.mEmbed.mUrl));
-        AddNumberIfSet(embed, "width", group.mEmbed.mWidth);
-        for (uint32_t i = 0; i < group.mEmbed.mParams.Count(); ++i) {
-            const MediaParam& param = group.mEmbed.mParams[i];
-            XmlNode element = Element("param", param.mValue);
-            AddAttributeIfSet(element, "name", param.mName);
-            embed.AddChild(element);
+    const MediaEmbed& embed = group.mEmbed;
+    if (embed.mUrl.Length() > 0) {
+        XmlNode element = Element("embed", String(),
+                                  {{"height", Number(embed.mHeight)},
+                                   {"url", embed.mUrl},
+                                   {"width", Number(embed.mWidth)}});
+        for (uint32_t i = 0; i < embed.mParams.Count(); ++i) {
+            AddElement(element, "param", embed.mParams[i].mValue,
+                       {{"name", embed.mParams[i].mName}});
         }
-        node.AddChild(embed);
+        node.AddChild(element);
     }
     WriteValues(group.mResponses.mResponses, "responses", "response", node);
     WriteValues(group.mBackLinks.mBackLinks, "backLinks", "backLink", node);
     if (group.mStatus.mState.Length() > 0) {
-        XmlNode status = Element("status");
-        AddAttributeIfSet(status, "reason", group.mStatus.mReason);
-        status.AddAttribute(Xml::XmlItem("state", group.mStatus.mState));
-        node.AddChild(status);
+        AddElement(node, "status", String(),
+                   {{"reason", group.mStatus.mReason}, {"state", group.mStatus.mState}});
     }
-    if (group.mPrice.mPrice.Length() > 0) {
-        XmlNode price = Element("price");
-        AddAttributeIfSet(price, "currency", group.mPrice.mCurrency);
-        AddAttributeIfSet(price, "info", group.mPrice.mInfo);
-        price.AddAttribute(Xml::XmlItem("price", group.mPrice.mPrice));
-        AddAttributeIfSet(price, "type", group.mPrice.mType);
-        node.AddChild(price);
+    const MediaPrice& price = group.mPrice;
+    if (price.mPrice.Length() > 0) {
+        AddElement(node, "price", String(),
+                   {{"currency", price.mCurrency},
+                    {"info", price.mInfo},
+                    {"price", price.mPrice},
+                    {"type", price.mType}});
     }
-    if (group.mLicense.mText.Length() > 0) {
-        XmlNode license = Element("license", group.mLicense.mText);
-        AddAttributeIfSet(license, "href", group.mLicense.mHref);
-        AddAttributeIfSet(license, "type", group.mLicense.mType);
-        node.AddChild(license);
-    }
+    AddElementIfSet(node, "license", group.mLicense.mText,
+                    {{"href", group.mLicense.mHref}, {"type", group.mLicense.mType}});
     for (uint32_t i = 0; i < group.mSubTitles.Count(); ++i) {
         const MediaSubTitle& subTitle = group.mSubTitles[i];
-        if (subTitle.mHref.Length() == 0) {
-            continue;
+        if (subTitle.mHref.Length() > 0) {
+            AddElement(
+                node, "subTitle", String(),
+                {{"href", subTitle.mHref}, {"lang", subTitle.mLang}, {"type", subTitle.mType}});
         }
-        XmlNode element = Element("subTitle");
-        element.AddAttribute(Xml::XmlItem("href", subTitle.mHref));
-        AddAttributeIfSet(element, "lang", subTitle.mLang);
-        AddAttributeIfSet(element, "type", subTitle.mType);
-        node.AddChild(element);
     }
     if (group.mPeerLink.mHref.Length() > 0) {
-        XmlNode peerLink = Element("peerLink");
-        peerLink.AddAttribute(Xml::XmlItem("href", group.mPeerLink.mHref));
-        AddAttributeIfSet(peerLink, "type", group.mPeerLink.mType);
-        node.AddChild(peerLink);
+        AddElement(node, "peerLink", String(),
+                   {{"href", group.mPeerLink.mHref}, {"type", group.mPeerLink.mType}});
     }
     if (group.mRights.mStatus.Length() > 0) {
-        XmlNode rights = Element("rights");
-        rights.AddAttribute(Xml::XmlItem("status", group.mRights.mStatus));
-        node.AddChild(rights);
+        AddElement(node, "rights", String(), {{"status", group.mRights.mStatus}});
     }
     if (group.mScenes.mScenes.Count() > 0) {
         XmlNode scenes = Element("scenes");
         for (uint32_t i = 0; i < group.mScenes.mScenes.Count(); ++i) {
             const MediaScene& scene = group.mScenes.mScenes[i];
             XmlNode element = Element("scene");
-            AddChildIfSet(element, "sceneDescription", scene.mDescription);
-            AddChildIfSet(element, "sceneEndTime", scene.mEndTime);
-            AddChildIfSet(element, "sceneStartTime", scene.mStartTime);
-            AddChildIfSet(element, "sceneTitle", scene.mTitle);
+            AddElementIfSet(element, "sceneDescription", scene.mDescription);
+            AddElementIfSet(element, "sceneEndTime", scene.mEndTime);
+            AddElementIfSet(element, "sceneStartTime", scene.mStartTime);
+            AddElementIfSet(element, "sceneTitle", scene.mTitle);
             scenes.AddChild(element);
         }
         node.AddChild(scenes);
@@ -133,90 +105,72 @@ void MediaRssSerializer::WriteGroup(const MediaGroup& group, XmlNode& node) cons
 }
 
 void MediaRssSerializer::WriteContent(const MediaContent& content, XmlNode& parent) const {
-    XmlNode element = Element("content");
+    XmlNode element = Element("content", String(),
+                              {{"bitrate", content.mBitrate},
+                               {"channels", content.mChannels},
+                               {"duration", Number(content.mDuration)},
+                               {"expression", content.mExpression},
+                               {"fileSize", Number(content.mFileSize)},
+                               {"framerate", content.mFramerate},
+                               {"height", Number(content.mHeight)},
+                               {"isDefault", content.mIsDefault ? "true" : ""},
+                               {"lang", content.mLang},
+                               {"medium", content.mMedium},
+                               {"samplingrate", content.mSamplingrate},
+                               {"type", content.mType},
+                               {"url", content.mUrl},
+                               {"width", Number(content.mWidth)}});
+    // A rendition's optional elements are children of its "content" element.
     WriteOptional(content, element);
-    AddAttributeIfSet(element, "bitrate", content.mBitrate);
-    AddAttributeIfSet(element, "channels", content.mChannels);
-    AddNumberIfSet(element, "duration", content.mDuration);
-    AddAttributeIfSet(element, "expression", content.mExpression);
-    AddNumberIfSet(element, "fileSize", content.mFileSize);
-    AddAttributeIfSet(element, "framerate", content.mFramerate);
-    AddNumberIfSet(element, "height", content.mHeight);
-    if (content.mIsDefault) {
-        element.AddAttribute(Xml::XmlItem("isDefault", "true"));
-    }
-    AddAttributeIfSet(element, "lang", content.mLang);
-    AddAttributeIfSet(element, "medium", content.mMedium);
-    AddAttributeIfSet(element, "samplingrate", content.mSamplingrate);
-    AddAttributeIfSet(element, "type", content.mType);
-    AddAttributeIfSet(element, "url", content.mUrl);
-    AddNumberIfSet(element, "width", content.mWidth);
     parent.AddChild(element);
 }
 
 void MediaRssSerializer::WriteOptional(const MediaOptional& optional, XmlNode& node) const {
     for (uint32_t i = 0; i < optional.mCategories.Count(); ++i) {
         const MediaCategory& category = optional.mCategories[i];
-        XmlNode element = Element("category", category.mText);
-        AddAttributeIfSet(element, "label", category.mLabel);
-        AddAttributeIfSet(element, "scheme", category.mScheme);
-        node.AddChild(element);
+        AddElement(node, "category", category.mText,
+                   {{"label", category.mLabel}, {"scheme", category.mScheme}});
     }
-    if (optional.mCopyright.mText.Length() > 0) {
-        XmlNode element = Element("copyright", optional.mCopyright.mText);
-        AddAttributeIfSet(element, "url", optional.mCopyright.mUrl);
-        node.AddChild(element);
-    }
+    AddElementIfSet(node, "copyright", optional.mCopyright.mText,
+                    {{"url", optional.mCopyright.mUrl}});
     for (uint32_t i = 0; i < optional.mCredits.Count(); ++i) {
         const MediaCredit& credit = optional.mCredits[i];
-        XmlNode element = Element("credit", credit.mText);
-        AddAttributeIfSet(element, "role", credit.mRole);
-        AddAttributeIfSet(element, "scheme", credit.mScheme);
-        node.AddChild(element);
+        AddElement(node, "credit", credit.mText,
+                   {{"role", credit.mRole}, {"scheme", credit.mScheme}});
     }
     WriteTextConstruct(optional.mDescription, "description", node);
     for (uint32_t i = 0; i < optional.mHashes.Count(); ++i) {
-        XmlNode element = Element("hash", optional.mHashes[i].mText);
-        AddAttributeIfSet(element, "algo", optional.mHashes[i].mAlgo);
-        node.AddChild(element);
+        AddElement(node, "hash", optional.mHashes[i].mText, {{"algo", optional.mHashes[i].mAlgo}});
     }
-    AddChildIfSet(node, "keywords", optional.mKeywords);
-    if (optional.mPlayer.mUrl.Length() > 0) {
-        XmlNode element = Element("player");
-        AddNumberIfSet(element, "height", optional.mPlayer.mHeight);
-        AddNumberIfSet(element, "width", optional.mPlayer.mWidth);
-        element.AddAttribute(Xml::XmlItem("url", optional.mPlayer.mUrl));
-        node.AddChild(element);
+    AddElementIfSet(node, "keywords", optional.mKeywords);
+    const MediaPlayer& player = optional.mPlayer;
+    if (player.mUrl.Length() > 0) {
+        AddElement(node, "player", String(),
+                   {{"height", Number(player.mHeight)},
+                    {"width", Number(player.mWidth)},
+                    {"url", player.mUrl}});
     }
-    if (optional.mRating.mText.Length() > 0) {
-        XmlNode element = Element("rating", optional.mRating.mText);
-        AddAttributeIfSet(element, "scheme", optional.mRating.mScheme);
-        node.AddChild(element);
-    }
+    AddElementIfSet(node, "rating", optional.mRating.mText, {{"scheme", optional.mRating.mScheme}});
     for (uint32_t i = 0; i < optional.mRestrictions.Count(); ++i) {
         const MediaRestriction& restriction = optional.mRestrictions[i];
-        XmlNode element = Element("restriction", restriction.mText);
-        AddAttributeIfSet(element, "relationship", restriction.mRelationship);
-        AddAttributeIfSet(element, "type", restriction.mType);
-        node.AddChild(element);
+        AddElement(node, "restriction", restriction.mText,
+                   {{"relationship", restriction.mRelationship}, {"type", restriction.mType}});
     }
     for (uint32_t i = 0; i < optional.mTexts.Count(); ++i) {
         const MediaText& text = optional.mTexts[i];
-        XmlNode element = Element("text", text.mText);
-        AddAttributeIfSet(element, "end", text.mEnd);
-        AddAttributeIfSet(element, "lang", text.mLang);
-        AddAttributeIfSet(element, "start", text.mStart);
-        AddAttributeIfSet(element, "type", text.mType);
-        node.AddChild(element);
+        AddElement(node, "text", text.mText,
+                   {{"end", text.mEnd},
+                    {"lang", text.mLang},
+                    {"start", text.mStart},
+                    {"type", text.mType}});
     }
     for (uint32_t i = 0; i < optional.mThumbnails.Count(); ++i) {
         const MediaThumbnail& thumbnail = optional.mThumbnails[i];
-        XmlNode element = Element("thumbnail");
-        AddNumberIfSet(element, "height", thumbnail.mHeight);
-        AddAttributeIfSet(element, "time", thumbnail.mTime);
-        AddAttributeIfSet(element, "url", thumbnail.mUrl);
-        AddNumberIfSet(element, "width", thumbnail.mWidth);
-        node.AddChild(element);
+        AddElement(node, "thumbnail", String(),
+                   {{"height", Number(thumbnail.mHeight)},
+                    {"time", thumbnail.mTime},
+                    {"url", thumbnail.mUrl},
+                    {"width", Number(thumbnail.mWidth)}});
     }
     WriteTextConstruct(optional.mTitle, "title", node);
 }
@@ -248,28 +202,28 @@ void MediaRssSerializer::ReadGroup(MediaGroup& group, const XmlNode& node) const
         } else if (name == "backlinks") {
             ReadValues(child, "backlink", group.mBackLinks.mBackLinks);
         } else if (name == "status") {
-            group.mStatus.mReason = child.GetAttributeValue("reason");
-            group.mStatus.mState = child.GetAttributeValue("state");
+            ReadAttributes(child,
+                           {{"reason", &group.mStatus.mReason}, {"state", &group.mStatus.mState}});
         } else if (name == "price") {
-            group.mPrice.mCurrency = child.GetAttributeValue("currency");
-            group.mPrice.mInfo = child.GetAttributeValue("info");
-            group.mPrice.mPrice = child.GetAttributeValue("price");
-            group.mPrice.mType = child.GetAttributeValue("type");
+            ReadAttributes(child, {{"currency", &group.mPrice.mCurrency},
+                                   {"info", &group.mPrice.mInfo},
+                                   {"price", &group.mPrice.mPrice},
+                                   {"type", &group.mPrice.mType}});
         } else if (name == "license") {
-            group.mLicense.mHref = child.GetAttributeValue("href");
+            ReadAttributes(child,
+                           {{"href", &group.mLicense.mHref}, {"type", &group.mLicense.mType}});
             group.mLicense.mText = child.mValue;
-            group.mLicense.mType = child.GetAttributeValue("type");
         } else if (name == "subtitle") {
             MediaSubTitle subTitle;
-            subTitle.mHref = child.GetAttributeValue("href");
-            subTitle.mLang = child.GetAttributeValue("lang");
-            subTitle.mType = child.GetAttributeValue("type");
+            ReadAttributes(
+                child,
+                {{"href", &subTitle.mHref}, {"lang", &subTitle.mLang}, {"type", &subTitle.mType}});
             group.mSubTitles.Add(subTitle);
         } else if (name == "peerlink") {
-            group.mPeerLink.mHref = child.GetAttributeValue("href");
-            group.mPeerLink.mType = child.GetAttributeValue("type");
+            ReadAttributes(child,
+                           {{"href", &group.mPeerLink.mHref}, {"type", &group.mPeerLink.mType}});
         } else if (name == "rights") {
-            group.mRights.mStatus = child.GetAttributeValue("status");
+            ReadAttributes(child, {{"status", &group.mRights.mStatus}});
         } else if (name == "scenes") {
             for (uint32_t k = 0; k < child.GetNumChildren(); ++k) {
                 const XmlNode& item = *child.GetChild(k);
@@ -290,6 +244,7 @@ void MediaRssSerializer::ReadGroup(MediaGroup& group, const XmlNode& node) const
 
 void MediaRssSerializer::ReadContent(MediaContent& content, const XmlNode& node) const {
     ReadOptional(content, node);
+    // The attributes of a rendition, unlike all others, are matched without regard to case.
     for (uint32_t i = 0; i < node.GetNumAttributes(); ++i) {
         const Xml::XmlItem& attribute = *node.GetAttribute(i);
         const String name = attribute.mName.ToLower();
@@ -331,24 +286,22 @@ void MediaRssSerializer::ReadOptional(MediaOptional& optional, const XmlNode& no
         const String name = child.mName.ToLower();
         if (name == "category") {
             MediaCategory category;
-            category.mLabel = child.GetAttributeValue("label");
-            category.mScheme = child.GetAttributeValue("scheme");
+            ReadAttributes(child, {{"label", &category.mLabel}, {"scheme", &category.mScheme}});
             category.mText = child.mValue;
             optional.mCategories.Add(category);
         } else if (name == "copyright") {
-            optional.mCopyright.mUrl = child.GetAttributeValue("url");
+            ReadAttributes(child, {{"url", &optional.mCopyright.mUrl}});
             optional.mCopyright.mText = child.mValue;
         } else if (name == "credit") {
             MediaCredit credit;
-            credit.mRole = child.GetAttributeValue("role");
-            credit.mScheme = child.GetAttributeValue("scheme");
+            ReadAttributes(child, {{"role", &credit.mRole}, {"scheme", &credit.mScheme}});
             credit.mText = child.mValue;
             optional.mCredits.Add(credit);
         } else if (name == "description") {
             ReadTextConstruct(optional.mDescription, child);
         } else if (name == "hash") {
             MediaHash hash;
-            hash.mAlgo = child.GetAttributeValue("algo");
+            ReadAttributes(child, {{"algo", &hash.mAlgo}});
             hash.mText = child.mValue;
             optional.mHashes.Add(hash);
         } else if (name == "keywords") {
@@ -358,27 +311,26 @@ void MediaRssSerializer::ReadOptional(MediaOptional& optional, const XmlNode& no
             optional.mPlayer.mUrl = child.GetAttributeValue("url");
             optional.mPlayer.mWidth = child.GetAttributeValueInt("width");
         } else if (name == "rating") {
-            optional.mRating.mScheme = child.GetAttributeValue("scheme");
+            ReadAttributes(child, {{"scheme", &optional.mRating.mScheme}});
             optional.mRating.mText = child.mValue;
         } else if (name == "restriction") {
             MediaRestriction restriction;
-            restriction.mRelationship = child.GetAttributeValue("relationship");
-            restriction.mType = child.GetAttributeValue("type");
+            ReadAttributes(child, {{"relationship", &restriction.mRelationship},
+                                   {"type", &restriction.mType}});
             restriction.mText = child.mValue;
             optional.mRestrictions.Add(restriction);
         } else if (name == "text") {
             MediaText text;
-            text.mEnd = child.GetAttributeValue("end");
-            text.mLang = child.GetAttributeValue("lang");
-            text.mStart = child.GetAttributeValue("start");
-            text.mType = child.GetAttributeValue("type");
+            ReadAttributes(child, {{"end", &text.mEnd},
+                                   {"lang", &text.mLang},
+                                   {"start", &text.mStart},
+                                   {"type", &text.mType}});
             text.mText = child.mValue;
             optional.mTexts.Add(text);
         } else if (name == "thumbnail") {
             MediaThumbnail thumbnail;
             thumbnail.mHeight = child.GetAttributeValueInt("height");
-            thumbnail.mTime = child.GetAttributeValue("time");
-            thumbnail.mUrl = child.GetAttributeValue("url");
+            ReadAttributes(child, {{"time", &thumbnail.mTime}, {"url", &thumbnail.mUrl}});
             thumbnail.mWidth = child.GetAttributeValueInt("width");
             optional.mThumbnails.Add(thumbnail);
         } else if (name == "title") {

@@ -3,6 +3,7 @@
 #include "System/Xml/XmlDoc.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
+#include "support/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -19,11 +20,9 @@ using System::Xml::XmlDoc;
 using System::Xml::XmlItem;
 using System::Xml::XmlNode;
 
-namespace {
+using TestSupport::Text;
 
-std::string Text(const String& s) {
-    return s.Length() == 0 ? std::string() : std::string(s.ToByteArray(), s.Length());
-}
+namespace {
 
 AtomPersonConstruct Person(const char* prefix) {
     AtomPersonConstruct person;

@@ -3,6 +3,7 @@
 #include "System/Xml/XmlDoc.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
+#include "support/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,9 @@ using System::Resource::Feeds::MediaRssSerializer;
 using System::Xml::XmlDoc;
 using System::Xml::XmlNode;
 
-namespace {
+using TestSupport::Text;
 
-std::string Text(const String& s) {
-    return s.Length() == 0 ? std::string() : std::string(s.ToByteArray(), s.Length());
-}
+namespace {
 
 // Sets every optional element to its own value, starting with p.
 void Fill(MediaOptional& optional, const String& p) {

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "System/Object.h"
+#include "System/String.h"
+#include "System/Xml/XmlNode.h"
+
+namespace System::Utility {
+
+// The few file-system calls the system needs: directories, file removal and renaming, and a
+// directory listing as an XML element tree. Paths are passed on as their bytes; nothing is made
+// absolute or normalised, and parent directories are not created. Holds no state.
+class FileSystem : public Object {
+  public:
+    // Creates the directory with mode 0755; false when it could not (it exists, for one).
+    [[nodiscard]] bool CreateDir(const String& path) const;
+    // Removes the directory, which must be empty; false when it could not.
+    [[nodiscard]] bool RemoveDir(const String& path) const;
+    // Removes the file; false when it could not.
+    [[nodiscard]] bool RemoveFile(const String& path) const;
+    // Renames from to to; false when it could not.
+    [[nodiscard]] bool MoveFile(const String& from, const String& to) const;
+
+    // Lists the directory path into node: node is named "dir" and given a "path" attribute
+    // (unless it has one), then gets one child per entry, in the order the directory gives
+    // them: "dir" (attributes "path", "name") for a subdirectory, "file" (attributes "name",
+    // "size") for a regular file or character device whose name contains filter (any name
+    // when filter is empty). Other entries, "." and ".." are skipped. With depth above 0 every
+    // "dir" child that has a "path" is then listed the same way with depth - 1, also children
+    // that were there before the call. A directory that cannot be opened adds nothing.
+    void Import(Xml::XmlNode& node, const String& path, const String& filter,
+                unsigned int depth) const;
+};
+
+}  // namespace System::Utility

@@ -1,0 +1,14 @@
+#include "Admin/AdminModel.h"
+
+// Both texts are built on first use, so that they are ready whenever the first caller
+// runs, before main or after, whatever order the linker gives the static constructors.
+
+const System::String& AdminModel::Version() {
+    static const System::String version("Beta 1");
+    return version;
+}
+
+const System::String& AdminModel::VersionText() {
+    static const System::String text = System::String("ZELVO Admin ") + Version() + "\n";
+    return text;
+}

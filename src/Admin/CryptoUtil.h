@@ -1,0 +1,24 @@
+#pragma once
+
+#include "System/String.h"
+
+// Protection of the passwords stored in "config.xml", and the digests that joins are
+// checked against. The key, IV and salt are fixed: a file written with other values
+// cannot be read back. This hides the passwords from a casual reader of the file; it
+// does not protect them from anyone who has the program.
+class CryptoUtil {
+  public:
+    CryptoUtil() = delete;
+
+    // The Base64 text of salt + text enciphered with AES-128-CBC (padding to whole
+    // blocks, a whole block of padding after whole blocks). Never empty.
+    [[nodiscard]] static System::String Encrypt(const System::String& text);
+
+    // The reverse of Encrypt, without the first 11 bytes (the salt's length), which
+    // are not checked. Text that is not such an encryption gives unspecified bytes
+    // (never more than the decoded text holds), or the empty string.
+    [[nodiscard]] static System::String Decrypt(const System::String& encoded);
+
+    // The SHA-256 digest of text's bytes as a string of 32 raw bytes.
+    [[nodiscard]] static System::String Hash(const System::String& text);
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "System/DateTime.h"
+#include "System/String.h"
+
+// The console log: one line on standard output per event, stamped with the local time.
+
+// Writes the local time as "yyyy-MM-dd hh:mm:ss", ": " and text (which carries its own
+// line feed) to standard output in one write, and flushes it. Lines written by
+// different threads never mix within a line. Output errors are ignored.
+void PrintLogMessage(const System::String& text);
+
+// The line PrintLogMessage writes for text at the given time.
+[[nodiscard]] System::String FormatLogMessage(const System::DateTime& time,
+                                              const System::String& text);
+
+// text with each control byte (0-31 and 127) written as an escape: "\n", "\r" and
+// "\t" for line feed, carriage return and tab, "\xhh" (two lower-case hexadecimal
+// digits) for the others. Text that clients control goes through it before it is
+// logged, so that a client can neither forge log lines nor send the terminal
+// control sequences.
+[[nodiscard]] System::String EscapeLogText(const System::String& text);

@@ -1,0 +1,24 @@
+#include "ZelvoRelay/Threading/MessageTask.h"
+
+#include "ZelvoRelay/Message/BaseMessage.h"
+#include "ZelvoRelay/PostAction/IPostAction.h"
+
+namespace ZelvoRelay::Threading {
+
+MessageTask::MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t senderId)
+    : Message(message), IsIncoming(true), TargetId(0), SenderId(senderId) {}
+
+MessageTask::MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t targetId,
+                         uint32_t senderId)
+    : Message(message), IsIncoming(false), TargetId(targetId), SenderId(senderId) {}
+
+void MessageTask::DeleteContents() {
+    delete Message;
+    Message = nullptr;
+    for (uint32_t i = 0; i < PostActions.Count(); ++i) {
+        delete PostActions[i];
+    }
+    PostActions.Clear();
+}
+
+}  // namespace ZelvoRelay::Threading

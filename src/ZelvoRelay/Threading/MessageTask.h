@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+
+#include "System/Collections/Vector.h"
+#include "System/Object.h"
+
+namespace ZelvoRelay::Message {
+class BaseMessage;
+}
+namespace ZelvoRelay::PostAction {
+class IPostAction;
+}
+
+namespace ZelvoRelay::Threading {
+
+// The unit of work of the message worker: a message received from a client, to be
+// handed to its processor, or a message to send to one client or to the room.
+// The task owns nothing: whoever takes it off the task queue deletes its message
+// after handling it, and the routing command takes over its post actions.
+class MessageTask : public System::Object {
+  public:
+    // A message received from the client senderId.
+    MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t senderId);
+    // A message to send to the client targetId, or to the room when targetId is 0,
+    // leaving out the client senderId.
+    MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t targetId, uint32_t senderId);
+    ~MessageTask() override = default;
+
+    // For a task that will never be handled: deletes its message and its post
+    // actions and leaves it holding neither.
+    void DeleteContents();
+
+    ZelvoRelay::Message::BaseMessage* Message;  // the message; not owned
+    bool IsIncoming;                            // received (true) or to send (false)
+    uint32_t TargetId;  // outgoing: the client to send to, 0 for the room; incoming: 0
+    uint32_t SenderId;  // incoming: the sender; outgoing to the room: the client left out
+    // Run once the message has been fully sent to a client; empty unless a producer
+    // adds some after construction. Not owned.
+    System::Collections::Vector<ZelvoRelay::PostAction::IPostAction*> PostActions;
+};
+
+}  // namespace ZelvoRelay::Threading

@@ -23,6 +23,9 @@ class UserAccountModel : public System::Object {
     }
     // Sets the right of the first entry for privilege; adds no entry when there is none.
     void SetAccessRight(UserPrivilege privilege, AccessRight right);
+    // True when the account has a password and digest equals its PasswordHash. The
+    // time taken does not depend on the bytes compared.
+    [[nodiscard]] bool PasswordMatches(const System::String& digest) const;
 
     bool IsEnabled{true};  // a matching password admits a user only while set
     // The 32 raw bytes of the SHA-256 digest of the password; empty without password.

@@ -87,6 +87,17 @@ TEST(UserModelTest, AccountsKeepTheirFourRightsWhateverIsSet) {
     EXPECT_EQ(room.AdminAccount.GetAccessRight(UserPrivilege::DeletePhotos), AccessRight::Write);
 }
 
+TEST(UserModelTest, PasswordMatchesOnlyTheWholeDigestOfAnAccountWithPassword) {
+    UserAccountModel account;
+    EXPECT_FALSE(account.PasswordMatches(String()));
+    account.PasswordHash = String("\x01\x02\x03", 3);
+    EXPECT_TRUE(account.PasswordMatches(String("\x01\x02\x03", 3)));
+    for (const String& wrong : {String("\x01\x02\x04", 3), String("\x01\x02", 2),
+                                String("\x01\x02\x03\x00", 4), String()}) {
+        EXPECT_FALSE(account.PasswordMatches(wrong)) << wrong.Length();
+    }
+}
+
 TEST(UserModelTest, RoomFlagsDescribeTheNormalUserAccountOnly) {
     RoomModel room;
     EXPECT_EQ(room.GetRoomFlags(), 14);

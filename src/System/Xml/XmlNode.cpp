@@ -49,6 +49,9 @@ void AppendBytes(std::string& out, const String& text) {
 
 }  // namespace
 
+// A copy belongs to no tree until it is added to one, and an assigned node stays where it lives:
+// taking the source's parent instead would leave copies pointing at nodes that may since have
+// moved or gone. Whoever holds children points them at itself (AdoptChildren).
 XmlNode::XmlNode(const XmlNode& other) : XmlItem() {
     CopyFrom(other);
 }
@@ -58,12 +61,9 @@ XmlNode& XmlNode::operator=(const XmlNode& other) {
         return *this;
     }
     if (IsRelatedTo(other)) {
-        // Clearing this node would destroy (or move) the source first. The node stays where
-        // it is in its tree, so it keeps its own parent.
+        // Clearing this node would destroy (or move) the source first.
         const XmlNode copy(other);
-        XmlNode* parent = mParent;
         CopyFrom(copy);
-        mParent = parent;
         return *this;
     }
     CopyFrom(other);
@@ -71,17 +71,15 @@ XmlNode& XmlNode::operator=(const XmlNode& other) {
 }
 
 void XmlNode::CopyFrom(const XmlNode& other) {
-    Clear();
     mName = other.mName;
     mValue = other.mValue;
     mAttributes = other.mAttributes;
     mChildren = other.mChildren;
-    AdoptChildren();
-    mParent = other.mParent;
+    AdoptChildren(0);
 }
 
-void XmlNode::AdoptChildren() {
-    for (unsigned int i = 0; i < mChildren.Count(); ++i) {
+void XmlNode::AdoptChildren(unsigned int from) {
+    for (unsigned int i = from; i < mChildren.Count(); ++i) {
         mChildren[i].mParent = this;
     }
 }
@@ -211,20 +209,21 @@ void XmlNode::AddChild(const XmlNode& node) {
 void XmlNode::InsertChild(unsigned int index, const XmlNode& node) {
     if (IsRelatedTo(node)) {
         // Growing the children vector could move or change node while it is copied.
-        XmlNode copy(node);
-        copy.mParent = nullptr;
+        const XmlNode copy(node);
         InsertChild(index, copy);
         return;
     }
+    const XmlNode* first = mChildren.Count() > 0 ? &mChildren[0] : nullptr;
     const unsigned int at = index < mChildren.Count() ? index : mChildren.Count();
     mChildren.Insert(at, node);
-    mChildren[at].mParent = this;
+    // Children at and after the insertion sit in other slots now, and all of them do when the
+    // vector moved to a new array.
+    AdoptChildren(&mChildren[0] == first ? at : 0);
 }
 
 void XmlNode::InsertChildren(const XmlNode& source, unsigned int index) {
     if (IsRelatedTo(source)) {
-        XmlNode copy(source);
-        copy.mParent = nullptr;
+        const XmlNode copy(source);
         InsertChildren(copy, index);
         return;
     }
@@ -325,12 +324,17 @@ void XmlNode::SetChildValueDouble(const String& name, double value, unsigned int
 void XmlNode::RemoveChild(const String& name, unsigned int n) {
     const int index = FindChild(name, n);
     if (index >= 0) {
-        mChildren.RemoveAt(static_cast<unsigned int>(index));
+        RemoveChild(static_cast<unsigned int>(index));
     }
 }
 
 void XmlNode::RemoveChild(unsigned int index) {
+    const XmlNode* first = mChildren.Count() > 0 ? &mChildren[0] : nullptr;
     mChildren.RemoveAt(index);
+    // The vector moves to a smaller array when it shrinks.
+    if (mChildren.Count() > 0 && &mChildren[0] != first) {
+        AdoptChildren(0);
+    }
 }
 
 void XmlNode::RemoveChildren() {

@@ -11,7 +11,8 @@ namespace System::Xml {
 // An XML element: its name and text (the XmlItem part), its attributes and its child elements,
 // both in document order, and a pointer to the element that holds it. A node owns copies of
 // its attributes and children; copying a node copies its whole subtree, and the parent
-// pointers inside the copy point at the nodes that hold them.
+// pointers inside the copy point at the nodes that hold them. A copy has no parent until it is
+// added to a node; a node assigned to keeps its own.
 //
 // Lookups by name compare bytes exactly; the occurrence number n counts matches from 1, and 0
 // is taken as 1. Pointers returned by lookups point into the node's vectors and stay valid only
@@ -110,8 +111,8 @@ class XmlNode : public XmlItem {
     static void AppendText(std::string& out, const XmlNode& node, bool pretty, unsigned int depth);
     // Replaces this node's contents by a deep copy of other's.
     void CopyFrom(const XmlNode& other);
-    // Makes every child point at this node again after the children vector was filled.
-    void AdoptChildren();
+    // Points the children from index from on at this node, after they were copied into place.
+    void AdoptChildren(unsigned int from);
     // True when node is this node or lies in its subtree, or this node lies in node's subtree.
     bool IsRelatedTo(const XmlNode& node) const;
     int FindAttribute(const String& name, unsigned int n) const;

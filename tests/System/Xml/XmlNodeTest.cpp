@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 using System::String;
@@ -171,23 +172,26 @@ TEST(XmlNode, AddingANodeToItselfOrItsOwnChildCopiesItFirst) {
 }
 
 TEST(XmlNode, CopiesAreDeepAndParentsPointIntoTheCopy) {
-    XmlNode tree = Element("root");
+    XmlNode holder;
+    holder.AddChild(Element("root"));
+    XmlNode& tree = *holder.GetChild(0u);
     for (int i = 0; i < 40; ++i) {
         XmlNode child = Element("child");
         child.AddChild(Element("leaf", "v"));
         tree.AddChild(child);
     }
-    XmlNode holder;
-    tree.SetParent(&holder);
+    ExpectParentsPointAtHolders(holder);
     XmlNode copy(tree);
-    EXPECT_EQ(copy.GetParent(), &holder);
+    EXPECT_EQ(copy.GetParent(), nullptr);
     ExpectParentsPointAtHolders(copy);
     copy.GetChild(0u)->GetChild(0u)->mValue = "changed";
     EXPECT_EQ(Text(tree.GetChild(0u)->GetChild(0u)->mValue), "v");
 
     XmlNode assigned = Element("old");
     assigned.AddChild(Element("gone"));
+    assigned.SetParent(&holder);
     assigned = copy;
+    EXPECT_EQ(assigned.GetParent(), &holder);
     EXPECT_EQ(assigned.GetNumChildren(), 40u);
     ExpectParentsPointAtHolders(assigned);
 
@@ -198,6 +202,29 @@ TEST(XmlNode, CopiesAreDeepAndParentsPointIntoTheCopy) {
     ASSERT_EQ(assigned.GetNumChildren(), 1u);
     EXPECT_EQ(Text(assigned.GetChild(0u)->mValue), "v");
     ExpectParentsPointAtHolders(assigned);
+}
+
+TEST(XmlNode, CopiesOutliveTheTreeTheyCameFrom) {
+    std::unique_ptr<XmlNode> copy;
+    XmlNode assigned;
+    {
+        XmlNode tree = Element("tree");
+        XmlNode branch = Element("branch");
+        branch.AddChild(Element("leaf"));
+        tree.AddChild(branch);
+        copy = std::make_unique<XmlNode>(*tree.GetChild(0u)->GetChild(0u));
+        assigned = *tree.GetChild(0u);
+    }
+    // Nothing here may follow a pointer into the destroyed tree.
+    EXPECT_EQ(copy->GetParent(), nullptr);
+    EXPECT_EQ(assigned.GetParent(), nullptr);
+    XmlNode other = Element("other");
+    other.AddChild(*copy);
+    copy->AddChild(other);
+    assigned.AddChild(*copy);
+    *copy = assigned;
+    EXPECT_EQ(Text(copy->ToString(false)),
+              "<branch><leaf /><leaf><other><leaf /></other></leaf></branch>");
 }
 
 TEST(XmlNode, ChildWithAttributeCountsOnlyMatchingChildren) {

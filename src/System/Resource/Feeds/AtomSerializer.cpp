@@ -207,7 +207,6 @@ void AtomSerializer::ReadCommon(AtomCommon& common, const XmlNode& node,
             // A child the feed or entry reads as one of its own fields is not also kept as an
             // extension: it would be written twice, and once more after every round trip.
             common.mExtensions.Add(child);
-            common.mExtensions[common.mExtensions.Count() - 1].SetParent(nullptr);
         }
     }
 }

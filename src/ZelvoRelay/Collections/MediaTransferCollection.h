@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+
+#include "System/Collections/Vector.h"
+#include "ZelvoRelay/Collections/MediaTree.h"
+#include "ZelvoRelay/MVC/Model/MediaTransferModel.h"
+
+namespace ZelvoRelay::Collections {
+
+// Uploads or downloads in progress, ordered by (media id, resource id, client id), never
+// holding two equal transfers. Its Monitor guards it; the collection takes no lock itself.
+class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel> {
+  public:
+    // Deletes the streams of the transfers still held, closing their files.
+    ~MediaTransferCollection() override;
+
+    // Ends the matching transfer: deletes its stream (the file stays on disk) and removes it.
+    // False when there is none.
+    bool RemoveMedia(uint32_t clientId, uint32_t mediaId, uint32_t resourceId);
+    // The matching transfer, valid until the collection next changes; null when there is
+    // none.
+    [[nodiscard]] MVC::Model::MediaTransferModel* Find(uint32_t clientId, uint32_t mediaId,
+                                                       uint32_t resourceId) const;
+    // Ends every transfer of the client as RemoveMedia does. Returns copies of the ended
+    // transfers, in order and with no stream, so the caller can tidy their files.
+    System::Collections::Vector<MVC::Model::MediaTransferModel> RemoveClient(uint32_t clientId);
+    // True when some transfer concerns that media id.
+    [[nodiscard]] bool HoldsMedia(uint32_t mediaId) const;
+};
+
+}  // namespace ZelvoRelay::Collections

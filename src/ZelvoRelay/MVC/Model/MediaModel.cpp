@@ -1,0 +1,25 @@
+#include "ZelvoRelay/MVC/Model/MediaModel.h"
+
+#include "ZelvoRelay/Collections/MediaCollection.h"
+#include "ZelvoRelay/Collections/MediaTransferCollection.h"
+
+namespace ZelvoRelay::MVC::Model {
+
+uint32_t MediaModel::mMediaIdCounter = 0;
+
+uint32_t MediaModel::GenerateId(const Collections::MediaCollection& catalogue,
+                                const Collections::MediaTransferCollection& uploads) {
+    // Fewer ids are in use than there are items and uploads, so this ends.
+    while (catalogue.FindMedia(mMediaIdCounter) != nullptr || uploads.HoldsMedia(mMediaIdCounter)) {
+        ++mMediaIdCounter;
+    }
+    return mMediaIdCounter++;
+}
+
+System::String MediaModel::GetResourcePath(const System::String& mediaPath, uint32_t id,
+                                           uint32_t resource) {
+    return System::String::Parse("%s%d_%d", mediaPath.CStr(), static_cast<int32_t>(id),
+                                 static_cast<int32_t>(resource));
+}
+
+}  // namespace ZelvoRelay::MVC::Model

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+
+#include "System/IO/Stream.h"
+#include "ZelvoRelay/MVC/Model/MediaModel.h"
+
+namespace ZelvoRelay::MVC::Model {
+
+// An upload or a download in progress: a full copy of the item it concerns, the client that
+// moves it, the resource being moved and the open file. Transfers are told apart by (media id,
+// resource id, client id) and ordered by them in that order, each compared as unsigned.
+//
+// The stream is not owned: copies share the pointer and the destructor leaves it alone. The
+// one that ends the transfer deletes it (MediaTransferCollection::RemoveMedia, RemoveClient).
+class MediaTransferModel : public MediaModel {
+  public:
+    MediaTransferModel() = default;
+    // A transfer of item, with no client, resource 0 and no stream yet.
+    explicit MediaTransferModel(const MediaModel& item) : MediaModel(item) {}
+    // The key of a transfer, for finding or removing one.
+    MediaTransferModel(uint32_t clientId, uint32_t mediaId, uint32_t resourceId);
+    MediaTransferModel(const MediaTransferModel& other) = default;
+    MediaTransferModel& operator=(const MediaTransferModel& other) = default;
+    ~MediaTransferModel() override = default;
+
+    bool operator==(const MediaTransferModel& other) const { return Compare(other) == 0; }
+    bool operator<(const MediaTransferModel& other) const { return Compare(other) < 0; }
+    bool operator<=(const MediaTransferModel& other) const { return Compare(other) <= 0; }
+    bool operator>=(const MediaTransferModel& other) const { return Compare(other) >= 0; }
+    bool operator>(const MediaTransferModel& other) const { return Compare(other) > 0; }
+    using Object::operator==;
+
+    uint32_t mClientId{0};                 // the relay client moving the file
+    uint32_t mResourceId{0};               // 0 for an upload; the resource asked for otherwise
+    System::IO::Stream* mStream{nullptr};  // the open file; not owned, shared by copies
+
+  private:
+    // -1, 0 or 1 by media id, then resource id, then client id.
+    [[nodiscard]] int Compare(const MediaTransferModel& other) const;
+};
+
+}  // namespace ZelvoRelay::MVC::Model

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+#include "System/Resource/Feeds/AtomFeed.h"
+#include "ZelvoRelay/Message/BaseMessage.h"
+
+namespace ZelvoRelay::Message::Media {
+
+// Type 151, server to client, with the requester's id: a page of the catalogue as an Atom
+// feed. Payload: the byte length L of the feed's compact XML text (4 bytes), the length D of
+// the compressed text (4 bytes) and the D bytes: the text deflated at level 9 as one zlib
+// stream. A listing that cannot be compressed is sent as the header alone.
+class GetMediaInfoResponse : public BaseMessage {
+  public:
+    static constexpr uint8_t MsgId = 151;
+    // Deflate expands its input at most 1032-fold, so a longer text length cannot be true
+    // of the bytes present and is refused before anything is allocated for it.
+    static constexpr uint64_t MaxExpansion = 1032;
+
+    explicit GetMediaInfoResponse(const MessageBytes& bytes) : BaseMessage(bytes) {}
+    // Serialises feed, takes its compact text and compresses it.
+    GetMediaInfoResponse(uint32_t clientId, const System::Resource::Feeds::AtomFeed& feed);
+
+    // The feed the message carries; an empty feed when the message is cut short, the text
+    // does not inflate to exactly L bytes, or it holds no XML element.
+    [[nodiscard]] System::Resource::Feeds::AtomFeed GetAtom() const;
+
+  private:
+    // The compressed text of a feed.
+    struct Listing;
+
+    GetMediaInfoResponse(uint32_t clientId, const Listing& listing);
+    static Listing Compress(const System::Resource::Feeds::AtomFeed& feed);
+};
+
+}  // namespace ZelvoRelay::Message::Media

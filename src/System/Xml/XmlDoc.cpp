@@ -3,6 +3,7 @@
 #include "System/IO/FileStream.h"
 #include "System/Xml/XmlParser.h"
 
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -33,6 +34,11 @@ XmlNode* XmlDoc::Import(const String& path) {
         return nullptr;
     }
     const int64_t length = stream.Length();
+    // A directory opens for reading too and reports a length of 2^63 - 1: allocating for it
+    // would throw. Read counts are ints, so nothing longer can be read whole anyway.
+    if (length >= INT_MAX) {
+        return nullptr;
+    }
     std::vector<unsigned char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, 0);
     const int read = length > 0 ? stream.Read(buffer.data(), 0, static_cast<int>(length)) : 0;
     stream.Close();

@@ -177,6 +177,8 @@ TEST(XmlDoc, WritesAndImportsFiles) {
     EXPECT_NE(root->GetChild("privileges"), nullptr);
 
     EXPECT_EQ(doc.Import(dir.File("missing.xml").c_str()), nullptr);
+    // A directory opens for reading and reports a length of 2^63 - 1.
+    EXPECT_EQ(doc.Import(dir.Path().c_str()), nullptr);
     doc.Write(dir.File("no/such/dir.xml").c_str(), config);
 
     // The text ends at the first NUL byte of the file.

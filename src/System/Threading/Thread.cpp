@@ -68,6 +68,10 @@ int Thread::GetThreadState() const {
     return static_cast<int>(state & kRunning);
 }
 
+bool Thread::IsCurrentThread() const {
+    return tThread == this;
+}
+
 void Thread::Sleep(unsigned int microseconds) {
     // Whole seconds go to tv_sec: nanosleep refuses a tv_nsec of one second or more
     // and would return at once.

@@ -45,6 +45,9 @@ class Thread : public Monitor {
     // Stop(false) reads 0 here even after a new Start, so it never runs beside the
     // body of the new thread.
     [[nodiscard]] int GetThreadState() const;
+    // Whether the caller is a system thread started on this object (its body, or
+    // a handler the body raised), which cannot wait for itself.
+    [[nodiscard]] bool IsCurrentThread() const;
 
     // Suspends the calling thread for the given number of MICROseconds.
     static void Sleep(unsigned int microseconds);

@@ -1,0 +1,110 @@
+#include "System/Net/NetStream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace System::Net {
+
+namespace {
+
+constexpr uint32_t kPrefixSize = 4;
+
+void EncodeLength(uint32_t length, unsigned char* prefix) {
+    for (uint32_t i = 0; i < kPrefixSize; ++i) {
+        prefix[i] = static_cast<unsigned char>(length >> (8 * i));
+    }
+}
+
+uint32_t DecodeLength(const char* prefix) {
+    uint32_t length = 0;
+    for (uint32_t i = 0; i < kPrefixSize; ++i) {
+        length |= static_cast<uint32_t>(static_cast<unsigned char>(prefix[i])) << (8 * i);
+    }
+    return length;
+}
+
+}  // namespace
+
+NetStream::NetStream(Client& client, uint32_t maxMessageSize)
+    : mClient(client), mMaxMessageSize(maxMessageSize) {
+    if (maxMessageSize != kUnbounded) {
+        mBuffer.resize(static_cast<size_t>(maxMessageSize) + 1);
+    }
+    mEvents.Add(client.OnReceiveMessage, this, &NetStream::OnReceiveMessage);
+    mEvents.Add(client.OnDisconnect, this, &NetStream::OnDisconnect);
+}
+
+int NetStream::Send(const char* data, int length) {
+    unsigned char prefix[kPrefixSize];
+    EncodeLength(static_cast<uint32_t>(length), prefix);
+    const int sent = mClient.Send(reinterpret_cast<const char*>(prefix), 0, kPrefixSize);
+    return sent + mClient.Send(data, 0, static_cast<uint32_t>(length));
+}
+
+void NetStream::OnReceiveMessage(Client*, char* chunk, int n) {
+    const uint32_t size = n > 0 ? static_cast<uint32_t>(n) : 0;
+    uint32_t p = 0;
+    while (p < size) {
+        if (mRemaining == 0) {
+            const uint32_t have = mPartialHeader.Length();
+            if (have + (size - p) < kPrefixSize) {
+                mPartialHeader += String(chunk + p, size - p);
+                return;
+            }
+            uint32_t length = 0;
+            if (have == 0) {
+                length = DecodeLength(chunk + p);
+                p += kPrefixSize;
+            } else {
+                const uint32_t k = kPrefixSize - have;
+                mPartialHeader += String(chunk + p, k);
+                length = DecodeLength(mPartialHeader.ToByteArray());
+                mPartialHeader = String();
+                p += k;
+            }
+            if (length >= mMaxMessageSize) {
+                mRemaining = 0;
+                OnLargeMessage.Raise(this, chunk, n, static_cast<int>(length));
+                return;
+            }
+            mRemaining = length;
+            mFilled = 0;
+            if (mMaxMessageSize == kUnbounded) {
+                mBuffer.clear();
+                mBuffer.reserve(std::clamp<size_t>(length, 1, size));
+            }
+        }
+        const uint32_t take = std::min(size - p, mRemaining);
+        if (mMaxMessageSize == kUnbounded) {
+            mBuffer.insert(mBuffer.end(), chunk + p, chunk + p + take);
+        } else {
+            std::memcpy(mBuffer.data() + mFilled, chunk + p, take);
+        }
+        mFilled += take;
+        mRemaining -= take;
+        p += take;
+        if (mRemaining == 0) {
+            OnMessage.Raise(this, mBuffer.data(), static_cast<int>(mFilled));
+            if (mMaxMessageSize == kUnbounded) {
+                mBuffer = std::vector<char>();
+            }
+        }
+    }
+}
+
+void NetStream::OnDisconnect(Client*) {
+    mPartialHeader = String();
+    if (mMaxMessageSize == kUnbounded) {
+        mBuffer = std::vector<char>();
+    }
+    mRemaining = 0;
+}
+
+void GetMessage(const char* data, int length, IO::Stream& stream) {
+    unsigned char prefix[kPrefixSize];
+    EncodeLength(static_cast<uint32_t>(length), prefix);
+    stream.Write(prefix, 0, static_cast<int>(kPrefixSize));
+    stream.Write(reinterpret_cast<const unsigned char*>(data), 0, length);
+}
+
+}  // namespace System::Net

@@ -1,0 +1,83 @@
+#include "System/Net/Server.h"
+
+#include "System/Net/Net.h"
+
+namespace System::Net {
+
+namespace {
+
+// The pause after a failed accept: a loop that kept failing at once (no descriptors
+// left) would otherwise take a whole core.
+constexpr unsigned kAcceptRetryMicroseconds = 10000;
+
+}  // namespace
+
+Server::Server(NetworkType type) : mType(type) {}
+
+Server::~Server() {
+    Disconnect();
+}
+
+void Server::Run() {
+    if (mType == TCP) {
+        while (GetThreadState() != 0 && mSocket.IsConnected()) {
+            const int descriptor = mSocket.Listen();
+            if (descriptor < 0) {
+                if (mSocket.IsConnected()) {
+                    Sleep(kAcceptRetryMicroseconds);
+                }
+                continue;
+            }
+            Client connection(Socket(descriptor, true));
+            OnClientConnect.Raise(this, connection);
+        }
+    } else if (mType == UDP) {
+        char buffer[kReceiveSize];
+        while (GetThreadState() != 0 && mSocket.IsConnected()) {
+            IPEndPoint from;
+            const int received = mSocket.Receive(buffer, 0, sizeof buffer, from);
+            // A receive woken by Disconnect is no datagram.
+            if (!mSocket.IsConnected()) {
+                break;
+            }
+            OnReceiveMessage.Raise(this, buffer, received, from);
+        }
+    }
+    OnHostStopped.Raise(this);
+}
+
+void Server::Host(const IPEndPoint& endPoint) {
+    Disconnect();
+    mEndPoint = endPoint;
+    const int descriptor = CreateSocket(mType);
+    if (descriptor < 0) {
+        OnHostFailed.Raise(this, Net::GetError());
+        return;
+    }
+    mSocket = Socket(descriptor);
+    if (!mSocket.Host(endPoint)) {
+        // Read before Close, whose own calls change errno.
+        const String error = Net::GetError();
+        mSocket.Close();
+        OnHostFailed.Raise(this, error);
+        return;
+    }
+    const int error = Start();
+    if (error != 0) {
+        // A server without its thread would look hosting and never accept.
+        mSocket.Close();
+        OnHostFailed.Raise(this, Net::GetError(error));
+        return;
+    }
+    OnHost.Raise(this);
+}
+
+void Server::Disconnect() {
+    EndLoop(*this, mSocket);
+}
+
+int Server::Send(const char* buffer, uint32_t offset, uint32_t length, const IPEndPoint& to) {
+    return mSocket.Send(buffer, offset, length, to);
+}
+
+}  // namespace System::Net

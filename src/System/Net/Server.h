@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+
+#include "System/Event.h"
+#include "System/Net/Client.h"
+#include "System/Net/INetwork.h"
+#include "System/Net/IPEndPoint.h"
+#include "System/Net/Socket.h"
+#include "System/String.h"
+#include "System/Threading/Thread.h"
+
+namespace System::Net {
+
+// One listening (TCP) or datagram (UDP) socket whose accept or receive loop runs on
+// a thread of its own. OnHost and OnHostFailed are raised on the thread that calls
+// Host; the other events on the server's thread.
+//
+// Subscribe before Host: the events take no lock.
+class Server : public Threading::Thread, public INetwork {
+  public:
+    // The size of the datagram buffer: no datagram event carries more bytes.
+    static constexpr uint32_t kReceiveSize = 4096;
+
+    explicit Server(NetworkType type);
+    // Disconnects (waiting for the loop), then releases the events.
+    ~Server() override;
+
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // The server's thread: accepts connections (TCP) or receives datagrams (UDP)
+    // until disconnected, then raises OnHostStopped.
+    void Run() override;
+    // Disconnects, makes a new socket of the type, binds it to endPoint (network
+    // order) and listens, starts the thread and raises OnHost. On failure raises
+    // OnHostFailed with the error text; nothing is left open and Host may be called
+    // again.
+    virtual void Host(const IPEndPoint& endPoint);
+    // Stops hosting: wakes the loop, waits until it has ended (except on the server's
+    // own thread, from an event handler), then releases the socket.
+    virtual void Disconnect();
+    // Sends one datagram to an end point in network order; what sendto returns.
+    virtual int Send(const char* buffer, uint32_t offset, uint32_t length, const IPEndPoint& to);
+
+    // True from a successful Host until Disconnect.
+    [[nodiscard]] bool IsHosting() const { return mSocket.IsConnected(); }
+    Socket* GetSocket() { return &mSocket; }
+
+    // Hosting has started (on the caller of Host).
+    Event<Server*> OnHost;
+    // Hosting could not start: the error text (on the caller of Host).
+    Event<Server*, const String&> OnHostFailed;
+    // A connection was accepted: a temporary Client around it, which does not close
+    // it when destroyed. A handler that keeps the connection copies the Client.
+    Event<Server*, Client&> OnClientConnect;
+    // The loop has ended; raised once per successful Host.
+    Event<Server*> OnHostStopped;
+    // A datagram or a failed receive: (this, buffer, result, sender in network order).
+    Event<Server*, char*, int, const IPEndPoint&> OnReceiveMessage;
+
+  protected:
+    NetworkType mType;     // the kind of socket Host makes
+    IPEndPoint mEndPoint;  // the one given to Host, network order
+    Socket mSocket;        // listening or datagram socket; see Socket for its threads
+};
+
+}  // namespace System::Net

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "System/Collections/Vector.h"
+#include "System/Net/IPAddress.h"
+#include "System/Net/IPEndPoint.h"
+#include "System/Object.h"
+#include "System/String.h"
+
+namespace System::Net {
+
+// A thin holder of one socket descriptor. Failures answer false, a negative count or
+// an empty value, with errno left as the failing call set it (Net::GetError).
+//
+// Copies share the descriptor and nothing else; destroying a Socket never closes it,
+// only Close (or assigning over it) does. One thread uses a Socket at a time, except
+// that another thread may Shutdown or Close it to end a blocking Listen, Open or
+// Receive on the owning thread. The descriptor is -1 when there is none.
+class Socket : public Object {
+  public:
+    // The listen backlog of sockets built around a descriptor.
+    static constexpr int32_t kBacklog = 10;
+
+    // No descriptor, backlog 0, not connected.
+    Socket() = default;
+    // Around a descriptor from SocketType: backlog 10, not connected.
+    explicit Socket(int descriptor);
+    // Around a descriptor whose connection is already open (an accepted one) or not.
+    Socket(int descriptor, bool connected);
+    // Shares the descriptor, backlog and connected flag; the end point stays empty.
+    Socket(const Socket& other);
+    // Closes this socket's own descriptor first, then shares as the copy does.
+    Socket& operator=(const Socket& other);
+    // Leaves the descriptor open.
+    ~Socket() override = default;
+
+    // Connects to endPoint (network order), which is kept as the end point. False
+    // when it has no address (errno EAFNOSUPPORT) or connect fails.
+    bool Open(const IPEndPoint& endPoint);
+    // Binds to endPoint (network order), which is kept, and listens with the backlog.
+    // Stream sockets may bind a port whose old connections are still closing
+    // (SO_REUSEADDR), so a restart can listen again at once; a port that a live socket
+    // holds still fails. False when it has no address or bind fails.
+    bool Host(const IPEndPoint& endPoint);
+    // Accepts a connection: its new descriptor, or a negative value.
+    int Listen();
+    // Ends the connection for both directions, which wakes a thread blocked on the
+    // socket, and releases the descriptor. Harmless when there is none.
+    void Close();
+    // Ends the connection for both directions and wakes a thread blocked on the
+    // socket (Listen, Open, Receive), keeping the descriptor until Close, so that it
+    // cannot be reused under that thread. Not connected afterwards.
+    void Shutdown();
+
+    // Sends length bytes from buffer + offset; a peer that has gone gives an error,
+    // never a signal. Returns what send returns.
+    int Send(const char* buffer, uint32_t offset, uint32_t length);
+    // Sends one datagram to an IPv4 end point in network order.
+    int Send(const char* buffer, uint32_t offset, uint32_t length, const IPEndPoint& to);
+    // Receives at most length bytes into buffer + offset; returns what recv returns.
+    int Receive(char* buffer, uint32_t offset, uint32_t length);
+    // Receives one datagram; from is its sender in network order.
+    int Receive(char* buffer, uint32_t offset, uint32_t length, IPEndPoint& from);
+
+    // Blocking or non-blocking mode (FIONBIO).
+    bool EnableBlocking(bool blocking);
+    bool GetOption(int level, int name, int& value) const;
+    bool SetOption(int level, int name, int value);
+    bool SetIOControl(int request, unsigned long value);
+
+    [[nodiscard]] int GetSocket() const { return mDescriptor.load(); }
+    [[nodiscard]] bool IsConnected() const { return mConnected.load(); }
+    // The end point last given to Open or Host.
+    [[nodiscard]] IPEndPoint GetEndPoint() const { return mEndPoint; }
+    // This side's and the peer's IPv4 end points in network order; empty on failure.
+    [[nodiscard]] IPEndPoint GetLocalEndPoint() const;
+    [[nodiscard]] IPEndPoint GetRemoteEndPoint() const;
+
+    // The platform's socket address for endPoint, written to address4 (16 bytes,
+    // IPv4) or address6 (28 bytes, IPv6) with its size in length; null for an end
+    // point without an address.
+    static void* EndPointToSocketAddress(const IPEndPoint& endPoint, void* address4, void* address6,
+                                         uint32_t& length);
+
+    // The addresses of host in the resolver's order, in network order; empty when
+    // host is empty or has none. With family IPAddress::kIPv4 only IPv4 answers.
+    static Collections::Vector<IPAddress> DnsLookup(const String& host);
+    static Collections::Vector<IPAddress> DnsLookup(const String& host, int32_t family);
+    // Reverse lookups are not made: always "".
+    static String RdnsLookup(const String&) { return ""; }
+    static String GetHostName();
+
+  private:
+    std::atomic<int> mDescriptor{-1};     // -1 when there is none
+    int32_t mBacklog{0};                  // listen backlog
+    std::atomic<bool> mConnected{false};  // open (connected, listening or accepted)
+    IPEndPoint mEndPoint;                 // last given to Open or Host
+    // Held while the descriptor is shut down or released, so that a Shutdown from
+    // another thread never reaches a number that Close has already given back.
+    std::mutex mRelease;
+};
+
+}  // namespace System::Net

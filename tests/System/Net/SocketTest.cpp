@@ -1,0 +1,201 @@
+#include "System/Net/Socket.h"
+
+#include "System/Net/Net.h"
+#include "System/Net/SocketType.h"
+#include "support/RawSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+namespace {
+
+using System::String;
+using System::Net::IPAddress;
+using System::Net::IPEndPoint;
+using System::Net::Net;
+using System::Net::Socket;
+using System::Net::SocketType;
+using TestSupport::RawSocket;
+
+IPEndPoint LoopbackPort(uint16_t port) {
+    return IPEndPoint(IPAddress::Loopback(), port).SwapEndian();
+}
+
+uint16_t LocalPort(const Socket& socket) {
+    return ntohs(socket.GetLocalEndPoint().GetPort());
+}
+
+bool IsOpen(int descriptor) {
+    return fcntl(descriptor, F_GETFD) != -1;
+}
+
+TEST(Socket, ConnectsToAHostedSocketAndCarriesBytes) {
+    Socket listener(SocketType::TCP());
+    ASSERT_TRUE(listener.Host(LoopbackPort(0)));
+    EXPECT_TRUE(listener.IsConnected());
+    const uint16_t port = LocalPort(listener);
+    ASSERT_NE(port, 0);
+
+    Socket client(SocketType::TCP());
+    ASSERT_TRUE(client.Open(LoopbackPort(port)));
+    EXPECT_TRUE(client.IsConnected());
+    EXPECT_EQ(client.GetRemoteEndPoint().GetPort(), htons(port));
+    EXPECT_EQ(client.GetRemoteEndPoint().GetAddress().GetAddress(), htonl(INADDR_LOOPBACK));
+
+    const int descriptor = listener.Listen();
+    ASSERT_GE(descriptor, 0);
+    Socket accepted(descriptor, true);
+    EXPECT_EQ(accepted.GetRemoteEndPoint().GetPort(), client.GetLocalEndPoint().GetPort());
+
+    EXPECT_EQ(client.Send("xxhello", 2, 5), 5);
+    char buffer[16] = {};
+    EXPECT_EQ(accepted.Receive(buffer, 1, 5), 5);
+    EXPECT_EQ(std::string(buffer + 1, 5), "hello");
+
+    client.Close();
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_EQ(client.GetSocket(), -1);
+    EXPECT_EQ(accepted.Receive(buffer, 0, sizeof buffer), 0);
+    client.Close();
+    accepted.Close();
+    listener.Close();
+}
+
+TEST(Socket, ListenersMayRebindAPortWhoseConnectionsAreClosing) {
+    Socket tcp(SocketType::TCP());
+    ASSERT_TRUE(tcp.Host(LoopbackPort(0)));
+    int reuse = 0;
+    ASSERT_TRUE(tcp.GetOption(SOL_SOCKET, SO_REUSEADDR, reuse));
+    EXPECT_NE(reuse, 0);
+
+    // Datagram sockets keep the exclusive binding.
+    Socket udp(SocketType::UDP());
+    ASSERT_TRUE(udp.Host(LoopbackPort(0)));
+    ASSERT_TRUE(udp.GetOption(SOL_SOCKET, SO_REUSEADDR, reuse));
+    EXPECT_EQ(reuse, 0);
+    tcp.Close();
+    udp.Close();
+}
+
+TEST(Socket, HostingAPortInUseFailsWithItsText) {
+    const RawSocket holder = RawSocket::Listen();
+    Socket tcp(SocketType::TCP());
+    EXPECT_FALSE(tcp.Host(LoopbackPort(holder.Port())));
+    EXPECT_EQ(Net::GetError(), String("Address already in use"));
+    EXPECT_FALSE(tcp.IsConnected());
+    tcp.Close();
+
+    const RawSocket datagrams = RawSocket::Datagram();
+    Socket udp(SocketType::UDP());
+    EXPECT_FALSE(udp.Host(LoopbackPort(datagrams.Port())));
+    EXPECT_EQ(Net::GetError(), String("Address already in use"));
+    udp.Close();
+}
+
+TEST(Socket, OpenFailuresLeaveTheirOwnErrorText) {
+    Socket refused(SocketType::TCP());
+    EXPECT_FALSE(refused.Open(LoopbackPort(RawSocket::FreePort())));
+    EXPECT_EQ(Net::GetError(), String("Connection refused"));
+    refused.Close();
+
+    // An end point without an address fails without a system call, and says why.
+    Socket nowhere(SocketType::TCP());
+    errno = 0;
+    EXPECT_FALSE(nowhere.Open(IPEndPoint(String("no such host name"), 80)));
+    EXPECT_EQ(Net::GetError(), String("Address family not supported by protocol family"));
+    EXPECT_FALSE(nowhere.Host(IPEndPoint()));
+    nowhere.Close();
+}
+
+TEST(Socket, DatagramsCarryTheirSenderInNetworkOrder) {
+    Socket receiver(SocketType::UDP());
+    ASSERT_TRUE(receiver.Host(LoopbackPort(0)));
+    Socket sender(SocketType::UDP());
+    ASSERT_TRUE(sender.Host(LoopbackPort(0)));
+
+    EXPECT_EQ(sender.Send("-abc", 1, 3, LoopbackPort(LocalPort(receiver))), 3);
+    char buffer[8];
+    IPEndPoint from;
+    EXPECT_EQ(receiver.Receive(buffer, 0, sizeof buffer, from), 3);
+    EXPECT_EQ(std::string(buffer, 3), "abc");
+    EXPECT_EQ(from.GetPort(), htons(LocalPort(sender)));
+    EXPECT_EQ(from.GetAddress().GetAddress(), htonl(INADDR_LOOPBACK));
+    receiver.Close();
+    sender.Close();
+}
+
+TEST(Socket, NonBlockingReceiveWithNothingWaitingSaysSo) {
+    const RawSocket listener = RawSocket::Listen();
+    Socket client(SocketType::TCP());
+    ASSERT_TRUE(client.Open(LoopbackPort(listener.Port())));
+    ASSERT_TRUE(client.EnableBlocking(false));
+    char buffer[4];
+    EXPECT_EQ(client.Receive(buffer, 0, sizeof buffer), -1);
+    EXPECT_EQ(Net::GetError(), String("Resource temporarily unavailable"));
+    EXPECT_EQ(Net::GetErrorType(), 11);
+    client.Close();
+}
+
+TEST(Socket, OnlyCloseReleasesTheDescriptorWhichCopiesShare) {
+    const int descriptor = SocketType::TCP();
+    ASSERT_GE(descriptor, 0);
+    {
+        Socket owner(descriptor);
+        const Socket copy(owner);
+        EXPECT_EQ(copy.GetSocket(), descriptor);
+    }
+    EXPECT_TRUE(IsOpen(descriptor));
+
+    Socket owner(descriptor);
+    Socket other(SocketType::TCP());
+    const int otherDescriptor = other.GetSocket();
+    other = owner;
+    EXPECT_FALSE(IsOpen(otherDescriptor));
+    EXPECT_EQ(other.GetSocket(), descriptor);
+    owner.Close();
+    owner.Close();
+    EXPECT_FALSE(IsOpen(descriptor));
+    EXPECT_EQ(Socket().GetSocket(), -1);
+}
+
+TEST(Socket, DescriptorZeroIsASocketLikeAnyOther) {
+    // With standard input closed a new socket may be descriptor 0; taking 0 for "no
+    // socket" would leave it open for ever.
+    const int savedInput = dup(STDIN_FILENO);
+    ASSERT_GE(savedInput, 0);
+    close(STDIN_FILENO);
+    Socket socket(SocketType::TCP());
+    const int descriptor = socket.GetSocket();
+    socket.Close();
+    const bool stillOpen = IsOpen(0);
+    dup2(savedInput, STDIN_FILENO);
+    close(savedInput);
+    EXPECT_EQ(descriptor, 0);
+    EXPECT_FALSE(stillOpen);
+}
+
+TEST(Socket, APeerThatHasGoneNeverRaisesABrokenPipe) {
+    Socket made(SocketType::TCP());
+    made.Close();
+    // The socket layer ignores SIGPIPE for the process: the SSL library writes with
+    // write(), which would otherwise end the process here.
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    close(pair[1]);
+    EXPECT_EQ(write(pair[0], "x", 1), -1);
+    EXPECT_EQ(errno, EPIPE);
+
+    Socket broken(pair[0], true);
+    EXPECT_EQ(broken.Send("x", 0, 1), -1);
+    broken.Close();
+}
+
+}  // namespace

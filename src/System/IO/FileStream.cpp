@@ -1,5 +1,6 @@
 #include "System/IO/FileStream.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace System::IO {
@@ -13,6 +14,14 @@ FileStream::FileStream(const String& path, int mode) {
     const bool append = mode == 6;
     mFile = std::fopen(name, create ? "w+b" : append ? "ab" : "rb");
     if (mFile == nullptr) {
+        return;
+    }
+    // A directory opens for reading but reports an endless length: refuse it, so
+    // no reader ever sizes a buffer from it or reads it line by line forever.
+    struct stat info {};
+    if (fstat(fileno(mFile), &info) != 0 || S_ISDIR(info.st_mode)) {
+        std::fclose(mFile);
+        mFile = nullptr;
         return;
     }
     mCanRead = true;

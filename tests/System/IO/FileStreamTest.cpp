@@ -86,6 +86,9 @@ TEST(FileStream, ModesTreatAMissingFileAsDocumented) {
     }
     FileStream unnamed(String(""), 2);
     EXPECT_FALSE(unnamed.CanWrite());
+    FileStream directory(String(dir.Path().c_str()), 0);
+    EXPECT_FALSE(directory.CanRead());
+    EXPECT_EQ(directory.Length(), 0);
 }
 
 TEST(FileStream, LengthLeavesThePositionAlone) {

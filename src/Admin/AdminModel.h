@@ -2,7 +2,7 @@
 
 #include "System/String.h"
 
-// The administration's state. For now it holds the program's version.
+// The administration's state: the program's version.
 class AdminModel {
   public:
     // "Beta 1".

@@ -91,7 +91,7 @@ int Client::Send(const char* buffer, uint32_t offset, uint32_t length) {
     // Callers tell a full buffer (errno 11) from a broken connection after this
     // returns; the handlers must not change what they read.
     const int error = errno;
-    OnSendMessage.Raise(this, buffer, static_cast<int>(length), result);
+    OnSendMessage.Raise(this, const_cast<char*>(buffer), static_cast<int>(length), result);
     errno = error;
     return result;
 }

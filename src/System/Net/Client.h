@@ -73,8 +73,9 @@ class Client : public Threading::Thread, public INetwork {
     Event<Client*> OnDisconnect;
     // Bytes received: (this, buffer, count); the buffer is valid during the call.
     Event<Client*, char*, int> OnReceiveMessage;
-    // Bytes sent: (this, buffer, requested length, result of the send).
-    Event<Client*, const char*, int, int> OnSendMessage;
+    // Bytes sent: (this, buffer, requested length, result of the send). The buffer is
+    // the sender's and is only read.
+    Event<Client*, char*, int, int> OnSendMessage;
 
   protected:
     NetworkType mType;     // the kind of socket Connect makes

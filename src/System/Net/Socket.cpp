@@ -119,6 +119,14 @@ void Socket::Shutdown() {
     }
 }
 
+void Socket::ShutdownSend() {
+    std::lock_guard<std::mutex> lock(mRelease);
+    const int descriptor = mDescriptor.load();
+    if (descriptor >= 0) {
+        shutdown(descriptor, SHUT_WR);
+    }
+}
+
 int Socket::Send(const char* buffer, uint32_t offset, uint32_t length) {
     return static_cast<int>(send(GetSocket(), buffer + offset, length, MSG_NOSIGNAL));
 }

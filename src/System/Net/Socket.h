@@ -54,6 +54,11 @@ class Socket : public Object {
     // socket (Listen, Open, Receive), keeping the descriptor until Close, so that it
     // cannot be reused under that thread. Not connected afterwards.
     void Shutdown();
+    // Ends the sending direction only: the peer reads the end of what was sent, while
+    // this side still receives until the peer closes in turn. A server that closed
+    // with the peer's bytes unread would reset the connection, and a reset may
+    // destroy what the peer has not read yet.
+    void ShutdownSend();
 
     // Sends length bytes from buffer + offset; a peer that has gone gives an error,
     // never a signal. Returns what send returns.

@@ -21,7 +21,7 @@ using System::Net::Socket;
 // handler would.
 class SendWatcher {
   public:
-    void OnSendMessage(Client* client, const char* buffer, int length, int result) {
+    void OnSendMessage(Client* client, char* buffer, int length, int result) {
         mClient = client;
         mBytes.assign(buffer, static_cast<size_t>(length));
         mResult = result;

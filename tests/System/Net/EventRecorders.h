@@ -85,7 +85,7 @@ class ClientLog : public EventLog {
         mReceived.append(buffer, static_cast<size_t>(n));
         mReceiveThread = std::this_thread::get_id();
     }
-    void OnSendMessage(System::Net::Client*, const char* buffer, int length, int result) {
+    void OnSendMessage(System::Net::Client*, char* buffer, int length, int result) {
         {
             std::lock_guard<std::mutex> lock(mMutex);
             mSent.append(buffer, static_cast<size_t>(length));

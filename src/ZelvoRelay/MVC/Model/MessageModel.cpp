@@ -14,7 +14,12 @@
 #include "ZelvoRelay/Message/Registration/UserStatusMessage.h"
 #include "ZelvoRelay/Message/Voice/VoiceDataMessage.h"
 #include "ZelvoRelay/Message/Voice/VoiceInitializationMessage.h"
+#include "ZelvoRelay/Processor/Chat/ChatMessageProcessor.h"
 #include "ZelvoRelay/Processor/IMessageProcessor.h"
+#include "ZelvoRelay/Processor/Registration/ChangeNameMessageProcessor.h"
+#include "ZelvoRelay/Processor/Registration/JoinRoomRequestProcessor.h"
+#include "ZelvoRelay/Processor/Registration/UserStatusMessageProcessor.h"
+#include "ZelvoRelay/Processor/Voice/VoiceMessageProcessor.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
 
 namespace ZelvoRelay::MVC::Model {
@@ -44,6 +49,11 @@ void MessageModel::AddMessage() {
     mConstructors.Set(M::MsgId, new Message::MessageConstructor<M>());
 }
 
+template <class M, class P>
+void MessageModel::AddProcessor() {
+    mProcessors.Set(M::MsgId, new P());
+}
+
 MessageModel::MessageModel()
     : mConstructors(BucketCount, System::Collections::HashFunctions::IntHash),
       mProcessors(BucketCount, System::Collections::HashFunctions::IntHash) {
@@ -59,6 +69,15 @@ MessageModel::MessageModel()
     AddMessage<Message::Voice::VoiceInitializationMessage>();
     AddMessage<Message::Voice::VoiceDataMessage>();
     AddMessage<Message::Chat::ChatMessage>();
+
+    AddProcessor<Message::Registration::JoinRoomRequest,
+                 Processor::Registration::JoinRoomRequestProcessor>();
+    AddProcessor<Message::Registration::UserStatusMessage,
+                 Processor::Registration::UserStatusMessageProcessor>();
+    AddProcessor<Message::Registration::ChangeNameMessage,
+                 Processor::Registration::ChangeNameMessageProcessor>();
+    AddProcessor<Message::Voice::VoiceDataMessage, Processor::Voice::VoiceMessageProcessor>();
+    AddProcessor<Message::Chat::ChatMessage, Processor::Chat::ChatMessageProcessor>();
 }
 
 MessageModel::~MessageModel() {

@@ -59,6 +59,9 @@ class MessageModel : public System::Object {
     // Registers message class M under its type id.
     template <class M>
     void AddMessage();
+    // Registers processor P for the messages of class M.
+    template <class M, class P>
+    void AddProcessor();
 };
 
 }  // namespace ZelvoRelay::MVC::Model

@@ -1,0 +1,51 @@
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+
+#include "ZelvoRelay/Client/RelayClient.h"
+#include "ZelvoRelay/MVC/Events/RelayMessageEvent.h"
+#include "ZelvoRelay/Threading/ClientThreadWorker.h"
+#include "ZelvoRelay/Threading/MessageTask.h"
+#include "ZelvoRelay/Threading/MessageThreadWorker.h"
+#include "ZelvoRelay/Threading/ServerThreadWorker.h"
+
+namespace ZelvoRelay::MVC::Model {
+
+ZelvoRelayModel::ZelvoRelayModel() {
+    ClientWorkers.CreateThreads<Threading::ClientThreadWorker>(1);
+    ServerWorkers.CreateThreads<Threading::ServerThreadWorker>(1);
+    MessageWorkers.CreateThreads<Threading::MessageThreadWorker>(1);
+}
+
+ZelvoRelayModel::~ZelvoRelayModel() {
+    Server.Disconnect();
+    // A stopped client worker closes its clients but leaves them in the collection.
+    Clients.mMonitor.Enter();
+    Collections::ClientCollection& clients = Clients.mValue;
+    while (clients.Count() > 0) {
+        Client::RelayClient* client = &clients[clients.Count() - 1];
+        clients.RemoveAt(clients.Count() - 1);
+        delete client;
+    }
+    Clients.mMonitor.Exit();
+    Messages.DiscardTasks();
+}
+
+void ZelvoRelayModel::QueueTask(Threading::MessageTask* task) {
+    Messages.mTasks.Enqueue(task);
+}
+
+void ZelvoRelayModel::QueueMessage(Message::BaseMessage* message, uint32_t targetId,
+                                   uint32_t senderId, PostAction::IPostAction* action) {
+    auto* task = new Threading::MessageTask(message, targetId, senderId);
+    if (action != nullptr) {
+        task->PostActions.Add(action);
+    }
+    QueueTask(task);
+}
+
+void ZelvoRelayModel::RelayToRoom(Message::BaseMessage* message, uint32_t senderId) {
+    Threading::MessageTask task(message, 0, senderId);
+    Events::RelayMessageEvent event(&task);
+    event.Dispatch();
+}
+
+}  // namespace ZelvoRelay::MVC::Model

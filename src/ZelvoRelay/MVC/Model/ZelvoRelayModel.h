@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+
+#include "System/Object.h"
+#include "System/Singleton.h"
+#include "System/Threading/ThreadManager.h"
+#include "System/Threading/ThreadProperty.h"
+#include "ZelvoRelay/Collections/ClientCollection.h"
+#include "ZelvoRelay/MVC/Model/AudioModel.h"
+#include "ZelvoRelay/MVC/Model/ConfigurationModel.h"
+#include "ZelvoRelay/MVC/Model/MessageModel.h"
+#include "ZelvoRelay/MVC/Model/RoomModel.h"
+#include "ZelvoRelay/Server/RelayServer.h"
+
+namespace ZelvoRelay::Message {
+class BaseMessage;
+}
+namespace ZelvoRelay::PostAction {
+class IPostAction;
+}
+namespace ZelvoRelay::Threading {
+class MessageTask;
+}
+
+namespace ZelvoRelay::MVC::Model {
+
+// All lasting state of the relay server. The members are public and reached directly;
+// each one that changes while the server runs has its own monitor, which a thread holds
+// while it touches the member.
+//
+// Lock order: a client worker's list, then the client-collection monitor (Clients),
+// then the task-queue monitor (Messages) or one client's send-queue monitor. No thread
+// takes a pair the other way round or enters a monitor it holds.
+class ZelvoRelayModel : public System::Object {
+  public:
+    // The model, created on the first call. REQUIRES: the first call happens on the
+    // main thread before any relay thread exists.
+    static ZelvoRelayModel* Instance() { return System::Singleton<ZelvoRelayModel>::Instance(); }
+
+    // Builds the members (the relay server registers the relay commands) and one
+    // worker of each kind, not started.
+    ZelvoRelayModel();
+    // Disconnects the relay server if it still hosts (which stops the workers), then
+    // deletes the clients that are left and the tasks still queued.
+    ~ZelvoRelayModel() override;
+
+    ZelvoRelayModel(const ZelvoRelayModel&) = delete;
+    ZelvoRelayModel& operator=(const ZelvoRelayModel&) = delete;
+
+    // Appends task at the tail of the task queue, for the message worker.
+    void QueueTask(Threading::MessageTask* task);
+    // Queues message (owned by the task from now on) for the client targetId, or for
+    // every joined client except senderId when targetId is 0. A non-null action runs
+    // once the message has been sent to a recipient.
+    void QueueMessage(Message::BaseMessage* message, uint32_t targetId, uint32_t senderId,
+                      PostAction::IPostAction* action = nullptr);
+    // Copies message at once into the send queue of every joined client except
+    // senderId; the caller keeps the message. REQUIRES: the client-collection monitor
+    // not held.
+    void RelayToRoom(Message::BaseMessage* message, uint32_t senderId);
+
+    AudioModel Audio;                  // the voice format announced to joining clients
+    ConfigurationModel Configuration;  // media settings
+    ZelvoRelay::Server::RelayServer Server;
+    RoomModel Room;         // the room's settings and its three accounts
+    MessageModel Messages;  // the type registries and the task queue
+    System::Threading::ThreadManager ClientWorkers;
+    System::Threading::ThreadManager ServerWorkers;
+    // The connected clients. Its monitor is the client-collection monitor.
+    System::Threading::ThreadProperty<Collections::ClientCollection> Clients;
+    System::Threading::ThreadManager MessageWorkers;
+};
+
+}  // namespace ZelvoRelay::MVC::Model

@@ -1,0 +1,110 @@
+#include "ZelvoRelay/Processor/Registration/JoinRoomRequestProcessor.h"
+
+#include <cstdint>
+
+#include "ZelvoRelay/Client/RelayClient.h"
+#include "ZelvoRelay/MVC/Events/VoiceInitEvent.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Message/Registration/JoinRoomRequest.h"
+#include "ZelvoRelay/Message/Registration/JoinRoomResponse.h"
+#include "ZelvoRelay/Message/Registration/RoomInfoMessage.h"
+#include "ZelvoRelay/Message/Registration/UserJoinedMessage.h"
+#include "ZelvoRelay/Message/Registration/UserPrivilegeMessage.h"
+#include "ZelvoRelay/PostAction/PostRemoveClient.h"
+
+namespace ZelvoRelay::Processor::Registration {
+
+namespace {
+
+using MVC::Model::UserAccountModel;
+using MVC::Model::UserModel;
+
+// The account the digest admits through and the group it gives, or a refusal code.
+struct Decision {
+    UserAccountModel* account{nullptr};
+    UserModel::UserGroup group{UserModel::UserGroup::User};
+    unsigned char refusal{0};
+};
+
+Decision Decide(MVC::Model::RoomModel& room, const System::String& digest) {
+    // Every account is compared whatever the earlier ones found, so the time taken does
+    // not tell which account a digest came close to.
+    const bool admin = room.AdminAccount.PasswordMatches(digest);
+    const bool moderator = room.ModeratorAccount.PasswordMatches(digest);
+    const bool user =
+        room.UserAccount.PasswordMatches(digest) || room.UserAccount.PasswordHash.Length() == 0;
+    Decision decision;
+    if (admin) {
+        decision = {&room.AdminAccount, UserModel::UserGroup::Admin, 0};
+    } else if (moderator) {
+        decision = {&room.ModeratorAccount, UserModel::UserGroup::Moderator, 0};
+    } else if (user) {
+        decision = {&room.UserAccount, UserModel::UserGroup::User, 0};
+    } else {
+        decision.refusal = JoinRoomRequestProcessor::WrongPassword;
+        return decision;
+    }
+    if (!decision.account->IsEnabled) {
+        decision.refusal = JoinRoomRequestProcessor::AccountDisabled;
+    }
+    return decision;
+}
+
+}  // namespace
+
+void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t clientId) {
+    auto* request = static_cast<Message::Registration::JoinRoomRequest*>(message);
+    MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
+    MVC::Model::RoomModel& room = model->Room;
+    auto& clients = model->Clients;
+
+    clients.mMonitor.Enter();
+    Client::RelayClient* sender = clients.mValue.FindClient(clientId);
+    if (sender == nullptr) {
+        clients.mMonitor.Exit();
+        return;
+    }
+    UserModel& user = sender->GetUserModel();
+    const System::String name = request->GetName();
+    Decision decision;
+    if (clients.mValue.Count() > room.MaxClients) {
+        decision.refusal = RoomFull;
+    } else if (user.IsRegistered.mValue) {
+        decision.refusal = AlreadyJoined;
+    } else if (name.Length() == 0) {
+        decision.refusal = EmptyName;
+    } else {
+        decision = Decide(room, request->GetPassword());
+    }
+    if (decision.refusal != 0) {
+        clients.mMonitor.Exit();
+        model->QueueMessage(new Message::Registration::JoinRoomResponse(0, decision.refusal),
+                            clientId, 0, new PostAction::PostRemoveClient(clientId));
+        return;
+    }
+
+    user.Name = name;
+    user.IsRegistered = true;
+    user.Group = decision.group;
+    user.Privileges = &decision.account->Privileges;
+
+    model->QueueMessage(new Message::Registration::JoinRoomResponse(clientId, 0), clientId, 0);
+    model->QueueMessage(new Message::Registration::UserPrivilegeMessage(
+                            clientId, decision.group, decision.account->Privileges),
+                        clientId, 0);
+    model->QueueMessage(new Message::Registration::RoomInfoMessage(clientId, room), clientId, 0);
+    MVC::Events::VoiceInitEvent voiceInit(clientId);
+    voiceInit.Dispatch();
+    for (uint32_t i = 0; i < clients.mValue.Count(); ++i) {
+        Client::RelayClient& other = clients.mValue[i];
+        if (other.GetClientId() != clientId) {
+            model->QueueMessage(new Message::Registration::UserJoinedMessage(other.GetClientId(),
+                                                                             other.GetUserModel()),
+                                clientId, 0);
+        }
+    }
+    model->QueueMessage(new Message::Registration::UserJoinedMessage(clientId, user), 0, clientId);
+    clients.mMonitor.Exit();
+}
+
+}  // namespace ZelvoRelay::Processor::Registration

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "ZelvoRelay/Processor/IMessageProcessor.h"
+
+namespace ZelvoRelay::Processor::Registration {
+
+// Records a joined client's status and relays the UserStatusMessage to the rest of the room.
+// A client that has not joined gets ErrorMessage 1 instead.
+class UserStatusMessageProcessor : public IMessageProcessor {
+  public:
+    void Process(Message::BaseMessage* message, uint32_t clientId) override;
+};
+
+}  // namespace ZelvoRelay::Processor::Registration

@@ -1,0 +1,57 @@
+#include "ZelvoRelay/Server/RelayServer.h"
+
+#include "System/Net/SocketType.h"
+#include "ZelvoRelay/MVC/Events/NewRelayClientEvent.h"
+#include "ZelvoRelay/MVC/MVCInit.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+
+namespace ZelvoRelay::Server {
+
+RelayServer::RelayServer() : System::Net::Server(System::Net::INetwork::TCP) {
+    mEvents.Add(OnHost, this, &RelayServer::OnHosting);
+    mEvents.Add(OnHostStopped, this, &RelayServer::OnDisconnected);
+    mEvents.Add(OnClientConnect, this, &RelayServer::OnClientConnected);
+    MVC::MVCInit::Initialize();
+}
+
+RelayServer::~RelayServer() {
+    Disconnect();
+    MVC::MVCInit::Deinitialize();
+}
+
+int RelayServer::Receive(char* buffer, uint32_t offset, uint32_t size,
+                         System::Net::IPEndPoint& from) {
+    return mUdpSocket.Receive(buffer, offset, size, from);
+}
+
+void RelayServer::OnHosting(System::Net::Server*) {
+    // The listener's own address: the same as the one given to Host, and the port the
+    // platform chose when that was 0.
+    mUdpSocket = System::Net::Socket(System::Net::SocketType::UDP());
+    mUdpSocket.EnableBlocking(false);
+    mUdpSocket.Host(GetSocket()->GetLocalEndPoint());
+
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    Enter();
+    model->ClientWorkers.Start();
+    model->MessageWorkers.Start();
+    model->ServerWorkers.Start();
+    Exit();
+}
+
+void RelayServer::OnDisconnected(System::Net::Server*) {
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    Enter();
+    model->ClientWorkers.Stop(true);
+    model->MessageWorkers.Stop(true);
+    model->ServerWorkers.Stop(true);
+    Exit();
+    mUdpSocket.Close();
+}
+
+void RelayServer::OnClientConnected(System::Net::Server*, System::Net::Client& accepted) {
+    MVC::Events::NewRelayClientEvent event(accepted);
+    event.Dispatch();
+}
+
+}  // namespace ZelvoRelay::Server

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+
+#include "System/EventManager.h"
+#include "System/Net/Client.h"
+#include "System/Net/IPEndPoint.h"
+#include "System/Net/Server.h"
+#include "System/Net/Socket.h"
+
+namespace ZelvoRelay::Server {
+
+// The listening TCP server of the relay protocol. Each accepted connection becomes a
+// NewRelayClientEvent. While it hosts, a non-blocking UDP socket is open on the same
+// end point (drained by the server worker) and the three relay workers run: they are
+// started, in the order client, message, server, when hosting begins, and stopped in
+// the same order, each waited for, when the accept loop ends.
+class RelayServer : public System::Net::Server {
+  public:
+    // Registers the relay commands with the controller.
+    RelayServer();
+    // Disconnects (closing the listener and waiting for the accept loop to end, which
+    // stops the workers), then unregisters and deletes the relay commands.
+    ~RelayServer() override;
+
+    RelayServer(const RelayServer&) = delete;
+    RelayServer& operator=(const RelayServer&) = delete;
+
+    // One non-blocking read of the UDP socket; the server worker's only call.
+    int Receive(char* buffer, uint32_t offset, uint32_t size, System::Net::IPEndPoint& from);
+
+  private:
+    void OnHosting(System::Net::Server* server);
+    void OnDisconnected(System::Net::Server* server);
+    void OnClientConnected(System::Net::Server* server, System::Net::Client& accepted);
+
+    System::EventManager mEvents;  // the subscriptions to this server's own events
+    // Opened when hosting begins, closed once the workers have stopped, so the server
+    // worker never reads it while another thread closes it.
+    System::Net::Socket mUdpSocket;
+};
+
+}  // namespace ZelvoRelay::Server

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "support/Process.h"
+#include "support/RelayTestServer.h"
+#include "support/RelayWire.h"
+
+namespace {
+
+using TestSupport::ExpectNext;
+using TestSupport::RelayTestRoom;
+using TestSupport::RelayTestServer;
+namespace Wire = RelayWire;
+using Privilege = ZelvoRelay::MVC::Model::UserPrivilegeModel::UserPrivilege;
+using Right = ZelvoRelay::MVC::Model::UserPrivilegeModel::AccessRight;
+
+// The raw SHA-256 digest of each password, as hashlib computes it.
+std::map<std::string, std::string> Digests(const std::string& passwords) {
+    const auto result = TestSupport::RunPython(
+        "import hashlib, sys\n"
+        "for word in sys.stdin.read().split():\n"
+        "    print(word, hashlib.sha256(word.encode()).hexdigest())\n",
+        passwords);
+    std::map<std::string, std::string> digests;
+    std::istringstream lines(result.output);
+    std::string word;
+    std::string hex;
+    while (lines >> word >> hex) {
+        std::string digest;
+        for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+            digest += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        }
+        digests[word] = digest;
+    }
+    return digests;
+}
+
+std::string Pairs(uint8_t deletePhotos) {
+    return Wire::U8(4) + Wire::U8(1) + Wire::U8(2) + Wire::U8(2) + Wire::U8(2) + Wire::U8(3) +
+           Wire::U8(2) + Wire::U8(4) + Wire::U8(deletePhotos);
+}
+
+TEST(RelayJoinTest, AdmittedClientLearnsRoomRightsVoiceAndEveryConnection) {
+    RelayTestServer server;
+    server.Room().MaxClients = 10;
+    // A name longer than a text field holds goes out as its first 255 bytes.
+    server.Room().Name = System::String(std::string(300, 'r').c_str());
+    server.Room().Summary = "summary";
+    ASSERT_TRUE(server.Start());
+    RelayTestRoom room(server.Port());
+
+    RelayTestRoom::Member& alice = room.Connect();
+    alice.client->SendFrame(Wire::Join("alice", ""));
+    ExpectNext(*alice.client, Wire::Message(Wire::JoinResponse, 1, Wire::U8(0)));
+    ExpectNext(*alice.client, Wire::Message(Wire::UserPrivilege, 1, Wire::U8(2) + Pairs(0)));
+    ExpectNext(*alice.client, Wire::Message(Wire::RoomInfo, 1,
+                                            Wire::Text(std::string(255, 'r')) +
+                                                Wire::Text("summary") + Wire::U32(10)));
+    ExpectNext(*alice.client, Wire::Message(Wire::VoiceInit, 1,
+                                            Wire::U32(32000) + Wire::U8(1) + Wire::U8(16) +
+                                                Wire::U8(1) + Wire::U8(8)));
+    alice.name = "alice";
+    alice.joined = true;
+
+    RelayTestRoom::Member& idle = room.Connect();
+    RelayTestRoom::Member& carol = room.Join("carol");
+    EXPECT_EQ(carol.id, 3u);
+
+    // The idle connection was told nothing: the first thing it receives is the answer
+    // to its own request.
+    idle.client->SendFrame(Wire::Message(Wire::ChangeName, 0, Wire::Text("x")));
+    ExpectNext(*idle.client, Wire::Message(Wire::Error, 0, Wire::U8(1)));
+}
+
+TEST(RelayJoinTest, PasswordDigestChoosesTheAccountAndItsGroup) {
+    const auto digests = Digests("adminpw modpw userpw");
+    RelayTestServer server;
+    server.Room().MaxClients = 10;
+    RelayTestServer::SetPassword(server.Room().AdminAccount, "adminpw");
+    RelayTestServer::SetPassword(server.Room().ModeratorAccount, "modpw");
+    RelayTestServer::SetPassword(server.Room().UserAccount, "userpw");
+    ASSERT_TRUE(server.Start());
+    RelayTestRoom room(server.Port());
+
+    const struct {
+        const char* password;
+        uint8_t group;
+        uint8_t deletePhotos;
+    } cases[] = {{"adminpw", 0, 2}, {"modpw", 1, 2}, {"userpw", 2, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.password);
+        RelayTestRoom::Member& member = room.Connect();
+        member.client->SendFrame(Wire::Join(c.password, digests.at(c.password)));
+        ExpectNext(*member.client, Wire::Message(Wire::JoinResponse, member.id, Wire::U8(0)));
+        ExpectNext(*member.client, Wire::Message(Wire::UserPrivilege, member.id,
+                                                 Wire::U8(c.group) + Pairs(c.deletePhotos)));
+    }
+}
+
+TEST(RelayJoinTest, RefusalIsAnsweredWithItsCodeThenTheConnectionCloses) {
+    const auto digests = Digests("secret wrong");
+    const struct {
+        const char* what;
+        uint8_t code;
+        uint32_t maxClients;
+        bool passwordSet;
+        bool userEnabled;
+        const char* name;
+        const char* password;
+        bool joinFirst;
+    } cases[] = {
+        {"room full", 1, 1, false, true, "bob", "", false},
+        {"empty name", 2, 10, false, true, "", "", false},
+        {"wrong password", 3, 10, true, true, "bob", "wrong", false},
+        {"account disabled", 4, 10, false, false, "bob", "", false},
+        {"already joined", 5, 10, false, true, "bob", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RelayTestServer server;
+        server.Room().MaxClients = c.maxClients;
+        server.Room().UserAccount.IsEnabled = c.userEnabled;
+        if (c.passwordSet) {
+            RelayTestServer::SetPassword(server.Room().UserAccount, "secret");
+        }
+        // The admin account, joined with its password, watches the room.
+        RelayTestServer::SetPassword(server.Room().AdminAccount, "secret");
+        ASSERT_TRUE(server.Start());
+        RelayTestRoom room(server.Port());
+        RelayTestRoom::Member& watcher = room.Join("watcher", digests.at("secret"), 0);
+
+        RelayTestRoom::Member& member = c.joinFirst ? room.Join(c.name) : room.Connect();
+        const std::string digest = *c.password == '\0' ? "" : digests.at(c.password);
+        member.client->SendFrame(Wire::Join(c.name, digest));
+        ExpectNext(*member.client, Wire::Message(Wire::JoinResponse, 0, Wire::U8(c.code)));
+        EXPECT_TRUE(member.client->WaitClosed());
+        member.open = false;
+        ExpectNext(*watcher.client, Wire::Message(Wire::UserLeft, member.id));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/RawClient.h"
+#include "support/RelayTestServer.h"
+#include "support/RelayWire.h"
+
+namespace {
+
+namespace Wire = RelayWire;
+
+constexpr int kClients = 200;
+constexpr int kConnectBatch = 8;
+// Each client sends this many chats: the first ones right behind its join, racing with
+// the others' joins, the rest once it knows that everybody has joined.
+constexpr int kChats = 6;
+constexpr int kEarlyChats = 3;
+
+// What one client saw; filled by its own thread, read after it has ended.
+struct Outcome {
+    uint32_t id{0};
+    std::vector<std::string> failures;
+};
+
+std::string Name(int index) {
+    return "u" + std::to_string(index);
+}
+
+// Chats are "index:k". Returns false when the text is not of that form.
+bool ParseChat(const std::string& text, int& index, int& k) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) {
+        return false;
+    }
+    index = std::stoi(text.substr(0, colon));
+    k = std::stoi(text.substr(colon + 1));
+    return true;
+}
+
+// One client: joins, chats, waits for everybody's last chat, then leaves (odd indexes)
+// or waits until every odd client has left (even indexes). Chats from one sender must
+// come in order without a gap or a repeat, from the first sent after this client joined.
+void RunClient(TestSupport::RawClient& client, int index, Outcome& outcome) {
+    auto fail = [&outcome](const std::string& failure) { outcome.failures.push_back(failure); };
+    client.SendFrame(Wire::Join(Name(index), ""));
+    auto chat = [&](int k) {
+        client.SendFrame(Wire::ChatText(std::to_string(index) + ":" + std::to_string(k)));
+    };
+    for (int k = 0; k < kEarlyChats; ++k) {
+        chat(k);
+    }
+
+    std::map<uint32_t, int> indexOf;       // client id -> index, from named notices
+    std::map<int, int> lastChat;           // sender index -> last k received
+    std::map<int, uint32_t> chatSenderId;  // sender index -> id stamped on its chats
+    std::set<uint32_t> left;               // ids the room said had left
+    bool allJoined = false;
+    bool allChatted = false;
+    int phase = 0;
+    while (phase < 3) {
+        const auto frame = client.NextFrame(std::chrono::seconds(120));
+        if (!frame) {
+            return fail("connection ended in phase " + std::to_string(phase));
+        }
+        const Wire::Parsed message = Wire::Parse(*frame);
+        if (message.type == Wire::JoinResponse) {
+            outcome.id = message.clientId;
+        } else if (message.type == Wire::UserJoined && message.payload.size() > 1 &&
+                   message.payload[0] != 0) {
+            indexOf[message.clientId] =
+                std::stoi(message.payload.substr(2, message.payload[0] - 1));
+        } else if (message.type == Wire::Chat) {
+            int sender = 0;
+            int k = 0;
+            if (!ParseChat(message.payload.substr(1), sender, k)) {
+                return fail("bad chat");
+            }
+            if (phase == 2) {
+                return fail("chat after every last chat: a duplicate");
+            }
+            const auto last = lastChat.find(sender);
+            if (last == lastChat.end() ? k > kEarlyChats : k != last->second + 1) {
+                return fail("chat " + std::to_string(k) + " of " + std::to_string(sender) +
+                            " out of order");
+            }
+            lastChat[sender] = k;
+            chatSenderId[sender] = message.clientId;
+        } else if (message.type == Wire::UserLeft) {
+            if (!left.insert(message.clientId).second) {
+                return fail("told twice that a client left");
+            }
+        }
+        if (phase == 0 && outcome.id != 0 && indexOf.size() == kClients - 1) {
+            allJoined = true;
+            for (int k = kEarlyChats; k < kChats; ++k) {
+                chat(k);
+            }
+            phase = 1;
+        }
+        if (phase == 1) {
+            int complete = 0;
+            for (const auto& [sender, k] : lastChat) {
+                complete += k == kChats - 1 ? 1 : 0;
+            }
+            if (complete == kClients - 1) {
+                allChatted = true;
+                if (index % 2 == 1) {
+                    // Leaves after its last chat has been read: the end of the stream
+                    // comes behind it.
+                    client.ShutdownSend();
+                    if (!client.WaitClosed(std::chrono::seconds(120))) {
+                        fail("not closed after leaving");
+                    }
+                    return;
+                }
+                phase = 2;
+            }
+        }
+        if (phase == 2) {
+            int oddLeft = 0;
+            for (const auto& [id, senderIndex] : indexOf) {
+                oddLeft += senderIndex % 2 == 1 && left.count(id) == 1 ? 1 : 0;
+            }
+            if (oddLeft == kClients / 2) {
+                phase = 3;
+            }
+        }
+    }
+    for (const auto& [sender, id] : chatSenderId) {
+        const auto known = indexOf.find(id);
+        if (known == indexOf.end() || known->second != sender) {
+            fail("chat of " + std::to_string(sender) + " stamped with a wrong id");
+        }
+    }
+    if (!allJoined || !allChatted) {
+        fail("incomplete");
+    }
+}
+
+TEST(RelayManyClientsTest, EveryChatReachesEveryOtherMemberOnceInItsSendersOrder) {
+    TestSupport::RelayTestServer server;
+    server.Room().MaxClients = 1000;
+    ASSERT_TRUE(server.Start());
+
+    // The connections are opened a few at a time, each batch answered before the next:
+    // the listener's backlog of ten would drop a burst of two hundred handshakes.
+    std::vector<std::unique_ptr<TestSupport::RawClient>> clients;
+    for (int i = 0; i < kClients; i += kConnectBatch) {
+        for (int j = i; j < std::min(i + kConnectBatch, kClients); ++j) {
+            clients.push_back(std::make_unique<TestSupport::RawClient>(server.Port()));
+            ASSERT_TRUE(clients.back()->Connected());
+            clients.back()->SendFrame(Wire::Message(Wire::UserStatus, 0, Wire::U8(0)));
+        }
+        for (int j = i; j < std::min(i + kConnectBatch, kClients); ++j) {
+            TestSupport::ExpectNext(*clients[j], Wire::Message(Wire::Error, 0, Wire::U8(1)));
+        }
+    }
+    std::vector<Outcome> outcomes(kClients);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kClients; ++i) {
+        threads.emplace_back(RunClient, std::ref(*clients[i]), i, std::ref(outcomes[i]));
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    std::set<uint32_t> ids;
+    for (int i = 0; i < kClients; ++i) {
+        for (const std::string& failure : outcomes[i].failures) {
+            ADD_FAILURE() << Name(i) << ": " << failure;
+        }
+        ids.insert(outcomes[i].id);
+    }
+    EXPECT_EQ(ids.size(), static_cast<size_t>(kClients));
+}
+
+}  // namespace

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/RelayTestServer.h"
+#include "support/RelayWire.h"
+
+namespace {
+
+using TestSupport::ExpectNext;
+using TestSupport::RelayTestRoom;
+using TestSupport::RelayTestServer;
+namespace Wire = RelayWire;
+using Privilege = ZelvoRelay::MVC::Model::UserPrivilegeModel::UserPrivilege;
+using Right = ZelvoRelay::MVC::Model::UserPrivilegeModel::AccessRight;
+
+class RelayTrafficTest : public ::testing::Test {
+  protected:
+    void SetUp() override { mServer.Room().MaxClients = 100; }
+
+    // Starts the server and joins alice, bob and carol.
+    void StartWithThree() {
+        ASSERT_TRUE(mServer.Start());
+        mRoom = std::make_unique<RelayTestRoom>(mServer.Port());
+        mAlice = &mRoom->Join("alice");
+        mBob = &mRoom->Join("bob");
+        mCarol = &mRoom->Join("carol");
+    }
+
+    RelayTestServer mServer;
+    std::unique_ptr<RelayTestRoom> mRoom;
+    RelayTestRoom::Member* mAlice{nullptr};
+    RelayTestRoom::Member* mBob{nullptr};
+    RelayTestRoom::Member* mCarol{nullptr};
+};
+
+TEST_F(RelayTrafficTest, ChatAndVoiceReachEveryOtherMemberStampedWithTheSender) {
+    StartWithThree();
+    RelayTestRoom::Member& outsider = mRoom->Connect();
+    const std::string voiceData(1000, '\x5A');
+    for (const std::string& sent : {Wire::ChatText("hello", 999), Wire::Voice(7, voiceData, 999)}) {
+        mAlice->client->SendFrame(sent);
+        const std::string relayed = Wire::U8(sent[0]) + Wire::U32(mAlice->id) + sent.substr(5);
+        ExpectNext(*mBob->client, relayed);
+        ExpectNext(*mCarol->client, relayed);
+    }
+    // Neither the sender nor the connection that has not joined got a copy: the next
+    // thing each receives comes after.
+    mBob->client->SendFrame(Wire::ChatText("after"));
+    ExpectNext(*mAlice->client, Wire::Message(Wire::Chat, mBob->id, Wire::Text("after")));
+    outsider.client->SendFrame(Wire::Message(Wire::UserStatus, 0, Wire::U8(1)));
+    ExpectNext(*outsider.client, Wire::Message(Wire::Error, 0, Wire::U8(1)));
+}
+
+TEST_F(RelayTrafficTest, LargestFrameIsRelayedWhole) {
+    StartWithThree();
+    // 32767 bytes in all: the largest payload a frame may declare.
+    const std::string sent = Wire::Voice(1, std::string(32767 - 8, '\x11'));
+    ASSERT_EQ(sent.size(), 32767u);
+    mAlice->client->SendFrame(sent);
+    ExpectNext(*mBob->client, Wire::U8(sent[0]) + Wire::U32(mAlice->id) + sent.substr(5));
+}
+
+TEST_F(RelayTrafficTest, WithoutTheRightNothingIsRelayedAndTheConnectionStays) {
+    mServer.Room().UserAccount.SetAccessRight(Privilege::Chat, Right::Read);
+    mServer.Room().UserAccount.SetAccessRight(Privilege::Voice, Right::None);
+    StartWithThree();
+    RelayTestRoom::Member& outsider = mRoom->Connect();
+    outsider.client->SendFrame(Wire::ChatText("stranger"));
+    outsider.client->SendFrame(Wire::Message(Wire::ChangeName, 0, Wire::Text("x")));
+    ExpectNext(*outsider.client, Wire::Message(Wire::Error, 0, Wire::U8(1)));
+    mAlice->client->SendFrame(Wire::ChatText("muted"));
+    mAlice->client->SendFrame(Wire::Voice(1, "muted"));
+    // Name changes need no right: this one is the first thing the others receive.
+    mAlice->client->SendFrame(
+        Wire::Message(Wire::ChangeName, mAlice->id, Wire::Text("still here")));
+    const std::string renamed =
+        Wire::Message(Wire::ChangeName, mAlice->id, Wire::Text("still here"));
+    ExpectNext(*mBob->client, renamed);
+    ExpectNext(*mCarol->client, renamed);
+}
+
+TEST_F(RelayTrafficTest, NameAndStatusChangesNeedAJoinAndCarryTheSendersOwnId) {
+    StartWithThree();
+    RelayTestRoom::Member& outsider = mRoom->Connect();
+    for (const std::string& change : {Wire::Message(Wire::ChangeName, 0, Wire::Text("nobody")),
+                                      Wire::Message(Wire::UserStatus, 0, Wire::U8(3))}) {
+        outsider.client->SendFrame(change);
+        ExpectNext(*outsider.client, Wire::Message(Wire::Error, 0, Wire::U8(1)));
+    }
+    // A member that writes another member's id into the header is relayed as itself.
+    for (const std::string& payload : {Wire::Text("Alicia"), Wire::Text("")}) {
+        mAlice->client->SendFrame(Wire::Message(Wire::ChangeName, mBob->id, payload));
+        ExpectNext(*mBob->client, Wire::Message(Wire::ChangeName, mAlice->id, payload));
+        ExpectNext(*mCarol->client, Wire::Message(Wire::ChangeName, mAlice->id, payload));
+    }
+    mAlice->client->SendFrame(Wire::Message(Wire::UserStatus, mCarol->id, Wire::U8(7)));
+    ExpectNext(*mBob->client, Wire::Message(Wire::UserStatus, mAlice->id, Wire::U8(7)));
+    ExpectNext(*mCarol->client, Wire::Message(Wire::UserStatus, mAlice->id, Wire::U8(7)));
+    // No echo: alice's next frame is bob's chat.
+    mBob->client->SendFrame(Wire::ChatText("next"));
+    ExpectNext(*mAlice->client, Wire::Message(Wire::Chat, mBob->id, Wire::Text("next")));
+}
+
+TEST_F(RelayTrafficTest, FramingAbuseDisconnectsThatClientOnly) {
+    StartWithThree();
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"declared length 32768", Wire::U32(32768) + Wire::ChatText("x")},
+        {"declared length 0xFFFFFFFF", Wire::U32(0xFFFFFFFF)},
+        {"empty message", Wire::U32(0)},
+        {"type 0", Wire::U32(5) + Wire::Message(0, 0)},
+        {"unregistered type 158", Wire::U32(5) + Wire::Message(158, 0)},
+        {"unregistered type 200", Wire::U32(6) + Wire::Message(200, 0, Wire::U8(1))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RelayTestRoom::Member& abuser = mRoom->Join("abuser");
+        abuser.client->SendBytes(c.bytes);
+        EXPECT_TRUE(abuser.client->WaitClosed());
+        abuser.open = false;
+        mRoom->ExpectLeft(abuser);
+    }
+    mAlice->client->SendFrame(Wire::ChatText("fine"));
+    ExpectNext(*mBob->client, Wire::Message(Wire::Chat, mAlice->id, Wire::Text("fine")));
+}
+
+TEST_F(RelayTrafficTest, FrameSentOneByteAtATimeIsAssembled) {
+    StartWithThree();
+    const std::string chat = Wire::ChatText("slowly");
+    mAlice->client->SendBytesOneByOne(Wire::U32(static_cast<uint32_t>(chat.size())) + chat);
+    ExpectNext(*mBob->client, Wire::Message(Wire::Chat, mAlice->id, Wire::Text("slowly")));
+}
+
+TEST_F(RelayTrafficTest, LeavingTellsTheRoom) {
+    StartWithThree();
+    mRoom->Leave(*mCarol);
+    mAlice->client->SendFrame(Wire::ChatText("still"));
+    ExpectNext(*mBob->client, Wire::Message(Wire::Chat, mAlice->id, Wire::Text("still")));
+}
+
+TEST_F(RelayTrafficTest, ClientThatStopsReadingIsDisconnectedPastSixteenMebibytes) {
+    StartWithThree();
+    mRoom->Leave(*mBob);
+    // Carol never reads again. Alice talks until she is told that carol left.
+    const std::string voice = Wire::Voice(0, std::string(32000, '\x33'));
+    const uint64_t limit = 16ull << 20;
+    uint64_t sent = 0;
+    bool left = false;
+    while (!left && sent < 16 * limit) {
+        ASSERT_TRUE(mAlice->client->SendFrame(voice));
+        sent += voice.size();
+        while (mAlice->client->Pending()) {
+            const auto frame = mAlice->client->NextFrame();
+            ASSERT_TRUE(frame.has_value());
+            EXPECT_EQ(TestSupport::Hex(*frame),
+                      TestSupport::Hex(Wire::Message(Wire::UserLeft, mCarol->id)));
+            left = true;
+        }
+    }
+    EXPECT_TRUE(left);
+    EXPECT_GT(sent, limit);
+    mCarol->open = false;
+}
+
+}  // namespace

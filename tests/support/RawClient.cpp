@@ -1,0 +1,175 @@
+#include "support/RawClient.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace TestSupport {
+
+RawClient::RawClient(uint16_t port) {
+    mSocket = socket(AF_INET, SOCK_STREAM, 0);
+    if (mSocket < 0) {
+        return;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(mSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        Close();
+    }
+}
+
+RawClient::~RawClient() {
+    Close();
+}
+
+void RawClient::Close() {
+    if (mSocket >= 0) {
+        close(mSocket);
+        mSocket = -1;
+    }
+}
+
+void RawClient::ShutdownSend() {
+    if (mSocket >= 0) {
+        shutdown(mSocket, SHUT_WR);
+    }
+}
+
+void RawClient::SetReceiveBuffer(int bytes) {
+    setsockopt(mSocket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+bool RawClient::SendBytes(const std::string& bytes) {
+    size_t sent = 0;
+    while (mSocket >= 0 && sent < bytes.size()) {
+        const ssize_t n = send(mSocket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return mSocket >= 0;
+}
+
+bool RawClient::SendFrame(const std::string& payload) {
+    const auto n = static_cast<uint32_t>(payload.size());
+    const char length[4] = {static_cast<char>(n), static_cast<char>(n >> 8),
+                            static_cast<char>(n >> 16), static_cast<char>(n >> 24)};
+    return SendBytes(std::string(length, 4) + payload);
+}
+
+bool RawClient::SendBytesOneByOne(const std::string& bytes) {
+    int on = 1;
+    setsockopt(mSocket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    for (char byte : bytes) {
+        if (!SendBytes(std::string(1, byte))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+long RawClient::ReadSome(std::chrono::steady_clock::time_point end) {
+    if (mSocket < 0) {
+        return 0;
+    }
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        pollfd waiting{mSocket, POLLIN, 0};
+        const int ready = poll(&waiting, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0) {
+            return -1;
+        }
+        char buffer[65536];
+        const ssize_t n = recv(mSocket, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno == ECONNRESET) {
+            return kReset;
+        }
+        if (n > 0) {
+            mReceived.append(buffer, static_cast<size_t>(n));
+        }
+        return n;
+    }
+}
+
+std::optional<std::string> RawClient::TakeFrame() {
+    if (mReceived.size() < 4) {
+        return std::nullopt;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(mReceived.data());
+    const uint32_t length = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24;
+    if (mReceived.size() - 4 < length) {
+        return std::nullopt;
+    }
+    std::string payload = mReceived.substr(4, length);
+    mReceived.erase(0, 4 + size_t{length});
+    return payload;
+}
+
+std::optional<std::string> RawClient::NextFrame(std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    for (;;) {
+        if (auto frame = TakeFrame()) {
+            return frame;
+        }
+        if (ReadSome(end) <= 0) {
+            return std::nullopt;
+        }
+    }
+}
+
+std::optional<std::string> RawClient::ReadToEnd(std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    for (;;) {
+        const long n = ReadSome(end);
+        if (n == 0) {
+            std::string all;
+            all.swap(mReceived);
+            return all;
+        }
+        if (n < 0) {
+            return std::nullopt;
+        }
+    }
+}
+
+bool RawClient::WaitClosed(std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    for (;;) {
+        mReceived.clear();
+        const long n = ReadSome(end);
+        if (n == 0 || n == kReset) {
+            return true;
+        }
+        if (n < 0) {
+            return false;
+        }
+    }
+}
+
+bool RawClient::Pending() {
+    if (mReceived.size() >= 4) {
+        return true;
+    }
+    pollfd waiting{mSocket, POLLIN, 0};
+    return mSocket >= 0 && poll(&waiting, 1, 0) > 0;
+}
+
+}  // namespace TestSupport

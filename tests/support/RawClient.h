@@ -1,0 +1,66 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace TestSupport {
+
+// A plain TCP client of the loopback interface for end-to-end tests: it writes and reads
+// bytes, and cuts what it reads into relay frames (4-byte little-endian length, then the
+// payload) by itself, without the project's own classes.
+class RawClient {
+  public:
+    // Connects to 127.0.0.1 at port; Connected() tells whether that worked.
+    explicit RawClient(uint16_t port);
+    ~RawClient();
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    [[nodiscard]] bool Connected() const { return mSocket >= 0; }
+
+    // Writes every byte, blocking while the peer does not read; false once the
+    // connection is broken.
+    bool SendBytes(const std::string& bytes);
+    // Writes payload as one frame.
+    bool SendFrame(const std::string& payload);
+    // Writes the bytes one write call each, without coalescing them, so that the peer
+    // may read them one at a time.
+    bool SendBytesOneByOne(const std::string& bytes);
+
+    // The payload of the next frame; nothing when the connection ends first or no frame
+    // has come after deadline (which only ends a test that would otherwise hang).
+    std::optional<std::string> NextFrame(
+        std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    // Every byte until the peer closes the connection cleanly; nothing when it resets
+    // the connection or has not closed it after deadline.
+    std::optional<std::string> ReadToEnd(
+        std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    // Reads and drops frames until the peer closes or resets the connection; true when
+    // it does before deadline.
+    bool WaitClosed(std::chrono::milliseconds deadline = std::chrono::seconds(30));
+
+    // Whether a frame is already complete or bytes are waiting, without blocking.
+    bool Pending();
+    // Half-closes the sending side; the peer reads the end of the stream.
+    void ShutdownSend();
+    // Closes the connection at once.
+    void Close();
+    // Makes the kernel's receive buffer small, so that a client that does not read
+    // holds little.
+    void SetReceiveBuffer(int bytes);
+
+  private:
+    // Reads what is waiting, waiting at most until end for something to arrive.
+    // Returns the number of bytes read, 0 at the end of the stream, kReset when the
+    // peer reset the connection, -1 on timeout or another error.
+    static constexpr long kReset = -2;
+    long ReadSome(std::chrono::steady_clock::time_point end);
+    std::optional<std::string> TakeFrame();
+
+    int mSocket{-1};
+    std::string mReceived;  // bytes read and not yet taken as frames
+};
+
+}  // namespace TestSupport

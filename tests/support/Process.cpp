@@ -1,5 +1,7 @@
 #include "support/Process.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -97,6 +99,27 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
 
 ProcessResult RunPython(const std::string& script, const std::string& input) {
     return RunProcess({ZELVO_PYTHON, "-c", script}, input);
+}
+
+std::vector<std::string> PythonLines(const std::string& script, const std::string& input) {
+    const ProcessResult result = RunPython(script, input);
+    EXPECT_EQ(result.exitCode, 0) << script;
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = result.output.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        lines.push_back(result.output.substr(start, end - start));
+    }
+    return lines;
+}
+
+std::vector<std::string> PythonLines(const std::string& script,
+                                     const std::vector<std::string>& inputLines) {
+    std::string input;
+    for (const std::string& line : inputLines) {
+        input += line + "\n";
+    }
+    return PythonLines(script, input);
 }
 
 }  // namespace TestSupport

@@ -7,8 +7,8 @@ namespace TestSupport {
 
 // What a finished child process left behind.
 struct ProcessResult {
-    int exitCode{-1};     // exit status, or -1 when it did not exit normally
-    std::string output;   // everything it wrote to standard output
+    int exitCode{-1};    // exit status, or -1 when it did not exit normally
+    std::string output;  // everything it wrote to standard output
 };
 
 // Runs argv[0] (looked up on PATH) with the given arguments, writes input to its
@@ -17,5 +17,12 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
 
 // Runs a python script with the system interpreter (the one that has Debian's modules).
 ProcessResult RunPython(const std::string& script, const std::string& input = "");
+
+// The lines a python script printed, without their line feeds; a script that fails
+// fails the calling test.
+std::vector<std::string> PythonLines(const std::string& script, const std::string& input = "");
+// The same, with each of inputLines written as a line of standard input.
+std::vector<std::string> PythonLines(const std::string& script,
+                                     const std::vector<std::string>& inputLines);
 
 }  // namespace TestSupport

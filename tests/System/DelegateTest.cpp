@@ -1,16 +1,14 @@
+#include "System/CDelegate.h"
+
+#include "System/Event.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "System/CDelegate.h"
-#include "System/Event.h"
-
+namespace System {
 namespace {
-
-using System::CDelegate;
-using System::DelegateBase;
-using System::Event;
 
 // The partners held by a link list, head first.
 std::vector<DelegateBase*> Partners(const DelegateBase& object) {
@@ -29,31 +27,15 @@ struct Counter {
 using IntEvent = Event<int>;
 using IntDelegate = CDelegate<Counter, int>;
 
-TEST(DelegateTest, RemoveOfAnUnlinkedPairReturnsFalseAndChangesNothing) {
+TEST(DelegateTest, OneRemoveFromEitherSideUnlinksEveryLinkOfThePairOnly) {
     Counter counter;
-    IntEvent event;
     IntDelegate delegate(&counter, &Counter::OnEvent);
-    EXPECT_FALSE(event.Remove(&delegate));
-    EXPECT_FALSE(delegate.Remove(&event));
-
     IntEvent other;
     other.Add(&delegate);
-    EXPECT_FALSE(event.Remove(&delegate));
-    EXPECT_FALSE(delegate.Remove(&event));
-    EXPECT_EQ(Partners(delegate), std::vector<DelegateBase*>{&other});
-    EXPECT_EQ(Partners(other), std::vector<DelegateBase*>{&delegate});
-}
-
-TEST(DelegateTest, TwiceSubscribedDelegateIsUnlinkedByOneRemoveFromEitherSide) {
-    Counter counter;
-    IntDelegate delegate(&counter, &Counter::OnEvent);
     for (bool fromEventSide : {true, false}) {
         IntEvent event;
         event.Add(&delegate);
         event.Add(&delegate);
-        EXPECT_EQ(event.mLinks.Count(), 2u);
-        EXPECT_EQ(delegate.mLinks.Count(), 2u);
-
         counter.calls = 0;
         event.Raise(1);
         EXPECT_EQ(counter.calls, 2);
@@ -62,9 +44,9 @@ TEST(DelegateTest, TwiceSubscribedDelegateIsUnlinkedByOneRemoveFromEitherSide) {
         DelegateBase& partner = fromEventSide ? static_cast<DelegateBase&>(delegate) : event;
         EXPECT_TRUE(self.Remove(&partner));
         EXPECT_EQ(event.mLinks.Count(), 0u);
-        EXPECT_EQ(delegate.mLinks.Count(), 0u);
         EXPECT_FALSE(self.Remove(&partner));
         EXPECT_FALSE(partner.Remove(&self));
+        EXPECT_EQ(Partners(delegate), std::vector<DelegateBase*>{&other});
     }
 }
 
@@ -170,3 +152,4 @@ TEST(DelegateTest, ZeroAndFiveArgumentsReachTheHandlerAndReferencesStayShared) {
 }
 
 }  // namespace
+}  // namespace System

@@ -1,3 +1,7 @@
+#include "System/Event.h"
+
+#include "System/CDelegate.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -5,19 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "System/CDelegate.h"
-#include "System/Event.h"
-
+namespace System {
 namespace {
 
-using System::CDelegate;
-using System::Event;
+using Log = std::vector<std::string>;
 
 // A subscriber that logs its name and then runs an optional action, so a test can
 // make a handler change the event it is being called from.
 struct Handler {
     std::string name;
-    std::vector<std::string>* log;
+    Log* log;
     std::function<void()> action;
     void OnEvent(int&) {
         log->push_back(name);
@@ -27,172 +28,130 @@ struct Handler {
     }
 };
 
-using TestEvent = Event<int&>;
 using TestDelegate = CDelegate<Handler, int&>;
 
 // An event with subscribers "a", "b", "c"... in that order, each owning its delegate.
-class EventTest : public ::testing::Test {
-  protected:
+struct Subscribers {
     TestDelegate* Subscribe(const std::string& name) {
-        auto handler = std::make_unique<Handler>(Handler{name, &mLog, nullptr});
-        auto delegate = std::make_unique<TestDelegate>(handler.get(), &Handler::OnEvent);
-        TestDelegate* raw = delegate.get();
-        mEvent->Add(raw);
-        mHandlers.push_back(std::move(handler));
-        mDelegates.push_back(std::move(delegate));
-        return raw;
+        handlers.push_back(std::make_unique<Handler>(Handler{name, &log, nullptr}));
+        delegates.push_back(
+            std::make_unique<TestDelegate>(handlers.back().get(), &Handler::OnEvent));
+        event->Add(delegates.back().get());
+        return delegates.back().get();
     }
-    Handler& HandlerOf(size_t index) { return *mHandlers[index]; }
-    std::vector<std::string> Raise() {
-        mLog.clear();
+    Log Raise() {
+        log.clear();
         int value = 0;
-        mEvent->Raise(value);
-        return mLog;
+        event->Raise(value);
+        return log;
     }
 
-    std::vector<std::string> mLog;
-    std::vector<std::unique_ptr<Handler>> mHandlers;
-    std::vector<std::unique_ptr<TestDelegate>> mDelegates;
-    std::unique_ptr<TestEvent> mEvent = std::make_unique<TestEvent>();
+    Log log;
+    std::vector<std::unique_ptr<Handler>> handlers;
+    std::vector<std::unique_ptr<TestDelegate>> delegates;
+    std::unique_ptr<Event<int&>> event = std::make_unique<Event<int&>>();
 };
 
-using Log = std::vector<std::string>;
-
-TEST_F(EventTest, SubscribersRunInSubscriptionOrderOnce) {
-    EXPECT_EQ(Raise(), Log{});
-    Subscribe("a");
-    Subscribe("b");
-    Subscribe("c");
-    EXPECT_EQ(Raise(), (Log{"a", "b", "c"}));
-}
-
-TEST_F(EventTest, HandlerRemovingItselfLetsTheRaiseGoOn) {
-    TestDelegate* a = Subscribe("a");
-    Subscribe("b");
-    HandlerOf(0).action = [&] { mEvent->Remove(a); };
-    EXPECT_EQ(Raise(), (Log{"a", "b"}));
-    EXPECT_EQ(Raise(), (Log{"b"}));
-}
-
-TEST_F(EventTest, HandlerDeletingItsOwnDelegateLetsTheRaiseGoOn) {
-    Subscribe("a");
-    Subscribe("b");
-    HandlerOf(0).action = [&] { mDelegates[0].reset(); };
-    EXPECT_EQ(Raise(), (Log{"a", "b"}));
-    EXPECT_EQ(Raise(), (Log{"b"}));
-}
-
-TEST_F(EventTest, SubscriberRemovedByAnEarlierHandlerIsNotCalled) {
-    Subscribe("a");
-    TestDelegate* b = Subscribe("b");
-    Subscribe("c");
-    HandlerOf(0).action = [&] { b->Remove(mEvent.get()); };
-    EXPECT_EQ(Raise(), (Log{"a", "c"}));
-}
-
-TEST_F(EventTest, SubscriberDeletedByAnEarlierHandlerIsNotCalled) {
-    Subscribe("a");
-    Subscribe("b");
-    Subscribe("c");
-    HandlerOf(0).action = [&] { mDelegates[1].reset(); };
-    EXPECT_EQ(Raise(), (Log{"a", "c"}));
-    EXPECT_EQ(Raise(), (Log{"a", "c"}));
-}
-
-TEST_F(EventTest, RemovingTheLastSubscriberAndAddingAnotherCallsNeitherInThatRaise) {
-    Subscribe("a");
-    TestDelegate* b = Subscribe("b");
-    bool done = false;
-    HandlerOf(0).action = [&] {
-        if (!done) {
-            done = true;
-            mEvent->Remove(b);
-            Subscribe("late");
-        }
+// In each case subscribers a, b and c are raised twice; in the first raise one of them
+// changes the subscriber list. Those removed are not called afterwards; one added
+// is first called in the next raise.
+TEST(Event, RaisesSurviveHandlersChangingTheSubscribers) {
+    const struct {
+        const char* what;
+        size_t actor;
+        std::function<void(Subscribers&)> action;
+        Log first;
+        Log second;
+    } cases[] = {
+        {"nothing", 0, [](Subscribers&) {}, {"a", "b", "c"}, {"a", "b", "c"}},
+        {"a removes itself",
+         0,
+         [](Subscribers& s) { s.event->Remove(s.delegates[0].get()); },
+         {"a", "b", "c"},
+         {"b", "c"}},
+        {"a deletes its delegate",
+         0,
+         [](Subscribers& s) { s.delegates[0].reset(); },
+         {"a", "b", "c"},
+         {"b", "c"}},
+        {"a removes b from b's side",
+         0,
+         [](Subscribers& s) { s.delegates[1]->Remove(s.event.get()); },
+         {"a", "c"},
+         {"a", "c"}},
+        {"a deletes b", 0, [](Subscribers& s) { s.delegates[1].reset(); }, {"a", "c"}, {"a", "c"}},
+        {"b removes the last and adds another",
+         1,
+         [](Subscribers& s) {
+             s.event->Remove(s.delegates[2].get());
+             s.Subscribe("late");
+         },
+         {"a", "b"},
+         {"a", "b", "late"}},
+        {"c adds another",
+         2,
+         [](Subscribers& s) { s.Subscribe("late"); },
+         {"a", "b", "c"},
+         {"a", "b", "c", "late"}},
+        {"a resubscribes itself",
+         0,
+         [](Subscribers& s) {
+             s.event->Remove(s.delegates[0].get());
+             s.event->Add(s.delegates[0].get());
+         },
+         {"a", "b", "c"},
+         {"b", "c", "a"}},
     };
-    EXPECT_EQ(Raise(), (Log{"a"}));
-    EXPECT_EQ(Raise(), (Log{"a", "late"}));
-}
-
-TEST_F(EventTest, SubscriberAddedDuringARaiseIsCalledFromTheNextRaise) {
-    Subscribe("a");
-    Subscribe("b");
-    bool done = false;
-    HandlerOf(1).action = [&] {
-        if (!done) {
-            done = true;
-            Subscribe("late");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Subscribers subscribers;
+        EXPECT_EQ(subscribers.Raise(), Log{});
+        for (const char* name : {"a", "b", "c"}) {
+            subscribers.Subscribe(name);
         }
-    };
-    EXPECT_EQ(Raise(), (Log{"a", "b"}));
-    EXPECT_EQ(Raise(), (Log{"a", "b", "late"}));
+        bool done = false;
+        subscribers.handlers[c.actor]->action = [&] {
+            if (!done) {
+                done = true;
+                c.action(subscribers);
+            }
+        };
+        EXPECT_EQ(subscribers.Raise(), c.first);
+        EXPECT_EQ(subscribers.Raise(), c.second);
+    }
 }
 
-TEST_F(EventTest, HandlerResubscribingItselfIsNotCalledAgainInThatRaise) {
-    TestDelegate* a = Subscribe("a");
-    Subscribe("b");
-    bool done = false;
-    HandlerOf(0).action = [&] {
-        if (!done) {
-            done = true;
-            mEvent->Remove(a);
-            mEvent->Add(a);
-        }
-    };
-    EXPECT_EQ(Raise(), (Log{"a", "b"}));
-    EXPECT_EQ(Raise(), (Log{"b", "a"}));
-}
-
-TEST_F(EventTest, HandlerDestroyingTheEventEndsTheRaise) {
-    Subscribe("a");
-    Subscribe("b");
-    Subscribe("c");
-    HandlerOf(1).action = [&] { mEvent.reset(); };
-    mLog.clear();
+TEST(Event, HandlerDestroyingTheEventEndsTheRaise) {
+    Subscribers subscribers;
+    for (const char* name : {"a", "b", "c"}) {
+        subscribers.Subscribe(name);
+    }
+    subscribers.handlers[1]->action = [&] { subscribers.event.reset(); };
     int value = 0;
-    TestEvent* event = mEvent.get();
-    event->Raise(value);
-    EXPECT_EQ(mLog, (Log{"a", "b"}));
-    for (auto& delegate : mDelegates) {
+    subscribers.event->Raise(value);
+    EXPECT_EQ(subscribers.log, (Log{"a", "b"}));
+    for (auto& delegate : subscribers.delegates) {
         EXPECT_EQ(delegate->mLinks.Count(), 0u);
     }
 }
 
-TEST_F(EventTest, RemovalInANestedRaiseIsSeenByTheOuterRaise) {
-    Subscribe("a");
-    TestDelegate* b = Subscribe("b");
-    Subscribe("c");
+TEST(Event, RemovalInANestedRaiseIsSeenByTheOuterRaise) {
+    Subscribers subscribers;
+    for (const char* name : {"a", "b", "c"}) {
+        subscribers.Subscribe(name);
+    }
     int depth = 0;
-    HandlerOf(0).action = [&] {
+    subscribers.handlers[0]->action = [&] {
         if (++depth == 1) {
             int value = 0;
-            mEvent->Raise(value);
+            subscribers.event->Raise(value);
         } else {
-            mEvent->Remove(b);
+            subscribers.event->Remove(subscribers.delegates[1].get());
         }
     };
     // The outer raise calls a, whose nested raise calls a (removing b) and c.
-    EXPECT_EQ(Raise(), (Log{"a", "a", "c", "c"}));
-}
-
-TEST_F(EventTest, HandlerWritingThroughAReferenceIsSeenByLaterHandlersAndTheRaiser) {
-    std::vector<int> seen;
-    struct Adder {
-        std::vector<int>* seen;
-        void OnEvent(int& value) {
-            seen->push_back(value);
-            value += 5;
-        }
-    } first{&seen}, second{&seen};
-    CDelegate<Adder, int&> a(&first, &Adder::OnEvent);
-    CDelegate<Adder, int&> b(&second, &Adder::OnEvent);
-    TestEvent event;
-    event.Add(&a);
-    event.Add(&b);
-    int value = 1;
-    event.Raise(value);
-    EXPECT_EQ(seen, (std::vector<int>{1, 6}));
-    EXPECT_EQ(value, 11);
+    EXPECT_EQ(subscribers.Raise(), (Log{"a", "a", "c", "c"}));
 }
 
 }  // namespace
+}  // namespace System

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-using System::Singleton;
-
+namespace System {
 namespace {
 
-class Model : public System::Object {
+class Model : public Object {
   public:
     Model() { ++sConstructed; }
     ~Model() override { ++sDestroyed; }
@@ -34,3 +33,4 @@ TEST(Singleton, DestroyDeletesAndALaterInstanceBuildsAnew) {
 }
 
 }  // namespace
+}  // namespace System

@@ -6,15 +6,14 @@
 #include <thread>
 #include <vector>
 
-using System::SmartPointer;
-
+namespace System {
 namespace {
 
 constexpr int kThreads = 8;
 
 // Each thread writes its own slot before dropping its copies; the destructor reads
 // every slot, so the deleting thread must see the others' writes.
-class Shared : public System::Object {
+class Shared : public Object {
   public:
     explicit Shared(std::atomic<int>* deletions) : mDeletions(deletions) {}
     ~Shared() override {
@@ -63,3 +62,4 @@ TEST(SmartPointerThreads, CopiesReleasedOnSeveralThreadsDeleteOnce) {
 }
 
 }  // namespace
+}  // namespace System

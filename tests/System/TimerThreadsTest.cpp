@@ -9,9 +9,8 @@
 #include <thread>
 #include <vector>
 
+namespace System {
 namespace {
-
-using System::Timer;
 
 std::atomic<double> gNow{1000.0};
 double FakeNow() {
@@ -37,7 +36,7 @@ class Ticks {
     std::atomic<int> mCount{0};
 
   private:
-    System::EventManager mEvents;
+    EventManager mEvents;
 };
 
 TEST_F(TimerThreadsTest, TimerStoppedFromAnotherThreadNeverFiresAfterwards) {
@@ -104,3 +103,4 @@ TEST_F(TimerThreadsTest, TimersStartedAndStoppedFromManyThreadsWhileTheMainLoopR
 }
 
 }  // namespace
+}  // namespace System

@@ -1,25 +1,20 @@
 #include "System/Collections/Hash.h"
 
 #include "System/Collections/HashFunctions.h"
-#include "System/Collections/TestElements.h"
 #include "System/String.h"
 #include "support/Process.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <sstream>
 #include <type_traits>
 #include <vector>
 
-using System::String;
-using System::Collections::Hash;
-using System::Collections::HashFunctions::IntHash;
-using System::Collections::HashFunctions::StringHash;
-
-using TestElements::Counted;
-
+namespace System::Collections {
 namespace {
+
+using HashFunctions::IntHash;
+using HashFunctions::StringHash;
 
 // Entries of one bucket lie side by side in its array, so two keys share a bucket
 // exactly when the second one added sits right after the first.
@@ -29,56 +24,46 @@ bool SameBucket(Hash<K, V>& table, const std::common_type_t<K>& first,
     return table.Find(second) == table.Find(first) + 1;
 }
 
-}  // namespace
-
 TEST(HashTest, StringHashMatchesAnIndependentComputation) {
-    EXPECT_EQ(StringHash(String("")), 0u);
-    EXPECT_EQ(StringHash(String("abc")), 96354u);
-    EXPECT_EQ(StringHash(String("\xff")), 4294967295u);
-
     const std::vector<String> keys = {
+        String(""),
+        String("abc"),
+        String("\xff"),
         String("LoginEvent"),
-        String("AppInitEvent"),
         String("\xe9t\xe9"),
         String("a\0b", 3),
         String("config.xml/Server/Port/with a tail long enough to wrap"),
         String("\x80\x7f\xfe")};
-    std::ostringstream input;
+    std::string input;
     for (const String& key : keys) {
         for (uint32_t i = 0; i < key.Length(); ++i) {
-            input << static_cast<int>(static_cast<unsigned char>(key.ToByteArray()[i])) << ' ';
+            input += std::to_string(static_cast<unsigned char>(key.CStr()[i])) + " ";
         }
-        input << '\n';
+        input += "\n";
     }
-    const auto result = TestSupport::RunPython(
+    const auto expected = TestSupport::PythonLines(
         "import sys\n"
         "for line in sys.stdin:\n"
         "    h = 0\n"
         "    for b in map(int, line.split()):\n"
         "        h = (h * 31 + (b - 256 if b > 127 else b)) % 2**32\n"
         "    print(h)\n",
-        input.str());
-    ASSERT_EQ(result.exitCode, 0);
-    std::istringstream expected(result.output);
-    for (const String& key : keys) {
-        uint32_t hash = 0;
-        ASSERT_TRUE(expected >> hash);
-        EXPECT_EQ(StringHash(key), hash) << key.ToByteArray();
+        input);
+    ASSERT_EQ(expected.size(), keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        EXPECT_EQ(std::to_string(StringHash(keys[i])), expected[i]) << keys[i].CStr();
     }
 }
 
 TEST(HashTest, KeysAreSpreadOverExactlyTheGivenBuckets) {
     Hash<uint32_t, String> registry(255, IntHash);
-    registry.Set(0, String("zero"));
-    registry.Set(255, String("two hundred fifty-five"));
-    registry.Set(300, String("three hundred"));
-    registry.Set(45, String("forty-five"));
-    registry.Set(256, String("two hundred fifty-six"));
+    for (uint32_t key : {0u, 255u, 300u, 45u, 256u}) {
+        registry.Set(key, String::Parse("%u", key));
+    }
     EXPECT_TRUE(SameBucket(registry, 0, 255));
     EXPECT_TRUE(SameBucket(registry, 300, 45));
     EXPECT_FALSE(SameBucket(registry, 255, 256));
-    EXPECT_EQ(registry.Find(0)->mValue, String("zero"));
-    EXPECT_EQ(registry.Find(255)->mValue, String("two hundred fifty-five"));
+    EXPECT_EQ(registry.Find(255)->mValue, String("255"));
 
     // "a" hashes to 97 and "!" to 33: one bucket out of 64, two out of 1024.
     Hash<String, String> dictionary(64, StringHash);
@@ -89,6 +74,12 @@ TEST(HashTest, KeysAreSpreadOverExactlyTheGivenBuckets) {
     }
     EXPECT_TRUE(SameBucket(dictionary, String("a"), String("!")));
     EXPECT_FALSE(SameBucket(commands, String("a"), String("!")));
+
+    // A bucket count of 0 would divide by zero on the first use; the table gets one bucket.
+    Hash<uint32_t, uint32_t> single(0, IntHash);
+    single.Set(7, 1);
+    single.Set(8, 2);
+    EXPECT_TRUE(SameBucket(single, 7, 8));
 }
 
 TEST(HashTest, SettingAKeyAgainReplacesTheValueInPlace) {
@@ -102,55 +93,40 @@ TEST(HashTest, SettingAKeyAgainReplacesTheValueInPlace) {
     EXPECT_TRUE(SameBucket(table, 0, 255));
 }
 
-TEST(HashTest, FindAndRemoveOfAbsentKeysChangeNothing) {
-    Hash<String, String> table(64, StringHash);
-    for (const char* key : {"", "a", "LoginEvent"}) {
-        EXPECT_EQ(table.Find(String(key)), nullptr);
-    }
-    table.Set(String("a"), String("1"));
-    table.Remove(String("b"));
-    table.Remove(String("a"));
-    table.Remove(String("a"));
-    EXPECT_EQ(table.Find(String("a")), nullptr);
-    table.Set(String(""), String("empty key"));
-    EXPECT_EQ(table.Find(String(""))->mValue, String("empty key"));
-}
-
-TEST(HashTest, RemovingOneEntryOfABucketKeepsTheOthers) {
+TEST(HashTest, RemoveTakesOnlyItsKeyFromTheBucket) {
     Hash<uint32_t, uint32_t> table(255, IntHash);
+    EXPECT_EQ(table.Find(5), nullptr);
+    table.Remove(5);
     for (uint32_t key : {5u, 260u, 515u}) {
         table.Set(key, key * 2);
     }
     table.Remove(260);
+    table.Remove(260);
+    table.Remove(770);
     EXPECT_EQ(table.Find(260), nullptr);
     ASSERT_NE(table.Find(5), nullptr);
     EXPECT_EQ(table.Find(5)->mValue, 10u);
     ASSERT_NE(table.Find(515), nullptr);
     EXPECT_EQ(table.Find(515)->mValue, 1030u);
+
+    Hash<String, String> strings(64, StringHash);
+    strings.Set(String(""), String("empty key"));
+    EXPECT_EQ(strings.Find(String(""))->mValue, String("empty key"));
 }
 
 TEST(HashTest, PointerValuesAreNeverDeleted) {
-    int destroyed = 0;
-    std::vector<std::unique_ptr<Counted>> owned;
-    for (int i = 0; i < 3; ++i) {
-        owned.push_back(std::make_unique<Counted>(&destroyed));
-    }
+    // Owned here: a table that deleted them would make AddressSanitizer report a double free.
+    auto first = std::make_unique<int>(1);
+    auto second = std::make_unique<int>(2);
     {
-        Hash<String, Counted*> table(1024, StringHash);
-        table.Set(String("a"), owned[0].get());
-        table.Set(String("a"), owned[1].get());
-        table.Set(String("b"), owned[2].get());
+        Hash<String, int*> table(1024, StringHash);
+        table.Set(String("a"), first.get());
+        table.Set(String("a"), second.get());
+        table.Set(String("b"), first.get());
         table.Remove(String("b"));
-        table.Set(String("c"), owned[2].get());
     }
-    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(*first + *second, 3);
 }
 
-// A bucket count of 0 would divide by zero on the first use; the table gets one bucket.
-TEST(HashTest, ATableAskedForNoBucketsStillWorks) {
-    Hash<uint32_t, uint32_t> table(0, IntHash);
-    table.Set(7, 1);
-    table.Set(8, 2);
-    EXPECT_TRUE(SameBucket(table, 7, 8));
-    EXPECT_EQ(table.Find(8)->mValue, 2u);
-}
+}  // namespace
+}  // namespace System::Collections

@@ -1,7 +1,5 @@
 #include "System/Collections/LinkList.h"
 
-#include "System/Collections/TestElements.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,13 +8,13 @@
 #include <random>
 #include <vector>
 
-using System::Collections::LinkList;
-using System::Collections::LinkNode;
-
-using TestElements::Counted;
-using TestElements::Record;
-
+namespace System::Collections {
 namespace {
+
+// Compares by identity, as classes without an operator== of their own do.
+struct Record : Object {
+    int mId{0};
+};
 
 // The values head to tail, after checking that both walks agree with each other and
 // with mCount and that the ends have null outer links.
@@ -38,75 +36,20 @@ std::vector<T> Walk(const LinkList<T>& list) {
     return forward;
 }
 
-}  // namespace
-
-TEST(LinkListTest, AnEmptyListFindsAndRemovesNothing) {
-    LinkList<int> list;
-    EXPECT_FALSE(list.Contains(1));
-    EXPECT_FALSE(list.Remove(1));
-    list.Clear();
-    EXPECT_EQ(list.mHead, nullptr);
-    EXPECT_EQ(list.mTail, nullptr);
-    EXPECT_EQ(list.Count(), 0u);
-}
-
-TEST(LinkListTest, ASingleNodeIsHeadAndTail) {
-    LinkList<int> list;
-    list.Add(7);
-    EXPECT_EQ(list.mHead, list.mTail);
-    EXPECT_EQ(Walk(list), std::vector<int>{7});
-    EXPECT_TRUE(list.Remove(7));
-    EXPECT_EQ(list.mHead, nullptr);
-    EXPECT_EQ(list.mTail, nullptr);
-    EXPECT_EQ(list.Count(), 0u);
-    list.Add(8);
-    EXPECT_EQ(Walk(list), std::vector<int>{8});
-}
-
-TEST(LinkListTest, RemovingHeadTailOrMiddleRelinksTheNeighbours) {
-    LinkList<int> list;
-    for (int value = 1; value <= 5; ++value) {
-        list.Add(value);
-    }
-    EXPECT_TRUE(list.Remove(1));
-    EXPECT_EQ(list.mHead->mPrev, nullptr);
-    EXPECT_TRUE(list.Remove(5));
-    EXPECT_EQ(list.mTail->mNext, nullptr);
-    EXPECT_TRUE(list.Remove(3));
-    EXPECT_EQ(list.mHead->mNext, list.mTail);
-    EXPECT_EQ(Walk(list), (std::vector<int>{2, 4}));
-}
-
-TEST(LinkListTest, TheSamePointerAddedTwiceIsRemovedOneNodeAtATime) {
-    int value = 0;
-    LinkList<int*> list;
-    list.Add(&value);
-    list.Add(nullptr);
-    list.Add(&value);
-    EXPECT_EQ(list.Count(), 3u);
-    LinkNode<int*>* second = list.mHead->mNext;
-    EXPECT_TRUE(list.Remove(&value));
-    EXPECT_EQ(list.mHead, second);
-    EXPECT_TRUE(list.Contains(&value));
-    EXPECT_TRUE(list.Remove(&value));
-    EXPECT_FALSE(list.Contains(&value));
-    EXPECT_EQ(Walk(list), std::vector<int*>{nullptr});
-}
-
 TEST(LinkListTest, PointedToObjectsAreNeverDeleted) {
-    int destroyed = 0;
-    std::vector<std::unique_ptr<Counted>> owned;
+    // Owned here: a list that deleted them would make AddressSanitizer report a double free.
+    std::vector<std::unique_ptr<int>> owned;
     {
-        LinkList<Counted*> list;
+        LinkList<int*> list;
         for (int i = 0; i < 4; ++i) {
-            owned.push_back(std::make_unique<Counted>(&destroyed));
+            owned.push_back(std::make_unique<int>(i));
             list.Add(owned.back().get());
         }
         list.Remove(owned[1].get());
         list.Clear();
         list.Add(owned[0].get());
     }
-    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(*owned[3], 3);
 }
 
 TEST(LinkListTest, ClassElementsMatchOnlyTheHeldObjectItself) {
@@ -118,11 +61,8 @@ TEST(LinkListTest, ClassElementsMatchOnlyTheHeldObjectItself) {
     queue.Add(message);
     EXPECT_FALSE(queue.Contains(message));
     EXPECT_FALSE(queue.Remove(message));
-    EXPECT_EQ(queue.Count(), 2u);
     EXPECT_TRUE(queue.Contains(queue.mTail->mValue));
-
     EXPECT_TRUE(queue.Remove(queue.mHead->mValue));
-    EXPECT_EQ(queue.Count(), 1u);
     EXPECT_EQ(queue.mHead->mValue.mId, 2);
     EXPECT_EQ(queue.mHead->mPrev, nullptr);
 }
@@ -145,13 +85,18 @@ TEST(LinkListTest, AWalkMayRemoveTheNodeItStandsOn) {
     EXPECT_EQ(Walk(list), (std::vector<int>{1, 3, 5}));
 }
 
+// Random adds, removes (of the node nearest the head) and clears against std::list; the
+// list keeps a few nodes and often runs empty. Every link is checked after each step.
 TEST(LinkListTest, RandomAddsAndRemovesMatchStdList) {
     std::mt19937 random(99);
     LinkList<int> list;
     std::list<int> model;
     for (int step = 0; step < 5000; ++step) {
-        const int value = static_cast<int>(random() % 20);
-        if (random() % 2 == 0) {
+        const int value = static_cast<int>(random() % 8);
+        if (step % 1000 == 999) {
+            list.Clear();
+            model.clear();
+        } else if (random() % 5 < 2) {
             list.Add(value);
             model.push_back(value);
         } else {
@@ -161,6 +106,10 @@ TEST(LinkListTest, RandomAddsAndRemovesMatchStdList) {
                 model.erase(found);
             }
         }
+        ASSERT_EQ(list.Contains(value), std::count(model.begin(), model.end(), value) > 0);
         ASSERT_EQ(Walk(list), std::vector<int>(model.begin(), model.end())) << "step " << step;
     }
 }
+
+}  // namespace
+}  // namespace System::Collections

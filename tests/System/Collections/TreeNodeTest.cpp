@@ -4,8 +4,7 @@
 
 #include <string>
 
-using System::Collections::TreeNode;
-
+namespace System::Collections {
 namespace {
 
 // A value that counts how many of its kind have been destroyed.
@@ -27,17 +26,6 @@ struct Family {
     TreeNode<std::string> mRoot;
 };
 
-}  // namespace
-
-TEST(TreeNodeTest, ALeafHoldsOnlyItsOwnValue) {
-    TreeNode<std::string> node;
-    node.mValue = "leaf";
-    EXPECT_EQ(node.Count(), 1u);
-    EXPECT_TRUE(node.Contains(node.mValue));
-    EXPECT_FALSE(node.Remove(node.mValue));
-    EXPECT_EQ(node.mValue, "leaf");
-}
-
 TEST(TreeNodeTest, CountCoversTheWholeSubtree) {
     Family family;
     EXPECT_EQ(family.mRoot.Count(), 5u);
@@ -48,6 +36,11 @@ TEST(TreeNodeTest, CountCoversTheWholeSubtree) {
 }
 
 TEST(TreeNodeTest, ValuesAreFoundByAddressAmongDirectChildrenOnly) {
+    // A leaf finds its own value but cannot remove it.
+    TreeNode<std::string> leaf;
+    EXPECT_TRUE(leaf.Contains(leaf.mValue));
+    EXPECT_FALSE(leaf.Remove(leaf.mValue));
+
     Family family;
     const std::string equalCopy = family.Child(1)->mValue;
     EXPECT_FALSE(family.mRoot.Contains(equalCopy));
@@ -93,3 +86,6 @@ TEST(TreeNodeTest, DeletingARootDestroysEveryDescendantOnce) {
     delete root;
     EXPECT_EQ(Tally::sDestroyed, 5);
 }
+
+}  // namespace
+}  // namespace System::Collections

@@ -1,18 +1,14 @@
+#include "System/ComponentModel/ModelProperty.h"
+
+#include "System/EventManager.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "System/ComponentModel/ModelProperty.h"
-#include "System/EventManager.h"
-
+namespace System::ComponentModel {
 namespace {
-
-using System::EventManager;
-using System::Property;
-using System::String;
-using System::ComponentModel::INotifyPropertyChanged;
-using System::ComponentModel::ModelProperty;
 
 struct UserLike : INotifyPropertyChanged {
     ModelProperty<int> Status{String("Status"), this};
@@ -59,3 +55,4 @@ TEST(ModelPropertyTest, AssigningAnotherModelPropertyTakesItsNameAndValue) {
 }
 
 }  // namespace
+}  // namespace System::ComponentModel

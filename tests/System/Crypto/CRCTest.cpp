@@ -9,11 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
+namespace System::Crypto {
 namespace {
 
-using System::Crypto::CRC;
 using namespace CryptoTest;
 
 // Prints zlib's CRC-32 of every prefix of standard input, for lengths 0 to its size.
@@ -30,7 +28,7 @@ uint32_t Crc(const CRC& crc, const std::string& bytes, uint32_t previous = 0) {
 
 TEST(CRC, EqualsZlibForEveryLengthAndChains) {
     const std::string data = Bytes(300, 11);
-    const auto expected = Lines(TestSupport::RunPython(ZlibScript, data).output);
+    const auto expected = TestSupport::PythonLines(ZlibScript, data);
     ASSERT_EQ(expected.size(), 301u);
     const CRC crc(0xEDB88320);
     for (size_t n = 0; n <= 300; ++n) {
@@ -54,8 +52,8 @@ TEST(CRC, StreamContinuesFromItsPositionToItsEnd) {
     const CRC crc(0xEDB88320);
     std::string data = Bytes(10000, 2);
     data[9999] = '\xff';
-    System::IO::MemoryStream stream(reinterpret_cast<unsigned char*>(data.data()),
-                                    static_cast<int>(data.size()));
+    IO::MemoryStream stream(reinterpret_cast<unsigned char*>(data.data()),
+                            static_cast<int>(data.size()));
     stream.Position(1000);
     const uint32_t head = Crc(crc, data.substr(0, 1000));
     EXPECT_EQ(crc.GetCRC(stream, head), Crc(crc, data));
@@ -67,10 +65,11 @@ TEST(CRC, FileStreamCoversEveryByte) {
     const CRC crc(0xEDB88320);
     const std::string data = "png\xff\xff";
     TestSupport::TempDir dir;
-    std::ofstream(dir.File("data"), std::ios::binary) << data;
-    System::IO::FileStream file(System::String(dir.File("data").c_str()), 3);
+    TestSupport::WriteFile(dir.File("data"), data);
+    IO::FileStream file(String(dir.File("data").c_str()), 3);
     ASSERT_TRUE(file.CanRead());
     EXPECT_EQ(crc.GetCRC(file, 0), Crc(crc, data));
 }
 
 }  // namespace
+}  // namespace System::Crypto

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "System/IO/MemoryStream.h"
+#include "support/Text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -21,26 +22,14 @@ inline std::string Bytes(size_t n, uint32_t seed = 1) {
     return bytes;
 }
 
+using TestSupport::FromHex;
+
 inline std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned char byte : bytes) {
-        text += digits[byte >> 4];
-        text += digits[byte & 15];
-    }
-    return text;
+    return TestSupport::LowerHex(bytes);
 }
 
 inline std::string Hex(const uint8_t* bytes, size_t n) {
     return Hex(std::string(reinterpret_cast<const char*>(bytes), n));
-}
-
-inline std::string FromHex(const std::string& text) {
-    std::string bytes;
-    for (size_t i = 0; i + 1 < text.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
-    }
-    return bytes;
 }
 
 // The whole content of a memory stream.
@@ -50,16 +39,6 @@ inline std::string Content(System::IO::MemoryStream& stream) {
         return std::string();
     }
     return std::string(reinterpret_cast<const char*>(buffer), static_cast<size_t>(stream.Length()));
-}
-
-// The output lines of an oracle, one per case.
-inline std::vector<std::string> Lines(const std::string& output) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(output.substr(start, end - start));
-    }
-    return lines;
 }
 
 // A read-only stream of size bytes that repeat a pattern, handed out at most maxRead

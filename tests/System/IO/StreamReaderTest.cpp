@@ -1,24 +1,18 @@
 #include "System/IO/StreamReader.h"
 
-#include <gtest/gtest.h>
-
-#include <fstream>
-#include <string>
-
 #include "System/IO/FileStream.h"
 #include "System/IO/MemoryStream.h"
 #include "support/TempDir.h"
+#include "support/Text.h"
 
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace System::IO {
 namespace {
 
-using System::String;
-using System::IO::FileStream;
-using System::IO::MemoryStream;
-using System::IO::StreamReader;
-
-std::string Text(const String& text) {
-    return text.Length() == 0 ? std::string() : std::string(text.ToByteArray(), text.Length());
-}
+using TestSupport::Text;
 
 std::string Bytes(const char* text, size_t size) {
     return std::string(text, size);
@@ -27,7 +21,7 @@ std::string Bytes(const char* text, size_t size) {
 TEST(StreamReader, ReadLineDropsTheLineFeedAndKeepsTheCarriageReturn) {
     TestSupport::TempDir dir;
     const std::string path = dir.File("lines.txt");
-    std::ofstream(path, std::ios::binary) << Bytes("ab\r\n\nkey=a\0b\nlast", 17);
+    TestSupport::WriteFile(path, Bytes("ab\r\n\nkey=a\0b\nlast", 17));
     FileStream file(String(path.c_str()), 3);
     StreamReader reader(file);
     EXPECT_EQ(Text(reader.ReadLine()), "ab\r");
@@ -77,3 +71,4 @@ TEST(StreamReader, ReadToEndReturnsOnlyTheBytesSupplied) {
 }
 
 }  // namespace
+}  // namespace System::IO

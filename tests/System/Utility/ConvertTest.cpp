@@ -1,5 +1,7 @@
 #include "System/Utility/Convert.h"
 
+#include "support/Text.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -9,14 +11,10 @@
 #include <random>
 #include <string>
 
-using System::String;
-using System::Utility::Convert;
-
+namespace System::Utility {
 namespace {
 
-std::string Text(const String& s) {
-    return std::string(s.CStr(), s.Length());
-}
+using TestSupport::Text;
 
 TEST(Convert, HexAgreesWithTheCLibrary) {
     std::mt19937 random(5);
@@ -30,20 +28,12 @@ TEST(Convert, HexAgreesWithTheCLibrary) {
         std::snprintf(text, sizeof text, "%X", n);
         EXPECT_EQ(Text(Convert::DecToHex(n)), text);
     }
-    EXPECT_EQ(Convert::HexToDec("ff"), 255);
-    EXPECT_EQ(Convert::HexToDec("FF"), 255);
     EXPECT_EQ(Convert::HexToDec(""), 0);
-    EXPECT_EQ(Convert::HexToDec("FFFFFFFF"), -1);
-    EXPECT_EQ(Convert::HexToDec("80000000"), INT_MIN);
     EXPECT_EQ(Convert::HexToDec("1FFFFFFFF"), -1);
     // Characters outside the digits are not checked: 'G' is 23, a space -16.
     EXPECT_EQ(Convert::HexToDec("G"), 23);
     EXPECT_EQ(Convert::HexToDec("1 "), 0);
-    EXPECT_EQ(Text(Convert::DecToHex(0)), "0");
     EXPECT_EQ(Text(Convert::DecToHex(-1)), "");
-    EXPECT_EQ(Text(Convert::DecToHex(255)), "FF");
-    EXPECT_EQ(Text(Convert::DecToHex(4096)), "1000");
-    EXPECT_EQ(Text(Convert::DecToHex(INT_MAX)), "7FFFFFFF");
 }
 
 TEST(Convert, ToIntReadsLikeScanfAndClampsPastTheRange) {
@@ -87,7 +77,6 @@ TEST(Convert, ToDoubleReadsLikeStrtod) {
         std::snprintf(text, sizeof text, "%.17g", i % 2 ? value : -value);
         EXPECT_EQ(Convert::ToDouble(text), i % 2 ? value : -value) << text;
     }
-    EXPECT_EQ(Convert::ToDouble("1.5e3"), 1500.0);
 }
 
 TEST(Convert, FlagsAndByteOrder) {
@@ -111,3 +100,4 @@ TEST(Convert, FlagsAndByteOrder) {
 }
 
 }  // namespace
+}  // namespace System::Utility

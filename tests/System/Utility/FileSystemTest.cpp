@@ -8,19 +8,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <string>
 
-using System::String;
-using System::Utility::FileSystem;
-using System::Xml::XmlItem;
-using System::Xml::XmlNode;
-using TestSupport::Text;
-
+namespace System::Utility {
 namespace {
 
+using TestSupport::Text;
+using Xml::XmlItem;
+using Xml::XmlNode;
+
 void WriteFile(const std::string& path, size_t size) {
-    std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+    TestSupport::WriteFile(path, std::string(size, 'x'));
 }
 
 // One line per element below node, depth first: level, name and attributes in order.
@@ -150,3 +148,4 @@ TEST(FileSystem, ImportAppendsToWhatTheNodeHolds) {
 }
 
 }  // namespace
+}  // namespace System::Utility

@@ -1,27 +1,23 @@
-#include <gtest/gtest.h>
-
-#include <fstream>
-#include <string>
-#include <vector>
+#include "System/Utility/Locale.h"
 
 #include "System/EventManager.h"
 #include "System/IO/FileStream.h"
 #include "System/IO/MemoryStream.h"
-#include "System/Utility/Locale.h"
 #include "support/TempDir.h"
+#include "support/Text.h"
 
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace System::Utility {
 namespace {
 
-using System::EventManager;
-using System::String;
-using System::Collections::Vector;
-using System::IO::FileStream;
-using System::IO::MemoryStream;
-using System::Utility::Locale;
-
-std::string Text(const String& text) {
-    return text.Length() == 0 ? std::string() : std::string(text.ToByteArray(), text.Length());
-}
+using Collections::Vector;
+using IO::FileStream;
+using IO::MemoryStream;
+using TestSupport::Text;
 
 // A locale imported from the given file content, with every notice logged.
 class LocaleTest : public ::testing::Test {
@@ -40,7 +36,7 @@ class LocaleTest : public ::testing::Test {
     std::string Value(const char* key, const std::vector<std::string>& args = {}) {
         Vector<String> strings;
         for (const auto& arg : args) {
-            strings.Add(String(arg.data(), static_cast<uint32_t>(arg.size())));
+            strings.Add(TestSupport::Bytes(arg));
         }
         return Text(mLocale.GetValue(String(key), strings));
     }
@@ -119,9 +115,10 @@ TEST_F(LocaleTest, PlaceholderInsideAnArgumentIsFilledOnlyByALaterIndex) {
 TEST_F(LocaleTest, LocaleFileIsReadThroughAFileStream) {
     TestSupport::TempDir dir;
     const std::string path = dir.File("en.txt");
-    std::ofstream(path, std::ios::binary) << "# texts\r\n"
-                                             "switchboard.connect.error=Cannot reach {0}\r\n"
-                                             "switchboard.register.success=Welcome, {1} ({0})";
+    TestSupport::WriteFile(path,
+                           "# texts\r\n"
+                           "switchboard.connect.error=Cannot reach {0}\r\n"
+                           "switchboard.register.success=Welcome, {1} ({0})");
     FileStream file(String(path.c_str()), 3);
     ASSERT_TRUE(file.CanRead());
     mLocale.Import(file, String("en"));
@@ -132,3 +129,4 @@ TEST_F(LocaleTest, LocaleFileIsReadThroughAFileStream) {
 }
 
 }  // namespace
+}  // namespace System::Utility

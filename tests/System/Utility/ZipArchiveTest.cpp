@@ -1,24 +1,22 @@
+#include "System/Utility/Zip.h"
+
+#include "System/IO/MemoryStream.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
+#include "support/Text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
-#include "System/IO/MemoryStream.h"
-#include "System/Utility/Zip.h"
-#include "support/Process.h"
-#include "support/TempDir.h"
-
+namespace System::Utility {
 namespace {
 
-using System::IO::MemoryStream;
-using System::Utility::Zip;
-
-std::string Text(const System::String& text) {
-    return text.Length() == 0 ? std::string() : std::string(text.ToByteArray(), text.Length());
-}
+using IO::MemoryStream;
+using TestSupport::LowerHex;
+using TestSupport::ReadFile;
+using TestSupport::Text;
 
 std::string Binary(size_t size) {
     std::string data;
@@ -26,23 +24,6 @@ std::string Binary(size_t size) {
         data.push_back(static_cast<char>((i * 7 + i / 300) & 0xFF));
     }
     return data;
-}
-
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex.push_back(digits[c >> 4]);
-        hex.push_back(digits[c & 15]);
-    }
-    return hex;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
 }
 
 std::string Python(const std::string& script, const std::string& input = "") {
@@ -77,14 +58,15 @@ TEST(ZipArchive, ArchiveWeWriteIsListedAndExtractedByPython) {
     EXPECT_TRUE(zip.AddZip("empty", "", 0));
     ASSERT_TRUE(zip.CloseZip());
 
-    EXPECT_EQ(Python("import zipfile\n"
-                     "z = zipfile.ZipFile('" +
-                     path +
-                     "')\n"
-                     "print(z.testzip())\n"
-                     "for i in z.infolist():\n"
-                     "    print(i.filename, i.compress_type, z.read(i).hex())\n"),
-              "None\na.txt 8 " + Hex(text) + "\ndir/b.bin 8 " + Hex(binary) + "\nempty 8 \n");
+    EXPECT_EQ(
+        Python("import zipfile\n"
+               "z = zipfile.ZipFile('" +
+               path +
+               "')\n"
+               "print(z.testzip())\n"
+               "for i in z.infolist():\n"
+               "    print(i.filename, i.compress_type, z.read(i).hex())\n"),
+        "None\na.txt 8 " + LowerHex(text) + "\ndir/b.bin 8 " + LowerHex(binary) + "\nempty 8 \n");
 
     // The local headers carry the sizes, so the listing walks our archives too.
     const auto headers = Zip::GetFileList(path.c_str());
@@ -306,3 +288,4 @@ TEST(ZipArchive, HeaderHoldsOnlyWhatWasThere) {
 }
 
 }  // namespace
+}  // namespace System::Utility

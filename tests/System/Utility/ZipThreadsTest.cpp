@@ -1,3 +1,5 @@
+#include "System/Utility/Zip.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -5,11 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "System/Utility/Zip.h"
-
+namespace System::Utility {
 namespace {
-
-using System::Utility::Zip;
 
 TEST(ZipThreads, CompressionRunsOnSeveralThreadsAtOnce) {
     constexpr int kThreads = 4;
@@ -40,3 +39,4 @@ TEST(ZipThreads, CompressionRunsOnSeveralThreadsAtOnce) {
 }
 
 }  // namespace
+}  // namespace System::Utility

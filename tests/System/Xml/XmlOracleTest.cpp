@@ -8,19 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
-using System::String;
-using System::Xml::XmlDoc;
-using System::Xml::XmlItem;
-using System::Xml::XmlNode;
+namespace System::Xml {
+namespace {
 
 using TestSupport::Bytes;
 using TestSupport::Text;
-
-namespace {
 
 std::vector<std::string> SplitAtNul(const std::string& joined) {
     std::vector<std::string> parts;
@@ -32,14 +27,9 @@ std::vector<std::string> SplitAtNul(const std::string& joined) {
     return parts;
 }
 
+// The bytes in hexadecimal, ended by a dot so that an empty text stays visible.
 std::string Hex(const String& s) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : Text(s)) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return hex + ".";
+    return TestSupport::LowerHex(Text(s)) + ".";
 }
 
 // One line per element: depth, name, attributes in order, and the text of a leaf element.
@@ -184,7 +174,7 @@ TEST(XmlOracle, WrittenFilesAreWellFormed) {
         doc.Write(path.c_str(), *forms[i]);
         argv.push_back(path);
         const std::string compact = dir.File("compact" + std::to_string(i) + ".xml");
-        std::ofstream(compact, std::ios::binary) << Text(forms[i]->ToString(false));
+        TestSupport::WriteFile(compact, Text(forms[i]->ToString(false)));
         argv.push_back(compact);
     }
     auto result = TestSupport::RunProcess(argv);
@@ -192,3 +182,4 @@ TEST(XmlOracle, WrittenFilesAreWellFormed) {
 }
 
 }  // namespace
+}  // namespace System::Xml

@@ -8,71 +8,52 @@
 #include <random>
 #include <string>
 
-using System::Xml::XmlParser;
-
+namespace System::Xml {
 namespace {
 
-// Records every report of the scanner as one line.
-struct Recorder {
-    std::string log;
+// The scanner's user pointer is the log, which gets one line per report.
+std::string& Log(void* user) {
+    return *static_cast<std::string*>(user);
+}
 
-    static void Attributes(std::string& log, const char** attributes) {
-        if (attributes == nullptr) {
-            return;
-        }
-        for (const char** entry = attributes; entry[0] != nullptr; entry += 2) {
-            log += std::string(" ") + entry[0] + "=" + (entry[1] ? entry[1] : "<null>");
-        }
+void Tag(void* user, const char* kind, const char* name, const char** attributes) {
+    Log(user) += std::string(kind) + name;
+    for (const char** entry = attributes; entry != nullptr && entry[0] != nullptr; entry += 2) {
+        Log(user) += std::string(" ") + entry[0] + "=" + (entry[1] ? entry[1] : "<null>");
     }
-    static void Declaration(void* user, const char* name, const char** attributes) {
-        auto& log = static_cast<Recorder*>(user)->log;
-        log += std::string("decl ") + name;
-        Attributes(log, attributes);
-        log += "\n";
-    }
-    static void Start(void* user, const char* name, const char** attributes) {
-        auto& log = static_cast<Recorder*>(user)->log;
-        log += std::string("start ") + name;
-        Attributes(log, attributes);
-        log += "\n";
-    }
-    static void End(void* user, const char* name) {
-        static_cast<Recorder*>(user)->log += std::string("end ") + name + "\n";
-    }
-    static void Text(void* user, const char* text, int length) {
-        static_cast<Recorder*>(user)->log += "text [" + std::string(text, length) + "]\n";
-    }
-    static void Comment(void* user, const char* text) {
-        static_cast<Recorder*>(user)->log += std::string("comment [") + text + "]\n";
-    }
-    static void Error(void* user, const char* message) {
-        static_cast<Recorder*>(user)->log += std::string("error ") + message + "\n";
-    }
-};
+    Log(user) += "\n";
+}
 
 XmlParser FullParser() {
     XmlParser parser;
-    parser.SetXmlDeclaration(&Recorder::Declaration);
-    parser.SetXmlStartElement(&Recorder::Start);
-    parser.SetXmlEndElement(&Recorder::End);
-    parser.SetXmlTextElement(&Recorder::Text);
-    parser.SetXmlComment(&Recorder::Comment);
-    parser.SetXmlError(&Recorder::Error);
+    parser.SetXmlDeclaration(
+        [](void* u, const char* name, const char** a) { Tag(u, "decl ", name, a); });
+    parser.SetXmlStartElement(
+        [](void* u, const char* name, const char** a) { Tag(u, "start ", name, a); });
+    parser.SetXmlEndElement(
+        [](void* u, const char* name) { Log(u) += std::string("end ") + name + "\n"; });
+    parser.SetXmlTextElement([](void* u, const char* text, int n) {
+        Log(u) += "text [" + std::string(text, n) + "]\n";
+    });
+    parser.SetXmlComment(
+        [](void* u, const char* text) { Log(u) += std::string("comment [") + text + "]\n"; });
+    parser.SetXmlError(
+        [](void* u, const char* message) { Log(u) += std::string("error ") + message + "\n"; });
     return parser;
 }
 
 // Parses text from a heap block of exactly its size, so that AddressSanitizer sees any read
 // past its end.
-bool ParseExact(const XmlParser& parser, Recorder& recorder, const std::string& text) {
+bool ParseExact(const XmlParser& parser, std::string& log, const std::string& text) {
     std::unique_ptr<char[]> bytes(new char[text.size() == 0 ? 1 : text.size()]);
     std::memcpy(bytes.get(), text.data(), text.size());
-    return parser.Parse(&recorder, bytes.get(), static_cast<unsigned int>(text.size()));
+    return parser.Parse(&log, bytes.get(), static_cast<unsigned int>(text.size()));
 }
 
 std::string Scan(const std::string& text, bool expected = true) {
-    Recorder recorder;
-    EXPECT_EQ(ParseExact(FullParser(), recorder, text), expected) << text;
-    return recorder.log;
+    std::string log;
+    EXPECT_EQ(ParseExact(FullParser(), log, text), expected) << text;
+    return log;
 }
 
 TEST(XmlParser, ReportsEachConstructInOrder) {
@@ -125,9 +106,8 @@ TEST(XmlParser, CutOffTextFails) {
         Scan(text, false);
     }
     // Without a text callback, text is skipped rather than required to end in a tag.
-    XmlParser parser;
-    Recorder recorder;
-    EXPECT_TRUE(ParseExact(parser, recorder, "<a>text"));
+    std::string log;
+    EXPECT_TRUE(ParseExact(XmlParser(), log, "<a>text"));
     EXPECT_TRUE(Scan("<a/>\n\t \r\n").find("end a") != std::string::npos);
 }
 
@@ -137,8 +117,8 @@ TEST(XmlParser, DegenerateMarkupStaysInsideTheText) {
     const std::string alphabet = "<>!-?/[]\"'= a&#;";
     std::string text;
     std::function<void(size_t)> all = [&](size_t depth) {
-        Recorder recorder;
-        (void)ParseExact(FullParser(), recorder, text);
+        std::string log;
+        (void)ParseExact(FullParser(), log, text);
         if (depth == 0) {
             return;
         }
@@ -156,8 +136,8 @@ TEST(XmlParser, DegenerateMarkupStaysInsideTheText) {
         for (char& c : noise) {
             c = alphabet[random() % alphabet.size()];
         }
-        Recorder recorder;
-        (void)ParseExact(FullParser(), recorder, noise);
+        std::string log;
+        (void)ParseExact(FullParser(), log, noise);
     }
 }
 
@@ -186,3 +166,4 @@ TEST(XmlParser, IndexOfAndTruncateBounds) {
 }
 
 }  // namespace
+}  // namespace System::Xml

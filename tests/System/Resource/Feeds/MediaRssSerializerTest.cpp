@@ -9,17 +9,12 @@
 
 #include <string>
 
-using System::String;
-using System::Resource::Feeds::MediaContent;
-using System::Resource::Feeds::MediaGroup;
-using System::Resource::Feeds::MediaOptional;
-using System::Resource::Feeds::MediaRssSerializer;
-using System::Xml::XmlDoc;
-using System::Xml::XmlNode;
+namespace System::Resource::Feeds {
+namespace {
 
 using TestSupport::Text;
-
-namespace {
+using Xml::XmlDoc;
+using Xml::XmlNode;
 
 // Sets every optional element to its own value, starting with p.
 void Fill(MediaOptional& optional, const String& p) {
@@ -30,40 +25,40 @@ void Fill(MediaOptional& optional, const String& p) {
     optional.mDescription.mType = "html";
     optional.mDescription.mText = p + "desc";
     optional.mKeywords = p + "kw";
-    System::Resource::Feeds::MediaThumbnail thumbnail;
+    Resource::Feeds::MediaThumbnail thumbnail;
     thumbnail.mUrl = p + "thumb";
     thumbnail.mHeight = 90;
     thumbnail.mWidth = 120;
     thumbnail.mTime = "12:05";
     optional.mThumbnails.Add(thumbnail);
-    optional.mThumbnails.Add(System::Resource::Feeds::MediaThumbnail());
-    System::Resource::Feeds::MediaCategory category;
+    optional.mThumbnails.Add(Resource::Feeds::MediaThumbnail());
+    Resource::Feeds::MediaCategory category;
     category.mScheme = p + "cs";
     category.mLabel = p + "cl";
     category.mText = p + "cat";
     optional.mCategories.Add(category);
-    System::Resource::Feeds::MediaHash hash;
+    Resource::Feeds::MediaHash hash;
     hash.mAlgo = "md5";
     hash.mText = p + "hash";
     optional.mHashes.Add(hash);
     optional.mPlayer.mUrl = p + "player";
     optional.mPlayer.mHeight = 10;
     optional.mPlayer.mWidth = 20;
-    System::Resource::Feeds::MediaCredit credit;
+    Resource::Feeds::MediaCredit credit;
     credit.mRole = "author";
     credit.mScheme = p + "crs";
     credit.mText = p + "credit";
     optional.mCredits.Add(credit);
     optional.mCopyright.mUrl = p + "cu";
     optional.mCopyright.mText = p + "copy";
-    System::Resource::Feeds::MediaText text;
+    Resource::Feeds::MediaText text;
     text.mType = "plain";
     text.mLang = "en";
     text.mStart = "00:01";
     text.mEnd = "00:02";
     text.mText = p + "text";
     optional.mTexts.Add(text);
-    System::Resource::Feeds::MediaRestriction restriction;
+    Resource::Feeds::MediaRestriction restriction;
     restriction.mRelationship = "allow";
     restriction.mType = "country";
     restriction.mText = p + "restr";
@@ -120,11 +115,11 @@ MediaGroup FullGroup() {
     group.mEmbed.mUrl = "embed";
     group.mEmbed.mHeight = 3;
     group.mEmbed.mWidth = 4;
-    System::Resource::Feeds::MediaParam param;
+    Resource::Feeds::MediaParam param;
     param.mName = "p";
     param.mValue = "v";
     group.mEmbed.mParams.Add(param);
-    group.mEmbed.mParams.Add(System::Resource::Feeds::MediaParam());
+    group.mEmbed.mParams.Add(Resource::Feeds::MediaParam());
     group.mResponses.mResponses.Add("resp");
     group.mBackLinks.mBackLinks.Add("back");
     group.mStatus.mState = "active";
@@ -136,7 +131,7 @@ MediaGroup FullGroup() {
     group.mLicense.mType = "text/html";
     group.mLicense.mHref = "lic";
     group.mLicense.mText = "CC";
-    System::Resource::Feeds::MediaSubTitle subTitle;
+    Resource::Feeds::MediaSubTitle subTitle;
     subTitle.mType = "srt";
     subTitle.mLang = "fr";
     subTitle.mHref = "sub.srt";
@@ -145,13 +140,13 @@ MediaGroup FullGroup() {
     group.mPeerLink.mHref = "peer";
     group.mLocation.mDescription = "never written";
     group.mRights.mStatus = "official";
-    System::Resource::Feeds::MediaScene scene;
+    Resource::Feeds::MediaScene scene;
     scene.mTitle = "st";
     scene.mDescription = "sd";
     scene.mStartTime = "s0";
     scene.mEndTime = "s1";
     group.mScenes.mScenes.Add(scene);
-    group.mScenes.mScenes.Add(System::Resource::Feeds::MediaScene());
+    group.mScenes.mScenes.Add(Resource::Feeds::MediaScene());
     return group;
 }
 
@@ -180,19 +175,12 @@ std::string FullGroupText() {
            "</group>";
 }
 
-TEST(MediaRssSerializer, WritesEveryFieldInItsPlaceAndOrder) {
-    MediaRssSerializer serializer;
-    EXPECT_EQ(Text(serializer.Serialize(FullGroup()).ToString(false)), FullGroupText());
-    EXPECT_EQ(Text(serializer.Serialize(MediaGroup()).ToString(false)),
-              "<group xmlns=\"http://search.yahoo.com/mrss/\" />");
-}
-
 TEST(MediaRssSerializer, LeavesOutWhatIsNotSet) {
     MediaGroup group;
     group.mStatus.mReason = "reason without state";
     group.mPrice.mCurrency = "EUR";
     group.mLicense.mHref = "href without text";
-    System::Resource::Feeds::MediaSubTitle subTitle;
+    Resource::Feeds::MediaSubTitle subTitle;
     subTitle.mLang = "en";
     subTitle.mType = "srt";
     group.mSubTitles.Add(subTitle);
@@ -211,10 +199,13 @@ TEST(MediaRssSerializer, LeavesOutWhatIsNotSet) {
               "<group xmlns=\"http://search.yahoo.com/mrss/\"><content /></group>");
 }
 
-TEST(MediaRssSerializer, EveryFieldSurvivesAFileRoundTrip) {
+TEST(MediaRssSerializer, WritesEveryFieldInItsPlaceAndOrderAndReadsItBack) {
+    MediaRssSerializer serializer;
+    EXPECT_EQ(Text(serializer.Serialize(MediaGroup()).ToString(false)),
+              "<group xmlns=\"http://search.yahoo.com/mrss/\" />");
+    EXPECT_EQ(Text(serializer.Serialize(FullGroup()).ToString(false)), FullGroupText());
     TestSupport::TempDir dir;
     const std::string path = dir.File("group.xml");
-    MediaRssSerializer serializer;
     XmlDoc doc;
     doc.Write(path.c_str(), serializer.Serialize(FullGroup()));
     XmlNode* root = doc.Import(path.c_str());
@@ -223,14 +214,6 @@ TEST(MediaRssSerializer, EveryFieldSurvivesAFileRoundTrip) {
     // The writer's places are pinned above, so writing the read group again shows that every
     // field was read back into the field it came from.
     EXPECT_EQ(Text(serializer.Serialize(group).ToString(false)), FullGroupText());
-    ASSERT_EQ(group.mContents.Count(), 2u);
-    EXPECT_TRUE(group.mContents[0].mIsDefault);
-    EXPECT_EQ(group.mContents[0].mFileSize, 123456);
-    EXPECT_EQ(Text(group.mContents[0].mTitle.mText), "ctitle");
-    EXPECT_EQ(Text(group.mTitle.mText), "gtitle");
-    EXPECT_EQ(group.mContents[1].mWidth, 0);
-    EXPECT_EQ(Text(group.mComments.mComments[0]), "first & best");
-    EXPECT_EQ(Text(group.mLocation.mDescription), "");
 }
 
 TEST(MediaRssSerializer, ReadsElementNamesInAnyCaseAndOnlyContentAttributesSo) {
@@ -243,26 +226,20 @@ TEST(MediaRssSerializer, ReadsElementNamesInAnyCaseAndOnlyContentAttributesSo) {
         "<rating>first</rating><rating scheme=\"s\">last</rating><unknown>u</unknown>"
         "</media:group>");
     ASSERT_NE(root, nullptr);
-    const MediaGroup group = MediaRssSerializer().Deserialize(*root);
-    ASSERT_EQ(group.mBackLinks.mBackLinks.Count(), 1u);
-    EXPECT_EQ(Text(group.mBackLinks.mBackLinks[0]), "b");
-    ASSERT_EQ(group.mCategories.Count(), 1u);
-    EXPECT_EQ(Text(group.mCategories[0].mScheme), "");
-    EXPECT_EQ(Text(group.mCategories[0].mLabel), "yes");
-    ASSERT_EQ(group.mContents.Count(), 1u);
-    EXPECT_EQ(group.mContents[0].mFileSize, 77);
-    EXPECT_TRUE(group.mContents[0].mIsDefault);
-    EXPECT_EQ(Text(group.mContents[0].mUrl), "u");
-    EXPECT_EQ(Text(group.mContents[0].mTitle.mText), "t");
-    EXPECT_EQ(Text(group.mTitle.mText), "");
-    EXPECT_EQ(Text(group.mScenes.mScenes[0].mTitle), "yes");
-    EXPECT_EQ(Text(group.mRating.mText), "last");
-    EXPECT_EQ(Text(group.mRating.mScheme), "s");
+    // Written again, the group shows what was read where: the last rating, the
+    // attributes of content only in any case, nothing of the unknown element.
+    MediaRssSerializer serializer;
+    EXPECT_EQ(Text(serializer.Serialize(serializer.Deserialize(*root)).ToString(false)),
+              "<group xmlns=\"http://search.yahoo.com/mrss/\"><category label=\"yes\">c</category>"
+              "<rating scheme=\"s\">last</rating>"
+              "<content fileSize=\"77\" isDefault=\"true\" url=\"u\"><title>t</title></content>"
+              "<backLinks><backLink>b</backLink></backLinks>"
+              "<scenes><scene><sceneTitle>yes</sceneTitle></scene></scenes></group>");
 }
 
 TEST(MediaRssSerializer, PythonSeesAMediaGroupInTheWrittenOrder) {
     const String text = MediaRssSerializer().Serialize(FullGroup()).ToString(true);
-    auto result = TestSupport::RunPython(
+    const auto result = TestSupport::RunPython(
         "import sys, xml.etree.ElementTree as E\n"
         "r = E.fromstring(sys.stdin.buffer.read())\n"
         "n = lambda t: t.split('}')[1]\n"
@@ -270,7 +247,6 @@ TEST(MediaRssSerializer, PythonSeesAMediaGroupInTheWrittenOrder) {
         "print(' '.join(n(c.tag) for c in r))\n"
         "print(' '.join(r.find('{http://search.yahoo.com/mrss/}content').attrib))\n",
         Text(text));
-    ASSERT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.output,
               "{http://search.yahoo.com/mrss/}group\n"
               "category copyright credit description hash keywords player rating restriction "
@@ -281,3 +257,4 @@ TEST(MediaRssSerializer, PythonSeesAMediaGroupInTheWrittenOrder) {
 }
 
 }  // namespace
+}  // namespace System::Resource::Feeds

@@ -12,10 +12,8 @@
 #include <cerrno>
 #include <string>
 
+namespace System::Net {
 namespace {
-
-using System::Net::Client;
-using System::Net::Socket;
 
 // Records the send event and then makes a call that changes errno, as a logging
 // handler would.
@@ -38,7 +36,7 @@ TEST(Client, SendReportsOnTheCallerAndKeepsTheErrorOfTheSend) {
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
     Client client(Socket(pair[0], true));
     SendWatcher watcher;
-    System::EventManager events;
+    EventManager events;
     events.Add(client.OnSendMessage, &watcher, &SendWatcher::OnSendMessage);
 
     EXPECT_EQ(client.Send("ab", 0, 2), 2);
@@ -81,3 +79,4 @@ TEST(Client, CopiesShareTheConnectionAndAssignmentClosesTheOldOne) {
 }
 
 }  // namespace
+}  // namespace System::Net

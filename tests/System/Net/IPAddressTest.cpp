@@ -2,6 +2,7 @@
 #include "System/Net/IPEndPoint.h"
 #include "System/Net/Socket.h"
 #include "support/Process.h"
+#include "support/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,25 +10,11 @@
 #include <netinet/in.h>
 
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
+namespace System::Net {
 namespace {
-
-using System::String;
-using System::Net::IPAddress;
-using System::Net::IPEndPoint;
-using System::Net::Socket;
-
-// The texts one per line, as the oracle scripts read them.
-std::string Lines(const std::vector<std::string>& texts) {
-    std::string lines;
-    for (const auto& text : texts) {
-        lines += text + "\n";
-    }
-    return lines;
-}
 
 std::string Bytes(const IPAddress& address, int count) {
     return std::string(reinterpret_cast<const char*>(address.GetAddressBytes()), count);
@@ -36,27 +23,20 @@ std::string Bytes(const IPAddress& address, int count) {
 TEST(IPAddress, DottedTextAgreesWithTheResolverLibrary) {
     const std::vector<std::string> texts = {"192.168.1.20",    "127.0.0.1",  "0.0.0.0",
                                             "255.255.255.255", "10.0.200.7", "1.2.3.4"};
-    std::string script =
+    const auto expected = TestSupport::PythonLines(
         "import socket, struct, sys\n"
         "for t in sys.stdin.read().split():\n"
         "    b = socket.inet_aton(t)\n"
-        "    print(struct.unpack('>I', b)[0], b.hex())\n";
-    const auto oracle = TestSupport::RunPython(script, Lines(texts));
-    ASSERT_EQ(oracle.exitCode, 0);
-    std::istringstream lines(oracle.output);
-    for (const auto& text : texts) {
-        uint32_t word = 0;
-        std::string hex;
-        lines >> word >> hex;
-        const IPAddress parsed = IPAddress::Parse(text.c_str());
-        EXPECT_EQ(parsed.GetAddress(), word) << text;
+        "    print(struct.unpack('>I', b)[0], b.hex())\n",
+        texts);
+    ASSERT_EQ(expected.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const IPAddress parsed = IPAddress::Parse(texts[i].c_str());
         EXPECT_EQ(parsed.GetAddressFamily(), IPAddress::kIPv4);
-        EXPECT_EQ(std::string(parsed.ToString().CStr()), text);
-        char network[9];
-        const IPAddress swapped = parsed.SwapEndian();
-        const unsigned char* b = swapped.GetAddressBytes();
-        snprintf(network, sizeof network, "%02x%02x%02x%02x", b[0], b[1], b[2], b[3]);
-        EXPECT_EQ(network, hex) << text;
+        EXPECT_EQ(std::string(parsed.ToString().CStr()), texts[i]);
+        EXPECT_EQ(std::to_string(parsed.GetAddress()) + " " +
+                      TestSupport::LowerHex(Bytes(parsed.SwapEndian(), 4)),
+                  expected[i]);
     }
 }
 
@@ -78,20 +58,18 @@ TEST(IPAddress, ValidIPv4AgreesWithInetPtonWithoutLeadingZeros) {
         "1.2.3.4.5",       "256.1.1.1",       "1.-2.3.4", "",
         "a.b.c.d",         "1.2.3.4 ",        " 1.2.3.4", "1.2..4",
         "300.300.300.300", "9.99.199.255"};
-    std::string script =
+    const auto expected = TestSupport::PythonLines(
         "import socket, sys\n"
         "for t in sys.stdin.read().split('\\n')[:-1]:\n"
         "    try:\n"
         "        socket.inet_pton(socket.AF_INET, t); print(1)\n"
         "    except OSError:\n"
-        "        print(0)\n";
-    const auto oracle = TestSupport::RunPython(script, Lines(texts));
-    ASSERT_EQ(oracle.exitCode, 0);
-    std::istringstream lines(oracle.output);
-    for (const auto& text : texts) {
-        int valid = -1;
-        lines >> valid;
-        EXPECT_EQ(IPAddress::IsValidIPv4(text.c_str()), valid == 1) << '"' << text << '"';
+        "        print(0)\n",
+        texts);
+    ASSERT_EQ(expected.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(IPAddress::IsValidIPv4(texts[i].c_str()), expected[i] == "1")
+            << '"' << texts[i] << '"';
     }
     // Where the two differ by design: leading zeros are digits like any other.
     EXPECT_TRUE(IPAddress::IsValidIPv4("01.002.3.4"));
@@ -99,35 +77,25 @@ TEST(IPAddress, ValidIPv4AgreesWithInetPtonWithoutLeadingZeros) {
 }
 
 TEST(IPAddress, SwapEndianOfIPv6ExchangesTheBytesOfEachGroup) {
-    unsigned char bytes[16];
+    std::string bytes;
     for (int i = 0; i < 16; ++i) {
-        bytes[i] = static_cast<unsigned char>(i);
+        bytes += static_cast<char>(i);
     }
-    const IPAddress address(bytes, 16);
+    const IPAddress address(reinterpret_cast<const unsigned char*>(bytes.data()), 16);
     EXPECT_EQ(address.GetAddressFamily(), IPAddress::kIPv6);
     EXPECT_EQ(address.ToString(), String("0100:0302:0504:0706:0908:0B0A:0D0C:0F0E"));
-    const IPAddress swapped = address.SwapEndian();
-    EXPECT_EQ(swapped.GetAddressBytes()[0], 1);
-    EXPECT_EQ(swapped.GetAddressBytes()[1], 0);
-    EXPECT_EQ(swapped.GetAddressBytes()[15], 14);
-    EXPECT_EQ(Bytes(swapped.SwapEndian(), 16), Bytes(address, 16));
+    EXPECT_EQ(TestSupport::LowerHex(Bytes(address.SwapEndian(), 16)),
+              "010003020504070609080b0a0d0c0f0e");
 }
 
 TEST(IPAddress, ConstantsAreInHostOrder) {
-    EXPECT_EQ(IPAddress::Any().GetAddress(), 0u);
-    EXPECT_EQ(IPAddress::Broadcast().ToString(), String("255.255.255.255"));
     // Swapped before a bind, Loopback must name 127.0.0.1, not 1.0.0.127.
     EXPECT_EQ(IPAddress::Loopback().ToString(), String("127.0.0.1"));
     EXPECT_EQ(IPAddress::Loopback().SwapEndian().GetAddress(), htonl(INADDR_LOOPBACK));
-    EXPECT_EQ(IPAddress::None().GetAddressFamily(), IPAddress::kNone);
-    EXPECT_EQ(IPAddress::IPv6None().GetAddressFamily(), IPAddress::kNone);
-
+    EXPECT_EQ(IPAddress::Broadcast().ToString(), String("255.255.255.255"));
     in6_addr loopback6 = IN6ADDR_LOOPBACK_INIT;
-    EXPECT_EQ(IPAddress::IPv6Loopback().GetAddressFamily(), IPAddress::kIPv6);
     EXPECT_EQ(Bytes(IPAddress::IPv6Loopback().SwapEndian(), 16),
               std::string(reinterpret_cast<const char*>(&loopback6), 16));
-    EXPECT_EQ(IPAddress::IPv6Any().GetAddressFamily(), IPAddress::kIPv6);
-    EXPECT_EQ(Bytes(IPAddress::IPv6Any(), 16), std::string(16, '\0'));
 }
 
 TEST(IPEndPoint, SwapEndianTurnsAddressAndPortIntoNetworkOrder) {
@@ -192,3 +160,4 @@ TEST(Socket, DnsLookupListsEachAddressInNetworkOrder) {
 }
 
 }  // namespace
+}  // namespace System::Net

@@ -11,14 +11,12 @@
 #include <string>
 #include <vector>
 
+namespace System::Net {
 namespace {
 
 using NetTest::ClientLog;
 using NetTest::LocalPort;
 using NetTest::LoopbackPort;
-using System::Net::Client;
-using System::Net::NetStream;
-using System::Net::Server;
 using TestSupport::WaitUntil;
 
 // Frames each accepted connection with its own stream and client thread, as the
@@ -69,7 +67,7 @@ class Receiver {
     std::unique_ptr<NetStream> mStream;
     std::vector<std::string> mMessages;
     std::vector<int> mDeclared;
-    System::EventManager mEvents;
+    EventManager mEvents;
 };
 
 // Sends the same frames eight times, cut into pieces of 1 to 8 bytes sent one by
@@ -115,3 +113,4 @@ TEST(NetStreamThreads, FramesArriveWholeOverALoopbackConnection) {
 }
 
 }  // namespace
+}  // namespace System::Net

@@ -4,15 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+namespace System::Net {
 namespace {
-
-using System::String;
-using System::Net::Net;
 
 // Each symbolic error with its fixed text; the numbers come from the platform.
 const std::vector<std::pair<std::string, std::string>> kTexts = {
@@ -52,20 +49,19 @@ const std::vector<std::pair<std::string, std::string>> kTexts = {
 };
 
 TEST(Net, ErrorTextsFollowTheErrorNumbersOfThePlatform) {
-    std::string names;
+    std::vector<std::string> names;
     for (const auto& entry : kTexts) {
-        names += entry.first + "\n";
+        names.push_back(entry.first);
     }
-    const auto oracle = TestSupport::RunPython(
+    const auto numbers = TestSupport::PythonLines(
         "import errno, sys\n"
         "for name in sys.stdin.read().split():\n"
         "    print(getattr(errno, name))\n",
         names);
-    ASSERT_EQ(oracle.exitCode, 0);
-    std::istringstream numbers(oracle.output);
-    for (const auto& entry : kTexts) {
-        int number = 0;
-        numbers >> number;
+    ASSERT_EQ(numbers.size(), kTexts.size());
+    for (size_t i = 0; i < kTexts.size(); ++i) {
+        const auto& entry = kTexts[i];
+        const int number = std::stoi(numbers[i]);
         EXPECT_EQ(Net::GetError(number), String(entry.second.c_str())) << entry.first;
         errno = number;
         EXPECT_EQ(Net::GetError(), String(entry.second.c_str())) << entry.first;
@@ -83,3 +79,4 @@ TEST(Net, NumbersWithoutATextGiveTheEmptyText) {
 }
 
 }  // namespace
+}  // namespace System::Net

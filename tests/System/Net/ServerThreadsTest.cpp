@@ -13,21 +13,17 @@
 
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+namespace System::Net {
 namespace {
 
 using NetTest::ClientLog;
 using NetTest::EventLog;
 using NetTest::LocalPort;
 using NetTest::LoopbackPort;
-using System::String;
-using System::Net::Client;
-using System::Net::IPEndPoint;
-using System::Net::Server;
 using TestSupport::RawSocket;
 using TestSupport::WaitUntil;
 
@@ -47,10 +43,7 @@ class ServerLog : public EventLog {
 
     void OnHost(Server*) { Record("host"); }
     void OnHostFailed(Server*, const String& error) {
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mError = error.CStr();
-        }
+        Set(mError, std::string(error.CStr()));
         Record("failed");
     }
     void OnClientConnect(Server* server, Client& connection) {
@@ -95,86 +88,72 @@ class ServerLog : public EventLog {
         client->Send(reply.data(), 0, static_cast<uint32_t>(reply.size()));
     }
 
-    std::string Error() const {
-        std::lock_guard<std::mutex> lock(mMutex);
-        return mError;
-    }
-    std::set<uint16_t> PeerPorts() const {
-        std::lock_guard<std::mutex> lock(mMutex);
-        return mPeerPorts;
-    }
-    std::vector<std::string> Datagrams() const {
-        std::lock_guard<std::mutex> lock(mMutex);
-        return mDatagrams;
-    }
-    std::vector<IPEndPoint> Senders() const {
-        std::lock_guard<std::mutex> lock(mMutex);
-        return mSenders;
-    }
-
     bool mKeep{false};
     bool mStopOnConnect{false};
     std::unique_ptr<Client> mKept;
     std::unique_ptr<ClientLog> mKeptLog;
-
-  private:
-    System::EventManager mKeptEvents;
-    System::EventManager mEvents;
     std::string mError;
     std::set<uint16_t> mPeerPorts;
     std::vector<std::string> mDatagrams;
     std::vector<IPEndPoint> mSenders;
+
+  private:
+    EventManager mKeptEvents;
+    EventManager mEvents;
 };
 
-std::string PortText(uint16_t port) {
-    return std::to_string(port) + "\n";
-}
+// A TCP server with its events logged; Host hosts it on a free loopback port.
+class ServerThreads : public ::testing::Test {
+  protected:
+    void Host() {
+        mServer.Host(LoopbackPort(0));
+        ASSERT_TRUE(mServer.IsHosting());
+        mPort = LocalPort(*mServer.GetSocket());
+    }
+    // The lines python peers print: body follows a line that reads the server's port.
+    std::vector<std::string> RunPeers(const std::string& body) const {
+        return TestSupport::PythonLines("import socket, sys\nport = int(sys.stdin.read())\n" + body,
+                                        std::to_string(mPort) + "\n");
+    }
 
-TEST(ServerThreads, ReportsEveryConnectionOnItsOwnThread) {
-    Server server(Server::TCP);
-    ServerLog log(server);
-    server.Host(LoopbackPort(0));
-    ASSERT_TRUE(server.IsHosting());
-    EXPECT_EQ(log.ThreadOf("host"), std::this_thread::get_id());
-    const uint16_t port = LocalPort(*server.GetSocket());
+    Server mServer{Server::TCP};
+    ServerLog mLog{mServer};
+    uint16_t mPort{0};
+};
 
-    const auto peers = TestSupport::RunPython(
-        "import socket, sys\n"
-        "port = int(sys.stdin.read())\n"
+TEST_F(ServerThreads, ReportsEveryConnectionOnItsOwnThread) {
+    Host();
+    EXPECT_EQ(mLog.ThreadOf("host"), std::this_thread::get_id());
+    const auto peers = RunPeers(
         "for _ in range(5):\n"
         "    c = socket.create_connection(('127.0.0.1', port))\n"
         "    print(c.getsockname()[1])\n"
-        "    c.close()\n",
-        PortText(port));
-    ASSERT_EQ(peers.exitCode, 0);
+        "    c.close()\n");
     std::set<uint16_t> expected;
-    std::istringstream lines(peers.output);
-    for (int peerPort = 0; lines >> peerPort;) {
-        expected.insert(static_cast<uint16_t>(peerPort));
+    for (const std::string& port : peers) {
+        expected.insert(static_cast<uint16_t>(std::stoi(port)));
     }
     ASSERT_EQ(expected.size(), 5u);
 
-    ASSERT_TRUE(WaitUntil([&] { return log.Count("client") == 5; }));
-    EXPECT_EQ(log.PeerPorts(), expected);
-    EXPECT_NE(log.ThreadOf("client"), std::this_thread::get_id());
+    ASSERT_TRUE(WaitUntil([&] { return mLog.Count("client") == 5; }));
+    EXPECT_EQ(mLog.Get(mLog.mPeerPorts), expected);
+    EXPECT_NE(mLog.ThreadOf("client"), std::this_thread::get_id());
 
-    server.Disconnect();
-    EXPECT_FALSE(server.IsHosting());
-    EXPECT_EQ(server.GetThreadState(), 0);
-    EXPECT_EQ(log.Count("stopped"), 1);
-    EXPECT_EQ(log.ThreadOf("stopped"), log.ThreadOf("client"));
-    EXPECT_EQ(log.Names().front(), "host");
-    EXPECT_EQ(log.Names().back(), "stopped");
+    mServer.Disconnect();
+    EXPECT_FALSE(mServer.IsHosting());
+    EXPECT_EQ(mServer.GetThreadState(), 0);
+    EXPECT_EQ(mLog.Count("stopped"), 1);
+    EXPECT_EQ(mLog.ThreadOf("stopped"), mLog.ThreadOf("client"));
+    EXPECT_EQ(mLog.Names().front(), "host");
+    EXPECT_EQ(mLog.Names().back(), "stopped");
 }
 
-TEST(ServerThreads, ReportsEveryDatagramWithItsSenderInNetworkOrder) {
+TEST(DatagramServerThreads, ReportsEveryDatagramWithItsSenderInNetworkOrder) {
     Server server(Server::UDP);
     ServerLog log(server);
     server.Host(LoopbackPort(0));
     ASSERT_TRUE(server.IsHosting());
-    const uint16_t port = LocalPort(*server.GetSocket());
-
-    const auto sender = TestSupport::RunPython(
+    const auto sender = TestSupport::PythonLines(
         "import socket, sys\n"
         "port = int(sys.stdin.read())\n"
         "u = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
@@ -182,20 +161,18 @@ TEST(ServerThreads, ReportsEveryDatagramWithItsSenderInNetworkOrder) {
         "for d in (b'abc', b'', bytes(range(256)) * 20):\n"
         "    u.sendto(d, ('127.0.0.1', port))\n"
         "print(u.getsockname()[1])\n",
-        PortText(port));
-    ASSERT_EQ(sender.exitCode, 0);
-    const auto senderPort = static_cast<uint16_t>(std::stoi(sender.output));
+        std::to_string(LocalPort(*server.GetSocket())) + "\n");
+    ASSERT_EQ(sender.size(), 1u);
+    const auto senderPort = static_cast<uint16_t>(std::stoi(sender[0]));
 
     ASSERT_TRUE(WaitUntil([&] { return log.Count("datagram") == 3; }));
     std::string largest;
-    for (int i = 0; i < 20; ++i) {
-        for (int c = 0; c < 256; ++c) {
-            largest += static_cast<char>(c);
-        }
+    for (uint32_t c = 0; c < Server::kReceiveSize; ++c) {
+        largest += static_cast<char>(c);
     }
     // The loop's buffer holds 4096 bytes: a longer datagram is cut there.
-    EXPECT_EQ(log.Datagrams(), (Names{"abc", "", largest.substr(0, Server::kReceiveSize)}));
-    for (const IPEndPoint& from : log.Senders()) {
+    EXPECT_EQ(log.Get(log.mDatagrams), (Names{"abc", "", largest}));
+    for (const IPEndPoint& from : log.Get(log.mSenders)) {
         EXPECT_EQ(from.GetPort(), htons(senderPort));
         EXPECT_EQ(from.GetAddress().GetAddress(), htonl(INADDR_LOOPBACK));
     }
@@ -210,114 +187,93 @@ TEST(ServerThreads, ReportsEveryDatagramWithItsSenderInNetworkOrder) {
     EXPECT_EQ(log.Count("datagram"), 3);
 }
 
-TEST(ServerThreads, HostingAPortAlreadyHeldFailsAndMayBeTriedAgain) {
-    Server server(Server::TCP);
-    ServerLog log(server);
+TEST_F(ServerThreads, HostingAPortAlreadyHeldFailsAndMayBeTriedAgain) {
     const RawSocket holder = RawSocket::Listen();
-    server.Host(LoopbackPort(holder.Port()));
-    EXPECT_EQ(log.Names(), (Names{"failed"}));
-    EXPECT_EQ(log.ThreadOf("failed"), std::this_thread::get_id());
-    EXPECT_EQ(log.Error(), "Address already in use");
-    EXPECT_FALSE(server.IsHosting());
-    EXPECT_EQ(server.GetThreadState(), 0);
-    EXPECT_EQ(server.GetSocket()->GetSocket(), -1);
+    mServer.Host(LoopbackPort(holder.Port()));
+    EXPECT_EQ(mLog.Names(), (Names{"failed"}));
+    EXPECT_EQ(mLog.ThreadOf("failed"), std::this_thread::get_id());
+    EXPECT_EQ(mLog.Get(mLog.mError), "Address already in use");
+    EXPECT_FALSE(mServer.IsHosting());
+    EXPECT_EQ(mServer.GetThreadState(), 0);
+    EXPECT_EQ(mServer.GetSocket()->GetSocket(), -1);
 
-    server.Host(LoopbackPort(0));
-    EXPECT_TRUE(server.IsHosting());
-    server.Disconnect();
-    EXPECT_EQ(log.Names(), (Names{"failed", "host", "stopped"}));
+    Host();
+    mServer.Disconnect();
+    EXPECT_EQ(mLog.Names(), (Names{"failed", "host", "stopped"}));
 }
 
-TEST(ServerThreads, DisconnectReturnsWhileTheAcceptLoopIsBlocked) {
-    Server server(Server::TCP);
-    ServerLog log(server);
-    server.Host(LoopbackPort(0));
-    const uint16_t port = LocalPort(*server.GetSocket());
-    { const RawSocket peer = RawSocket::Connect(port); }
+TEST_F(ServerThreads, DisconnectReturnsWhileTheAcceptLoopIsBlocked) {
+    Host();
+    { const RawSocket peer = RawSocket::Connect(mPort); }
     // Past its first connection the loop is back in accept, with nothing to come.
-    ASSERT_TRUE(WaitUntil([&] { return log.Count("client") == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return mLog.Count("client") == 1; }));
 
-    server.Disconnect();
-    EXPECT_EQ(server.GetThreadState(), 0);
-    EXPECT_EQ(log.Count("stopped"), 1);
-    EXPECT_FALSE(server.IsHosting());
-    System::Net::Socket late(System::Net::Server::CreateSocket(Server::TCP));
-    EXPECT_FALSE(late.Open(LoopbackPort(port)));
-    EXPECT_EQ(System::Net::Net::GetError(), String("Connection refused"));
+    mServer.Disconnect();
+    EXPECT_EQ(mServer.GetThreadState(), 0);
+    EXPECT_EQ(mLog.Count("stopped"), 1);
+    EXPECT_FALSE(mServer.IsHosting());
+    Socket late(Server::CreateSocket(Server::TCP));
+    EXPECT_FALSE(late.Open(LoopbackPort(mPort)));
+    EXPECT_EQ(Net::GetError(), String("Connection refused"));
     late.Close();
 }
 
-TEST(ServerThreads, DisconnectFromAnEventHandlerEndsTheLoop) {
-    Server server(Server::TCP);
-    ServerLog log(server);
-    log.mStopOnConnect = true;
-    server.Host(LoopbackPort(0));
-    { const RawSocket peer = RawSocket::Connect(LocalPort(*server.GetSocket())); }
-    ASSERT_TRUE(WaitUntil([&] { return log.Count("stopped") == 1; }));
-    EXPECT_FALSE(server.IsHosting());
-    server.Disconnect();
-    EXPECT_EQ(log.Names(), (Names{"host", "client", "stopped"}));
+TEST_F(ServerThreads, DisconnectFromAnEventHandlerEndsTheLoop) {
+    mLog.mStopOnConnect = true;
+    Host();
+    { const RawSocket peer = RawSocket::Connect(mPort); }
+    ASSERT_TRUE(WaitUntil([&] { return mLog.Count("stopped") == 1; }));
+    EXPECT_FALSE(mServer.IsHosting());
+    mServer.Disconnect();
+    EXPECT_EQ(mLog.Names(), (Names{"host", "client", "stopped"}));
 }
 
-TEST(ServerThreads, ARestartBindsTheSamePortAtOnceAfterConnectionsWereOpen) {
-    Server server(Server::TCP);
-    ServerLog log(server);
-    server.Host(LoopbackPort(0));
-    const uint16_t port = LocalPort(*server.GetSocket());
+TEST_F(ServerThreads, ARestartBindsTheSamePortAtOnceAfterConnectionsWereOpen) {
+    Host();
     // The server closes first, which leaves its side of each connection in TIME_WAIT.
-    const auto peers = TestSupport::RunPython(
-        "import socket, sys\n"
-        "port = int(sys.stdin.read())\n"
+    const auto peers = RunPeers(
         "for _ in range(3):\n"
         "    c = socket.create_connection(('127.0.0.1', port))\n"
         "    print(len(c.recv(10)))\n"
-        "    c.close()\n",
-        PortText(port));
-    ASSERT_EQ(peers.exitCode, 0);
-    EXPECT_EQ(peers.output, "0\n0\n0\n");
-    server.Disconnect();
+        "    c.close()\n");
+    EXPECT_EQ(peers, (Names{"0", "0", "0"}));
+    mServer.Disconnect();
 
-    server.Host(LoopbackPort(port));
-    EXPECT_TRUE(server.IsHosting());
-    EXPECT_EQ(log.Error(), "");
-    EXPECT_EQ(LocalPort(*server.GetSocket()), port);
-    server.Disconnect();
-    EXPECT_EQ(log.Count("host"), 2);
-    EXPECT_EQ(log.Count("stopped"), 2);
+    mServer.Host(LoopbackPort(mPort));
+    EXPECT_TRUE(mServer.IsHosting());
+    EXPECT_EQ(mLog.Get(mLog.mError), "");
+    EXPECT_EQ(LocalPort(*mServer.GetSocket()), mPort);
+    mServer.Disconnect();
+    EXPECT_EQ(mLog.Count("host"), 2);
+    EXPECT_EQ(mLog.Count("stopped"), 2);
 }
 
-TEST(ServerThreads, AConnectionCopiedInTheHandlerKeepsWorking) {
-    Server server(Server::TCP);
-    ServerLog log(server);
-    log.mKeep = true;
-    server.Host(LoopbackPort(0));
-    const auto peer = TestSupport::RunPython(
-        "import socket, sys\n"
-        "c = socket.create_connection(('127.0.0.1', int(sys.stdin.read())))\n"
+TEST_F(ServerThreads, AConnectionCopiedInTheHandlerKeepsWorking) {
+    mLog.mKeep = true;
+    Host();
+    const auto peer = RunPeers(
+        "c = socket.create_connection(('127.0.0.1', port))\n"
         "print(c.recv(7).decode())\n"
         "c.sendall(b'ping')\n"
         "print(c.recv(9).decode())\n"
-        "c.close()\n",
-        PortText(LocalPort(*server.GetSocket())));
-    ASSERT_EQ(peer.exitCode, 0);
-    EXPECT_EQ(peer.output, "welcome\necho:ping\n");
-    ASSERT_TRUE(WaitUntil([&] { return log.Count("client") == 1; }));
-    ASSERT_TRUE(WaitUntil([&] { return log.mKeptLog->Count("disconnect") == 1; }));
-    EXPECT_EQ(log.mKeptLog->Received(), "ping");
-    server.Disconnect();
-    log.mKept->Disconnect(true);
+        "c.close()\n");
+    EXPECT_EQ(peer, (Names{"welcome", "echo:ping"}));
+    ASSERT_TRUE(WaitUntil([&] { return mLog.Count("client") == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return mLog.mKeptLog->Count("disconnect") == 1; }));
+    EXPECT_EQ(mLog.mKeptLog->Get(mLog.mKeptLog->mReceived), "ping");
+    mServer.Disconnect();
+    mLog.mKept->Disconnect(true);
 }
 
-TEST(ServerThreads, HostReportsAThreadThatCannotStart) {
-    Server server(Server::TCP);
-    ServerLog log(server);
+TEST_F(ServerThreads, HostReportsAThreadThatCannotStart) {
     {
         TestSupport::ThreadsCannotStart noThreads;
-        server.Host(LoopbackPort(0));
+        mServer.Host(LoopbackPort(0));
     }
-    EXPECT_EQ(log.Names(), (Names{"failed"}));
-    EXPECT_FALSE(server.IsHosting());
-    EXPECT_EQ(server.GetSocket()->GetSocket(), -1);
+    EXPECT_EQ(mLog.Names(), (Names{"failed"}));
+    EXPECT_FALSE(mServer.IsHosting());
+    EXPECT_EQ(mServer.GetSocket()->GetSocket(), -1);
 }
 
 }  // namespace
+}  // namespace System::Net

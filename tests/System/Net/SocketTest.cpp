@@ -1,5 +1,6 @@
 #include "System/Net/Socket.h"
 
+#include "EventRecorders.h"
 #include "System/Net/Net.h"
 #include "System/Net/SocketType.h"
 #include "support/RawSocket.h"
@@ -15,23 +16,12 @@
 #include <cerrno>
 #include <string>
 
+namespace System::Net {
 namespace {
 
-using System::String;
-using System::Net::IPAddress;
-using System::Net::IPEndPoint;
-using System::Net::Net;
-using System::Net::Socket;
-using System::Net::SocketType;
+using NetTest::LocalPort;
+using NetTest::LoopbackPort;
 using TestSupport::RawSocket;
-
-IPEndPoint LoopbackPort(uint16_t port) {
-    return IPEndPoint(IPAddress::Loopback(), port).SwapEndian();
-}
-
-uint16_t LocalPort(const Socket& socket) {
-    return ntohs(socket.GetLocalEndPoint().GetPort());
-}
 
 bool IsOpen(int descriptor) {
     return fcntl(descriptor, F_GETFD) != -1;
@@ -152,18 +142,6 @@ TEST(Socket, DatagramsCarryTheirSenderInNetworkOrder) {
     sender.Close();
 }
 
-TEST(Socket, NonBlockingReceiveWithNothingWaitingSaysSo) {
-    const RawSocket listener = RawSocket::Listen();
-    Socket client(SocketType::TCP());
-    ASSERT_TRUE(client.Open(LoopbackPort(listener.Port())));
-    ASSERT_TRUE(client.EnableBlocking(false));
-    char buffer[4];
-    EXPECT_EQ(client.Receive(buffer, 0, sizeof buffer), -1);
-    EXPECT_EQ(Net::GetError(), String("Resource temporarily unavailable"));
-    EXPECT_EQ(Net::GetErrorType(), 11);
-    client.Close();
-}
-
 TEST(Socket, OnlyCloseReleasesTheDescriptorWhichCopiesShare) {
     const int descriptor = SocketType::TCP();
     ASSERT_GE(descriptor, 0);
@@ -219,3 +197,4 @@ TEST(Socket, APeerThatHasGoneNeverRaisesABrokenPipe) {
 }
 
 }  // namespace
+}  // namespace System::Net

@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
+namespace System::Threading {
 namespace {
 
-using System::Threading::Monitor;
 using TestSupport::WaitUntil;
 
 TEST(MonitorThreads, TryEnterFailsAtOnceWhileAnotherThreadHoldsIt) {
@@ -61,3 +61,4 @@ TEST(MonitorThreads, ExcludesConcurrentCallers) {
 }
 
 }  // namespace
+}  // namespace System::Threading

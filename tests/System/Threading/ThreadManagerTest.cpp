@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace System::Threading {
 namespace {
-
-using System::Threading::Thread;
-using System::Threading::ThreadManager;
 
 class Counter {
   public:
@@ -43,23 +41,14 @@ TEST(ThreadManager, CreateThreadsGrowsAndShrinksTheGroupToExactlyN) {
     EXPECT_EQ(manager.GetThread(0), nullptr);
 }
 
-TEST(ThreadManager, StartingAnEmptyGroupCountsNothingAndRaisesNothing) {
+TEST(ThreadManager, AnEmptyGroupStartsWithoutEventsAndStopClearsSuspension) {
     ThreadManager manager;
     Counter counter;
-    System::EventManager events;
+    EventManager events;
     events.Add(manager.OnAllThreadsFinished, &counter, &Counter::OnAll);
     events.Add(manager.OnThreadFinished, &counter, &Counter::OnOne);
     EXPECT_TRUE(manager.Start());
     EXPECT_EQ(manager.GetNumRunning(), 0u);
-    manager.Stop(true);
-    EXPECT_EQ(counter.mAll, 0);
-    EXPECT_EQ(counter.mOne, 0);
-}
-
-TEST(ThreadManager, SuspendedFlagFollowsSuspendResumeAndStart) {
-    ThreadManager manager;
-    manager.CreateThreads<Thread>(2);
-    EXPECT_FALSE(manager.IsSuspended());
     manager.Suspend();
     EXPECT_TRUE(manager.IsSuspended());
     manager.Resume();
@@ -67,6 +56,8 @@ TEST(ThreadManager, SuspendedFlagFollowsSuspendResumeAndStart) {
     manager.Suspend();
     manager.Stop(true);
     EXPECT_FALSE(manager.IsSuspended());
+    EXPECT_EQ(counter.mAll + counter.mOne, 0);
 }
 
 }  // namespace
+}  // namespace System::Threading

@@ -1,5 +1,6 @@
 #include "System/EventManager.h"
 #include "System/Threading/ThreadManager.h"
+#include "support/EventLog.h"
 #include "support/ThreadsCannotStart.h"
 #include "support/Wait.h"
 
@@ -10,10 +11,9 @@
 #include <thread>
 #include <vector>
 
+namespace System::Threading {
 namespace {
 
-using System::Threading::Thread;
-using System::Threading::ThreadManager;
 using TestSupport::WaitUntil;
 
 // A worker that runs until its group is stopped.
@@ -27,68 +27,39 @@ class Looper : public Thread {
 };
 
 // Records the manager's events in the order they come, with the raising thread.
-class Journal {
+class Journal : public TestSupport::EventLog {
   public:
-    void OnAll() { Note("all", nullptr); }
-    void OnOne(Thread* thread) { Note("one", thread); }
-
-    std::vector<std::string> Entries() {
-        std::lock_guard<std::mutex> lock(mMutex);
-        return mEntries;
+    explicit Journal(ThreadManager& manager) {
+        mEvents.Add(manager.OnAllThreadsFinished, this, &Journal::OnAll);
+        mEvents.Add(manager.OnThreadFinished, this, &Journal::OnOne);
     }
-    std::vector<Thread*> Threads() {
-        std::lock_guard<std::mutex> lock(mMutex);
-        return mThreads;
-    }
-    bool AllOnOtherThreads() {
-        std::lock_guard<std::mutex> lock(mMutex);
-        for (const auto& id : mRaisers) {
-            if (id == mMain) {
-                return false;
-            }
+    void OnAll() { Record("all"); }
+    void OnOne(Thread* thread) {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            mFinished.push_back(thread);
         }
-        return true;
+        Record("one");
     }
+
+    std::vector<Thread*> mFinished;
 
   private:
-    void Note(const std::string& entry, Thread* thread) {
-        std::lock_guard<std::mutex> lock(mMutex);
-        mEntries.push_back(entry);
-        if (thread != nullptr) {
-            mThreads.push_back(thread);
-        }
-        mRaisers.push_back(std::this_thread::get_id());
-    }
-
-    std::mutex mMutex;
-    std::thread::id mMain{std::this_thread::get_id()};
-    std::vector<std::string> mEntries;
-    std::vector<Thread*> mThreads;
-    std::vector<std::thread::id> mRaisers;
-};
-
-class Subscribed {
-  public:
-    explicit Subscribed(ThreadManager& manager) {
-        mEvents.Add(manager.OnAllThreadsFinished, &mJournal, &Journal::OnAll);
-        mEvents.Add(manager.OnThreadFinished, &mJournal, &Journal::OnOne);
-    }
-    Journal mJournal;
-
-  private:
-    System::EventManager mEvents;
+    EventManager mEvents;
 };
 
 TEST(ThreadManagerThreads, GroupOfOneFinishingAtOnceRaisesBothEventsOnItsThread) {
     ThreadManager manager;
     manager.CreateThreads<Thread>(1);
-    Subscribed subscribed(manager);
+    Journal journal(manager);
     ASSERT_TRUE(manager.Start());
-    ASSERT_TRUE(WaitUntil([&] { return subscribed.mJournal.Entries().size() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return journal.Names().size() == 2; }));
     manager.Stop(true);
-    EXPECT_EQ(subscribed.mJournal.Entries(), (std::vector<std::string>{"one", "all"}));
-    EXPECT_EQ(subscribed.mJournal.Threads(), std::vector<Thread*>{manager.GetThread(0)});
-    EXPECT_TRUE(subscribed.mJournal.AllOnOtherThreads());
+    EXPECT_EQ(journal.Names(), (std::vector<std::string>{"one", "all"}));
+    EXPECT_EQ(journal.Get(journal.mFinished), std::vector<Thread*>{manager.GetThread(0)});
+    for (const std::thread::id raiser : journal.Threads()) {
+        EXPECT_NE(raiser, std::this_thread::get_id());
+    }
     EXPECT_EQ(manager.GetNumRunning(), 0u);
 }
 
@@ -96,15 +67,14 @@ TEST(ThreadManagerThreads, ThreadsFinishingTogetherReportAllFinishedOnceAndLast)
     constexpr unsigned kThreads = 8;
     ThreadManager manager;
     manager.CreateThreads<Thread>(kThreads);
-    Subscribed subscribed(manager);
+    Journal journal(manager);
     for (unsigned round = 1; round <= 10; ++round) {
         ASSERT_TRUE(manager.Start());
-        ASSERT_TRUE(WaitUntil(
-            [&] { return subscribed.mJournal.Entries().size() == round * (kThreads + 1); }));
+        ASSERT_TRUE(WaitUntil([&] { return journal.Names().size() == round * (kThreads + 1); }));
         manager.Stop(true);
         EXPECT_EQ(manager.GetNumRunning(), 0u);
     }
-    const auto entries = subscribed.mJournal.Entries();
+    const auto entries = journal.Names();
     for (size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(entries[i], (i + 1) % (kThreads + 1) == 0 ? "all" : "one") << "entry " << i;
     }
@@ -113,7 +83,7 @@ TEST(ThreadManagerThreads, ThreadsFinishingTogetherReportAllFinishedOnceAndLast)
 TEST(ThreadManagerThreads, StopWithJoinEndsTheGroupSilentlyAndAllowsARestart) {
     ThreadManager manager;
     manager.CreateThreads<Looper>(4);
-    Subscribed subscribed(manager);
+    Journal journal(manager);
     for (int round = 0; round < 3; ++round) {
         ASSERT_TRUE(manager.Start());
         EXPECT_EQ(manager.GetNumRunning(), 4u);
@@ -126,13 +96,13 @@ TEST(ThreadManagerThreads, StopWithJoinEndsTheGroupSilentlyAndAllowsARestart) {
             EXPECT_EQ(manager.GetThread(i)->GetThreadState(), 0);
         }
     }
-    EXPECT_TRUE(subscribed.mJournal.Entries().empty());
+    EXPECT_TRUE(journal.Names().empty());
 }
 
 TEST(ThreadManagerThreads, GroupWhoseThreadsCannotStartReportsItAndCountsNoneRunning) {
     ThreadManager manager;
     manager.CreateThreads<Looper>(2);
-    Subscribed subscribed(manager);
+    Journal journal(manager);
 
     bool started = true;
     {
@@ -142,7 +112,8 @@ TEST(ThreadManagerThreads, GroupWhoseThreadsCannotStartReportsItAndCountsNoneRun
     EXPECT_FALSE(started);
     EXPECT_EQ(manager.GetNumRunning(), 0u);
     manager.Stop(true);
-    EXPECT_TRUE(subscribed.mJournal.Entries().empty());
+    EXPECT_TRUE(journal.Names().empty());
 }
 
 }  // namespace
+}  // namespace System::Threading

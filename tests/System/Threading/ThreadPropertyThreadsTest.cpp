@@ -7,14 +7,14 @@
 #include <thread>
 #include <vector>
 
+namespace System::Threading {
 namespace {
 
-using System::Collections::Vector;
-using System::Threading::ThreadProperty;
+using Collections::Vector;
 
 class ChangeCounter {
   public:
-    void OnChanged(const System::Property<Vector<int>>& property) {
+    void OnChanged(const Property<Vector<int>>& property) {
         ++mCount;
         mSeenCount = property.mValue.Count();
     }
@@ -27,7 +27,7 @@ TEST(ThreadPropertyThreads, ThreadsSharingTheValueUnderItsMonitorLoseNoUpdate) {
     constexpr int kItems = 2000;
     ThreadProperty<Vector<int>> shared;
     ChangeCounter changes;
-    System::EventManager events;
+    EventManager events;
     events.Add(shared.Changed, &changes, &ChangeCounter::OnChanged);
 
     std::vector<std::thread> threads;
@@ -58,3 +58,4 @@ TEST(ThreadPropertyThreads, ThreadsSharingTheValueUnderItsMonitorLoseNoUpdate) {
 }
 
 }  // namespace
+}  // namespace System::Threading

@@ -4,28 +4,25 @@
 
 #include <memory>
 
+namespace System::Threading {
 namespace {
 
-using System::Threading::ThreadQueue;
-
-TEST(ThreadQueue, DequeuesInEnqueueOrderThenNull) {
-    int a = 1, b = 2, c = 3;
-    ThreadQueue<int*> queue;
-    queue.Enqueue(&a);
-    queue.Enqueue(&b);
-    queue.Enqueue(&c);
-    EXPECT_EQ(queue.Dequeue(), &a);
-    EXPECT_EQ(queue.Dequeue(), &b);
-    queue.Enqueue(&a);
-    EXPECT_EQ(queue.Dequeue(), &c);
-    EXPECT_EQ(queue.Dequeue(), &a);
-    EXPECT_EQ(queue.Dequeue(), nullptr);
-    EXPECT_EQ(queue.Dequeue(), nullptr);
+TEST(ThreadQueue, DequeuesInEnqueueOrderThenTheDefaultValue) {
+    ThreadQueue<int> values;
+    EXPECT_EQ(values.Dequeue(), 0);
+    for (int value : {1, 2, 3}) {
+        values.Enqueue(value);
+    }
+    EXPECT_EQ(values.Dequeue(), 1);
+    values.Enqueue(4);
+    EXPECT_EQ(values.Dequeue(), 2);
+    EXPECT_EQ(values.Dequeue(), 3);
+    EXPECT_EQ(values.Dequeue(), 4);
+    EXPECT_EQ(values.Dequeue(), 0);
 }
 
 TEST(ThreadQueue, ClearAndDestructionLeaveThePointedToItemsAlone) {
-    // Held by unique_ptr: a queue that deleted them would make AddressSanitizer
-    // report a double free.
+    // Owned here: a queue that deleted them would make AddressSanitizer report a double free.
     auto first = std::make_unique<int>(1);
     auto second = std::make_unique<int>(2);
     {
@@ -36,16 +33,8 @@ TEST(ThreadQueue, ClearAndDestructionLeaveThePointedToItemsAlone) {
         queue.Enqueue(first.get());
         queue.Enqueue(second.get());
     }
-    EXPECT_EQ(*first, 1);
-    EXPECT_EQ(*second, 2);
-}
-
-TEST(ThreadQueue, EmptyQueueOfValuesGivesTheDefaultValue) {
-    ThreadQueue<int> queue;
-    EXPECT_EQ(queue.Dequeue(), 0);
-    queue.Enqueue(7);
-    EXPECT_EQ(queue.Dequeue(), 7);
-    EXPECT_EQ(queue.Dequeue(), 0);
+    EXPECT_EQ(*first + *second, 3);
 }
 
 }  // namespace
+}  // namespace System::Threading

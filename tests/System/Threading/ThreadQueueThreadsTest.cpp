@@ -6,9 +6,8 @@
 #include <thread>
 #include <vector>
 
+namespace System::Threading {
 namespace {
-
-using System::Threading::ThreadQueue;
 
 TEST(ThreadQueueThreads, SeveralProducersAndOneConsumerLoseNothing) {
     constexpr int kProducers = 4;
@@ -54,3 +53,4 @@ TEST(ThreadQueueThreads, SeveralProducersAndOneConsumerLoseNothing) {
 }
 
 }  // namespace
+}  // namespace System::Threading

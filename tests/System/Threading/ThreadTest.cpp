@@ -4,9 +4,8 @@
 
 #include <chrono>
 
+namespace System::Threading {
 namespace {
-
-using System::Threading::Thread;
 
 TEST(Thread, StopOfAThreadNeverStartedReturnsAtOnce) {
     Thread thread;
@@ -25,3 +24,4 @@ TEST(Thread, SleepOfOneSecondOrMoreSleepsThatLong) {
 }
 
 }  // namespace
+}  // namespace System::Threading

@@ -14,9 +14,9 @@
 #include <string>
 #include <thread>
 
+namespace System::Threading {
 namespace {
 
-using System::Threading::Thread;
 using TestSupport::WaitUntil;
 
 // A body that runs until it is asked to stop, optionally held at a gate first.
@@ -58,7 +58,7 @@ class FinishRecorder {
 TEST(ThreadThreads, BodyThatReturnsAtOnceRaisesFinishedOnceOnItsOwnThread) {
     Thread thread;
     FinishRecorder recorder;
-    System::EventManager events;
+    EventManager events;
     events.Add(thread.OnFinished, &recorder, &FinishRecorder::OnFinished);
 
     ASSERT_EQ(thread.Start(), 0);
@@ -154,7 +154,7 @@ TEST(ThreadThreads, HandleDroppedWithoutJoinIsDetached) {
     const int threadsBefore = CountOwnThreads();
     const long memoryBefore = VirtualMemoryKiB();
     FinishRecorder recorder;
-    System::EventManager events;
+    EventManager events;
     // Declared last, so destroyed first: it waits until its last thread has left it.
     Thread reused;
     events.Add(reused.OnFinished, &recorder, &FinishRecorder::OnFinished);
@@ -179,7 +179,7 @@ TEST(ThreadThreads, HandleDroppedWithoutJoinIsDetached) {
 TEST(ThreadThreads, ThreadThatCannotStartIsReportedAndNotRunning) {
     Thread thread;
     FinishRecorder recorder;
-    System::EventManager events;
+    EventManager events;
     events.Add(thread.OnFinished, &recorder, &FinishRecorder::OnFinished);
     int error = 0;
     {
@@ -193,3 +193,4 @@ TEST(ThreadThreads, ThreadThatCannotStartIsReportedAndNotRunning) {
 }
 
 }  // namespace
+}  // namespace System::Threading

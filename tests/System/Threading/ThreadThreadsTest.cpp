@@ -71,19 +71,11 @@ TEST(ThreadThreads, BodyThatReturnsAtOnceRaisesFinishedOnceOnItsOwnThread) {
     EXPECT_EQ(thread.GetThreadState(), 0);
 }
 
-TEST(ThreadThreads, StopWithJoinReturnsAfterTheBodyHasReturned) {
-    Worker worker;
-    ASSERT_EQ(worker.Start(), 0);
-    EXPECT_EQ(worker.GetThreadState(), 1);
-    ASSERT_TRUE(WaitUntil([&] { return worker.mEntered.load() == 1; }));
-    worker.Stop(true);
-    EXPECT_EQ(worker.mReturned.load(), 1);
-    EXPECT_EQ(worker.GetThreadState(), 0);
-}
-
+// Stop with join, and Start on a running thread, return after the body has returned.
 TEST(ThreadThreads, StartOnARunningThreadStopsAndJoinsItFirst) {
     Worker worker;
     ASSERT_EQ(worker.Start(), 0);
+    EXPECT_EQ(worker.GetThreadState(), 1);
     ASSERT_TRUE(WaitUntil([&] { return worker.mEntered.load() == 1; }));
     ASSERT_EQ(worker.Start(), 0);
     EXPECT_EQ(worker.mReturned.load(), 1);
@@ -91,6 +83,7 @@ TEST(ThreadThreads, StartOnARunningThreadStopsAndJoinsItFirst) {
     EXPECT_EQ(worker.GetThreadState(), 1);
     worker.Stop(true);
     EXPECT_EQ(worker.mReturned.load(), 2);
+    EXPECT_EQ(worker.GetThreadState(), 0);
 }
 
 TEST(ThreadThreads, BodyLeftByStopWithoutJoinEndsEvenWhenTheThreadIsStartedAgain) {

@@ -100,10 +100,7 @@ TEST(Base64, FileInputGetsNoBytesFromPastItsEnd) {
 TEST(Base64, DecodingValidatesNothing) {
     // A short last group counts its missing characters as 0, not as '='.
     EXPECT_EQ(Decode("YQ"), std::string("a\0\0", 3));
-    // A line break is a character like any other and shifts every later group.
-    EXPECT_EQ(Decode("YW\nJjZA=="), Decode("YWAJ") + Decode("jZA=") + Decode("=AAA"));
-    // Bytes past the table (high bit set) and '=' in the middle count as 0.
-    EXPECT_EQ(Decode("\xff\x80\x7b="), std::string("\0\0", 2));
+    // '=' in the middle counts as 0.
     EXPECT_EQ(Decode("Y=WI"), Decode("YAWI"));
 }
 

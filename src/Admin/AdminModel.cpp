@@ -1,5 +1,9 @@
 #include "Admin/AdminModel.h"
 
+AdminModel::~AdminModel() {
+    mObserver.reset();
+}
+
 // Both texts are built on first use, so that they are ready whenever the first caller
 // runs, before main or after, whatever order the linker gives the static constructors.
 

@@ -46,6 +46,8 @@ class Server : public Threading::Thread, public INetwork {
     // True from a successful Host until Disconnect.
     [[nodiscard]] bool IsHosting() const { return mSocket.IsConnected(); }
     Socket* GetSocket() { return &mSocket; }
+    // The end point given to the last Host, network order.
+    [[nodiscard]] IPEndPoint GetEndPoint() const { return mEndPoint; }
 
     // Hosting has started (on the caller of Host).
     Event<Server*> OnHost;

@@ -7,6 +7,7 @@
 #include "System/Threading/ThreadManager.h"
 #include "System/Threading/ThreadProperty.h"
 #include "ZelvoRelay/Collections/ClientCollection.h"
+#include "ZelvoRelay/Collections/MediaCollection.h"
 #include "ZelvoRelay/MVC/Model/AudioModel.h"
 #include "ZelvoRelay/MVC/Model/ConfigurationModel.h"
 #include "ZelvoRelay/MVC/Model/MessageModel.h"
@@ -70,6 +71,8 @@ class ZelvoRelayModel : public System::Object {
     // The connected clients. Its monitor is the client-collection monitor.
     System::Threading::ThreadProperty<Collections::ClientCollection> Clients;
     System::Threading::ThreadManager MessageWorkers;
+    // The photo catalogue, loaded from and saved to "media.xml"; guarded by its monitor.
+    Collections::MediaCollection Media;
 };
 
 }  // namespace ZelvoRelay::MVC::Model

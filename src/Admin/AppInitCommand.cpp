@@ -1,0 +1,306 @@
+#include "Admin/AppInitCommand.h"
+
+#include "Admin/AdminModel.h"
+#include "Admin/ConfigProperty.h"
+#include "Admin/CryptoUtil.h"
+#include "Admin/LoginEvent.h"
+#include "Admin/PrintLogMessage.h"
+#include "Admin/RelayObserver.h"
+#include "Admin/SaveDataCommand.h"
+#include "Application/AppClosingCommand.h"
+#include "Application/AppInitEvent.h"
+#include "Application/AppModel.h"
+#include "Application/SaveUserDataEvent.h"
+#include "System/IO/FileStream.h"
+#include "System/IO/StreamReader.h"
+#include "System/MVC/Controller.h"
+#include "System/Net/IPAddress.h"
+#include "System/Net/IPEndPoint.h"
+#include "System/Resource/Feeds/AtomSerializer.h"
+#include "System/Resource/Feeds/MediaRssSerializer.h"
+#include "System/Utility/Convert.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+using System::String;
+using System::Xml::XmlNode;
+using ZelvoRelay::MVC::Model::UserAccountModel;
+using ZelvoRelay::MVC::Model::UserPrivilegeModel;
+using ZelvoRelay::MVC::Model::ZelvoRelayModel;
+
+namespace {
+
+constexpr const char* kLocalePath = "resource/locale/en.txt";
+
+// The event names of the commands start-up registers, in the order it registers them.
+constexpr const char* kCommandNames[] = {"AppClosingEvent", "SaveUserDataEvent"};
+
+// Whether word is the option, given by its short or long name, and its value: the next
+// word, or the text after "=" in the word itself.
+bool IsOption(const String& word, const char* shortName, const char* longName, const String& next,
+              String& value) {
+    if (word == shortName || word == longName) {
+        value = next;
+        return true;
+    }
+    for (const String& name : {String(shortName), String(longName)}) {
+        const String prefix = name + "=";
+        if (word.StartsWith(prefix)) {
+            value = word.Substring(prefix.Length());
+            return true;
+        }
+    }
+    return false;
+}
+
+// The decrypted password of an account element; empty when it has none.
+String StoredPassword(const XmlNode& element) {
+    const String stored = element.GetAttributeValue("password");
+    return stored.Length() == 0 ? stored : CryptoUtil::Decrypt(stored);
+}
+
+// The digest joins are compared with: of the password, or none for no password.
+void UpdateDigest(UserAccountModel& account) {
+    account.PasswordHash =
+        account.Password.Length() == 0 ? String() : CryptoUtil::Hash(account.Password);
+}
+
+void ReadAccount(const XmlNode& element, ZelvoRelay::MVC::Model::RoomModel& room) {
+    const bool isAdmin = element.mName == "admin";
+    UserAccountModel& account = isAdmin                        ? room.AdminAccount
+                                : element.mName == "moderator" ? room.ModeratorAccount
+                                                               : room.UserAccount;
+    account.IsEnabled = element.GetAttributeValueBool("isEnabled");
+    const String password = StoredPassword(element);
+    if (password.Length() != 0) {
+        account.Password = password;
+    }
+    UpdateDigest(account);
+    if (isAdmin) {
+        return;
+    }
+    using Privilege = UserPrivilegeModel::UserPrivilege;
+    using Right = UserPrivilegeModel::AccessRight;
+    const auto write = [&element](const char* name) {
+        return element.GetAttributeValueBool(name) ? Right::Write : Right::None;
+    };
+    const bool view = element.GetAttributeValueBool("viewPhotos");
+    const bool post = element.GetAttributeValueBool("postPhotos");
+    account.SetAccessRight(Privilege::Voice, write("voice"));
+    account.SetAccessRight(Privilege::Chat, write("chat"));
+    account.SetAccessRight(Privilege::Photos, view && post   ? Right::Write
+                                              : view || post ? Right::Read
+                                                             : Right::None);
+    account.SetAccessRight(Privilege::DeletePhotos, write("deletePhotos"));
+}
+
+}  // namespace
+
+AppInitCommand::~AppInitCommand() {
+    for (const char* name : kCommandNames) {
+        delete System::MVC::Controller::GetAction(name);
+        System::MVC::Controller::Set(name, nullptr);
+    }
+}
+
+void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
+    const auto* init = static_cast<AppInitEvent*>(event);
+    LoadConfiguration();
+    LoadMessageTexts();
+    RegisterCommands();
+    const bool passwordGiven = ApplyCommandLine(init->mArgc, init->mArgv);
+    LoadCatalogue();
+    if (passwordGiven) {
+        SaveUserDataEvent save;
+        save.Dispatch();
+    }
+    ConfigureRelay();
+    StartServers();
+}
+
+String AppInitCommand::HelpText(const String& program) {
+    return String::Parse(
+        "Command Line Example: %s [CONFIG]\n"
+        "-sp=\t--switchboardPassword=\tSets the password for logging into the switchboard.\n"
+        "-ap=\t--adminPassword=\tSets the password for the administrator account.\n"
+        "-mp=\t--modPassword=\t\tSets the password for the moderator account.\n"
+        "-up=\t--userPassword=\t\tSets the password for normal users (the room password).\n"
+        "-h\t--help=\t\t\tThis help text.\n"
+        "-v\t--version=\t\tPrints the server version.\n",
+        program.CStr());
+}
+
+XmlNode* AppInitCommand::ReadDocument(System::Xml::XmlDoc& document, const String& path) {
+    {
+        System::IO::FileStream probe(path, 3);
+        if (!probe.CanRead()) {
+            return nullptr;
+        }
+    }
+    XmlNode* root = document.Import(path);
+    if (root == nullptr) {
+        PrintLogMessage(
+            String::Parse("%s is not a readable XML document; it is ignored\n", path.CStr()));
+    }
+    return root;
+}
+
+void AppInitCommand::LoadConfiguration() {
+    System::Xml::XmlDoc document;
+    const XmlNode* root = ReadDocument(document, "config.xml");
+    if (root == nullptr) {
+        return;
+    }
+    for (unsigned int i = 0; i < root->GetNumAttributes(); ++i) {
+        const auto* attribute = root->GetAttribute(i);
+        if (attribute->mValue.Length() != 0) {
+            ConfigProperty(attribute->mName) = attribute->mValue;
+        }
+    }
+    ConfigProperty& password = AdminModel::Instance()->mConfig.SwitchboardPassword;
+    const String stored = password;
+    if (stored.Length() != 0) {
+        password = CryptoUtil::Decrypt(stored);
+    }
+    auto& room = ZelvoRelayModel::Instance()->Room;
+    for (unsigned int n = 1; const XmlNode* privileges = root->GetChild("privileges", n); ++n) {
+        for (unsigned int i = 0; i < privileges->GetNumChildren(); ++i) {
+            ReadAccount(*privileges->GetChild(i), room);
+        }
+    }
+}
+
+void AppInitCommand::LoadMessageTexts() {
+    System::IO::FileStream file(kLocalePath, 3);
+    if (!file.CanRead()) {
+        return;
+    }
+    // The table skips lines that are not key=text without a word; say so, since a
+    // mistyped line would otherwise just leave its text empty in the log.
+    int skipped = 0;
+    System::IO::StreamReader reader(file);
+    while (!reader.IsEndOfStream()) {
+        const String line = reader.ReadLine();
+        if (line.Length() != 0 && line[0] != '#' && line.IndexOf("=") == -1) {
+            ++skipped;
+        }
+    }
+    file.Position(0);
+    AppModel::Instance()->mLocale.Import(file, "en");
+    if (skipped != 0) {
+        PrintLogMessage(
+            String::Parse("%s: ignored %d line(s) that are not key=text\n", kLocalePath, skipped));
+    }
+}
+
+void AppInitCommand::RegisterCommands() {
+    System::MVC::Controller::Set("AppClosingEvent", new AppClosingCommand);
+    System::MVC::Controller::Set("SaveUserDataEvent", new SaveDataCommand);
+}
+
+bool AppInitCommand::ApplyCommandLine(int argc, char** argv) {
+    AdminModel* admin = AdminModel::Instance();
+    auto& room = ZelvoRelayModel::Instance()->Room;
+    bool passwordGiven = false;
+    UserAccountModel* changed[3] = {};
+    for (int i = 1; i < argc; ++i) {
+        const String word = argv[i];
+        const String next = i + 1 < argc ? argv[i + 1] : "";
+        String value;
+        if (IsOption(word, "-sp", "--switchboardPassword", next, value)) {
+            admin->mConfig.SwitchboardPassword = value;
+            passwordGiven = true;
+        } else if (IsOption(word, "-ap", "--adminPassword", next, value)) {
+            room.AdminAccount.Password = value;
+            changed[0] = &room.AdminAccount;
+            passwordGiven = true;
+        } else if (IsOption(word, "-mp", "--modPassword", next, value)) {
+            room.ModeratorAccount.Password = value;
+            changed[1] = &room.ModeratorAccount;
+            passwordGiven = true;
+        } else if (IsOption(word, "-up", "--userPassword", next, value)) {
+            room.UserAccount.Password = value;
+            changed[2] = &room.UserAccount;
+            passwordGiven = true;
+        } else if (word == "-h" || word == "--help") {
+            const String help = HelpText(argv[0]);
+            std::fwrite(help.CStr(), 1, help.Length(), stdout);
+            std::exit(0);
+        } else if (word == "-v" || word == "--version") {
+            const String& version = AdminModel::VersionText();
+            std::fwrite(version.CStr(), 1, version.Length(), stdout);
+            std::exit(0);
+        }
+    }
+    // Joins would otherwise be checked against the digest of the password read from
+    // "config.xml" until the next start, refusing the new password the file now holds.
+    for (UserAccountModel* account : changed) {
+        if (account != nullptr) {
+            UpdateDigest(*account);
+        }
+    }
+    return passwordGiven;
+}
+
+void AppInitCommand::LoadCatalogue() {
+    System::Xml::XmlDoc document;
+    const XmlNode* root = ReadDocument(document, "media.xml");
+    if (root == nullptr) {
+        return;
+    }
+    auto& catalogue = ZelvoRelayModel::Instance()->Media;
+    uint32_t highest = 0;
+    for (unsigned int i = 0; i < root->GetNumChildren(); ++i) {
+        const XmlNode& node = *root->GetChild(i);
+        ZelvoRelay::MVC::Model::MediaModel item;
+        const auto feed = System::Resource::Feeds::AtomSerializer().Deserialize(node);
+        if (feed.mEntries.Count() > 0) {
+            static_cast<System::Resource::Feeds::AtomEntry&>(item) = feed.mEntries[0];
+        }
+        if (const XmlNode* group = node.GetChild("group")) {
+            item.mMediaGroup = System::Resource::Feeds::MediaRssSerializer().Deserialize(*group);
+        }
+        item.mMediaId = static_cast<uint32_t>(System::Utility::Convert::ToInt(item.mId));
+        catalogue.Add(item);
+        if (item.mMediaId > highest) {
+            highest = item.mMediaId;
+        }
+    }
+    if (root->GetNumChildren() > 0) {
+        ZelvoRelay::MVC::Model::MediaModel::SetMediaIdCounter(highest + 1);
+    }
+}
+
+void AppInitCommand::ConfigureRelay() {
+    const auto& config = AdminModel::Instance()->mConfig;
+    ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
+    relay->Configuration.MaxMediaSize = static_cast<uint32_t>(config.MaxMediaSize.ToInt());
+    relay->Configuration.MediaPath = config.MediaPath;
+    relay->Configuration.MediaPreviewHeight =
+        static_cast<uint32_t>(config.MediaPreviewHeight.ToInt());
+    relay->Configuration.MediaPreviewWidth =
+        static_cast<uint32_t>(config.MediaPreviewWidth.ToInt());
+    relay->Audio.CompressionQuality = static_cast<uint32_t>(config.AudioCompressionQuality.ToInt());
+    relay->Room.Name = config.RoomName;
+    relay->Room.Summary = config.RoomSummary;
+    relay->Room.MaxClients = static_cast<uint32_t>(config.RoomMaxClients.ToInt());
+    relay->Room.IsPublic = config.RoomIsPublic.ToBool();
+}
+
+void AppInitCommand::StartServers() {
+    AdminModel* admin = AdminModel::Instance();
+    admin->mObserver = std::make_unique<RelayObserver>();
+    const auto port = static_cast<uint16_t>(admin->mConfig.RelayServerPort.ToInt());
+    const System::Net::IPEndPoint relayEnd(System::Net::IPAddress::Any(), port);
+    ZelvoRelayModel::Instance()->Server.Host(relayEnd.SwapEndian());
+    admin->mPolicyServer.Host();
+    const String user = admin->mConfig.SwitchboardUsername;
+    const String password = admin->mConfig.SwitchboardPassword;
+    if (admin->mConfig.SwitchboardAutoLogin.ToBool() && user.Length() != 0 &&
+        password.Length() != 0) {
+        LoginEvent login(user, password);
+        login.Dispatch();
+    }
+}

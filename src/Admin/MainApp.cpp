@@ -1,0 +1,46 @@
+#include "Admin/MainApp.h"
+
+#include "Admin/AdminModel.h"
+#include "Admin/AppInitCommand.h"
+#include "Application/AppClosingEvent.h"
+#include "Application/AppInitEvent.h"
+#include "Application/AppModel.h"
+#include "System/MVC/Controller.h"
+#include "System/Singleton.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+
+using ZelvoRelay::MVC::Model::ZelvoRelayModel;
+
+MainApp::MainApp() : mAdminModel(AdminModel::Instance()) {
+    AppModel::Instance();
+}
+
+MainApp::~MainApp() = default;
+
+int MainApp::Main(int argc, char** argv) {
+    ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
+    mInitCommand = std::make_unique<AppInitCommand>();
+    System::MVC::Controller::Set("AppInitEvent", mInitCommand.get());
+    {
+        AppInitEvent init(argc, argv);
+        init.Dispatch();
+    }
+    SetFPS(30.0);
+    Start();
+
+    {
+        AppClosingEvent closing;
+        closing.Dispatch();
+    }
+    // Every server and worker thread has ended when these return, so none of them can
+    // touch a model deleted below.
+    relay->Server.Disconnect();
+    mAdminModel->mPolicyServer.Disconnect();
+
+    System::Singleton<ZelvoRelayModel>::Destroy();
+    AdminModel::Destroy();
+    AppModel::Destroy();
+    System::MVC::Controller::Set("AppInitEvent", nullptr);
+    mInitCommand.reset();
+    return 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "Application/App.h"
+
+#include <memory>
+
+class AdminModel;
+class AppInitCommand;
+
+// The server's application: creates the application-wide models, runs start-up through
+// the command controller, then the frame-paced main loop, and once the loop ends (on
+// SIGINT or SIGTERM) saves, stops both servers and deletes the three models.
+class MainApp : public Application::App {
+  public:
+    // Creates AppModel and AdminModel.
+    MainApp();
+    ~MainApp() override;
+
+    // Start-up, the main loop at 30 frames per second, then closing; returns 0.
+    int Main(int argc, char** argv) override;
+
+  private:
+    AdminModel* mAdminModel;  // the AdminModel singleton; deleted by Main
+    // The start-up command; it owns the commands it registers, so it goes last.
+    std::unique_ptr<AppInitCommand> mInitCommand;
+};

@@ -1,0 +1,311 @@
+#include "Admin/RelayObserver.h"
+
+#include "Admin/AdminModel.h"
+#include "Admin/PrintLogMessage.h"
+#include "Admin/RoomUpdateEvent.h"
+#include "Application/AppModel.h"
+#include "Application/SaveUserDataEvent.h"
+#include "System/Collections/HashFunctions.h"
+#include "System/DateTime.h"
+#include "System/Net/Client.h"
+#include "System/Net/IPEndPoint.h"
+#include "System/Net/Server.h"
+#include "ZelvoRelay/Client/RelayClient.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Message/BaseMessage.h"
+#include "ZelvoRelay/Message/Chat/ChatMessage.h"
+
+using System::String;
+using ZelvoRelay::MVC::Model::ZelvoRelayModel;
+
+namespace {
+
+constexpr uint32_t kChatMessage = 50;
+
+// The port a server was asked to host on; its end point is kept in network order.
+uint16_t HostPort(System::Net::Server* server) {
+    return server->GetEndPoint().SwapEndian().GetPort();
+}
+
+}  // namespace
+
+RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunctions::IntHash) {
+    mBandwidthTimer.SetInterval(1.0);
+    mSwitchboardTimer.SetInterval(60.0);
+    mSaveTimer.SetInterval(300.0);
+    mEventManager.Add(mBandwidthTimer.OnTick, this, &RelayObserver::OnBandwidthTimer);
+    mEventManager.Add(mSwitchboardTimer.OnTick, this, &RelayObserver::OnSwitchboardTimer);
+    mEventManager.Add(mSaveTimer.OnTick, this, &RelayObserver::OnSaveTimer);
+    mSaveTimer.Start();
+
+    mMessageNames.Set(10, "Voice Initialization Msg");
+    mMessageNames.Set(kChatMessage, "Chat Msg");
+    mMessageNames.Set(100, "Registration Request");
+    mMessageNames.Set(150, "Media Info Request");
+    mMessageNames.Set(152, "Get Media Request");
+    mMessageNames.Set(154, "Add Media Request");
+    mMessageNames.Set(157, "Stop Media Transfer");
+
+    ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
+    AdminModel* admin = AdminModel::Instance();
+    mEventManager.Add(relay->Server.OnHost, this, &RelayObserver::OnRelayHost);
+    mEventManager.Add(relay->Server.OnHostFailed, this, &RelayObserver::OnRelayHostFailed);
+    mEventManager.Add(relay->Server.OnHostStopped, this, &RelayObserver::OnRelayHostStopped);
+    mEventManager.Add(relay->Server.OnClientConnect, this,
+                      &RelayObserver::OnRelayHostClientConnect);
+    mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
+    mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
+    mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
+                      &RelayObserver::OnPolicyHostStopped);
+    mEventManager.Add(admin->mPolicyServer.OnClientConnect, this,
+                      &RelayObserver::OnPolicyHostClientConnect);
+    mEventManager.Add(relay->Clients.mValue.CollectionChanged, this,
+                      &RelayObserver::OnRelayClientListUpdated);
+    mEventManager.Add(admin->mNetwork.SwitchboardState.Changed, this,
+                      &RelayObserver::OnSwitchboardStateChanged);
+    mEventManager.Add(admin->mNetwork.SwitchboardLoginError.Changed, this,
+                      &RelayObserver::OnSwitchboardLoginError);
+    mEventManager.Add(admin->mNetwork.SwitchboardUpdateError.Changed, this,
+                      &RelayObserver::OnSwitchboardUpdateError);
+    mEventManager.Add(AppModel::Instance()->mConfiguration.PropertyChanged, this,
+                      &RelayObserver::OnConfigPropertyChanged);
+}
+
+void RelayObserver::OnBandwidthTimer() {
+    AdminModel* admin = AdminModel::Instance();
+    NetworkModel& network = admin->mNetwork;
+    mTrafficLock.Enter();
+    const uint64_t received = network.mBytesReceived.load();
+    const uint64_t sent = network.mBytesSent.load();
+    const bool counting = mBandwidthTimer.IsEnabled();
+    network.DownloadRate = counting ? received - mLastBytesReceived : 0;
+    network.UploadRate = counting ? sent - mLastBytesSent : 0;
+    network.BytesDownloaded = received;
+    network.BytesUploaded = sent;
+    mLastBytesReceived = received;
+    mLastBytesSent = sent;
+    admin->mUptime = System::DateTime::Now().GetTime() - admin->mRelayStartTime.load();
+    mTrafficLock.Exit();
+}
+
+void RelayObserver::OnSwitchboardTimer() {
+    const auto& room = ZelvoRelayModel::Instance()->Room;
+    const uint8_t flags = room.GetRoomFlags();
+    const int isPublic = room.IsPublic ? 1 : 0;
+    RoomUpdateEvent update("", -1, static_cast<int8_t>(flags), isPublic,
+                           static_cast<int>(room.MaxClients), static_cast<int>(ClientCount()));
+    update.Dispatch();
+    PrintLogMessage(SwitchboardUpdateText(flags, isPublic, ClientCount(), room.MaxClients));
+}
+
+void RelayObserver::OnSaveTimer() {
+    SaveUserDataEvent save;
+    save.Dispatch();
+    PrintLogMessage("Saving server state...\n");
+}
+
+void RelayObserver::OnRelayHost(System::Net::Server* server) {
+    AdminModel* admin = AdminModel::Instance();
+    admin->mRelayStartTime = System::DateTime::Now().GetTime();
+    admin->mUptime = 0;
+    admin->mNetwork.IsRelayServerOnline = true;
+    PrintLogMessage(RelayHostText(HostPort(server)));
+    mBandwidthTimer.Start();
+}
+
+void RelayObserver::OnRelayHostFailed(System::Net::Server* server, const String& error) {
+    AdminModel::Instance()->mNetwork.IsRelayServerOnline = false;
+    PrintLogMessage(RelayHostFailedText(HostPort(server), error));
+    mBandwidthTimer.Stop();
+    OnBandwidthTimer();
+}
+
+void RelayObserver::OnRelayHostStopped(System::Net::Server*) {
+    AdminModel::Instance()->mNetwork.IsRelayServerOnline = false;
+    PrintLogMessage("Relay server stopped\n");
+    mBandwidthTimer.Stop();
+    OnBandwidthTimer();
+}
+
+void RelayObserver::OnRelayHostClientConnect(System::Net::Server*, System::Net::Client& client) {
+    const System::Net::IPEndPoint peer = client.GetEndPoint().SwapEndian();
+    PrintLogMessage(ClientConnectText(peer.GetAddress().ToString(), peer.GetPort()));
+}
+
+void RelayObserver::OnPolicyHost(System::Net::Server* server) {
+    AdminModel::Instance()->mNetwork.IsPolicyServerOnline = true;
+    PrintLogMessage(PolicyHostText(HostPort(server)));
+}
+
+void RelayObserver::OnPolicyHostFailed(System::Net::Server* server, const String& error) {
+    AdminModel::Instance()->mNetwork.IsPolicyServerOnline = false;
+    PrintLogMessage(PolicyHostFailedText(HostPort(server), error));
+}
+
+void RelayObserver::OnPolicyHostStopped(System::Net::Server*) {
+    AdminModel::Instance()->mNetwork.IsPolicyServerOnline = false;
+    PrintLogMessage("Policy server stopped\n");
+}
+
+void RelayObserver::OnPolicyHostClientConnect(System::Net::Server*, System::Net::Client& client) {
+    const System::Net::IPEndPoint peer = client.GetEndPoint().SwapEndian();
+    PrintLogMessage(PolicyAccessText(peer.GetAddress().ToString(), peer.GetPort()));
+}
+
+void RelayObserver::OnRelayClientListUpdated(void*,
+                                             System::Collections::CollectionChangedAction::Action,
+                                             ZelvoRelay::Client::RelayClient* added,
+                                             ZelvoRelay::Client::RelayClient* removed, int) {
+    mLock.Enter();
+    if (removed != nullptr) {
+        const auto& user = removed->GetUserModel();
+        PrintLogMessage(LeftText(user.Name.mValue, user.ClientId.mValue));
+        mEventManager.Remove(removed->MessageReceived);
+        mEventManager.Remove(removed->GetTcpClient().OnReceiveMessage);
+        mEventManager.Remove(removed->GetTcpClient().OnSendMessage);
+    }
+    if (added != nullptr) {
+        mEventManager.Add(added->GetTcpClient().OnReceiveMessage, this,
+                          &RelayObserver::OnRelayClientReceivedMessage);
+        mEventManager.Add(added->GetTcpClient().OnSendMessage, this,
+                          &RelayObserver::OnRelayClientSentMessage);
+        mEventManager.Add(added->MessageReceived, this, &RelayObserver::OnRelayClientNewMessage);
+    }
+    mLock.Exit();
+}
+
+void RelayObserver::OnSwitchboardStateChanged(
+    const System::Property<NetworkModel::ConnectionState>& state) {
+    if (state.mValue == NetworkModel::Connected) {
+        if (AdminModel::Instance()->mConfig.RoomIsPublic.ToBool()) {
+            mSwitchboardTimer.Start();
+        }
+        PrintLogMessage("ZELVO Admin successfully connected to the switchboard.\n");
+        return;
+    }
+    mSwitchboardTimer.Stop();
+    if (state.mValue == NetworkModel::Disconnected) {
+        PrintLogMessage("ZELVO Admin disconnected from the switchboard.\n");
+    }
+}
+
+void RelayObserver::OnSwitchboardLoginError(const System::Property<String>& error) {
+    if (error.mValue.Length() != 0) {
+        PrintLogMessage(LoginFailedText(AppModel::Instance()->mLocale.Get(error.mValue)));
+    }
+}
+
+void RelayObserver::OnSwitchboardUpdateError(const System::Property<String>& error) {
+    if (error.mValue.Length() != 0) {
+        PrintLogMessage(UpdateFailedText(AppModel::Instance()->mLocale.Get(error.mValue)));
+    }
+}
+
+void RelayObserver::OnConfigPropertyChanged(void*, const String& key) {
+    if (key != "RoomIsPublic") {
+        return;
+    }
+    AdminModel* admin = AdminModel::Instance();
+    if (!admin->mConfig.RoomIsPublic.ToBool()) {
+        mSwitchboardTimer.Stop();
+    } else if (admin->mNetwork.SwitchboardState.Get() == NetworkModel::Connected) {
+        mSwitchboardTimer.Start();
+    }
+}
+
+void RelayObserver::OnRelayClientReceivedMessage(System::Net::Client*, char*, int count) {
+    if (count > 0) {
+        AdminModel::Instance()->mNetwork.mBytesReceived += static_cast<uint64_t>(count);
+    }
+}
+
+void RelayObserver::OnRelayClientSentMessage(System::Net::Client*, char*, int, int sent) {
+    if (sent > 0) {
+        AdminModel::Instance()->mNetwork.mBytesSent += static_cast<uint64_t>(sent);
+    }
+}
+
+void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* client,
+                                            ZelvoRelay::Message::BaseMessage* message) {
+    const uint8_t type = message->GetMsgId();
+    const auto* entry = mMessageNames.Find(type);
+    if (entry == nullptr) {
+        return;
+    }
+    // The message worker renames users under the client-collection Monitor; reading the
+    // name without it could copy a string while its buffer is being freed.
+    auto& clients = ZelvoRelayModel::Instance()->Clients;
+    clients.mMonitor.Enter();
+    const String name = client->GetUserModel().Name.mValue;
+    const uint32_t clientId = client->GetUserModel().ClientId.mValue;
+    clients.mMonitor.Exit();
+    if (type == kChatMessage) {
+        const auto* chat = static_cast<ZelvoRelay::Message::Chat::ChatMessage*>(message);
+        PrintLogMessage(ChatText(name, clientId, chat->GetMessage()));
+    } else {
+        PrintLogMessage(MessageText(name, clientId, type, entry->mValue));
+    }
+}
+
+uint32_t RelayObserver::ClientCount() {
+    auto& clients = ZelvoRelayModel::Instance()->Clients;
+    clients.mMonitor.Enter();
+    const uint32_t count = clients.mValue.Count();
+    clients.mMonitor.Exit();
+    return count;
+}
+
+String RelayObserver::RelayHostText(uint16_t port) {
+    return String::Parse("Relay server hosting on port %d\n", port);
+}
+
+String RelayObserver::RelayHostFailedText(uint16_t port, const String& error) {
+    return String::Parse("Relay server hosting on port %d failed: %s\n", port, error.CStr());
+}
+
+String RelayObserver::PolicyHostText(uint16_t port) {
+    return String::Parse("Policy server hosting on port %d\n", port);
+}
+
+String RelayObserver::PolicyHostFailedText(uint16_t port, const String& error) {
+    return String::Parse("Policy server hosting on port %d failed: %s\n", port, error.CStr());
+}
+
+String RelayObserver::ClientConnectText(const String& address, uint16_t port) {
+    return String::Parse("Relay server client %s:%d has connected\n", address.CStr(), port);
+}
+
+String RelayObserver::PolicyAccessText(const String& address, uint16_t port) {
+    return String::Parse("Policy server granting access to %s:%d\n", address.CStr(), port);
+}
+
+String RelayObserver::MessageText(const String& name, uint32_t clientId, uint8_t type,
+                                  const String& typeName) {
+    return String::Parse("%s (id: %u) sent %d (%s).\n", EscapeLogText(name).CStr(), clientId, type,
+                         typeName.CStr());
+}
+
+String RelayObserver::ChatText(const String& name, uint32_t clientId, const String& chat) {
+    return String::Parse("%s (id: %u) sent a chat msg. %s\n", EscapeLogText(name).CStr(), clientId,
+                         EscapeLogText(chat).CStr());
+}
+
+String RelayObserver::LeftText(const String& name, uint32_t clientId) {
+    return String::Parse("%s (id: %u) has left the room.\n", EscapeLogText(name).CStr(), clientId);
+}
+
+String RelayObserver::SwitchboardUpdateText(uint8_t flags, int isPublic, uint32_t clients,
+                                            uint32_t maxClients) {
+    return String::Parse("Updating switchboard (flags / is public / users): %d, %d, %u/%u\n", flags,
+                         isPublic, clients, maxClients);
+}
+
+String RelayObserver::LoginFailedText(const String& response) {
+    return String::Parse("ZELVO Admin failed to login to the switchboard. Response: %s.\n",
+                         response.CStr());
+}
+
+String RelayObserver::UpdateFailedText(const String& response) {
+    return String::Parse("ZELVO Admin failed to update the switchboard. Response: %s.\n",
+                         response.CStr());
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "Admin/NetworkModel.h"
+#include "System/Collections/CollectionChangedAction.h"
+#include "System/Collections/Hash.h"
+#include "System/EventManager.h"
+#include "System/Property.h"
+#include "System/String.h"
+#include "System/Threading/Monitor.h"
+#include "System/Timer.h"
+
+#include <cstdint>
+
+namespace System::Net {
+class Client;
+class Server;
+}  // namespace System::Net
+namespace ZelvoRelay::Client {
+class RelayClient;
+}
+namespace ZelvoRelay::Message {
+class BaseMessage;
+}
+
+// The console log and the server's periodic jobs. It watches the relay server, the
+// policy server, the relay clients, the switchboard session and the configuration,
+// logs what happens through PrintLogMessage, keeps the traffic figures of NetworkModel
+// and the uptime of AdminModel current, and runs three timers on the main loop: the
+// 1-second traffic tick (while the relay server listens), the 60-second switchboard
+// update (while logged in and the room is public) and the 300-second save.
+//
+// Created by start-up before the servers host, after the relay model and AdminModel
+// exist; owned by AdminModel and destroyed on the main thread. Its handlers run on the
+// threads that raise the events: the main thread, the servers' accept threads, the
+// client worker and the switchboard's connection threads.
+class RelayObserver {
+  public:
+    // Sets up the three timers (starting only the save timer), the message names, then
+    // subscribes to everything it watches.
+    RelayObserver();
+    RelayObserver(const RelayObserver&) = delete;
+    RelayObserver& operator=(const RelayObserver&) = delete;
+
+    // Timer ticks (main thread; OnBandwidthTimer also on the relay's stop).
+    void OnBandwidthTimer();
+    void OnSwitchboardTimer();
+    void OnSaveTimer();
+
+    // Relay server events.
+    void OnRelayHost(System::Net::Server* server);
+    void OnRelayHostFailed(System::Net::Server* server, const System::String& error);
+    void OnRelayHostStopped(System::Net::Server* server);
+    void OnRelayHostClientConnect(System::Net::Server* server, System::Net::Client& client);
+
+    // Policy server events.
+    void OnPolicyHost(System::Net::Server* server);
+    void OnPolicyHostFailed(System::Net::Server* server, const System::String& error);
+    void OnPolicyHostStopped(System::Net::Server* server);
+    void OnPolicyHostClientConnect(System::Net::Server* server, System::Net::Client& client);
+
+    // A client joined or left the client collection (raised under its Monitor).
+    void OnRelayClientListUpdated(void* sender,
+                                  System::Collections::CollectionChangedAction::Action,
+                                  ZelvoRelay::Client::RelayClient* added,
+                                  ZelvoRelay::Client::RelayClient* removed, int index);
+
+    // Switchboard session and configuration.
+    void OnSwitchboardStateChanged(const System::Property<NetworkModel::ConnectionState>& state);
+    void OnSwitchboardLoginError(const System::Property<System::String>& error);
+    void OnSwitchboardUpdateError(const System::Property<System::String>& error);
+    void OnConfigPropertyChanged(void* sender, const System::String& key);
+
+    // One client's traffic and messages (client worker).
+    void OnRelayClientReceivedMessage(System::Net::Client* client, char* data, int count);
+    void OnRelayClientSentMessage(System::Net::Client* client, char* data, int length, int sent);
+    void OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* client,
+                                 ZelvoRelay::Message::BaseMessage* message);
+
+    // The console texts, shared with the tests that check them.
+    static System::String RelayHostText(uint16_t port);
+    static System::String RelayHostFailedText(uint16_t port, const System::String& error);
+    static System::String PolicyHostText(uint16_t port);
+    static System::String PolicyHostFailedText(uint16_t port, const System::String& error);
+    static System::String ClientConnectText(const System::String& address, uint16_t port);
+    static System::String PolicyAccessText(const System::String& address, uint16_t port);
+    // Text 9, or 10 for a chat message; name and chat are escaped here.
+    static System::String MessageText(const System::String& name, uint32_t clientId, uint8_t type,
+                                      const System::String& typeName);
+    static System::String ChatText(const System::String& name, uint32_t clientId,
+                                   const System::String& chat);
+    static System::String LeftText(const System::String& name, uint32_t clientId);
+    static System::String SwitchboardUpdateText(uint8_t flags, int isPublic, uint32_t clients,
+                                                uint32_t maxClients);
+    static System::String LoginFailedText(const System::String& response);
+    static System::String UpdateFailedText(const System::String& response);
+
+  private:
+    // The number of clients in the client collection, read under its Monitor.
+    static uint32_t ClientCount();
+
+    // Owns every delegate the observer subscribes. Changed after construction only by
+    // the client-list handler, under mLock.
+    System::EventManager mEventManager;
+    // Held while the client-list handler runs; taken after the client-collection Monitor.
+    System::Threading::Monitor mLock;
+    System::Timer mBandwidthTimer;
+    System::Timer mSwitchboardTimer;
+    System::Timer mSaveTimer;
+    // Guards the traffic tick, which runs on the main thread and on the relay's accept
+    // thread when it stops; nothing else is taken while it is held but the properties'.
+    System::Threading::Monitor mTrafficLock;
+    uint64_t mLastBytesSent{0};      // the sent total at the last traffic tick
+    uint64_t mLastBytesReceived{0};  // the received total at the last traffic tick
+    // Message type id to name, for the message log; written only by the constructor.
+    System::Collections::Hash<uint32_t, System::String> mMessageNames;
+};

@@ -1,0 +1,147 @@
+#include "Admin/SaveDataCommand.h"
+
+#include "Admin/AdminConfigurationModel.h"
+#include "Admin/AdminModel.h"
+#include "Admin/CryptoUtil.h"
+#include "Admin/PrintLogMessage.h"
+#include "System/IO/FileStream.h"
+#include "System/Resource/Feeds/AtomFeed.h"
+#include "System/Resource/Feeds/AtomSerializer.h"
+#include "System/Resource/Feeds/MediaRssSerializer.h"
+#include "System/Utility/FileSystem.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+
+using System::String;
+using System::Xml::XmlNode;
+using ZelvoRelay::MVC::Model::MediaModel;
+using ZelvoRelay::MVC::Model::UserAccountModel;
+using ZelvoRelay::MVC::Model::UserPrivilegeModel;
+using ZelvoRelay::MVC::Model::ZelvoRelayModel;
+using Privilege = UserPrivilegeModel::UserPrivilege;
+using Right = UserPrivilegeModel::AccessRight;
+
+namespace {
+
+// The configuration keys stored in "config.xml", in the order of its attributes.
+constexpr ConfigProperty AdminConfigurationModel::*kStoredKeys[] = {
+    &AdminConfigurationModel::RelayServerPort,
+    &AdminConfigurationModel::RoomName,
+    &AdminConfigurationModel::RoomSummary,
+    &AdminConfigurationModel::RoomMaxClients,
+    &AdminConfigurationModel::RoomIsPublic,
+    &AdminConfigurationModel::AudioCompressionQuality,
+    &AdminConfigurationModel::MediaPath,
+    &AdminConfigurationModel::MaxMediaSize,
+    &AdminConfigurationModel::MediaPreviewWidth,
+    &AdminConfigurationModel::MediaPreviewHeight,
+    &AdminConfigurationModel::IpDiscoveryUrl,
+    &AdminConfigurationModel::SwitchboardUrl,
+    &AdminConfigurationModel::SwitchboardUsername,
+    &AdminConfigurationModel::SwitchboardPassword,
+    &AdminConfigurationModel::SwitchboardAutoLogin,
+};
+
+XmlNode Element(const char* name) {
+    XmlNode node;
+    node.mName = name;
+    return node;
+}
+
+String Protect(const String& password) {
+    return password.Length() == 0 ? String() : CryptoUtil::Encrypt(password);
+}
+
+// An account's element; the rights are stored for the moderator and user accounts only.
+XmlNode AccountNode(const char* name, const UserAccountModel& account, bool withRights) {
+    XmlNode node = Element(name);
+    node.SetAttributeValueBool("isEnabled", account.IsEnabled);
+    node.SetAttributeValue("password", Protect(account.Password));
+    if (withRights) {
+        const Right photos = account.GetAccessRight(Privilege::Photos);
+        node.SetAttributeValueBool("voice",
+                                   account.GetAccessRight(Privilege::Voice) == Right::Write);
+        node.SetAttributeValueBool("chat", account.GetAccessRight(Privilege::Chat) == Right::Write);
+        node.SetAttributeValueBool("viewPhotos", photos > Right::None);
+        node.SetAttributeValueBool("postPhotos", photos == Right::Write);
+        node.SetAttributeValueBool("deletePhotos",
+                                   account.GetAccessRight(Privilege::DeletePhotos) == Right::Write);
+    }
+    return node;
+}
+
+// An item of "media.xml": the Atom feed of the item's one entry, renamed "item", without
+// attributes, with the item's Media RSS group, also without attributes, as its last child.
+XmlNode ItemNode(const MediaModel& item) {
+    System::Resource::Feeds::AtomFeed feed;
+    feed.mEntries.Add(item);
+    XmlNode node = System::Resource::Feeds::AtomSerializer().Serialize(feed);
+    XmlNode group = System::Resource::Feeds::MediaRssSerializer().Serialize(item.mMediaGroup);
+    node.RemoveAttributes();
+    group.RemoveAttributes();
+    node.AddChild(group);
+    node.mName = "item";
+    return node;
+}
+
+}  // namespace
+
+void SaveDataCommand::Execute(System::MVC::EventDispatcher*) {
+    WriteFile("config.xml", ConfigNode().ToString(true));
+    WriteFile("media.xml", MediaNode().ToString(false));
+}
+
+XmlNode SaveDataCommand::ConfigNode() {
+    AdminConfigurationModel& keys = AdminModel::Instance()->mConfig;
+    XmlNode config = Element("config");
+    for (ConfigProperty AdminConfigurationModel::*member : kStoredKeys) {
+        const ConfigProperty& key = keys.*member;
+        const String value = key;
+        config.SetAttributeValue(key.GetKey(),
+                                 &key == &keys.SwitchboardPassword ? Protect(value) : value);
+    }
+    const auto& room = ZelvoRelayModel::Instance()->Room;
+    XmlNode privileges = Element("privileges");
+    privileges.AddChild(AccountNode("admin", room.AdminAccount, false));
+    privileges.AddChild(AccountNode("moderator", room.ModeratorAccount, true));
+    privileges.AddChild(AccountNode("user", room.UserAccount, true));
+    config.AddChild(privileges);
+    return config;
+}
+
+XmlNode SaveDataCommand::MediaNode() {
+    auto& catalogue = ZelvoRelayModel::Instance()->Media;
+    XmlNode media = Element("media");
+    catalogue.mMonitor.Enter();
+    media.SetAttributeValue("count", String::Parse("%u", catalogue.Count()));
+    for (auto* node = catalogue.First(); node != nullptr; node = catalogue.Next(node)) {
+        media.AddChild(ItemNode(node->mValue));
+    }
+    catalogue.mMonitor.Exit();
+    return media;
+}
+
+bool SaveDataCommand::WriteFile(const String& path, const String& text) {
+    const String temporary = path + ".new";
+    bool written = false;
+    {
+        System::IO::FileStream file(temporary, 2);
+        if (file.CanWrite()) {
+            file.Write(reinterpret_cast<const unsigned char*>(text.CStr()), 0,
+                       static_cast<int>(text.Length()));
+            written = file.Sync();
+            file.Close();
+            written = written && !file.Failed();
+        }
+    }
+    System::Utility::FileSystem files;
+    // Writing the file in place would leave it cut short when the process is killed or
+    // the disk fills in the middle, and the next start would lose the settings.
+    if (written && files.MoveFile(temporary, path)) {
+        return true;
+    }
+    // What is left of the temporary file is only in the way; nothing more can be done
+    // when it cannot be removed either.
+    static_cast<void>(files.RemoveFile(temporary));
+    PrintLogMessage(String::Parse("Saving %s failed; the file is left as it was\n", path.CStr()));
+    return false;
+}

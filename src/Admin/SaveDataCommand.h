@@ -1,0 +1,27 @@
+#pragma once
+
+#include "System/MVC/ICommand.h"
+#include "System/String.h"
+#include "System/Xml/XmlNode.h"
+
+// Rewrites the two state files of the working directory from the current models:
+// "config.xml" (the configuration keys and the room's three accounts, indented) and
+// "media.xml" (the photo catalogue, compact). Runs for "SaveUserDataEvent": after
+// command-line passwords at start-up, every 300 seconds and on closing, each time on
+// the main thread.
+class SaveDataCommand : public System::MVC::ICommand {
+  public:
+    void Execute(System::MVC::EventDispatcher* event) override;
+
+    // The "config" element: the keys in file order (InternetAddress is not stored), the
+    // switchboard password encrypted, and the accounts under "privileges".
+    static System::Xml::XmlNode ConfigNode();
+    // The "media" element: "count" and one "item" per photo in ascending id, made
+    // under the catalogue's Monitor so that the count matches the items.
+    static System::Xml::XmlNode MediaNode();
+
+    // Replaces the file at path with text, or leaves it as it was: the text goes to a
+    // temporary file beside it, which is flushed to the disk and then renamed over the
+    // old one. A failure is logged. Returns whether the file was replaced.
+    static bool WriteFile(const System::String& path, const System::String& text);
+};

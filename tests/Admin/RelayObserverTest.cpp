@@ -1,0 +1,237 @@
+#include "Admin/RelayObserver.h"
+
+#include "Admin/AdminModel.h"
+#include "Admin/ConfigProperty.h"
+#include "Admin/RoomUpdateEvent.h"
+#include "Application/AppModel.h"
+#include "System/MVC/Controller.h"
+#include "System/MVC/ICommand.h"
+#include "System/Timer.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "support/TempDir.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using System::String;
+using ZelvoRelay::MVC::Model::ZelvoRelayModel;
+
+std::string FromString(const String& text) {
+    return std::string(text.CStr(), text.Length());
+}
+
+TEST(RelayObserverTexts, AreTheConsoleLinesWithClientTextEscaped) {
+    const struct {
+        String text;
+        const char* expected;
+    } cases[] = {
+        {RelayObserver::RelayHostText(4502), "Relay server hosting on port 4502\n"},
+        {RelayObserver::RelayHostFailedText(4502, "Address already in use"),
+         "Relay server hosting on port 4502 failed: Address already in use\n"},
+        {RelayObserver::PolicyHostText(943), "Policy server hosting on port 943\n"},
+        {RelayObserver::PolicyHostFailedText(943, "Permission Denied: Access in use"),
+         "Policy server hosting on port 943 failed: Permission Denied: Access in use\n"},
+        {RelayObserver::ClientConnectText("10.0.0.7", 50123),
+         "Relay server client 10.0.0.7:50123 has connected\n"},
+        {RelayObserver::PolicyAccessText("10.0.0.7", 50124),
+         "Policy server granting access to 10.0.0.7:50124\n"},
+        {RelayObserver::MessageText("", 1, 100, "Registration Request"),
+         " (id: 1) sent 100 (Registration Request).\n"},
+        {RelayObserver::MessageText("A\x01", 4000000000u, 157, "Stop Media Transfer"),
+         "A\\x01 (id: 4000000000) sent 157 (Stop Media Transfer).\n"},
+        {RelayObserver::ChatText("Ann", 7, "hi"), "Ann (id: 7) sent a chat msg. hi\n"},
+        {RelayObserver::ChatText("Ann\r\n", 7, "a\nb\tc\x7f"),
+         "Ann\\r\\n (id: 7) sent a chat msg. a\\nb\\tc\\x7f\n"},
+        {RelayObserver::LeftText("", 3), " (id: 3) has left the room.\n"},
+        {RelayObserver::SwitchboardUpdateText(14, 1, 3, 20),
+         "Updating switchboard (flags / is public / users): 14, 1, 3/20\n"},
+        {RelayObserver::SwitchboardUpdateText(255, 0, 0, 0),
+         "Updating switchboard (flags / is public / users): 255, 0, 0/0\n"},
+        {RelayObserver::LoginFailedText("Bad login"),
+         "ZELVO Admin failed to login to the switchboard. Response: Bad login.\n"},
+        {RelayObserver::LoginFailedText(""),
+         "ZELVO Admin failed to login to the switchboard. Response: .\n"},
+        {RelayObserver::UpdateFailedText("Denied"),
+         "ZELVO Admin failed to update the switchboard. Response: Denied.\n"},
+    };
+    for (const auto& test : cases) {
+        EXPECT_EQ(FromString(test.text), test.expected);
+    }
+}
+
+// Standard output goes to a file while the object exists.
+class ConsoleCapture {
+  public:
+    ConsoleCapture() {
+        std::fflush(stdout);
+        mSaved = dup(STDOUT_FILENO);
+        const int file = open(mDir.File("console").c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+        dup2(file, STDOUT_FILENO);
+        close(file);
+    }
+    // Passes on what was captured, test failures included.
+    ~ConsoleCapture() {
+        std::fflush(stdout);
+        dup2(mSaved, STDOUT_FILENO);
+        close(mSaved);
+        std::ifstream in(mDir.File("console"));
+        std::cout << in.rdbuf() << std::flush;
+    }
+    // The texts of the lines written so far, without their time stamps.
+    std::vector<std::string> Texts() const {
+        std::ifstream in(mDir.File("console"));
+        std::vector<std::string> texts;
+        for (std::string line; std::getline(in, line);) {
+            texts.push_back(line.size() >= 21 ? line.substr(21) : line);
+        }
+        return texts;
+    }
+
+  private:
+    TestSupport::TempDir mDir;
+    int mSaved{-1};
+};
+
+// Records what each dispatch of its event finds: the console so far and the event.
+class Recorder : public System::MVC::ICommand {
+  public:
+    Recorder(const char* name, const ConsoleCapture& console) : mName(name), mConsole(console) {
+        System::MVC::Controller::Set(mName, this);
+    }
+    ~Recorder() override { System::MVC::Controller::Set(mName, nullptr); }
+    void Execute(System::MVC::EventDispatcher* event) override {
+        mConsoleAtRun.push_back(mConsole.Texts().size());
+        if (mName == "RoomUpdateEvent") {
+            const auto* update = static_cast<RoomUpdateEvent*>(event);
+            mUpdates.push_back(
+                FromString(update->mAddress) + " " + std::to_string(update->mPort) + " " +
+                std::to_string(update->mFlags) + " " + std::to_string(update->mIsPublic) + " " +
+                std::to_string(update->mMaxClients) + " " + std::to_string(update->mClientCount));
+        }
+    }
+    std::vector<size_t> mConsoleAtRun;
+    std::vector<std::string> mUpdates;
+
+  private:
+    String mName;
+    const ConsoleCapture& mConsole;
+};
+
+double gNow = 0.0;
+double FakeClock() {
+    return gNow;
+}
+
+// The timers run on a clock of the test's own, moved forward by hand.
+class RelayObserverTimers : public ::testing::Test {
+  protected:
+    RelayObserverTimers() {
+        gNow = 1000.0;
+        System::Timer::SetClock(FakeClock);
+    }
+    ~RelayObserverTimers() override { System::Timer::SetClock(nullptr); }
+
+    void Advance(double seconds) {
+        gNow += seconds;
+        System::Timer::SigTimer();
+    }
+
+    ConsoleCapture mConsole;
+    ZelvoRelayModel* mRelay{ZelvoRelayModel::Instance()};
+    AdminModel* mAdmin{AdminModel::Instance()};
+};
+
+TEST_F(RelayObserverTimers, SavesEveryFiveMinutesAndSaysSoAfterwards) {
+    Recorder save("SaveUserDataEvent", mConsole);
+    RelayObserver observer;
+    Advance(299.9);
+    EXPECT_TRUE(save.mConsoleAtRun.empty());
+    Advance(0.1);
+    ASSERT_EQ(save.mConsoleAtRun.size(), 1u);
+    const auto texts = mConsole.Texts();
+    ASSERT_EQ(texts.size(), save.mConsoleAtRun[0] + 1);
+    EXPECT_EQ(texts.back(), "Saving server state...");
+    Advance(300.0);
+    EXPECT_EQ(save.mConsoleAtRun.size(), 2u);
+}
+
+TEST_F(RelayObserverTimers, UpdatesTheSwitchboardWhileLoggedInAndPublic) {
+    Recorder update("RoomUpdateEvent", mConsole);
+    mRelay->Room.IsPublic = true;
+    mRelay->Room.MaxClients = 20;
+    ConfigProperty("RoomIsPublic") = "true";
+    auto& state = mAdmin->mNetwork.SwitchboardState;
+    RelayObserver observer;
+
+    state = NetworkModel::Connected;
+    Advance(59.0);
+    EXPECT_TRUE(update.mUpdates.empty());
+    Advance(1.0);
+    ASSERT_EQ(update.mUpdates, std::vector<std::string>{" -1 14 1 20 0"});
+
+    ConfigProperty("RoomIsPublic") = "false";
+    Advance(60.0);
+    EXPECT_EQ(update.mUpdates.size(), 1u);
+    ConfigProperty("RoomIsPublic") = "TRUE";
+    Advance(60.0);
+    EXPECT_EQ(update.mUpdates.size(), 2u);
+
+    state = NetworkModel::Disconnecting;
+    state = NetworkModel::Disconnected;
+    Advance(60.0);
+    EXPECT_EQ(update.mUpdates.size(), 2u);
+    ConfigProperty("RoomIsPublic") = "true";
+    Advance(60.0);
+    EXPECT_EQ(update.mUpdates.size(), 2u);
+
+    const std::vector<std::string> expected = {
+        "ZELVO Admin successfully connected to the switchboard.",
+        "Updating switchboard (flags / is public / users): 14, 1, 0/20",
+        "Updating switchboard (flags / is public / users): 14, 1, 0/20",
+        "ZELVO Admin disconnected from the switchboard.",
+        "Saving server state...",
+    };
+    EXPECT_EQ(mConsole.Texts(), expected);
+    mRelay->Room.IsPublic = false;
+    ConfigProperty("RoomIsPublic") = "false";
+}
+
+TEST_F(RelayObserverTimers, LogsSwitchboardErrorsByTheirLocaleText) {
+    AppModel::Instance()->mLocale.Set("sb.bad.login", "Bad user name or password");
+    RelayObserver observer;
+    auto& network = mAdmin->mNetwork;
+    network.SwitchboardLoginError = "";
+    network.SwitchboardLoginError = "sb.bad.login";
+    network.SwitchboardUpdateError = "sb.unknown.key";
+    const std::vector<std::string> expected = {
+        "ZELVO Admin failed to login to the switchboard. Response: Bad user name or password.",
+        "ZELVO Admin failed to update the switchboard. Response: .",
+    };
+    EXPECT_EQ(mConsole.Texts(), expected);
+}
+
+TEST_F(RelayObserverTimers, AFailedRelayHostPublishesZeroRates) {
+    RelayObserver observer;
+    auto& network = mAdmin->mNetwork;
+    network.mBytesReceived += 500;
+    network.DownloadRate = 7;
+    observer.OnRelayHostFailed(&mRelay->Server, "Address already in use");
+    EXPECT_EQ(network.DownloadRate.Get(), 0u);
+    EXPECT_EQ(network.BytesDownloaded.Get(), network.mBytesReceived.load());
+    EXPECT_FALSE(network.IsRelayServerOnline.Get());
+    ASSERT_EQ(mConsole.Texts().size(), 1u);
+    EXPECT_EQ(mConsole.Texts()[0].rfind("Relay server hosting on port ", 0), 0u);
+}
+
+}  // namespace

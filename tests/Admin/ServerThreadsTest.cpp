@@ -1,0 +1,343 @@
+// The server binary end to end, each test in a fresh working directory on a free port.
+// Every server also tries the policy port 943, which can be bound only by root or with
+// the bind capability; the tests hold whether it can be bound or not.
+#include "Admin/RoomFixture.h"
+#include "support/Wait.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+
+namespace {
+
+using AdminTest::ConfigXml;
+using AdminTest::Logs;
+using AdminTest::Privileges;
+using AdminTest::Room;
+using AdminTest::Settings;
+using TestSupport::RawClient;
+using TestSupport::ServerProcess;
+
+const std::string kPolicy =
+    "<?xml version=\"1.0\"?><access-policy><cross-domain-access><policy><allow-from><domain "
+    "uri=\"*\" /></allow-from><grant-to><socket-resource port=\"4502-4534\" protocol=\"tcp\" "
+    "/></grant-to></policy></cross-domain-access></access-policy>";
+
+// The stored password of an account element ("admin", "moderator" or "user").
+std::string StoredPassword(const std::string& config, const std::string& account) {
+    std::smatch match;
+    const std::regex element("<" + account + R"re( isEnabled="[a-z]*" password="([^"]*)")re");
+    return std::regex_search(config, match, element) ? match[1].str() : "<no " + account + ">";
+}
+
+// Whether the policy server listens; if so, a connection gets the policy and is logged.
+void CheckPolicyService(ServerProcess& server) {
+    const int hosting = server.WaitForLine("Policy server hosting on port 943");
+    ASSERT_GE(hosting, 0);
+    if (AdminTest::LogText(server.Lines()[static_cast<size_t>(hosting)]) !=
+        "Policy server hosting on port 943") {
+        return;
+    }
+    RawClient client(943);
+    ASSERT_TRUE(client.Connected());
+    EXPECT_EQ(client.ReadToEnd().value_or("<reset>"), kPolicy);
+    EXPECT_GE(server.WaitForLine("Policy server granting access to 127.0.0.1:"), 0);
+}
+
+// Client text is logged with its control bytes escaped, so it cannot forge or break lines.
+TEST(Server, HostsTheRoomAndLogsEveryEventOnALineOfItsOwn) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")));
+    auto server = room.Start();
+    CheckPolicyService(*server);
+    const std::string name = "Ann\n2000-01-01 00:00:00: Mallory";
+    const char chat[] = "hi\x1b[31m\r\0end";
+    {
+        RawClient client(room.Port());
+        ASSERT_TRUE(client.Connected());
+        EXPECT_GE(server->WaitForLine("Relay server client 127.0.0.1:"), 0);
+        EXPECT_EQ(AdminTest::Join(client, name, "letmein"), 0);
+        // The request is logged when it arrives, before the join gives the client its name.
+        EXPECT_TRUE(Logs(*server, " (id: 1) sent 100 (Registration Request)."));
+        client.SendFrame(RelayWire::ChatText(std::string(chat, sizeof chat - 1)));
+        EXPECT_TRUE(Logs(*server,
+                         "Ann\\n2000-01-01 00:00:00: Mallory (id: 1) sent a chat msg. "
+                         "hi\\x1b[31m\\r\\x00end"));
+    }
+    EXPECT_TRUE(Logs(*server, "Ann\\n2000-01-01 00:00:00: Mallory (id: 1) has left the room."));
+    RawClient refused(room.Port());
+    EXPECT_EQ(AdminTest::Join(refused, "Bob", "wrong"), 3);
+
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_TRUE(Logs(*server, "Relay server stopped"));
+    for (const std::string& line : server->Lines()) {
+        EXPECT_NE(AdminTest::LogText(line), line);
+    }
+}
+
+TEST(Server, HelpAndVersionPrintTheirTextAndLeaveTheFiles) {
+    const std::string help =
+        "Command Line Example: " + AdminTest::kServer +
+        " [CONFIG]\n"
+        "-sp=\t--switchboardPassword=\tSets the password for logging into the switchboard.\n"
+        "-ap=\t--adminPassword=\tSets the password for the administrator account.\n"
+        "-mp=\t--modPassword=\t\tSets the password for the moderator account.\n"
+        "-up=\t--userPassword=\t\tSets the password for normal users (the room password).\n"
+        "-h\t--help=\t\t\tThis help text.\n"
+        "-v\t--version=\t\tPrints the server version.\n";
+    const std::string version = "ZELVO Admin Beta 1\n";
+    const struct {
+        std::vector<std::string> args;
+        const std::string& output;
+    } cases[] = {
+        {{"-h"}, help},
+        {{"--help"}, help},
+        {{"-v"}, version},
+        {{"--version", "-h"}, version},
+        // The password is set, its word is skipped as an option, and -h ends the process
+        // before anything is saved.
+        {{"-sp", "secret", "-h"}, help},
+        {{"-up=secret", "--version"}, version},
+    };
+    for (const auto& test : cases) {
+        Room room;
+        const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+        room.Write("config.xml", config);
+        ServerProcess server(AdminTest::kServer, test.args, room.File(""));
+        EXPECT_EQ(server.WaitForExit(), 0) << test.args[0];
+        EXPECT_EQ(server.Output(), test.output) << test.args[0];
+        EXPECT_EQ(room.Read("config.xml"), config) << test.args[0];
+        EXPECT_FALSE(std::filesystem::exists(room.File("media.xml"))) << test.args[0];
+    }
+}
+
+TEST(Server, PasswordOptionsAreSavedEncryptedAndAdmitAtOnce) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "old-pass")));
+    auto server = room.Start({"-up=new pass", "--adminPassword", "boss", "-sp", "sb&secret"});
+
+    const std::string config = room.Read("config.xml");
+    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(config, "user")), "new pass");
+    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(config, "admin")), "boss");
+    EXPECT_EQ(StoredPassword(config, "moderator"), "");
+    std::smatch switchboard;
+    ASSERT_TRUE(
+        std::regex_search(config, switchboard, std::regex(R"re(SwitchboardPassword="([^"]*)")re")));
+    EXPECT_EQ(AdminTest::Decrypt(switchboard[1].str()), "sb&secret");
+
+    RawClient stale(room.Port());
+    EXPECT_EQ(AdminTest::Join(stale, "Ann", "old-pass"), 3);
+    RawClient user(room.Port());
+    EXPECT_EQ(AdminTest::Join(user, "Ann", "new pass"), 0);
+    RawClient admin(room.Port());
+    EXPECT_EQ(AdminTest::Join(admin, "Boss", "boss"), 0);
+
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+}
+
+TEST(Server, SigtermAndSigintSaveBothFilesAndExitZero) {
+    const std::string media =
+        "<media count=\"2\"><item><entry><author><name>Ann</name></author><id>0</id><title>cat"
+        "</title><published>2024/01/02 13:04:05</published></entry><group><content "
+        "fileSize=\"12345\" height=\"1000\" width=\"2000\" /><content fileSize=\"2345\" "
+        "height=\"120\" width=\"160\" /></group></item><item><entry><id>7</id><title>dog"
+        "</title><published>2024/01/03 10:00:00</published></entry><group><content "
+        "fileSize=\"99\" /></group></item></media>";
+    for (int signal : {SIGTERM, SIGINT}) {
+        Room room;
+        const std::string config =
+            ConfigXml(room.Port(), Settings(), Privileges("boss", "mod", "letmein"));
+        room.Write("config.xml", config);
+        room.Write("media.xml", media);
+        auto server = room.Start();
+        std::filesystem::remove(room.File("config.xml"));
+        std::filesystem::remove(room.File("media.xml"));
+
+        server->Signal(signal);
+        EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+        EXPECT_EQ(room.Read("config.xml"), config);
+        EXPECT_EQ(room.Read("media.xml"), media);
+        EXPECT_TRUE(Logs(*server, "Relay server stopped"));
+    }
+}
+
+// A file-size limit below the size of a file makes its save end the process with SIGXFSZ
+// in the middle of writing: the file must stay as it was.
+TEST(Server, ASaveCutShortLeavesTheOldFile) {
+    Room room;
+    Settings settings;
+    settings.roomSummary = std::string(1 << 16, 's');
+    const std::string config = ConfigXml(room.Port(), settings, Privileges("", "", "old"));
+    const std::string media = "<media count=\"1\"><item><entry><id>0</id><title>" +
+                              std::string(1 << 17, 't') +
+                              "</title></entry><group /></item></media>";
+    room.Write("config.xml", config);
+    room.Write("media.xml", media);
+    const struct {
+        size_t limit;
+        const char* file;
+    } cases[] = {
+        {config.size() / 2, "config.xml"},
+        {config.size() + 1000, "media.xml"},
+    };
+    for (const auto& test : cases) {
+        ServerProcess server("/usr/bin/prlimit",
+                             {"--fsize=" + std::to_string(test.limit), "--core=0", "--",
+                              AdminTest::kServer, "-up", "new"},
+                             room.File(""));
+        EXPECT_EQ(server.WaitForExit(), -1) << test.file;
+        EXPECT_EQ(room.Read("config.xml"),
+                  test.file == std::string("config.xml")
+                      ? config
+                      : ConfigXml(room.Port(), settings, Privileges("", "", "new")));
+        EXPECT_EQ(room.Read("media.xml"), media);
+        room.Write("config.xml", config);
+    }
+}
+
+// Killed whenever "config.xml" starts to change, the file is still the old or the new one.
+TEST(Server, AKilledSaveLeavesTheOldOrTheNewFile) {
+    Room room;
+    Settings settings;
+    settings.roomSummary = std::string(1 << 18, 's');
+    room.Write("config.xml", ConfigXml(room.Port(), settings, Privileges("", "", "pass-0")));
+    const auto identity = [&room] {
+        struct stat file {};
+        stat(room.File("config.xml").c_str(), &file);
+        return std::to_string(file.st_ino) + ":" + std::to_string(file.st_size) + ":" +
+               std::to_string(file.st_mtim.tv_nsec);
+    };
+    std::string previous = "pass-0";
+    for (int round = 1; round <= 4; ++round) {
+        const std::string password = "pass-" + std::to_string(round);
+        std::string before = identity();
+        std::vector<std::string> args{"-up", password};
+        if (round % 2 == 0) {
+            args.clear();  // the closing save, of an unchanged file
+        }
+        ServerProcess server(AdminTest::kServer, args, room.File(""));
+        if (args.empty()) {
+            ASSERT_TRUE(
+                Logs(server, "Relay server hosting on port " + std::to_string(room.Port())));
+            server.Signal(SIGTERM);
+        }
+        TestSupport::WaitUntil([&] { return identity() != before; });
+        server.Signal(SIGKILL);
+        server.WaitForExit();
+
+        const std::string config = room.Read("config.xml");
+        const std::string stored = AdminTest::Decrypt(StoredPassword(config, "user"));
+        ASSERT_TRUE(stored == previous || stored == password) << "round " << round;
+        ASSERT_EQ(config, ConfigXml(room.Port(), settings, Privileges("", "", stored)))
+            << "round " << round;
+        previous = stored;
+    }
+}
+
+TEST(Server, UnreadableFilesAreReportedAndIgnored) {
+    Room room;
+    room.Write("config.xml", "<config RelayServerPort=\"" + std::to_string(room.Port()) +
+                                 "\" RoomName=\"cut off");
+    room.Write("media.xml", "<media count=\"1\"><item>");
+    room.Write("resource/locale/en.txt", "switchboard.uri.unknown=Unknown\nno equals sign\n");
+    ServerProcess server(AdminTest::kServer, {}, room.File(""));
+    EXPECT_TRUE(Logs(server, "config.xml is not a readable XML document; it is ignored"));
+    EXPECT_TRUE(Logs(server, "media.xml is not a readable XML document; it is ignored"));
+    EXPECT_TRUE(Logs(server, "resource/locale/en.txt: ignored 1 line(s) that are not key=text"));
+    // Without a configuration the relay server hosts on port 0, any free port.
+    EXPECT_TRUE(Logs(server, "Relay server hosting on port 0"));
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitForExit(), 0) << server.Output();
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
+
+    // Values that cannot be read as what they stand for read as missing ones.
+    Room garbled;
+    garbled.Write("config.xml",
+                  "<config RelayServerPort=\"" + std::to_string(garbled.Port()) +
+                      "\" RoomMaxClients=\"many\" SwitchboardPassword=\"%%%\"><privileges>"
+                      "<user isEnabled=\"yes\" password=\"not*base64\" /></privileges></config>");
+    auto running = garbled.Start();
+    RawClient client(garbled.Port());
+    // No client fits in a room of 0.
+    EXPECT_EQ(AdminTest::Join(client, "Ann", ""), 1);
+    running->Signal(SIGTERM);
+    EXPECT_EQ(running->WaitForExit(), 0) << running->Output();
+}
+
+TEST(Server, NamesWithMarkupCharactersSurviveSaveAndRestart) {
+    const std::string name = "Tom & Jerry <\"home\">\nsecond line";
+    Room room;
+    Settings settings;
+    settings.roomName = "Tom &amp; Jerry &lt;&quot;home&quot;&gt;&#10;second line";
+    room.Write("config.xml", ConfigXml(room.Port(), settings, Privileges("", "", "")));
+    room.Write("media.xml",
+               "<media count=\"1\"><item><entry><id>3</id><title>a &lt;b&gt; &amp; &quot;c&quot;"
+               "&#10;d</title></entry><group /></item></media>");
+    std::string savedConfig;
+    std::string savedMedia;
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        auto server = room.Start();
+        RawClient client(room.Port());
+        client.SendFrame(AdminTest::JoinRequest("Ann", ""));
+        auto frames = AdminTest::FramesUntil(client, RelayWire::RoomInfo);
+        ASSERT_FALSE(frames.empty());
+        const std::string& info = frames.back();
+        ASSERT_GT(info.size(), 6u);
+        EXPECT_EQ(info.substr(6, static_cast<uint8_t>(info[5])), name);
+        server->Signal(SIGTERM);
+        ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+        if (cycle == 1) {
+            EXPECT_EQ(room.Read("config.xml"), savedConfig);
+            EXPECT_EQ(room.Read("media.xml"), savedMedia);
+        }
+        savedConfig = room.Read("config.xml");
+        savedMedia = room.Read("media.xml");
+    }
+    const auto parsed = TestSupport::RunPython(
+        "import xml.etree.ElementTree as ET\n"
+        "print(repr(ET.parse('" +
+        room.File("config.xml") +
+        "').getroot().get('RoomName')))\n"
+        "print(repr(ET.parse('" +
+        room.File("media.xml") + "').getroot().find('item/entry/title').text))\n");
+    EXPECT_EQ(parsed.output, "'Tom & Jerry <\"home\">\\nsecond line'\n'a <b> & \"c\"\\nd'\n");
+}
+
+TEST(Server, AFailedSaveKeepsTheOldFileAndSaysSo) {
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", "old"));
+    room.Write("config.xml", config);
+    // A directory where the temporary file would go makes writing it fail, even for root.
+    std::filesystem::create_directory(room.File("config.xml.new"));
+    auto server = room.Start({"-up", "new"});
+    EXPECT_TRUE(Logs(*server, "Saving config.xml failed; the file is left as it was"));
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0);
+}
+
+TEST(Server, AClosedConsoleDoesNotEndTheServer) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start();
+    server->CloseOutput();
+    {
+        // The join is answered after its request was logged, into the closed pipe.
+        RawClient client(room.Port());
+        EXPECT_EQ(AdminTest::Join(client, "Ann", ""), 0);
+    }
+    std::filesystem::remove(room.File("media.xml"));
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0);
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
+}
+
+}  // namespace

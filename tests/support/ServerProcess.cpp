@@ -1,0 +1,161 @@
+#include "support/ServerProcess.h"
+
+#include "support/Wait.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace TestSupport {
+
+ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::string>& args,
+                             const std::string& workDir) {
+    int out[2];
+    if (pipe(out) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    std::vector<std::string> argv{binary};
+    argv.insert(argv.end(), args.begin(), args.end());
+    mPid = fork();
+    if (mPid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (mPid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        if (chdir(workDir.c_str()) != 0) {
+            _exit(126);
+        }
+        setenv("TZ", "UTC", 1);
+        std::vector<char*> pointers;
+        for (std::string& arg : argv) {
+            pointers.push_back(arg.data());
+        }
+        pointers.push_back(nullptr);
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    close(out[1]);
+    mOutFd = out[0];
+}
+
+ServerProcess::~ServerProcess() {
+    if (!mReaped) {
+        kill(mPid, SIGKILL);
+        while (waitpid(mPid, &mStatus, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (mOutFd >= 0) {
+        close(mOutFd);
+    }
+}
+
+bool ServerProcess::ReadSome(std::chrono::steady_clock::time_point deadline) {
+    if (mOutFd < 0) {
+        return false;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd fd{mOutFd, POLLIN, 0};
+    int ready = poll(&fd, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+    if (ready <= 0) {
+        return ready == 0 || errno == EINTR;
+    }
+    char buffer[4096];
+    ssize_t got = read(mOutFd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) {
+        return true;
+    }
+    if (got <= 0) {
+        close(mOutFd);
+        mOutFd = -1;
+        return false;
+    }
+    mOutput.append(buffer, static_cast<size_t>(got));
+    for (size_t end; (end = mOutput.find('\n', mLineStart)) != std::string::npos;) {
+        mLines.push_back(mOutput.substr(mLineStart, end - mLineStart));
+        mLineStart = end + 1;
+    }
+    return true;
+}
+
+int ServerProcess::WaitForLine(const std::string& text, size_t from,
+                               std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    size_t next = from;
+    while (true) {
+        for (; next < mLines.size(); ++next) {
+            if (mLines[next].find(text) != std::string::npos) {
+                return static_cast<int>(next);
+            }
+        }
+        if (std::chrono::steady_clock::now() >= end || !ReadSome(end)) {
+            return -1;
+        }
+    }
+}
+
+void ServerProcess::CloseOutput() {
+    if (mOutFd >= 0) {
+        close(mOutFd);
+        mOutFd = -1;
+    }
+}
+
+void ServerProcess::Signal(int signal) {
+    if (!mReaped) {
+        kill(mPid, signal);
+    }
+}
+
+int ServerProcess::WaitForExit(std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    // The output ends when the process does; read it all first so that nothing it
+    // wrote is lost and a process blocked on a full pipe can go on.
+    while (ReadSome(end)) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return -2;
+        }
+    }
+    // Once the output has ended or been closed, only the exit itself is left to wait for.
+    const bool exited = WaitUntil(
+        [this] { return mReaped || (mReaped = waitpid(mPid, &mStatus, WNOHANG) == mPid); },
+        std::chrono::duration_cast<std::chrono::milliseconds>(end -
+                                                              std::chrono::steady_clock::now()));
+    if (!exited) {
+        return -2;
+    }
+    return WIFEXITED(mStatus) ? WEXITSTATUS(mStatus) : -1;
+}
+
+uint16_t FreePort() {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        int tcp = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        socklen_t length = sizeof address;
+        if (bind(tcp, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            getsockname(tcp, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            close(tcp);
+            continue;
+        }
+        int udp = socket(AF_INET, SOCK_DGRAM, 0);
+        bool udpFree = bind(udp, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        close(udp);
+        close(tcp);
+        if (udpFree) {
+            return ntohs(address.sin_port);
+        }
+    }
+    throw std::runtime_error("no free port");
+}
+
+}  // namespace TestSupport

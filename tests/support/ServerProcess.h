@@ -1,0 +1,60 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace TestSupport {
+
+// A program started in a working directory of the test's choosing, whose standard
+// output is collected line by line as it arrives. Tests wait for a console line or
+// for the exit, each with a deadline, instead of sleeping. Standard error is passed
+// through, so sanitizer reports show in the test log. A process still running when
+// the object goes is killed.
+class ServerProcess {
+  public:
+    // Starts binary with args in workDir, with TZ=UTC so that time stamps are fixed.
+    ServerProcess(const std::string& binary, const std::vector<std::string>& args,
+                  const std::string& workDir);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    // Waits until a line (after the first `from` lines) contains text; returns its index,
+    // or -1 when the deadline passes or the output ends first.
+    int WaitForLine(const std::string& text, size_t from = 0,
+                    std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    // The complete lines received so far, without their line feeds.
+    const std::vector<std::string>& Lines() const { return mLines; }
+    // Everything received so far, as written.
+    const std::string& Output() const { return mOutput; }
+
+    // Closes the reading end of the output, so that the process's next write fails.
+    void CloseOutput();
+    void Signal(int signal);
+    // Waits for the process to end; its exit status, -1 when a signal ended it, or -2
+    // when the deadline passed first.
+    int WaitForExit(std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    pid_t Pid() const { return mPid; }
+
+  private:
+    // Reads what has arrived until the deadline; false when the output has ended.
+    bool ReadSome(std::chrono::steady_clock::time_point deadline);
+
+    pid_t mPid{-1};
+    int mOutFd{-1};                   // read end of the child's standard output
+    std::string mOutput;              // every byte received
+    std::vector<std::string> mLines;  // complete lines, split from mOutput
+    size_t mLineStart{0};             // where the unfinished line begins in mOutput
+    int mStatus{0};                   // wait status once reaped
+    bool mReaped{false};
+};
+
+// A port on which nothing listens over TCP nor receives over UDP at the moment of the
+// call, as the relay server needs both.
+uint16_t FreePort();
+
+}  // namespace TestSupport

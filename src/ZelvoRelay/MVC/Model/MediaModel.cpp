@@ -2,6 +2,7 @@
 
 #include "ZelvoRelay/Collections/MediaCollection.h"
 #include "ZelvoRelay/Collections/MediaTransferCollection.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
 namespace ZelvoRelay::MVC::Model {
 
@@ -14,6 +15,11 @@ uint32_t MediaModel::GenerateId(const Collections::MediaCollection& catalogue,
         ++mMediaIdCounter;
     }
     return mMediaIdCounter++;
+}
+
+System::String MediaModel::GetResourcePath(uint32_t resource) const {
+    return GetResourcePath(ZelvoRelayModel::Instance()->Configuration.MediaPath, mMediaId,
+                           resource);
 }
 
 System::String MediaModel::GetResourcePath(const System::String& mediaPath, uint32_t id,

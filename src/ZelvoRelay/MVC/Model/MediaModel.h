@@ -46,6 +46,8 @@ class MediaModel : public System::Resource::Feeds::AtomEntry {
     // Sets the next id to draw; start-up calls it after loading a catalogue.
     static void SetMediaIdCounter(uint32_t value) { mMediaIdCounter = value; }
 
+    // The file of resource r of this item under the configured MediaPath.
+    [[nodiscard]] System::String GetResourcePath(uint32_t resource) const;
     // The file of resource r of item id under mediaPath, a plain prefix: "%s%d_%d" of
     // (mediaPath, id, r), the numbers written as signed 32-bit values as the stored
     // files have always been named.

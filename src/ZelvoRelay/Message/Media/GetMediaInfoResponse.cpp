@@ -32,7 +32,9 @@ GetMediaInfoResponse::GetMediaInfoResponse(uint32_t clientId, const AtomFeed& fe
     : GetMediaInfoResponse(clientId, Compress(feed)) {}
 
 GetMediaInfoResponse::GetMediaInfoResponse(uint32_t clientId, const Listing& listing)
-    : BaseMessage(listing.mDeflated.empty() ? 0u : 8u + listing.mDeflated.size(), MsgId, clientId) {
+    : BaseMessage(
+          static_cast<uint32_t>(listing.mDeflated.empty() ? 0 : 8 + listing.mDeflated.size()),
+          MsgId, clientId) {
     if (listing.mDeflated.empty()) {
         return;
     }

@@ -96,6 +96,19 @@ void ReadAccount(const XmlNode& element, ZelvoRelay::MVC::Model::RoomModel& room
     account.SetAccessRight(Privilege::DeletePhotos, write("deletePhotos"));
 }
 
+// The text of -h, for a program started as program.
+String HelpText(const String& program) {
+    return String::Parse(
+        "Command Line Example: %s [CONFIG]\n"
+        "-sp=\t--switchboardPassword=\tSets the password for logging into the switchboard.\n"
+        "-ap=\t--adminPassword=\tSets the password for the administrator account.\n"
+        "-mp=\t--modPassword=\t\tSets the password for the moderator account.\n"
+        "-up=\t--userPassword=\t\tSets the password for normal users (the room password).\n"
+        "-h\t--help=\t\t\tThis help text.\n"
+        "-v\t--version=\t\tPrints the server version.\n",
+        program.CStr());
+}
+
 }  // namespace
 
 AppInitCommand::~AppInitCommand() {
@@ -118,18 +131,6 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
     }
     ConfigureRelay();
     StartServers();
-}
-
-String AppInitCommand::HelpText(const String& program) {
-    return String::Parse(
-        "Command Line Example: %s [CONFIG]\n"
-        "-sp=\t--switchboardPassword=\tSets the password for logging into the switchboard.\n"
-        "-ap=\t--adminPassword=\tSets the password for the administrator account.\n"
-        "-mp=\t--modPassword=\t\tSets the password for the moderator account.\n"
-        "-up=\t--userPassword=\t\tSets the password for normal users (the room password).\n"
-        "-h\t--help=\t\t\tThis help text.\n"
-        "-v\t--version=\t\tPrints the server version.\n",
-        program.CStr());
 }
 
 XmlNode* AppInitCommand::ReadDocument(System::Xml::XmlDoc& document, const String& path) {
@@ -177,8 +178,8 @@ void AppInitCommand::LoadMessageTexts() {
     if (!file.CanRead()) {
         return;
     }
-    // The table skips lines that are not key=text without a word; say so, since a
-    // mistyped line would otherwise just leave its text empty in the log.
+    // The table passes over lines that are not key=text without a word; say so, since a
+    // mistyped line would otherwise only show as an empty text in the log.
     int skipped = 0;
     System::IO::StreamReader reader(file);
     while (!reader.IsEndOfStream()) {
@@ -204,7 +205,6 @@ bool AppInitCommand::ApplyCommandLine(int argc, char** argv) {
     AdminModel* admin = AdminModel::Instance();
     auto& room = ZelvoRelayModel::Instance()->Room;
     bool passwordGiven = false;
-    UserAccountModel* changed[3] = {};
     for (int i = 1; i < argc; ++i) {
         const String word = argv[i];
         const String next = i + 1 < argc ? argv[i + 1] : "";
@@ -214,15 +214,12 @@ bool AppInitCommand::ApplyCommandLine(int argc, char** argv) {
             passwordGiven = true;
         } else if (IsOption(word, "-ap", "--adminPassword", next, value)) {
             room.AdminAccount.Password = value;
-            changed[0] = &room.AdminAccount;
             passwordGiven = true;
         } else if (IsOption(word, "-mp", "--modPassword", next, value)) {
             room.ModeratorAccount.Password = value;
-            changed[1] = &room.ModeratorAccount;
             passwordGiven = true;
         } else if (IsOption(word, "-up", "--userPassword", next, value)) {
             room.UserAccount.Password = value;
-            changed[2] = &room.UserAccount;
             passwordGiven = true;
         } else if (word == "-h" || word == "--help") {
             const String help = HelpText(argv[0]);
@@ -236,10 +233,9 @@ bool AppInitCommand::ApplyCommandLine(int argc, char** argv) {
     }
     // Joins would otherwise be checked against the digest of the password read from
     // "config.xml" until the next start, refusing the new password the file now holds.
-    for (UserAccountModel* account : changed) {
-        if (account != nullptr) {
-            UpdateDigest(*account);
-        }
+    for (UserAccountModel* account :
+         {&room.AdminAccount, &room.ModeratorAccount, &room.UserAccount}) {
+        UpdateDigest(*account);
     }
     return passwordGiven;
 }

@@ -26,9 +26,6 @@ class AppInitCommand : public System::MVC::ICommand {
     // event is the AppInitEvent with the process arguments.
     void Execute(System::MVC::EventDispatcher* event) override;
 
-    // The text of -h, for a program started as program.
-    static System::String HelpText(const System::String& program);
-
   private:
     static void LoadConfiguration();
     static void LoadMessageTexts();

@@ -95,7 +95,9 @@ void RelayObserver::OnSwitchboardTimer() {
     RoomUpdateEvent update("", -1, static_cast<int8_t>(flags), isPublic,
                            static_cast<int>(room.MaxClients), static_cast<int>(ClientCount()));
     update.Dispatch();
-    PrintLogMessage(SwitchboardUpdateText(flags, isPublic, ClientCount(), room.MaxClients));
+    PrintLogMessage(
+        String::Parse("Updating switchboard (flags / is public / users): %d, %d, %u/%u\n", flags,
+                      isPublic, ClientCount(), room.MaxClients));
 }
 
 void RelayObserver::OnSaveTimer() {
@@ -109,13 +111,14 @@ void RelayObserver::OnRelayHost(System::Net::Server* server) {
     admin->mRelayStartTime = System::DateTime::Now().GetTime();
     admin->mUptime = 0;
     admin->mNetwork.IsRelayServerOnline = true;
-    PrintLogMessage(RelayHostText(HostPort(server)));
+    PrintLogMessage(String::Parse("Relay server hosting on port %d\n", HostPort(server)));
     mBandwidthTimer.Start();
 }
 
 void RelayObserver::OnRelayHostFailed(System::Net::Server* server, const String& error) {
     AdminModel::Instance()->mNetwork.IsRelayServerOnline = false;
-    PrintLogMessage(RelayHostFailedText(HostPort(server), error));
+    PrintLogMessage(String::Parse("Relay server hosting on port %d failed: %s\n", HostPort(server),
+                                  error.CStr()));
     mBandwidthTimer.Stop();
     OnBandwidthTimer();
 }
@@ -129,17 +132,19 @@ void RelayObserver::OnRelayHostStopped(System::Net::Server*) {
 
 void RelayObserver::OnRelayHostClientConnect(System::Net::Server*, System::Net::Client& client) {
     const System::Net::IPEndPoint peer = client.GetEndPoint().SwapEndian();
-    PrintLogMessage(ClientConnectText(peer.GetAddress().ToString(), peer.GetPort()));
+    PrintLogMessage(String::Parse("Relay server client %s:%d has connected\n",
+                                  peer.GetAddress().ToString().CStr(), peer.GetPort()));
 }
 
 void RelayObserver::OnPolicyHost(System::Net::Server* server) {
     AdminModel::Instance()->mNetwork.IsPolicyServerOnline = true;
-    PrintLogMessage(PolicyHostText(HostPort(server)));
+    PrintLogMessage(String::Parse("Policy server hosting on port %d\n", HostPort(server)));
 }
 
 void RelayObserver::OnPolicyHostFailed(System::Net::Server* server, const String& error) {
     AdminModel::Instance()->mNetwork.IsPolicyServerOnline = false;
-    PrintLogMessage(PolicyHostFailedText(HostPort(server), error));
+    PrintLogMessage(String::Parse("Policy server hosting on port %d failed: %s\n", HostPort(server),
+                                  error.CStr()));
 }
 
 void RelayObserver::OnPolicyHostStopped(System::Net::Server*) {
@@ -149,7 +154,8 @@ void RelayObserver::OnPolicyHostStopped(System::Net::Server*) {
 
 void RelayObserver::OnPolicyHostClientConnect(System::Net::Server*, System::Net::Client& client) {
     const System::Net::IPEndPoint peer = client.GetEndPoint().SwapEndian();
-    PrintLogMessage(PolicyAccessText(peer.GetAddress().ToString(), peer.GetPort()));
+    PrintLogMessage(String::Parse("Policy server granting access to %s:%d\n",
+                                  peer.GetAddress().ToString().CStr(), peer.GetPort()));
 }
 
 void RelayObserver::OnRelayClientListUpdated(void*,
@@ -159,7 +165,9 @@ void RelayObserver::OnRelayClientListUpdated(void*,
     mLock.Enter();
     if (removed != nullptr) {
         const auto& user = removed->GetUserModel();
-        PrintLogMessage(LeftText(user.Name.mValue, user.ClientId.mValue));
+        PrintLogMessage(String::Parse("%s (id: %u) has left the room.\n",
+                                      EscapeLogText(user.Name.mValue).CStr(),
+                                      user.ClientId.mValue));
         mEventManager.Remove(removed->MessageReceived);
         mEventManager.Remove(removed->GetTcpClient().OnReceiveMessage);
         mEventManager.Remove(removed->GetTcpClient().OnSendMessage);
@@ -191,13 +199,17 @@ void RelayObserver::OnSwitchboardStateChanged(
 
 void RelayObserver::OnSwitchboardLoginError(const System::Property<String>& error) {
     if (error.mValue.Length() != 0) {
-        PrintLogMessage(LoginFailedText(AppModel::Instance()->mLocale.Get(error.mValue)));
+        PrintLogMessage(
+            String::Parse("ZELVO Admin failed to login to the switchboard. Response: %s.\n",
+                          AppModel::Instance()->mLocale.Get(error.mValue).CStr()));
     }
 }
 
 void RelayObserver::OnSwitchboardUpdateError(const System::Property<String>& error) {
     if (error.mValue.Length() != 0) {
-        PrintLogMessage(UpdateFailedText(AppModel::Instance()->mLocale.Get(error.mValue)));
+        PrintLogMessage(
+            String::Parse("ZELVO Admin failed to update the switchboard. Response: %s.\n",
+                          AppModel::Instance()->mLocale.Get(error.mValue).CStr()));
     }
 }
 
@@ -239,11 +251,16 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
     const String name = client->GetUserModel().Name.mValue;
     const uint32_t clientId = client->GetUserModel().ClientId.mValue;
     clients.mMonitor.Exit();
+    // Names and chat come from clients: unescaped, a line feed or a terminal sequence in
+    // them would forge or garble log lines.
     if (type == kChatMessage) {
         const auto* chat = static_cast<ZelvoRelay::Message::Chat::ChatMessage*>(message);
-        PrintLogMessage(ChatText(name, clientId, chat->GetMessage()));
+        PrintLogMessage(String::Parse("%s (id: %u) sent a chat msg. %s\n",
+                                      EscapeLogText(name).CStr(), clientId,
+                                      EscapeLogText(chat->GetMessage()).CStr()));
     } else {
-        PrintLogMessage(MessageText(name, clientId, type, entry->mValue));
+        PrintLogMessage(String::Parse("%s (id: %u) sent %d (%s).\n", EscapeLogText(name).CStr(),
+                                      clientId, type, entry->mValue.CStr()));
     }
 }
 
@@ -253,59 +270,4 @@ uint32_t RelayObserver::ClientCount() {
     const uint32_t count = clients.mValue.Count();
     clients.mMonitor.Exit();
     return count;
-}
-
-String RelayObserver::RelayHostText(uint16_t port) {
-    return String::Parse("Relay server hosting on port %d\n", port);
-}
-
-String RelayObserver::RelayHostFailedText(uint16_t port, const String& error) {
-    return String::Parse("Relay server hosting on port %d failed: %s\n", port, error.CStr());
-}
-
-String RelayObserver::PolicyHostText(uint16_t port) {
-    return String::Parse("Policy server hosting on port %d\n", port);
-}
-
-String RelayObserver::PolicyHostFailedText(uint16_t port, const String& error) {
-    return String::Parse("Policy server hosting on port %d failed: %s\n", port, error.CStr());
-}
-
-String RelayObserver::ClientConnectText(const String& address, uint16_t port) {
-    return String::Parse("Relay server client %s:%d has connected\n", address.CStr(), port);
-}
-
-String RelayObserver::PolicyAccessText(const String& address, uint16_t port) {
-    return String::Parse("Policy server granting access to %s:%d\n", address.CStr(), port);
-}
-
-String RelayObserver::MessageText(const String& name, uint32_t clientId, uint8_t type,
-                                  const String& typeName) {
-    return String::Parse("%s (id: %u) sent %d (%s).\n", EscapeLogText(name).CStr(), clientId, type,
-                         typeName.CStr());
-}
-
-String RelayObserver::ChatText(const String& name, uint32_t clientId, const String& chat) {
-    return String::Parse("%s (id: %u) sent a chat msg. %s\n", EscapeLogText(name).CStr(), clientId,
-                         EscapeLogText(chat).CStr());
-}
-
-String RelayObserver::LeftText(const String& name, uint32_t clientId) {
-    return String::Parse("%s (id: %u) has left the room.\n", EscapeLogText(name).CStr(), clientId);
-}
-
-String RelayObserver::SwitchboardUpdateText(uint8_t flags, int isPublic, uint32_t clients,
-                                            uint32_t maxClients) {
-    return String::Parse("Updating switchboard (flags / is public / users): %d, %d, %u/%u\n", flags,
-                         isPublic, clients, maxClients);
-}
-
-String RelayObserver::LoginFailedText(const String& response) {
-    return String::Parse("ZELVO Admin failed to login to the switchboard. Response: %s.\n",
-                         response.CStr());
-}
-
-String RelayObserver::UpdateFailedText(const String& response) {
-    return String::Parse("ZELVO Admin failed to update the switchboard. Response: %s.\n",
-                         response.CStr());
 }

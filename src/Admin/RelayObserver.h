@@ -23,11 +23,12 @@ class BaseMessage;
 }
 
 // The console log and the server's periodic jobs. It watches the relay server, the
-// policy server, the relay clients, the switchboard session and the configuration,
-// logs what happens through PrintLogMessage, keeps the traffic figures of NetworkModel
-// and the uptime of AdminModel current, and runs three timers on the main loop: the
-// 1-second traffic tick (while the relay server listens), the 60-second switchboard
-// update (while logged in and the room is public) and the 300-second save.
+// policy server, the relay clients, the switchboard session and the configuration, logs
+// what happens through PrintLogMessage (text that clients control escaped), keeps the
+// traffic figures of NetworkModel and the uptime of AdminModel current, and runs three
+// timers on the main loop: the 1-second traffic tick (while the relay server listens),
+// the 60-second switchboard update (while logged in and the room is public) and the
+// 300-second save.
 //
 // Created by start-up before the servers host, after the relay model and AdminModel
 // exist; owned by AdminModel and destroyed on the main thread. Its handlers run on the
@@ -75,24 +76,6 @@ class RelayObserver {
     void OnRelayClientSentMessage(System::Net::Client* client, char* data, int length, int sent);
     void OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* client,
                                  ZelvoRelay::Message::BaseMessage* message);
-
-    // The console texts, shared with the tests that check them.
-    static System::String RelayHostText(uint16_t port);
-    static System::String RelayHostFailedText(uint16_t port, const System::String& error);
-    static System::String PolicyHostText(uint16_t port);
-    static System::String PolicyHostFailedText(uint16_t port, const System::String& error);
-    static System::String ClientConnectText(const System::String& address, uint16_t port);
-    static System::String PolicyAccessText(const System::String& address, uint16_t port);
-    // Text 9, or 10 for a chat message; name and chat are escaped here.
-    static System::String MessageText(const System::String& name, uint32_t clientId, uint8_t type,
-                                      const System::String& typeName);
-    static System::String ChatText(const System::String& name, uint32_t clientId,
-                                   const System::String& chat);
-    static System::String LeftText(const System::String& name, uint32_t clientId);
-    static System::String SwitchboardUpdateText(uint8_t flags, int isPublic, uint32_t clients,
-                                                uint32_t maxClients);
-    static System::String LoginFailedText(const System::String& response);
-    static System::String UpdateFailedText(const System::String& response);
 
   private:
     // The number of clients in the client collection, read under its Monitor.

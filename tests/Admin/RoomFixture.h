@@ -12,9 +12,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,30 +28,11 @@ inline const char* const kKey = "5e1f0a9c3b7d2e48a6c1f09b7d3e5a21";
 inline const char* const kIv = "c47a09e2b15d836f0a92e4c7b38d165f";
 inline const std::string kSalt = "k3#Pq_vowrn";
 
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-inline void WriteFile(const std::string& path, const std::string& text) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-inline std::string Trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 // What the server stores for a password: Base64 of AES-128-CBC over salt + password.
 inline std::string Encrypt(const std::string& password) {
     auto result = TestSupport::RunProcess(
         {"openssl", "enc", "-aes-128-cbc", "-K", kKey, "-iv", kIv, "-a", "-A"}, kSalt + password);
-    return Trimmed(result.output);
+    return result.output.substr(0, result.output.find('\n'));
 }
 
 // The password a stored value holds; the salt is checked, not just cut off.
@@ -121,24 +102,22 @@ inline bool Logs(TestSupport::ServerProcess& server, const std::string& text) {
     }
 }
 
-// The attributes of "config" after the port, in file order, as the server writes them.
+// The room's texts, written into "config.xml" as they stand (escaped already).
 struct Settings {
     std::string roomName{"Test Room"};
     std::string roomSummary{"A test"};
-    std::string maxClients{"20"};
-    std::string mediaPath{"media/"};
 };
 
+// "config.xml" as the server writes it.
 inline std::string ConfigXml(uint16_t port, const Settings& settings,
                              const std::string& privileges) {
     return "<config RelayServerPort=\"" + std::to_string(port) + "\" RoomName=\"" +
-           settings.roomName + "\" RoomSummary=\"" + settings.roomSummary + "\" RoomMaxClients=\"" +
-           settings.maxClients +
-           "\" RoomIsPublic=\"false\" AudioCompressionQuality=\"8\" MediaPath=\"" +
-           settings.mediaPath +
-           "\" MaxMediaSize=\"4194304\" MediaPreviewWidth=\"160\" MediaPreviewHeight=\"120\" "
-           "IpDiscoveryUrl=\"\" SwitchboardUrl=\"\" SwitchboardUsername=\"\" "
-           "SwitchboardPassword=\"\" SwitchboardAutoLogin=\"false\">\n\t<privileges>\n" +
+           settings.roomName + "\" RoomSummary=\"" + settings.roomSummary +
+           "\" RoomMaxClients=\"20\" RoomIsPublic=\"false\" AudioCompressionQuality=\"8\" "
+           "MediaPath=\"media/\" MaxMediaSize=\"4194304\" MediaPreviewWidth=\"160\" "
+           "MediaPreviewHeight=\"120\" IpDiscoveryUrl=\"\" SwitchboardUrl=\"\" "
+           "SwitchboardUsername=\"\" SwitchboardPassword=\"\" SwitchboardAutoLogin=\"false\">\n"
+           "\t<privileges>\n" +
            privileges + "\t</privileges>\n</config>";
 }
 
@@ -165,9 +144,13 @@ class Room {
     std::string File(const std::string& name) const { return mDir.File(name); }
     uint16_t Port() const { return mPort; }
     void Write(const std::string& name, const std::string& text) const {
-        WriteFile(File(name), text);
+        std::filesystem::create_directories(std::filesystem::path(File(name)).parent_path());
+        std::ofstream(File(name), std::ios::binary) << text;
     }
-    std::string Read(const std::string& name) const { return ReadFile(File(name)); }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(File(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
 
     // Starts the server here and waits until the relay server has reported hosting.
     std::unique_ptr<TestSupport::ServerProcess> Start(const std::vector<std::string>& args = {}) {

@@ -1,11 +1,34 @@
 #include "ZelvoRelay/MVC/Commands/RemoveRelayClientCommand.h"
 
+#include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/RemoveRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Registration/UserLeftMessage.h"
 
 namespace ZelvoRelay::MVC::Commands {
+
+namespace {
+
+// A leaving client's uploads and downloads end with it. Its uploads never become
+// catalogue items, so their partial files are removed; left open, a download would keep
+// its file and its transfer record for as long as the server runs.
+void EndTransfers(Model::ZelvoRelayModel* model, uint32_t clientId) {
+    model->Uploads.mMonitor.Enter();
+    System::Collections::Vector<Model::MediaTransferModel> ended =
+        model->Uploads.RemoveClient(clientId);
+    model->Uploads.mMonitor.Exit();
+    System::Utility::FileSystem files;
+    for (uint32_t i = 0; i < ended.Count(); ++i) {
+        (void)files.RemoveFile(ended[i].GetResourcePath(ended[i].mResourceId));
+    }
+
+    model->Downloads.mMonitor.Enter();
+    model->Downloads.RemoveClient(clientId);
+    model->Downloads.mMonitor.Exit();
+}
+
+}  // namespace
 
 void RemoveRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
     Client::RelayClient* client = static_cast<Events::RemoveRelayClientEvent*>(event)->mClient;
@@ -16,6 +39,7 @@ void RemoveRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
     model->Clients.mValue.Remove(*client);
     model->Clients.mMonitor.Exit();
 
+    EndTransfers(model, clientId);
     model->QueueMessage(new Message::Registration::UserLeftMessage(clientId), 0, clientId);
     delete client;
 }

@@ -8,6 +8,7 @@
 #include "System/Threading/ThreadProperty.h"
 #include "ZelvoRelay/Collections/ClientCollection.h"
 #include "ZelvoRelay/Collections/MediaCollection.h"
+#include "ZelvoRelay/Collections/MediaTransferCollection.h"
 #include "ZelvoRelay/MVC/Model/AudioModel.h"
 #include "ZelvoRelay/MVC/Model/ConfigurationModel.h"
 #include "ZelvoRelay/MVC/Model/MessageModel.h"
@@ -31,7 +32,9 @@ namespace ZelvoRelay::MVC::Model {
 // while it touches the member.
 //
 // Lock order: a client worker's list, then the client-collection monitor (Clients),
-// then the task-queue monitor (Messages) or one client's send-queue monitor. No thread
+// then the task-queue monitor (Messages) or one client's send-queue monitor; the
+// uploads monitor before the catalogue's (Media); the downloads monitor before the
+// task-queue monitor. No thread
 // takes a pair the other way round or enters a monitor it holds.
 class ZelvoRelayModel : public System::Object {
   public:
@@ -73,6 +76,10 @@ class ZelvoRelayModel : public System::Object {
     System::Threading::ThreadManager MessageWorkers;
     // The photo catalogue, loaded from and saved to "media.xml"; guarded by its monitor.
     Collections::MediaCollection Media;
+    // Uploads in progress; its monitor comes before the catalogue's.
+    Collections::MediaTransferCollection Uploads;
+    // Downloads in progress; its monitor comes before the task queue's.
+    Collections::MediaTransferCollection Downloads;
 };
 
 }  // namespace ZelvoRelay::MVC::Model

@@ -20,6 +20,7 @@
 #include "System/Resource/Feeds/MediaRssSerializer.h"
 #include "System/Utility/Convert.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Message/Media/MediaMessages.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -283,6 +284,7 @@ void AppInitCommand::ConfigureRelay() {
     relay->Room.Summary = config.RoomSummary;
     relay->Room.MaxClients = static_cast<uint32_t>(config.RoomMaxClients.ToInt());
     relay->Room.IsPublic = config.RoomIsPublic.ToBool();
+    ZelvoRelay::Message::Media::RegisterMediaMessages(relay->Messages);
 }
 
 void AppInitCommand::StartServers() {

@@ -19,6 +19,7 @@
 #include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
 #include "System/Utility/Convert.h"
+#include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/MediaMessages.h"
 
@@ -114,8 +115,9 @@ String HelpText(const String& program) {
 
 AppInitCommand::~AppInitCommand() {
     for (const char* name : kCommandNames) {
-        delete System::MVC::Controller::GetAction(name);
+        System::MVC::ICommand* command = System::MVC::Controller::GetAction(name);
         System::MVC::Controller::Set(name, nullptr);
+        delete command;
     }
 }
 
@@ -143,8 +145,15 @@ XmlNode* AppInitCommand::ReadDocument(System::Xml::XmlDoc& document, const Strin
     }
     XmlNode* root = document.Import(path);
     if (root == nullptr) {
-        PrintLogMessage(
-            String::Parse("%s is not a readable XML document; it is ignored\n", path.CStr()));
+        // The next save writes the file anew from what was read, which is nothing: moved
+        // aside, the settings or the catalogue it held can still be mended and put back.
+        const String kept = path + ".bad";
+        const String text =
+            System::Utility::FileSystem().MoveFile(path, kept)
+                ? String::Parse("%s is not a readable XML document; it is ignored and kept as %s\n",
+                                path.CStr(), kept.CStr())
+                : String::Parse("%s is not a readable XML document; it is ignored\n", path.CStr());
+        PrintLogMessage(text);
     }
     return root;
 }

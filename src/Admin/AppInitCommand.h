@@ -38,7 +38,8 @@ class AppInitCommand : public System::MVC::ICommand {
     static void StartServers();
 
     // The root of the file at path, or null when it is missing or cannot be read; a file
-    // that exists but is no XML document is reported on the console.
+    // that exists but is no XML document is moved aside to path + ".bad" and reported on
+    // the console.
     static System::Xml::XmlNode* ReadDocument(System::Xml::XmlDoc& document,
                                               const System::String& path);
 };

@@ -11,8 +11,9 @@
 
 using ZelvoRelay::MVC::Model::ZelvoRelayModel;
 
-MainApp::MainApp() : mAdminModel(AdminModel::Instance()) {
+MainApp::MainApp() {
     AppModel::Instance();
+    mAdminModel = AdminModel::Instance();
 }
 
 MainApp::~MainApp() = default;
@@ -36,11 +37,13 @@ int MainApp::Main(int argc, char** argv) {
     // touch a model deleted below.
     relay->Server.Disconnect();
     mAdminModel->mPolicyServer.Disconnect();
+    // The commands go before the models they use: a command that still had a request
+    // under way would otherwise answer it into a deleted model.
+    System::MVC::Controller::Set("AppInitEvent", nullptr);
+    mInitCommand.reset();
 
     System::Singleton<ZelvoRelayModel>::Destroy();
     AdminModel::Destroy();
     AppModel::Destroy();
-    System::MVC::Controller::Set("AppInitEvent", nullptr);
-    mInitCommand.reset();
     return 0;
 }

@@ -20,7 +20,7 @@ class MainApp : public Application::App {
     int Main(int argc, char** argv) override;
 
   private:
-    AdminModel* mAdminModel;  // the AdminModel singleton; deleted by Main
+    AdminModel* mAdminModel{nullptr};  // the AdminModel singleton; deleted by Main
     // The start-up command; it owns the commands it registers, so it goes last.
     std::unique_ptr<AppInitCommand> mInitCommand;
 };

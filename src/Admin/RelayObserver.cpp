@@ -95,9 +95,9 @@ void RelayObserver::OnSwitchboardTimer() {
     RoomUpdateEvent update("", -1, static_cast<int8_t>(flags), isPublic,
                            static_cast<int>(room.MaxClients), static_cast<int>(ClientCount()));
     update.Dispatch();
-    PrintLogMessage(
-        String::Parse("Updating switchboard (flags / is public / users): %d, %d, %u/%u\n", flags,
-                      isPublic, ClientCount(), room.MaxClients));
+    PrintLogMessage(String::Parse(
+        "Updating switchboard (flags / is public / users): %d, %d, %d/%d\n", flags, isPublic,
+        static_cast<int>(ClientCount()), static_cast<int>(room.MaxClients)));
 }
 
 void RelayObserver::OnSaveTimer() {

@@ -28,6 +28,7 @@ void Sleep(double seconds) {
 }  // namespace
 
 App::App() {
+    mEvents.Add(OnSize, this, &App::OnSizeHandle);
     sCurrentApp.store(this);
 }
 
@@ -59,6 +60,12 @@ bool App::InstallSignalHandlers() {
 
 void App::RequestStop() {
     sStopRequested.store(true);
+}
+
+void App::OnSizeHandle(int width, int height, WindowState state) {
+    mWidth = width;
+    mHeight = height;
+    mWindowState = state == Minimised ? Minimised : Normal;
 }
 
 void App::SetFPS(double framesPerSecond) {

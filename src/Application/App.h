@@ -1,6 +1,9 @@
 #pragma once
 
+#include "System/Event.h"
+#include "System/EventManager.h"
 #include "System/Object.h"
+#include "System/String.h"
 
 #include <atomic>
 #include <cstdint>
@@ -23,7 +26,8 @@ class App : public System::Object {
         Minimised = 6,
     };
 
-    // Records this object as the current application.
+    // Records this object as the current application and subscribes OnSizeHandle to
+    // OnSize.
     App();
     // Forgets this object as the current application.
     ~App() override;
@@ -69,6 +73,19 @@ class App : public System::Object {
     void SetShow(WindowState state) { mWindowState = state; }
     [[nodiscard]] WindowState GetShow() const { return mWindowState; }
 
+    // The window's new size and state: Minimised leaves it minimised, any other state
+    // shows it. Main thread only.
+    void OnSizeHandle(int width, int height, WindowState state);
+
+    // The empty string.
+    [[nodiscard]] System::String GetPath() const { return System::String(); }
+
+    // Kept for the window path; nothing reads it.
+    static void SetDisableSysClose(bool value) { mEnableSysClose = value; }
+
+    // Raised with the window's new width, height and state; OnSizeHandle is subscribed.
+    System::Event<int, int, WindowState> OnSize;
+
     // The application whose Main the entry point runs; null while there is none.
     static App* CurrentApp() { return sCurrentApp.load(); }
 
@@ -80,6 +97,7 @@ class App : public System::Object {
     // signal handler may set it.
     static inline std::atomic<bool> sStopRequested{false};
     static_assert(std::atomic<bool>::is_always_lock_free);
+    static inline bool mEnableSysClose{true};
 
     // True from Start until the loop is asked to end.
     std::atomic<bool> mRunning{false};
@@ -88,6 +106,11 @@ class App : public System::Object {
     double mPeriod{1.0};
     // Read by the loop only; written on the main thread.
     WindowState mWindowState{Normal};
+    // The window's size as OnSize last gave it.
+    int32_t mWidth{0};
+    int32_t mHeight{0};
+    // Owns the delegate of this object's own OnSize subscription.
+    System::EventManager mEvents;
 };
 
 }  // namespace Application

@@ -143,9 +143,12 @@ TEST_F(RelayObserverTimers, UpdatesTheSwitchboardWhileLoggedInAndPublic) {
     ConfigProperty("RoomIsPublic") = "false";
     Advance(60.0);
     EXPECT_EQ(update.mUpdates.size(), 1u);
+    // A maximum read from "-1" goes out, and is logged, as -1.
+    mRelay->Room.MaxClients = static_cast<uint32_t>(-1);
     ConfigProperty("RoomIsPublic") = "TRUE";
     Advance(60.0);
-    EXPECT_EQ(update.mUpdates.size(), 2u);
+    ASSERT_EQ(update.mUpdates.size(), 2u);
+    EXPECT_EQ(update.mUpdates[1], " -1 14 1 -1 0");
 
     state = NetworkModel::Disconnecting;
     state = NetworkModel::Disconnected;
@@ -158,7 +161,7 @@ TEST_F(RelayObserverTimers, UpdatesTheSwitchboardWhileLoggedInAndPublic) {
     const std::vector<std::string> expected = {
         "ZELVO Admin successfully connected to the switchboard.",
         "Updating switchboard (flags / is public / users): 14, 1, 0/20",
-        "Updating switchboard (flags / is public / users): 14, 1, 0/20",
+        "Updating switchboard (flags / is public / users): 14, 1, 0/-1",
         "ZELVO Admin disconnected from the switchboard.",
         "Saving server state...",
     };

@@ -217,19 +217,27 @@ TEST(Server, AKilledSaveLeavesTheOldOrTheNewFile) {
 
 TEST(Server, UnreadableFilesAreReportedAndIgnored) {
     Room room;
-    room.Write("config.xml", "<config RelayServerPort=\"" + std::to_string(room.Port()) +
-                                 "\" RoomName=\"cut off");
+    const std::string config =
+        "<config RelayServerPort=\"" + std::to_string(room.Port()) + "\" RoomName=\"cut off";
+    room.Write("config.xml", config);
     room.Write("media.xml", "<media count=\"1\"><item>");
     room.Write("resource/locale/en.txt", "switchboard.uri.unknown=Unknown\nno equals sign\n");
     ServerProcess server(AdminTest::kServer, {}, room.File(""));
-    EXPECT_TRUE(Logs(server, "config.xml is not a readable XML document; it is ignored"));
-    EXPECT_TRUE(Logs(server, "media.xml is not a readable XML document; it is ignored"));
+    EXPECT_TRUE(Logs(server,
+                     "config.xml is not a readable XML document; it is ignored and kept "
+                     "as config.xml.bad"));
+    EXPECT_TRUE(Logs(server,
+                     "media.xml is not a readable XML document; it is ignored and kept "
+                     "as media.xml.bad"));
     EXPECT_TRUE(Logs(server, "resource/locale/en.txt: ignored 1 line(s) that are not key=text"));
     // Without a configuration the relay server hosts on port 0, any free port.
     EXPECT_TRUE(Logs(server, "Relay server hosting on port 0"));
     server.Signal(SIGTERM);
     EXPECT_EQ(server.WaitForExit(), 0) << server.Output();
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
+    // The closing save has not written over what the files held.
+    EXPECT_EQ(room.Read("config.xml.bad"), config);
+    EXPECT_EQ(room.Read("media.xml.bad"), "<media count=\"1\"><item>");
 
     // Values that cannot be read as what they stand for read as missing ones.
     Room garbled;

@@ -79,6 +79,12 @@ TEST(AppTest, LoopEndsAtTheEndOfTheFrameItIsAskedToStopIn) {
         EXPECT_EQ(App::EntryPoint(0, nullptr), c.ticks);
         EXPECT_EQ(app.mRenders, c.renders);
     }
+    // The size event minimises the window for state 6 only; any other state shows it.
+    FrameApp app;
+    for (const auto state : {App::Minimised, App::WindowState(9), App::Hidden}) {
+        app.OnSize.Raise(640, 480, state);
+        EXPECT_EQ(app.GetShow(), state == App::Minimised ? App::Minimised : App::Normal);
+    }
     System::Timer::SetClock(nullptr);
 }
 

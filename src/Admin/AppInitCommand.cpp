@@ -115,9 +115,8 @@ String HelpText(const String& program) {
 
 AppInitCommand::~AppInitCommand() {
     for (const char* name : kCommandNames) {
-        System::MVC::ICommand* command = System::MVC::Controller::GetAction(name);
+        delete System::MVC::Controller::GetAction(name);
         System::MVC::Controller::Set(name, nullptr);
-        delete command;
     }
 }
 

@@ -122,10 +122,15 @@ XmlNode SaveDataCommand::MediaNode() {
 
 bool SaveDataCommand::WriteFile(const String& path, const String& text) {
     const String temporary = path + ".new";
+    System::Utility::FileSystem files;
     bool written = false;
     {
         System::IO::FileStream file(temporary, 2);
         if (file.CanWrite()) {
+            // The new file keeps the old one's permissions, as a file written in place
+            // would, from before it holds anything: one made private to hide its passwords
+            // stays private. A first save has none to keep.
+            static_cast<void>(files.CopyMode(path, temporary));
             file.Write(reinterpret_cast<const unsigned char*>(text.CStr()), 0,
                        static_cast<int>(text.Length()));
             written = file.Sync();
@@ -133,7 +138,6 @@ bool SaveDataCommand::WriteFile(const String& path, const String& text) {
             written = written && !file.Failed();
         }
     }
-    System::Utility::FileSystem files;
     // Writing the file in place would leave it cut short when the process is killed or
     // the disk fills in the middle, and the next start would lose the settings.
     if (written && files.MoveFile(temporary, path)) {

@@ -128,7 +128,12 @@ TEST(Server, HelpAndVersionPrintTheirTextAndLeaveTheFiles) {
 TEST(Server, PasswordOptionsAreSavedEncryptedAndAdmitAtOnce) {
     Room room;
     room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "old-pass")));
+    std::filesystem::permissions(room.File("config.xml"), std::filesystem::perms::owner_read |
+                                                              std::filesystem::perms::owner_write);
     auto server = room.Start({"-up=new pass", "--adminPassword", "boss", "-sp", "sb&secret"});
+    // The file kept private to hide its passwords stays private.
+    EXPECT_EQ(std::filesystem::status(room.File("config.xml")).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
     const std::string config = room.Read("config.xml");
     EXPECT_EQ(AdminTest::Decrypt(StoredPassword(config, "user")), "new pass");

@@ -67,6 +67,11 @@ bool FileSystem::MoveFile(const String& from, const String& to) const {
     return std::rename(from.CStr(), to.CStr()) == 0;
 }
 
+bool FileSystem::CopyMode(const String& from, const String& to) const {
+    struct stat info {};
+    return stat(from.CStr(), &info) == 0 && chmod(to.CStr(), info.st_mode & 07777) == 0;
+}
+
 void FileSystem::Import(Xml::XmlNode& node, const String& path, const String& filter,
                         unsigned int depth) const {
     std::unique_ptr<DIR, DirCloser> dir(opendir(path.CStr()));

@@ -19,6 +19,9 @@ class FileSystem : public Object {
     [[nodiscard]] bool RemoveFile(const String& path) const;
     // Renames from to to; false when it could not.
     [[nodiscard]] bool MoveFile(const String& from, const String& to) const;
+    // Gives to the permission bits of from; false when it could not (from is missing, for
+    // one).
+    [[nodiscard]] bool CopyMode(const String& from, const String& to) const;
 
     // Lists the directory path into node: node is named "dir" and given a "path" attribute
     // (unless it has one), then gets one child per entry, in the order the directory gives

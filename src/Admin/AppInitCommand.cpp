@@ -21,7 +21,6 @@
 #include "System/Utility/Convert.h"
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
-#include "ZelvoRelay/Message/Media/MediaMessages.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -292,7 +291,6 @@ void AppInitCommand::ConfigureRelay() {
     relay->Room.Summary = config.RoomSummary;
     relay->Room.MaxClients = static_cast<uint32_t>(config.RoomMaxClients.ToInt());
     relay->Room.IsPublic = config.RoomIsPublic.ToBool();
-    ZelvoRelay::Message::Media::RegisterMediaMessages(relay->Messages);
 }
 
 void AppInitCommand::StartServers() {

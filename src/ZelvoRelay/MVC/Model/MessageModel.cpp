@@ -3,6 +3,16 @@
 #include "System/Collections/HashFunctions.h"
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/Message/Common/ErrorMessage.h"
+#include "ZelvoRelay/Message/Media/AddMediaRequest.h"
+#include "ZelvoRelay/Message/Media/AddMediaResponse.h"
+#include "ZelvoRelay/Message/Media/GetMediaInfoRequest.h"
+#include "ZelvoRelay/Message/Media/GetMediaInfoResponse.h"
+#include "ZelvoRelay/Message/Media/GetMediaRequest.h"
+#include "ZelvoRelay/Message/Media/GetMediaResponse.h"
+#include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
+#include "ZelvoRelay/Message/Media/RemoveMediaRequest.h"
+#include "ZelvoRelay/Message/Media/RemoveMediaResponse.h"
+#include "ZelvoRelay/Message/Media/StopMediaTransferMessage.h"
 #include "ZelvoRelay/Message/MessageConstructor.h"
 #include "ZelvoRelay/Message/Registration/ChangeNameMessage.h"
 #include "ZelvoRelay/Message/Registration/JoinRoomRequest.h"
@@ -69,6 +79,16 @@ MessageModel::MessageModel()
     AddMessage<Message::Voice::VoiceInitializationMessage>();
     AddMessage<Message::Voice::VoiceDataMessage>();
     AddMessage<Message::Chat::ChatMessage>();
+    AddMessage<Message::Media::AddMediaRequest>();
+    AddMessage<Message::Media::AddMediaResponse>();
+    AddMessage<Message::Media::GetMediaInfoRequest>();
+    AddMessage<Message::Media::GetMediaInfoResponse>();
+    AddMessage<Message::Media::GetMediaRequest>();
+    AddMessage<Message::Media::GetMediaResponse>();
+    AddMessage<Message::Media::MediaChunkMessage>();
+    AddMessage<Message::Media::StopMediaTransferMessage>();
+    AddMessage<Message::Media::RemoveMediaRequest>();
+    AddMessage<Message::Media::RemoveMediaResponse>();
 
     AddProcessor<Message::Registration::JoinRoomRequest,
                  Processor::Registration::JoinRoomRequestProcessor>();

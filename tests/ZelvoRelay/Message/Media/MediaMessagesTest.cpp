@@ -1,5 +1,3 @@
-#include "ZelvoRelay/Message/Media/MediaMessages.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -184,10 +182,8 @@ TEST(MediaMessagesTest, ChunkDataTakenIsTheDeclaredSizeCutToTheBytesPresent) {
     }
 }
 
-TEST(MediaMessagesTest, RegistrationAddsTheMediaTypesOnceAndLeaves158Unknown) {
-    ZelvoRelay::MVC::Model::MessageModel model;
-    RegisterMediaMessages(model);
-    RegisterMediaMessages(model);
+TEST(MediaMessagesTest, TheRegistryBuildsEveryMediaTypeAndLeaves158Unknown) {
+    const ZelvoRelay::MVC::Model::MessageModel model;
     for (uint32_t type = 150; type <= 160; ++type) {
         const auto message = Decode(model, Bytes{static_cast<uint8_t>(type)});
         EXPECT_EQ(message == nullptr, type == 158) << type;

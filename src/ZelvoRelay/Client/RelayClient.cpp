@@ -49,6 +49,12 @@ void RelayClient::Disconnect() {
 }
 
 void RelayClient::Receive(char* buffer, uint32_t offset, uint32_t size) {
+    // Read on while the message worker lags, a client sending small messages faster than
+    // they are handled would fill the task queue until memory runs out. Unread, its bytes
+    // wait in the socket and TCP slows the sender down.
+    if (mPendingMessages->load() >= kMaxPendingMessages) {
+        return;
+    }
     const int received = mTcpClient.Receive(buffer, offset, size);
     if (received < 1) {
         if (received < 0 && System::Net::Net::GetErrorType() == kNoDataWaiting) {
@@ -123,8 +129,9 @@ void RelayClient::OnNetStreamMessage(System::Net::NetStream*, char* data, int si
         return;
     }
     MessageReceived.Raise(this, message);
-    MVC::Model::ZelvoRelayModel::Instance()->QueueTask(
-        new Threading::MessageTask(message, GetClientId()));
+    auto* task = new Threading::MessageTask(message, GetClientId());
+    task->CountIn(mPendingMessages);
+    MVC::Model::ZelvoRelayModel::Instance()->QueueTask(task);
 }
 
 void RelayClient::OnNetStreamLargeMessage(System::Net::NetStream*, char*, int, int) {

@@ -1,13 +1,14 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-
 #include <memory>
 
 #include "System/Collections/LinkList.h"
 #include "System/Event.h"
 #include "System/EventManager.h"
 #include "System/Net/Client.h"
+#include "System/Net/IPEndPoint.h"
 #include "System/Net/NetStream.h"
 #include "System/Object.h"
 #include "System/Threading/ThreadProperty.h"
@@ -29,6 +30,9 @@ class RelayClient : public System::Object {
     static constexpr uint32_t kMaxMessageSize = 32768;
     // A client with more unsent bytes queued than this is disconnected.
     static constexpr uint64_t kMaxQueuedBytes = 16u << 20;
+    // A client with this many received messages still waiting for the message worker is
+    // not read until the worker has handled some (one read may add a few more).
+    static constexpr uint32_t kMaxPendingMessages = 64;
 
     // A client without a connection and with client id 0.
     RelayClient();
@@ -47,7 +51,8 @@ class RelayClient : public System::Object {
     void Disconnect();
 
     // One non-blocking receive into buffer; complete messages become tasks for the
-    // message worker. A closed connection or a receive error disconnects.
+    // message worker. A closed connection or a receive error disconnects. Nothing is
+    // read while kMaxPendingMessages of the client's messages wait for the worker.
     void Receive(char* buffer, uint32_t offset, uint32_t size);
     // Offers the rest of the head frame to the socket once; when that completes the
     // frame, runs its post-send actions after leaving the queue's monitor.
@@ -58,7 +63,14 @@ class RelayClient : public System::Object {
     void Enqueue(const MVC::Model::NetMessageModel& message);
 
     System::Net::Client& GetTcpClient() { return mTcpClient; }
-    System::Net::Client& GetUdpClient() { return mUdpClient; }
+    // The peer's end point of the TCP connection, network order.
+    [[nodiscard]] System::Net::IPEndPoint GetTcpEndPoint() const {
+        return mTcpClient.GetEndPoint();
+    }
+    // The end point of the client's own UDP descriptor, network order.
+    [[nodiscard]] System::Net::IPEndPoint GetUdpEndPoint() const {
+        return mUdpClient.GetEndPoint();
+    }
     MVC::Model::UserModel& GetUserModel() { return mUser; }
     [[nodiscard]] uint32_t GetClientId() const { return mUser.ClientId.mValue; }
 
@@ -88,6 +100,10 @@ class RelayClient : public System::Object {
         mSendQueue;
     uint64_t mQueuedBytes{0};  // unsent bytes in mSendQueue; guarded by its monitor
     bool mOverflowed{false};   // a frame was refused for lack of room; guarded likewise
+    // The client's received messages queued for the message worker and not yet handled;
+    // shared with their tasks, each of which counts itself out when it is deleted.
+    std::shared_ptr<std::atomic<uint32_t>> mPendingMessages{
+        std::make_shared<std::atomic<uint32_t>>(0)};
 };
 
 }  // namespace ZelvoRelay::Client

@@ -3,6 +3,8 @@
 #include "ZelvoRelay/Message/BaseMessage.h"
 #include "ZelvoRelay/PostAction/IPostAction.h"
 
+#include <utility>
+
 namespace ZelvoRelay::Threading {
 
 MessageTask::MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t senderId)
@@ -11,6 +13,17 @@ MessageTask::MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t sen
 MessageTask::MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t targetId,
                          uint32_t senderId)
     : Message(message), IsIncoming(false), TargetId(targetId), SenderId(senderId) {}
+
+MessageTask::~MessageTask() {
+    if (mPending != nullptr) {
+        --*mPending;
+    }
+}
+
+void MessageTask::CountIn(std::shared_ptr<std::atomic<uint32_t>> pending) {
+    ++*pending;
+    mPending = std::move(pending);
+}
 
 void MessageTask::DeleteContents() {
     delete Message;

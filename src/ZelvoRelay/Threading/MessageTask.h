@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "System/Collections/Vector.h"
 #include "System/Object.h"
@@ -25,7 +27,15 @@ class MessageTask : public System::Object {
     // A message to send to the client targetId, or to the room when targetId is 0,
     // leaving out the client senderId.
     MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t targetId, uint32_t senderId);
-    ~MessageTask() override = default;
+    // Counts the task out of the count given to CountIn, if any.
+    ~MessageTask() override;
+
+    MessageTask(const MessageTask&) = delete;
+    MessageTask& operator=(const MessageTask&) = delete;
+
+    // Counts the task in pending for as long as it lives: a relay client reads no more
+    // while too many of its received messages wait for the message worker.
+    void CountIn(std::shared_ptr<std::atomic<uint32_t>> pending);
 
     // For a task that will never be handled: deletes its message and its post
     // actions and leaves it holding neither.
@@ -38,6 +48,10 @@ class MessageTask : public System::Object {
     // Run once the message has been fully sent to a client; empty unless a producer
     // adds some after construction. Not owned.
     System::Collections::Vector<ZelvoRelay::PostAction::IPostAction*> PostActions;
+
+  private:
+    // The count this task is in until it is deleted; null for a task counted nowhere.
+    std::shared_ptr<std::atomic<uint32_t>> mPending;
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -1,10 +1,14 @@
 #include "Application/App.h"
 
+#include "Application/XProc.h"
 #include "System/Timer.h"
 
 #include <chrono>
 #include <csignal>
 #include <thread>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace Application {
 
@@ -16,6 +20,12 @@ using Seconds = std::chrono::duration<double>;
 extern "C" void OnStopSignal(int) {
     App::RequestStop();
 }
+
+// Keys, buttons, pointer motion, entering, structure changes and focus.
+constexpr long kWindowEvents = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                               EnterWindowMask | PointerMotionMask | ButtonMotionMask |
+                               StructureNotifyMask | FocusChangeMask;
+static_assert(kWindowEvents == 0x22205F);
 
 // Sleeps for the given number of seconds; nothing for a duration that is not above 0.
 // A signal may end the sleep early, which only ends the frame early.
@@ -35,6 +45,15 @@ App::App() {
 App::~App() {
     App* self = this;
     sCurrentApp.compare_exchange_strong(self, nullptr);
+    CloseDisplay();
+}
+
+void App::CloseDisplay() {
+    if (mDisplay != nullptr) {
+        XCloseDisplay(mDisplay);
+        mDisplay = nullptr;
+        mWindow = 0;
+    }
 }
 
 int App::EntryPoint(int argc, char** argv) {
@@ -79,6 +98,7 @@ void App::SetFPS(double framesPerSecond) {
 void App::Start() {
     mRunning.store(true);
     for (;;) {
+        DrainWindowEvents();
         System::Timer::SigTimer();
         if (mWindowState == Hidden || mWindowState == Minimised) {
             Sleep(mPeriod);
@@ -96,6 +116,17 @@ void App::Start() {
     }
 }
 
+void App::DrainWindowEvents() {
+    if (mWindow == 0) {
+        return;
+    }
+    while (XPending(mDisplay) > 0) {
+        XEvent event;
+        XNextEvent(mDisplay, &event);
+        XProc(event);
+    }
+}
+
 void App::Stop() {
     mRunning.store(false);
 }
@@ -105,6 +136,141 @@ void App::Run() {
     const Clock::time_point start = Clock::now();
     Render();
     Sleep(mPeriod - Seconds(Clock::now() - start).count());
+}
+
+bool App::Create(unsigned int width, unsigned int height, bool, bool, bool resizable) {
+    mResizable = resizable;
+    // An empty window is an X error, and Xlib's answer to an error ends the process.
+    if (width == 0 || height == 0) {
+        return false;
+    }
+    CloseDisplay();
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return false;
+    }
+    const int screen = DefaultScreen(display);
+    const Window root = RootWindow(display, screen);
+    Visual* visual = DefaultVisual(display, screen);
+    int depth = DefaultDepth(display, screen);
+    XVisualInfo pattern = {};
+    int count = 0;
+    XVisualInfo* visuals = XGetVisualInfo(display, VisualNoMask, &pattern, &count);
+    for (int i = 0; i < count; ++i) {
+        // The list spans every screen; a visual of another one cannot be used here.
+        if (visuals[i].screen == screen) {
+            visual = visuals[i].visual;
+            depth = visuals[i].depth;
+            break;
+        }
+    }
+    if (visuals != nullptr) {
+        XFree(visuals);
+    }
+    // A visual other than the root's needs a colormap and a border of its own, or
+    // creating the window is an X error.
+    XSetWindowAttributes attributes = {};
+    attributes.colormap = XCreateColormap(display, root, visual, AllocNone);
+    const Window window =
+        XCreateWindow(display, root, 0, 0, width, height, 0, depth, InputOutput, visual,
+                      CWColormap | CWBorderPixel | CWBackPixel, &attributes);
+    XSelectInput(display, window, kWindowEvents);
+    XMapWindow(display, window);
+    mDisplay = display;
+    mWindow = window;
+    return true;
+}
+
+// Without a window the X calls below would be made on a null display; the values
+// are kept all the same.
+void App::SetPosition(int x, int y) {
+    mX = x;
+    mY = y;
+    if (mWindow != 0) {
+        XMoveWindow(mDisplay, mWindow, x, y);
+    }
+}
+
+int App::GetWidth() const {
+    XWindowAttributes attributes;
+    if (mWindow != 0 && XGetWindowAttributes(mDisplay, mWindow, &attributes) != 0) {
+        return attributes.width;
+    }
+    return mWidth;
+}
+
+int App::GetHeight() const {
+    XWindowAttributes attributes;
+    if (mWindow != 0 && XGetWindowAttributes(mDisplay, mWindow, &attributes) != 0) {
+        return attributes.height;
+    }
+    return mHeight;
+}
+
+void App::SetTitle(const char* title) {
+    if (mWindow != 0) {
+        XSetStandardProperties(mDisplay, mWindow, title, nullptr, None, nullptr, 0, nullptr);
+    }
+}
+
+void App::SetSize(unsigned int width, unsigned int height, bool fullscreen) {
+    mWidth = static_cast<int32_t>(width);
+    mHeight = static_cast<int32_t>(height);
+    if (fullscreen && mFullscreen) {
+        return;
+    }
+    if (fullscreen || mFullscreen) {
+        RequestFullscreen(fullscreen);
+        mFullscreen = fullscreen;
+        if (mFullscreen) {
+            return;
+        }
+    }
+    if (mWindow == 0) {
+        return;
+    }
+    if (mResizable) {
+        // Resizing to an empty size is an X error, which ends the process.
+        if (width != 0 && height != 0) {
+            XResizeWindow(mDisplay, mWindow, width, height);
+        }
+        return;
+    }
+    XSizeHints hints = {};
+    hints.flags = PMinSize | PMaxSize;
+    hints.min_width = hints.max_width = static_cast<int>(width);
+    hints.min_height = hints.max_height = static_cast<int>(height);
+    XSetStandardProperties(mDisplay, mWindow, nullptr, nullptr, None, nullptr, 0, &hints);
+}
+
+void App::RequestFullscreen(bool fullscreen) {
+    if (mWindow == 0) {
+        return;
+    }
+    XEvent message = {};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = mWindow;
+    message.xclient.message_type = XInternAtom(mDisplay, "_NET_WM_STATE", False);
+    message.xclient.format = 32;
+    message.xclient.data.l[0] = fullscreen ? 1 : 0;
+    message.xclient.data.l[1] =
+        static_cast<long>(XInternAtom(mDisplay, "_NET_WM_STATE_FULLSCREEN", False));
+    XSendEvent(mDisplay, DefaultRootWindow(mDisplay), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &message);
+}
+
+void App::SetCentre(bool horizontally, bool vertically) {
+    if (mWindow == 0) {
+        return;
+    }
+    XWindowAttributes screen;
+    if (XGetWindowAttributes(mDisplay, DefaultRootWindow(mDisplay), &screen) == 0) {
+        return;
+    }
+    // Half the screen less half the window, so the window's middle is the screen's.
+    const int x = horizontally ? screen.width / 2 - GetWidth() / 2 : mX;
+    const int y = vertically ? screen.height / 2 - GetHeight() / 2 : mY;
+    SetPosition(x, y);
 }
 
 }  // namespace Application

@@ -8,14 +8,22 @@
 #include <atomic>
 #include <cstdint>
 
+// Xlib's display and event types, named here without Xlib's macros.
+struct _XDisplay;
+union _XEvent;
+
 namespace Application {
 
 // Base of the program's one application object. It records itself as the current
 // application, gives the process entry point a Main to call, and runs the
 // frame-paced main loop that fires the timers of the whole system once per frame.
 //
+// It can also open one X window, whose events the loop translates into the input
+// events (Application::Input) and the window events below. The server never opens it.
+//
 // The loop runs on the main thread; Stop and RequestStop may be called from any
-// thread, RequestStop also from a signal handler.
+// thread, RequestStop also from a signal handler. The window operations and the
+// window events belong to the main thread.
 class App : public System::Object {
   public:
     // Whether a window is shown. The loop knows three values; every value other
@@ -24,12 +32,15 @@ class App : public System::Object {
         Hidden = 0,
         Normal = 5,
         Minimised = 6,
+        // What the window reports when it is configured with an area.
+        Shown = 9,
     };
 
     // Records this object as the current application and subscribes OnSizeHandle to
     // OnSize.
     App();
-    // Forgets this object as the current application.
+    // Forgets this object as the current application and closes the window's
+    // display connection, if one was opened.
     ~App() override;
 
     App(const App&) = delete;
@@ -77,19 +88,64 @@ class App : public System::Object {
     // shows it. Main thread only.
     void OnSizeHandle(int width, int height, WindowState state);
 
+    // Opens the default X display and maps a window of that size at (0, 0) on its
+    // default screen, taking the window events that XProc translates; the middle two
+    // flags are not used. Returns false when the display cannot be opened or the
+    // size is empty. A window opened before is closed first.
+    virtual bool Create(unsigned int width, unsigned int height, bool, bool, bool resizable);
+
+    // Stores the position and moves the window there.
+    void SetPosition(int x, int y);
+    [[nodiscard]] int GetX() const { return mX; }
+    [[nodiscard]] int GetY() const { return mY; }
+    // The window's size as the X server has it; the stored size while no window is
+    // open.
+    [[nodiscard]] int GetWidth() const;
+    [[nodiscard]] int GetHeight() const;
+    [[nodiscard]] bool IsFullscreen() const { return mFullscreen; }
+    // Sets the window's name.
+    void SetTitle(const char* title);
+    // Stores the size and applies it: a resizable window is resized; a fullscreen
+    // request (or leaving fullscreen) goes to the window manager; a window that is
+    // not resizable gets the size as its fixed minimum and maximum.
+    void SetSize(unsigned int width, unsigned int height, bool fullscreen);
+    // Moves the window to the middle of the screen along the axes asked for.
+    void SetCentre(bool horizontally, bool vertically);
+
+    // The X display connection, null while no window has been opened, and the X
+    // window id, 0 while no window is open.
+    [[nodiscard]] _XDisplay* GetDisplay() const { return mDisplay; }
+    [[nodiscard]] unsigned long GetWindow() const { return mWindow; }
+
     // The empty string.
     [[nodiscard]] System::String GetPath() const { return System::String(); }
 
     // Kept for the window path; nothing reads it.
     static void SetDisableSysClose(bool value) { mEnableSysClose = value; }
 
+    // Raised after each window event XProc is given, with (null, the event type,
+    // the event type, 0, a result set to 0).
+    System::Event<void*, unsigned int, int, int, int&> OnWindowMessage;
+    // Raised with the window's new position.
+    System::Event<int, int> OnMove;
     // Raised with the window's new width, height and state; OnSizeHandle is subscribed.
     System::Event<int, int, WindowState> OnSize;
+    // Raised with true when the window gains the focus, false when it loses it.
+    System::Event<bool> OnFocus;
 
     // The application whose Main the entry point runs; null while there is none.
     static App* CurrentApp() { return sCurrentApp.load(); }
 
   private:
+    friend void XProc(_XEvent& event);
+
+    // Closes the display connection, which also destroys the window.
+    void CloseDisplay();
+    // Asks the window manager to show the window fullscreen or to stop doing so.
+    void RequestFullscreen(bool fullscreen);
+    // Hands every X event that has arrived to XProc.
+    void DrainWindowEvents();
+
     // The application constructed last, while it exists. Constant-initialised, so it
     // is in place before any static constructor runs.
     static inline std::atomic<App*> sCurrentApp{nullptr};
@@ -106,7 +162,15 @@ class App : public System::Object {
     double mPeriod{1.0};
     // Read by the loop only; written on the main thread.
     WindowState mWindowState{Normal};
-    // The window's size as OnSize last gave it.
+    // The X connection and window; null and 0 while there is none.
+    _XDisplay* mDisplay{nullptr};
+    unsigned long mWindow{0};
+    bool mFullscreen{false};
+    bool mResizable{false};
+    // The position SetPosition last stored.
+    int32_t mX{0};
+    int32_t mY{0};
+    // The window's size as SetSize or OnSize last gave it.
     int32_t mWidth{0};
     int32_t mHeight{0};
     // Owns the delegate of this object's own OnSize subscription.

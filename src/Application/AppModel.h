@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Application/ConfigurationDictionary.h"
+#include "Application/Scene/SceneManager.h"
 #include "Application/SupportedLocaleModel.h"
 #include "System/Collections/Vector.h"
 #include "System/Object.h"
@@ -24,4 +25,6 @@ class AppModel : public System::Object {
     System::Utility::Locale mLocale;
     // The locales the application offers; the server offers none.
     System::Collections::Vector<SupportedLocaleModel> mSupportedLocales;
+    // The application's scenes; the server has none.
+    Application::Scene::SceneManager mSceneManager;
 };

@@ -67,9 +67,11 @@ class App : public System::Object {
     void SetFPS(double framesPerSecond);
     [[nodiscard]] double GetFPS() const { return mFramesPerSecond; }
 
-    // The main loop. Each frame fires the due timers, then calls Run, or while the
-    // window is hidden or minimised sleeps one frame period instead. Returns at the
-    // end of the first frame after which Stop or RequestStop has been called.
+    // The main loop. Each frame hands the window's events to XProc while a window is
+    // open, fires the due timers, then calls Run, or while the window is hidden or
+    // minimised sleeps one frame period instead. Returns at the end of the first
+    // frame after which Stop or RequestStop has been called, or the window was
+    // destroyed.
     void Start();
     // The loop ends after the current frame.
     void Stop();

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "System/IO/Stream.h"
+#include "System/Object.h"
+
+#include <cstdint>
+
+namespace System::Resource::Files {
+
+// JPEG (JFIF) reading and writing through libjpeg, moving the compressed bytes through
+// a Stream in blocks of 16384 bytes. Pixel arrays have one byte a sample and rows
+// bottom-up, as Image keeps them. A libjpeg error never ends the process: it fails
+// the call, which frees what it allocated. No state is shared, so calls on different
+// streams may run on different threads at once.
+class JPG : public Object {
+  public:
+    // What GetHeader reports of a JPEG.
+    struct JpgHeader {
+        uint32_t mWidth{0};         // pixels
+        uint32_t mHeight{0};        // pixels
+        uint16_t mBitsPerPixel{0};  // 8 x the components in the file: 8, 24 or 32
+    };
+
+    JPG() = delete;
+
+    // Reads the header at the stream's position into header; false (header untouched)
+    // when there is no valid JPEG header. The stream is left up to one block past the
+    // header: callers move it back before Load.
+    static bool GetHeader(IO::Stream& stream, JpgHeader& header);
+    // Decodes the JPEG at the stream's position into a new array of height x width x
+    // channels bytes, rows bottom-up, which the caller frees with delete[]; the size is
+    // the one GetHeader reports. Null when the data cannot be decoded, when it decodes
+    // to other than 1 (grey) or 3 (RGB) channels (CMYK and YCCK files among them), and
+    // when Image refuses its size, which is checked before any pixel is allocated.
+    static unsigned char* Load(IO::Stream& stream);
+    // Encodes width x height pixels of 1 (grey) or 3 (RGB) one-byte channels, rows
+    // bottom-up, as a JPEG of the given quality (0 to 100) onto the stream; bitsPerPixel
+    // is not used. True when the whole image was encoded; any other channel count or a
+    // null pixels writes nothing, and libjpeg refusing the image (a size of 0) stops it.
+    static bool Write(IO::Stream& stream, uint32_t width, uint32_t height, uint32_t channels,
+                      uint32_t bitsPerPixel, const unsigned char* pixels, int quality);
+};
+
+}  // namespace System::Resource::Files

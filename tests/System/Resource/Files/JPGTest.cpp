@@ -1,0 +1,131 @@
+#include "System/Resource/Files/JPG.h"
+
+#include "System/IO/MemoryStream.h"
+#include "support/Pixels.h"
+#include "support/Process.h"
+#include "support/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+
+namespace System::Resource::Files {
+namespace {
+
+using TestSupport::FromHex;
+using TestSupport::MaxDifference;
+
+// Whether GetHeader finds a header, and what Load decodes, top row first ("" when it
+// fails).
+std::pair<bool, std::string> Decode(std::string bytes, JPG::JpgHeader& header) {
+    IO::MemoryStream stream(reinterpret_cast<unsigned char*>(bytes.data()),
+                            static_cast<int32_t>(bytes.size()));
+    const bool found = JPG::GetHeader(stream, header);
+    stream.Position(0);
+    const std::unique_ptr<unsigned char[]> pixels(JPG::Load(stream));
+    const size_t rowBytes = header.mWidth * header.mBitsPerPixel / 8;
+    return {found, pixels ? TestSupport::FlipRows(pixels.get(), rowBytes, header.mHeight) : ""};
+}
+
+// A 40 x 30 picture, top row red and bottom row blue, written as a JPEG; topDown gets
+// its pixels.
+std::string Encode(uint32_t channels, std::string& topDown) {
+    topDown.clear();
+    for (int i = 0; i < 1200; ++i) {
+        const char rgb[3] = {static_cast<char>(255 - i / 40 * 8), static_cast<char>(i % 40 * 3),
+                             static_cast<char>(i / 40 * 8)};
+        topDown.append(channels == 3 ? rgb : rgb + 1, channels);
+    }
+    const std::string bottomUp = TestSupport::FlipRows(topDown, 30);
+    IO::MemoryStream stream;
+    EXPECT_TRUE(JPG::Write(stream, 40, 30, channels, 8 * channels,
+                           reinterpret_cast<const unsigned char*>(bottomUp.data()), 95));
+    return std::string(reinterpret_cast<const char*>(stream.GetBuffer()), stream.Length());
+}
+
+// JPEGs from PIL (colour, grey, progressive, two 64 KiB comments to skip, CMYK) and
+// ImageMagick: per file its channels, bytes and the pixels PIL decodes, top row first.
+const char* const WriteJpegs = R"(
+import io, subprocess
+from PIL import Image
+im = Image.new('RGB', (37, 23))
+im.putdata([((x * 7 + y * 3) % 256, (x * y) % 256, 255 - x * 6) for y in range(23) for x in range(37)])
+def jpeg(image, **options):
+    out = io.BytesIO()
+    image.save(out, 'JPEG', **options)
+    return out.getvalue()
+pil, ppm = jpeg(im, quality=90), io.BytesIO()
+im.save(ppm, 'PPM')
+magick = subprocess.run(['/usr/bin/convert', 'ppm:-', 'jpg:-'], input=ppm.getvalue(), capture_output=True, check=True).stdout
+comment = b'\xff\xfe\xff\xff' + b'c' * 65533
+for data in (pil, jpeg(im.convert('L')), jpeg(im, progressive=True, subsampling=0), magick,
+             pil[:2] + comment * 2 + pil[2:], jpeg(Image.new('CMYK', (16, 8), (10, 200, 30, 40)))):
+    decoded = Image.open(io.BytesIO(data))
+    print(len(decoded.getbands()), data.hex(), decoded.tobytes().hex())
+)";
+
+TEST(JPG, DecodesGreyAndColourToThePixelsPilReportsAndRefusesCmyk) {
+    const auto lines = TestSupport::PythonLines(WriteJpegs);
+    ASSERT_EQ(lines.size(), 6u);
+    for (const std::string& line : lines) {
+        std::istringstream fields(line);
+        std::string file, pixels;
+        uint16_t channels = 0;
+        fields >> channels >> file >> pixels;
+        JPG::JpgHeader header;
+        const auto [found, decoded] = Decode(FromHex(file), header);
+        EXPECT_TRUE(found);
+        EXPECT_EQ(header.mBitsPerPixel, 8 * channels);
+        // Our float DCT against PIL's integer one: a sample may differ by a little.
+        EXPECT_LE(MaxDifference(decoded, channels == 4 ? "" : FromHex(pixels)), 3) << channels;
+    }
+}
+
+TEST(JPG, WrittenJpegsOpenInPilTopRowFirst) {
+    std::string colour, grey;
+    const auto lines = TestSupport::PythonLines(
+        R"(
+import io, sys
+from PIL import Image
+for line in sys.stdin:
+    im = Image.open(io.BytesIO(bytes.fromhex(line)))
+    print(im.format, im.size, len(im.getbands()), im.tobytes().hex())
+)",
+        {TestSupport::LowerHex(Encode(3, colour)), TestSupport::LowerHex(Encode(1, grey))});
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].substr(0, 16) + lines[1].substr(0, 16), "JPEG (40, 30) 3 JPEG (40, 30) 1 ");
+    EXPECT_LE(MaxDifference(FromHex(lines[0].substr(16)), colour), 12);
+    EXPECT_LE(MaxDifference(FromHex(lines[1].substr(16)), grey), 12);
+}
+
+TEST(JPG, DamagedFilesAndUnwritableFormatsFailWithoutEndingTheProcess) {
+    std::string pixels;
+    const std::string jpeg = Encode(3, pixels);
+    // The JPEG with its frame header declaring another size.
+    const auto sized = [&jpeg](char w0, char w1, char h0, char h1) {
+        const char size[4] = {h0, h1, w0, w1};
+        return std::string(jpeg).replace(jpeg.find("\xff\xc0") + 5, 4, size, 4);
+    };
+    JPG::JpgHeader header;
+    // Refused before anything is allocated: the pixel limit.
+    EXPECT_EQ(Decode(sized('\xfd', '\xe8', '\xfd', '\xe8'), header),
+              std::pair(true, std::string()));
+    for (const std::string& bad :
+         {sized(0, 40, 0, 0), std::string(), std::string("\xff\xd8junk"), jpeg.substr(0, 100)}) {
+        EXPECT_EQ(Decode(bad, header), std::pair(false, std::string()));
+    }
+    // A file cut short in its image data ends as if its end-of-image marker were there.
+    EXPECT_EQ(Decode(jpeg.substr(0, jpeg.find("\xff\xda") + 40), header).second.size(),
+              pixels.size());
+
+    IO::MemoryStream stream;
+    const auto* data = reinterpret_cast<const unsigned char*>(pixels.data());
+    EXPECT_FALSE(JPG::Write(stream, 20, 10, 4, 32, data, 80));
+    EXPECT_FALSE(JPG::Write(stream, 0, 30, 3, 24, data, 80));
+    EXPECT_EQ(stream.Length(), 0);
+}
+
+}  // namespace
+}  // namespace System::Resource::Files

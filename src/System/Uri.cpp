@@ -1,5 +1,7 @@
 #include "System/Uri.h"
 
+#include "System/Utility/Convert.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -12,20 +14,6 @@ namespace {
 bool IsUnreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '.' || c == '_' || c == '~';
-}
-
-// The value of a hex digit, or -1.
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
 }
 
 // The bytes [begin, end) of text.
@@ -205,9 +193,10 @@ String Uri::UnescapeDataString(const String& text) {
     std::string unescaped;
     const uint32_t n = text.Length();
     for (uint32_t i = 0; i < n; ++i) {
-        if (text[i] == '%' && i + 2 < n && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            unescaped += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        const int high = Utility::Convert::HexDigit(text[i + 1]);
+        const int low = Utility::Convert::HexDigit(text[i + 2]);
+        if (text[i] == '%' && i + 2 < n && high >= 0 && low >= 0) {
+            unescaped += static_cast<char>(high * 16 + low);
             i += 2;
         } else {
             unescaped += text[i];

@@ -25,6 +25,19 @@ int Convert::HexToDec(const String& text) {
     return static_cast<int32_t>(result);
 }
 
+int Convert::HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
 String Convert::DecToHex(int n) {
     return n < 0 ? String() : String::Parse("%X", static_cast<unsigned>(n));
 }

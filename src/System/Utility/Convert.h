@@ -13,6 +13,9 @@ class Convert {
     // 10 to 15, any other character counts as its code minus 48, unchecked. Eight
     // digits F give -1; only the last eight digits of a longer text count.
     [[nodiscard]] static int HexToDec(const String& text);
+    // The value of one hexadecimal digit ('0'-'9', 'A'-'F', 'a'-'f'), or -1 for any
+    // other character.
+    [[nodiscard]] static int HexDigit(char c);
     // Upper-case hexadecimal digits without prefix; "0" for 0, "" for a negative n.
     [[nodiscard]] static String DecToHex(int n);
     // Reverses the order of count bytes in place.

@@ -1,0 +1,234 @@
+#include "System/Net/Http/HttpResponse.h"
+
+#include "System/Utility/Convert.h"
+#include "System/Utility/Zip.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace System::Net::Http {
+
+namespace {
+
+// A chunk size line longer than this is not a size line.
+constexpr int64_t kMaxChunkLine = 1024;
+
+// Where the next CR LF at or after from starts in data[0, length), or -1.
+int64_t FindLineEnd(const unsigned char* data, int64_t from, int64_t length) {
+    for (int64_t at = from; at + 1 < length; ++at) {
+        if (data[at] == '\r' && data[at + 1] == '\n') {
+            return at;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+void HttpResponse::Clear() {
+    mVersion = String();
+    mStatus = 0;
+    mReason = String();
+    mContentLength = 0;
+    mHeaders.Clear();
+    // A body offset kept from the previous response would make the next one look
+    // complete while its headers are still arriving.
+    mBodyOffset = 0;
+    mData.Close();
+    mParsed = false;
+    mComplete = false;
+    mBroken = false;
+    mChunkEnd = 0;
+    mChunkNext = 0;
+    mInTrailer = false;
+}
+
+bool HttpResponse::Receive(const char* bytes, int count) {
+    if (mComplete || mBroken || count <= 0) {
+        return mComplete;
+    }
+    mData.Seek(0, 2);
+    mData.Write(reinterpret_cast<const unsigned char*>(bytes), 0, count);
+    if (!mParsed) {
+        mData.Position(0);
+        mParsed = HttpHeader::ParseResponse(*this);
+        mData.Seek(0, 2);
+        if (!mParsed) {
+            mHeaders.Clear();
+            mBroken = mData.Length() > kMaxHeaderSize;
+            return false;
+        }
+        mChunkEnd = mChunkNext = mBodyOffset;
+    }
+    switch (GetFraming()) {
+        case Framing::None:
+            Complete(mBodyOffset);
+            break;
+        case Framing::Length:
+            // Bytes past the announced length are not part of this response; waiting
+            // for an exact count would never end.
+            if (mContentLength < 0) {
+                mBroken = true;
+            } else if (mData.Length() - mBodyOffset >= mContentLength) {
+                Complete(mBodyOffset + static_cast<int64_t>(mContentLength));
+            }
+            break;
+        case Framing::Chunked:
+            DecodeChunks();
+            break;
+        case Framing::Close:
+            break;
+    }
+    return mComplete;
+}
+
+bool HttpResponse::EndOfStream() {
+    if (!mComplete && !mBroken && mParsed && GetFraming() == Framing::Close) {
+        Complete(mData.Length());
+    }
+    return mComplete;
+}
+
+int32_t HttpResponse::GetContentLength() const {
+    const String* value = GetHeader(HttpHeader::ResponseContentLength);
+    return value == nullptr ? 0 : Utility::Convert::ToInt(*value);
+}
+
+bool HttpResponse::IsStreamCompressed() const {
+    const String* value = GetHeader(HttpHeader::ResponseContentEncoding);
+    return value != nullptr && (value->ToLower() == "gzip" || value->ToLower() == "deflate");
+}
+
+bool HttpResponse::IsStreamChunked() const {
+    const String* value = GetHeader(HttpHeader::ResponseTransferEncoding);
+    return value != nullptr && value->ToLower() == "chunked";
+}
+
+bool HttpResponse::IsPersistent() const {
+    const String* value = GetHeader(HttpHeader::RequestConnection);
+    const String connection = value == nullptr ? String() : value->ToLower();
+    if (mVersion == HttpHeader::Http10) {
+        return connection == "keep-alive";
+    }
+    return connection != "close";
+}
+
+String HttpResponse::GetResponseString() const {
+    const int64_t available = std::max<int64_t>(mData.Length() - mBodyOffset, 0);
+    const int64_t length = std::min<int64_t>(mContentLength, available);
+    if (length <= 0) {
+        return String();
+    }
+    return String(reinterpret_cast<const char*>(mData.GetBuffer()) + mBodyOffset,
+                  static_cast<uint32_t>(length));
+}
+
+const String* HttpResponse::GetHeader(const char* name) const {
+    // Header names are case-insensitive: a server that writes "content-length" means
+    // the same header.
+    const String wanted = String(name).ToLower();
+    for (uint32_t i = 0; i < mHeaders.Count(); ++i) {
+        if (mHeaders[i].mKey.ToLower() == wanted) {
+            return &mHeaders[i].mValue;
+        }
+    }
+    return nullptr;
+}
+
+HttpResponse::Framing HttpResponse::GetFraming() const {
+    if ((mStatus >= 100 && mStatus < 200) || mStatus == HttpHeader::StatusNoContent ||
+        mStatus == HttpHeader::StatusNotModified) {
+        return Framing::None;
+    }
+    // A chunked body ends at its last chunk whatever length is announced beside it.
+    if (IsStreamChunked()) {
+        return Framing::Chunked;
+    }
+    if (GetHeader(HttpHeader::ResponseContentLength) != nullptr) {
+        return Framing::Length;
+    }
+    return Framing::Close;
+}
+
+void HttpResponse::DecodeChunks() {
+    unsigned char* data = mData.GetBuffer();
+    const int64_t length = mData.Length();
+    while (!mComplete && !mBroken) {
+        const int64_t lineEnd = FindLineEnd(data, mChunkNext, length);
+        if (lineEnd < 0) {
+            mBroken = length - mChunkNext > kMaxChunkLine;
+            return;
+        }
+        if (mInTrailer) {
+            if (lineEnd == mChunkNext) {
+                Complete(mChunkEnd);
+                return;
+            }
+            mChunkNext = lineEnd + 2;
+            continue;
+        }
+        // The size in hexadecimal, then perhaps ";" and extensions, which are ignored.
+        int64_t size = 0;
+        int64_t at = mChunkNext;
+        for (int digit; at < lineEnd && size <= INT32_MAX &&
+                        (digit = Utility::Convert::HexDigit(static_cast<char>(data[at]))) >= 0;
+             ++at) {
+            size = size * 16 + digit;
+        }
+        if (at == mChunkNext || size > INT32_MAX ||
+            (at < lineEnd && data[at] != ';' && data[at] != ' ' && data[at] != '\t')) {
+            mBroken = true;
+            return;
+        }
+        const int64_t payload = lineEnd + 2;
+        if (size == 0) {
+            mInTrailer = true;
+            mChunkNext = payload;
+            continue;
+        }
+        if (length < payload + size + 2) {
+            return;
+        }
+        if (data[payload + size] != '\r' || data[payload + size + 1] != '\n') {
+            mBroken = true;
+            return;
+        }
+        std::memmove(data + mChunkEnd, data + payload, static_cast<size_t>(size));
+        mChunkEnd += size;
+        mChunkNext = payload + size + 2;
+    }
+}
+
+void HttpResponse::Complete(int64_t end) {
+    mData.SetLength(end);
+    mData.Seek(0, 2);
+    mContentLength = static_cast<int32_t>(end - mBodyOffset);
+    if (IsStreamCompressed()) {
+        Inflate();
+    }
+    mComplete = true;
+}
+
+void HttpResponse::Inflate() {
+    // The room an inflated body may take is bounded by its compressed size, which
+    // keeps a small reply from claiming a huge buffer.
+    const size_t capacity =
+        std::min((static_cast<size_t>(mContentLength) + 4) * 32, kMaxInflatedSize);
+    const std::unique_ptr<char[]> inflated(new (std::nothrow) char[capacity]);
+    unsigned int size = 0;
+    if (inflated != nullptr) {
+        const bool gzip = GetHeader(HttpHeader::ResponseContentEncoding)->ToLower() == "gzip";
+        size = Utility::Zip::Inflate(reinterpret_cast<const char*>(mData.GetBuffer()) + mBodyOffset,
+                                     static_cast<unsigned int>(mContentLength), inflated.get(),
+                                     static_cast<unsigned int>(capacity), gzip);
+    }
+    mData.Position(mBodyOffset);
+    mData.Write(reinterpret_cast<const unsigned char*>(inflated.get()), 0, static_cast<int>(size));
+    mData.SetLength(mBodyOffset + static_cast<int64_t>(size));
+    mData.Seek(0, 2);
+    mContentLength = static_cast<int32_t>(size);
+}
+
+}  // namespace System::Net::Http

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "System/IO/MemoryStream.h"
+#include "System/Net/Http/HttpHeader.h"
+#include "System/Object.h"
+#include "System/String.h"
+
+namespace System::Net::Http {
+
+// One HTTP response as it arrives: every byte received (status line, headers, body)
+// in one stream, the parsed status and headers, and where the body starts. Once the
+// response is complete the body is plain: a chunked body is decoded in place, bytes
+// past an announced length are dropped, and a gzip or deflate body is inflated.
+//
+// A body ends as its headers say: at the announced length, at the last chunk, or
+// when the connection closes (EndOfStream) when neither is given. Responses that
+// never carry a body (1xx, 204, 304) are complete with their headers.
+class HttpResponse : public Object {
+  public:
+    using Headers = HttpHeader::Headers;
+
+    // An inflated body gets at most this many bytes; a larger one counts as failed.
+    static constexpr size_t kMaxInflatedSize = size_t{64} << 20;
+    // Headers not complete within this many bytes are not waited for (each arrival
+    // parses them again from the start).
+    static constexpr int64_t kMaxHeaderSize = 64 * 1024;
+
+    HttpResponse() = default;
+    ~HttpResponse() override = default;
+    HttpResponse(const HttpResponse&) = delete;
+    HttpResponse& operator=(const HttpResponse&) = delete;
+
+    // Forgets everything, the body offset included, and releases the data.
+    void Clear();
+    // Appends received bytes and carries the parse as far as they allow. Returns
+    // IsComplete(); bytes received after completion are not kept.
+    bool Receive(const char* bytes, int count);
+    // The connection has ended: a body that runs to the end of the connection is
+    // complete now. Returns IsComplete().
+    bool EndOfStream();
+    [[nodiscard]] bool IsComplete() const { return mComplete; }
+
+    // The first "Content-Length" header (any case) read as a number; 0 without one.
+    [[nodiscard]] int32_t GetContentLength() const;
+    // The first "Content-Encoding" header is "gzip" or "deflate".
+    [[nodiscard]] bool IsStreamCompressed() const;
+    // The first "Transfer-Encoding" header is "chunked".
+    [[nodiscard]] bool IsStreamChunked() const;
+    // Whether the connection stays open after this response: HTTP/1.1 unless it says
+    // "Connection: close", HTTP/1.0 only when it says "Connection: keep-alive".
+    [[nodiscard]] bool IsPersistent() const;
+    // The body's bytes ("" while it has none).
+    [[nodiscard]] String GetResponseString() const;
+    // The value of the first header with that name in any case, or null.
+    [[nodiscard]] const String* GetHeader(const char* name) const;
+
+    [[nodiscard]] const String& GetVersion() const { return mVersion; }
+    [[nodiscard]] int32_t GetStatus() const { return mStatus; }
+    [[nodiscard]] const String& GetReason() const { return mReason; }
+    [[nodiscard]] const Headers& GetHeaders() const { return mHeaders; }
+    // The body's length: announced until the response is complete, then the length
+    // of the plain body (0 when inflating failed).
+    [[nodiscard]] int32_t GetBodyLength() const { return mContentLength; }
+    [[nodiscard]] int32_t GetBodyOffset() const { return mBodyOffset; }
+    IO::MemoryStream& GetData() { return mData; }
+
+  private:
+    friend class HttpHeader;
+
+    // How the end of the body is known.
+    enum class Framing { None, Length, Chunked, Close };
+    Framing GetFraming() const;
+    // Moves every complete chunk's bytes down to the end of the decoded body, and
+    // completes the response at the blank line after the last chunk.
+    void DecodeChunks();
+    // The body ends at end: drops what follows and inflates a compressed body.
+    void Complete(int64_t end);
+    void Inflate();
+
+    String mVersion;            // "HTTP/1.1"
+    int32_t mStatus{0};         // 200
+    String mReason;             // "OK"
+    int32_t mContentLength{0};  // see GetBodyLength
+    Headers mHeaders;           // in arrival order
+    int32_t mBodyOffset{0};     // where the body starts in mData; 0 until parsed
+    IO::MemoryStream mData;     // every byte kept so far; the position stays at the end
+
+    bool mParsed{false};    // the headers are complete
+    bool mComplete{false};  // the body is complete and plain
+    bool mBroken{false};    // the response can no longer complete
+    // Chunked bodies: the decoded bytes end at mChunkEnd, the next size line (or
+    // trailer line, once the last chunk has been seen) starts at mChunkNext.
+    int64_t mChunkEnd{0};
+    int64_t mChunkNext{0};
+    bool mInTrailer{false};
+};
+
+}  // namespace System::Net::Http

@@ -1,0 +1,167 @@
+#include "System/Net/Http/HttpClient.h"
+
+#include "System/EventManager.h"
+#include "support/EventLog.h"
+#include "support/HttpTestServer.h"
+#include "support/RawSocket.h"
+#include "support/Text.h"
+#include "support/ThreadsCannotStart.h"
+#include "support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace System::Net::Http {
+namespace {
+
+using TestSupport::HttpTestServer;
+using TestSupport::Text;
+using TestSupport::WaitUntil;
+using Names = std::vector<std::string>;
+
+// What an HttpClient reports; each request's outcome is "response" or "failed".
+class HttpLog : public TestSupport::EventLog {
+  public:
+    explicit HttpLog(HttpClient& client) {
+        mEvents.Add(client.OnConnect, this, &HttpLog::OnConnect);
+        mEvents.Add(client.OnConnectFailed, this, &HttpLog::OnConnectFailed);
+        mEvents.Add(client.OnResponse, this, &HttpLog::OnResponse);
+    }
+    void OnConnect(HttpClient*) { Record("connect"); }
+    void OnConnectFailed(HttpClient*, const String& error) {
+        Set(mError, Text(error));
+        Record("failed");
+    }
+    void OnResponse(HttpClient* client, const Uri& uri, HttpResponse& response) {
+        Set(mBody, Text(response.GetResponseString()));
+        Set(mUri, Text(uri.OriginalString()));
+        Set(mStillRequesting, client->IsRequesting());
+        Record("response");
+    }
+    int Outcomes() const { return Count("response") + Count("failed"); }
+
+    std::string mError;
+    std::string mBody;
+    std::string mUri;
+    bool mStillRequesting{false};
+
+  private:
+    EventManager mEvents;
+};
+
+class HttpClientThreads : public ::testing::Test {
+  protected:
+    // The connection thread may still be leaving a raise when the last event is seen.
+    void TearDown() override { mClient.Disconnect(); }
+    std::string At(const std::string& path, const std::string& host = "127.0.0.1") const {
+        return "http://" + host + ":" + std::to_string(mServer->Port()) + path;
+    }
+    // Sends a GET and waits for its outcome.
+    void Get(const std::string& uri) {
+        const int before = mLog.Outcomes();
+        mClient.SendGetRequest(Uri(uri.c_str()));
+        ASSERT_TRUE(WaitUntil([&] { return mLog.Outcomes() > before && !mClient.IsRequesting(); }));
+    }
+    std::string Body() const { return mLog.Get(mLog.mBody); }
+
+    std::unique_ptr<HttpTestServer> mServer = std::make_unique<HttpTestServer>();
+    HttpClient mClient;
+    HttpLog mLog{mClient};
+};
+
+TEST_F(HttpClientThreads, DeliversBodiesHoweverTheServerFramesAndCompressesThem) {
+    for (const char* path : {"/length", "/mixed", "/chunked", "/gzip", "/deflate", "/gzip-chunked",
+                             "/close", "/http10", "/http10", "/length"}) {
+        SCOPED_TRACE(path);
+        Get(At(path));
+        EXPECT_EQ(mLog.Names().back(), "response");
+        EXPECT_EQ(Body(), HttpTestServer::Body());
+        EXPECT_EQ(mLog.Get(mLog.mUri), At(path));
+        EXPECT_TRUE(mLog.Get(mLog.mStillRequesting));
+    }
+    EXPECT_NE(mLog.ThreadOf("response"), std::this_thread::get_id());
+}
+
+TEST_F(HttpClientThreads, SendsRequestsWithExactlyTheseBytes) {
+    const std::string common =
+        "Host:127.0.0.1\r\nUser-Agent: Custom\r\nAccept-Encoding:gzip, deflate\r\n"
+        "Accept-Charset:ISO-8859-1, utf-8\r\n";
+    Get(At("/echo?x=1"));
+    EXPECT_EQ(Body(), "GET /echo?x=1 HTTP/1.1\r\n" + common + "\r\n");
+    for (bool xml : {false, true}) {
+        const int before = mLog.Outcomes();
+        mClient.SendPostRequest(Uri(At("/echo?x=1").c_str()), "a=1", xml);
+        ASSERT_TRUE(WaitUntil([&] { return mLog.Outcomes() > before && !mClient.IsRequesting(); }));
+        EXPECT_EQ(Body(), "POST /echo HTTP/1.1\r\n" + common + "Content-Length:3\r\nContent-Type:" +
+                              (xml ? "application/xml" : "application/x-www-form-urlencoded") +
+                              "\r\n\r\na=1");
+    }
+}
+
+TEST_F(HttpClientThreads, AConnectionKeptOpenServesTheNextRequestToTheSameServer) {
+    Get(At("/count"));
+    Get(At("/count"));
+    EXPECT_EQ(Body(), "2");
+    mClient.Disconnect();
+    Get(At("/count"));
+    EXPECT_EQ(Body(), "1");
+    EXPECT_EQ(mLog.Names(), (Names{"connect", "response", "response", "connect", "response"}));
+}
+
+TEST_F(HttpClientThreads, EveryFailedRequestEndsWithOneEventAndTheNextRequestIsSent) {
+    struct Failure {
+        const char* name;
+        std::string uri;
+        std::string error;
+    };
+    const std::vector<Failure> failures = {
+        {"refused", "http://127.0.0.1:" + std::to_string(TestSupport::RawSocket::FreePort()) + "/",
+         "Connection refused"},
+        {"closed early", At("/early"), HttpClient::kClosedEarly},
+        {"no answer", At("/silent"), HttpClient::kTimedOut},
+    };
+    mClient.SetTimeout(std::chrono::milliseconds(200));
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(failure.name);
+        const int before = mLog.Count("failed");
+        mClient.SendGetRequest(Uri(failure.uri.c_str()));
+        // Dropped: the first request is still in progress.
+        mClient.SendGetRequest(Uri(At("/length").c_str()));
+        ASSERT_TRUE(WaitUntil([&] { return mLog.Count("failed") > before; }));
+        EXPECT_EQ(mLog.Get(mLog.mError), failure.error);
+        Get(At("/length"));
+        EXPECT_EQ(mLog.Names().back(), "response");
+    }
+    EXPECT_EQ(mLog.Count("failed"), 3);
+    EXPECT_EQ(mLog.Count("response"), 3);
+}
+
+TEST_F(HttpClientThreads, ARequestWhoseThreadCannotStartFailsAtOnce) {
+    {
+        TestSupport::ThreadsCannotStart noThreads;
+        mClient.SendGetRequest(Uri(At("/length").c_str()));
+    }
+    EXPECT_FALSE(mClient.IsRequesting());
+    EXPECT_EQ(mLog.Names(), Names{"failed"});
+    EXPECT_EQ(mLog.Get(mLog.mError), HttpClient::kCannotStart);
+    Get(At("/length"));
+    EXPECT_EQ(Body(), HttpTestServer::Body());
+}
+
+TEST_F(HttpClientThreads, HttpsSendsTheHostNameButNoAddressAsServerName) {
+    mServer = std::make_unique<HttpTestServer>(true);
+    for (const auto& [host, line] :
+         {std::pair<std::string, std::string>{"localhost", "SNI localhost"},
+          {"127.0.0.1", "SNI None"}}) {
+        SCOPED_TRACE(host);
+        Get("https://" + host + ":" + std::to_string(mServer->Port()) + "/gzip-chunked");
+        EXPECT_EQ(Body(), HttpTestServer::Body());
+        EXPECT_TRUE(mServer->WaitForLine(line));
+    }
+}
+
+}  // namespace
+}  // namespace System::Net::Http

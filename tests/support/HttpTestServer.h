@@ -1,0 +1,44 @@
+#pragma once
+
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace TestSupport {
+
+// Writes a self-signed certificate for "localhost" and its key (PEM), made by openssl.
+void WriteSelfSignedCertificate(const std::string& certificate, const std::string& key);
+
+// A python HTTP/1.1 server on 127.0.0.1 that answers each request by its path with canned
+// bytes (python writes, compresses and chunks them), over plain TCP or TLS with a
+// self-signed certificate. Connections are kept open between requests unless the path
+// closes them. It prints a line for each event the tests look for:
+//   "SNI <name>"   a TLS handshake, with the server name the client sent (None when none);
+//   "END clean"    the client ended the connection cleanly (TLS: after close_notify);
+//   "END eof"      the client closed a TLS connection without close_notify.
+// Paths: /length /mixed /chunked /gzip /deflate /gzip-chunked /close /http10 answer
+// Body(); /early announces more than it sends and closes; /silent never answers;
+// /echo answers with the request's own bytes; /count with the number of requests
+// served on the connection so far.
+class HttpTestServer {
+  public:
+    explicit HttpTestServer(bool tls = false);
+
+    uint16_t Port() const { return mPort; }
+    // Waits for a line holding text printed after the last line found; false when none
+    // comes.
+    bool WaitForLine(const std::string& text);
+    // The body of the canned answers.
+    static std::string Body();
+
+  private:
+    TempDir mDir;
+    std::unique_ptr<ServerProcess> mProcess;
+    uint16_t mPort{0};
+    size_t mNextLine{0};  // where the next search starts
+};
+
+}  // namespace TestSupport

@@ -1,6 +1,7 @@
 #include "System/Net/ClientSSL.h"
 
 #include "System/Net/Net.h"
+#include "System/Net/SocketType.h"
 
 #include <arpa/inet.h>
 #include <openssl/err.h>
@@ -16,6 +17,9 @@ namespace {
 // How long a write that needs the peer's bytes waits before it tries again: the
 // receive loop may take those bytes first, and the write must not wait for ever.
 constexpr int kWriteRetryMs = 100;
+
+// The text of a failed handshake that neither the library nor errno explains.
+constexpr const char* kHandshakeFailed = "TLS handshake failed";
 
 bool IsAddressLiteral(const String& host) {
     unsigned char address[16];
@@ -35,7 +39,7 @@ String FailureText(SSL* ssl, int result, int error) {
     if (kind == SSL_ERROR_SYSCALL && !Net::GetError(error).Equals("")) {
         return Net::GetError(error);
     }
-    return "TLS handshake failed";
+    return kHandshakeFailed;
 }
 
 }  // namespace
@@ -49,6 +53,9 @@ ClientSSL::ClientSSL() : Client(TCP), mContext(SSL_CTX_new(TLS_client_method()))
 
 ClientSSL::ClientSSL(SSL_CTX* context, const Socket& accepted)
     : Client(accepted), mContext(context) {
+    // The library writes with write(): a peer that has gone would raise SIGPIPE. A
+    // socket accepted from anywhere may not have passed through SocketType yet.
+    SocketType::IgnoreBrokenPipes();
     if (mContext == nullptr) {
         return;
     }
@@ -183,7 +190,7 @@ SSL* ClientSSL::Open(String& error) {
     }
     SSL* ssl = mContext == nullptr ? nullptr : SSL_new(mContext);
     if (ssl == nullptr) {
-        error = "TLS handshake failed";
+        error = kHandshakeFailed;
         return nullptr;
     }
     if (mServerName.Length() > 0) {

@@ -56,6 +56,9 @@ void HttpClient::SendRequest(const Uri& uri, const String& text) {
     if (!mRequesting.compare_exchange_strong(idle, true)) {
         return;
     }
+    // A request that ended at once (its connection refused) lets the next one through
+    // while this call still finishes; that one waits here.
+    std::unique_lock<std::mutex> setup(mSetup);
     const auto start = std::chrono::steady_clock::now();
     uint64_t id = 0;
     bool reuse = false;
@@ -69,6 +72,7 @@ void HttpClient::SendRequest(const Uri& uri, const String& text) {
         mArmed = false;
         reuse = mReusable && IsActive(mClient.get()) && mClient->IsConnected() &&
                 IsSameServer(mUri, uri);
+        mReusable = false;
         mUri = uri;
         if (!reuse) {
             mActive = nullptr;
@@ -90,6 +94,7 @@ void HttpClient::SendRequest(const Uri& uri, const String& text) {
             std::lock_guard<std::mutex> lock(mLock);
             mAwaiting = false;
         }
+        setup.unlock();
         // A request whose connection never starts must still end, or every later
         // request would be dropped as if it were in progress.
         Fail(kCannotStart);
@@ -221,7 +226,6 @@ bool HttpClient::Open(const Uri& uri) {
     {
         std::lock_guard<std::mutex> lock(mLock);
         mActive = mClient.get();
-        mReusable = false;
     }
     return mClient->Connect(endPoint);
 }

@@ -28,13 +28,13 @@ namespace System::Net::Http {
 // cannot start). A request fails when the connection cannot be opened, closes before
 // the response is complete, or no complete response has come within the time-out.
 // Until then the client is requesting, and further requests are dropped without an
-// event. A connection stays open after its response and serves the next request to
-// the same scheme, host and port when it is plain TCP; TLS connections serve one
-// request each.
+// event. A connection stays open after its response, unless the response says it
+// closes, and serves the next request to the same scheme, host and port.
 //
-// REQUIRES: the requesting calls (SendRequest, SendGetRequest, SendPostRequest,
-// SetTimeout) and the destructor are made by one thread at a time, never from a
-// handler of this client's events; Disconnect may also be called from a handler.
+// Requests may be made from any thread (of those made at once, one is sent), but not
+// from the handlers of this client's own events: the connection thread cannot reopen
+// itself. REQUIRES: Disconnect is called from a handler or while no other thread makes
+// a request; the destructor while no other thread uses the client.
 class HttpClient : public Object {
   public:
     // How long a request may wait for its complete response.
@@ -116,6 +116,9 @@ class HttpClient : public Object {
     // connection's own events.
     void Watch();
 
+    // Held by SendRequest from the moment it wins the request; guards the fields up to
+    // mLock, which are also read by the connection thread it starts. Taken before mLock.
+    std::mutex mSetup;
     std::unique_ptr<Client> mClient;               // null until the first request
     bool mSecure{false};                           // mClient is a ClientSSL
     std::unique_ptr<EventManager> mSubscriptions;  // to mClient's events
@@ -131,7 +134,7 @@ class HttpClient : public Object {
     // The client whose events count; null while a connection is being replaced, so that
     // the old connection's last events do not end the new request.
     Client* mActive{nullptr};
-    // The active connection has delivered a response after which it stays open.
+    // The last request's response left its connection open for the next one.
     bool mReusable{false};
     std::chrono::milliseconds mTimeout{kDefaultTimeout};
     uint64_t mRequestId{0};  // numbers the requests

@@ -139,6 +139,16 @@ TEST_F(HttpClientThreads, EveryFailedRequestEndsWithOneEventAndTheNextRequestIsS
     EXPECT_EQ(mLog.Count("response"), 3);
 }
 
+TEST_F(HttpClientThreads, OfTwoRequestsMadeAtOnceOneIsSent) {
+    std::thread other([&] { mClient.SendGetRequest(Uri(At("/silent").c_str())); });
+    mClient.SendGetRequest(Uri(At("/silent").c_str()));
+    other.join();
+    EXPECT_TRUE(mClient.IsRequesting());
+    mClient.Disconnect();
+    ASSERT_TRUE(WaitUntil([&] { return mLog.Outcomes() == 1 && !mClient.IsRequesting(); }));
+    EXPECT_EQ(mLog.Count("failed"), 1);
+}
+
 TEST_F(HttpClientThreads, ARequestWhoseThreadCannotStartFailsAtOnce) {
     {
         TestSupport::ThreadsCannotStart noThreads;

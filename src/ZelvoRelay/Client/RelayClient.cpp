@@ -90,6 +90,7 @@ void RelayClient::Send() {
             entry.SentBytes += static_cast<uint32_t>(sent);
             mQueuedBytes -= static_cast<uint32_t>(sent);
             if (entry.SentBytes >= length) {
+                mQueuedBytes -= kQueuedFrameCost;
                 completed = entry.PostActions;
             }
         } else if (System::Net::Net::GetErrorType() != kNoDataWaiting) {
@@ -103,7 +104,8 @@ void RelayClient::Send() {
 }
 
 void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
-    const auto length = static_cast<uint64_t>(message.Frame->Length());
+    // Counting the bytes alone, a flood of tiny frames would hold many times the limit.
+    const auto length = static_cast<uint64_t>(message.Frame->Length()) + kQueuedFrameCost;
     mSendQueue.mMonitor.Enter();
     // A client that stops reading would otherwise make the server hold everything sent
     // to the room for it until memory runs out. Past the limit nothing more is queued

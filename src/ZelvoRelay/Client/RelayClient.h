@@ -30,6 +30,9 @@ class RelayClient : public System::Object {
     static constexpr uint32_t kMaxMessageSize = 32768;
     // A client with more unsent bytes queued than this is disconnected.
     static constexpr uint64_t kMaxQueuedBytes = 16u << 20;
+    // What each queued frame counts against kMaxQueuedBytes beside its own bytes: about
+    // what its queue entry and its frame's bookkeeping take in memory.
+    static constexpr uint64_t kQueuedFrameCost = 256;
     // A client with this many received messages still waiting for the message worker is
     // not read until the worker has handled some (one read may add a few more).
     static constexpr uint32_t kMaxPendingMessages = 64;
@@ -98,8 +101,10 @@ class RelayClient : public System::Object {
     // client-collection monitor in the lock order and is held for no other lock.
     System::Threading::ThreadProperty<System::Collections::LinkList<MVC::Model::NetMessageModel>>
         mSendQueue;
-    uint64_t mQueuedBytes{0};  // unsent bytes in mSendQueue; guarded by its monitor
-    bool mOverflowed{false};   // a frame was refused for lack of room; guarded likewise
+    // Unsent bytes in mSendQueue, plus kQueuedFrameCost for each frame not completely
+    // sent; guarded by its monitor.
+    uint64_t mQueuedBytes{0};
+    bool mOverflowed{false};  // a frame was refused for lack of room; guarded likewise
     // The client's received messages queued for the message worker and not yet handled;
     // shared with their tasks, each of which counts itself out when it is deleted.
     std::shared_ptr<std::atomic<uint32_t>> mPendingMessages{

@@ -8,8 +8,11 @@
 #include <cstdio>
 #include <string>
 
+#include "System/IO/MemoryStream.h"
 #include "System/Net/Socket.h"
 #include "System/Singleton.h"
+#include "System/SmartPointer.h"
+#include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
@@ -70,6 +73,26 @@ TEST(RelayClientTest, IsNotReadWhileTooManyOfItsMessagesWaitForTheMessageWorker)
     EXPECT_TRUE(client.IsConnected());
     close(pair[1]);
     System::Singleton<ZelvoRelayModel>::Destroy();
+}
+
+// What a stalled reader's queue may hold is bounded by what the frames take in memory:
+// counted by their bytes alone, millions of tiny frames would fit under the limit.
+TEST(RelayClientTest, IsDisconnectedOnceTinyFramesQueuedForItTakeTooMuchMemory) {
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    RelayClient client(System::Net::Client(System::Net::Socket(pair[0], true)), 7);
+    ZelvoRelay::MVC::Model::NetMessageModel entry;
+    entry.Frame = System::SmartPointer<System::IO::MemoryStream>(new System::IO::MemoryStream(5));
+    const unsigned char frame[5] = {1, 0, 0, 0, RelayWire::Chat};
+    entry.Frame->Write(frame, 0, sizeof frame);
+
+    // One mebibyte of frame bytes, a sixteenth of the limit.
+    for (uint32_t i = 0; i < (1u << 20) / sizeof frame; ++i) {
+        client.Enqueue(entry);
+    }
+    client.Send();
+    EXPECT_FALSE(client.IsConnected());
+    close(pair[1]);
 }
 
 }  // namespace

@@ -72,10 +72,12 @@ TEST(Server, HostsTheRoomAndLogsEveryEventOnALineOfItsOwn) {
     EXPECT_TRUE(Logs(*server, "Ann\\n2000-01-01 00:00:00: Mallory (id: 1) has left the room."));
     RawClient refused(room.Port());
     EXPECT_EQ(AdminTest::Join(refused, "Bob", "wrong"), 3);
-    // Media requests are known messages: the connection outlives one and is still served.
+    // Media requests are answered, and the connection is still served after one.
     RawClient browser(room.Port());
-    browser.SendFrame(RelayWire::Message(150, 0, RelayWire::U32(0) + RelayWire::U8(10)));
+    browser.SendFrame(
+        RelayWire::Message(RelayWire::GetMediaInfo, 0, RelayWire::U32(0) + RelayWire::U8(10)));
     browser.SendFrame(RelayWire::Message(RelayWire::UserStatus, 0, RelayWire::U8(1)));
+    EXPECT_EQ(RelayWire::Parse(browser.NextFrame().value_or("")).type, RelayWire::MediaInfo);
     const auto answer = browser.NextFrame();
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(*answer, RelayWire::Message(RelayWire::Error, 0, RelayWire::U8(1)));

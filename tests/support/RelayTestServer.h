@@ -51,10 +51,16 @@ class RelayTestServer {
     // Gives account the password, as start-up does: the raw SHA-256 digest of its bytes.
     static void SetPassword(ZelvoRelay::MVC::Model::UserAccountModel& account,
                             const std::string& password) {
+        const std::string digest = Digest(password);
+        account.Password = System::String(password.data(), password.size());
+        account.PasswordHash = System::String(digest.data(), digest.size());
+    }
+
+    // The raw SHA-256 digest of password, as a join sends it.
+    static std::string Digest(const std::string& password) {
         uint8_t digest[System::Crypto::SHA::SHA256Length];
         System::Crypto::SHA::SHA256(System::String(password.data(), password.size()), digest);
-        account.Password = System::String(password.data(), password.size());
-        account.PasswordHash = System::String(reinterpret_cast<char*>(digest), sizeof digest);
+        return std::string(reinterpret_cast<char*>(digest), sizeof digest);
     }
 
   private:

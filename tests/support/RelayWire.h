@@ -21,6 +21,16 @@ enum Type : uint8_t {
     UserPrivilege = 105,
     UserLeft = 106,
     RoomInfo = 110,
+    GetMediaInfo = 150,
+    MediaInfo = 151,
+    GetMedia = 152,
+    GetMediaAnswer = 153,
+    AddMedia = 154,
+    AddMediaAnswer = 155,
+    MediaChunk = 156,
+    StopMedia = 157,
+    RemoveMedia = 159,
+    RemoveMediaAnswer = 160,
 };
 
 inline std::string U8(uint8_t value) {
@@ -58,6 +68,22 @@ inline std::string ChatText(const std::string& text, uint32_t clientId = 0) {
 inline std::string Voice(uint8_t sequence, const std::string& data, uint32_t clientId = 0) {
     return Message(VoiceData, clientId,
                    U8(sequence) + U16(static_cast<uint16_t>(data.size())) + data);
+}
+
+inline std::string MediaFile(uint8_t type, uint32_t mediaId, uint8_t resourceId) {
+    return Message(type, 0, U32(mediaId) + U8(resourceId));
+}
+
+inline std::string AddMediaRequest(uint8_t requestId, uint8_t mediaType, uint32_t size,
+                                   const std::string& name) {
+    return Message(AddMedia, 0, U8(requestId) + U8(mediaType) + U32(size) + Text(name));
+}
+
+inline std::string Chunk(uint32_t mediaId, uint8_t resourceId, uint32_t offset,
+                         const std::string& data) {
+    return Message(MediaChunk, 0,
+                   U32(mediaId) + U8(resourceId) + U32(offset) +
+                       U16(static_cast<uint16_t>(data.size())) + data);
 }
 
 // A received message taken apart: its header and the payload after it.

@@ -1,5 +1,7 @@
 #include "ZelvoRelay/Collections/MediaTransferCollection.h"
 
+#include "System/Utility/FileSystem.h"
+
 namespace ZelvoRelay::Collections {
 
 using MVC::Model::MediaTransferModel;
@@ -22,6 +24,18 @@ bool MediaTransferCollection::RemoveMedia(uint32_t clientId, uint32_t mediaId,
     delete transfer->mStream;
     transfer->mStream = nullptr;
     return Remove(MediaTransferModel(clientId, mediaId, resourceId));
+}
+
+bool MediaTransferCollection::DiscardUpload(uint32_t clientId, uint32_t mediaId,
+                                            uint32_t resourceId) {
+    MediaTransferModel* transfer = Find(clientId, mediaId, resourceId);
+    if (transfer == nullptr) {
+        return false;
+    }
+    const System::String path = transfer->GetResourcePath(resourceId);
+    RemoveMedia(clientId, mediaId, resourceId);
+    (void)System::Utility::FileSystem().RemoveFile(path);
+    return true;
 }
 
 MediaTransferModel* MediaTransferCollection::Find(uint32_t clientId, uint32_t mediaId,

@@ -18,6 +18,10 @@ class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel>
     // Ends the matching transfer: deletes its stream (the file stays on disk) and removes it.
     // False when there is none.
     bool RemoveMedia(uint32_t clientId, uint32_t mediaId, uint32_t resourceId);
+    // Ends the matching upload as RemoveMedia does and removes the file it was writing: an
+    // upload that makes no catalogue item leaves a file nothing refers to, and abandoned
+    // uploads would otherwise fill the disk. False when there is none.
+    bool DiscardUpload(uint32_t clientId, uint32_t mediaId, uint32_t resourceId);
     // The matching transfer, valid until the collection next changes; null when there is
     // none.
     [[nodiscard]] MVC::Model::MediaTransferModel* Find(uint32_t clientId, uint32_t mediaId,

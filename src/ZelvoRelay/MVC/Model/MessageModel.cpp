@@ -26,6 +26,12 @@
 #include "ZelvoRelay/Message/Voice/VoiceInitializationMessage.h"
 #include "ZelvoRelay/Processor/Chat/ChatMessageProcessor.h"
 #include "ZelvoRelay/Processor/IMessageProcessor.h"
+#include "ZelvoRelay/Processor/Media/AddMediaRequestProcessor.h"
+#include "ZelvoRelay/Processor/Media/GetMediaInfoRequestProcessor.h"
+#include "ZelvoRelay/Processor/Media/GetMediaRequestProcessor.h"
+#include "ZelvoRelay/Processor/Media/MediaChunkMessageProcessor.h"
+#include "ZelvoRelay/Processor/Media/RemoveMediaRequestProcessor.h"
+#include "ZelvoRelay/Processor/Media/StopMediaTransferMessageProcessor.h"
 #include "ZelvoRelay/Processor/Registration/ChangeNameMessageProcessor.h"
 #include "ZelvoRelay/Processor/Registration/JoinRoomRequestProcessor.h"
 #include "ZelvoRelay/Processor/Registration/UserStatusMessageProcessor.h"
@@ -98,6 +104,15 @@ MessageModel::MessageModel()
                  Processor::Registration::ChangeNameMessageProcessor>();
     AddProcessor<Message::Voice::VoiceDataMessage, Processor::Voice::VoiceMessageProcessor>();
     AddProcessor<Message::Chat::ChatMessage, Processor::Chat::ChatMessageProcessor>();
+    AddProcessor<Message::Media::GetMediaInfoRequest,
+                 Processor::Media::GetMediaInfoRequestProcessor>();
+    AddProcessor<Message::Media::GetMediaRequest, Processor::Media::GetMediaRequestProcessor>();
+    AddProcessor<Message::Media::AddMediaRequest, Processor::Media::AddMediaRequestProcessor>();
+    AddProcessor<Message::Media::MediaChunkMessage, Processor::Media::MediaChunkMessageProcessor>();
+    AddProcessor<Message::Media::StopMediaTransferMessage,
+                 Processor::Media::StopMediaTransferMessageProcessor>();
+    AddProcessor<Message::Media::RemoveMediaRequest,
+                 Processor::Media::RemoveMediaRequestProcessor>();
 }
 
 MessageModel::~MessageModel() {

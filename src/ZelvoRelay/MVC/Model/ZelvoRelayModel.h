@@ -32,10 +32,10 @@ namespace ZelvoRelay::MVC::Model {
 // while it touches the member.
 //
 // Lock order: a client worker's list, then the client-collection monitor (Clients),
-// then the task-queue monitor (Messages) or one client's send-queue monitor; the
-// uploads monitor before the catalogue's (Media); the downloads monitor before the
-// task-queue monitor. No thread
-// takes a pair the other way round or enters a monitor it holds.
+// then the task-queue monitor (Messages), one client's send-queue monitor, the uploads
+// monitor or the downloads monitor; the uploads monitor before the catalogue's (Media);
+// the downloads monitor before the task-queue monitor. No thread takes a pair the other
+// way round or enters a monitor it holds.
 class ZelvoRelayModel : public System::Object {
   public:
     // The model, created on the first call. REQUIRES: the first call happens on the
@@ -76,9 +76,11 @@ class ZelvoRelayModel : public System::Object {
     System::Threading::ThreadManager MessageWorkers;
     // The photo catalogue, loaded from and saved to "media.xml"; guarded by its monitor.
     Collections::MediaCollection Media;
-    // Uploads in progress; its monitor comes before the catalogue's.
+    // Uploads in progress; its monitor comes after the client collection's and before the
+    // catalogue's.
     Collections::MediaTransferCollection Uploads;
-    // Downloads in progress; its monitor comes before the task queue's.
+    // Downloads in progress; its monitor comes after the client collection's and before
+    // the task queue's.
     Collections::MediaTransferCollection Downloads;
 };
 

@@ -1,0 +1,98 @@
+#include "ZelvoRelay/Processor/Media/AddMediaRequestProcessor.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "System/DateTime.h"
+#include "System/IO/FileStream.h"
+#include "ZelvoRelay/Client/RelayClient.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Message/Media/AddMediaRequest.h"
+#include "ZelvoRelay/Message/Media/AddMediaResponse.h"
+
+namespace ZelvoRelay::Processor::Media {
+
+namespace {
+
+using Message::Media::AddMediaRequest;
+using Message::Media::AddMediaResponse;
+using MVC::Model::MediaModel;
+using MVC::Model::MediaTransferModel;
+using MVC::Model::ZelvoRelayModel;
+
+// The only media type uploads may have: an image.
+constexpr uint8_t ImageType = 1;
+
+// Draws the media id of the announced upload, creates its file and enters it into the
+// uploads; the id, or nothing when the file could not be created.
+std::optional<uint32_t> StartUpload(ZelvoRelayModel* model, const AddMediaRequest& request,
+                                    uint32_t clientId, const System::String& uploader) {
+    MediaTransferModel upload;
+    upload.mClientId = clientId;
+    upload.mResourceId = MediaModel::FullImage;
+    upload.mMediaType = request.GetMediaType();
+    upload.mTitle.mText = request.GetMediaName();
+    upload.mUploadTime = System::DateTime::UtcNow();
+    upload.mPublished = upload.mUploadTime.ToString("yyyy/MM/dd hh:mm:ss");
+    System::Resource::Feeds::AtomPersonConstruct author;
+    author.mName = uploader;
+    upload.mAuthors.Add(author);
+    // Until the upload completes, element 0 holds the announced size.
+    System::Resource::Feeds::MediaContent announced;
+    announced.mFileSize = static_cast<int32_t>(request.GetMediaSize());
+    upload.mMediaGroup.mContents.Add(announced);
+
+    auto& uploads = model->Uploads;
+    uploads.mMonitor.Enter();
+    model->Media.mMonitor.Enter();
+    upload.mMediaId = MediaModel::GenerateId(model->Media, uploads);
+    model->Media.mMonitor.Exit();
+    upload.mId = System::String::Parse("%d", static_cast<int32_t>(upload.mMediaId));
+    upload.mStream = new System::IO::FileStream(upload.GetResourcePath(MediaModel::FullImage), 2);
+    const bool accepted =
+        upload.mStream->CanWrite() &&
+        uploads.Find(upload.mClientId, upload.mMediaId, upload.mResourceId) == nullptr;
+    if (accepted) {
+        uploads.Add(upload);
+    } else {
+        delete upload.mStream;
+    }
+    uploads.mMonitor.Exit();
+    return accepted ? std::optional<uint32_t>(upload.mMediaId) : std::nullopt;
+}
+
+}  // namespace
+
+void AddMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t clientId) {
+    const auto& request = *static_cast<AddMediaRequest*>(message);
+    ZelvoRelayModel* model = ZelvoRelayModel::Instance();
+    auto error = AddMediaResponse::Accepted;
+    std::optional<uint32_t> mediaId;
+
+    // The client-collection monitor is held until the upload is entered, so a client that
+    // leaves has the upload ended with its others instead of leaving it open for good.
+    auto& clients = model->Clients;
+    clients.mMonitor.Enter();
+    Client::RelayClient* sender = clients.mValue.FindClient(clientId);
+    // Without this check any connection, joined or not, could fill the disk with photos.
+    if (sender == nullptr ||
+        !sender->GetUserModel().CanWrite(MVC::Model::UserPrivilegeModel::UserPrivilege::Photos)) {
+        error = AddMediaResponse::NotAllowed;
+    } else if (request.GetMediaSize() > model->Configuration.MaxMediaSize) {
+        error = AddMediaResponse::TooLarge;
+    } else if (request.GetMediaType() != ImageType) {
+        error = AddMediaResponse::WrongType;
+    } else {
+        mediaId = StartUpload(model, request, clientId, sender->GetUserModel().Name.mValue);
+        if (!mediaId) {
+            error = AddMediaResponse::CannotCreate;
+        }
+    }
+    clients.mMonitor.Exit();
+
+    model->QueueMessage(
+        new AddMediaResponse(clientId, request.GetRequestId(), error, mediaId.value_or(0)),
+        clientId, 0);
+}
+
+}  // namespace ZelvoRelay::Processor::Media

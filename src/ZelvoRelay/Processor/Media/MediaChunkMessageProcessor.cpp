@@ -1,0 +1,32 @@
+#include "ZelvoRelay/Processor/Media/MediaChunkMessageProcessor.h"
+
+#include <cstdint>
+
+#include "ZelvoRelay/MVC/Events/NewMediaItemEvent.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
+
+namespace ZelvoRelay::Processor::Media {
+
+void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t clientId) {
+    const auto& chunk = *static_cast<Message::Media::MediaChunkMessage*>(message);
+    auto& uploads = MVC::Model::ZelvoRelayModel::Instance()->Uploads;
+    uploads.mMonitor.Enter();
+    MVC::Model::MediaTransferModel* upload =
+        uploads.Find(clientId, chunk.GetMediaId(), chunk.GetResourceId());
+    if (upload != nullptr) {
+        // The offset field is not read: chunks are appended in the order they arrive.
+        upload->mStream->Write(reinterpret_cast<const unsigned char*>(chunk.GetChunkData()), 0,
+                               static_cast<int>(chunk.GetChunkDataLength()));
+        // Compared as unsigned 64-bit numbers: an announced size of 2^31 or more, read back
+        // from its signed field, would otherwise count as reached by the first chunk.
+        const auto announced = static_cast<uint32_t>(upload->mMediaGroup.mContents[0].mFileSize);
+        if (static_cast<uint64_t>(upload->mStream->Position()) >= uint64_t{announced}) {
+            MVC::Events::NewMediaItemEvent complete(*upload);
+            complete.Dispatch();
+        }
+    }
+    uploads.mMonitor.Exit();
+}
+
+}  // namespace ZelvoRelay::Processor::Media

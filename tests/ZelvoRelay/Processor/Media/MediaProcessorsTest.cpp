@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include "System/IO/MemoryStream.h"
+#include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
+#include "ZelvoRelay/Message/Media/RemoveMediaRequest.h"
+#include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
+#include "ZelvoRelay/Processor/Media/MediaChunkMessageProcessor.h"
+#include "ZelvoRelay/Processor/Media/RemoveMediaRequestProcessor.h"
+
+#include "support/RelayTestServer.h"
+
+namespace {
+
+using ZelvoRelay::MVC::Model::MediaTransferModel;
+
+// A file that holds 100 bytes but yields none, as a failing disk would.
+struct UnreadableStream : System::IO::MemoryStream {
+    UnreadableStream() : MemoryStream(100) {}
+    int Read(unsigned char*, int, int) override { return 0; }
+};
+
+// The processors run here on the test's thread, against a relay model whose server
+// never hosts; no client is connected.
+class MediaProcessorsTest : public ::testing::Test {
+  protected:
+    // True when nothing was queued for any client.
+    bool NothingQueued() { return mModel->Messages.mTasks.Dequeue() == nullptr; }
+
+    TestSupport::RelayTestServer mServer;
+    ZelvoRelay::MVC::Model::ZelvoRelayModel* mModel{
+        ZelvoRelay::MVC::Model::ZelvoRelayModel::Instance()};
+};
+
+TEST_F(MediaProcessorsTest, ARemovalFromAClientThatHasLeftRemovesNothing) {
+    ZelvoRelay::MVC::Model::MediaModel item;
+    item.mMediaId = 5;
+    mModel->Media.Add(item);
+    ZelvoRelay::Message::Media::RemoveMediaRequest request(0, 5);
+    ZelvoRelay::Processor::Media::RemoveMediaRequestProcessor().Process(&request, 42);
+    EXPECT_EQ(mModel->Media.Count(), 1u);
+    EXPECT_TRUE(NothingQueued());
+}
+
+TEST_F(MediaProcessorsTest, ADownloadWhoseFileYieldsNothingEnds) {
+    MediaTransferModel download(1, 5, 0);
+    download.mStream = new UnreadableStream();
+    mModel->Downloads.Add(download);
+    ZelvoRelay::PostAction::PostSendMediaChunk(1, 5, 0).Execute();
+    EXPECT_EQ(mModel->Downloads.Count(), 0u);
+    EXPECT_TRUE(NothingQueued());
+}
+
+TEST_F(MediaProcessorsTest, AnUploadAnnouncingTwoGigabytesIsNotCompleteAfterTenBytes) {
+    MediaTransferModel upload(1, 5, 0);
+    upload.mMediaType = 1;
+    upload.mMediaGroup.mContents.Add({});
+    upload.mMediaGroup.mContents[0].mFileSize = static_cast<int32_t>(0x80000000u);
+    upload.mStream = new System::IO::MemoryStream();
+    mModel->Uploads.Add(upload);
+    ZelvoRelay::Message::Media::MediaChunkMessage chunk(0, 5, 0, 0, 10, "0123456789");
+    ZelvoRelay::Processor::Media::MediaChunkMessageProcessor().Process(&chunk, 1);
+    EXPECT_EQ(mModel->Uploads.Count(), 1u);
+    EXPECT_EQ(upload.mStream->Length(), 10);
+}
+
+}  // namespace

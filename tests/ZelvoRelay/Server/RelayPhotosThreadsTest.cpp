@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/Process.h"
+#include "support/RelayTestServer.h"
+#include "support/RelayWire.h"
+#include "support/TempDir.h"
+#include "support/Text.h"
+#include "support/Wait.h"
+
+namespace {
+
+using TestSupport::ExpectNext;
+using TestSupport::PythonLines;
+using TestSupport::ReadFile;
+using TestSupport::RelayTestRoom;
+using TestSupport::RelayTestServer;
+using Member = RelayTestRoom::Member;
+using Model = ZelvoRelay::MVC::Model::ZelvoRelayModel;
+using Privilege = ZelvoRelay::MVC::Model::UserPrivilegeModel::UserPrivilege;
+using Right = ZelvoRelay::MVC::Model::UserPrivilegeModel::AccessRight;
+namespace Wire = RelayWire;
+
+// Inflates a listing's payload (on standard input) with zlib, checks both lengths and
+// prints one line per entry: id, title, author, then fileSize,width,height per content.
+const char* const kListing = R"(
+import re, struct, sys, zlib, xml.etree.ElementTree as ET
+data = sys.stdin.buffer.read()
+length, deflated = struct.unpack('<II', data[:8])
+text = zlib.decompress(data[8:])
+assert len(text) == length and len(data) == 8 + deflated
+atom, media = '{http://www.w3.org/2005/Atom}', '{http://search.yahoo.com/mrss/}'
+for entry in ET.fromstring(text).findall(atom + 'entry'):
+    assert re.fullmatch(r'\d{4}/\d\d/\d\d \d\d:\d\d:\d\d', entry.findtext(atom + 'published'))
+    print(entry.findtext(atom + 'id'), entry.findtext(atom + 'title'),
+          entry.findtext(atom + 'author/' + atom + 'name'),
+          *[','.join(c.get(k) for k in ('fileSize', 'width', 'height'))
+            for c in entry.iter(media + 'content')])
+)";
+
+class RelayPhotosTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        mServer.Room().MaxClients = 10;
+        RelayTestServer::SetPassword(mServer.Room().AdminAccount, "boss");
+        RelayTestServer::SetPassword(mServer.Room().ModeratorAccount, "mod");
+        // Moderators may see photos but not post them.
+        mServer.Room().ModeratorAccount.SetAccessRight(Privilege::Photos, Right::Read);
+        auto& configuration = Model::Instance()->Configuration;
+        configuration.MediaPath = System::String((mMedia.Path() + "/").c_str());
+        configuration.MaxMediaSize = 100000;
+        configuration.MediaPreviewWidth = 40;
+        configuration.MediaPreviewHeight = 30;
+        ASSERT_TRUE(mServer.Start());
+        mRoom = std::make_unique<RelayTestRoom>(mServer.Port());
+        mAlice = &mRoom->Join("alice");
+    }
+
+    std::string File(uint32_t id, int resource) const {
+        return mMedia.File(std::to_string(id) + "_" + std::to_string(resource));
+    }
+
+    // A width x height picture of noise in PIL's format ("JPEG" or "PNG").
+    static std::string Photo(const std::string& format, int width, int height) {
+        return TestSupport::FromHex(PythonLines(
+            "import io, os; from PIL import Image\nw, h, f = " + std::to_string(width) + ", " +
+            std::to_string(height) + ", '" + format +
+            "'\nb = io.BytesIO(); Image.frombytes('RGB', (w, h), os.urandom(w * h * 3)).save(b, "
+            "f)\nprint(b.getvalue().hex())\n")[0]);
+    }
+
+    // Announces bytes as an upload of member and, when accepted, sends them in chunks of
+    // 1000 bytes; the answer's error type and media id.
+    static std::pair<uint8_t, uint32_t> Upload(Member& member, const std::string& bytes,
+                                               const std::string& name, uint8_t type = 1) {
+        member.client->SendFrame(Wire::AddMediaRequest(9, type, bytes.size(), name));
+        const Wire::Parsed answer = Wire::Parse(member.client->NextFrame().value_or(""));
+        EXPECT_EQ(answer.type, Wire::AddMediaAnswer);
+        EXPECT_EQ(answer.payload.substr(0, 1), Wire::U8(9));
+        const uint8_t error = answer.payload.size() == 6 ? answer.payload[1] : 255;
+        const uint32_t id = error == 0 ? Wire::ReadU32(answer.payload, 2) : 0;
+        for (size_t at = 0; error == 0 && at < bytes.size(); at += 1000) {
+            member.client->SendFrame(Wire::Chunk(id, 0, 0, bytes.substr(at, 1000)));
+        }
+        return {error, id};
+    }
+
+    // The catalogue from the newest item, one line per entry. The answer comes after
+    // everything member sent before has been handled.
+    static std::vector<std::string> List(Member& member) {
+        member.client->SendFrame(
+            Wire::Message(Wire::GetMediaInfo, 0, Wire::U32(0xFFFFFFFF) + Wire::U8(255)));
+        const Wire::Parsed answer = Wire::Parse(member.client->NextFrame().value_or(""));
+        EXPECT_EQ(answer.type, Wire::MediaInfo);
+        return PythonLines(kListing, answer.payload);
+    }
+
+    // Downloads size bytes of a file, checking each chunk's header.
+    static std::string Download(Member& member, uint32_t id, uint8_t resource, size_t size) {
+        member.client->SendFrame(Wire::MediaFile(Wire::GetMedia, id, resource));
+        ExpectNext(*member.client, Wire::Message(Wire::GetMediaAnswer, member.id,
+                                                 Wire::U8(0) + Wire::U32(id) + Wire::U8(resource)));
+        std::string received;
+        while (received.size() < size) {
+            const std::string frame = member.client->NextFrame().value_or("");
+            const size_t n = std::min<size_t>(4096, size - received.size());
+            EXPECT_EQ(frame.substr(0, 16), Wire::Chunk(id, resource, received.size(), "")
+                                               .replace(1, 4, Wire::U32(member.id))
+                                               .replace(14, 2, Wire::U16(n)));
+            if (frame.size() <= 16) {
+                break;
+            }
+            received += frame.substr(16);
+        }
+        return received;
+    }
+
+    RelayTestServer mServer;
+    TestSupport::TempDir mMedia;
+    std::unique_ptr<RelayTestRoom> mRoom;
+    Member* mAlice{nullptr};
+};
+
+TEST_F(RelayPhotosTest, UploadedPhotosAreListedPreviewedAndDownloaded) {
+    const std::string jpeg = Photo("JPEG", 200, 150);
+    const std::string png = Photo("PNG", 120, 90);
+    EXPECT_EQ(Upload(*mAlice, jpeg, "a.jpg"), std::make_pair(uint8_t{0}, uint32_t{0}));
+    EXPECT_EQ(Upload(*mAlice, png, "b.png"), std::make_pair(uint8_t{0}, uint32_t{1}));
+    const std::vector<std::string> listing = List(*mAlice);
+    const auto size = [this](uint32_t id, int resource) {
+        return std::to_string(std::filesystem::file_size(File(id, resource)));
+    };
+    EXPECT_EQ(listing, (std::vector<std::string>{
+                           "1 b.png alice " + size(1, 0) + ",120,90 " + size(1, 1) + ",40,30",
+                           "0 a.jpg alice " + size(0, 0) + ",200,150 " + size(0, 1) + ",40,30"}));
+    EXPECT_EQ(ReadFile(File(0, 0)), jpeg);
+    EXPECT_EQ(ReadFile(File(1, 0)), png);
+    EXPECT_EQ(PythonLines("from PIL import Image\nfor p in ['" + File(0, 1) + "', '" + File(1, 1) +
+                          "']:\n    i = Image.open(p); print(i.format, *i.size)\n"),
+              (std::vector<std::string>{"JPEG 40 30", "PNG 40 30"}));
+
+    // Anyone connected may download, in chunks of 4096 bytes.
+    Member& outsider = mRoom->Connect();
+    EXPECT_EQ(Download(outsider, 0, 0, jpeg.size()), jpeg);
+    const std::string preview = ReadFile(File(1, 1));
+    EXPECT_EQ(Download(*mAlice, 1, 1, preview.size()), preview);
+}
+
+TEST_F(RelayPhotosTest, RefusedStoppedAndUndecodableUploadsLeaveNoItemAndNoFile) {
+    const std::string jpeg = Photo("JPEG", 64, 48);
+    // Neither a connection that has not joined nor a member without the right to post
+    // may upload; refusals draw no id.
+    EXPECT_EQ(Upload(mRoom->Connect(), jpeg, "x").first, 1);
+    EXPECT_EQ(Upload(mRoom->Join("mallory", RelayTestServer::Digest("mod"), 1), jpeg, "x").first,
+              1);
+    EXPECT_EQ(Upload(*mAlice, std::string(100001, 'x'), "x").first, 2);
+    EXPECT_EQ(Upload(*mAlice, jpeg, "x", 2).first, 3);
+    EXPECT_EQ(Upload(*mAlice, "GIF89a" + jpeg, "gif"), std::make_pair(uint8_t{0}, uint32_t{0}));
+    EXPECT_EQ(Upload(*mAlice, jpeg.substr(0, 3), "short").second, 1u);
+    // A PNG whose header reads but whose image data is damaged.
+    const std::string damaged = Photo("PNG", 8, 8).substr(0, 41) + std::string(100, 'x');
+    EXPECT_EQ(Upload(*mAlice, damaged, "damaged").second, 2u);
+
+    // Stopped half-way: later chunks are ignored.
+    mAlice->client->SendFrame(Wire::AddMediaRequest(1, 1, 2000, "stopped"));
+    ExpectNext(*mAlice->client, Wire::Message(Wire::AddMediaAnswer, mAlice->id,
+                                              Wire::U8(1) + Wire::U8(0) + Wire::U32(3)));
+    mAlice->client->SendFrame(Wire::Chunk(3, 0, 0, std::string(1000, 'x')));
+    mAlice->client->SendFrame(Wire::MediaFile(Wire::StopMedia, 3, 0));
+    mAlice->client->SendFrame(Wire::Chunk(3, 0, 1000, std::string(1000, 'x')));
+
+    EXPECT_TRUE(List(*mAlice).empty());
+    EXPECT_TRUE(std::filesystem::is_empty(mMedia.Path()));
+}
+
+TEST_F(RelayPhotosTest, OnlyMembersWithTheRightRemovePhotos) {
+    const uint32_t id = Upload(*mAlice, Photo("PNG", 50, 50), "p").second;
+    const auto remove = [id](Member& member, uint8_t expected) {
+        member.client->SendFrame(Wire::Message(Wire::RemoveMedia, 0, Wire::U32(id)));
+        ExpectNext(*member.client, Wire::Message(Wire::RemoveMediaAnswer, member.id,
+                                                 Wire::U8(expected) + Wire::U32(id)));
+    };
+    remove(*mAlice, 1);
+    EXPECT_EQ(List(*mAlice).size(), 1u);
+    Member& boss = mRoom->Join("boss", RelayTestServer::Digest("boss"), 0);
+    remove(boss, 0);
+    remove(boss, 2);
+    EXPECT_TRUE(List(boss).empty());
+    EXPECT_TRUE(std::filesystem::is_empty(mMedia.Path()));
+}
+
+TEST_F(RelayPhotosTest, ADownloadEndsWhenItsClientLeaves) {
+    // Larger than what the sockets' buffers can hold while the client does not read.
+    const std::string big(8 << 20, 'b');
+    TestSupport::WriteFile(File(7, 0), big);
+    Model* model = Model::Instance();
+    ZelvoRelay::MVC::Model::MediaModel item;
+    item.mMediaId = 7;
+    model->Media.mMonitor.Enter();
+    model->Media.Add(item);
+    model->Media.mMonitor.Exit();
+
+    Member& leaver = mRoom->Connect();
+    leaver.client->SetReceiveBuffer(4096);
+    leaver.client->SendFrame(Wire::MediaFile(Wire::GetMedia, 7, 0));
+    ExpectNext(*leaver.client, Wire::Message(Wire::GetMediaAnswer, leaver.id,
+                                             Wire::U8(0) + Wire::U32(7) + Wire::U8(0)));
+    mRoom->Leave(leaver);
+    EXPECT_TRUE(TestSupport::WaitUntil([model] {
+        model->Downloads.mMonitor.Enter();
+        const uint32_t count = model->Downloads.Count();
+        model->Downloads.mMonitor.Exit();
+        return count == 0;
+    }));
+    EXPECT_EQ(Download(*mAlice, 7, 0, big.size()), big);
+}
+
+}  // namespace

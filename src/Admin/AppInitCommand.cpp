@@ -56,10 +56,20 @@ bool IsOption(const String& word, const char* shortName, const char* longName, c
     return false;
 }
 
-// The decrypted password of an account element; empty when it has none.
-String StoredPassword(const XmlNode& element) {
-    const String stored = element.GetAttributeValue("password");
-    return stored.Length() == 0 ? stored : CryptoUtil::Decrypt(stored);
+// The plain text of a password stored in "config.xml"; empty when there is none. A value
+// that does not decrypt (written plain by hand, or damaged) is taken as written: read as no
+// password, it would open the user account to everyone and the next save would erase it.
+String StoredPassword(const String& stored, const String& whose) {
+    if (stored.Length() == 0) {
+        return stored;
+    }
+    const String plain = CryptoUtil::Decrypt(stored);
+    if (plain.Length() != 0) {
+        return plain;
+    }
+    PrintLogMessage(String::Parse(
+        "config.xml: the password of %s is not encrypted; it is taken as written\n", whose.CStr()));
+    return stored;
 }
 
 // The digest joins are compared with: of the password, or none for no password.
@@ -74,7 +84,8 @@ void ReadAccount(const XmlNode& element, ZelvoRelay::MVC::Model::RoomModel& room
                                 : element.mName == "moderator" ? room.ModeratorAccount
                                                                : room.UserAccount;
     account.IsEnabled = element.GetAttributeValueBool("isEnabled");
-    const String password = StoredPassword(element);
+    const String password = StoredPassword(element.GetAttributeValue("password"),
+                                           String::Parse("the %s account", element.mName.CStr()));
     if (password.Length() != 0) {
         account.Password = password;
     }
@@ -171,7 +182,7 @@ void AppInitCommand::LoadConfiguration() {
     ConfigProperty& password = AdminModel::Instance()->mConfig.SwitchboardPassword;
     const String stored = password;
     if (stored.Length() != 0) {
-        password = CryptoUtil::Decrypt(stored);
+        password = StoredPassword(stored, "the switchboard login");
     }
     auto& room = ZelvoRelayModel::Instance()->Room;
     for (unsigned int n = 1; const XmlNode* privileges = root->GetChild("privileges", n); ++n) {

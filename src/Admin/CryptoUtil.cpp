@@ -51,7 +51,9 @@ System::String CryptoUtil::Decrypt(const System::String& encoded) {
     cipher.Seek(0, 0);
     MemoryStream plain;
     Cipher().Decrypt(cipher, plain);
-    return Contents(plain).Substring(kSaltLength);
+    // Without the check any text would decipher to some password that nobody knows.
+    const System::String salted = Contents(plain);
+    return salted.StartsWith(kSalt) ? salted.Substring(kSaltLength) : System::String();
 }
 
 System::String CryptoUtil::Hash(const System::String& text) {

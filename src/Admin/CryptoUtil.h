@@ -14,9 +14,9 @@ class CryptoUtil {
     // blocks, a whole block of padding after whole blocks). Never empty.
     [[nodiscard]] static System::String Encrypt(const System::String& text);
 
-    // The reverse of Encrypt, without the first 11 bytes (the salt's length), which
-    // are not checked. Text that is not such an encryption gives unspecified bytes
-    // (never more than the decoded text holds), or the empty string.
+    // The reverse of Encrypt: the deciphered text without the salt. The empty string
+    // when the text deciphers to nothing that begins with the salt, so that a value
+    // Encrypt did not make (a password written plain, a damaged one) is known as such.
     [[nodiscard]] static System::String Decrypt(const System::String& encoded);
 
     // The SHA-256 digest of text's bytes as a string of 32 raw bytes.

@@ -48,8 +48,11 @@ TEST(CryptoUtilTest, AgreesWithOpensslBothWays) {
         const System::String hash = CryptoUtil::Hash(System::String(text.data(), text.size()));
         EXPECT_EQ(Hex(std::string(hash.CStr(), hash.Length())), digest);
     }
-    // Damaged stored values: no whole block, or less than the salt.
-    for (const char* damaged : {"", "abc", "!!!!", "mnO4tcxKW1uGmLfYKbTcig=="}) {
+    // Damaged stored values: no whole block, less than the salt, or a text enciphered
+    // without the salt.
+    for (const char* damaged :
+         {"", "abc", "!!!!", "mnO4tcxKW1uGmLfYKbTcig==",
+          "nv7Re7quGdbGvTuNsOr0ktmx6NhkA2CRWa6S6K+y4UoIIgogMUyvhss5mjPqc8Ee"}) {
         EXPECT_EQ(CryptoUtil::Decrypt(damaged), "");
     }
 }

@@ -260,6 +260,26 @@ TEST(Server, UnreadableFilesAreReportedAndIgnored) {
     EXPECT_EQ(running->WaitForExit(), 0) << running->Output();
 }
 
+// A password written into "config.xml" by hand, unencrypted, still guards the room: read
+// as no password it would let everyone in, and the next save would erase it.
+TEST(Server, APasswordStoredUnencryptedIsTakenAsWritten) {
+    Room room;
+    room.Write("config.xml",
+               ConfigXml(room.Port(), Settings(),
+                         "\t\t<user isEnabled=\"true\" password=\"letmein\" chat=\"true\" />\n"));
+    auto server = room.Start();
+    EXPECT_TRUE(Logs(*server,
+                     "config.xml: the password of the user account is not encrypted; it is "
+                     "taken as written"));
+    RawClient anyone(room.Port());
+    EXPECT_EQ(AdminTest::Join(anyone, "Ann", ""), 3);
+    RawClient member(room.Port());
+    EXPECT_EQ(AdminTest::Join(member, "Bob", "letmein"), 0);
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(room.Read("config.xml"), "user")), "letmein");
+}
+
 TEST(Server, NamesWithMarkupCharactersSurviveSaveAndRestart) {
     const std::string name = "Tom & Jerry <\"home\">\nsecond line";
     Room room;

@@ -63,13 +63,13 @@ class RelayPhotosTest : public ::testing::Test {
         return mMedia.File(std::to_string(id) + "_" + std::to_string(resource));
     }
 
-    // A width x height picture of noise in PIL's format ("JPEG" or "PNG").
+    // A width x height picture in PIL's format ("JPEG" or "PNG"): red above, noise below.
     static std::string Photo(const std::string& format, int width, int height) {
         return TestSupport::FromHex(PythonLines(
             "import io, os; from PIL import Image\nw, h, f = " + std::to_string(width) + ", " +
             std::to_string(height) + ", '" + format +
-            "'\nb = io.BytesIO(); Image.frombytes('RGB', (w, h), os.urandom(w * h * 3)).save(b, "
-            "f)\nprint(b.getvalue().hex())\n")[0]);
+            "'\nb = io.BytesIO(); Image.frombytes('RGB', (w, h), b'\\xff\\0\\0' * (w * (h // 2)) + "
+            "os.urandom(w * (h - h // 2) * 3)).save(b, f)\nprint(b.getvalue().hex())\n")[0]);
     }
 
     // Announces bytes as an upload of member and, when accepted, sends them in chunks of
@@ -138,9 +138,11 @@ TEST_F(RelayPhotosTest, UploadedPhotosAreListedPreviewedAndDownloaded) {
                            "0 a.jpg alice " + size(0, 0) + ",200,150 " + size(0, 1) + ",40,30"}));
     EXPECT_EQ(ReadFile(File(0, 0)), jpeg);
     EXPECT_EQ(ReadFile(File(1, 0)), png);
+    // Each preview opens at the configured size with the picture's top still on top.
     EXPECT_EQ(PythonLines("from PIL import Image\nfor p in ['" + File(0, 1) + "', '" + File(1, 1) +
-                          "']:\n    i = Image.open(p); print(i.format, *i.size)\n"),
-              (std::vector<std::string>{"JPEG 40 30", "PNG 40 30"}));
+                          "']:\n    i = Image.open(p); print(i.format, *i.size, "
+                          "i.convert('RGB').getpixel((20, 2))[0] > 200)\n"),
+              (std::vector<std::string>{"JPEG 40 30 True", "PNG 40 30 True"}));
 
     // Anyone connected may download, in chunks of 4096 bytes.
     Member& outsider = mRoom->Connect();

@@ -61,6 +61,14 @@ System::Collections::Vector<MediaTransferModel> MediaTransferCollection::RemoveC
     return ended;
 }
 
+uint32_t MediaTransferCollection::CountClient(uint32_t clientId) const {
+    uint32_t count = 0;
+    for (Node* node = First(); node != nullptr; node = Next(node)) {
+        count += node->mValue.mClientId == clientId ? 1 : 0;
+    }
+    return count;
+}
+
 bool MediaTransferCollection::HoldsMedia(uint32_t mediaId) const {
     // Transfers are ordered by media id first, so the search can go by it alone.
     Node* at = mRoot;

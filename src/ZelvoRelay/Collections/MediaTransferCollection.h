@@ -29,6 +29,8 @@ class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel>
     // Ends every transfer of the client as RemoveMedia does. Returns copies of the ended
     // transfers, in order and with no stream, so the caller can tidy their files.
     System::Collections::Vector<MVC::Model::MediaTransferModel> RemoveClient(uint32_t clientId);
+    // The number of transfers of the client.
+    [[nodiscard]] uint32_t CountClient(uint32_t clientId) const;
     // True when some transfer concerns that media id.
     [[nodiscard]] bool HoldsMedia(uint32_t mediaId) const;
 };

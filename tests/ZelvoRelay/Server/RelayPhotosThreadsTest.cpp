@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ZelvoRelay/Processor/Media/AddMediaRequestProcessor.h"
 #include "support/Process.h"
 #include "support/RelayTestServer.h"
 #include "support/RelayWire.h"
@@ -176,6 +177,25 @@ TEST_F(RelayPhotosTest, RefusedStoppedAndUndecodableUploadsLeaveNoItemAndNoFile)
 
     EXPECT_TRUE(List(*mAlice).empty());
     EXPECT_TRUE(std::filesystem::is_empty(mMedia.Path()));
+}
+
+// Each upload in progress holds a file open: one member may not take every descriptor.
+TEST_F(RelayPhotosTest, AMemberHasABoundedNumberOfUploadsInProgress) {
+    const uint32_t most =
+        ZelvoRelay::Processor::Media::AddMediaRequestProcessor::kMaxUploadsPerClient;
+    const auto announce = [](Member& member, uint8_t error, uint32_t id) {
+        member.client->SendFrame(Wire::AddMediaRequest(1, 1, 10, "x"));
+        ExpectNext(*member.client, Wire::Message(Wire::AddMediaAnswer, member.id,
+                                                 Wire::U8(1) + Wire::U8(error) + Wire::U32(id)));
+    };
+    for (uint32_t id = 0; id < most; ++id) {
+        announce(*mAlice, 0, id);
+    }
+    // Refused as a file that cannot be created, without drawing an id.
+    announce(*mAlice, 4, 0);
+    announce(mRoom->Join("bob"), 0, most);
+    mAlice->client->SendFrame(Wire::MediaFile(Wire::StopMedia, 0, 0));
+    announce(*mAlice, 0, most + 1);
 }
 
 TEST_F(RelayPhotosTest, OnlyMembersWithTheRightRemovePhotos) {

@@ -24,7 +24,8 @@ using MVC::Model::ZelvoRelayModel;
 constexpr uint8_t ImageType = 1;
 
 // Draws the media id of the announced upload, creates its file and enters it into the
-// uploads; the id, or nothing when the file could not be created.
+// uploads; the id, or nothing when the file could not be created or the client has as many
+// uploads in progress as it may.
 std::optional<uint32_t> StartUpload(ZelvoRelayModel* model, const AddMediaRequest& request,
                                     uint32_t clientId, const System::String& uploader) {
     MediaTransferModel upload;
@@ -44,6 +45,12 @@ std::optional<uint32_t> StartUpload(ZelvoRelayModel* model, const AddMediaReques
 
     auto& uploads = model->Uploads;
     uploads.mMonitor.Enter();
+    // Each upload in progress holds its file open: without a bound, one member could take
+    // every descriptor the process may have, and no one could connect any more.
+    if (uploads.CountClient(clientId) >= AddMediaRequestProcessor::kMaxUploadsPerClient) {
+        uploads.mMonitor.Exit();
+        return std::nullopt;
+    }
     model->Media.mMonitor.Enter();
     upload.mMediaId = MediaModel::GenerateId(model->Media, uploads);
     model->Media.mMonitor.Exit();

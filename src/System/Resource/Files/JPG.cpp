@@ -22,6 +22,10 @@ namespace {
 
 // Compressed data moves through the stream in blocks of this many bytes.
 constexpr int kBlockSize = 16384;
+// The scans a decoding reads at most. Encoders write up to a dozen or so; libjpeg passes
+// over the whole picture for every scan, so a small progressive file repeating its scans
+// would otherwise keep the decoding thread busy for minutes.
+constexpr int kMaxScans = 256;
 
 // libjpeg's error manager and where error_exit jumps to.
 struct ErrorRecord {
@@ -49,6 +53,7 @@ struct Decoder {
     jpeg_decompress_struct mInfo;
     ErrorRecord mError;
     SourceRecord mSource;
+    jpeg_progress_mgr mProgress;
 };
 
 // Everything one encoding call needs.
@@ -60,6 +65,13 @@ struct Encoder {
 
 [[noreturn]] void JpgErrorExit(j_common_ptr info) {
     longjmp(reinterpret_cast<ErrorRecord*>(info->err)->mJump, 1);
+}
+
+// Fails the decoding once it reaches a scan past kMaxScans.
+void JpgProgress(j_common_ptr info) {
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxScans) {
+        JpgErrorExit(info);
+    }
 }
 
 jpeg_error_mgr* ErrorManager(ErrorRecord& error) {
@@ -197,6 +209,8 @@ unsigned char* JPG::Load(IO::Stream& stream) {
     if (pixels == nullptr) {
         JpgErrorExit(reinterpret_cast<j_common_ptr>(&info));
     }
+    decoder.mProgress.progress_monitor = JpgProgress;
+    info.progress = &decoder.mProgress;
     jpeg_start_decompress(&info);
     while (info.output_scanline < info.output_height) {
         // The first row decoded is the top of the picture and goes last.

@@ -30,8 +30,9 @@ class JPG : public Object {
     // Decodes the JPEG at the stream's position into a new array of height x width x
     // channels bytes, rows bottom-up, which the caller frees with delete[]; the size is
     // the one GetHeader reports. Null when the data cannot be decoded, when it decodes
-    // to other than 1 (grey) or 3 (RGB) channels (CMYK and YCCK files among them), and
-    // when Image refuses its size, which is checked before any pixel is allocated.
+    // to other than 1 (grey) or 3 (RGB) channels (CMYK and YCCK files among them), when
+    // Image refuses its size, which is checked before any pixel is allocated, and when it
+    // has more than 256 scans.
     static unsigned char* Load(IO::Stream& stream);
     // Encodes width x height pixels of 1 (grey) or 3 (RGB) one-byte channels, rows
     // bottom-up, as a JPEG of the given quality (0 to 100) onto the stream; bitsPerPixel

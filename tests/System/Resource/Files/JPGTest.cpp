@@ -120,6 +120,22 @@ TEST(JPG, DamagedFilesAndUnwritableFormatsFailWithoutEndingTheProcess) {
     EXPECT_EQ(Decode(jpeg.substr(0, jpeg.find("\xff\xda") + 40), header).second.size(),
               pixels.size());
 
+    // A small progressive file repeating its first scan: every scan is a pass over the
+    // whole picture, so past a bound the file is refused rather than decoded for minutes.
+    const std::string manyScans = FromHex(TestSupport::PythonLines(R"(
+import io
+from PIL import Image
+out = io.BytesIO()
+Image.new('RGB', (16, 16), (10, 20, 30)).save(out, 'JPEG', progressive=True)
+d = out.getvalue()
+start = d.index(b'\xff\xda')
+end = start + 2 + int.from_bytes(d[start + 2:start + 4], 'big')
+while not (d[end] == 0xff and d[end + 1] != 0 and not 0xd0 <= d[end + 1] <= 0xd7):
+    end += 1
+print((d[:end] + d[start:end] * 300 + d[end:]).hex())
+)")[0]);
+    EXPECT_EQ(Decode(manyScans, header), std::pair(true, std::string()));
+
     IO::MemoryStream stream;
     const auto* data = reinterpret_cast<const unsigned char*>(pixels.data());
     EXPECT_FALSE(JPG::Write(stream, 20, 10, 4, 32, data, 80));

@@ -1,12 +1,19 @@
 #include "Admin/AppInitCommand.h"
 
 #include "Admin/AdminModel.h"
+#include "Admin/ChangePasswordCommand.h"
 #include "Admin/ConfigProperty.h"
 #include "Admin/CryptoUtil.h"
+#include "Admin/FindIpCommand.h"
+#include "Admin/LoginCommand.h"
 #include "Admin/LoginEvent.h"
+#include "Admin/LogoutCommand.h"
 #include "Admin/PrintLogMessage.h"
 #include "Admin/RelayObserver.h"
+#include "Admin/RoomUpdateCommand.h"
 #include "Admin/SaveDataCommand.h"
+#include "Admin/UserForgotPasswordCommand.h"
+#include "Admin/UserRegisterCommand.h"
 #include "Application/AppClosingCommand.h"
 #include "Application/AppInitEvent.h"
 #include "Application/AppModel.h"
@@ -24,6 +31,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 using System::String;
 using System::Xml::XmlNode;
@@ -36,7 +44,10 @@ namespace {
 constexpr const char* kLocalePath = "resource/locale/en.txt";
 
 // The event names of the commands start-up registers, in the order it registers them.
-constexpr const char* kCommandNames[] = {"AppClosingEvent", "SaveUserDataEvent"};
+constexpr const char* kCommandNames[] = {
+    "AppClosingEvent",    "SaveUserDataEvent", "FindIpEvent",       "LoginEvent",
+    "LogoutEvent",        "RoomUpdateEvent",   "UserRegisterEvent", "UserForgotPasswordEvent",
+    "ChangePasswordEvent"};
 
 // Whether word is the option, given by its short or long name, and its value: the next
 // word, or the text after "=" in the word itself.
@@ -216,8 +227,16 @@ void AppInitCommand::LoadMessageTexts() {
 }
 
 void AppInitCommand::RegisterCommands() {
-    System::MVC::Controller::Set("AppClosingEvent", new AppClosingCommand);
-    System::MVC::Controller::Set("SaveUserDataEvent", new SaveDataCommand);
+    System::MVC::ICommand* const commands[] = {
+        new AppClosingCommand,    new SaveDataCommand,
+        new FindIpCommand,        new LoginCommand,
+        new LogoutCommand,        new RoomUpdateCommand,
+        new UserRegisterCommand,  new UserForgotPasswordCommand,
+        new ChangePasswordCommand};
+    static_assert(sizeof commands / sizeof commands[0] == std::size(kCommandNames));
+    for (size_t i = 0; i < std::size(kCommandNames); ++i) {
+        System::MVC::Controller::Set(kCommandNames[i], commands[i]);
+    }
 }
 
 bool AppInitCommand::ApplyCommandLine(int argc, char** argv) {

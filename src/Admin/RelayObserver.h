@@ -77,10 +77,10 @@ class RelayObserver {
     void OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* client,
                                  ZelvoRelay::Message::BaseMessage* message);
 
-  private:
     // The number of clients in the client collection, read under its Monitor.
     static uint32_t ClientCount();
 
+  private:
     // Owns every delegate the observer subscribes. Changed after construction only by
     // the client-list handler, under mLock.
     System::EventManager mEventManager;

@@ -2,6 +2,9 @@
 
 #include "support/Process.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace TestSupport {
@@ -9,7 +12,7 @@ namespace TestSupport {
 namespace {
 
 const char* const kServer = R"(
-import gzip, re, socket, ssl, sys, threading, zlib
+import gzip, os, re, socket, ssl, sys, threading, zlib
 body = b'The quick brown fox jumps over the lazy dog. ' * 20
 
 def chunked(data):
@@ -38,24 +41,30 @@ canned = {
 }
 closing = {'/close', '/http10', '/early'}
 
+printing = threading.Lock()
+def say(*words):
+    # One line at a time: print writes its words separately.
+    with printing:
+        print(*words, flush=True)
+
 tls = None
 if len(sys.argv) > 1:
     tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     tls.load_cert_chain(sys.argv[1], sys.argv[2])
     tls.options &= ~ssl.OP_IGNORE_UNEXPECTED_EOF
-    tls.sni_callback = lambda s, name, c: print('SNI', name, flush=True)
+    tls.sni_callback = lambda s, name, c: say('SNI', name)
 
 def receive(conn):
     try:
         data = conn.recv(65536)
     except ssl.SSLError as error:
         if 'EOF' in error.reason:
-            print('END eof', flush=True)
+            say('END eof')
         return None
     except OSError:
         return None
     if not data:
-        print('END clean', flush=True)
+        say('END clean')
     return data
 
 def serve(conn):
@@ -81,11 +90,21 @@ def serve(conn):
                     return
                 data += more
             request, data = head + b'\r\n\r\n' + data[:need], data[need:]
-            path = head.split(b' ')[1].decode().split('?')[0]
+            method, target = head.split(b' ')[:2]
+            path = target.decode().split('?')[0]
             served += 1
-            if path == '/silent':
+            body = request[len(head) + 4:].decode('latin-1')
+            say('REQUEST', method.decode(), target.decode(), *[body][:len(body)])
+            answer = os.path.join('replies', path.replace('/', '_'))
+            if os.path.exists(answer):
+                with open(answer, 'rb') as file:
+                    reply = file.read()
+                if reply == b'<silent>':
+                    continue
+                reply = sized(reply)
+            elif path == '/silent':
                 continue
-            if path == '/echo':
+            elif path == '/echo':
                 reply = sized(request)
             elif path == '/count':
                 reply = sized(b'%d' % served)
@@ -137,6 +156,25 @@ bool HttpTestServer::WaitForLine(const std::string& text) {
     }
     mNextLine = static_cast<size_t>(line) + 1;
     return true;
+}
+
+void HttpTestServer::SetReply(const std::string& path, const std::string& body) {
+    std::string name = path;
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::filesystem::create_directories(mDir.File("replies"));
+    // Renamed into place, so that the server never reads half an answer.
+    const std::string file = mDir.File("replies/" + name);
+    std::ofstream(file + ".new", std::ios::binary) << body;
+    std::filesystem::rename(file + ".new", file);
+}
+
+std::string HttpTestServer::NextRequest() {
+    const int line = mProcess->WaitForLine("REQUEST ", mNextLine);
+    if (line < 0) {
+        return "";
+    }
+    mNextLine = static_cast<size_t>(line) + 1;
+    return mProcess->Lines()[static_cast<size_t>(line)].substr(8);
 }
 
 std::string HttpTestServer::Body() {

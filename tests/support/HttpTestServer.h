@@ -22,7 +22,8 @@ void WriteSelfSignedCertificate(const std::string& certificate, const std::strin
 // Paths: /length /mixed /chunked /gzip /deflate /gzip-chunked /close /http10 answer
 // Body(); /early announces more than it sends and closes; /silent never answers;
 // /echo answers with the request's own bytes; /count with the number of requests
-// served on the connection so far.
+// served on the connection so far. A path given an answer with SetReply answers it
+// instead, and every request is printed as "REQUEST <method> <target> <body>".
 class HttpTestServer {
   public:
     explicit HttpTestServer(bool tls = false);
@@ -31,6 +32,12 @@ class HttpTestServer {
     // Waits for a line holding text printed after the last line found; false when none
     // comes.
     bool WaitForLine(const std::string& text);
+    // From now on requests to path are answered with body (Content-Length framed);
+    // "<silent>" leaves them unanswered.
+    void SetReply(const std::string& path, const std::string& body);
+    // The next request printed after the last line found, as "<method> <target> <body>"
+    // (no body: nothing after the target); "" when none comes.
+    std::string NextRequest();
     // The body of the canned answers.
     static std::string Body();
 

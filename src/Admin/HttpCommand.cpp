@@ -1,0 +1,42 @@
+#include "Admin/HttpCommand.h"
+
+#include "Admin/AdminModel.h"
+#include "System/Xml/XmlDoc.h"
+
+using System::String;
+using System::Net::Http::HttpClient;
+
+HttpCommand::HttpCommand() : mClient(std::make_unique<HttpClient>()) {
+    mEvents.Add(mClient->OnConnectFailed, this, &HttpCommand::OnConnectFailed);
+    mEvents.Add(mClient->OnResponse, this, &HttpCommand::OnResponse);
+}
+
+HttpCommand::~HttpCommand() {
+    Close();
+}
+
+void HttpCommand::Execute(System::MVC::EventDispatcher*) {}
+
+void HttpCommand::OnConnectFailed(HttpClient*, const String&) {}
+
+void HttpCommand::OnResponse(HttpClient* client, const System::Uri&,
+                             System::Net::Http::HttpResponse&) {
+    client->Disconnect();
+}
+
+void HttpCommand::SetTimeout(std::chrono::milliseconds timeout) {
+    mClient->SetTimeout(timeout);
+}
+
+void HttpCommand::Close() {
+    mClient.reset();
+}
+
+System::Uri HttpCommand::SwitchboardUri(const String& path) {
+    return System::Uri(String(AdminModel::Instance()->mConfig.SwitchboardUrl) + path);
+}
+
+const System::Xml::XmlNode* HttpCommand::ReadReply(System::Xml::XmlDoc& document,
+                                                   System::Net::Http::HttpResponse& response) {
+    return document.Load(response.GetResponseString());
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "System/EventManager.h"
+#include "System/MVC/ICommand.h"
+#include "System/Net/Http/HttpClient.h"
+#include "System/String.h"
+#include "System/Uri.h"
+
+#include <chrono>
+#include <memory>
+
+namespace System::Xml {
+class XmlNode;
+class XmlDoc;
+}  // namespace System::Xml
+
+// Base of the switchboard commands: each serves one event name with a client of its own,
+// sends one request per dispatch (a dispatch made while a request is in progress is
+// dropped by the client) and learns its outcome on the request's connection thread,
+// through OnResponse or OnConnectFailed, exactly one of them per request.
+//
+// Every concrete command calls Close() first in its destructor: the connection thread
+// may be running a handler of the command, which must not outlive the command's own part.
+class HttpCommand : public System::MVC::ICommand {
+  public:
+    HttpCommand();
+    ~HttpCommand() override;
+    HttpCommand(const HttpCommand&) = delete;
+    HttpCommand& operator=(const HttpCommand&) = delete;
+
+    void Execute(System::MVC::EventDispatcher* event) override;
+    // The request could not be made or was not answered in time.
+    virtual void OnConnectFailed(System::Net::Http::HttpClient* client,
+                                 const System::String& error);
+    // Closes the connection, so that each request has its own. Every override ends with it.
+    virtual void OnResponse(System::Net::Http::HttpClient* client, const System::Uri& uri,
+                            System::Net::Http::HttpResponse& response);
+
+    // How long the requests sent from now on may wait for their response.
+    void SetTimeout(std::chrono::milliseconds timeout);
+    // Whether a request is in progress: until its handler has returned. A dispatch made
+    // meanwhile is dropped.
+    [[nodiscard]] bool IsRequesting() const { return mClient->IsRequesting(); }
+
+  protected:
+    // The message key of a request that failed or got no readable reply.
+    static constexpr const char* kUnknownKey = "switchboard.uri.unknown";
+
+    // Ends the request in progress, waiting for its handlers; the client is gone after it.
+    void Close();
+    System::Net::Http::HttpClient& Client() { return *mClient; }
+
+    // The configured switchboard address followed by path.
+    static System::Uri SwitchboardUri(const System::String& path);
+    // The reply's top-level element, or null when the body is no XML document (an empty
+    // body included).
+    static const System::Xml::XmlNode* ReadReply(System::Xml::XmlDoc& document,
+                                                 System::Net::Http::HttpResponse& response);
+
+  private:
+    System::EventManager mEvents;  // subscriptions to the client's events
+    std::unique_ptr<System::Net::Http::HttpClient> mClient;
+};

@@ -38,15 +38,16 @@ class HttpCommand : public System::MVC::ICommand {
 
     // How long the requests sent from now on may wait for their response.
     void SetTimeout(std::chrono::milliseconds timeout);
-    // Whether a request is in progress: until its handler has returned. A dispatch made
-    // meanwhile is dropped.
+    // Whether a request is in progress: until its OnResponse has returned, or until just
+    // before its OnConnectFailed is raised. A dispatch made meanwhile is dropped.
     [[nodiscard]] bool IsRequesting() const { return mClient->IsRequesting(); }
 
   protected:
     // The message key of a request that failed or got no readable reply.
     static constexpr const char* kUnknownKey = "switchboard.uri.unknown";
 
-    // Ends the request in progress, waiting for its handlers; the client is gone after it.
+    // Drops the request in progress without an outcome, waiting for a handler that is
+    // running; the client is gone after it.
     void Close();
     System::Net::Http::HttpClient& Client() { return *mClient; }
 

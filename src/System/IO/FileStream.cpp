@@ -1,5 +1,6 @@
 #include "System/IO/FileStream.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,16 +13,25 @@ FileStream::FileStream(const String& path, int mode) {
     }
     const bool create = mode == 1 || mode == 2 || mode == 5;
     const bool append = mode == 6;
-    mFile = std::fopen(name, create ? "w+b" : append ? "ab" : "rb");
-    if (mFile == nullptr) {
+    const int flags = create   ? O_RDWR | O_CREAT | O_TRUNC
+                      : append ? O_WRONLY | O_CREAT | O_APPEND
+                               : O_RDONLY;
+    // Opened without blocking: opening a named pipe would otherwise wait for the other
+    // end for good.
+    const int file = open(name, flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (file < 0) {
         return;
     }
-    // A directory opens for reading but reports an endless length: refuse it, so
-    // no reader ever sizes a buffer from it or reads it line by line forever.
+    // A directory opens for reading but reports an endless length, and a pipe or socket
+    // has no length and may never end: refuse them, so no reader ever sizes a buffer from
+    // them or waits on them for good.
     struct stat info {};
-    if (fstat(fileno(mFile), &info) != 0 || S_ISDIR(info.st_mode)) {
-        std::fclose(mFile);
-        mFile = nullptr;
+    if (fstat(file, &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode) &&
+        !S_ISSOCK(info.st_mode) && fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK) == 0) {
+        mFile = fdopen(file, create ? "w+b" : append ? "ab" : "rb");
+    }
+    if (mFile == nullptr) {
+        close(file);
         return;
     }
     mCanRead = true;

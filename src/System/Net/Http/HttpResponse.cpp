@@ -49,6 +49,13 @@ bool HttpResponse::Receive(const char* bytes, int count) {
     if (mComplete || mBroken || count <= 0) {
         return mComplete;
     }
+    // A server announcing a huge length, or sending without end, would otherwise have the
+    // whole of it kept until memory runs out.
+    if (mData.Length() + count > kMaxResponseSize) {
+        mData.Close();
+        mBroken = true;
+        return false;
+    }
     mData.Seek(0, 2);
     mData.Write(reinterpret_cast<const unsigned char*>(bytes), 0, count);
     if (!mParsed) {

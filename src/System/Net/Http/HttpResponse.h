@@ -27,6 +27,8 @@ class HttpResponse : public Object {
     // Headers not complete within this many bytes are not waited for (each arrival
     // parses them again from the start).
     static constexpr int64_t kMaxHeaderSize = 64 * 1024;
+    // A response is kept in memory whole; one longer than this is not waited for.
+    static constexpr int64_t kMaxResponseSize = int64_t{64} << 20;
 
     HttpResponse() = default;
     ~HttpResponse() override = default;

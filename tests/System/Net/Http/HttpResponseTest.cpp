@@ -117,5 +117,19 @@ TEST(HttpResponse, ABodyThatInflatesPastItsBoundComesOutEmpty) {
     EXPECT_EQ(Text(response.GetResponseString()), "");
 }
 
+TEST(HttpResponse, AResponseLongerThanTheBoundIsDroppedNotKept) {
+    for (const std::string headers : {"HTTP/1.1 200 OK\r\nContent-Length: 2000000000\r\n\r\n",
+                                      "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"}) {
+        HttpResponse response;
+        EXPECT_FALSE(response.Receive(headers.data(), int(headers.size())));
+        const std::string megabyte(1 << 20, 'x');
+        for (int64_t sent = 0; sent <= HttpResponse::kMaxResponseSize; sent += 1 << 20) {
+            EXPECT_FALSE(response.Receive(megabyte.data(), int(megabyte.size())));
+        }
+        EXPECT_EQ(response.GetData().Length(), 0);
+        EXPECT_FALSE(response.EndOfStream());
+    }
+}
+
 }  // namespace
 }  // namespace System::Net::Http

@@ -1,5 +1,7 @@
 #include "ZelvoRelay/Client/RelayClient.h"
 
+#include <algorithm>
+
 #include "System/Net/Net.h"
 #include "System/Net/Socket.h"
 #include "System/Net/SocketType.h"
@@ -13,6 +15,8 @@ namespace {
 
 // The error type of a non-blocking call that found nothing to do (EAGAIN).
 constexpr int kNoDataWaiting = 11;
+// The fewest bytes a frame that yields a message takes: its length and a type byte.
+constexpr uint32_t kShortestFrame = 5;
 
 }  // namespace
 
@@ -52,9 +56,13 @@ void RelayClient::Receive(char* buffer, uint32_t offset, uint32_t size) {
     // Read on while the message worker lags, a client sending small messages faster than
     // they are handled would fill the task queue until memory runs out. Unread, its bytes
     // wait in the socket and TCP slows the sender down.
-    if (mPendingMessages->load() >= kMaxPendingMessages) {
+    const uint32_t pending = mPendingMessages->load();
+    if (pending >= kMaxPendingMessages) {
         return;
     }
+    // Nor may one read bring in more messages than may still wait: a full buffer of the
+    // shortest frames would queue thousands at once.
+    size = std::min(size, (kMaxPendingMessages - pending) * kShortestFrame);
     const int received = mTcpClient.Receive(buffer, offset, size);
     if (received < 1) {
         if (received < 0 && System::Net::Net::GetErrorType() == kNoDataWaiting) {

@@ -34,7 +34,8 @@ class RelayClient : public System::Object {
     // what its queue entry and its frame's bookkeeping take in memory.
     static constexpr uint64_t kQueuedFrameCost = 256;
     // A client with this many received messages still waiting for the message worker is
-    // not read until the worker has handled some (one read may add a few more).
+    // not read until the worker has handled some; a read takes no more bytes than could
+    // make up the messages still allowed (one more may complete a message begun before).
     static constexpr uint32_t kMaxPendingMessages = 64;
 
     // A client without a connection and with client id 0.

@@ -75,6 +75,32 @@ TEST(RelayClientTest, IsNotReadWhileTooManyOfItsMessagesWaitForTheMessageWorker)
     System::Singleton<ZelvoRelayModel>::Destroy();
 }
 
+// However many of the shortest frames the buffer could hold, one read brings in no more
+// messages than may still wait.
+TEST(RelayClientTest, OneReadQueuesNoMoreMessagesThanMayWait) {
+    ZelvoRelayModel* model = ZelvoRelayModel::Instance();  // no worker runs
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    RelayClient client(System::Net::Client(System::Net::Socket(pair[0], true)), 7);
+    std::string frames;
+    for (int i = 0; i < 1000; ++i) {
+        frames += RelayWire::U32(1) + RelayWire::U8(RelayWire::Chat);
+    }
+    ASSERT_EQ(send(pair[1], frames.data(), frames.size(), 0), static_cast<ssize_t>(frames.size()));
+
+    char buffer[16384];
+    client.Receive(buffer, 0, sizeof buffer);
+    uint32_t queued = 0;
+    while (ZelvoRelay::Threading::MessageTask* task = model->Messages.mTasks.Dequeue()) {
+        delete task->Message;
+        delete task;
+        ++queued;
+    }
+    EXPECT_EQ(queued, RelayClient::kMaxPendingMessages);
+    close(pair[1]);
+    System::Singleton<ZelvoRelayModel>::Destroy();
+}
+
 // What a stalled reader's queue may hold is bounded by what the frames take in memory:
 // counted by their bytes alone, millions of tiny frames would fit under the limit.
 TEST(RelayClientTest, IsDisconnectedOnceTinyFramesQueuedForItTakeTooMuchMemory) {

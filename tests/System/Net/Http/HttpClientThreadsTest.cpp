@@ -128,8 +128,11 @@ TEST_F(HttpClientThreads, EveryFailedRequestEndsWithOneEventAndTheNextRequestIsS
         SCOPED_TRACE(failure.name);
         const int before = mLog.Count("failed");
         mClient.SendGetRequest(Uri(failure.uri.c_str()));
-        // Dropped: the first request is still in progress.
-        mClient.SendGetRequest(Uri(At("/length").c_str()));
+        // Dropped: the first request is still in progress. Only an unanswered one surely
+        // is; a refused or cut connection may already have failed on its own thread.
+        if (failure.error == HttpClient::kTimedOut) {
+            mClient.SendGetRequest(Uri(At("/length").c_str()));
+        }
         ASSERT_TRUE(WaitUntil([&] { return mLog.Count("failed") > before; }));
         EXPECT_EQ(mLog.Get(mLog.mError), failure.error);
         Get(At("/length"));

@@ -5,9 +5,21 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace System::Xml {
+
+namespace {
+
+// Whether name can name an element or attribute. A quote or "=" in an attribute's name means
+// a quote was left out before it, and every value after it would go to the wrong name; such
+// names would not read back as written either.
+bool IsName(const char* name) {
+    return name[0] != '\0' && std::strpbrk(name, "\"'=<>& \t\r\n") == nullptr;
+}
+
+}  // namespace
 
 XmlNode* XmlDoc::Load(const String& text) {
     mRoot.Clear();
@@ -62,7 +74,7 @@ void XmlDoc::XmlStartElement(void* user, const char* name, const char** attribut
     if (document->mFailed || document->mCurrent == nullptr) {
         return;
     }
-    if (name[0] == '\0' || document->mDepth == MaxDepth) {
+    if (!IsName(name) || document->mDepth == MaxDepth) {
         document->mFailed = true;
         return;
     }
@@ -73,9 +85,9 @@ void XmlDoc::XmlStartElement(void* user, const char* name, const char** attribut
     }
     node->mName = name;
     for (const char** entry = attributes; entry != nullptr && entry[0] != nullptr; entry += 2) {
-        // A value without its quotes: the rest of the tag was not read, so the element
-        // would silently lose attributes.
-        if (entry[1] == nullptr) {
+        // A value without its quotes (the rest of the tag was not read) or a name that a
+        // left-out quote made: the element would silently lose or mix up attributes.
+        if (entry[1] == nullptr || !IsName(entry[0])) {
             document->mFailed = true;
             return;
         }

@@ -1,5 +1,7 @@
 #include "System/Xml/XmlNode.h"
 
+#include <string>
+
 namespace System::Xml {
 
 namespace {
@@ -7,11 +9,25 @@ namespace {
 // Appends value with the five markup bytes written as character references. A line feed is
 // written as "&#10;" (not as the reference of a carriage return, which a reader would turn into
 // CR), and the control bytes that XML 1.0 cannot hold in any form are dropped: written raw they
-// would make the whole document unreadable to a conforming parser.
+// would make the whole document unreadable to a conforming parser. White space at either end
+// is written as references too, since a reader trims it from an element's text.
 void AppendEscaped(std::string& out, const String& value) {
     const char* bytes = value.ToByteArray();
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    unsigned int first = 0;
+    while (first < value.Length() && isSpace(bytes[first])) {
+        ++first;
+    }
+    unsigned int last = value.Length();
+    while (last > first && isSpace(bytes[last - 1])) {
+        --last;
+    }
     for (unsigned int i = 0; i < value.Length(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
+        if ((i < first || i >= last) && isSpace(bytes[i])) {
+            out += "&#" + std::to_string(byte) + ";";
+            continue;
+        }
         switch (byte) {
             case '&':
                 out += "&#38;";

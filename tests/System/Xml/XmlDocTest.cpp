@@ -104,8 +104,8 @@ TEST(XmlDoc, ValuesSurviveWriteAndRead) {
     root.mName = "root";
     root.AddAttribute(XmlItem("every", Bytes(every)));
     root.AddAttribute(XmlItem("padded", Bytes("\t " + every + " \n")));
-    // Element text is trimmed on reading, so this one starts and ends with other bytes.
-    const std::string text = "[" + every + "]";
+    // Element text is trimmed on reading: white space at its ends survives only as written.
+    const std::string text = " \t" + every + "\r ";
     XmlNode child;
     child.mName = "child";
     child.mValue = Bytes(text);

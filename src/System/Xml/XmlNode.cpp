@@ -14,12 +14,16 @@ namespace {
 void AppendEscaped(std::string& out, const String& value) {
     const char* bytes = value.ToByteArray();
     const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    // Bytes that are dropped do not keep white space beside them from being at an end.
+    const auto isEdge = [&isSpace](char c) {
+        return isSpace(c) || (static_cast<unsigned char>(c) < 0x20 && c != '\n');
+    };
     unsigned int first = 0;
-    while (first < value.Length() && isSpace(bytes[first])) {
+    while (first < value.Length() && isEdge(bytes[first])) {
         ++first;
     }
     unsigned int last = value.Length();
-    while (last > first && isSpace(bytes[last - 1])) {
+    while (last > first && isEdge(bytes[last - 1])) {
         --last;
     }
     for (unsigned int i = 0; i < value.Length(); ++i) {

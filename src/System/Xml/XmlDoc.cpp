@@ -16,7 +16,7 @@ namespace {
 // a quote was left out before it, and every value after it would go to the wrong name; such
 // names would not read back as written either.
 bool IsName(const char* name) {
-    return name[0] != '\0' && std::strpbrk(name, "\"'=<>& \t\r\n") == nullptr;
+    return name[0] != '\0' && std::strpbrk(name, "\"'=<>&/ \t\r\n") == nullptr;
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ class XmlDoc : public Object {
     // Clears the root and parses text into it. Returns the root (the top-level element), or
     // null when the text holds no element, is cut off or left unclosed, nests deeper than
     // MaxDepth, names an element or attribute with nothing or with a quote, "=", "<", ">",
-    // "&" or white space in it, or has an attribute value without its quotes.
+    // "&", "/" or white space in it, or has an attribute value without its quotes.
     [[nodiscard]] XmlNode* Load(const String& text);
     // Reads the file (up to its first NUL byte) and loads it; null when it cannot be read or
     // does not load.

@@ -62,7 +62,7 @@ TEST(XmlDoc, RefusesWhatIsNoCompleteDocument) {
           "<a><b/>", "<a b=1/>", "<a b=\"1\" c=\"2/>", "<a><b x=\"y>\"/></a>", "<>", "<a><></></a>",
           "<!---><a/>", "<a><!-- x </a>", "<a><![CDATA[x</a>",
           // A quote left out in the middle shifts every later value to another name.
-          "<config a=\"x b=\"y\" c=\"z\"/>", "<a><b\"c/></a>", "F<= />"}) {
+          "<config a=\"x b=\"y\" c=\"z\"/>", "<a><b\"c/></a>", "F<= />", "< //>"}) {
         EXPECT_EQ(doc.Load(text), nullptr) << '"' << text << '"';
     }
     // A failed load does not keep the document from loading the next text.

@@ -1,9 +1,7 @@
 #include "System/Utility/Locale.h"
 
 #include "System/EventManager.h"
-#include "System/IO/FileStream.h"
 #include "System/IO/MemoryStream.h"
-#include "support/TempDir.h"
 #include "support/Text.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +13,6 @@ namespace System::Utility {
 namespace {
 
 using Collections::Vector;
-using IO::FileStream;
 using IO::MemoryStream;
 using TestSupport::Text;
 
@@ -77,20 +74,6 @@ TEST_F(LocaleTest, LinesSplitAtTheFirstEqualsSignWithNothingTrimmed) {
                                                   "crlf", "last"}));
 }
 
-TEST_F(LocaleTest, LaterLinesAndLaterImportsReplaceAndAnnounceAgain) {
-    EXPECT_EQ(Text(mLocale.GetLocalCode()), "");
-    Import("k=1\nk=2\nkept=yes\n");
-    Import("k=3\n", "fr");
-    EXPECT_EQ(Value("k"), "3");
-    EXPECT_EQ(Value("kept"), "yes");
-    EXPECT_EQ(Text(mLocale.GetLocalCode()), "fr");
-    EXPECT_EQ(mNotices, (std::vector<std::string>{"k", "k", "kept", "k"}));
-
-    Import("", "de");
-    EXPECT_EQ(Text(mLocale.GetLocalCode()), "de");
-    EXPECT_EQ(Value("k"), "3");
-}
-
 TEST_F(LocaleTest, PlaceholdersAreFilledByIndexInAnyOrder) {
     Import(
         "greeting=Hello {0}, you have {1} messages\n"
@@ -104,28 +87,6 @@ TEST_F(LocaleTest, PlaceholdersAreFilledByIndexInAnyOrder) {
     EXPECT_EQ(Value("short", {"a"}), "a and {2}");
     EXPECT_EQ(Value("empty", {"a"}), "");
     EXPECT_EQ(Value("missing", {"a"}), "");
-}
-
-TEST_F(LocaleTest, PlaceholderInsideAnArgumentIsFilledOnlyByALaterIndex) {
-    Import("pair={0} / {1}\n");
-    EXPECT_EQ(Value("pair", {"{1}", "x"}), "x / x");
-    EXPECT_EQ(Value("pair", {"a", "{0}"}), "a / {0}");
-}
-
-TEST_F(LocaleTest, LocaleFileIsReadThroughAFileStream) {
-    TestSupport::TempDir dir;
-    const std::string path = dir.File("en.txt");
-    TestSupport::WriteFile(path,
-                           "# texts\r\n"
-                           "switchboard.connect.error=Cannot reach {0}\r\n"
-                           "switchboard.register.success=Welcome, {1} ({0})");
-    FileStream file(String(path.c_str()), 3);
-    ASSERT_TRUE(file.CanRead());
-    mLocale.Import(file, String("en"));
-    EXPECT_EQ(file.Position(), file.Length());
-    EXPECT_EQ(Value("switchboard.connect.error", {"host"}), "Cannot reach host\r");
-    EXPECT_EQ(Value("switchboard.register.success", {"id", "Ann"}), "Welcome, Ann (id)");
-    EXPECT_EQ(Value("switchboard.uri.unknown", {"x"}), "");
 }
 
 }  // namespace

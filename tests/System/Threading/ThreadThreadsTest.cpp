@@ -55,21 +55,6 @@ class FinishRecorder {
     std::atomic<int> mCount{0};
 };
 
-// Stop with join, and Start on a running thread, return after the body has returned.
-TEST(ThreadThreads, StartOnARunningThreadStopsAndJoinsItFirst) {
-    Worker worker;
-    ASSERT_EQ(worker.Start(), 0);
-    EXPECT_EQ(worker.GetThreadState(), 1);
-    ASSERT_TRUE(WaitUntil([&] { return worker.mEntered.load() == 1; }));
-    ASSERT_EQ(worker.Start(), 0);
-    EXPECT_EQ(worker.mReturned.load(), 1);
-    ASSERT_TRUE(WaitUntil([&] { return worker.mEntered.load() == 2; }));
-    EXPECT_EQ(worker.GetThreadState(), 1);
-    worker.Stop(true);
-    EXPECT_EQ(worker.mReturned.load(), 2);
-    EXPECT_EQ(worker.GetThreadState(), 0);
-}
-
 TEST(ThreadThreads, BodyLeftByStopWithoutJoinEndsEvenWhenTheThreadIsStartedAgain) {
     Worker worker;
     worker.mGateOpen = false;

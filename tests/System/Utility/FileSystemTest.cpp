@@ -34,29 +34,6 @@ void Dump(const XmlNode& node, unsigned int level, std::string& out) {
     }
 }
 
-TEST(FileSystem, CallsReportWhetherTheySucceeded) {
-    TestSupport::TempDir dir;
-    FileSystem fs;
-    const std::string sub = dir.File("sub");
-    EXPECT_TRUE(fs.CreateDir(sub.c_str()));
-    EXPECT_FALSE(fs.CreateDir(sub.c_str()));
-    EXPECT_FALSE(fs.CreateDir(dir.File("no/parent").c_str()));
-    struct stat info {};
-    ASSERT_EQ(stat(sub.c_str(), &info), 0);
-    const mode_t mask = umask(0);
-    umask(mask);
-    EXPECT_EQ(info.st_mode & 0777, 0755 & ~mask);
-
-    WriteFile(sub + "/f", 3);
-    EXPECT_FALSE(fs.RemoveDir(sub.c_str()));
-    EXPECT_TRUE(fs.MoveFile((sub + "/f").c_str(), dir.File("g").c_str()));
-    EXPECT_FALSE(fs.MoveFile((sub + "/f").c_str(), dir.File("h").c_str()));
-    EXPECT_TRUE(fs.RemoveDir(sub.c_str()));
-    EXPECT_FALSE(fs.RemoveDir(sub.c_str()));
-    EXPECT_TRUE(fs.RemoveFile(dir.File("g").c_str()));
-    EXPECT_FALSE(fs.RemoveFile(dir.File("g").c_str()));
-}
-
 TEST(FileSystem, ImportListsTheTreeAsTheDirectoryReportsIt) {
     TestSupport::TempDir dir;
     const std::string root = dir.File("root");

@@ -1,6 +1,5 @@
 #include "System/Utility/Locale.h"
 
-#include "System/EventManager.h"
 #include "System/IO/MemoryStream.h"
 #include "support/Text.h"
 
@@ -16,11 +15,9 @@ using Collections::Vector;
 using IO::MemoryStream;
 using TestSupport::Text;
 
-// A locale imported from the given file content, with every notice logged.
+// A locale imported from the given file content.
 class LocaleTest : public ::testing::Test {
   protected:
-    LocaleTest() { mEvents.Add(mLocale.PropertyChanged, this, &LocaleTest::OnChanged); }
-
     void Import(const std::string& content, const char* code = "en") {
         MemoryStream stream;
         stream.Write(reinterpret_cast<const unsigned char*>(content.data()), 0,
@@ -38,13 +35,7 @@ class LocaleTest : public ::testing::Test {
         return Text(mLocale.GetValue(String(key), strings));
     }
 
-    void OnChanged(void* sender, const String& key) {
-        mNotices.push_back((sender == &mLocale ? "" : "stranger ") + Text(key));
-    }
-
     Locale mLocale;
-    std::vector<std::string> mNotices;
-    EventManager mEvents;
 };
 
 TEST_F(LocaleTest, LinesSplitAtTheFirstEqualsSignWithNothingTrimmed) {
@@ -70,8 +61,6 @@ TEST_F(LocaleTest, LinesSplitAtTheFirstEqualsSignWithNothingTrimmed) {
     EXPECT_EQ(Value("slash"), "a\\tb\\");
     EXPECT_EQ(Value("crlf"), "text\r");
     EXPECT_EQ(Value("last"), "no line feed");
-    EXPECT_EQ(mNotices, (std::vector<std::string>{"a ", "k", " #indented", "", "two", "slash",
-                                                  "crlf", "last"}));
 }
 
 TEST_F(LocaleTest, PlaceholdersAreFilledByIndexInAnyOrder) {

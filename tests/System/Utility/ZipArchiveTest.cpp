@@ -1,6 +1,5 @@
 #include "System/Utility/Zip.h"
 
-#include "System/IO/MemoryStream.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/Text.h"
@@ -13,7 +12,6 @@
 namespace System::Utility {
 namespace {
 
-using IO::MemoryStream;
 using TestSupport::LowerHex;
 using TestSupport::Text;
 
@@ -135,51 +133,6 @@ TEST(ZipArchive, ListingEndsAtALoopingOrOverrunningEntry) {
         ASSERT_EQ(headers.Count(), 1u);
         EXPECT_EQ(Text(headers[0].mName), "a.txt");
     }
-}
-
-std::string LocalHeader(uint16_t nameLength, uint16_t extraLength) {
-    std::string bytes(
-        "PK\x03\x04\x14\x00\x08\x00\x08\x00\x34\x12\x78\x56"
-        "\x01\x02\x03\x04\x10\x00\x00\x00\x20\x00\x00\x00",
-        26);
-    bytes += static_cast<char>(nameLength & 0xFF);
-    bytes += static_cast<char>(nameLength >> 8);
-    bytes += static_cast<char>(extraLength & 0xFF);
-    bytes += static_cast<char>(extraLength >> 8);
-    return bytes;
-}
-
-MemoryStream Over(std::string& bytes) {
-    return MemoryStream(reinterpret_cast<unsigned char*>(bytes.data()),
-                        static_cast<int32_t>(bytes.size()));
-}
-
-std::string Written(const Zip::ZipFileHeader& header) {
-    MemoryStream out;
-    Zip::WriteHeader(out, header);
-    return std::string(reinterpret_cast<const char*>(out.GetBuffer()), out.Length());
-}
-
-TEST(ZipArchive, HeaderReadsAndWritesBackByteForByte) {
-    std::string bytes = LocalHeader(5, 4) + "hello" + std::string("\0\x01\0\0", 4) + "data";
-    MemoryStream stream = Over(bytes);
-    const Zip::ZipFileHeader header = Zip::ReadHeader(stream);
-    EXPECT_EQ(stream.Position(), 39);
-    EXPECT_EQ(header.mVersion, 0x14);
-    EXPECT_EQ(header.mMethod, 8);
-    EXPECT_EQ(header.mTime, 0x1234);
-    EXPECT_EQ(header.mDate, 0x5678);
-    EXPECT_EQ(header.mCrc, 0x04030201u);
-    EXPECT_EQ(header.mCompressedSize, 16u);
-    EXPECT_EQ(header.mUncompressedSize, 32u);
-    EXPECT_EQ(Text(header.mName), "hello");
-    EXPECT_EQ(header.mExtra.Length(), 4u);
-    EXPECT_EQ(Written(header), bytes.substr(0, 39));
-
-    std::string plain = LocalHeader(5, 0) + "hello" + "data";
-    MemoryStream plainStream = Over(plain);
-    Zip::ReadHeader(plainStream);
-    EXPECT_EQ(plainStream.Position(), 35);
 }
 
 }  // namespace

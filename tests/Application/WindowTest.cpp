@@ -154,19 +154,4 @@ TEST_F(WindowTest, LoopTranslatesTheWindowsEventsUntilItIsDestroyed) {
     EXPECT_EQ(app.GetWidth() * 1000 + app.GetHeight(), 200100);
 }
 
-// A window that is not resizable keeps its size and gets the new one as its only size.
-TEST_F(WindowTest, SizingAFixedWindowFixesItsSizeHints) {
-    RecordingApp app;
-    ASSERT_TRUE(app.Create(100, 50, false, false, false));
-    app.SetSize(80, 60, false);
-    XSizeHints hints = {};
-    long supplied = 0;
-    ASSERT_NE(XGetWMNormalHints(app.GetDisplay(), app.GetWindow(), &hints, &supplied), 0);
-    EXPECT_EQ(hints.flags, PMinSize | PMaxSize);
-    EXPECT_EQ((Lines{std::to_string(hints.min_width) + "x" + std::to_string(hints.min_height),
-                     std::to_string(hints.max_width) + "x" + std::to_string(hints.max_height)}),
-              (Lines{"80x60", "80x60"}));
-    EXPECT_EQ(app.GetWidth() * 1000 + app.GetHeight(), 100050);
-}
-
 }  // namespace

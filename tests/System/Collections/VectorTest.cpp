@@ -19,30 +19,20 @@ std::vector<T> Contents(const Vector<T>& vector) {
     return out;
 }
 
-TEST(VectorTest, AssignmentCopiesDeeplyAndKeepsTheSourceCapacity) {
+TEST(VectorTest, AssignmentCopiesDeeplyEvenFromItself) {
     Vector<std::string> source;
     for (const char* text : {"a", "b", "c"}) {
         source.Add(text);
     }
-    source.Resize(8);
     Vector<std::string> copy;
     copy.Add("old");
     copy = source;
-    EXPECT_EQ(copy.Capacity(), 8u);
     copy[0] = "changed";
     EXPECT_EQ(source[0], "a");
 
     const Vector<std::string>& alias = copy;
     copy = alias;
     EXPECT_EQ(Contents(copy), (std::vector<std::string>{"changed", "b", "c"}));
-
-    copy = Vector<std::string>();
-    EXPECT_EQ(copy.Capacity(), 0u);
-    // An empty vector that has an array copies as one without.
-    Vector<int> reserved;
-    reserved.Resize(0);
-    EXPECT_EQ(reserved.Capacity(), 2u);
-    EXPECT_EQ(Vector<int>(reserved).Capacity(), 0u);
 }
 
 TEST(VectorTest, AddingOrInsertingItsOwnElementStoresACorrectCopy) {

@@ -41,25 +41,6 @@ TEST_F(SmartPointerTest, LastOfThreeCopiesDeletesOnce) {
     }
 }
 
-TEST_F(SmartPointerTest, AssignmentReleasesTheOldObjectAndSharesTheNew) {
-    SmartPointer<Tracked> a(new Tracked());
-    SmartPointer<Tracked> b(a);
-    a = b;
-    EXPECT_EQ(a.ReferenceCount(), 2);
-    EXPECT_EQ(Tracked::sDestroyed, 0);
-    SmartPointer<Tracked> empty;
-    a = empty;
-    b = empty;
-    EXPECT_EQ(Tracked::sDestroyed, 1);
-    EXPECT_EQ(b.Get(), nullptr);
-    EXPECT_EQ(b.ReferenceCount(), 0);
-
-    SmartPointer<Tracked> source(new Tracked());
-    SmartPointer<Tracked> target(std::move(source));
-    EXPECT_EQ(source.Get(), nullptr);
-    EXPECT_EQ(target.ReferenceCount(), 1);
-}
-
 TEST_F(SmartPointerTest, SelfAssignmentKeepsTheObjectAlive) {
     SmartPointer<Tracked> owner(new Tracked());
     SmartPointer<Tracked>& alias = owner;

@@ -89,21 +89,6 @@ TEST(FileStream, ModesTreatAMissingFileAsDocumented) {
     close(otherEnd);
 }
 
-TEST(FileStream, LengthLeavesThePositionAlone) {
-    TestSupport::TempDir dir;
-    FileStream stream(String(dir.File("new").c_str()), 2);
-    Write(stream, "0123456789");
-    EXPECT_EQ(stream.Length(), 10);
-    EXPECT_EQ(stream.Position(), 10);
-    EXPECT_EQ(stream.Seek(3, 0), 3);
-    EXPECT_EQ(stream.Length(), 10);
-    EXPECT_EQ(stream.Position(), 3);
-    EXPECT_EQ(stream.Seek(-2, 2), 8);
-    EXPECT_EQ(stream.Position(int64_t{1}), 1);
-    stream.Close();
-    EXPECT_EQ(std::filesystem::file_size(dir.File("new")), 10u);
-}
-
 TEST(FileStream, ReadsAndWritesMayAlternate) {
     TestSupport::TempDir dir;
     const std::string path = dir.File("mixed");
@@ -120,21 +105,6 @@ TEST(FileStream, ReadsAndWritesMayAlternate) {
         EXPECT_EQ(stream.ReadByte(), 255);
     }
     EXPECT_EQ(ReadFile(path), "abXYe!");
-}
-
-TEST(FileStream, CloseKeepsTheFlagsAndStopsEverything) {
-    TestSupport::TempDir dir;
-    const std::string path = dir.File("closed");
-    WriteFile(path, "hello");
-    FileStream stream(String(path.c_str()), 3);
-    stream.Close();
-    stream.Close();
-    EXPECT_EQ(Flags(stream), "rs");
-    unsigned char byte = 0;
-    EXPECT_EQ(stream.Read(&byte, 0, 1), 0);
-    EXPECT_EQ(stream.Length(), 0);
-    EXPECT_EQ(stream.Position(), 0);
-    EXPECT_FALSE(stream.Failed());
 }
 
 TEST(FileStream, FailedWritesAreReported) {

@@ -1,18 +1,9 @@
-#include "System/EventManager.h"
 #include "System/Threading/ThreadManager.h"
 
 #include <gtest/gtest.h>
 
 namespace System::Threading {
 namespace {
-
-class Counter {
-  public:
-    void OnAll() { ++mAll; }
-    void OnOne(Thread*) { ++mOne; }
-    int mAll = 0;
-    int mOne = 0;
-};
 
 TEST(ThreadManager, CreateThreadsGrowsAndShrinksTheGroupToExactlyN) {
     ThreadManager manager;
@@ -39,24 +30,6 @@ TEST(ThreadManager, CreateThreadsGrowsAndShrinksTheGroupToExactlyN) {
     manager.CreateThreads<Thread>(0);
     EXPECT_EQ(manager.GetNumThread(), 0u);
     EXPECT_EQ(manager.GetThread(0), nullptr);
-}
-
-TEST(ThreadManager, AnEmptyGroupStartsWithoutEventsAndStopClearsSuspension) {
-    ThreadManager manager;
-    Counter counter;
-    EventManager events;
-    events.Add(manager.OnAllThreadsFinished, &counter, &Counter::OnAll);
-    events.Add(manager.OnThreadFinished, &counter, &Counter::OnOne);
-    EXPECT_TRUE(manager.Start());
-    EXPECT_EQ(manager.GetNumRunning(), 0u);
-    manager.Suspend();
-    EXPECT_TRUE(manager.IsSuspended());
-    manager.Resume();
-    EXPECT_FALSE(manager.IsSuspended());
-    manager.Suspend();
-    manager.Stop(true);
-    EXPECT_FALSE(manager.IsSuspended());
-    EXPECT_EQ(counter.mAll + counter.mOne, 0);
 }
 
 }  // namespace

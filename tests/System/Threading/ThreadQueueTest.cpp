@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace System::Threading {
 namespace {
 
@@ -19,21 +17,6 @@ TEST(ThreadQueue, DequeuesInEnqueueOrderThenTheDefaultValue) {
     EXPECT_EQ(values.Dequeue(), 3);
     EXPECT_EQ(values.Dequeue(), 4);
     EXPECT_EQ(values.Dequeue(), 0);
-}
-
-TEST(ThreadQueue, ClearAndDestructionLeaveThePointedToItemsAlone) {
-    // Owned here: a queue that deleted them would make AddressSanitizer report a double free.
-    auto first = std::make_unique<int>(1);
-    auto second = std::make_unique<int>(2);
-    {
-        ThreadQueue<int*> queue;
-        queue.Enqueue(first.get());
-        queue.Clear();
-        EXPECT_EQ(queue.Dequeue(), nullptr);
-        queue.Enqueue(first.get());
-        queue.Enqueue(second.get());
-    }
-    EXPECT_EQ(*first + *second, 3);
 }
 
 }  // namespace

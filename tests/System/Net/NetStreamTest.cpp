@@ -94,14 +94,6 @@ TEST(NetStream, ReassemblesFramesCutAtEveryOffset) {
     }
 }
 
-TEST(NetStream, TheLargestPayloadIsOneBelowTheMaximum) {
-    Framing framing;
-    const std::string largest(kMax - 1, 'L');
-    framing.FeedInPieces(Frame(largest), 4096);
-    EXPECT_EQ(framing.mMessages, std::vector<std::string>{largest});
-    EXPECT_TRUE(framing.mLarge.empty());
-}
-
 TEST(NetStream, ADeclaredLengthAtTheMaximumIsRefusedWithTheWholeChunk) {
     for (const uint32_t declared : {kMax, kMax + 1, 0xFFFFFFFFu}) {
         Framing framing;

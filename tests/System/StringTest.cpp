@@ -186,10 +186,6 @@ TEST(String, ParseMatchesSnprintf) {
     EXPECT_EQ(Text(String::Parse("<%s>", big.c_str())), "<" + big + ">");
     const char* nothing = nullptr;
     EXPECT_EQ(String::Parse(nothing).Length(), 0u);
-
-    auto shell = TestSupport::RunProcess({"printf", "%04X|%02d|%.16f\\n", "255", "7", "0.1"});
-    ASSERT_EQ(shell.exitCode, 0);
-    EXPECT_EQ(Text(String::Parse("%04X|%02d|%.16f\n", 255, 7, 0.1)), shell.output);
 }
 
 TEST(String, ScanMatchesSscanf) {

@@ -91,38 +91,29 @@ TEST_F(TimerTest, TicksComeOneIntervalAfterStartOrAfterTheLastHandlersEnded) {
     }
 }
 
-TEST_F(TimerTest, HandlerMayStopOrDestroyTimersLaterInTheWalk) {
-    Timer first;
-    auto stopped = std::make_unique<Timer>();
+TEST_F(TimerTest, HandlerMayStopOrDestroyItsOwnAndLaterTimers) {
+    auto first = std::make_unique<Timer>();
+    Timer stopped;
     auto destroyed = std::make_unique<Timer>();
-    Ticks firstTicks(first);
-    Ticks stoppedTicks(*stopped);
+    Timer after;
+    Ticks firstTicks(*first);
+    Ticks stoppedTicks(stopped);
     Ticks destroyedTicks(*destroyed);
-    first.Start();
-    stopped->Start();
-    destroyed->Start();
+    Ticks afterTicks(after);
+    for (Timer* timer : {first.get(), &stopped, destroyed.get(), &after}) {
+        timer->Start();
+    }
     firstTicks.mAction = [&] {
-        stopped->Stop();
+        stopped.Stop();
         destroyed.reset();
+        first.reset();
     };
     FrameAt(1001.0);
     EXPECT_EQ(firstTicks.mCount, 1);
     EXPECT_EQ(stoppedTicks.mCount, 0);
     EXPECT_EQ(destroyedTicks.mCount, 0);
-}
-
-TEST_F(TimerTest, HandlerMayDestroyItsOwnTimer) {
-    auto timer = std::make_unique<Timer>();
-    Timer after;
-    Ticks ticks(*timer);
-    Ticks afterTicks(after);
-    ticks.mAction = [&] { timer.reset(); };
-    timer->Start();
-    after.Start();
-    FrameAt(1001.0);
-    EXPECT_EQ(ticks.mCount, 1);
     EXPECT_EQ(afterTicks.mCount, 1);
-    EXPECT_EQ(timer, nullptr);
+    EXPECT_EQ(first, nullptr);
 }
 
 TEST_F(TimerTest, TimerStartedByAHandlerWaitsForTheNextFrame) {

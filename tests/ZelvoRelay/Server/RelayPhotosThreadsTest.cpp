@@ -168,6 +168,48 @@ TEST_F(RelayPhotosTest, UploadedPhotosAreListedPreviewedAndDownloaded) {
     EXPECT_EQ(Download(*mAlice, 1, 1, preview.size()), preview);
 }
 
+// Previews made from a scaled JPEG decoding and from a 16-bit PNG cut to 8 bits as it is
+// read, against PIL's bicubic resize of the whole picture.
+TEST_F(RelayPhotosTest, PreviewsOfLargePhotosMatchAResizeOfTheWholePicture) {
+    const std::vector<std::string> photos = PythonLines(R"(
+import io, subprocess
+from PIL import Image
+w, h = 800, 600
+im = Image.frombytes('RGB', (w, h), bytes(v for y in range(h) for x in range(w)
+                                         for v in (x * 255 // w, y * 255 // h, (x + y) * 255 // (w + h))))
+jpeg = io.BytesIO()
+im.save(jpeg, 'JPEG', quality=95)
+ppm = io.BytesIO()
+im.save(ppm, 'PPM')
+png = subprocess.run(['/usr/bin/convert', 'ppm:-', '-depth', '16', 'PNG48:-'], input=ppm.getvalue(),
+                     check=True, capture_output=True).stdout
+print(jpeg.getvalue().hex())
+print(png.hex())
+)");
+    ASSERT_EQ(photos.size(), 2u);
+    for (uint32_t id = 0; id < 2; ++id) {
+        EXPECT_EQ(Upload(*mAlice, TestSupport::FromHex(photos[id]), "p").second, id);
+    }
+    ASSERT_EQ(List(*mAlice).size(), 2u);
+    // The mean difference per sample, and the largest away from the edges, where the
+    // cubic step counts the pixels outside the picture as black.
+    EXPECT_EQ(PythonLines(R"(
+import sys
+from PIL import Image, ImageChops
+paths = sys.stdin.read().split()
+for full, preview in (paths[0:2], paths[2:4]):
+    ours = Image.open(preview)
+    reference = Image.open(full).convert('RGB').resize(ours.size, Image.BICUBIC)
+    d = list(ImageChops.difference(ours.convert('RGB'), reference).getdata())
+    samples = [v for p in d for v in p]
+    inner = [v for i, p in enumerate(d) if 0 < i % ours.size[0] < ours.size[0] - 1
+             and 0 < i // ours.size[0] < ours.size[1] - 1 for v in p]
+    print(ours.format, *ours.size, sum(samples) / len(samples) < 3, max(inner) < 10)
+)",
+                          {File(0, 0), File(0, 1), File(1, 0), File(1, 1)}),
+              (std::vector<std::string>{"JPEG 40 30 True True", "PNG 40 30 True True"}));
+}
+
 TEST_F(RelayPhotosTest, RefusedStoppedAndUndecodableUploadsLeaveNoItemAndNoFile) {
     const std::string jpeg = Photo("JPEG", 64, 48);
     // Neither a connection that has not joined nor a member without the right to post

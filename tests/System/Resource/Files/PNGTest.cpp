@@ -105,6 +105,20 @@ TEST(PNG, DecodesFilesOfPilImageMagickAndEveryFilterTypeExactly) {
         EXPECT_EQ(Decode(FromHex(file), header), std::pair(true, FromHex(pixels))) << line;
         EXPECT_EQ(PNG::ChannelCount(header.mColourType) * 100 + header.mBitDepth,
                   channels * 100 + depth);
+
+        // Read for a preview, 16-bit samples keep their high byte, the first of two.
+        std::string highBytes;
+        for (size_t i = 0; i < pixels.size() / 2; i += depth / 8) {
+            highBytes += FromHex(pixels.substr(2 * i, 2));
+        }
+        std::string bytes = FromHex(file);
+        IO::MemoryStream stream(reinterpret_cast<unsigned char*>(bytes.data()),
+                                static_cast<int32_t>(bytes.size()));
+        const std::unique_ptr<unsigned char[]> eight(PNG::LoadEightBit(stream));
+        ASSERT_NE(eight, nullptr);
+        EXPECT_EQ(TestSupport::FlipRows(eight.get(), header.mWidth * channels, header.mHeight),
+                  highBytes)
+            << line;
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -167,33 +168,59 @@ Neighbours NeighboursOf(const unsigned char* row, const unsigned char* above, si
 }
 
 // Rebuilds a row of rowBytes bytes filtered with type from in into row, given the
-// rebuilt row above it (null for the top row); false for a filter type above 4.
+// rebuilt row above it (null for the top row); false for a filter type above 4. One
+// loop per type: a large photo has hundreds of millions of bytes to rebuild.
 bool UnfilterRow(uint8_t type, const unsigned char* in, unsigned char* row,
                  const unsigned char* above, size_t rowBytes, size_t step) {
     if (type > kFilterPaeth) {
         return false;
     }
-    for (size_t i = 0; i < rowBytes; ++i) {
-        const Neighbours n = NeighboursOf(row, above, i, step);
-        const int x = in[i];
-        int value = x;
-        switch (type) {
-            case 1:
-                value = PNG::UnfilterSub(x, n.a);
-                break;
-            case 2:
-                value = PNG::UnfilterUp(x, n.b);
-                break;
-            case 3:
-                value = PNG::UnfilterAverage(x, n.a, n.b);
-                break;
-            case 4:
-                value = PNG::UnfilterPaeth(x, n.a, n.b, n.c);
-                break;
-            default:
-                break;
+    // Neighbours outside the image count as 0: the first pixel has no left one, the top
+    // row none above.
+    const size_t first = std::min(step, rowBytes);
+    if (above == nullptr && (type == 2 || type == 3 || type == 4)) {
+        // With nothing above, Up is None, Average halves the left byte, Paeth is Sub.
+        for (size_t i = 0; i < rowBytes; ++i) {
+            const int a = i >= step ? row[i - step] : 0;
+            row[i] = static_cast<unsigned char>(type == 2   ? in[i]
+                                                : type == 3 ? PNG::UnfilterAverage(in[i], a, 0)
+                                                            : PNG::UnfilterSub(in[i], a));
         }
-        row[i] = static_cast<unsigned char>(value);
+        return true;
+    }
+    switch (type) {
+        case 0:
+            std::memcpy(row, in, rowBytes);
+            break;
+        case 1:
+            std::memcpy(row, in, first);
+            for (size_t i = step; i < rowBytes; ++i) {
+                row[i] = static_cast<unsigned char>(PNG::UnfilterSub(in[i], row[i - step]));
+            }
+            break;
+        case 2:
+            for (size_t i = 0; i < rowBytes; ++i) {
+                row[i] = static_cast<unsigned char>(PNG::UnfilterUp(in[i], above[i]));
+            }
+            break;
+        case 3:
+            for (size_t i = 0; i < first; ++i) {
+                row[i] = static_cast<unsigned char>(PNG::UnfilterAverage(in[i], 0, above[i]));
+            }
+            for (size_t i = step; i < rowBytes; ++i) {
+                row[i] = static_cast<unsigned char>(
+                    PNG::UnfilterAverage(in[i], row[i - step], above[i]));
+            }
+            break;
+        default:
+            for (size_t i = 0; i < first; ++i) {
+                row[i] = static_cast<unsigned char>(PNG::UnfilterPaeth(in[i], 0, above[i], 0));
+            }
+            for (size_t i = step; i < rowBytes; ++i) {
+                row[i] = static_cast<unsigned char>(
+                    PNG::UnfilterPaeth(in[i], row[i - step], above[i], above[i - step]));
+            }
+            break;
     }
     return true;
 }

@@ -265,8 +265,11 @@ bool InflateRows(const IdatPieces& pieces, const PNG::PngHeader& header, uint32_
             const unsigned char* above = rows == 0 ? nullptr : rebuilt[(rows + 1) % 2];
             intact = UnfilterRow(line[0], line + 1, row, above, rowBytes, bytesPerPixel);
             unsigned char* out = pixels + (header.mHeight - 1 - rows) * outBytes;
-            for (size_t i = 0; intact && i < outBytes; ++i) {
-                out[i] = row[cut ? 2 * i : i];
+            if (!cut) {
+                std::memcpy(out, row, outBytes);
+            }
+            for (size_t i = 0; cut && i < outBytes; ++i) {
+                out[i] = row[2 * i];
             }
             filled = 0;
             ++rows;

@@ -74,8 +74,10 @@ String StoredPassword(const String& stored, const String& whose) {
     if (stored.Length() == 0) {
         return stored;
     }
-    const String plain = CryptoUtil::Decrypt(stored);
-    if (plain.Length() != 0) {
+    // The encryption of the empty password deciphers to nothing too: success is told
+    // apart from the text, or an open room would be locked behind the stored text.
+    String plain;
+    if (CryptoUtil::Decrypt(stored, plain)) {
         return plain;
     }
     PrintLogMessage(String::Parse(

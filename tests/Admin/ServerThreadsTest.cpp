@@ -261,12 +261,15 @@ TEST(Server, UnreadableFilesAreReportedAndIgnored) {
 }
 
 // A password written into "config.xml" by hand, unencrypted, still guards the room: read
-// as no password it would let everyone in, and the next save would erase it.
+// as no password it would let everyone in, and the next save would erase it. The stored
+// empty password is no such text: taken as written, it would lock its account.
 TEST(Server, APasswordStoredUnencryptedIsTakenAsWritten) {
     Room room;
     room.Write("config.xml",
                ConfigXml(room.Port(), Settings(),
-                         "\t\t<user isEnabled=\"true\" password=\"letmein\" chat=\"true\" />\n"));
+                         "\t\t<user isEnabled=\"true\" password=\"letmein\" chat=\"true\" />\n"
+                         "\t\t<moderator isEnabled=\"true\" password=\"" +
+                             AdminTest::Encrypt("") + "\" />\n"));
     auto server = room.Start();
     EXPECT_TRUE(Logs(*server,
                      "config.xml: the password of the user account is not encrypted; it is "
@@ -277,7 +280,10 @@ TEST(Server, APasswordStoredUnencryptedIsTakenAsWritten) {
     EXPECT_EQ(AdminTest::Join(member, "Bob", "letmein"), 0);
     server->Signal(SIGTERM);
     ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
-    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(room.Read("config.xml"), "user")), "letmein");
+    const std::string config = room.Read("config.xml");
+    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(config, "user")), "letmein");
+    EXPECT_EQ(StoredPassword(config, "moderator"), "");
+    EXPECT_EQ(server->Output().find("password of the moderator"), std::string::npos);
 }
 
 TEST(Server, NamesWithMarkupCharactersSurviveSaveAndRestart) {

@@ -290,7 +290,8 @@ TEST(Server, NamesWithMarkupCharactersSurviveSaveAndRestart) {
     const std::string name = "Tom & Jerry <\"home\">\nsecond line";
     Room room;
     Settings settings;
-    settings.roomName = "Tom &amp; Jerry &lt;&quot;home&quot;&gt;&#10;second line";
+    // A ">" may stand unescaped in a quoted value.
+    settings.roomName = "Tom &amp; Jerry &lt;&quot;home&quot;>&#10;second line";
     room.Write("config.xml", ConfigXml(room.Port(), settings, Privileges("", "", "")));
     room.Write("media.xml",
                "<media count=\"1\"><item><entry><id>3</id><title>a &lt;b&gt; &amp; &quot;c&quot;"

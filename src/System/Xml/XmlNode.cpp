@@ -1,38 +1,60 @@
 #include "System/Xml/XmlNode.h"
 
+#include "System/Utility/Utf8.h"
+
 #include <string>
 
 namespace System::Xml {
 
 namespace {
 
-// Appends value with the five markup bytes written as character references. A line feed is
-// written as "&#10;" (not as the reference of a carriage return, which a reader would turn into
-// CR), and the control bytes that XML 1.0 cannot hold in any form are dropped: written raw they
-// would make the whole document unreadable to a conforming parser. White space at either end
-// is written as references too, since a reader trims it from an element's text.
-void AppendEscaped(std::string& out, const String& value) {
+// The characters of value that XML 1.0 can hold, as UTF-8. Control bytes other than TAB,
+// LF and CR, U+FFFE and U+FFFF, and bytes that are not part of a well-formed UTF-8
+// sequence (text in another encoding, or cut in the middle of a character) are dropped:
+// written raw, any of them makes the whole document unreadable to a conforming parser.
+std::string Writable(const String& value) {
     const char* bytes = value.ToByteArray();
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    // Bytes that are dropped do not keep white space beside them from being at an end.
-    const auto isEdge = [&isSpace](char c) {
-        return isSpace(c) || (static_cast<unsigned char>(c) < 0x20 && c != '\n');
-    };
-    unsigned int first = 0;
-    while (first < value.Length() && isEdge(bytes[first])) {
-        ++first;
-    }
-    unsigned int last = value.Length();
-    while (last > first && isEdge(bytes[last - 1])) {
-        --last;
-    }
-    for (unsigned int i = 0; i < value.Length(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if ((i < first || i >= last) && isSpace(bytes[i])) {
-            out += "&#" + std::to_string(byte) + ";";
+    const size_t length = value.Length();
+    std::string kept;
+    kept.reserve(length);
+    for (size_t i = 0; i < length;) {
+        uint32_t code = 0;
+        const size_t size = Utility::Utf8::Decode(bytes + i, length - i, code);
+        if (size == 0) {
+            ++i;
             continue;
         }
-        switch (byte) {
+        if (code >= 0x20 ? (code < 0xFFFE || code > 0xFFFF)
+                         : (code == '\t' || code == '\n' || code == '\r')) {
+            kept.append(bytes + i, size);
+        }
+        i += size;
+    }
+    return kept;
+}
+
+// Appends what value can hold (Writable) with the five markup bytes written as character
+// references. A line feed is written as "&#10;" (not as the reference of a carriage return,
+// which a reader would turn into CR). White space at either end is written as references
+// too, since a reader trims it from an element's text.
+void AppendEscaped(std::string& out, const String& value) {
+    const std::string kept = Writable(value);
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    size_t first = 0;
+    while (first < kept.size() && isSpace(kept[first])) {
+        ++first;
+    }
+    size_t last = kept.size();
+    while (last > first && isSpace(kept[last - 1])) {
+        --last;
+    }
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const char c = kept[i];
+        if ((i < first || i >= last) && isSpace(c)) {
+            out += "&#" + std::to_string(static_cast<int>(c)) + ";";
+            continue;
+        }
+        switch (c) {
             case '&':
                 out += "&#38;";
                 break;
@@ -48,14 +70,8 @@ void AppendEscaped(std::string& out, const String& value) {
             case '\n':
                 out += "&#10;";
                 break;
-            case '\t':
-            case '\r':
-                out += static_cast<char>(byte);
-                break;
             default:
-                if (byte >= 0x20) {
-                    out += static_cast<char>(byte);
-                }
+                out += c;
                 break;
         }
     }

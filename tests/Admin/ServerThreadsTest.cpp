@@ -6,12 +6,16 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -258,6 +262,39 @@ TEST(Server, UnreadableFilesAreReportedAndIgnored) {
     EXPECT_EQ(AdminTest::Join(client, "Ann", ""), 1);
     running->Signal(SIGTERM);
     EXPECT_EQ(running->WaitForExit(), 0) << running->Output();
+}
+
+// A file that exists but cannot be read is never taken for a missing one: the first save
+// would write empty settings or an empty catalogue over it.
+TEST(Server, AFileThatCannotBeReadEndsStartUpTouchingNoFile) {
+    // Root reads a file whatever its mode; a directory cannot be read by anyone.
+    std::vector<std::string> reasons = {"Is a directory"};
+    if (getuid() != 0) {
+        reasons.push_back(std::strerror(EACCES));
+    }
+    for (const std::string file : {"config.xml", "media.xml"}) {
+        for (const std::string& reason : reasons) {
+            SCOPED_TRACE(file + ": " + reason);
+            Room room;
+            const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+            room.Write("config.xml", config);
+            room.Write("media.xml", "<media count=\"0\" />");
+            if (reason == "Is a directory") {
+                std::filesystem::remove(room.File(file));
+                std::filesystem::create_directory(room.File(file));
+            } else {
+                std::filesystem::permissions(room.File(file), std::filesystem::perms::none);
+            }
+            ServerProcess server(AdminTest::kServer, {"-up", "new"}, room.File(""));
+            EXPECT_EQ(server.WaitForExit(), 1) << server.Output();
+            EXPECT_TRUE(Logs(server, file + " cannot be read: " + reason));
+            std::filesystem::permissions(room.File(file), std::filesystem::perms::owner_all);
+            const std::string other = file == "config.xml" ? "media.xml" : "config.xml";
+            EXPECT_EQ(room.Read(other), other == "config.xml" ? config : "<media count=\"0\" />");
+            EXPECT_EQ(std::filesystem::is_directory(room.File(file)), reason == "Is a directory");
+            EXPECT_FALSE(std::filesystem::exists(room.File(file + ".bad")));
+        }
+    }
 }
 
 // A password written into "config.xml" by hand, unencrypted, still guards the room: read

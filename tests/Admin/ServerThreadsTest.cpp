@@ -363,6 +363,28 @@ TEST(Server, NamesWithMarkupCharactersSurviveSaveAndRestart) {
     EXPECT_EQ(parsed.output, "'Tom & Jerry <\"home\">\\nsecond line'\n'a <b> & \"c\"\\nd'\n");
 }
 
+// The files may be links into another directory (relative or absolute, or not there
+// yet): each save goes through the link to its target, and the link stays.
+TEST(Server, SavesGoThroughSymbolicLinks) {
+    Room room;
+    std::filesystem::create_directories(room.File("store/sub"));
+    room.Write("store/sub/config.xml",
+               ConfigXml(room.Port(), Settings(), Privileges("", "", "old")));
+    std::filesystem::create_symlink("sub/config.xml", room.File("store/link.xml"));
+    std::filesystem::create_symlink("store/link.xml", room.File("config.xml"));
+    std::filesystem::create_symlink(room.File("store/media.xml"), room.File("media.xml"));
+    auto server = room.Start({"-up", "new"});
+    std::filesystem::remove(room.File("store/media.xml"));
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(std::filesystem::read_symlink(room.File("config.xml")), "store/link.xml");
+    EXPECT_EQ(std::filesystem::read_symlink(room.File("store/link.xml")), "sub/config.xml");
+    EXPECT_EQ(std::filesystem::read_symlink(room.File("media.xml")), room.File("store/media.xml"));
+    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(room.Read("store/sub/config.xml"), "user")), "new");
+    EXPECT_EQ(room.Read("store/media.xml"), "<media count=\"0\" />");
+    EXPECT_FALSE(std::filesystem::exists(room.File("store/sub/config.xml.new")));
+}
+
 TEST(Server, AFailedSaveKeepsTheOldFileAndSaysSo) {
     Room room;
     const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", "old"));

@@ -2,58 +2,61 @@
 
 #include "System/Utility/Utf8.h"
 
+#include <algorithm>
 #include <string>
 
 namespace System::Xml {
 
 namespace {
 
-// The characters of value that XML 1.0 can hold, as UTF-8. Control bytes other than TAB,
-// LF and CR, U+FFFE and U+FFFF, and bytes that are not part of a well-formed UTF-8
-// sequence (text in another encoding, or cut in the middle of a character) are dropped:
-// written raw, any of them makes the whole document unreadable to a conforming parser.
-std::string Writable(const String& value) {
+// Whether XML 1.0 can hold the character in any form.
+bool IsXmlCharacter(uint32_t code) {
+    return code >= 0x20 ? code < 0xFFFE || code > 0xFFFF
+                        : code == '\t' || code == '\n' || code == '\r';
+}
+
+// The reference of a white-space character that a reader would trim or normalise.
+const char* SpaceReference(char c) {
+    return c == ' ' ? "&#32;" : c == '\t' ? "&#9;" : "&#13;";
+}
+
+// Appends value with the five markup bytes written as character references. A line feed is
+// written as "&#10;" (not as the reference of a carriage return, which a reader would turn into
+// CR). Characters that XML 1.0 cannot hold (control bytes other than TAB, LF and CR, U+FFFE
+// and U+FFFF) and bytes that are not part of a well-formed UTF-8 sequence (text in another
+// encoding, or cut in the middle of a character) are dropped: written raw, any of them makes
+// the whole document unreadable to a conforming parser. White space at either end of what is
+// kept is written as references too, since a reader trims it from an element's text.
+void AppendEscaped(std::string& out, const String& value) {
     const char* bytes = value.ToByteArray();
     const size_t length = value.Length();
-    std::string kept;
-    kept.reserve(length);
+    bool leading = true;  // nothing but white space kept so far
+    // Where the white space written raw since the last other character starts in out.
+    size_t trailing = std::string::npos;
     for (size_t i = 0; i < length;) {
-        uint32_t code = 0;
-        const size_t size = Utility::Utf8::Decode(bytes + i, length - i, code);
-        if (size == 0) {
+        const char c = bytes[i];
+        uint32_t code = static_cast<unsigned char>(c);
+        size_t size = 1;
+        if (code >= 0x80 && (size = Utility::Utf8::Decode(bytes + i, length - i, code)) == 0) {
             ++i;
             continue;
         }
-        if (code >= 0x20 ? (code < 0xFFFE || code > 0xFFFF)
-                         : (code == '\t' || code == '\n' || code == '\r')) {
-            kept.append(bytes + i, size);
-        }
+        const size_t at = i;
         i += size;
-    }
-    return kept;
-}
-
-// Appends what value can hold (Writable) with the five markup bytes written as character
-// references. A line feed is written as "&#10;" (not as the reference of a carriage return,
-// which a reader would turn into CR). White space at either end is written as references
-// too, since a reader trims it from an element's text.
-void AppendEscaped(std::string& out, const String& value) {
-    const std::string kept = Writable(value);
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    size_t first = 0;
-    while (first < kept.size() && isSpace(kept[first])) {
-        ++first;
-    }
-    size_t last = kept.size();
-    while (last > first && isSpace(kept[last - 1])) {
-        --last;
-    }
-    for (size_t i = 0; i < kept.size(); ++i) {
-        const char c = kept[i];
-        if ((i < first || i >= last) && isSpace(c)) {
-            out += "&#" + std::to_string(static_cast<int>(c)) + ";";
+        if (!IsXmlCharacter(code)) {
             continue;
         }
+        if (c == ' ' || c == '\t' || c == '\r') {
+            if (leading) {
+                out += SpaceReference(c);
+            } else {
+                trailing = std::min(trailing, out.size());
+                out += c;
+            }
+            continue;
+        }
+        leading = false;
+        trailing = std::string::npos;
         switch (c) {
             case '&':
                 out += "&#38;";
@@ -71,8 +74,19 @@ void AppendEscaped(std::string& out, const String& value) {
                 out += "&#10;";
                 break;
             default:
-                out += c;
+                if (size == 1) {
+                    out += c;
+                } else {
+                    out.append(bytes + at, size);
+                }
                 break;
+        }
+    }
+    if (trailing != std::string::npos) {
+        const std::string run = out.substr(trailing);
+        out.resize(trailing);
+        for (const char space : run) {
+            out += SpaceReference(space);
         }
     }
 }

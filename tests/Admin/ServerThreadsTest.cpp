@@ -60,7 +60,9 @@ TEST(Server, HostsTheRoomAndLogsEveryEventOnALineOfItsOwn) {
     auto server = room.Start();
     const bool policyHosted = PolicyServiceWorks(*server);
     const std::string name = "Ann\n2000-01-01 00:00:00: Mallory";
-    const char chat[] = "hi\x1b[31m\r\0end";
+    const char chat[] =
+        "hi\x1b[31m\r\0end\xc2\x9b"
+        "2J\x9b";
     {
         RawClient client(room.Port());
         ASSERT_TRUE(client.Connected());
@@ -71,7 +73,7 @@ TEST(Server, HostsTheRoomAndLogsEveryEventOnALineOfItsOwn) {
         client.SendFrame(RelayWire::ChatText(std::string(chat, sizeof chat - 1)));
         EXPECT_TRUE(Logs(*server,
                          "Ann\\n2000-01-01 00:00:00: Mallory (id: 1) sent a chat msg. "
-                         "hi\\x1b[31m\\r\\x00end"));
+                         "hi\\x1b[31m\\r\\x00end\\xc2\\x9b2J\\x9b"));
     }
     EXPECT_TRUE(Logs(*server, "Ann\\n2000-01-01 00:00:00: Mallory (id: 1) has left the room."));
     RawClient refused(room.Port());

@@ -56,34 +56,11 @@ std::string Scan(const std::string& text, bool expected = true) {
     return log;
 }
 
-TEST(XmlParser, ReportsEachConstructInOrder) {
-    EXPECT_EQ(Scan("<?xml version=\"1.0\"?>\n<!-- note -->\n<a x=\"1\"  y = '2'>\n"
-                   "  hello  world \n<b/><c k=\"v\" /><![CDATA[ <raw> &amp; ]]></a >\n"),
-              "decl xml version=1.0\n"
-              "comment [note]\n"
-              "start a x=1 y=2\n"
-              "text [hello  world]\n"
-              "start b\nend b\n"
-              "start c k=v\nend c\n"
-              "text [<raw> &amp;]\n"
-              "end a\n");
-    EXPECT_EQ(Scan(""), "");
-    EXPECT_EQ(Scan("<!DOCTYPE a><a>x y</a>"), "start a\ntext [x y]\nend a\n");
-}
-
-TEST(XmlParser, DecodesEntitiesAndCharacterReferencesOutsideCdata) {
-    EXPECT_EQ(Scan("<a v=\"&amp;&lt;&gt;&quot;&apos;&#38;&#x26;&#10;&#xe9;&#8364;\">"
-                   "&amp;amp; &#60;&#x3C; &#128512;</a>"),
-              "start a v=&<>\"'&&\n\xC3\xA9\xE2\x82\xAC\n"
-              "text [&amp; << \xF0\x9F\x98\x80]\n"
-              "end a\n");
+// Well-formed documents are checked against python's parser; these are what it refuses.
+TEST(XmlParser, MalformedReferencesAndUnquotedValuesAreReadSafely) {
     // Unknown, malformed and out-of-range references stay as they stand.
     EXPECT_EQ(Scan("<a>&nbsp; &#; &#x; &#0; &#xD800; &#x110000; &#12a; & x &amp</a>"),
               "start a\ntext [&nbsp; &#; &#x; &#0; &#xD800; &#x110000; &#12a; & x &amp]\nend a\n");
-    EXPECT_EQ(Scan("<a><![CDATA[&amp;]]></a>"), "start a\ntext [&amp;]\nend a\n");
-}
-
-TEST(XmlParser, AttributeValuesWithoutQuotesEndTheTagsAttributes) {
     EXPECT_EQ(Scan("<a b=1 c=\"2\"/>"), "start a b=<null>\nend a\n");
     EXPECT_EQ(Scan("<a b=\"1\" c=\"2/>"), "start a b=1 c=<null>\nend a\n");
     EXPECT_EQ(Scan("<a b='x\" c=\"y'/>"), "start a b=x\" c=\"y\nend a\n");
@@ -101,17 +78,6 @@ TEST(XmlParser, EmptyCommentsCloseAfterTheirOpening) {
     // "<!--->" holds no complete comment: its "-->" overlaps the opening "<!--".
     EXPECT_EQ(Scan("<!--->", false), "error comment without \"-->\"\n");
     EXPECT_EQ(Scan("<!--->x-->"), "comment [->x]\n");
-}
-
-TEST(XmlParser, CutOffTextFails) {
-    for (const char* text :
-         {"<a", "<a>text", "<!-- x", "<![CDATA[x", "<![CDATA[x]]", "<!->", "<!-", "<", "x"}) {
-        Scan(text, false);
-    }
-    // Without a text callback, text is skipped rather than required to end in a tag.
-    std::string log;
-    EXPECT_TRUE(ParseExact(XmlParser(), log, "<a>text"));
-    EXPECT_TRUE(Scan("<a/>\n\t \r\n").find("end a") != std::string::npos);
 }
 
 TEST(XmlParser, DegenerateMarkupStaysInsideTheText) {
@@ -142,30 +108,6 @@ TEST(XmlParser, DegenerateMarkupStaysInsideTheText) {
         std::string log;
         (void)ParseExact(FullParser(), log, noise);
     }
-}
-
-TEST(XmlParser, IndexOfAndTruncateBounds) {
-    const char* text = "ab ab ";
-    EXPECT_EQ(XmlParser::IndexOf(text, 6, "ab", 2, 0), 0u);
-    EXPECT_EQ(XmlParser::IndexOf(text, 6, "ab", 2, 1), 3u);
-    EXPECT_EQ(XmlParser::IndexOf(text, 6, "ab", 2, 4), XmlParser::NotFound);
-    EXPECT_EQ(XmlParser::IndexOf(text, 6, "ab ", 3, 3), 3u);
-    EXPECT_EQ(XmlParser::IndexOf(text, 6, "ab ", 3, 4), XmlParser::NotFound);
-    EXPECT_EQ(XmlParser::IndexOf(text, 1, "ab", 2, 0), XmlParser::NotFound);
-
-    const char* padded = "  x y  ";
-    EXPECT_EQ(XmlParser::Truncate(padded, 7, 0, 7), 2u);
-    EXPECT_EQ(XmlParser::Truncate(padded, 7, 7, 0), 5u);
-    EXPECT_EQ(XmlParser::Truncate(padded, 7, 7, 5), 7u);  // white space only: unchanged
-    EXPECT_EQ(XmlParser::Truncate(padded, 7, 1, 0), 1u);  // one byte: unchanged
-    EXPECT_EQ(XmlParser::Truncate(padded, 7, 0, 2), 0u);
-
-    EXPECT_EQ(XmlParser::FindWhiteSpace(padded, 2, 7), 3u);
-    EXPECT_EQ(XmlParser::FindWhiteSpace(padded, 2, 3), 2u);
-    EXPECT_EQ(XmlParser::SkipWhiteSpace(padded, 0, 7), 2u);
-    EXPECT_EQ(XmlParser::SkipWhiteSpace(padded, 5, 7), 5u);
-    EXPECT_EQ(XmlParser::ParseName("name\tattr", 0, 9), "name");
-    EXPECT_EQ(XmlParser::ParseName("name", 0, 2), "na");
 }
 
 }  // namespace

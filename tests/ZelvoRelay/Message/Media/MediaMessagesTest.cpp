@@ -181,13 +181,3 @@ TEST(MediaMessagesTest, ChunkDataTakenIsTheDeclaredSizeCutToTheBytesPresent) {
         EXPECT_EQ(message.GetChunkDataLength(), chunk.length) << chunk.hex;
     }
 }
-
-TEST(MediaMessagesTest, TheRegistryBuildsEveryMediaTypeAndLeaves158Unknown) {
-    const ZelvoRelay::MVC::Model::MessageModel model;
-    for (uint32_t type = 150; type <= 160; ++type) {
-        const auto message = Decode(model, Bytes{static_cast<uint8_t>(type)});
-        EXPECT_EQ(message == nullptr, type == 158) << type;
-        EXPECT_TRUE(message == nullptr || message->GetMsgId() == type);
-    }
-    EXPECT_NE(As<MediaChunkMessage>(*Decode(model, FromHex("9C"))), nullptr);
-}

@@ -2,6 +2,7 @@
 
 #include "support/Process.h"
 #include "support/RawClient.h"
+#include "support/RawSocket.h"
 #include "support/RelayWire.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"

@@ -14,19 +14,19 @@ namespace TestSupport {
 
 namespace {
 
-sockaddr_in Loopback(uint16_t port) {
+// Binds socket to port of host (0: a port of the system's choice).
+bool Bind(const RawSocket& socket, uint32_t host, uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(host);
     address.sin_port = htons(port);
-    return address;
+    return socket.Descriptor() >= 0 &&
+           bind(socket.Descriptor(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 RawSocket Bound(int type) {
     RawSocket socket(::socket(AF_INET, type | SOCK_CLOEXEC, 0));
-    sockaddr_in address = Loopback(0);
-    if (socket.Descriptor() < 0 ||
-        bind(socket.Descriptor(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (!Bind(socket, INADDR_LOOPBACK, 0)) {
         throw std::runtime_error("cannot bind a loopback socket");
     }
     return socket;
@@ -42,21 +42,8 @@ RawSocket RawSocket::Listen() {
     return socket;
 }
 
-RawSocket RawSocket::Connect(uint16_t port) {
-    RawSocket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address = Loopback(port);
-    if (connect(socket.Descriptor(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        throw std::runtime_error("cannot connect");
-    }
-    return socket;
-}
-
 RawSocket RawSocket::Datagram() {
     return Bound(SOCK_DGRAM);
-}
-
-uint16_t RawSocket::FreePort() {
-    return Bound(SOCK_STREAM).Port();
 }
 
 RawSocket::RawSocket(RawSocket&& other) noexcept
@@ -119,6 +106,17 @@ void RawSocket::Close() {
         close(mDescriptor);
         mDescriptor = -1;
     }
+}
+
+uint16_t FreePort() {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const RawSocket tcp(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const RawSocket udp(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        if (Bind(tcp, INADDR_ANY, 0) && Bind(udp, INADDR_ANY, tcp.Port())) {
+            return tcp.Port();
+        }
+    }
+    throw std::runtime_error("no free port");
 }
 
 }  // namespace TestSupport

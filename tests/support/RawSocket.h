@@ -11,12 +11,8 @@ class RawSocket {
   public:
     // A TCP socket listening on a port of the system's choice.
     static RawSocket Listen();
-    // A TCP connection to port.
-    static RawSocket Connect(uint16_t port);
     // A UDP socket bound to a port of the system's choice.
     static RawSocket Datagram();
-    // A port on which nothing listens (it was free a moment ago).
-    static uint16_t FreePort();
 
     RawSocket() = default;
     explicit RawSocket(int descriptor) : mDescriptor(descriptor) {}
@@ -39,5 +35,9 @@ class RawSocket {
   private:
     int mDescriptor{-1};
 };
+
+// A port on which nothing listens over TCP nor receives over UDP at the moment of the
+// call, as the relay server needs both.
+uint16_t FreePort();
 
 }  // namespace TestSupport

@@ -2,10 +2,8 @@
 
 #include "support/Wait.h"
 
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -134,28 +132,6 @@ int ServerProcess::WaitForExit(std::chrono::milliseconds deadline) {
         return -2;
     }
     return WIFEXITED(mStatus) ? WEXITSTATUS(mStatus) : -1;
-}
-
-uint16_t FreePort() {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        int tcp = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        socklen_t length = sizeof address;
-        if (bind(tcp, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            getsockname(tcp, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            close(tcp);
-            continue;
-        }
-        int udp = socket(AF_INET, SOCK_DGRAM, 0);
-        bool udpFree = bind(udp, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        close(udp);
-        close(tcp);
-        if (udpFree) {
-            return ntohs(address.sin_port);
-        }
-    }
-    throw std::runtime_error("no free port");
 }
 
 }  // namespace TestSupport

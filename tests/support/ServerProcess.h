@@ -53,8 +53,4 @@ class ServerProcess {
     bool mReaped{false};
 };
 
-// A port on which nothing listens over TCP nor receives over UDP at the moment of the
-// call, as the relay server needs both.
-uint16_t FreePort();
-
 }  // namespace TestSupport

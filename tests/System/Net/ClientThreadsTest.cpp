@@ -70,7 +70,7 @@ TEST_F(ClientThreads, ReceivesEverythingAndReportsThePeerClosingOnItsOwnThread) 
 }
 
 TEST_F(ClientThreads, ConnectingToAClosedPortFailsWithConnectionRefused) {
-    ASSERT_TRUE(mClient.Connect(LoopbackPort(RawSocket::FreePort())));
+    ASSERT_TRUE(mClient.Connect(LoopbackPort(TestSupport::FreePort())));
     ASSERT_TRUE(WaitUntil([&] { return mClient.GetThreadState() == 0; }));
     mClient.Disconnect(true);
     // The text is read before the socket is closed, whose calls would turn every

@@ -3,6 +3,7 @@
 #include "EventRecorders.h"
 #include "System/Net/Net.h"
 #include "support/Process.h"
+#include "support/RawClient.h"
 #include "support/RawSocket.h"
 #include "support/ThreadsCannotStart.h"
 #include "support/Wait.h"
@@ -178,7 +179,7 @@ TEST_F(ServerThreads, HostingAPortAlreadyHeldFailsAndMayBeTriedAgain) {
 
 TEST_F(ServerThreads, DisconnectReturnsWhileTheAcceptLoopIsBlocked) {
     Host();
-    { const RawSocket peer = RawSocket::Connect(mPort); }
+    { const TestSupport::RawClient peer(mPort); }
     // Past its first connection the loop is back in accept, with nothing to come.
     ASSERT_TRUE(WaitUntil([&] { return mLog.Count("client") == 1; }));
 
@@ -195,7 +196,7 @@ TEST_F(ServerThreads, DisconnectReturnsWhileTheAcceptLoopIsBlocked) {
 TEST_F(ServerThreads, DisconnectFromAnEventHandlerEndsTheLoop) {
     mLog.mStopOnConnect = true;
     Host();
-    { const RawSocket peer = RawSocket::Connect(mPort); }
+    { const TestSupport::RawClient peer(mPort); }
     ASSERT_TRUE(WaitUntil([&] { return mLog.Count("stopped") == 1; }));
     EXPECT_FALSE(mServer.IsHosting());
     mServer.Disconnect();

@@ -26,7 +26,7 @@ bool IsOpen(int descriptor) {
 
 TEST(Socket, OpenFailuresLeaveTheirOwnErrorText) {
     Socket refused(SocketType::TCP());
-    EXPECT_FALSE(refused.Open(LoopbackPort(RawSocket::FreePort())));
+    EXPECT_FALSE(refused.Open(LoopbackPort(TestSupport::FreePort())));
     EXPECT_EQ(Net::GetError(), String("Connection refused"));
     refused.Close();
 

@@ -3,6 +3,7 @@
 #include "System/EventManager.h"
 #include "support/EventLog.h"
 #include "support/HttpTestServer.h"
+#include "support/RawClient.h"
 #include "support/RawSocket.h"
 #include "support/Text.h"
 #include "support/ThreadsCannotStart.h"
@@ -119,8 +120,8 @@ TEST_F(HttpClientThreads, InterimResponsesAreSkippedForTheFinalOne) {
     const int before = mLog.Outcomes();
     mClient.SendGetRequest(Uri(At("/continue-later").c_str()));
     ASSERT_TRUE(mServer->WaitForLine("INTERIM"));
-    const TestSupport::RawSocket release = TestSupport::RawSocket::Connect(mServer->Port());
-    release.SendAll("GET /release HTTP/1.1\r\n\r\n");
+    TestSupport::RawClient release(mServer->Port());
+    release.SendBytes("GET /release HTTP/1.1\r\n\r\n");
     ASSERT_TRUE(WaitUntil([&] { return mLog.Outcomes() > before && !mClient.IsRequesting(); }));
     EXPECT_EQ(Body(), HttpTestServer::Body());
     Get(At("/count"));
@@ -135,7 +136,7 @@ TEST_F(HttpClientThreads, EveryFailedRequestEndsWithOneEventAndTheNextRequestIsS
         std::string error;
     };
     const std::vector<Failure> failures = {
-        {"refused", "http://127.0.0.1:" + std::to_string(TestSupport::RawSocket::FreePort()) + "/",
+        {"refused", "http://127.0.0.1:" + std::to_string(TestSupport::FreePort()) + "/",
          "Connection refused"},
         {"closed early", At("/early"), HttpClient::kClosedEarly},
         {"no answer", At("/silent"), HttpClient::kTimedOut},

@@ -2,6 +2,7 @@
 
 #include "support/Wait.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -15,12 +16,21 @@ namespace TestSupport {
 
 ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::string>& args,
                              const std::string& workDir) {
+    std::vector<std::string> argv{binary};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Start(argv, workDir, "", true);
+}
+
+ServerProcess::ServerProcess(const std::vector<std::string>& argv, const std::string& inputFile) {
+    Start(argv, ".", inputFile, false);
+}
+
+void ServerProcess::Start(std::vector<std::string> argv, const std::string& workDir,
+                          const std::string& inputFile, bool utc) {
     int out[2];
     if (pipe(out) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    std::vector<std::string> argv{binary};
-    argv.insert(argv.end(), args.begin(), args.end());
     mPid = fork();
     if (mPid < 0) {
         throw std::runtime_error("fork failed");
@@ -29,16 +39,19 @@ ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::s
         dup2(out[1], STDOUT_FILENO);
         close(out[0]);
         close(out[1]);
-        if (chdir(workDir.c_str()) != 0) {
+        const int in = inputFile.empty() ? -1 : open(inputFile.c_str(), O_RDONLY);
+        if ((in >= 0 && dup2(in, STDIN_FILENO) < 0) || chdir(workDir.c_str()) != 0) {
             _exit(126);
         }
-        setenv("TZ", "UTC", 1);
+        if (utc) {
+            setenv("TZ", "UTC", 1);
+        }
         std::vector<char*> pointers;
         for (std::string& arg : argv) {
             pointers.push_back(arg.data());
         }
         pointers.push_back(nullptr);
-        execv(pointers[0], pointers.data());
+        execvp(pointers[0], pointers.data());
         _exit(127);
     }
     close(out[1]);
@@ -67,7 +80,7 @@ bool ServerProcess::ReadSome(std::chrono::steady_clock::time_point deadline) {
     if (ready <= 0) {
         return ready == 0 || errno == EINTR;
     }
-    char buffer[4096];
+    char buffer[65536];
     ssize_t got = read(mOutFd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) {
         return true;

@@ -19,6 +19,9 @@ class ServerProcess {
     // Starts binary with args in workDir, with TZ=UTC so that time stamps are fixed.
     ServerProcess(const std::string& binary, const std::vector<std::string>& args,
                   const std::string& workDir);
+    // Starts argv[0], looked up on PATH, with the rest of argv as its arguments and its
+    // standard input read from inputFile.
+    ServerProcess(const std::vector<std::string>& argv, const std::string& inputFile);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -41,6 +44,8 @@ class ServerProcess {
     pid_t Pid() const { return mPid; }
 
   private:
+    void Start(std::vector<std::string> argv, const std::string& workDir,
+               const std::string& inputFile, bool utc);
     // Reads what has arrived until the deadline; false when the output has ended.
     bool ReadSome(std::chrono::steady_clock::time_point deadline);
 

@@ -12,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <regex>
 #include <string>
@@ -146,12 +144,9 @@ class Room {
     uint16_t Port() const { return mPort; }
     void Write(const std::string& name, const std::string& text) const {
         std::filesystem::create_directories(std::filesystem::path(File(name)).parent_path());
-        std::ofstream(File(name), std::ios::binary) << text;
+        TestSupport::WriteFile(File(name), text);
     }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(File(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Read(const std::string& name) const { return TestSupport::ReadFile(File(name)); }
 
     // Starts the server here and waits until the relay server has reported hosting.
     std::unique_ptr<TestSupport::ServerProcess> Start(const std::vector<std::string>& args = {}) {

@@ -161,13 +161,16 @@ HttpTestServer::HttpTestServer(bool tls) {
     mNextLine = static_cast<size_t>(line) + 1;
 }
 
-bool HttpTestServer::WaitForLine(const std::string& text) {
+int HttpTestServer::FindLine(const std::string& text) {
     const int line = mProcess->WaitForLine(text, mNextLine);
-    if (line < 0) {
-        return false;
+    if (line >= 0) {
+        mNextLine = static_cast<size_t>(line) + 1;
     }
-    mNextLine = static_cast<size_t>(line) + 1;
-    return true;
+    return line;
+}
+
+bool HttpTestServer::WaitForLine(const std::string& text) {
+    return FindLine(text) >= 0;
 }
 
 void HttpTestServer::SetReply(const std::string& path, const std::string& body) {
@@ -181,12 +184,8 @@ void HttpTestServer::SetReply(const std::string& path, const std::string& body) 
 }
 
 std::string HttpTestServer::NextRequest() {
-    const int line = mProcess->WaitForLine("REQUEST ", mNextLine);
-    if (line < 0) {
-        return "";
-    }
-    mNextLine = static_cast<size_t>(line) + 1;
-    return mProcess->Lines()[static_cast<size_t>(line)].substr(8);
+    const int line = FindLine("REQUEST ");
+    return line < 0 ? "" : mProcess->Lines()[static_cast<size_t>(line)].substr(8);
 }
 
 std::string HttpTestServer::Body() {

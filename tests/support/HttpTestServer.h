@@ -44,6 +44,10 @@ class HttpTestServer {
     static std::string Body();
 
   private:
+    // The index of the first line after the last line found that holds text, which is
+    // then the last line found; -1 when none comes.
+    int FindLine(const std::string& text);
+
     TempDir mDir;
     std::unique_ptr<ServerProcess> mProcess;
     uint16_t mPort{0};

@@ -41,7 +41,6 @@ class ServerProcess {
     // Waits for the process to end; its exit status, -1 when a signal ended it, or -2
     // when the deadline passed first.
     int WaitForExit(std::chrono::milliseconds deadline = std::chrono::seconds(30));
-    pid_t Pid() const { return mPid; }
 
   private:
     void Start(std::vector<std::string> argv, const std::string& workDir,

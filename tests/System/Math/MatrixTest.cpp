@@ -1,6 +1,5 @@
 #include "System/Math/Matrix.h"
 
-#include "System/Math/ExpectNear.h"
 #include "support/Process.h"
 
 #include <gtest/gtest.h>
@@ -12,56 +11,6 @@
 
 namespace System::Math {
 namespace {
-
-using MathTest::ExpectNear;
-
-void ExpectIdentity(const Matrix& m, double tolerance) {
-    for (uint32_t r = 0; r < m.GetNumRows(); ++r) {
-        for (uint32_t c = 0; c < m.GetNumColumns(); ++c) {
-            EXPECT_NEAR(m.GetValue(r, c), r == c ? 1 : 0, tolerance) << r << "," << c;
-        }
-    }
-}
-
-Matrix FromValues(uint32_t rows, uint32_t columns, std::initializer_list<double> values) {
-    Matrix m(rows, columns);
-    uint32_t i = 0;
-    for (double v : values) {
-        m.SetValue(i++, v);
-    }
-    return m;
-}
-
-// Diagonally dominant, so well conditioned and never singular.
-Matrix RandomWellConditioned(std::mt19937_64& random, uint32_t n) {
-    std::uniform_real_distribution<double> any(-1, 1);
-    Matrix m(n, n);
-    for (uint32_t r = 0; r < n; ++r) {
-        for (uint32_t c = 0; c < n; ++c) {
-            m.SetValue(r, c, any(random) + (r == c ? (any(random) < 0 ? -n : n) : 0));
-        }
-    }
-    return m;
-}
-
-TEST(Matrix, ArithmeticNeedsMatchingShapes) {
-    Matrix four(4, 4);
-    four += Matrix(3, 3);
-    EXPECT_TRUE(four == Matrix(4, 4));
-    four -= Matrix(4, 3);
-    EXPECT_TRUE(four == Matrix(4, 4));
-
-    Matrix a = FromValues(2, 2, {1, 2, 3, 4});
-    Matrix b = FromValues(2, 2, {5, 6, 7, 8});
-    EXPECT_TRUE(a + b == FromValues(2, 2, {6, 8, 10, 12}));
-    EXPECT_TRUE(b - a == FromValues(2, 2, {4, 4, 4, 4}));
-    EXPECT_TRUE(a * b == FromValues(2, 2, {19, 22, 43, 50}));
-    EXPECT_TRUE(a / b == a);
-
-    // Equal but not square: the product is not formed.
-    Matrix wide = FromValues(2, 3, {1, 2, 3, 4, 5, 6});
-    EXPECT_TRUE(wide * wide == wide);
-}
 
 // Determinants of random matrices of sizes 1 to 6 against exact rational elimination;
 // a matrix that is not square has none.
@@ -112,44 +61,6 @@ for line in sys.stdin:
     }
     EXPECT_EQ(Matrix(2, 3).GetDeterminant(), 0);
     EXPECT_EQ(Matrix(0, 0).GetDeterminant(), 0);
-}
-
-TEST(Matrix, SlowInverseTimesMatrixIsTheIdentity) {
-    std::mt19937_64 random(1);
-    for (int i = 0; i < 50; ++i) {
-        Matrix m = RandomWellConditioned(random, 4);
-        Matrix inverse = m.SlowInverse();
-        ExpectIdentity(inverse * m, 1e-12);
-        ExpectIdentity(m * inverse, 1e-12);
-        EXPECT_NEAR(m.GetDeterminant() * inverse.GetDeterminant(), 1, 1e-12);
-    }
-    // A pivot search is needed: the leading element is 0.
-    Matrix swap = FromValues(4, 4, {0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0});
-    ExpectIdentity(swap.SlowInverse() * swap, 0);
-}
-
-TEST(Matrix, InverseUndoesARigidTransform) {
-    Matrix t(4, 4);
-    t.Translate(1, 2, 3);
-    Matrix expected(4, 4);
-    expected.Translate(-1, -2, -3);
-    EXPECT_TRUE(t.Inverse() == expected);
-
-    std::mt19937_64 random(4);
-    std::uniform_real_distribution<double> any(-180, 180);
-    for (int i = 0; i < 50; ++i) {
-        Matrix m(4, 4);
-        m.Rotate(any(random), any(random), any(random));
-        m.Translate(any(random), any(random), any(random));
-        m.Scale(2, 4, 8);
-        Matrix inverse = m.Inverse();
-        ExpectIdentity(m * inverse, 1e-7);
-        ExpectNear(inverse.GetRotation(), -m.GetRotation().x, -m.GetRotation().y,
-                   -m.GetRotation().z, 0);
-        ExpectNear(inverse.GetScale(), 0.5, 0.25, 0.125, 1);
-        // The rotation block is orthonormal to the precision of the constant sqrt(2).
-        EXPECT_NEAR(m.GetDeterminant(), 1, 1e-8);
-    }
 }
 
 }  // namespace

@@ -122,54 +122,6 @@ for line in sys.stdin:
     }
 }
 
-// Random dates moved by random amounts of each unit, against python's timedelta.
-TEST(DateTime, ArithmeticAgreesWithPython) {
-    const struct {
-        const char* name;
-        void (DateTime::*add)(int32_t);
-        int limit;
-    } units[] = {{"days", &DateTime::AddDays, 1500000},
-                 {"hours", &DateTime::AddHours, 20000000},
-                 {"minutes", &DateTime::AddMinutes, 1000000000},
-                 {"seconds", &DateTime::AddSeconds, 2000000000},
-                 {"months", &DateTime::AddMonths, 40000}};
-    std::mt19937 random(3);
-    std::vector<DateTime> dates;
-    std::vector<int> amounts;
-    std::string input;
-    for (int i = 0; i < 400; ++i) {
-        const int year = std::uniform_int_distribution<int>(4500, 5500)(random);
-        const int month = std::uniform_int_distribution<int>(1, 12)(random);
-        const int days = Make(year, month, 1).DaysInMonth();
-        const int day = std::uniform_int_distribution<int>(1, days)(random);
-        const int limit = i % 10 < 5 ? units[i % 5].limit : 100;
-        amounts.push_back(std::uniform_int_distribution<int>(-limit, limit)(random));
-        dates.push_back(Make(year, month, day, random() % 24, random() % 60, random() % 60));
-        input += Fields(dates.back()) + " " + units[i % 5].name + " " +
-                 std::to_string(amounts.back()) + "\n";
-    }
-    const auto expected = TestSupport::PythonLines(R"(
-import datetime, sys
-for line in sys.stdin:
-    date, time, unit, n = line.split()
-    t = datetime.datetime.fromisoformat(date + ' ' + time)
-    n = int(n)
-    if unit == 'months':
-        y, m = divmod(t.year * 12 + t.month - 1 + n, 12)
-        print('%d-%02d-%02d %s' % (y, m + 1, t.day, time))
-    else:
-        print((t + datetime.timedelta(**{unit: n})).strftime('%Y-%m-%d %H:%M:%S'))
-)",
-                                                   input);
-    ASSERT_EQ(expected.size(), dates.size());
-    for (size_t i = 0; i < dates.size(); ++i) {
-        const std::string start = Fields(dates[i]);
-        (dates[i].*units[i % 5].add)(amounts[i]);
-        EXPECT_EQ(Fields(dates[i]), expected[i])
-            << start << " " << units[i % 5].name << " " << amounts[i];
-    }
-}
-
 // Uptime is a difference of two GetTime values: it must be the real number of seconds.
 TEST(DateTime, GetTimeDifferencesAreRealAcrossLeapYearsAnd2038) {
     EXPECT_EQ(Make(1970, 1, 1).GetTime(), 0);
@@ -205,18 +157,6 @@ TEST(DateTime, LocalTimesKeepTheirInstantAcrossDaylightSavingChanges) {
     EXPECT_EQ(second.GetTime() - first.GetTime(), 3600);
     EXPECT_EQ(Fields(second.ToUniversalTime()), "2024-10-27 01:30:00");
     EXPECT_EQ(Fields(DateTime(autumn).ToLocalTime().ToLocalTime()), "2024-10-27 02:00:00");
-}
-
-// Parse reads back what ToString writes.
-TEST(DateTime, ParseReadsBackWhatToStringWrites) {
-    std::mt19937 random(1);
-    for (int i = 0; i < 200; ++i) {
-        DateTime date = Make(1000 + random() % 9000, 1 + random() % 12, 1 + random() % 28,
-                             random() % 24, random() % 60, random() % 60);
-        for (const char* pattern : {"yyyy-MM-dd hh:mm:ss", "yyyy/MM/dd hh:mm:ss"}) {
-            EXPECT_TRUE(DateTime::Parse(pattern, date.ToString(pattern)) == date) << Fields(date);
-        }
-    }
 }
 
 }  // namespace

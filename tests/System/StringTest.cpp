@@ -188,30 +188,5 @@ TEST(String, ParseMatchesSnprintf) {
     EXPECT_EQ(String::Parse(nothing).Length(), 0u);
 }
 
-TEST(String, ScanMatchesSscanf) {
-    const char* inputs[] = {"42",  "  -17 rest", "0x1F",    "12abc", "abc",        "",
-                            "3.5", "1e3 7",      "+8 9 10", "-0",    "2147483647", "4 x"};
-    for (const char* text : inputs) {
-        int ours[3] = {-5, -5, -5}, theirs[3] = {-5, -5, -5};
-        EXPECT_EQ(String(text).Scan("%d %d %d", &ours[0], &ours[1], &ours[2]),
-                  std::sscanf(text, "%d %d %d", &theirs[0], &theirs[1], &theirs[2]))
-            << text;
-        EXPECT_EQ(std::vector<int>(ours, ours + 3), std::vector<int>(theirs, theirs + 3));
-
-        double d1 = -1, d2 = -1;
-        char word1[16] = {}, word2[16] = {};
-        EXPECT_EQ(String(text).Scan("%lf%15s", &d1, word1),
-                  std::sscanf(text, "%lf%15s", &d2, word2))
-            << text;
-        EXPECT_EQ(d1, d2);
-        EXPECT_STREQ(word1, word2);
-    }
-    const char* nothing = nullptr;
-    EXPECT_EQ(String("42").Scan(nothing), 0);
-    // Scanning stops at the first zero byte.
-    int a = 0, b = 0;
-    EXPECT_EQ(String("1\0002", 3).Scan("%d%d", &a, &b), 1);
-}
-
 }  // namespace
 }  // namespace System

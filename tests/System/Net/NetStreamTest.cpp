@@ -1,14 +1,9 @@
 #include "System/Net/NetStream.h"
 
 #include "System/EventManager.h"
-#include "System/IO/MemoryStream.h"
 #include "System/Net/Client.h"
-#include "System/Net/Socket.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <string>
@@ -123,28 +118,6 @@ TEST(NetStream, WithoutAMaximumEachMessageGetsItsOwnBuffer) {
     framing.Feed(Frame("next"));
     EXPECT_EQ(framing.mMessages.back(), "next");
     EXPECT_TRUE(framing.mLarge.empty());
-}
-
-TEST(NetStream, SendWritesTheLittleEndianLengthThenThePayload) {
-    int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    Client client(Socket(pair[0], true));
-    NetStream stream(client, kMax);
-    EXPECT_EQ(stream.Send("hello", 5), 9);
-    char received[16];
-    EXPECT_EQ(read(pair[1], received, sizeof received), 9);
-    EXPECT_EQ(std::string(received, 9), std::string("\x05\0\0\0hello", 9));
-    EXPECT_EQ(&stream.GetClient(), &client);
-    client.Disconnect(false);
-    close(pair[1]);
-}
-
-TEST(NetStream, GetMessageWritesTheSameFrameToAStream) {
-    IO::MemoryStream out;
-    const std::string payload(300, 'p');
-    GetMessage(payload.data(), static_cast<int>(payload.size()), out);
-    ASSERT_EQ(out.Length(), 304);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(out.GetBuffer()), 304), Frame(payload));
 }
 
 }  // namespace

@@ -16,26 +16,6 @@ namespace {
 
 using TestSupport::Text;
 
-TEST(Convert, HexAgreesWithTheCLibrary) {
-    std::mt19937 random(5);
-    char text[16];
-    for (int i = 0; i < 2000; ++i) {
-        const uint32_t value = random() >> (random() % 32);
-        std::snprintf(text, sizeof text, i % 2 ? "%x" : "%X", value);
-        EXPECT_EQ(Convert::HexToDec(text), static_cast<int32_t>(std::strtoul(text, nullptr, 16)))
-            << text;
-        const int n = static_cast<int>(value >> 1);
-        std::snprintf(text, sizeof text, "%X", n);
-        EXPECT_EQ(Text(Convert::DecToHex(n)), text);
-    }
-    EXPECT_EQ(Convert::HexToDec(""), 0);
-    EXPECT_EQ(Convert::HexToDec("1FFFFFFFF"), -1);
-    // Characters outside the digits are not checked: 'G' is 23, a space -16.
-    EXPECT_EQ(Convert::HexToDec("G"), 23);
-    EXPECT_EQ(Convert::HexToDec("1 "), 0);
-    EXPECT_EQ(Text(Convert::DecToHex(-1)), "");
-}
-
 TEST(Convert, ToIntReadsLikeScanfAndClampsPastTheRange) {
     const char* texts[] = {"0",    "42",  "  -42abc", "+7",         "\t\n 12 13",  "12abc",   "abc",
                            "0x1F", "-",   "+",        "2147483647", "-2147483648", "0000012", "-0",

@@ -4,14 +4,10 @@
 #include "Application/App.h"
 #include "Application/Input/InputEvent.h"
 #include "System/EventManager.h"
-
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/ServerProcess.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -74,35 +70,15 @@ struct RecordingApp : App {
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        int ready[2];
-        ASSERT_EQ(pipe2(ready, O_CLOEXEC), 0);
-        if ((mServer = fork()) == 0) {
-            const int quiet = open("/dev/null", O_WRONLY);
-            dup2(quiet, 1), dup2(quiet, 2), dup2(ready[1], 3);
-            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "640x480x24", "-nolisten",
-                   "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(ready[1]);
-        std::string display = ":";  // the number comes once the server takes clients
-        pollfd input = {ready[0], POLLIN, 0};
-        char c;
-        while (poll(&input, 1, 20000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n') {
-            display += c;
-        }
-        close(ready[0]);
-        if (display == ":") {
+        const int line = mServer.WaitForLine("", 0, std::chrono::seconds(20));
+        if (line < 0) {
             GTEST_SKIP() << "no X server: Xvfb is missing or did not start";
         }
-        setenv("DISPLAY", display.c_str(), 1);
+        setenv("DISPLAY", (":" + mServer.Lines()[static_cast<size_t>(line)]).c_str(), 1);
     }
-    void TearDown() override {
-        if (mServer > 0) {  // never kill(-1), which signals every process
-            kill(mServer, SIGTERM);
-            waitpid(mServer, nullptr, 0);
-        }
-    }
-    pid_t mServer{-1};
+    // The number comes on standard output once the server takes clients.
+    TestSupport::ServerProcess mServer{
+        {"Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"}, "/dev/null"};
 };
 
 // Another client sends the window a user's events, then destroys it, which ends the loop.

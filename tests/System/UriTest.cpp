@@ -80,20 +80,5 @@ TEST(Uri, EscapingAgreesWithPythonsQuote) {
     EXPECT_EQ(Uri::UnescapeDataString(Uri::EscapeDataString(all)), all);
 }
 
-TEST(Uri, UnescapingAgreesWithPythonsUnquote) {
-    const std::vector<std::string> texts = {"%41%42c", "100%",      "%4",   "%zz%2",
-                                            "a+b",     "%e2%82%AC", "%%41", ""};
-    const auto expected = TestSupport::PythonLines(
-        "import sys\n"
-        "from urllib.parse import unquote_to_bytes\n"
-        "for line in sys.stdin.buffer.read().split(b'\\n')[:-1]:\n"
-        "    sys.stdout.buffer.write(unquote_to_bytes(line) + b'\\n')\n",
-        texts);
-    ASSERT_EQ(expected.size(), texts.size());
-    for (size_t i = 0; i < texts.size(); ++i) {
-        EXPECT_EQ(Text(Uri::UnescapeDataString(texts[i].c_str())), expected[i]) << texts[i];
-    }
-}
-
 }  // namespace
 }  // namespace System

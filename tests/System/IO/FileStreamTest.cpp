@@ -22,13 +22,6 @@ void Write(FileStream& stream, const std::string& text) {
                  static_cast<int>(text.size()));
 }
 
-std::string Read(FileStream& stream, int count) {
-    std::string text(count, '\0');
-    const int read = stream.Read(reinterpret_cast<unsigned char*>(text.data()), 0, count);
-    text.resize(read);
-    return text;
-}
-
 // "r", "s", "w" and "t" for each of CanRead, CanSeek, CanWrite and CanTimeout that holds.
 std::string Flags(const FileStream& stream) {
     return std::string(stream.CanRead() ? "r" : "") + (stream.CanSeek() ? "s" : "") +
@@ -83,24 +76,6 @@ TEST(FileStream, ModesTreatExistingAndMissingFilesAsDocumented) {
         EXPECT_EQ(Flags(FileStream(String(pipe.c_str()), mode)), "") << mode;
     }
     close(otherEnd);
-}
-
-TEST(FileStream, ReadsAndWritesMayAlternate) {
-    TestSupport::TempDir dir;
-    const std::string path = dir.File("mixed");
-    {
-        FileStream stream(String(path.c_str()), 2);
-        Write(stream, "abcde");
-        stream.Position(int64_t{0});
-        EXPECT_EQ(Read(stream, 2), "ab");
-        Write(stream, "XY");
-        EXPECT_EQ(stream.ReadByte(), 'e');
-        stream.WriteByte('!');
-        stream.Position(int64_t{0});
-        EXPECT_EQ(Read(stream, 100), "abXYe!");
-        EXPECT_EQ(stream.ReadByte(), 255);
-    }
-    EXPECT_EQ(ReadFile(path), "abXYe!");
 }
 
 TEST(FileStream, FailedWritesAreReported) {

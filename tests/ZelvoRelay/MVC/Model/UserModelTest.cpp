@@ -55,20 +55,6 @@ TEST(UserModelTest, RightsComeFromTheAccountThatAdmittedTheUser) {
     EXPECT_TRUE(user.CanWrite(UserPrivilege::DeletePhotos));
 }
 
-TEST(UserModelTest, AccountsKeepTheirFourRightsWhateverIsSet) {
-    UserAccountModel account;
-    EXPECT_EQ(account.GetAccessRight(UserPrivilege::Voice), AccessRight::None);
-    account.SetAccessRight(UserPrivilege::Voice, AccessRight::Write);
-    EXPECT_EQ(account.Privileges.Count(), 0u);
-
-    RoomModel room;
-    room.UserAccount.SetAccessRight(static_cast<UserPrivilege>(5), AccessRight::Write);
-    room.UserAccount.SetAccessRight(static_cast<UserPrivilege>(0), AccessRight::Write);
-    EXPECT_EQ(room.UserAccount.Privileges.Count(), 4u);
-    EXPECT_EQ(room.UserAccount.GetAccessRight(static_cast<UserPrivilege>(5)), AccessRight::None);
-    EXPECT_EQ(room.AdminAccount.GetAccessRight(UserPrivilege::DeletePhotos), AccessRight::Write);
-}
-
 TEST(UserModelTest, PasswordMatchesOnlyTheWholeDigestOfAnAccountWithPassword) {
     UserAccountModel account;
     EXPECT_FALSE(account.PasswordMatches(String()));

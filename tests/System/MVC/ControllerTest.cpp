@@ -56,7 +56,7 @@ class ControllerTest : public ::testing::Test {
 
 using Log = std::vector<std::string>;
 
-TEST_F(ControllerTest, EachNameRunsTheCommandRegisteredLastUntilANullRemovesIt) {
+TEST_F(ControllerTest, EachNameRunsItsLastCommandAndANestedDispatchEndsFirst) {
     EXPECT_EQ(Dispatch("TestEvent"), Log{});
     LoggingCommand a("a");
     LoggingCommand b("b");
@@ -72,16 +72,13 @@ TEST_F(ControllerTest, EachNameRunsTheCommandRegisteredLastUntilANullRemovesIt) 
     EXPECT_EQ(Controller::GetAction(String("TestEvent")), nullptr);
     Controller::Set(String("TestEvent"), nullptr);
     EXPECT_EQ(Dispatch("TestEvent"), Log{});
-}
 
-TEST_F(ControllerTest, NestedDispatchRunsToItsEndFirst) {
-    LoggingCommand outer("outer");
+    // A dispatch from inside a command runs to its end first.
     LoggingCommand inner("inner");
-    outer.mFollowUp = "InnerEvent";
-    Controller::Set(String("TestEvent"), &outer);
+    a.mFollowUp = "InnerEvent";
+    Controller::Set(String("TestEvent"), &a);
     Controller::Set(String("InnerEvent"), &inner);
-    EXPECT_EQ(Dispatch("TestEvent"),
-              (Log{"outer begins", "inner begins", "inner ends", "outer ends"}));
+    EXPECT_EQ(Dispatch("TestEvent"), (Log{"a begins", "inner begins", "inner ends", "a ends"}));
 }
 
 }  // namespace

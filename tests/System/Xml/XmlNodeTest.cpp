@@ -32,33 +32,6 @@ void ExpectParentsPointAtHolders(const XmlNode& node) {
     }
 }
 
-// The configuration's flags and numbers are read this way.
-TEST(XmlItem, TypedValuesReadAsTheSystemExpects) {
-    XmlItem item;
-    const struct {
-        const char* text;
-        bool flag;
-        int integer;
-    } cases[] = {{"true", true, 0},
-                 {"TRUE", true, 0},
-                 {" 2", true, 2},
-                 {"-3", false, -3},
-                 {"yes", false, 0},
-                 {"", false, 0},
-                 {"  -42abc", false, -42},
-                 {"99999999999", true, 2147483647},
-                 {"-99999999999", false, -2147483647 - 1}};
-    for (const auto& c : cases) {
-        item.mValue = c.text;
-        EXPECT_EQ(item.ValueBool(), c.flag) << c.text;
-        EXPECT_EQ(item.ValueInt(), c.integer) << c.text;
-    }
-    item.ValueInt(-17);
-    EXPECT_EQ(Text(item.mValue), "-17");
-    item.ValueBool(false);
-    EXPECT_EQ(Text(item.mValue), "false");
-}
-
 // Adding a node to itself, or to its own child, must copy it before the tree changes.
 TEST(XmlNode, AddingANodeToItselfOrItsOwnChildCopiesItFirst) {
     XmlNode node = Element("n");

@@ -60,7 +60,10 @@ print(zlib.adler32(d))
 print(zlib.crc32(d))
 )";
 
-TEST(ZipCompression, OutputEqualsPythonsAndCarriesTheChecksum) {
+// Our output equals python's at level 9 and carries its checksum; what python (at level 9
+// and its default) and gzip's own tool (which stores the file name and time in the
+// header) compress inflates back.
+TEST(ZipCompression, AgreesWithPythonAndGzipBothWays) {
     const std::string data = SampleData(100000);
     const auto expected = TestSupport::PythonLines(PythonCompress, data);
     ASSERT_EQ(expected.size(), 6u);
@@ -70,17 +73,9 @@ TEST(ZipCompression, OutputEqualsPythonsAndCarriesTheChecksum) {
     EXPECT_EQ(LowerHex(Deflate(data, 9, true, crc)), expected[1]);
     EXPECT_EQ(std::to_string(adler), expected[4]);
     EXPECT_EQ(std::to_string(crc), expected[5]);
-}
-
-TEST(ZipCompression, InflatesWhatPythonAndGzipCompress) {
-    const std::string data = SampleData(50000);
-    const auto compressed = TestSupport::PythonLines(PythonCompress, data);
-    ASSERT_EQ(compressed.size(), 6u);
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(Inflate(TestSupport::FromHex(compressed[i]), data.size(), i % 2 == 1), data) << i;
+        EXPECT_EQ(Inflate(TestSupport::FromHex(expected[i]), data.size(), i % 2 == 1), data) << i;
     }
-
-    // gzip's own tool stores the file name and time in the header.
     TestSupport::TempDir dir;
     const std::string path = dir.File("photo.bin");
     TestSupport::WriteFile(path, data);

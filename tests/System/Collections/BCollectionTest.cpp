@@ -14,25 +14,11 @@ namespace {
 
 using namespace CollectionChangedAction;
 
-// Ordered by id only, as the relay orders its clients; comparisons are counted.
+// Ordered by id only, as the relay orders its clients.
 struct Client : Object {
     explicit Client(uint32_t id) : mId(id) {}
-    bool operator<(const Client& other) const { return ++sComparisons, mId < other.mId; }
-    bool operator>(const Client& other) const { return ++sComparisons, mId > other.mId; }
-    uint32_t mId;
-    static inline int sComparisons = 0;
-};
-
-class FindById : public ICompare<Client*> {
-  public:
-    explicit FindById(uint32_t id) : mId(id) {}
-    int Compare(Client* client) const override {
-        ++mCalls;
-        return client->mId < mId ? -1 : client->mId > mId ? 1 : 0;
-    }
-    mutable int mCalls = 0;
-
-  private:
+    bool operator<(const Client& other) const { return mId < other.mId; }
+    bool operator>(const Client& other) const { return mId > other.mId; }
     uint32_t mId;
 };
 
@@ -113,29 +99,6 @@ TEST(BCollectionTest, RandomAddsStaySortedAndReportTheirTruePosition) {
         ASSERT_NE(index, -1);
         EXPECT_EQ(clients[static_cast<uint32_t>(index)].mId, client->mId);
     }
-}
-
-TEST(BCollectionTest, FindBisectsWithTheComparer) {
-    BCollection<Client*> clients;
-    Client probe(1);
-    FindById nothing(1);
-    Client::sComparisons = 0;
-    EXPECT_EQ(clients.IndexOf(probe), -1);
-    EXPECT_EQ(clients.Find(nothing), nullptr);
-    EXPECT_EQ(Client::sComparisons + nothing.mCalls, 0);
-
-    std::vector<std::unique_ptr<Client>> owned;
-    for (uint32_t id = 1; id <= 64; ++id) {
-        owned.push_back(std::make_unique<Client>(id * 2));
-        clients.Add(*owned.back());
-    }
-    FindById present(38);
-    EXPECT_EQ(clients.Find(present), owned[18].get());
-    EXPECT_LE(present.mCalls, 7);
-    FindById absent(39);
-    EXPECT_EQ(clients.Find(absent), nullptr);
-    FindById beyond(500);
-    EXPECT_EQ(clients.Find(beyond), nullptr);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,13 @@ TEST(MemoryStream, WritePastTheLargestCapacityIsRefused) {
     stream.SetLength(int64_t{1} << 40);
     EXPECT_EQ(Shape(stream), shape);
     EXPECT_EQ(stream.GetBuffer(), lent);
+
+    // Seeks to the ends of the offset's range clamp to the stream instead of wrapping;
+    // origin 2 counts backwards from the end.
+    MemoryStream small(10);
+    EXPECT_EQ(small.Seek(std::numeric_limits<int64_t>::max(), 1), 10);
+    EXPECT_EQ(small.Seek(std::numeric_limits<int64_t>::min(), 2), 10);
+    EXPECT_EQ(small.Seek(std::numeric_limits<int64_t>::min(), 1), 0);
 }
 
 }  // namespace

@@ -63,11 +63,11 @@ TEST(RelayClientTest, IsNotReadWhileTooManyOfItsMessagesWaitForTheMessageWorker)
     char buffer[64];
     uint32_t next = 0;
     for (uint32_t i = 0; i < total; ++i) {
-        client.Receive(buffer, 0, frameSize);
+        client.Receive(buffer, 0, frameSize, nullptr);
     }
     EXPECT_EQ(HandleQueued(*model, next), RelayClient::kMaxPendingMessages);
     for (uint32_t i = 0; i < total; ++i) {
-        client.Receive(buffer, 0, frameSize);
+        client.Receive(buffer, 0, frameSize, nullptr);
     }
     EXPECT_EQ(HandleQueued(*model, next), 10u);
     EXPECT_TRUE(client.IsConnected());
@@ -89,7 +89,7 @@ TEST(RelayClientTest, OneReadQueuesNoMoreMessagesThanMayWait) {
     ASSERT_EQ(send(pair[1], frames.data(), frames.size(), 0), static_cast<ssize_t>(frames.size()));
 
     char buffer[16384];
-    client.Receive(buffer, 0, sizeof buffer);
+    client.Receive(buffer, 0, sizeof buffer, nullptr);
     uint32_t queued = 0;
     while (ZelvoRelay::Threading::MessageTask* task = model->Messages.mTasks.Dequeue()) {
         delete task->Message;

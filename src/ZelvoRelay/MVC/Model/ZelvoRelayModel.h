@@ -15,6 +15,9 @@
 #include "ZelvoRelay/MVC/Model/RoomModel.h"
 #include "ZelvoRelay/Server/RelayServer.h"
 
+namespace ZelvoRelay::Client {
+class RelayClient;
+}
 namespace ZelvoRelay::Message {
 class BaseMessage;
 }
@@ -59,6 +62,9 @@ class ZelvoRelayModel : public System::Object {
     // once the message has been sent to a recipient.
     void QueueMessage(Message::BaseMessage* message, uint32_t targetId, uint32_t senderId,
                       PostAction::IPostAction* action = nullptr);
+    // Frames message at once into client's send queue, ahead of everything sent to the
+    // client later, and deletes it. REQUIRES: the client-collection monitor held.
+    void SendNow(Client::RelayClient& client, Message::BaseMessage* message);
     // Copies message at once into the send queue of every joined client except
     // senderId; the caller keeps the message. REQUIRES: the client-collection monitor
     // not held.

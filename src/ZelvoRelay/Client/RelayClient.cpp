@@ -168,17 +168,20 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
         monitor.Exit();
         return false;
     }
+    // The send runs outside the monitor, so that the message worker queueing frames for
+    // this client does not wait for the system call. The pieces stay valid: only this
+    // thread takes entries off the queue, and appending moves none.
+    monitor.Exit();
     const int sent = mTcpClient.Send(pieces, count);
     if (sent < 0) {
-        const bool full = System::Net::Net::GetErrorType() == kNoDataWaiting;
-        monitor.Exit();
-        if (full) {
+        if (System::Net::Net::GetErrorType() == kNoDataWaiting) {
             awaitingRoom = true;
         } else {
             Disconnect();
         }
         return false;
     }
+    monitor.Enter();
     auto left = static_cast<uint32_t>(sent);
     mQueuedBytes -= left;
     while (left > 0) {

@@ -12,7 +12,7 @@
 namespace ZelvoRelay::MVC::Model {
 
 ZelvoRelayModel::ZelvoRelayModel() {
-    ClientWorkers.CreateThreads<Threading::ClientThreadWorker>(1);
+    ClientWorkers.CreateThreads<Threading::ClientThreadWorker>(kClientWorkers);
     ServerWorkers.CreateThreads<Threading::ServerThreadWorker>(1);
     MessageWorkers.CreateThreads<Threading::MessageThreadWorker>(1);
 }

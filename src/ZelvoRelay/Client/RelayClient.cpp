@@ -149,7 +149,6 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     // the connection (a refused join) closes it right after that frame.
     uint32_t count = 0;
     uint32_t offered = 0;
-    bool stopsAtActions = false;
     for (auto entry = queue.begin();
          entry != queue.end() && count < System::Net::Socket::kMaxPieces; ++entry) {
         const auto length = static_cast<uint32_t>(entry->Frame->Length());
@@ -159,7 +158,6 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
         offered += pieces[count].mLength;
         ++count;
         if (entry->PostActions.Count() > 0) {
-            stopsAtActions = true;
             break;
         }
     }
@@ -202,12 +200,13 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     // comes once it has room again.
     const bool full = static_cast<uint32_t>(sent) < offered;
     awaitingRoom = full;
-    const bool more = !full && (stopsAtActions || count == System::Net::Socket::kMaxPieces);
-    if (!more && !full) {
-        mSendPending = !queue.empty();
+    // Frames queued while the socket wrote are sent on at once too.
+    const bool more = !full && !queue.empty();
+    if (!full) {
+        mSendPending = more;
     }
     monitor.Exit();
-    return more || (!full && !queue.empty());
+    return more;
 }
 
 void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {

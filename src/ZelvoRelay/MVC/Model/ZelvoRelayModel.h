@@ -37,14 +37,15 @@ namespace ZelvoRelay::MVC::Model {
 // Lock order: a client worker's list, then the client-collection monitor (Clients),
 // then the task-queue monitor (Messages), one client's send-queue monitor, the uploads
 // monitor or the downloads monitor; the uploads monitor before the catalogue's (Media);
-// the downloads monitor before the task-queue monitor. No thread takes a pair the other
-// way round or enters a monitor it holds.
+// the downloads monitor before the task-queue monitor; a client's send-queue monitor
+// before its worker's notices monitor. No thread takes a pair the other way round or
+// enters a monitor it holds.
 class ZelvoRelayModel : public System::Object {
   public:
     // The client workers that serve the connections between them. Writing to the
     // sockets is most of the work of a busy room, and two threads do it on two cores:
     // a room of 100 flooded with chat delivers about a third more with two than with
-    // one, while a third gains nothing measurable.
+    // one.
     static constexpr unsigned int kClientWorkers = 2;
 
     // The model, created on the first call. REQUIRES: the first call happens on the

@@ -110,7 +110,12 @@ RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32
         return Received::Closed;
     }
     mTcpClient.OnReceiveMessage.Raise(&mTcpClient, buffer + offset, received);
-    return IsConnected() ? Received::Data : Received::Closed;
+    if (!IsConnected()) {
+        return Received::Closed;
+    }
+    // A stream socket gives less than asked only when it had no more: bytes that come
+    // later are reported anew, so the read that would find nothing can be spared.
+    return static_cast<uint32_t>(received) < size ? Received::Drained : Received::Data;
 }
 
 bool RelayClient::IsHeld() const {

@@ -64,8 +64,8 @@ class RelayClient : public System::Object {
 
     // What one Receive found.
     enum class Received {
-        Data,     // bytes were read; more may wait
-        Drained,  // nothing waits in the socket
+        Data,     // the read was filled; more may wait
+        Drained,  // nothing more waits in the socket for now
         Held,     // too many of the client's messages wait for the message worker
         Closed,   // the connection ended (and the client is disconnected)
     };
@@ -96,7 +96,6 @@ class RelayClient : public System::Object {
 
     // Bookkeeping of the worker that serves the client; touched by that worker only.
     struct WorkerState {
-        bool mReadable{false};      // the socket may hold unread bytes
         bool mAwaitingRoom{false};  // frames wait for the socket's writable readiness
         bool mToRead{false};        // listed for a read in the worker's next turn
         bool mToSend{false};        // listed for a send in the worker's current turn

@@ -105,7 +105,6 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         auto* client = static_cast<Client::RelayClient*>(ready[i].mToken);
         Client::RelayClient::WorkerState& state = client->GetWorkerState();
         if (ready[i].mReadable) {
-            state.mReadable = true;
             ListToRead(client);
         }
         if (ready[i].mWritable && state.mAwaitingRoom) {
@@ -157,18 +156,16 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
 }
 
 void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer) {
-    Client::RelayClient::WorkerState& state = client->GetWorkerState();
     for (int i = 0; i < kReadsPerTurn; ++i) {
         switch (client->Receive(buffer, 0, kReceiveBufferSize, &mWake)) {
             case Client::RelayClient::Received::Data:
                 break;
             case Client::RelayClient::Received::Held:
-                state.mHeld = true;
+                client->GetWorkerState().mHeld = true;
                 mHeld.push_back(client);
                 return;
             case Client::RelayClient::Received::Drained:
             case Client::RelayClient::Received::Closed:
-                state.mReadable = false;
                 return;
         }
     }

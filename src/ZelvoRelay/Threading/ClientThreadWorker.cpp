@@ -18,6 +18,10 @@ constexpr int kReadyBatch = 256;
 // the others waiting.
 constexpr int kReadsPerTurn = 8;
 
+// How much later than its time a connection that has not joined may be closed, so that
+// the connections of a busy minute are closed a few at a time, not with a wake-up each.
+constexpr double kJoinDeadlineSlack = 0.25;
+
 // Seconds on a clock that never goes back.
 double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -217,7 +221,8 @@ int ClientThreadWorker::WaitTimeout() {
     if (mJoinDeadlines.empty()) {
         return -1;
     }
-    const double wait = std::ceil((mJoinDeadlines.front().first - Now()) * 1000.0);
+    const double wait =
+        std::ceil((mJoinDeadlines.front().first + kJoinDeadlineSlack - Now()) * 1000.0);
     return static_cast<int>(std::clamp(wait, 0.0, 1000.0 * 3600.0));
 }
 

@@ -27,7 +27,8 @@ namespace ZelvoRelay::Threading {
 class ClientThreadWorker : public System::Threading::Thread {
   public:
     static constexpr uint32_t kReceiveBufferSize = 16384;
-    // Seconds a connection may stay without joining the room before it is closed.
+    // Seconds a connection may stay without joining the room before it is closed (at
+    // most a quarter of a second later).
     static constexpr double kJoinTimeout = 30.0;
 
     ClientThreadWorker();

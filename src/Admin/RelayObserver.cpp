@@ -29,7 +29,9 @@ uint16_t HostPort(System::Net::Server* server) {
 
 }  // namespace
 
-RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunctions::IntHash) {
+RelayObserver::RelayObserver()
+    : mNames(256, System::Collections::HashFunctions::IntHash),
+      mMessageNames(64, System::Collections::HashFunctions::IntHash) {
     mBandwidthTimer.SetInterval(1.0);
     mSwitchboardTimer.SetInterval(60.0);
     mSaveTimer.SetInterval(300.0);
@@ -171,8 +173,13 @@ void RelayObserver::OnRelayClientListUpdated(void*,
         mEventManager.Remove(removed->MessageReceived);
         mEventManager.Remove(removed->GetTcpClient().OnReceiveMessage);
         mEventManager.Remove(removed->GetTcpClient().OnSendMessage);
+        mEventManager.Remove(removed->GetUserModel().PropertyChanged);
+        mNames.Remove(removed->GetClientId());
     }
     if (added != nullptr) {
+        mNames.Set(added->GetClientId(), added->GetUserModel().Name.mValue);
+        mEventManager.Add(added->GetUserModel().PropertyChanged, this,
+                          &RelayObserver::OnRelayUserChanged);
         mEventManager.Add(added->GetTcpClient().OnReceiveMessage, this,
                           &RelayObserver::OnRelayClientReceivedMessage);
         mEventManager.Add(added->GetTcpClient().OnSendMessage, this,
@@ -244,13 +251,14 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
     if (entry == nullptr) {
         return;
     }
-    // The message worker renames users under the client-collection Monitor; reading the
-    // name without it could copy a string while its buffer is being freed.
-    auto& clients = ZelvoRelayModel::Instance()->Clients;
-    clients.mMonitor.Enter();
-    const String name = client->GetUserModel().Name.mValue;
-    const uint32_t clientId = client->GetUserModel().ClientId.mValue;
-    clients.mMonitor.Exit();
+    // The name is the observer's own copy: the user's may be changing under the
+    // client-collection Monitor, which a room send holds while it queues to every member,
+    // and a worker waiting for it to log each chat line would hold up the room's traffic.
+    const uint32_t clientId = client->GetClientId();
+    mLock.Enter();
+    const auto* named = mNames.Find(clientId);
+    const String name = named != nullptr ? named->mValue : String();
+    mLock.Exit();
     // Names and chat come from clients: unescaped, a line feed or a terminal sequence in
     // them would forge or garble log lines.
     if (type == kChatMessage) {
@@ -262,6 +270,16 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
         PrintLogMessage(String::Parse("%s (id: %u) sent %d (%s).\n", EscapeLogText(name).CStr(),
                                       clientId, type, entry->mValue.CStr()));
     }
+}
+
+void RelayObserver::OnRelayUserChanged(void* user, const String& property) {
+    if (property != "Name") {
+        return;
+    }
+    const auto* model = static_cast<ZelvoRelay::MVC::Model::UserModel*>(user);
+    mLock.Enter();
+    mNames.Set(model->ClientId.mValue, model->Name.mValue);
+    mLock.Exit();
 }
 
 uint32_t RelayObserver::ClientCount() {

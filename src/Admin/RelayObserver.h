@@ -76,6 +76,9 @@ class RelayObserver {
     void OnRelayClientSentMessage(System::Net::Client* client, char* data, int length, int sent);
     void OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* client,
                                  ZelvoRelay::Message::BaseMessage* message);
+    // A user's property changed (under the client-collection Monitor): keeps the copy
+    // of its name that the message log reads.
+    void OnRelayUserChanged(void* user, const System::String& property);
 
     // The number of clients in the client collection, read under its Monitor.
     static uint32_t ClientCount();
@@ -84,8 +87,12 @@ class RelayObserver {
     // Owns every delegate the observer subscribes. Changed after construction only by
     // the client-list handler, under mLock.
     System::EventManager mEventManager;
-    // Held while the client-list handler runs; taken after the client-collection Monitor.
+    // Held while the client-list handler runs and around mNames; taken after the
+    // client-collection Monitor, and nothing is entered while it is held but the
+    // console's output.
     System::Threading::Monitor mLock;
+    // Client id to the user's name as last set, for the message log; guarded by mLock.
+    System::Collections::Hash<uint32_t, System::String> mNames;
     System::Timer mBandwidthTimer;
     System::Timer mSwitchboardTimer;
     System::Timer mSaveTimer;

@@ -12,6 +12,7 @@
 #include "System/Net/IPEndPoint.h"
 #include "System/Singleton.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Threading/ClientThreadWorker.h"
 #include "support/RawClient.h"
 #include "support/RelayWire.h"
 
@@ -34,6 +35,16 @@ class RelayTestServer {
 
     // REQUIRES: the room is set before Start, while no relay thread runs.
     ZelvoRelay::MVC::Model::RoomModel& Room() { return mModel->Room; }
+
+    // Gives every client worker the time a connection may take to join.
+    // REQUIRES: called before Start.
+    void SetJoinTimeout(double seconds) {
+        for (unsigned int i = 0; i < mModel->ClientWorkers.GetNumThread(); ++i) {
+            static_cast<ZelvoRelay::Threading::ClientThreadWorker*>(
+                mModel->ClientWorkers.GetThread(i))
+                ->SetJoinTimeout(seconds);
+        }
+    }
 
     // Hosts the relay server; true when it listens.
     bool Start() {

@@ -96,4 +96,17 @@ int Client::Send(const char* buffer, uint32_t offset, uint32_t length) {
     return result;
 }
 
+int Client::Send(const Socket::Piece* pieces, uint32_t count) {
+    const int result = mSocket.Send(pieces, count);
+    const int error = errno;
+    uint32_t length = 0;
+    for (uint32_t i = 0; i < count && i < Socket::kMaxPieces; ++i) {
+        length += pieces[i].mLength;
+    }
+    OnSendMessage.Raise(this, const_cast<char*>(count > 0 ? pieces[0].mData : nullptr),
+                        static_cast<int>(length), result);
+    errno = error;
+    return result;
+}
+
 }  // namespace System::Net

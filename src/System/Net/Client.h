@@ -55,6 +55,9 @@ class Client : public Threading::Thread, public INetwork {
     // Sends, then raises OnSendMessage with (this, buffer, length, result) on the
     // calling thread, and returns the result. errno is that of the send afterwards.
     virtual int Send(const char* buffer, uint32_t offset, uint32_t length);
+    // Sends the pieces in one call (Socket::Send), then raises OnSendMessage with
+    // (this, the first piece, the length of all pieces, result) on the calling thread.
+    int Send(const Socket::Piece* pieces, uint32_t count);
 
     [[nodiscard]] bool IsConnected() const { return mSocket.IsConnected(); }
     Socket* GetSocket() { return &mSocket; }

@@ -27,9 +27,6 @@ uint32_t DecodeLength(const char* prefix) {
 
 NetStream::NetStream(Client& client, uint32_t maxMessageSize)
     : mClient(client), mMaxMessageSize(maxMessageSize) {
-    if (maxMessageSize != kUnbounded) {
-        mBuffer.resize(static_cast<size_t>(maxMessageSize) + 1);
-    }
     mEvents.Add(client.OnReceiveMessage, this, &NetStream::OnReceiveMessage);
     mEvents.Add(client.OnDisconnect, this, &NetStream::OnDisconnect);
 }
@@ -67,36 +64,35 @@ void NetStream::OnReceiveMessage(Client*, char* chunk, int n) {
                 OnLargeMessage.Raise(this, chunk, n, static_cast<int>(length));
                 return;
             }
+            if (size - p >= length) {
+                OnMessage.Raise(this, chunk + p, static_cast<int>(length));
+                p += length;
+                continue;
+            }
             mRemaining = length;
-            mFilled = 0;
-            if (mMaxMessageSize == kUnbounded) {
-                mBuffer.clear();
-                mBuffer.reserve(std::clamp<size_t>(length, 1, size));
+            mBuffer.clear();
+            // A peer that declares a huge length without a maximum cannot make the
+            // stream allocate it before sending it: that buffer grows as bytes come.
+            if (mMaxMessageSize != kUnbounded) {
+                mBuffer.reserve(length);
             }
         }
         const uint32_t take = std::min(size - p, mRemaining);
-        if (mMaxMessageSize == kUnbounded) {
-            mBuffer.insert(mBuffer.end(), chunk + p, chunk + p + take);
-        } else {
-            std::memcpy(mBuffer.data() + mFilled, chunk + p, take);
-        }
-        mFilled += take;
+        mBuffer.insert(mBuffer.end(), chunk + p, chunk + p + take);
         mRemaining -= take;
         p += take;
         if (mRemaining == 0) {
-            OnMessage.Raise(this, mBuffer.data(), static_cast<int>(mFilled));
-            if (mMaxMessageSize == kUnbounded) {
-                mBuffer = std::vector<char>();
-            }
+            OnMessage.Raise(this, mBuffer.data(), static_cast<int>(mBuffer.size()));
+            // Kept, the buffer would hold up to the largest message for as long as the
+            // connection lasts, however quiet it is.
+            mBuffer = std::vector<char>();
         }
     }
 }
 
 void NetStream::OnDisconnect(Client*) {
     mPartialHeader = String();
-    if (mMaxMessageSize == kUnbounded) {
-        mBuffer = std::vector<char>();
-    }
+    mBuffer = std::vector<char>();
     mRemaining = 0;
 }
 

@@ -21,12 +21,12 @@ namespace System::Net {
 // event); the stream's events fire on that thread. No lock.
 class NetStream : public Object {
   public:
-    // A maximum message size meaning no fixed buffer: each message gets its own.
+    // A maximum message size meaning no limit.
     static constexpr uint32_t kUnbounded = 0xFFFFFFFFu;
 
     // Reads from client, whose OnReceiveMessage and OnDisconnect it subscribes to. A
-    // declared length at or above maxMessageSize is refused (OnLargeMessage); below
-    // kUnbounded the payload buffer is allocated once, here.
+    // declared length at or above maxMessageSize is refused (OnLargeMessage). Nothing
+    // is allocated until a message arrives split across reads.
     // REQUIRES: client outlives the stream.
     NetStream(Client& client, uint32_t maxMessageSize);
     // Ends the two subscriptions.
@@ -47,8 +47,9 @@ class NetStream : public Object {
     // Forgets a partial prefix or payload, so that a reused client starts clean.
     void OnDisconnect(Client* client);
 
-    // A whole message: (this, payload, length). The payload belongs to the stream and
-    // is valid during the call only; a handler that keeps it copies it.
+    // A whole message: (this, payload, length). The payload is the received chunk's
+    // or the stream's and is valid during the call only; a handler that keeps it
+    // copies it.
     Event<NetStream*, char*, int> OnMessage;
     // A declared length at or above the maximum: (this, the chunk that held the
     // prefix, the chunk's length, the declared length). The rest of that chunk is
@@ -57,11 +58,9 @@ class NetStream : public Object {
     Event<NetStream*, char*, int, int> OnLargeMessage;
 
   private:
-    // The payload being assembled: maximum + 1 bytes for a fixed maximum; for
-    // kUnbounded it grows with the bytes that arrive, so a peer that declares a
-    // huge length cannot make the stream allocate it before sending it.
+    // The payload of a message split across reads, as far as it has arrived; empty
+    // (no storage) between such messages.
     std::vector<char> mBuffer;
-    uint32_t mFilled{0};       // payload bytes already in mBuffer
     String mPartialHeader;     // 1 to 3 bytes of a prefix split across reads
     Client& mClient;           // read from and written to; not owned
     uint32_t mRemaining{0};    // payload bytes still due; 0 when a prefix is due

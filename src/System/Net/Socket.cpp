@@ -2,8 +2,10 @@
 
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -131,6 +133,20 @@ int Socket::Send(const char* buffer, uint32_t offset, uint32_t length) {
     return static_cast<int>(send(GetSocket(), buffer + offset, length, MSG_NOSIGNAL));
 }
 
+int Socket::Send(const Piece* pieces, uint32_t count) {
+    // The pieces are only read: iovec merely lacks the const.
+    iovec vectors[kMaxPieces];
+    count = count < kMaxPieces ? count : kMaxPieces;
+    for (uint32_t i = 0; i < count; ++i) {
+        vectors[i].iov_base = const_cast<char*>(pieces[i].mData);
+        vectors[i].iov_len = pieces[i].mLength;
+    }
+    msghdr message{};
+    message.msg_iov = vectors;
+    message.msg_iovlen = count;
+    return static_cast<int>(sendmsg(GetSocket(), &message, MSG_NOSIGNAL));
+}
+
 int Socket::Send(const char* buffer, uint32_t offset, uint32_t length, const IPEndPoint& to) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -166,6 +182,10 @@ bool Socket::GetOption(int level, int name, int& value) const {
 
 bool Socket::SetOption(int level, int name, int value) {
     return setsockopt(GetSocket(), level, name, &value, sizeof value) != -1;
+}
+
+bool Socket::SetNoDelay(bool noDelay) {
+    return SetOption(IPPROTO_TCP, TCP_NODELAY, noDelay ? 1 : 0);
 }
 
 bool Socket::SetIOControl(int request, unsigned long value) {

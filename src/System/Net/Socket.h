@@ -23,6 +23,8 @@ class Socket : public Object {
   public:
     // The listen backlog of sockets built around a descriptor.
     static constexpr int32_t kBacklog = 10;
+    // The most pieces one gathered Send passes on; the rest wait for the next call.
+    static constexpr uint32_t kMaxPieces = 64;
 
     // No descriptor, backlog 0, not connected.
     Socket() = default;
@@ -63,6 +65,15 @@ class Socket : public Object {
     // Sends length bytes from buffer + offset; a peer that has gone gives an error,
     // never a signal. Returns what send returns.
     int Send(const char* buffer, uint32_t offset, uint32_t length);
+    // One piece of a gathered send: length bytes at data.
+    struct Piece {
+        const char* mData{nullptr};
+        uint32_t mLength{0};
+    };
+    // Sends count pieces (at most kMaxPieces), in order, in one call, as far as the
+    // socket takes them; returns the bytes taken or what sendmsg returns. Like Send, never a
+    // signal.
+    int Send(const Piece* pieces, uint32_t count);
     // Sends one datagram to an IPv4 end point in network order.
     int Send(const char* buffer, uint32_t offset, uint32_t length, const IPEndPoint& to);
     // Receives at most length bytes into buffer + offset; returns what recv returns.
@@ -75,6 +86,9 @@ class Socket : public Object {
     bool GetOption(int level, int name, int& value) const;
     bool SetOption(int level, int name, int value);
     bool SetIOControl(int request, unsigned long value);
+    // Sends small writes at once instead of holding them back until earlier data is
+    // acknowledged (TCP_NODELAY).
+    bool SetNoDelay(bool noDelay);
 
     [[nodiscard]] int GetSocket() const { return mDescriptor.load(); }
     [[nodiscard]] bool IsConnected() const { return mConnected.load(); }

@@ -7,7 +7,9 @@
 #include "System/Net/SocketType.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/MessageFactory.h"
+#include "ZelvoRelay/Threading/ClientThreadWorker.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
+#include "ZelvoRelay/Threading/ReceiveBacklog.h"
 
 namespace ZelvoRelay::Client {
 
@@ -18,23 +20,33 @@ constexpr int kNoDataWaiting = 11;
 // The fewest bytes a frame that yields a message takes: its length and a type byte.
 constexpr uint32_t kShortestFrame = 5;
 
+using PostActions = System::Collections::Vector<System::SmartPointer<PostAction::IPostAction>>;
+
 }  // namespace
 
 RelayClient::RelayClient()
-    : mTcpClient(System::Net::INetwork::TCP), mUdpClient(System::Net::INetwork::UDP) {
+    : mTcpClient(System::Net::INetwork::TCP),
+      mUdpClient(System::Net::INetwork::UDP),
+      mBacklog(std::make_shared<Threading::ReceiveBacklog>()) {
     Subscribe();
 }
 
 RelayClient::RelayClient(const System::Net::Client& accepted, uint32_t clientId)
-    : mTcpClient(accepted), mUdpClient(System::Net::Socket(System::Net::SocketType::UDP(), true)) {
+    : mTcpClient(accepted),
+      mUdpClient(System::Net::Socket(System::Net::SocketType::UDP(), true)),
+      mBacklog(std::make_shared<Threading::ReceiveBacklog>()) {
     mUser.ClientId = clientId;
     mTcpClient.GetSocket()->EnableBlocking(false);
+    // Chat and voice are small frames that matter now; batched sends already fill
+    // the packets, so holding a frame back for an acknowledgement only adds delay.
+    mTcpClient.GetSocket()->SetNoDelay(true);
     mUdpClient.GetSocket()->EnableBlocking(false);
     Subscribe();
 }
 
 RelayClient::~RelayClient() {
-    Disconnect();
+    mBacklog->Detach();
+    CloseSockets();
 }
 
 void RelayClient::Subscribe() {
@@ -47,18 +59,44 @@ bool RelayClient::IsConnected() {
     return mTcpClient.IsConnected();
 }
 
-void RelayClient::Disconnect() {
+void RelayClient::CloseSockets() {
     mTcpClient.Disconnect(false);
     mUdpClient.Disconnect(false);
 }
 
-void RelayClient::Receive(char* buffer, uint32_t offset, uint32_t size) {
+void RelayClient::Disconnect() {
+    CloseSockets();
+    mSendQueue.mMonitor.Enter();
+    // A closed socket leaves the worker's watch without a word, so the worker must be
+    // told, or the client would stay in its list and in the room for good. Told under
+    // the monitor, the closing is the last notice about the client.
+    if (!mClosed && mWorker != nullptr) {
+        mWorker->Notify(this, true);
+    }
+    mClosed = true;
+    mSendQueue.mMonitor.Exit();
+}
+
+void RelayClient::Attach(Threading::ClientThreadWorker* worker) {
+    mSendQueue.mMonitor.Enter();
+    mWorker = worker;
+    // Frames queued before have not been announced to anyone.
+    mSendPending = true;
+    worker->Notify(this, mClosed);
+    mSendQueue.mMonitor.Exit();
+}
+
+RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32_t size,
+                                           System::Threading::WakeEvent* wake) {
     // Read on while the message worker lags, a client sending small messages faster than
     // they are handled would fill the task queue until memory runs out. Unread, its bytes
     // wait in the socket and TCP slows the sender down.
-    const uint32_t pending = mPendingMessages->load();
+    uint32_t pending = mBacklog->Count();
     if (pending >= kMaxPendingMessages) {
-        return;
+        if (mBacklog->Hold(wake)) {
+            return Received::Held;
+        }
+        pending = std::min(mBacklog->Count(), kMaxPendingMessages - 1);
     }
     // Nor may one read bring in more messages than may still wait: a full buffer of the
     // shortest frames would queue thousands at once.
@@ -66,64 +104,140 @@ void RelayClient::Receive(char* buffer, uint32_t offset, uint32_t size) {
     const int received = mTcpClient.Receive(buffer, offset, size);
     if (received < 1) {
         if (received < 0 && System::Net::Net::GetErrorType() == kNoDataWaiting) {
-            return;
+            return Received::Drained;
         }
-        mTcpClient.Disconnect(false);
-        return;
+        Disconnect();
+        return Received::Closed;
     }
     mTcpClient.OnReceiveMessage.Raise(&mTcpClient, buffer + offset, received);
+    if (!IsConnected()) {
+        return Received::Closed;
+    }
+    // A stream socket gives less than asked only when it had no more: bytes that come
+    // later are reported anew, so the read that would find nothing can be spared.
+    return static_cast<uint32_t>(received) < size ? Received::Drained : Received::Data;
 }
 
-void RelayClient::Send() {
-    System::Collections::Vector<System::SmartPointer<PostAction::IPostAction>> completed;
+bool RelayClient::IsHeld() const {
+    return mBacklog->IsHeld();
+}
+
+bool RelayClient::Send() {
+    PostActions completed;
+    bool awaitingRoom = false;
+    bool more = true;
+    while (more) {
+        more = SendSome(completed, awaitingRoom);
+        for (uint32_t i = 0; i < completed.Count(); ++i) {
+            completed[i]->Execute();
+        }
+        completed.Clear();
+    }
+    return awaitingRoom;
+}
+
+bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     auto& queue = mSendQueue.mValue;
-    mSendQueue.mMonitor.Enter();
-    if (mOverflowed) {
-        mTcpClient.Disconnect(false);
-        mSendQueue.mMonitor.Exit();
-        return;
+    System::Net::Socket::Piece pieces[System::Net::Socket::kMaxPieces];
+    System::Threading::Monitor& monitor = mSendQueue.mMonitor;
+    monitor.Enter();
+    if (mOverflowed && !mClosed) {
+        monitor.Exit();
+        Disconnect();
+        return false;
     }
-    auto* head = queue.mHead;
-    if (head != nullptr && head->mValue.SentBytes >= head->mValue.Frame->Length()) {
-        // The entry completed in the previous pass; its actions have run.
-        queue.Remove(head->mValue);
-        head = queue.mHead;
+    if (mClosed) {
+        monitor.Exit();
+        return false;
     }
-    if (head != nullptr) {
-        MVC::Model::NetMessageModel& entry = head->mValue;
-        const auto length = static_cast<uint32_t>(entry.Frame->Length());
-        const int sent = mTcpClient.Send(reinterpret_cast<const char*>(entry.Frame->GetBuffer()),
-                                         entry.SentBytes, length - entry.SentBytes);
-        if (sent >= 0) {
-            entry.SentBytes += static_cast<uint32_t>(sent);
-            mQueuedBytes -= static_cast<uint32_t>(sent);
-            if (entry.SentBytes >= length) {
-                mQueuedBytes -= kQueuedFrameCost;
-                completed = entry.PostActions;
-            }
-        } else if (System::Net::Net::GetErrorType() != kNoDataWaiting) {
-            mTcpClient.Disconnect(false);
+    // A frame's actions run before anything after it is written: an action that closes
+    // the connection (a refused join) closes it right after that frame.
+    uint32_t count = 0;
+    uint32_t offered = 0;
+    for (auto entry = queue.begin();
+         entry != queue.end() && count < System::Net::Socket::kMaxPieces; ++entry) {
+        const auto length = static_cast<uint32_t>(entry->Frame->Length());
+        pieces[count].mData =
+            reinterpret_cast<const char*>(entry->Frame->GetBuffer()) + entry->SentBytes;
+        pieces[count].mLength = length - entry->SentBytes;
+        offered += pieces[count].mLength;
+        ++count;
+        if (entry->PostActions.Count() > 0) {
+            break;
         }
     }
-    mSendQueue.mMonitor.Exit();
-    for (uint32_t i = 0; i < completed.Count(); ++i) {
-        completed[i]->Execute();
+    if (count == 0) {
+        mSendPending = false;
+        monitor.Exit();
+        return false;
     }
+    // The send runs outside the monitor, so that the message worker queueing frames for
+    // this client does not wait for the system call. The pieces stay valid: only this
+    // thread takes entries off the queue, and appending moves none.
+    monitor.Exit();
+    const int sent = mTcpClient.Send(pieces, count);
+    if (sent < 0) {
+        if (System::Net::Net::GetErrorType() == kNoDataWaiting) {
+            awaitingRoom = true;
+        } else {
+            Disconnect();
+        }
+        return false;
+    }
+    monitor.Enter();
+    auto left = static_cast<uint32_t>(sent);
+    mQueuedBytes -= left;
+    while (left > 0) {
+        MVC::Model::NetMessageModel& head = queue.front();
+        const auto rest = static_cast<uint32_t>(head.Frame->Length()) - head.SentBytes;
+        if (left < rest) {
+            head.SentBytes += left;
+            break;
+        }
+        left -= rest;
+        mQueuedBytes -= kQueuedFrameCost;
+        for (uint32_t i = 0; i < head.PostActions.Count(); ++i) {
+            completed.Add(head.PostActions[i]);
+        }
+        queue.pop_front();
+    }
+    // A socket that took less than it was offered is full; its writable readiness
+    // comes once it has room again.
+    const bool full = static_cast<uint32_t>(sent) < offered;
+    awaitingRoom = full;
+    // Frames queued while the socket wrote are sent on at once too.
+    const bool more = !full && !queue.empty();
+    if (!full) {
+        mSendPending = more;
+    }
+    monitor.Exit();
+    return more;
 }
 
 void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
     // Counting the bytes alone, a flood of tiny frames would hold many times the limit.
     const auto length = static_cast<uint64_t>(message.Frame->Length()) + kQueuedFrameCost;
     mSendQueue.mMonitor.Enter();
+    if (mClosed) {
+        mSendQueue.mMonitor.Exit();
+        return;
+    }
     // A client that stops reading would otherwise make the server hold everything sent
     // to the room for it until memory runs out. Past the limit nothing more is queued
     // and the client worker closes the connection on its next send.
+    bool tell = !mSendPending;
     if (mQueuedBytes + length > kMaxQueuedBytes) {
+        // Told even while the worker waits for room, which a stalled reader never makes.
+        tell = tell || !mOverflowed;
         mOverflowed = true;
     } else if (!mOverflowed) {
-        mSendQueue.mValue.Add(message);
+        mSendQueue.mValue.push_back(message);
         mQueuedBytes += length;
     }
+    if (tell && mWorker != nullptr) {
+        mWorker->Notify(this, false);
+    }
+    mSendPending = true;
     mSendQueue.mMonitor.Exit();
 }
 
@@ -140,7 +254,7 @@ void RelayClient::OnNetStreamMessage(System::Net::NetStream*, char* data, int si
     }
     MessageReceived.Raise(this, message);
     auto* task = new Threading::MessageTask(message, GetClientId());
-    task->CountIn(mPendingMessages);
+    task->CountIn(mBacklog);
     MVC::Model::ZelvoRelayModel::Instance()->QueueTask(task);
 }
 

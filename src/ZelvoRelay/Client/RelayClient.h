@@ -1,29 +1,37 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 
-#include "System/Collections/LinkList.h"
 #include "System/Event.h"
 #include "System/EventManager.h"
 #include "System/Net/Client.h"
 #include "System/Net/IPEndPoint.h"
 #include "System/Net/NetStream.h"
 #include "System/Object.h"
+#include "System/SmartPointer.h"
 #include "System/Threading/ThreadProperty.h"
+#include "System/Threading/WakeEvent.h"
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/UserModel.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
 
+namespace ZelvoRelay::Threading {
+class ClientThreadWorker;
+class ReceiveBacklog;
+}  // namespace ZelvoRelay::Threading
+
 namespace ZelvoRelay::Client {
 
-// One connected relay client: its accepted TCP connection (non-blocking, polled by a
+// One connected relay client: its accepted TCP connection (non-blocking, served by a
 // client worker, never given a thread), the framing of its byte stream, its user model
 // and its queue of outgoing frames.
 //
-// Receive, Send, Disconnect and the stream callbacks run on the client worker that
-// serves the client (PostRemoveClient runs there too); Enqueue may run on any thread.
+// Receive, Send and the stream callbacks run on the client worker that serves the
+// client (post-send actions run there too); Enqueue and Disconnect may run on any
+// thread that holds the client-collection monitor, and tell the worker what it has to
+// do.
 class RelayClient : public System::Object {
   public:
     // The largest frame payload accepted is one byte less.
@@ -50,21 +58,50 @@ class RelayClient : public System::Object {
 
     // Whether the TCP connection is still open.
     [[nodiscard]] bool IsConnected();
-    // Closes the connection without waiting; the client worker removes the client on
-    // its next pass.
+    // Closes the connection without waiting; the client's worker is told, and removes
+    // the client (RemoveRelayClientEvent). Frames queued from now on are dropped.
     void Disconnect();
 
+    // What one Receive found.
+    enum class Received {
+        Data,     // the read was filled; more may wait
+        Drained,  // nothing more waits in the socket for now
+        Held,     // too many of the client's messages wait for the message worker
+        Closed,   // the connection ended (and the client is disconnected)
+    };
     // One non-blocking receive into buffer; complete messages become tasks for the
     // message worker. A closed connection or a receive error disconnects. Nothing is
-    // read while kMaxPendingMessages of the client's messages wait for the worker.
-    void Receive(char* buffer, uint32_t offset, uint32_t size);
-    // Offers the rest of the head frame to the socket once; when that completes the
-    // frame, runs its post-send actions after leaving the queue's monitor.
-    void Send();
-    // Appends a copy of message (sharing its frame) at the tail of the send queue.
-    // Takes the send-queue monitor; REQUIRES the client-collection monitor held, which
-    // comes before it in the lock order.
+    // read while kMaxPendingMessages of the client's messages wait for the worker:
+    // the client is then held until the backlog falls back (wake is signalled).
+    Received Receive(char* buffer, uint32_t offset, uint32_t size,
+                     System::Threading::WakeEvent* wake);
+    // Whether the client was held by Receive and may not be read yet.
+    [[nodiscard]] bool IsHeld() const;
+    // Writes queued frames, as many as the socket takes, in as few calls as it takes
+    // them; runs each frame's post-send actions, in order, once the frame is fully
+    // sent and after leaving the queue's monitor. Returns true when frames wait for
+    // the socket to take more (its writable readiness), false when the queue is
+    // empty or the client closed. An overflowed queue disconnects the client here.
+    bool Send();
+    // Appends a copy of message (sharing its frame) at the tail of the send queue and
+    // tells the client's worker when the queue was idle. Takes the send-queue
+    // monitor; REQUIRES the client-collection monitor held, which comes before it in
+    // the lock order.
     void Enqueue(const MVC::Model::NetMessageModel& message);
+
+    // Hands the client to worker, which from now on is told of frames to send and of
+    // the closing, and is told at once of what is queued or of a closing that came
+    // first. Called once, by the worker's Add.
+    void Attach(Threading::ClientThreadWorker* worker);
+
+    // Bookkeeping of the worker that serves the client; touched by that worker only.
+    struct WorkerState {
+        bool mAwaitingRoom{false};  // frames wait for the socket's writable readiness
+        bool mToRead{false};        // listed for a read in the worker's next turn
+        bool mToSend{false};        // listed for a send in the worker's current turn
+        bool mHeld{false};          // listed as held
+    };
+    WorkerState& GetWorkerState() { return mWorkerState; }
 
     System::Net::Client& GetTcpClient() { return mTcpClient; }
     // The peer's end point of the TCP connection, network order.
@@ -91,6 +128,14 @@ class RelayClient : public System::Object {
     void OnNetStreamMessage(System::Net::NetStream* stream, char* data, int size);
     void OnNetStreamLargeMessage(System::Net::NetStream* stream, char* data, int size,
                                  int declared);
+    // Closes both sockets, and nothing else.
+    void CloseSockets();
+    // Writes what the queue holds up to and including the first frame that carries
+    // post-send actions, whose actions are appended to completed once it is sent.
+    // Returns true when the queue may hold more to write at once.
+    bool SendSome(
+        System::Collections::Vector<System::SmartPointer<PostAction::IPostAction>>& completed,
+        bool& awaitingRoom);
 
     System::Net::Client mTcpClient;  // the accepted connection, non-blocking
     // A UDP descriptor of this client's own; nothing is sent or read on it.
@@ -100,16 +145,21 @@ class RelayClient : public System::Object {
     MVC::Model::UserModel mUser;
     // The frames waiting to be sent, oldest first. Its monitor comes after the
     // client-collection monitor in the lock order and is held for no other lock.
-    System::Threading::ThreadProperty<System::Collections::LinkList<MVC::Model::NetMessageModel>>
-        mSendQueue;
+    System::Threading::ThreadProperty<std::deque<MVC::Model::NetMessageModel>> mSendQueue;
     // Unsent bytes in mSendQueue, plus kQueuedFrameCost for each frame not completely
     // sent; guarded by its monitor.
     uint64_t mQueuedBytes{0};
     bool mOverflowed{false};  // a frame was refused for lack of room; guarded likewise
-    // The client's received messages queued for the message worker and not yet handled;
-    // shared with their tasks, each of which counts itself out when it is deleted.
-    std::shared_ptr<std::atomic<uint32_t>> mPendingMessages{
-        std::make_shared<std::atomic<uint32_t>>(0)};
+    bool mClosed{false};      // Disconnect was called; guarded likewise
+    // The worker will look at the queue without being told again (it has been told,
+    // or waits for the socket to take more); guarded likewise.
+    bool mSendPending{false};
+    // The worker serving the client, null until Attach; guarded likewise.
+    Threading::ClientThreadWorker* mWorker{nullptr};
+    WorkerState mWorkerState;
+    // The client's received messages queued for the message worker and not yet
+    // handled; shared with their tasks, each of which counts itself out when deleted.
+    std::shared_ptr<Threading::ReceiveBacklog> mBacklog;
 };
 
 }  // namespace ZelvoRelay::Client

@@ -26,8 +26,10 @@ class RelayServer : public System::Net::Server {
     RelayServer(const RelayServer&) = delete;
     RelayServer& operator=(const RelayServer&) = delete;
 
-    // One non-blocking read of the UDP socket; the server worker's only call.
+    // One non-blocking read of the UDP socket, for the server worker.
     int Receive(char* buffer, uint32_t offset, uint32_t size, System::Net::IPEndPoint& from);
+    // The UDP socket, which the server worker waits on.
+    System::Net::Socket& GetUdpSocket() { return mUdpSocket; }
 
   private:
     void OnHosting(System::Net::Server* server);

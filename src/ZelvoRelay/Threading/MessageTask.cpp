@@ -2,6 +2,7 @@
 
 #include "ZelvoRelay/Message/BaseMessage.h"
 #include "ZelvoRelay/PostAction/IPostAction.h"
+#include "ZelvoRelay/Threading/ReceiveBacklog.h"
 
 #include <utility>
 
@@ -15,14 +16,14 @@ MessageTask::MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t tar
     : Message(message), IsIncoming(false), TargetId(targetId), SenderId(senderId) {}
 
 MessageTask::~MessageTask() {
-    if (mPending != nullptr) {
-        --*mPending;
+    if (mBacklog != nullptr) {
+        mBacklog->Remove();
     }
 }
 
-void MessageTask::CountIn(std::shared_ptr<std::atomic<uint32_t>> pending) {
-    ++*pending;
-    mPending = std::move(pending);
+void MessageTask::CountIn(std::shared_ptr<ReceiveBacklog> backlog) {
+    backlog->Add();
+    mBacklog = std::move(backlog);
 }
 
 void MessageTask::DeleteContents() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -16,6 +15,8 @@ class IPostAction;
 
 namespace ZelvoRelay::Threading {
 
+class ReceiveBacklog;
+
 // The unit of work of the message worker: a message received from a client, to be
 // handed to its processor, or a message to send to one client or to the room.
 // The task owns nothing: whoever takes it off the task queue deletes its message
@@ -27,15 +28,15 @@ class MessageTask : public System::Object {
     // A message to send to the client targetId, or to the room when targetId is 0,
     // leaving out the client senderId.
     MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t targetId, uint32_t senderId);
-    // Counts the task out of the count given to CountIn, if any.
+    // Counts the task out of the backlog given to CountIn, if any.
     ~MessageTask() override;
 
     MessageTask(const MessageTask&) = delete;
     MessageTask& operator=(const MessageTask&) = delete;
 
-    // Counts the task in pending for as long as it lives: a relay client reads no more
+    // Counts the task in backlog for as long as it lives: a relay client is not read
     // while too many of its received messages wait for the message worker.
-    void CountIn(std::shared_ptr<std::atomic<uint32_t>> pending);
+    void CountIn(std::shared_ptr<ReceiveBacklog> backlog);
 
     // For a task that will never be handled: deletes its message and its post
     // actions and leaves it holding neither.
@@ -50,8 +51,8 @@ class MessageTask : public System::Object {
     System::Collections::Vector<ZelvoRelay::PostAction::IPostAction*> PostActions;
 
   private:
-    // The count this task is in until it is deleted; null for a task counted nowhere.
-    std::shared_ptr<std::atomic<uint32_t>> mPending;
+    // The backlog this task is in until it is deleted; null for a task counted nowhere.
+    std::shared_ptr<ReceiveBacklog> mBacklog;
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -13,16 +13,16 @@ namespace ZelvoRelay::Threading {
 void MessageThreadWorker::Run() {
     auto& messages = MVC::Model::ZelvoRelayModel::Instance()->Messages;
     while (GetThreadState() != 0) {
-        for (int i = 0; i < kBatchSize && GetThreadState() != 0; ++i) {
-            MessageTask* task = messages.mTasks.Dequeue();
-            if (task == nullptr) {
-                break;
-            }
+        // Null when woken by Stop; the loop then sees the stopped state.
+        if (MessageTask* task = messages.mTasks.WaitDequeue()) {
             Handle(task);
         }
-        Sleep(1);
     }
     messages.DiscardTasks();
+}
+
+void MessageThreadWorker::Wake() {
+    MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks.Wake();
 }
 
 void MessageThreadWorker::Handle(MessageTask* task) {

@@ -13,14 +13,12 @@ PhotoThreadWorker::~PhotoThreadWorker() {
 
 void PhotoThreadWorker::Add(PhotoTask* task) {
     mTasks.Enqueue(task);
-    mWork.Release();
 }
 
 void PhotoThreadWorker::Run() {
     while (GetThreadState() != 0) {
-        mWork.Acquire();
         // A wake-up to stop brings no task.
-        PhotoTask* task = mTasks.Dequeue();
+        PhotoTask* task = mTasks.WaitDequeue();
         if (task != nullptr) {
             task->MakePreview();
             MVC::Model::ZelvoRelayModel::Instance()->QueueTask(task);
@@ -29,7 +27,7 @@ void PhotoThreadWorker::Run() {
 }
 
 void PhotoThreadWorker::Wake() {
-    mWork.Release();
+    mTasks.Wake();
 }
 
 }  // namespace ZelvoRelay::Threading

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "System/Threading/Semaphore.h"
 #include "System/Threading/Thread.h"
 #include "System/Threading/ThreadQueue.h"
 
@@ -24,13 +23,12 @@ class PhotoThreadWorker : public System::Threading::Thread {
     void Add(PhotoTask* task);
 
     void Run() override;
+
+  protected:
     void Wake() override;
 
   private:
     System::Threading::ThreadQueue<PhotoTask*> mTasks;  // waiting, in the order added
-    // Released once for each task added and each stop, so that the worker sleeps
-    // exactly while it has neither.
-    System::Threading::Semaphore mWork;
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -24,6 +24,30 @@ bool IsOpen(int descriptor) {
     return fcntl(descriptor, F_GETFD) != -1;
 }
 
+// Pieces go out in their order in one call; past kMaxPieces the rest waits.
+TEST(Socket, GatheredSendWritesThePiecesInOrderUpToItsLimit) {
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    Socket socket(pair[0], true);
+    std::string texts[Socket::kMaxPieces + 1];
+    Socket::Piece pieces[Socket::kMaxPieces + 1];
+    std::string expected;
+    for (uint32_t i = 0; i <= Socket::kMaxPieces; ++i) {
+        texts[i] = std::to_string(i) + ",";
+        pieces[i] = {texts[i].data(), static_cast<uint32_t>(texts[i].size())};
+        if (i < Socket::kMaxPieces) {
+            expected += texts[i];
+        }
+    }
+    ASSERT_EQ(socket.Send(pieces, Socket::kMaxPieces + 1), static_cast<int>(expected.size()));
+    std::string received(expected.size() + 8, '\0');
+    ASSERT_EQ(read(pair[1], received.data(), received.size()),
+              static_cast<ssize_t>(expected.size()));
+    EXPECT_EQ(received.substr(0, expected.size()), expected);
+    socket.Close();
+    close(pair[1]);
+}
+
 TEST(Socket, OpenFailuresLeaveTheirOwnErrorText) {
     Socket refused(SocketType::TCP());
     EXPECT_FALSE(refused.Open(LoopbackPort(TestSupport::FreePort())));

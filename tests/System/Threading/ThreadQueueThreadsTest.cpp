@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -50,6 +51,34 @@ TEST(ThreadQueueThreads, SeveralProducersAndOneConsumerLoseNothing) {
         EXPECT_EQ(last[p], kItems);
     }
     EXPECT_EQ(queue.Dequeue(), 0);
+}
+
+// Each item or wake reaches a consumer blocked in WaitDequeue; none is lost between its
+// test of the queue and its wait.
+TEST(ThreadQueueThreads, ABlockedConsumerWakesForEveryItemAndForAWake) {
+    constexpr int kItems = 2000;
+    ThreadQueue<int> queue;
+    std::vector<int> received;
+    std::atomic<int> count{0};
+    std::thread consumer([&] {
+        while (const int item = queue.WaitDequeue()) {
+            received.push_back(item);
+            ++count;
+        }
+    });
+    for (int i = 1; i <= kItems; ++i) {
+        queue.Enqueue(i);
+        if (i % 100 == 0) {
+            std::this_thread::yield();
+        }
+    }
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return count.load() == kItems; }));
+    queue.Wake();
+    consumer.join();
+    ASSERT_EQ(received.size(), static_cast<size_t>(kItems));
+    for (int i = 0; i < kItems; ++i) {
+        ASSERT_EQ(received[i], i + 1);
+    }
 }
 
 }  // namespace

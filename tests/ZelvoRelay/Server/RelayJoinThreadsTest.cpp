@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/Process.h"
 #include "support/RelayTestServer.h"
@@ -140,6 +144,64 @@ TEST(RelayJoinTest, RefusalIsAnsweredWithItsCodeThenTheConnectionCloses) {
         member.open = false;
         ExpectNext(*watcher.client, Wire::Message(Wire::UserLeft, member.id));
     }
+}
+
+// A newcomer learns its id from the response to its join: room traffic that reached it
+// first could not be placed. Queued behind chat already waiting to be relayed, the
+// admission used to follow that chat to most newcomers of a busy room.
+TEST(RelayJoinTest, ANewcomerReceivesItsResponseBeforeAnyChatOfABusyRoom) {
+    RelayTestServer server;
+    server.Room().MaxClients = 100;
+    ASSERT_TRUE(server.Start());
+    RelayTestRoom room(server.Port());
+    RelayTestRoom::Member& chatter = room.Join("chatter");
+    std::atomic<bool> done{false};
+    std::thread talk([&] {
+        for (int i = 0; !done.load(); ++i) {
+            chatter.client->SendFrame(Wire::ChatText("chat " + std::to_string(i)));
+        }
+    });
+    for (uint32_t id = 2; id < 32; ++id) {
+        TestSupport::RawClient newcomer(server.Port());
+        newcomer.SendFrame(Wire::Join("newcomer", ""));
+        ExpectNext(newcomer, Wire::Message(Wire::JoinResponse, id, Wire::U8(0)));
+    }
+    done = true;
+    chatter.client->ShutdownSend();
+    talk.join();
+}
+
+// Connections that never join would hold the places the room's limit counts for as long
+// as they liked. Shortened here, the time to join ends them as leaving clients; members
+// who joined in time stay, however quiet.
+TEST(RelayJoinTest, AConnectionThatDoesNotJoinInTimeIsClosedLikeALeavingClient) {
+    RelayTestServer server;
+    server.Room().MaxClients = 10;
+    server.SetJoinTimeout(0.5);
+    ASSERT_TRUE(server.Start());
+    RelayTestRoom room(server.Port());
+    RelayTestRoom::Member& alice = room.Join("alice");
+    RelayTestRoom::Member& bob = room.Join("bob");
+    RelayTestRoom::Member& silent = room.Connect();
+    RelayTestRoom::Member& halfHeader = room.Connect();
+    ASSERT_TRUE(halfHeader.client->SendBytes(std::string(2, '\x10')));
+
+    EXPECT_TRUE(silent.client->WaitClosed());
+    EXPECT_TRUE(halfHeader.client->WaitClosed());
+    silent.open = false;
+    halfHeader.open = false;
+    // Both left: the members are told in whichever order the two were closed.
+    for (RelayTestRoom::Member* member : {&alice, &bob}) {
+        std::vector<std::string> told;
+        for (int i = 0; i < 2; ++i) {
+            told.push_back(member->client->NextFrame().value_or(""));
+        }
+        std::sort(told.begin(), told.end());
+        EXPECT_EQ(told, (std::vector<std::string>{Wire::Message(Wire::UserLeft, silent.id),
+                                                  Wire::Message(Wire::UserLeft, halfHeader.id)}));
+    }
+    alice.client->SendFrame(Wire::ChatText("still here"));
+    ExpectNext(*bob.client, Wire::Message(Wire::Chat, alice.id, Wire::Text("still here")));
 }
 
 }  // namespace

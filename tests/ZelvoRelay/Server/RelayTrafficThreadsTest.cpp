@@ -203,4 +203,29 @@ TEST_F(RelayTrafficTest, ClientThatStopsReadingIsDisconnectedPastSixteenMebibyte
     mCarol->open = false;
 }
 
+// Each message finds both workers asleep: a wake-up lost between a worker's look for work
+// and its wait would stall the exchange.
+TEST_F(RelayTrafficTest, AnExchangeOfSingleMessagesNeverStalls) {
+    StartWithThree();
+    for (int i = 0; i < 300; ++i) {
+        RelayTestRoom::Member& from = i % 2 == 0 ? *mAlice : *mBob;
+        RelayTestRoom::Member& to = i % 2 == 0 ? *mBob : *mAlice;
+        const std::string text = std::to_string(i);
+        from.client->SendFrame(Wire::ChatText(text));
+        ExpectNext(*to.client, Wire::Message(Wire::Chat, from.id, Wire::Text(text)));
+        ExpectNext(*mCarol->client, Wire::Message(Wire::Chat, from.id, Wire::Text(text)));
+    }
+}
+
+// Workers asleep for want of work wake when the server stops, and the client workers
+// close the connections they serve.
+TEST_F(RelayTrafficTest, StoppingTheServerEndsWorkersThatWait) {
+    StartWithThree();
+    ZelvoRelay::MVC::Model::ZelvoRelayModel::Instance()->Server.Disconnect();
+    for (RelayTestRoom::Member* member : {mAlice, mBob, mCarol}) {
+        EXPECT_TRUE(member->client->WaitClosed());
+        member->open = false;
+    }
+}
+
 }  // namespace

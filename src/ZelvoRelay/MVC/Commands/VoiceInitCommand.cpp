@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/VoiceInitEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Voice/VoiceInitializationMessage.h"
@@ -21,7 +22,12 @@ void VoiceInitCommand::Execute(System::MVC::EventDispatcher* event) {
         static_cast<unsigned char>(audio.BitsPerSample.mValue),
         static_cast<unsigned char>(audio.Compression.mValue),
         static_cast<unsigned char>(audio.CompressionQuality.mValue));
-    model->QueueMessage(message, clientId, 0);
+    // Part of the admission, which goes into the newcomer's queue ahead of room traffic.
+    if (Client::RelayClient* client = model->Clients.mValue.FindClient(clientId)) {
+        model->SendNow(*client, message);
+    } else {
+        delete message;
+    }
 }
 
 }  // namespace ZelvoRelay::MVC::Commands

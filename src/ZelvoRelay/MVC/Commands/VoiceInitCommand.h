@@ -4,8 +4,9 @@
 
 namespace ZelvoRelay::MVC::Commands {
 
-// Queues the room's voice format (VoiceInitializationMessage) for one client, but only
-// while the relay server is hosting. Takes the task-queue monitor only.
+// Puts the room's voice format (VoiceInitializationMessage) into one client's send
+// queue, but only while the relay server is hosting. REQUIRES: the client-collection
+// monitor held (a join holds it); takes the client's send-queue monitor.
 class VoiceInitCommand : public System::MVC::ICommand {
   public:
     void Execute(System::MVC::EventDispatcher* event) override;

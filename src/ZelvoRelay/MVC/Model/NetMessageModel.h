@@ -8,6 +8,10 @@
 #include "System/SmartPointer.h"
 #include "ZelvoRelay/PostAction/IPostAction.h"
 
+namespace ZelvoRelay::Message {
+class BaseMessage;
+}
+
 namespace ZelvoRelay::MVC::Model {
 
 // One entry of a client's send queue: a complete frame (4-byte little-endian length,
@@ -17,6 +21,8 @@ namespace ZelvoRelay::MVC::Model {
 class NetMessageModel : public System::Object {
   public:
     NetMessageModel() = default;
+    // A new frame of message's bytes, nothing sent, no actions.
+    explicit NetMessageModel(const Message::BaseMessage& message);
     NetMessageModel(const NetMessageModel&) = default;
     NetMessageModel& operator=(const NetMessageModel&) = default;
     ~NetMessageModel() override = default;

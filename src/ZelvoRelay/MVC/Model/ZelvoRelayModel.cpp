@@ -2,6 +2,8 @@
 
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/RelayMessageEvent.h"
+#include "ZelvoRelay/MVC/Model/NetMessageModel.h"
+#include "ZelvoRelay/Message/BaseMessage.h"
 #include "ZelvoRelay/Threading/ClientThreadWorker.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
 #include "ZelvoRelay/Threading/MessageThreadWorker.h"
@@ -11,7 +13,7 @@
 namespace ZelvoRelay::MVC::Model {
 
 ZelvoRelayModel::ZelvoRelayModel() {
-    ClientWorkers.CreateThreads<Threading::ClientThreadWorker>(1);
+    ClientWorkers.CreateThreads<Threading::ClientThreadWorker>(kClientWorkers);
     ServerWorkers.CreateThreads<Threading::ServerThreadWorker>(1);
     MessageWorkers.CreateThreads<Threading::MessageThreadWorker>(1);
     PhotoWorkers.CreateThreads<Threading::PhotoThreadWorker>(1);
@@ -42,6 +44,11 @@ void ZelvoRelayModel::QueueMessage(Message::BaseMessage* message, uint32_t targe
         task->PostActions.Add(action);
     }
     QueueTask(task);
+}
+
+void ZelvoRelayModel::SendNow(Client::RelayClient& client, Message::BaseMessage* message) {
+    client.Enqueue(NetMessageModel(*message));
+    delete message;
 }
 
 void ZelvoRelayModel::RelayToRoom(Message::BaseMessage* message, uint32_t senderId) {

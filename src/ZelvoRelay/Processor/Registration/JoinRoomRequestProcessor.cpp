@@ -88,19 +88,21 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     user.Group = decision.group;
     user.Privileges = &decision.account->Privileges;
 
-    model->QueueMessage(new Message::Registration::JoinRoomResponse(clientId, 0), clientId, 0);
-    model->QueueMessage(new Message::Registration::UserPrivilegeMessage(
-                            clientId, decision.group, decision.account->Privileges),
-                        clientId, 0);
-    model->QueueMessage(new Message::Registration::RoomInfoMessage(clientId, room), clientId, 0);
+    // The admission goes into the newcomer's send queue at once, before the newcomer can
+    // be sent anything for the room. Queued as tasks, it would follow the room traffic
+    // already waiting in the task queue, which reaches the newcomer from now on: a
+    // client would see chat before the response that tells it its own id.
+    model->SendNow(*sender, new Message::Registration::JoinRoomResponse(clientId, 0));
+    model->SendNow(*sender, new Message::Registration::UserPrivilegeMessage(
+                                clientId, decision.group, decision.account->Privileges));
+    model->SendNow(*sender, new Message::Registration::RoomInfoMessage(clientId, room));
     MVC::Events::VoiceInitEvent voiceInit(clientId);
     voiceInit.Dispatch();
     for (uint32_t i = 0; i < clients.mValue.Count(); ++i) {
         Client::RelayClient& other = clients.mValue[i];
         if (other.GetClientId() != clientId) {
-            model->QueueMessage(new Message::Registration::UserJoinedMessage(other.GetClientId(),
-                                                                             other.GetUserModel()),
-                                clientId, 0);
+            model->SendNow(*sender, new Message::Registration::UserJoinedMessage(
+                                        other.GetClientId(), other.GetUserModel()));
         }
     }
     model->QueueMessage(new Message::Registration::UserJoinedMessage(clientId, user), 0, clientId);

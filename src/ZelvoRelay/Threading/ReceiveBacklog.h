@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "System/Object.h"
+
+namespace System::Threading {
+class WakeEvent;
+}
+
+namespace ZelvoRelay::Threading {
+
+// The received messages of one client that wait for the message worker, counted by
+// their tasks, and whether the client's worker has stopped reading it because too
+// many wait. Shared between the client and its tasks, so a task may outlive the
+// client. The count falling back to the resume mark while the client is held wakes
+// its worker, which then reads the client again.
+class ReceiveBacklog : public System::Object {
+  public:
+    // A held client is read again once no more than this many of its messages wait.
+    static constexpr uint32_t kResumeMark = 32;
+
+    ReceiveBacklog() = default;
+    ~ReceiveBacklog() override = default;
+
+    ReceiveBacklog(const ReceiveBacklog&) = delete;
+    ReceiveBacklog& operator=(const ReceiveBacklog&) = delete;
+
+    // One more message waits (its task was made).
+    void Add() { mCount.fetch_add(1); }
+    // One fewer waits (its task was deleted): wakes the worker given to Hold when
+    // that lets a held client be read again. Any thread.
+    void Remove();
+    [[nodiscard]] uint32_t Count() const { return mCount.load(); }
+
+    // The worker stops reading the client: from now until the count falls to the
+    // resume mark, at which point wake is signalled. Returns false, holding nothing,
+    // when the count has already fallen that far. Worker thread only.
+    [[nodiscard]] bool Hold(System::Threading::WakeEvent* wake);
+    // Whether the client is held (a worker may read it again once this is false).
+    [[nodiscard]] bool IsHeld() const { return mHeld.load(); }
+    // Forgets the wake event: the client is gone, and its worker may be too.
+    void Detach() { mWake.store(nullptr); }
+
+  private:
+    std::atomic<uint32_t> mCount{0};
+    std::atomic<bool> mHeld{false};
+    // Signalled by the Remove that ends a hold; null once detached.
+    std::atomic<System::Threading::WakeEvent*> mWake{nullptr};
+};
+
+}  // namespace ZelvoRelay::Threading

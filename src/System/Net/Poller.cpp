@@ -45,6 +45,7 @@ int Poller::Wait(Ready* ready, int capacity, int timeoutMilliseconds) {
         // follows finds the end of stream or the error.
         ready[i].mReadable = (flags & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0;
         ready[i].mWritable = (flags & EPOLLOUT) != 0;
+        ready[i].mEnded = (flags & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0;
     }
     return std::max(count, 0);
 }

@@ -19,6 +19,7 @@ class Poller : public Object {
         void* mToken{nullptr};
         bool mReadable{false};  // data, the peer's end of stream, or an error waits
         bool mWritable{false};  // the send buffer has room again
+        bool mEnded{false};     // the peer ended its stream, or the connection failed
     };
 
     Poller();

@@ -114,8 +114,11 @@ RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32
         return Received::Closed;
     }
     // A stream socket gives less than asked only when it had no more: bytes that come
-    // later are reported anew, so the read that would find nothing can be spared.
-    return static_cast<uint32_t>(received) < size ? Received::Drained : Received::Data;
+    // later are reported anew, so the read that would find nothing can be spared. Not
+    // so the end of stream: reported once, with the last bytes, it would be missed and
+    // the client would stay in the room after it has gone.
+    const bool drained = static_cast<uint32_t>(received) < size && !mWorkerState.mPeerEnded;
+    return drained ? Received::Drained : Received::Data;
 }
 
 bool RelayClient::IsHeld() const {

@@ -100,6 +100,7 @@ class RelayClient : public System::Object {
         bool mToRead{false};        // listed for a read in the worker's next turn
         bool mToSend{false};        // listed for a send in the worker's current turn
         bool mHeld{false};          // listed as held
+        bool mPeerEnded{false};     // the peer's end of stream was reported
     };
     WorkerState& GetWorkerState() { return mWorkerState; }
 

@@ -109,6 +109,7 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         auto* client = static_cast<Client::RelayClient*>(ready[i].mToken);
         Client::RelayClient::WorkerState& state = client->GetWorkerState();
         if (ready[i].mReadable) {
+            state.mPeerEnded = state.mPeerEnded || ready[i].mEnded;
             ListToRead(client);
         }
         if (ready[i].mWritable && state.mAwaitingRoom) {

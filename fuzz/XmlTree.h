@@ -7,7 +7,8 @@
 namespace Fuzz {
 
 // Whether text is made of bytes the XML writer keeps: well-formed UTF-8 without the
-// control characters XML 1.0 cannot hold. A text with other bytes loses them when written.
+// characters XML 1.0 cannot hold (C0 controls other than tab, line feed and carriage
+// return, U+FFFE, U+FFFF). A text with other bytes loses them when written.
 inline bool IsWritable(const System::String& text) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.CStr());
     for (uint32_t i = 0; i < text.Length();) {
@@ -34,6 +35,10 @@ inline bool IsWritable(const System::String& text) {
             if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) {
                 return false;
             }
+        }
+        // U+FFFE and U+FFFF are not XML characters either.
+        if (lead == 0xEF && bytes[i + 1] == 0xBF && bytes[i + 2] >= 0xBE) {
+            return false;
         }
         i += more + 1;
     }

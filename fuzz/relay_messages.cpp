@@ -40,139 +40,120 @@ using System::Net::NetStream;
 
 namespace {
 
-// Sums the bytes of every field, so that each one is really read.
-struct Reader {
-    uint64_t mSum{0};
-    void operator()(uint64_t value) { mSum += value; }
-    template <class E, std::enable_if_t<std::is_enum_v<E>, int> = 0>
-    void operator()(E value) {
-        mSum += static_cast<uint64_t>(value);
+// Adds up every field given, byte by byte for texts, so that each one is really read.
+uint64_t gSum = 0;
+void Read(uint64_t value) {
+    gSum += value;
+}
+template <class E, std::enable_if_t<std::is_enum_v<E>, int> = 0>
+void Read(E value) {
+    gSum += static_cast<uint64_t>(value);
+}
+void Read(const char* bytes, uint32_t count) {
+    for (uint32_t i = 0; i < count && bytes != nullptr; ++i) {
+        gSum += static_cast<unsigned char>(bytes[i]);
     }
-    void operator()(const System::String& text) { (*this)(text.CStr(), text.Length()); }
-    void operator()(const char* bytes, uint32_t count) {
-        for (uint32_t i = 0; i < count; ++i) {
-            mSum += static_cast<unsigned char>(bytes[i]);
-        }
-    }
-};
+}
+void Read(const System::String& text) {
+    Read(text.CStr(), text.Length());
+}
+template <class A, class B, class... T>
+void Read(const A& first, const B& second, const T&... rest) {
+    Read(first);
+    Read(second);
+    (Read(rest), ...);
+}
 
 // Reads every field of message as the class registered for its type id lays it out.
 void Decode(const BaseMessage& message) {
-    Reader read;
+    using namespace Registration;
+    using namespace Media;
     const auto available = [&message](int32_t offset, uint32_t declared) {
         return std::min<uint32_t>(declared, std::max(message.GetMsgSize() - offset, 0));
     };
     switch (message.GetMsgId()) {
         case Common::ErrorMessage::MsgId:
-            return read(static_cast<const Common::ErrorMessage&>(message).GetErrorId());
-        case Registration::JoinRoomRequest::MsgId: {
-            const auto& join = static_cast<const Registration::JoinRoomRequest&>(message);
-            read(join.GetName());
-            return read(join.GetPassword());
+            return Read(static_cast<const Common::ErrorMessage&>(message).GetErrorId());
+        case JoinRoomRequest::MsgId: {
+            const auto& m = static_cast<const JoinRoomRequest&>(message);
+            return Read(m.GetName(), m.GetPassword());
         }
-        case Registration::JoinRoomResponse::MsgId:
-            return read(static_cast<const Registration::JoinRoomResponse&>(message).GetErrorId());
-        case Registration::RoomInfoMessage::MsgId: {
-            const auto& room = static_cast<const Registration::RoomInfoMessage&>(message);
-            read(room.GetName());
-            read(room.GetSummary());
-            return read(room.GetMaxClients());
+        case JoinRoomResponse::MsgId:
+            return Read(static_cast<const JoinRoomResponse&>(message).GetErrorId());
+        case RoomInfoMessage::MsgId: {
+            const auto& m = static_cast<const RoomInfoMessage&>(message);
+            return Read(m.GetName(), m.GetSummary(), m.GetMaxClients());
         }
-        case Registration::UserJoinedMessage::MsgId: {
-            const auto& joined = static_cast<const Registration::UserJoinedMessage&>(message);
-            read(joined.GetName());
-            return read(joined.GetUserGroup());
+        case UserJoinedMessage::MsgId: {
+            const auto& m = static_cast<const UserJoinedMessage&>(message);
+            return Read(m.GetName(), m.GetUserGroup());
         }
-        case Registration::UserPrivilegeMessage::MsgId: {
-            const auto& rights = static_cast<const Registration::UserPrivilegeMessage&>(message);
-            read(rights.GetUserGroup());
-            const auto privileges = rights.GetPrivileges();
+        case UserPrivilegeMessage::MsgId: {
+            const auto& m = static_cast<const UserPrivilegeMessage&>(message);
+            const auto privileges = m.GetPrivileges();
             for (uint32_t i = 0; i < privileges.Count(); ++i) {
-                read(privileges[i].Privilege);
-                read(privileges[i].Right);
+                Read(privileges[i].Privilege, privileges[i].Right);
             }
-            return;
+            return Read(m.GetUserGroup());
         }
-        case Registration::UserStatusMessage::MsgId:
-            return read(static_cast<const Registration::UserStatusMessage&>(message).GetStatus());
-        case Registration::ChangeNameMessage::MsgId:
-            return read(static_cast<const Registration::ChangeNameMessage&>(message).GetName());
+        case UserStatusMessage::MsgId:
+            return Read(static_cast<const UserStatusMessage&>(message).GetStatus());
+        case ChangeNameMessage::MsgId:
+            return Read(static_cast<const ChangeNameMessage&>(message).GetName());
         case Voice::VoiceInitializationMessage::MsgId: {
-            const auto& init = static_cast<const Voice::VoiceInitializationMessage&>(message);
-            read(init.GetSampleRate());
-            read(init.GetChannels());
-            read(init.GetBitsPerSample());
-            read(init.GetCompression());
-            return read(init.GetCompressionQuality());
+            const auto& m = static_cast<const Voice::VoiceInitializationMessage&>(message);
+            return Read(m.GetSampleRate(), m.GetChannels(), m.GetBitsPerSample(),
+                        m.GetCompression(), m.GetCompressionQuality());
         }
         case Voice::VoiceDataMessage::MsgId: {
-            const auto& voice = static_cast<const Voice::VoiceDataMessage&>(message);
-            read(voice.GetSequenceId());
-            if (voice.GetVoiceData() != nullptr) {
-                read(voice.GetVoiceData(), available(8, voice.GetVoiceDataSize()));
-            }
-            return;
+            const auto& m = static_cast<const Voice::VoiceDataMessage&>(message);
+            Read(m.GetSequenceId());
+            return Read(m.GetVoiceData(), available(8, m.GetVoiceDataSize()));
         }
         case Chat::ChatMessage::MsgId:
-            return read(static_cast<const Chat::ChatMessage&>(message).GetMessage());
-        case Media::AddMediaRequest::MsgId: {
-            const auto& add = static_cast<const Media::AddMediaRequest&>(message);
-            read(add.GetRequestId());
-            read(add.GetMediaType());
-            read(add.GetMediaSize());
-            return read(add.GetMediaName());
+            return Read(static_cast<const Chat::ChatMessage&>(message).GetMessage());
+        case AddMediaRequest::MsgId: {
+            const auto& m = static_cast<const AddMediaRequest&>(message);
+            return Read(m.GetRequestId(), m.GetMediaType(), m.GetMediaSize(), m.GetMediaName());
         }
-        case Media::AddMediaResponse::MsgId: {
-            const auto& added = static_cast<const Media::AddMediaResponse&>(message);
-            read(added.GetRequestId());
-            read(added.GetErrorType());
-            return read(added.GetMediaId());
+        case AddMediaResponse::MsgId: {
+            const auto& m = static_cast<const AddMediaResponse&>(message);
+            return Read(m.GetRequestId(), m.GetErrorType(), m.GetMediaId());
         }
-        case Media::GetMediaInfoRequest::MsgId: {
-            const auto& list = static_cast<const Media::GetMediaInfoRequest&>(message);
-            read(list.GetStartId());
-            return read(list.GetCount());
+        case GetMediaInfoRequest::MsgId: {
+            const auto& m = static_cast<const GetMediaInfoRequest&>(message);
+            return Read(m.GetStartId(), m.GetCount());
         }
-        case Media::GetMediaInfoResponse::MsgId: {
-            const auto feed = static_cast<const Media::GetMediaInfoResponse&>(message).GetAtom();
+        case GetMediaInfoResponse::MsgId: {
+            const auto feed = static_cast<const GetMediaInfoResponse&>(message).GetAtom();
             for (uint32_t i = 0; i < feed.mEntries.Count(); ++i) {
-                read(feed.mEntries[i].mId);
-                read(feed.mEntries[i].mTitle.mText);
+                Read(feed.mEntries[i].mId, feed.mEntries[i].mTitle.mText);
             }
             return;
         }
-        case Media::GetMediaRequest::MsgId:
-        case Media::StopMediaTransferMessage::MsgId: {
-            const auto& file = static_cast<const Media::MediaFileMessage&>(message);
-            read(file.GetMediaId());
-            return read(file.GetResourceId());
+        case GetMediaRequest::MsgId:
+        case StopMediaTransferMessage::MsgId: {
+            const auto& m = static_cast<const MediaFileMessage&>(message);
+            return Read(m.GetMediaId(), m.GetResourceId());
         }
-        case Media::GetMediaResponse::MsgId: {
-            const auto& answer = static_cast<const Media::GetMediaResponse&>(message);
-            read(answer.GetErrorType());
-            read(answer.GetMediaId());
-            return read(answer.GetResourceId());
+        case GetMediaResponse::MsgId: {
+            const auto& m = static_cast<const GetMediaResponse&>(message);
+            return Read(m.GetErrorType(), m.GetMediaId(), m.GetResourceId());
         }
-        case Media::MediaChunkMessage::MsgId: {
-            const auto& chunk = static_cast<const Media::MediaChunkMessage&>(message);
-            read(chunk.GetMediaId());
-            read(chunk.GetResourceId());
-            read(chunk.GetChunkOffset());
-            FUZZ_CHECK(chunk.GetChunkDataLength() == available(16, chunk.GetChunkSize()));
-            if (chunk.GetChunkData() != nullptr) {
-                read(chunk.GetChunkData(), chunk.GetChunkDataLength());
-            }
-            return;
+        case MediaChunkMessage::MsgId: {
+            const auto& m = static_cast<const MediaChunkMessage&>(message);
+            FUZZ_CHECK(m.GetChunkDataLength() == available(16, m.GetChunkSize()));
+            Read(m.GetMediaId(), m.GetResourceId(), m.GetChunkOffset());
+            return Read(m.GetChunkData(), m.GetChunkDataLength());
         }
-        case Media::RemoveMediaRequest::MsgId:
-            return read(static_cast<const Media::RemoveMediaRequest&>(message).GetMediaId());
-        case Media::RemoveMediaResponse::MsgId: {
-            const auto& removed = static_cast<const Media::RemoveMediaResponse&>(message);
-            read(removed.GetErrorType());
-            return read(removed.GetMediaId());
+        case RemoveMediaRequest::MsgId:
+            return Read(static_cast<const RemoveMediaRequest&>(message).GetMediaId());
+        case RemoveMediaResponse::MsgId: {
+            const auto& m = static_cast<const RemoveMediaResponse&>(message);
+            return Read(m.GetErrorType(), m.GetMediaId());
         }
         default:
-            read(message.GetClientId());
+            return Read(message.GetClientId());
     }
 }
 

@@ -32,6 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     XmlDoc cleaned;
     const XmlNode& tree = Fuzz::IsWritable(*root) ? *root : ReadBack(cleaned, *root, false);
+    // The writer writes only what conforming readers accept.
+    FUZZ_CHECK(Fuzz::IsWritable(tree));
     for (bool pretty : {false, true}) {
         XmlDoc again;
         const XmlNode& read = ReadBack(again, tree, pretty);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -123,14 +122,6 @@ for line in sys.stdin:
     }
 }
 
-TEST(DateTime, DaysPastTheMonthOrMonthsPastTheYearCountOn) {
-    EXPECT_EQ(Make(2024, 2, 33).DayOfWeek(), Make(2024, 3, 4).DayOfWeek());
-    EXPECT_EQ(Make(2024, 3, 0).DayOfWeek(), Make(2024, 2, 29).DayOfWeek());
-    EXPECT_EQ(Make(2024, 1, 1).DaysInMonth(13), 28);
-    EXPECT_EQ(Make(2023, 1, 1).DaysInMonth(13), 29);
-    EXPECT_EQ(Make(2024, 1, 1).DaysInMonth(-1), 31);
-}
-
 // Random dates moved by random amounts of each unit, against python's timedelta.
 TEST(DateTime, ArithmeticAgreesWithPython) {
     const struct {
@@ -179,34 +170,6 @@ for line in sys.stdin:
     }
 }
 
-TEST(DateTime, AddingAnAllZeroDateTimeChangesNothing) {
-    DateTime d = Make(2024, 3, 5, 9, 7, 3);
-    d += DateTime();
-    EXPECT_EQ(Fields(d), "2024-03-05 09:07:03");
-    d -= DateTime();
-    EXPECT_EQ(Fields(d), "2024-03-05 09:07:03");
-
-    DateTime amount;
-    amount.Year(1);
-    amount.Month(2);  // one month, stored as 1
-    amount.Day(2);
-    amount.Hour(25);
-    EXPECT_EQ(Fields(d + amount), "2025-04-08 10:07:03");
-    EXPECT_EQ(Fields(d + amount - amount), "2024-03-05 09:07:03");
-    EXPECT_EQ(Fields(d), "2024-03-05 09:07:03");
-
-    DateTime leap = Make(2024, 2, 29);
-    leap.AddYears(1);
-    EXPECT_EQ(Fields(leap), "2025-02-29 00:00:00");
-}
-
-TEST(DateTime, ComparisonGoesFieldByField) {
-    EXPECT_EQ(Make(2024, 3, 5).CompareTo(Make(2024, 3, 5)), 0);
-    EXPECT_EQ(Make(2025, 1, 1).CompareTo(Make(2024, 12, 31)), 1);
-    EXPECT_EQ(Make(2024, 3, 5, 1).CompareTo(Make(2024, 3, 5, 2)), -1);
-    EXPECT_EQ(Make(2024, 3, 5, 1, 2, 3).CompareTo(Make(2024, 3, 5, 1, 2, 4)), -1);
-}
-
 // Uptime is a difference of two GetTime values: it must be the real number of seconds.
 TEST(DateTime, GetTimeDifferencesAreRealAcrossLeapYearsAnd2038) {
     EXPECT_EQ(Make(1970, 1, 1).GetTime(), 0);
@@ -242,36 +205,10 @@ TEST(DateTime, LocalTimesKeepTheirInstantAcrossDaylightSavingChanges) {
     EXPECT_EQ(second.GetTime() - first.GetTime(), 3600);
     EXPECT_EQ(Fields(second.ToUniversalTime()), "2024-10-27 01:30:00");
     EXPECT_EQ(Fields(DateTime(autumn).ToLocalTime().ToLocalTime()), "2024-10-27 02:00:00");
-
-    time_t start = std::time(nullptr);
-    DateTime now = DateTime::Now();
-    DateTime utc = DateTime::UtcNow();
-    DateTime today = DateTime::Today();
-    time_t end = std::time(nullptr);
-    EXPECT_GE(now.GetTime(), start);
-    EXPECT_LE(now.GetTime(), end);
-    EXPECT_GE(utc.GetTime(), start);
-    EXPECT_LE(utc.GetTime(), end);
-    EXPECT_EQ(today.Hour() + today.Minute() + today.Second(), 0);
-    EXPECT_LE(today.GetTime(), now.GetTime());
-    EXPECT_GT(today.GetTime(), now.GetTime() - 86400);
 }
 
-TEST(DateTime, ParseReadsWhatThePatternNames) {
-    DateTime d = DateTime::Parse("dd/MM/yyyy", "5/3/2024");
-    EXPECT_EQ(Fields(d), "2024-03-05 00:00:00");
-    EXPECT_EQ(DateTime::Parse("yyyy", "24").Year(), 0);
-    EXPECT_EQ(DateTime::Parse("yy", "24").Year(), 24);
-    EXPECT_EQ(Fields(DateTime::Parse("dd MMM yyyy", "05 mar 2024")), "2024-03-05 00:00:00");
-    EXPECT_EQ(Fields(DateTime("dddd, dd MMMM yyyy hh:mm", "Tuesday, 05 March 2024 17:45")),
-              "2024-03-05 17:45:00");
-    // Literals are skipped unread; an unknown month name leaves January.
-    EXPECT_EQ(Fields(DateTime::Parse("yyyy-MM-dd", "2024x07y09")), "2024-07-09 00:00:00");
-    EXPECT_EQ(DateTime::Parse("dd MMMM yyyy", "05 Nonember 2024").Month(), 1);
-    EXPECT_EQ(DateTime::Parse("dd MMMM", "05 March").Month(), 1);
-    EXPECT_EQ(Fields(DateTime::Parse("", "2024")), "0-01-00 00:00:00");
-    EXPECT_EQ(Fields(DateTime::Parse("yyyy-MM-dd hh:mm:ss", "")), "0-01-00 00:00:00");
-
+// Parse reads back what ToString writes.
+TEST(DateTime, ParseReadsBackWhatToStringWrites) {
     std::mt19937 random(1);
     for (int i = 0; i < 200; ++i) {
         DateTime date = Make(1000 + random() % 9000, 1 + random() % 12, 1 + random() % 28,

@@ -17,24 +17,6 @@ struct Listener {
     void OnValue(int value) { sum += value; }
 };
 
-TEST(EventManagerTest, EveryAddMakesANewDelegateAndRemoveDropsOnlyTheFirst) {
-    Event<> tick;
-    Listener listener;
-    listener.events.Add(tick, &listener, &Listener::OnTick);
-    listener.events.Add(tick, &listener, &Listener::OnTick);
-    EXPECT_EQ(listener.events.mDelegates.Count(), 2u);
-    tick.Raise();
-    EXPECT_EQ(listener.ticks, 2);
-
-    listener.events.Remove(tick);
-    Event<> other;
-    listener.events.Remove(other);
-    EXPECT_EQ(listener.events.mDelegates.Count(), 1u);
-    EXPECT_EQ(tick.mLinks.Count(), 1u);
-    tick.Raise();
-    EXPECT_EQ(listener.ticks, 3);
-}
-
 TEST(EventManagerTest, DestroyingTheManagerEndsExactlyItsSubscriptions) {
     Event<> tick;
     Event<int> value;
@@ -52,15 +34,6 @@ TEST(EventManagerTest, DestroyingTheManagerEndsExactlyItsSubscriptions) {
     value.Raise(4);
     EXPECT_EQ(stays.ticks, 1);
     EXPECT_EQ(stays.sum, 4);
-}
-
-TEST(EventManagerTest, DelegatesOfADestroyedEventAreDeletedSafelyLater) {
-    Listener listener;
-    {
-        Event<int> value;
-        listener.events.Add(value, &listener, &Listener::OnValue);
-    }
-    EXPECT_EQ(listener.events.mDelegates.mHead->mValue->mLinks.Count(), 0u);
 }
 
 // A subscriber that, when ticked, destroys another subscriber and with it that

@@ -64,58 +64,6 @@ for line in sys.stdin.read().split('\n')[:-1]:
     }
 }
 
-TEST(Uri, OddTextsSplitAsTheScanDecides) {
-    const struct {
-        const char* text;
-        const char* parts;
-    } cases[] = {
-        {"x://h:/p", "x||h|0|/p||"},
-        {"x:///p", "x|||0|/p||"},
-        {"X://H/p", "x||H|0|/p||"},
-        {"x://h:abc/p", "x||h|0|/p||"},
-        {"no/scheme/here", "|||0|/no/scheme/here||"},
-        {"mailto:someone@example.com", "mailto|||0|/someone@example.com||"},
-        {"x:/local?q", "x|||0|/local|?q|"},
-        {"x://", "x|||0|/||"},
-        {"", "|||0|/||"},
-        // An authority without a path keeps its host and port; otherwise a request to
-        // such an address would connect to no host at all.
-        {"x://host:82", "x||host|82|/||"},
-        {"x://user@host", "x|user|host|0|/||"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Parts(Uri(c.text)), c.parts) << c.text;
-    }
-    // Create forgets the previous address.
-    Uri uri("x://u@h:81/p?q#f");
-    uri.Create("y:/z");
-    EXPECT_EQ(Parts(uri), "y|||0|/z||");
-    EXPECT_EQ(uri.OriginalString(), String("y:/z"));
-}
-
-TEST(Uri, FragmentsDecideTheAbsoluteForms) {
-    const Uri withFragment("x://h/p#y");
-    EXPECT_EQ(withFragment.AbsoluteUri(), String("x://h/p"));
-    EXPECT_FALSE(withFragment.IsAbsoluteUri());
-    const Uri without("x://h/p");
-    EXPECT_EQ(without.AbsoluteUri(), String("x://h/p"));
-    EXPECT_TRUE(without.IsAbsoluteUri());
-    EXPECT_EQ(without.DnsSafeHost(), String("h"));
-}
-
-TEST(Uri, CombiningConcatenatesTheTexts) {
-    const Uri base("x://h/api");
-    const Uri login(base, String("/Login"));
-    EXPECT_EQ(login.OriginalString(), String("x://h/api/Login"));
-    EXPECT_EQ(login.AbsolutePath(), String("/api/Login"));
-    EXPECT_EQ(Uri(base, Uri("?a=1")).Query(), String("?a=1"));
-    EXPECT_TRUE(login == Uri("x://h/api/Login"));
-    EXPECT_TRUE(login != base);
-    Uri copy;
-    copy = login;
-    EXPECT_EQ(Parts(copy), Parts(login));
-}
-
 TEST(Uri, EscapingAgreesWithPythonsQuote) {
     std::string every;
     for (int c = 0; c < 256; ++c) {

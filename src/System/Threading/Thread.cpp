@@ -57,6 +57,7 @@ int Thread::Start() {
 
 void Thread::Stop(bool join) {
     mState.fetch_and(~kRunning);
+    Wake();
     ReleaseHandle(join);
 }
 

@@ -37,9 +37,9 @@ class Thread : public Monitor {
     // Returns 0 on success, else the error number of the thread creation, in which
     // case the state stays 0 and nothing is raised.
     int Start();
-    // Sets the state to 0 (the request to stop); with join, waits until the body
-    // has returned and the thread has ended. Without join the handle is dropped and
-    // the thread ends by itself.
+    // Sets the state to 0 (the request to stop) and calls Wake; with join, waits until
+    // the body has returned and the thread has ended. Without join the handle is
+    // dropped and the thread ends by itself.
     void Stop(bool join);
     // 1 from Start until Stop or the body's return, else 0. A body left running by
     // Stop(false) reads 0 here even after a new Start, so it never runs beside the
@@ -48,6 +48,11 @@ class Thread : public Monitor {
     // Whether the caller is a system thread started on this object (its body, or
     // a handler the body raised), which cannot wait for itself.
     [[nodiscard]] bool IsCurrentThread() const;
+
+    // Called by Stop, on the stopping thread, once the state reads 0: a body that
+    // blocks while it waits for work overrides it to wake itself, so that it sees the
+    // request and returns. The base body never blocks and has nothing to wake.
+    virtual void Wake() {}
 
     // Suspends the calling thread for the given number of MICROseconds.
     static void Sleep(unsigned int microseconds);

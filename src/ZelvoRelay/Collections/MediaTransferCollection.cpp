@@ -38,6 +38,14 @@ bool MediaTransferCollection::DiscardUpload(uint32_t clientId, uint32_t mediaId,
     return true;
 }
 
+void MediaTransferCollection::DiscardUploads() {
+    while (Node* first = First()) {
+        const MediaTransferModel& upload = first->mValue;
+        DiscardUpload(uint32_t{upload.mClientId}, uint32_t{upload.mMediaId},
+                      uint32_t{upload.mResourceId});
+    }
+}
+
 MediaTransferModel* MediaTransferCollection::Find(uint32_t clientId, uint32_t mediaId,
                                                   uint32_t resourceId) const {
     Node* node = FindNode(MediaTransferModel(clientId, mediaId, resourceId));

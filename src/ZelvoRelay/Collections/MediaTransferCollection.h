@@ -22,6 +22,8 @@ class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel>
     // upload that makes no catalogue item leaves a file nothing refers to, and abandoned
     // uploads would otherwise fill the disk. False when there is none.
     bool DiscardUpload(uint32_t clientId, uint32_t mediaId, uint32_t resourceId);
+    // Ends every upload as DiscardUpload does.
+    void DiscardUploads();
     // The matching transfer, valid until the collection next changes; null when there is
     // none.
     [[nodiscard]] MVC::Model::MediaTransferModel* Find(uint32_t clientId, uint32_t mediaId,

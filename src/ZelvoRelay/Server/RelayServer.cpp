@@ -36,6 +36,7 @@ void RelayServer::OnHosting(System::Net::Server*) {
     model->ClientWorkers.Start();
     model->MessageWorkers.Start();
     model->ServerWorkers.Start();
+    model->PhotoWorkers.Start();
     Exit();
 }
 
@@ -45,7 +46,13 @@ void RelayServer::OnDisconnected(System::Net::Server*) {
     model->ClientWorkers.Stop(true);
     model->MessageWorkers.Stop(true);
     model->ServerWorkers.Stop(true);
+    model->PhotoWorkers.Stop(true);
     Exit();
+    // Uploads still in progress end as a leaving client's do; their partial files
+    // would otherwise stay under the media path with nothing referring to them.
+    model->Uploads.mMonitor.Enter();
+    model->Uploads.DiscardUploads();
+    model->Uploads.mMonitor.Exit();
     mUdpSocket.Close();
 }
 

@@ -26,6 +26,9 @@ void MessageThreadWorker::Run() {
 }
 
 void MessageThreadWorker::Handle(MessageTask* task) {
+    if (MVC::Model::ZelvoRelayModel::Instance()->HeldUploaders.Take(task)) {
+        return;
+    }
     if (!task->IsIncoming) {
         MVC::Events::RelayMessageEvent event(task);
         event.Dispatch();

@@ -20,7 +20,8 @@ class MessageThreadWorker : public System::Threading::Thread {
 
     void Run() override;
 
-  private:
+    // Handles one task taken off the queue and deletes it with its message, unless the
+    // hold on uploaders takes it.
     static void Handle(MessageTask* task);
 };
 

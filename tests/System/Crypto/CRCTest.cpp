@@ -2,7 +2,6 @@
 
 #include "System/Crypto/CryptoTestData.h"
 #include "System/IO/FileStream.h"
-#include "System/IO/MemoryStream.h"
 #include "System/String.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
@@ -40,24 +39,6 @@ TEST(CRC, EqualsZlibForEveryLengthAndChains) {
             << n;
     }
     EXPECT_EQ(Crc(crc, "123456789"), 0xcbf43926u);
-}
-
-TEST(CRC, NoBytesReturnsThePreviousValue) {
-    const CRC crc(0xEDB88320);
-    EXPECT_EQ(crc.GetCRC(nullptr, 0, 0), 0u);
-    EXPECT_EQ(crc.GetCRC(nullptr, 0, 0x12345678), 0x12345678u);
-}
-
-TEST(CRC, StreamContinuesFromItsPositionToItsEnd) {
-    const CRC crc(0xEDB88320);
-    std::string data = Bytes(10000, 2);
-    data[9999] = '\xff';
-    IO::MemoryStream stream(reinterpret_cast<unsigned char*>(data.data()),
-                            static_cast<int>(data.size()));
-    stream.Position(1000);
-    const uint32_t head = Crc(crc, data.substr(0, 1000));
-    EXPECT_EQ(crc.GetCRC(stream, head), Crc(crc, data));
-    EXPECT_EQ(stream.Position(), 10000);
 }
 
 // A file's last byte 0xFF must count, although ReadByte gives 0xFF at its end too.

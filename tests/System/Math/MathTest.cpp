@@ -21,18 +21,6 @@ std::string Hex(double v) {
     return text;
 }
 
-TEST(Math, MinAndMaxReturnTheSecondArgumentOnTiesAndNaN) {
-    EXPECT_TRUE(std::signbit(Math::Min(0.0, -0.0)));
-    EXPECT_TRUE(std::signbit(Math::Max(0.0, -0.0)));
-    EXPECT_EQ(Math::Min(NAN, 3), 3);
-    EXPECT_TRUE(std::isnan(Math::Max(3, NAN)));
-    EXPECT_EQ(Math::Min(1, 2), 1);
-    EXPECT_EQ(Math::Max(1, 2), 2);
-    EXPECT_TRUE(std::signbit(Math::Abs(-0.0)));
-    EXPECT_EQ(Math::Abs(-3), 3);
-    EXPECT_DOUBLE_EQ(Math::Lerp(2, 4, 0.25), 2.5);
-}
-
 // Each numeric function against python's math module (which calls the same C library)
 // for a batch of values; python's Fraction gives the exact floor(x + 1/2) for Round.
 // Floor(0.0) must be 0 and Round(-2.7) -3; values beyond the 32-bit range must not go

@@ -79,29 +79,6 @@ std::string AllFrames() {
     return bytes;
 }
 
-TEST(NetStream, ReassemblesFramesCutAtEveryOffset) {
-    const std::string bytes = AllFrames();
-    for (size_t cut = 1; cut <= 8; ++cut) {
-        Framing once;
-        once.Feed(bytes.substr(0, cut));
-        once.Feed(bytes.substr(cut));
-        EXPECT_EQ(once.mMessages, kPayloads) << "cut at " << cut;
-
-        Framing pieces;
-        pieces.FeedInPieces(bytes, cut);
-        EXPECT_EQ(pieces.mMessages, kPayloads) << "pieces of " << cut;
-        EXPECT_TRUE(pieces.mLarge.empty());
-    }
-}
-
-TEST(NetStream, TheLargestPayloadIsOneBelowTheMaximum) {
-    Framing framing;
-    const std::string largest(kMax - 1, 'L');
-    framing.FeedInPieces(Frame(largest), 4096);
-    EXPECT_EQ(framing.mMessages, std::vector<std::string>{largest});
-    EXPECT_TRUE(framing.mLarge.empty());
-}
-
 TEST(NetStream, ADeclaredLengthAtTheMaximumIsRefusedWithTheWholeChunk) {
     for (const uint32_t declared : {kMax, kMax + 1, 0xFFFFFFFFu}) {
         Framing framing;

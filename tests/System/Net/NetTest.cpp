@@ -68,14 +68,8 @@ TEST(Net, ErrorTextsFollowTheErrorNumbersOfThePlatform) {
         EXPECT_EQ(Net::GetErrorId(), number);
         EXPECT_EQ(Net::GetErrorType(), number);
     }
-}
-
-TEST(Net, NumbersWithoutATextGiveTheEmptyText) {
-    for (int number : {0, 1, 9, 109, 116, -1}) {
-        errno = number;
-        EXPECT_EQ(Net::GetError(), String("")) << number;
-    }
-    EXPECT_TRUE(Net::Init(2, 2));
+    errno = 0;
+    EXPECT_EQ(Net::GetError(), String(""));
 }
 
 }  // namespace

@@ -48,21 +48,6 @@ class Journal : public TestSupport::EventLog {
     EventManager mEvents;
 };
 
-TEST(ThreadManagerThreads, GroupOfOneFinishingAtOnceRaisesBothEventsOnItsThread) {
-    ThreadManager manager;
-    manager.CreateThreads<Thread>(1);
-    Journal journal(manager);
-    ASSERT_TRUE(manager.Start());
-    ASSERT_TRUE(WaitUntil([&] { return journal.Names().size() == 2; }));
-    manager.Stop(true);
-    EXPECT_EQ(journal.Names(), (std::vector<std::string>{"one", "all"}));
-    EXPECT_EQ(journal.Get(journal.mFinished), std::vector<Thread*>{manager.GetThread(0)});
-    for (const std::thread::id raiser : journal.Threads()) {
-        EXPECT_NE(raiser, std::this_thread::get_id());
-    }
-    EXPECT_EQ(manager.GetNumRunning(), 0u);
-}
-
 TEST(ThreadManagerThreads, ThreadsFinishingTogetherReportAllFinishedOnceAndLast) {
     constexpr unsigned kThreads = 8;
     ThreadManager manager;

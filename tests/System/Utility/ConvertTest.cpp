@@ -79,25 +79,5 @@ TEST(Convert, ToDoubleReadsLikeStrtod) {
     }
 }
 
-TEST(Convert, FlagsAndByteOrder) {
-    EXPECT_TRUE(Convert::ToBool("TrUe"));
-    EXPECT_TRUE(Convert::ToBool(Convert::ToString(true)));
-    EXPECT_FALSE(Convert::ToBool(Convert::ToString(false)));
-    for (const char* text : {"1", "yes", " true", "", "true "}) {
-        EXPECT_FALSE(Convert::ToBool(text)) << text;
-    }
-    EXPECT_EQ(Text(Convert::ToString(false)), "false");
-
-    unsigned char four[] = {1, 2, 3, 4};
-    Convert::SwapEndian(four, 4);
-    EXPECT_EQ(std::string(four, four + 4), "\x04\x03\x02\x01");
-    unsigned char three[] = {1, 2, 3};
-    Convert::SwapEndian(three, 3);
-    EXPECT_EQ(std::string(three, three + 3), "\x03\x02\x01");
-    Convert::SwapEndian(three, 1);
-    Convert::SwapEndian(nullptr, 0);
-    EXPECT_EQ(three[0], 3);
-}
-
 }  // namespace
 }  // namespace System::Utility

@@ -14,7 +14,6 @@ namespace System::Utility {
 namespace {
 
 using TestSupport::Text;
-using Xml::XmlItem;
 using Xml::XmlNode;
 
 void WriteFile(const std::string& path, size_t size) {
@@ -33,29 +32,6 @@ void Dump(const XmlNode& node, unsigned int level, std::string& out) {
         out += "\n";
         Dump(child, level + 1, out);
     }
-}
-
-TEST(FileSystem, CallsReportWhetherTheySucceeded) {
-    TestSupport::TempDir dir;
-    FileSystem fs;
-    const std::string sub = dir.File("sub");
-    EXPECT_TRUE(fs.CreateDir(sub.c_str()));
-    EXPECT_FALSE(fs.CreateDir(sub.c_str()));
-    EXPECT_FALSE(fs.CreateDir(dir.File("no/parent").c_str()));
-    struct stat info {};
-    ASSERT_EQ(stat(sub.c_str(), &info), 0);
-    const mode_t mask = umask(0);
-    umask(mask);
-    EXPECT_EQ(info.st_mode & 0777, 0755 & ~mask);
-
-    WriteFile(sub + "/f", 3);
-    EXPECT_FALSE(fs.RemoveDir(sub.c_str()));
-    EXPECT_TRUE(fs.MoveFile((sub + "/f").c_str(), dir.File("g").c_str()));
-    EXPECT_FALSE(fs.MoveFile((sub + "/f").c_str(), dir.File("h").c_str()));
-    EXPECT_TRUE(fs.RemoveDir(sub.c_str()));
-    EXPECT_FALSE(fs.RemoveDir(sub.c_str()));
-    EXPECT_TRUE(fs.RemoveFile(dir.File("g").c_str()));
-    EXPECT_FALSE(fs.RemoveFile(dir.File("g").c_str()));
 }
 
 TEST(FileSystem, ImportListsTheTreeAsTheDirectoryReportsIt) {
@@ -113,38 +89,6 @@ TEST(FileSystem, ImportListsTheTreeAsTheDirectoryReportsIt) {
     EXPECT_NE(ours.find("1 file name=d.jpg size=1234\n"), std::string::npos);
     EXPECT_EQ(ours.find("name=g.jpg"), std::string::npos);
     EXPECT_EQ(ours.find("link"), std::string::npos);
-}
-
-TEST(FileSystem, ImportAppendsToWhatTheNodeHolds) {
-    TestSupport::TempDir dir;
-    WriteFile(dir.File("x"), 2);
-    mkdir(dir.File("empty").c_str(), 0755);
-    FileSystem fs;
-
-    XmlNode empty;
-    fs.Import(empty, dir.File("empty").c_str(), "", 0);
-    EXPECT_EQ(Text(empty.ToString(false)), "<dir path=\"" + dir.File("empty") + "\" />");
-
-    XmlNode twice;
-    fs.Import(twice, dir.Path().c_str(), "", 0);
-    fs.Import(twice, dir.Path().c_str(), "", 0);
-    EXPECT_EQ(twice.GetNumAttributes(), 1u);
-    EXPECT_EQ(twice.GetNumChildren(), 4u);
-
-    // A missing directory adds nothing, but "dir" children already there are still listed.
-    XmlNode fresh;
-    XmlNode listed;
-    listed.mName = "dir";
-    listed.AddAttribute(XmlItem("path", dir.Path().c_str()));
-    fresh.AddChild(listed);
-    XmlNode unlisted;
-    unlisted.mName = "dir";
-    fresh.AddChild(unlisted);
-    fs.Import(fresh, dir.File("missing").c_str(), "", 1);
-    EXPECT_EQ(Text(fresh.mName), "");
-    EXPECT_EQ(fresh.GetNumAttributes(), 0u);
-    EXPECT_EQ(fresh.GetChild(0u)->GetNumChildren(), 2u);
-    EXPECT_EQ(fresh.GetChild(1u)->GetNumChildren(), 0u);
 }
 
 }  // namespace

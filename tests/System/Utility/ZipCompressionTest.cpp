@@ -90,61 +90,22 @@ TEST(ZipCompression, InflatesWhatPythonAndGzipCompress) {
     EXPECT_EQ(Inflate(gzip.output, data.size(), true), data);
 }
 
-TEST(ZipCompression, RefusesWhatDoesNotFitOrIsTheOtherFormat) {
-    const std::string data = SampleData(2000);
-    uint32_t check = 0;
-    char tiny = 0;
-    EXPECT_EQ(Zip::Deflate(&tiny, 1, data.data(), static_cast<unsigned int>(data.size()), 9, check,
-                           false),
-              0u);
-    EXPECT_EQ(Zip::Deflate(&tiny, 1, data.data(), static_cast<unsigned int>(data.size()), 10, check,
-                           false),
-              0u);
-
-    const std::string zlib = Deflate(data, 9, false, check);
-    const std::string gzip = Deflate(data, 9, true, check);
-    EXPECT_EQ(Inflate(zlib, data.size(), true), "");
-    EXPECT_EQ(Inflate(gzip, data.size(), false), "");
-    EXPECT_EQ(Inflate(zlib, data.size() - 1, false), "");
-    EXPECT_EQ(Inflate(gzip, data.size() - 1, true), "");
-    EXPECT_EQ(Inflate(zlib, data.size(), false), data);
-}
-
-TEST(ZipCompression, TruncatedInputFails) {
+// Every prefix fails; damage anywhere fails too, except in the gzip header fields that
+// carry no check (time, flags of the compressor, system). Copies are exact, so ASan sees
+// any read past them.
+TEST(ZipCompression, TruncatedOrCorruptedInputFails) {
     const std::string data = SampleData(3000);
     for (bool gzip : {false, true}) {
         uint32_t check = 0;
         const std::string compressed = Deflate(data, 9, gzip, check);
-        for (size_t cut = 0; cut < compressed.size(); ++cut) {
-            SCOPED_TRACE(cut);
-            // A copy of exactly the prefix, so ASan sees any read past it.
-            const std::string prefix = compressed.substr(0, cut);
-            EXPECT_EQ(Inflate(prefix, data.size(), gzip), "");
-        }
-    }
-}
-
-TEST(ZipCompression, CorruptedInputFailsOrYieldsTheOriginal) {
-    const std::string data = SampleData(3000);
-    for (bool gzip : {false, true}) {
-        uint32_t check = 0;
-        const std::string compressed = Deflate(data, 9, gzip, check);
-        int failures = 0;
         for (size_t at = 0; at < compressed.size(); ++at) {
             SCOPED_TRACE(at);
+            EXPECT_EQ(Inflate(compressed.substr(0, at), data.size(), gzip), "");
             std::string damaged = compressed;
             damaged[at] = static_cast<char>(damaged[at] ^ 0x5A);
             const std::string result = Inflate(damaged, data.size(), gzip);
-            // Only gzip header fields that carry no check (time, flags of the
-            // compressor, system) may change without the damage being found.
-            if (!result.empty()) {
-                EXPECT_EQ(result, data);
-                EXPECT_TRUE(gzip && at >= 4 && at < 10);
-            } else {
-                ++failures;
-            }
+            EXPECT_TRUE(result.empty() || (result == data && gzip && at >= 4 && at < 10));
         }
-        EXPECT_GT(failures, static_cast<int>(compressed.size()) - 7);
     }
 }
 

@@ -119,6 +119,22 @@ class RelayPhotosTest : public ::testing::Test {
         return received;
     }
 
+    // Waits until the file of upload id holds all its bytes, which it does once its last
+    // chunk has been handled.
+    bool Received(uint32_t id, size_t size) const {
+        const std::string path = File(id, 0);
+        return TestSupport::WaitUntil([&path, size] {
+            std::error_code error;
+            return std::filesystem::file_size(path, error) == size;
+        });
+    }
+
+    // The photo worker, stopped until Start, keeps the photos of complete uploads unmade
+    // for as long as a test needs.
+    static System::Threading::ThreadManager& PhotoWorkers() {
+        return Model::Instance()->PhotoWorkers;
+    }
+
     RelayTestServer mServer;
     TestSupport::TempDir mMedia;
     std::unique_ptr<RelayTestRoom> mRoom;
@@ -150,6 +166,48 @@ TEST_F(RelayPhotosTest, UploadedPhotosAreListedPreviewedAndDownloaded) {
     EXPECT_EQ(Download(outsider, 0, 0, jpeg.size()), jpeg);
     const std::string preview = ReadFile(File(1, 1));
     EXPECT_EQ(Download(*mAlice, 1, 1, preview.size()), preview);
+}
+
+// Previews made from a scaled JPEG decoding and from a 16-bit PNG cut to 8 bits as it is
+// read, against PIL's bicubic resize of the whole picture.
+TEST_F(RelayPhotosTest, PreviewsOfLargePhotosMatchAResizeOfTheWholePicture) {
+    const std::vector<std::string> photos = PythonLines(R"(
+import io, subprocess
+from PIL import Image
+w, h = 800, 600
+im = Image.frombytes('RGB', (w, h), bytes(v for y in range(h) for x in range(w)
+                                         for v in (x * 255 // w, y * 255 // h, (x + y) * 255 // (w + h))))
+jpeg = io.BytesIO()
+im.save(jpeg, 'JPEG', quality=95)
+ppm = io.BytesIO()
+im.save(ppm, 'PPM')
+png = subprocess.run(['/usr/bin/convert', 'ppm:-', '-depth', '16', 'PNG48:-'], input=ppm.getvalue(),
+                     check=True, capture_output=True).stdout
+print(jpeg.getvalue().hex())
+print(png.hex())
+)");
+    ASSERT_EQ(photos.size(), 2u);
+    for (uint32_t id = 0; id < 2; ++id) {
+        EXPECT_EQ(Upload(*mAlice, TestSupport::FromHex(photos[id]), "p").second, id);
+    }
+    ASSERT_EQ(List(*mAlice).size(), 2u);
+    // The mean difference per sample, and the largest away from the edges, where the
+    // cubic step counts the pixels outside the picture as black.
+    EXPECT_EQ(PythonLines(R"(
+import sys
+from PIL import Image, ImageChops
+paths = sys.stdin.read().split()
+for full, preview in (paths[0:2], paths[2:4]):
+    ours = Image.open(preview)
+    reference = Image.open(full).convert('RGB').resize(ours.size, Image.BICUBIC)
+    d = list(ImageChops.difference(ours.convert('RGB'), reference).getdata())
+    samples = [v for p in d for v in p]
+    inner = [v for i, p in enumerate(d) if 0 < i % ours.size[0] < ours.size[0] - 1
+             and 0 < i // ours.size[0] < ours.size[1] - 1 for v in p]
+    print(ours.format, *ours.size, sum(samples) / len(samples) < 3, max(inner) < 10)
+)",
+                          {File(0, 0), File(0, 1), File(1, 0), File(1, 1)}),
+              (std::vector<std::string>{"JPEG 40 30 True True", "PNG 40 30 True True"}));
 }
 
 TEST_F(RelayPhotosTest, RefusedStoppedAndUndecodableUploadsLeaveNoItemAndNoFile) {
@@ -238,6 +296,80 @@ TEST_F(RelayPhotosTest, ADownloadEndsWhenItsClientLeaves) {
         return count == 0;
     }));
     EXPECT_EQ(Download(*mAlice, 7, 0, big.size()), big);
+}
+
+TEST_F(RelayPhotosTest, WhatAnUploaderSendsAfterItsPhotoWaitsForItWhileTheRoomChats) {
+    Member& bob = mRoom->Join("bob");
+    Member& carol = mRoom->Join("carol");
+    PhotoWorkers().Stop(true);
+    EXPECT_EQ(Upload(*mAlice, Photo("PNG", 120, 90), "p.png").second, 0u);
+    mAlice->client->SendFrame(
+        Wire::Message(Wire::GetMediaInfo, 0, Wire::U32(0xFFFFFFFF) + Wire::U8(255)));
+    mAlice->client->SendFrame(Wire::ChatText("after"));
+    for (const char* text : {"one", "two"}) {
+        bob.client->SendFrame(Wire::ChatText(text));
+        ExpectNext(*carol.client, Wire::Message(Wire::Chat, bob.id, Wire::Text(text)));
+        ExpectNext(*mAlice->client, Wire::Message(Wire::Chat, bob.id, Wire::Text(text)));
+    }
+
+    PhotoWorkers().Start();
+    // The room goes on while the photo is made.
+    bob.client->SendFrame(Wire::ChatText("three"));
+    ExpectNext(*carol.client, Wire::Message(Wire::Chat, bob.id, Wire::Text("three")));
+    // The listing comes after the photo became an item, the chat after the listing.
+    std::optional<std::string> frame = mAlice->client->NextFrame();
+    if (frame && Wire::Parse(*frame).type == Wire::Chat) {
+        EXPECT_EQ(*frame, Wire::Message(Wire::Chat, bob.id, Wire::Text("three")));
+        frame = mAlice->client->NextFrame();
+    }
+    const Wire::Parsed listing = Wire::Parse(frame.value_or(""));
+    EXPECT_EQ(listing.type, Wire::MediaInfo);
+    const std::vector<std::string> items = PythonLines(kListing, listing.payload);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].substr(0, 14), "0 p.png alice ");
+    for (Member* other : {&bob, &carol}) {
+        ExpectNext(*other->client, Wire::Message(Wire::Chat, mAlice->id, Wire::Text("after")));
+    }
+}
+
+TEST_F(RelayPhotosTest, AnUploaderLeavingWhileItsPhotoIsMadeLeavesNoItemAndNoFile) {
+    Member& bob = mRoom->Join("bob");
+    Member& leaver = mRoom->Join("leaver");
+    PhotoWorkers().Stop(true);
+    const std::string png = Photo("PNG", 120, 90);
+    EXPECT_EQ(Upload(leaver, png, "gone").second, 0u);
+    ASSERT_TRUE(Received(0, png.size()));
+    // Kept back with the photo, and dropped with the client: no one is told.
+    leaver.client->SendFrame(Wire::ChatText("kept back"));
+    mRoom->Leave(leaver);
+    PhotoWorkers().Start();
+
+    // Photos are made in turn: once bob's is listed, the leaver's outcome has been applied.
+    EXPECT_EQ(Upload(bob, png, "stays").second, 1u);
+    const std::vector<std::string> items = List(bob);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].substr(0, 12), "1 stays bob ");
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(mMedia.Path())) {
+        files.push_back(entry.path().filename());
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"1_0", "1_1"}));
+}
+
+TEST_F(RelayPhotosTest, UploadsInProgressWhenTheServerStopsLeaveNoFile) {
+    PhotoWorkers().Stop(true);
+    // One upload half sent, and one complete whose photo is still to be made.
+    mAlice->client->SendFrame(Wire::AddMediaRequest(1, 1, 2000, "half"));
+    ExpectNext(*mAlice->client, Wire::Message(Wire::AddMediaAnswer, mAlice->id,
+                                              Wire::U8(1) + Wire::U8(0) + Wire::U32(0)));
+    mAlice->client->SendFrame(Wire::Chunk(0, 0, 0, std::string(1000, 'x')));
+    const std::string png = Photo("PNG", 120, 90);
+    EXPECT_EQ(Upload(*mAlice, png, "whole").second, 1u);
+    ASSERT_TRUE(Received(1, png.size()));
+
+    Model::Instance()->Server.Disconnect();
+    EXPECT_TRUE(std::filesystem::is_empty(mMedia.Path()));
 }
 
 }  // namespace

@@ -166,6 +166,21 @@ void StartDecoder(Decoder& decoder) {
     jpeg_calc_output_dimensions(&decoder.mInfo);
 }
 
+// Sets the smallest scale of 1/8, 1/4 and 1/2 whose output still covers width x
+// height, or keeps the full size, and computes the output dimensions for it.
+void ScaleToCover(jpeg_decompress_struct& info, uint32_t width, uint32_t height) {
+    for (unsigned int denominator = 8; denominator > 1; denominator /= 2) {
+        info.scale_num = 1;
+        info.scale_denom = denominator;
+        jpeg_calc_output_dimensions(&info);
+        if (info.output_width >= width && info.output_height >= height) {
+            return;
+        }
+    }
+    info.scale_denom = 1;
+    jpeg_calc_output_dimensions(&info);
+}
+
 }  // namespace
 
 bool JPG::GetHeader(IO::Stream& stream, JpgHeader& header) {
@@ -184,6 +199,12 @@ bool JPG::GetHeader(IO::Stream& stream, JpgHeader& header) {
 }
 
 unsigned char* JPG::Load(IO::Stream& stream) {
+    JpgHeader decoded;
+    return Load(stream, UINT32_MAX, UINT32_MAX, decoded);
+}
+
+unsigned char* JPG::Load(IO::Stream& stream, uint32_t coverWidth, uint32_t coverHeight,
+                         JpgHeader& decoded) {
     Decoder decoder;
     PrepareDecoder(decoder, stream);
     // volatile: it changes after setjmp and is freed after the jump back.
@@ -200,10 +221,11 @@ unsigned char* JPG::Load(IO::Stream& stream) {
     // a CMYK photo would otherwise get a preview of 0 bytes. The size is checked before
     // anything is allocated.
     if ((channels != 1 && channels != 3) ||
-        !Image::IsAllowedSize(info.output_width, info.output_height,
+        !Image::IsAllowedSize(info.image_width, info.image_height,
                               static_cast<uint32_t>(channels))) {
         JpgErrorExit(reinterpret_cast<j_common_ptr>(&info));
     }
+    ScaleToCover(info, coverWidth, coverHeight);
     const size_t rowBytes = static_cast<size_t>(info.output_width) * channels;
     pixels = new (std::nothrow) unsigned char[rowBytes * info.output_height];
     if (pixels == nullptr) {
@@ -220,6 +242,9 @@ unsigned char* JPG::Load(IO::Stream& stream) {
         }
     }
     jpeg_finish_decompress(&info);
+    decoded.mWidth = info.output_width;
+    decoded.mHeight = info.output_height;
+    decoded.mBitsPerPixel = static_cast<uint16_t>(channels * 8);
     jpeg_destroy_decompress(&info);
     return pixels;
 }

@@ -34,6 +34,12 @@ class JPG : public Object {
     // Image refuses its size, which is checked before any pixel is allocated, and when it
     // has more than 256 scans.
     static unsigned char* Load(IO::Stream& stream);
+    // Decodes as Load does, at the smallest of libjpeg's scales 1/8, 1/4, 1/2 and 1
+    // whose size still covers coverWidth x coverHeight: a preview never needs more, and
+    // a scaled decoding skips most of the work. decoded gets the size and bits per pixel
+    // of the array returned. The limit on a picture's size holds for its full size.
+    static unsigned char* Load(IO::Stream& stream, uint32_t coverWidth, uint32_t coverHeight,
+                               JpgHeader& decoded);
     // Encodes width x height pixels of 1 (grey) or 3 (RGB) one-byte channels, rows
     // bottom-up, as a JPEG of the given quality (0 to 100) onto the stream; bitsPerPixel
     // is not used. True when the whole image was encoded; any other channel count or a

@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -144,17 +145,7 @@ class IdatPieces {
     }
 
     uint64_t Total() const { return mTotal; }
-
-    // The pieces joined in file order. REQUIRES: Total() fits in memory.
-    std::unique_ptr<unsigned char[]> Join() const {
-        std::unique_ptr<unsigned char[]> joined(new (std::nothrow) unsigned char[mTotal]);
-        size_t at = 0;
-        for (uint32_t i = 0; joined != nullptr && i < mPieces.Count(); ++i) {
-            std::memcpy(joined.get() + at, mPieces[i].mData, mPieces[i].mLength);
-            at += mPieces[i].mLength;
-        }
-        return joined;
-    }
+    const Collections::Vector<PNG::Zipstream>& Pieces() const { return mPieces; }
 
   private:
     Collections::Vector<PNG::Zipstream> mPieces;
@@ -174,6 +165,123 @@ Neighbours NeighboursOf(const unsigned char* row, const unsigned char* above, si
     const bool left = i >= step;
     return {left ? row[i - step] : 0, above != nullptr ? above[i] : 0,
             above != nullptr && left ? above[i - step] : 0};
+}
+
+// Rebuilds a row of rowBytes bytes filtered with type from in into row, given the
+// rebuilt row above it (null for the top row); false for a filter type above 4. One
+// loop per type: a large photo has hundreds of millions of bytes to rebuild.
+bool UnfilterRow(uint8_t type, const unsigned char* in, unsigned char* row,
+                 const unsigned char* above, size_t rowBytes, size_t step) {
+    if (type > kFilterPaeth) {
+        return false;
+    }
+    // Neighbours outside the image count as 0: the first pixel has no left one, the top
+    // row none above.
+    const size_t first = std::min(step, rowBytes);
+    if (above == nullptr && (type == 2 || type == 3 || type == 4)) {
+        // With nothing above, Up is None, Average halves the left byte, Paeth is Sub.
+        for (size_t i = 0; i < rowBytes; ++i) {
+            const int a = i >= step ? row[i - step] : 0;
+            row[i] = static_cast<unsigned char>(type == 2   ? in[i]
+                                                : type == 3 ? PNG::UnfilterAverage(in[i], a, 0)
+                                                            : PNG::UnfilterSub(in[i], a));
+        }
+        return true;
+    }
+    switch (type) {
+        case 0:
+            std::memcpy(row, in, rowBytes);
+            break;
+        case 1:
+            std::memcpy(row, in, first);
+            for (size_t i = step; i < rowBytes; ++i) {
+                row[i] = static_cast<unsigned char>(PNG::UnfilterSub(in[i], row[i - step]));
+            }
+            break;
+        case 2:
+            for (size_t i = 0; i < rowBytes; ++i) {
+                row[i] = static_cast<unsigned char>(PNG::UnfilterUp(in[i], above[i]));
+            }
+            break;
+        case 3:
+            for (size_t i = 0; i < first; ++i) {
+                row[i] = static_cast<unsigned char>(PNG::UnfilterAverage(in[i], 0, above[i]));
+            }
+            for (size_t i = step; i < rowBytes; ++i) {
+                row[i] = static_cast<unsigned char>(
+                    PNG::UnfilterAverage(in[i], row[i - step], above[i]));
+            }
+            break;
+        default:
+            for (size_t i = 0; i < first; ++i) {
+                row[i] = static_cast<unsigned char>(PNG::UnfilterPaeth(in[i], 0, above[i], 0));
+            }
+            for (size_t i = step; i < rowBytes; ++i) {
+                row[i] = static_cast<unsigned char>(
+                    PNG::UnfilterPaeth(in[i], row[i - step], above[i], above[i - step]));
+            }
+            break;
+    }
+    return true;
+}
+
+// Inflates the image data a row at a time, rebuilds each row against the one above and
+// stores it at its bottom-up place in pixels, cut to the high byte of each two-byte
+// sample when highBytes is set. Only three rows of the file's samples are held at any
+// time. False when the data is damaged, does not inflate to every row or holds a
+// filter type above 4.
+bool InflateRows(const IdatPieces& pieces, const PNG::PngHeader& header, uint32_t bytesPerPixel,
+                 bool highBytes, unsigned char* pixels) {
+    const size_t rowBytes = static_cast<size_t>(header.mWidth) * bytesPerPixel;
+    const size_t lineBytes = 1 + rowBytes;
+    const bool cut = highBytes && header.mBitDepth == 16;
+    const size_t outBytes = cut ? rowBytes / 2 : rowBytes;
+    // The line being inflated (its filter type, then its bytes), and two rebuilt rows:
+    // the current one and the one above it.
+    std::unique_ptr<unsigned char[]> buffers(new (std::nothrow) unsigned char[3 * lineBytes]);
+    z_stream inflater{};
+    if (buffers == nullptr || inflateInit(&inflater) != Z_OK) {
+        return false;
+    }
+    unsigned char* line = buffers.get();
+    unsigned char* const rebuilt[2] = {line + lineBytes, line + 2 * lineBytes};
+    const Collections::Vector<PNG::Zipstream>& input = pieces.Pieces();
+    uint32_t next = 0;
+    size_t filled = 0;
+    uint32_t rows = 0;
+    bool intact = true;
+    while (intact && rows < header.mHeight) {
+        if (inflater.avail_in == 0 && next < input.Count()) {
+            inflater.next_in = input[next].mData;
+            inflater.avail_in = input[next].mLength;
+            ++next;
+        }
+        inflater.next_out = line + filled;
+        inflater.avail_out = static_cast<uInt>(lineBytes - filled);
+        const int status = inflate(&inflater, Z_NO_FLUSH);
+        filled = lineBytes - inflater.avail_out;
+        if (filled == lineBytes) {
+            unsigned char* row = rebuilt[rows % 2];
+            const unsigned char* above = rows == 0 ? nullptr : rebuilt[(rows + 1) % 2];
+            intact = UnfilterRow(line[0], line + 1, row, above, rowBytes, bytesPerPixel);
+            unsigned char* out = pixels + (header.mHeight - 1 - rows) * outBytes;
+            if (!cut) {
+                std::memcpy(out, row, outBytes);
+            }
+            for (size_t i = 0; cut && i < outBytes; ++i) {
+                out[i] = row[2 * i];
+            }
+            filled = 0;
+            ++rows;
+        }
+        if (status == Z_STREAM_END) {
+            break;
+        }
+        // Z_BUF_ERROR: the data ran out before the last row.
+        intact = intact && status == Z_OK;
+    }
+    inflateEnd(&inflater);
+    return intact && rows == header.mHeight;
 }
 
 void WriteChunk(IO::Stream& stream, const char* type, const unsigned char* data, uint32_t length) {
@@ -222,6 +330,14 @@ bool PNG::GetHeader(IO::Stream& stream, PngHeader& header) {
 }
 
 unsigned char* PNG::Load(IO::Stream& stream) {
+    return Decode(stream, false);
+}
+
+unsigned char* PNG::LoadEightBit(IO::Stream& stream) {
+    return Decode(stream, true);
+}
+
+unsigned char* PNG::Decode(IO::Stream& stream, bool highBytes) {
     if (!ReadSignature(stream)) {
         return nullptr;
     }
@@ -259,24 +375,16 @@ unsigned char* PNG::Load(IO::Stream& stream) {
             break;
         }
     }
-    const uint64_t rawSize = static_cast<uint64_t>(header.mHeight) *
-                             (1 + static_cast<uint64_t>(header.mWidth) * bytesPerPixel);
-    if (bytesPerPixel == 0 || pieces.Total() == 0 || pieces.Total() > UINT32_MAX) {
+    if (bytesPerPixel == 0 || pieces.Total() == 0) {
         return nullptr;
     }
-    const std::unique_ptr<unsigned char[]> joined = pieces.Join();
-    std::unique_ptr<unsigned char[]> raw(new (std::nothrow) unsigned char[rawSize]);
-    if (joined == nullptr || raw == nullptr ||
-        Utility::Zip::Inflate(reinterpret_cast<const char*>(joined.get()),
-                              static_cast<unsigned int>(pieces.Total()),
-                              reinterpret_cast<char*>(raw.get()),
-                              static_cast<unsigned int>(rawSize), false) != rawSize) {
+    const uint32_t kept = highBytes && header.mBitDepth == 16 ? bytesPerPixel / 2 : bytesPerPixel;
+    std::unique_ptr<unsigned char[]> pixels(new (
+        std::nothrow) unsigned char[static_cast<size_t>(header.mWidth) * header.mHeight * kept]);
+    if (pixels == nullptr || !InflateRows(pieces, header, bytesPerPixel, highBytes, pixels.get())) {
         return nullptr;
     }
-    const auto bitsPerPixel = static_cast<int>(bytesPerPixel * 8);
-    return UnfilterPNG(static_cast<int>(header.mWidth), static_cast<int>(header.mHeight),
-                       static_cast<int>(ChannelCount(header.mColourType)), bitsPerPixel, raw.get())
-        .release();
+    return pixels.release();
 }
 
 bool PNG::Write(IO::Stream& stream, uint32_t width, uint32_t height, uint32_t channels,
@@ -354,31 +462,8 @@ std::unique_ptr<unsigned char[]> PNG::UnfilterPNG(int width, int height, int, in
         // Rows are rebuilt straight into their bottom-up places.
         unsigned char* row = pixels.get() + (rows - 1 - r) * rowBytes;
         const unsigned char* above = r == 0 ? nullptr : row + rowBytes;
-        const uint8_t type = in[0];
-        if (type > kFilterPaeth) {
+        if (!UnfilterRow(in[0], in + 1, row, above, rowBytes, step)) {
             return nullptr;
-        }
-        for (size_t i = 0; i < rowBytes; ++i) {
-            const Neighbours n = NeighboursOf(row, above, i, step);
-            const int x = in[1 + i];
-            int value = x;
-            switch (type) {
-                case 1:
-                    value = UnfilterSub(x, n.a);
-                    break;
-                case 2:
-                    value = UnfilterUp(x, n.b);
-                    break;
-                case 3:
-                    value = UnfilterAverage(x, n.a, n.b);
-                    break;
-                case 4:
-                    value = UnfilterPaeth(x, n.a, n.b, n.c);
-                    break;
-                default:
-                    break;
-            }
-            row[i] = static_cast<unsigned char>(value);
         }
     }
     return pixels;

@@ -52,6 +52,10 @@ class PNG : public Object {
     // class does not read, a size Image refuses, a chunk running past the end of the
     // data, and image data that does not inflate to exactly the size the image needs.
     static unsigned char* Load(IO::Stream& stream);
+    // Decodes as Load does, except that two-byte samples are cut to their high byte as
+    // each row is inflated: the array has one byte a sample (channels x 8 bits a pixel),
+    // and a 16-bit picture is never held whole at its full depth.
+    static unsigned char* LoadEightBit(IO::Stream& stream);
     // Writes pixels (rows bottom-up, left as they are) as a PNG of one IDAT deflated
     // at level 9. True when written; nothing is written when the stream cannot be
     // written, pixels is null, the channel count is not 1 to 4, the samples are not 8
@@ -94,6 +98,10 @@ class PNG : public Object {
     static uint32_t ILendToBend(uint32_t value) {
         return (value >> 24) | ((value >> 8) & 0xFF00) | ((value << 8) & 0xFF0000) | (value << 24);
     }
+
+  private:
+    // Load, with two-byte samples cut to their high byte when highBytes is set.
+    static unsigned char* Decode(IO::Stream& stream, bool highBytes);
 };
 
 }  // namespace System::Resource::Files

@@ -52,17 +52,21 @@ Image Halve(const Image& image, bool alongX, bool alongY) {
     const uint32_t channels = image.GetNumChannel();
     Image result;
     result.Create(image.GetWidth() / fx, image.GetHeight() / fy, channels, image.GetBitsPerPixel());
+    // Rows are walked through pointers: a stage of a large photo touches tens of millions
+    // of samples.
+    const size_t rowBytes = size_t{image.GetWidth()} * channels;
     for (uint32_t j = 0; j < result.GetHeight(); ++j) {
+        const unsigned char* source = image.GetPixel(0, fy * j);
+        unsigned char* out = result.GetPixel(0, j);
         for (uint32_t i = 0; i < result.GetWidth(); ++i) {
-            unsigned char* pixel = result.GetPixel(i, j);
             for (uint32_t c = 0; c < channels; ++c) {
                 uint32_t sum = 0;
                 for (uint32_t dy = 0; dy < fy; ++dy) {
                     for (uint32_t dx = 0; dx < fx; ++dx) {
-                        sum += image.GetPixel(fx * i + dx, fy * j + dy)[c];
+                        sum += source[dy * rowBytes + (fx * i + dx) * channels + c];
                     }
                 }
-                pixel[c] = static_cast<unsigned char>(sum / (fx * fy));
+                *out++ = static_cast<unsigned char>(sum / (fx * fy));
             }
         }
     }

@@ -4,10 +4,9 @@
 
 namespace ZelvoRelay::MVC::Commands {
 
-// Ends a complete upload: decodes the photo (PNG or JPEG), writes its preview at the
-// configured size in the same format and adds the item to the catalogue. An upload that
-// yields no item has its file removed. Either way the upload's stream is closed and its
-// transfer removed.
+// Ends an upload whose preview has been made and whose content elements describe both
+// files: adds the item to the catalogue, closes the upload's stream and removes its
+// transfer.
 // REQUIRES: the caller holds the uploads monitor; the command takes the catalogue's
 // inside it.
 class NewMediaItemCommand : public System::MVC::ICommand {

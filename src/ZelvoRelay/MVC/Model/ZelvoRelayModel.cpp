@@ -5,6 +5,7 @@
 #include "ZelvoRelay/Threading/ClientThreadWorker.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
 #include "ZelvoRelay/Threading/MessageThreadWorker.h"
+#include "ZelvoRelay/Threading/PhotoThreadWorker.h"
 #include "ZelvoRelay/Threading/ServerThreadWorker.h"
 
 namespace ZelvoRelay::MVC::Model {
@@ -13,6 +14,7 @@ ZelvoRelayModel::ZelvoRelayModel() {
     ClientWorkers.CreateThreads<Threading::ClientThreadWorker>(1);
     ServerWorkers.CreateThreads<Threading::ServerThreadWorker>(1);
     MessageWorkers.CreateThreads<Threading::MessageThreadWorker>(1);
+    PhotoWorkers.CreateThreads<Threading::PhotoThreadWorker>(1);
 }
 
 ZelvoRelayModel::~ZelvoRelayModel() {

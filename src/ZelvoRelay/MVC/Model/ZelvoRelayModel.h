@@ -14,6 +14,7 @@
 #include "ZelvoRelay/MVC/Model/MessageModel.h"
 #include "ZelvoRelay/MVC/Model/RoomModel.h"
 #include "ZelvoRelay/Server/RelayServer.h"
+#include "ZelvoRelay/Threading/UploaderHold.h"
 
 namespace ZelvoRelay::Message {
 class BaseMessage;
@@ -82,6 +83,11 @@ class ZelvoRelayModel : public System::Object {
     // Downloads in progress; its monitor comes after the client collection's and before
     // the task queue's.
     Collections::MediaTransferCollection Downloads;
+    // Holds the one PhotoThreadWorker, which makes the previews of complete uploads.
+    System::Threading::ThreadManager PhotoWorkers;
+    // What uploaders sent after their last chunk, kept back until their photo's outcome
+    // has been applied; the message worker's alone.
+    Threading::UploaderHold HeldUploaders;
 };
 
 }  // namespace ZelvoRelay::MVC::Model

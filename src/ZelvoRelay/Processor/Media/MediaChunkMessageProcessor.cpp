@@ -2,15 +2,16 @@
 
 #include <cstdint>
 
-#include "ZelvoRelay/MVC/Events/NewMediaItemEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
+#include "ZelvoRelay/Threading/PhotoTask.h"
 
 namespace ZelvoRelay::Processor::Media {
 
 void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t clientId) {
     const auto& chunk = *static_cast<Message::Media::MediaChunkMessage*>(message);
-    auto& uploads = MVC::Model::ZelvoRelayModel::Instance()->Uploads;
+    MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
+    auto& uploads = model->Uploads;
     uploads.mMonitor.Enter();
     MVC::Model::MediaTransferModel* upload =
         uploads.Find(clientId, chunk.GetMediaId(), chunk.GetResourceId());
@@ -22,8 +23,9 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
         // from its signed field, would otherwise count as reached by the first chunk.
         const auto announced = static_cast<uint32_t>(upload->mMediaGroup.mContents[0].mFileSize);
         if (static_cast<uint64_t>(upload->mStream->Position()) >= uint64_t{announced}) {
-            MVC::Events::NewMediaItemEvent complete(*upload);
-            complete.Dispatch();
+            // The photo worker reads the file through a stream of its own.
+            upload->mStream->Flush();
+            model->HeldUploaders.Hold(new Threading::PhotoTask(*upload));
         }
     }
     uploads.mMonitor.Exit();

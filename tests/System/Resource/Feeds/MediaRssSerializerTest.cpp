@@ -216,27 +216,6 @@ TEST(MediaRssSerializer, WritesEveryFieldInItsPlaceAndOrderAndReadsItBack) {
     EXPECT_EQ(Text(serializer.Serialize(group).ToString(false)), FullGroupText());
 }
 
-TEST(MediaRssSerializer, ReadsElementNamesInAnyCaseAndOnlyContentAttributesSo) {
-    XmlDoc doc;
-    XmlNode* root = doc.Load(
-        "<media:group><BACKLINKS><BackLink>b</BackLink></BACKLINKS>"
-        "<Category Scheme=\"no\" label=\"yes\">c</Category>"
-        "<CONTENT FILESIZE=\"77\" IsDefault=\"1\" Url=\"u\"><TITLE>t</TITLE></CONTENT>"
-        "<scenes><Scene><scenetitle>no</scenetitle><sceneTitle>yes</sceneTitle></Scene></scenes>"
-        "<rating>first</rating><rating scheme=\"s\">last</rating><unknown>u</unknown>"
-        "</media:group>");
-    ASSERT_NE(root, nullptr);
-    // Written again, the group shows what was read where: the last rating, the
-    // attributes of content only in any case, nothing of the unknown element.
-    MediaRssSerializer serializer;
-    EXPECT_EQ(Text(serializer.Serialize(serializer.Deserialize(*root)).ToString(false)),
-              "<group xmlns=\"http://search.yahoo.com/mrss/\"><category label=\"yes\">c</category>"
-              "<rating scheme=\"s\">last</rating>"
-              "<content fileSize=\"77\" isDefault=\"true\" url=\"u\"><title>t</title></content>"
-              "<backLinks><backLink>b</backLink></backLinks>"
-              "<scenes><scene><sceneTitle>yes</sceneTitle></scene></scenes></group>");
-}
-
 TEST(MediaRssSerializer, PythonSeesAMediaGroupInTheWrittenOrder) {
     const String text = MediaRssSerializer().Serialize(FullGroup()).ToString(true);
     const auto result = TestSupport::RunPython(

@@ -83,6 +83,50 @@ TEST(JPG, DecodesGreyAndColourToThePixelsPilReportsAndRefusesCmyk) {
     }
 }
 
+// A 400 x 304 picture decoded to cover preview sizes: the smallest libjpeg scale whose
+// size still covers it, with the pixels PIL's draft mode decodes at that scale.
+TEST(JPG, DecodesAtTheSmallestScaleThatCoversThePreview) {
+    const auto lines = TestSupport::PythonLines(R"(
+import io, sys
+from PIL import Image
+im = Image.new('RGB', (400, 304))
+im.putdata([((x * 7 + y * 3) % 256, (x * y) % 256, 255 - x % 256) for y in range(304) for x in range(400)])
+out = io.BytesIO()
+im.save(out, 'JPEG', quality=90)
+print(out.getvalue().hex())
+for size in ((50, 38), (100, 76), (200, 152), (400, 304)):
+    decoded = Image.open(io.BytesIO(out.getvalue()))
+    decoded.draft('RGB', size)
+    print(*decoded.size, decoded.tobytes().hex())
+)");
+    ASSERT_EQ(lines.size(), 5u);
+    const std::string jpeg = FromHex(lines[0]);
+    const struct {
+        uint32_t coverWidth, coverHeight;
+        int line;
+    } cases[] = {{40, 30, 1},  {50, 38, 1},   {51, 10, 2}, {10, 39, 2},   {100, 76, 2},
+                 {101, 76, 3}, {200, 152, 3}, {201, 1, 4}, {400, 304, 4}, {800, 600, 4}};
+    for (const auto& c : cases) {
+        std::istringstream fields(lines[c.line]);
+        uint32_t width = 0, height = 0;
+        std::string pixels;
+        fields >> width >> height >> pixels;
+        IO::MemoryStream stream(reinterpret_cast<unsigned char*>(const_cast<char*>(jpeg.data())),
+                                static_cast<int32_t>(jpeg.size()));
+        JPG::JpgHeader decoded;
+        const std::unique_ptr<unsigned char[]> bottomUp(
+            JPG::Load(stream, c.coverWidth, c.coverHeight, decoded));
+        ASSERT_NE(bottomUp, nullptr);
+        EXPECT_EQ(decoded.mWidth, width) << c.coverWidth;
+        EXPECT_EQ(decoded.mHeight, height) << c.coverWidth;
+        EXPECT_EQ(decoded.mBitsPerPixel, 24);
+        EXPECT_LE(MaxDifference(TestSupport::FlipRows(bottomUp.get(), width * 3, height),
+                                FromHex(pixels)),
+                  3)
+            << c.coverWidth;
+    }
+}
+
 TEST(JPG, WrittenJpegsOpenInPilTopRowFirst) {
     std::string colour, grey;
     const auto lines = TestSupport::PythonLines(

@@ -74,7 +74,8 @@ def magick(ppm, *args):
 
 // Per file: channels, bit depth, the file and its pixels top row first. From PIL, from
 // ImageMagick (8 and 16 bits), and by hand with every filter type, the image data split
-// over three IDAT chunks (one named in lower case) around a text chunk, a wrong CRC.
+// over three IDAT chunks (one named in lower case) around a text chunk, a wrong CRC, and
+// each filter type on the top row.
 const std::string ToolFiles = PythonPng + R"(
 def show(channels, depth, data, pixels):
     print(channels, depth, data.hex(), pixels.hex())
@@ -91,11 +92,14 @@ show(3, 8, png(ihdr(11, 10, 8, 2)[:-4] + bytes(4), chunk(b'IDAT', z[:5]), chunk(
                chunk(b'idat', z[5:20]), chunk(b'IDAT', z[20:])), b''.join(r))
 r = rows(6, 5, 4)
 show(2, 16, png(ihdr(6, 5, 16, 4), chunk(b'IDAT', zlib.compress(filtered(r, 4, [4, 3, 2, 1, 0])))), b''.join(r))
+for types in ([2, 3, 4, 1, 2], [3, 4, 3, 2, 1]):
+    show(3, 8, png(ihdr(6, 5, 8, 2), chunk(b'IDAT', zlib.compress(filtered(rows(6, 5, 3), 3, types)))),
+         b''.join(rows(6, 5, 3)))
 )";
 
 TEST(PNG, DecodesFilesOfPilImageMagickAndEveryFilterTypeExactly) {
     const auto lines = TestSupport::PythonLines(ToolFiles);
-    ASSERT_EQ(lines.size(), 9u);
+    ASSERT_EQ(lines.size(), 11u);
     for (const std::string& line : lines) {
         std::istringstream fields(line);
         uint32_t channels = 0, depth = 0;
@@ -105,6 +109,20 @@ TEST(PNG, DecodesFilesOfPilImageMagickAndEveryFilterTypeExactly) {
         EXPECT_EQ(Decode(FromHex(file), header), std::pair(true, FromHex(pixels))) << line;
         EXPECT_EQ(PNG::ChannelCount(header.mColourType) * 100 + header.mBitDepth,
                   channels * 100 + depth);
+
+        // Read for a preview, 16-bit samples keep their high byte, the first of two.
+        std::string highBytes;
+        for (size_t i = 0; i < pixels.size() / 2; i += depth / 8) {
+            highBytes += FromHex(pixels.substr(2 * i, 2));
+        }
+        std::string bytes = FromHex(file);
+        IO::MemoryStream stream(reinterpret_cast<unsigned char*>(bytes.data()),
+                                static_cast<int32_t>(bytes.size()));
+        const std::unique_ptr<unsigned char[]> eight(PNG::LoadEightBit(stream));
+        ASSERT_NE(eight, nullptr);
+        EXPECT_EQ(TestSupport::FlipRows(eight.get(), header.mWidth * channels, header.mHeight),
+                  highBytes)
+            << line;
     }
 }
 

@@ -1,0 +1,77 @@
+#include "ZelvoRelay/Threading/UploaderHold.h"
+
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Threading/MessageTask.h"
+#include "ZelvoRelay/Threading/MessageThreadWorker.h"
+#include "ZelvoRelay/Threading/PhotoTask.h"
+#include "ZelvoRelay/Threading/PhotoThreadWorker.h"
+
+namespace ZelvoRelay::Threading {
+
+namespace {
+
+// Deletes a task that will never be handled, with its message.
+void Drop(MessageTask* task) {
+    task->DeleteContents();
+    delete task;
+}
+
+}  // namespace
+
+UploaderHold::~UploaderHold() {
+    for (uint32_t i = 0; i < mTasks.Count(); ++i) {
+        Drop(mTasks[i]);
+    }
+}
+
+void UploaderHold::Hold(PhotoTask* photo) {
+    mUploaders.Add(photo->SenderId);
+    auto& workers = MVC::Model::ZelvoRelayModel::Instance()->PhotoWorkers;
+    static_cast<PhotoThreadWorker*>(workers.GetThread(0))->Add(photo);
+}
+
+bool UploaderHold::Take(MessageTask* task) {
+    // An outcome comes only while its uploader is held, so with no one held every task
+    // is the worker's own.
+    if (mUploaders.Count() == 0) {
+        return false;
+    }
+    if (auto* photo = dynamic_cast<PhotoTask*>(task)) {
+        const uint32_t uploader = photo->SenderId;
+        photo->Apply();
+        delete photo;
+        Release(uploader);
+        return true;
+    }
+    if (task->IsIncoming && mUploaders.Contains(task->SenderId)) {
+        mTasks.Add(task);
+        return true;
+    }
+    return false;
+}
+
+void UploaderHold::Release(uint32_t clientId) {
+    mUploaders.Remove(clientId);
+    System::Collections::Vector<MessageTask*> released;
+    System::Collections::Vector<MessageTask*> others;
+    for (uint32_t i = 0; i < mTasks.Count(); ++i) {
+        (mTasks[i]->SenderId == clientId ? released : others).Add(mTasks[i]);
+    }
+    mTasks = others;
+
+    auto& clients = MVC::Model::ZelvoRelayModel::Instance()->Clients;
+    clients.mMonitor.Enter();
+    const bool left = clients.mValue.FindClient(clientId) == nullptr;
+    clients.mMonitor.Exit();
+    // Handled one by one, a released chunk that completes another upload holds the
+    // client again, and the tasks after it are kept back anew, still in order.
+    for (uint32_t i = 0; i < released.Count(); ++i) {
+        if (left) {
+            Drop(released[i]);
+        } else {
+            MessageThreadWorker::Handle(released[i]);
+        }
+    }
+}
+
+}  // namespace ZelvoRelay::Threading

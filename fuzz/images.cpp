@@ -1,16 +1,19 @@
-// Photos through the preview path: any bytes are decoded as a PNG or a JPEG or refused,
-// the photo is resized to a preview and the preview is encoded in the photo's format;
-// a PNG preview decodes back to exactly its pixels, a JPEG one to its size.
-#include <cstring>
+// Photos through the relay's preview path: each input is the file of a complete upload,
+// which the photo task decodes (PNG or JPEG) and turns into a preview at the room's
+// preview size. A preview written must decode to that size in the photo's format, and a
+// PNG's 8-bit decoding must equal its full decoding cut to the high byte of each sample.
+#include <memory>
 
+#include "System/IO/FileStream.h"
 #include "System/Resource/Files/JPG.h"
 #include "System/Resource/Files/PNG.h"
-#include "System/Resource/Filters/FilterResize.h"
 #include "System/Resource/Image.h"
+#include "ZelvoRelay/MVC/Model/MediaTransferModel.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Threading/PhotoTask.h"
 #include "fuzz/Fuzz.h"
 
 using System::IO::MemoryStream;
-using System::Resource::Image;
 using System::Resource::Files::JPG;
 using System::Resource::Files::PNG;
 
@@ -20,59 +23,78 @@ namespace {
 // would only slow the search down.
 constexpr uint64_t kMaxPixels = 1 << 20;
 
-bool IsSmall(uint32_t width, uint32_t height) {
-    return uint64_t{width} * height <= kMaxPixels;
+// The size the header of the photo in stream gives; false for neither PNG nor JPEG.
+bool GetSize(MemoryStream& stream, uint32_t& width, uint32_t& height, bool& png) {
+    PNG::PngHeader pngHeader;
+    JPG::JpgHeader jpgHeader;
+    stream.Position(0);
+    png = PNG::GetHeader(stream, pngHeader);
+    stream.Position(0);
+    if (!png && !JPG::GetHeader(stream, jpgHeader)) {
+        return false;
+    }
+    width = png ? pngHeader.mWidth : jpgHeader.mWidth;
+    height = png ? pngHeader.mHeight : jpgHeader.mHeight;
+    stream.Position(0);
+    return true;
 }
 
-// Decodes the photo in stream into image; true for a PNG.
-bool Decode(MemoryStream& stream, Image& image) {
-    PNG::PngHeader png;
-    if (PNG::GetHeader(stream, png)) {
-        if (IsSmall(png.mWidth, png.mHeight)) {
-            stream.Position(0);
-            const uint32_t channels = PNG::ChannelCount(png.mColourType);
-            image.Copy(PNG::Load(stream), png.mWidth, png.mHeight, channels,
-                       png.mBitDepth * channels);
-        }
-        return true;
-    }
+// Checks that both PNG decodings agree, sample by sample.
+void CheckEightBit(MemoryStream& stream, uint32_t width, uint32_t height) {
+    const std::unique_ptr<unsigned char[]> full(PNG::Load(stream));
     stream.Position(0);
-    JPG::JpgHeader jpeg;
-    if (JPG::GetHeader(stream, jpeg) && IsSmall(jpeg.mWidth, jpeg.mHeight)) {
-        stream.Position(0);
-        image.Copy(JPG::Load(stream), jpeg.mWidth, jpeg.mHeight, jpeg.mBitsPerPixel / 8u,
-                   jpeg.mBitsPerPixel);
+    const std::unique_ptr<unsigned char[]> eight(PNG::LoadEightBit(stream));
+    FUZZ_CHECK((full == nullptr) == (eight == nullptr));
+    PNG::PngHeader header;
+    stream.Position(0);
+    if (full == nullptr || !PNG::GetHeader(stream, header)) {
+        return;
     }
-    return false;
+    const uint64_t samples = uint64_t{width} * height * PNG::ChannelCount(header.mColourType);
+    const uint32_t step = header.mBitDepth / 8;
+    for (uint64_t i = 0; i < samples; ++i) {
+        FUZZ_CHECK(eight[i] == full[i * step]);
+    }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 2) {
+    MemoryStream photo(const_cast<uint8_t*>(data), static_cast<int32_t>(size));
+    uint32_t width = 0;
+    uint32_t height = 0;
+    bool png = false;
+    if (size < 2 || !GetSize(photo, width, height, png) || uint64_t{width} * height > kMaxPixels) {
         return 0;
     }
-    MemoryStream stream(const_cast<uint8_t*>(data), static_cast<int32_t>(size));
-    Image photo;
-    const bool png = Decode(stream, photo);
-    if (photo.GetImage() == nullptr) {
-        return 0;
+    if (png) {
+        CheckEightBit(photo, width, height);
     }
+    auto* model = ZelvoRelay::MVC::Model::ZelvoRelayModel::Instance();
+    static const std::string media = Fuzz::ScratchPath("");
+    model->Configuration.MediaPath = media.c_str();
     // The preview size is the room's setting; the last two bytes stand for it.
-    const Image preview = System::Resource::Filters::FilterResize().ApplyFilter(
-        photo, 1 + data[size - 1] % 200, 1 + data[size - 2] % 200);
-    FUZZ_CHECK(preview.GetImage() != nullptr);
-    MemoryStream written;
-    const bool encoded =
-        png ? PNG::Write(written, preview.GetWidth(), preview.GetHeight(), preview.GetNumChannel(),
-                         preview.GetBitsPerPixel(), preview.GetImage())
-            : JPG::Write(written, preview.GetWidth(), preview.GetHeight(), preview.GetNumChannel(),
-                         preview.GetBitsPerPixel(), preview.GetImage(), 80);
-    FUZZ_CHECK(encoded);
-    written.Position(0);
-    Image again;
-    FUZZ_CHECK(Decode(written, again) == png && again.GetWidth() == preview.GetWidth() &&
-               again.GetHeight() == preview.GetHeight());
-    FUZZ_CHECK(!png || std::memcmp(again.GetImage(), preview.GetImage(), preview.GetSize()) == 0);
+    model->Configuration.MediaPreviewWidth = 1 + data[size - 1] % 200;
+    model->Configuration.MediaPreviewHeight = 1 + data[size - 2] % 200;
+    ZelvoRelay::MVC::Model::MediaTransferModel upload;
+    upload.mMediaId = 1;
+    upload.mMediaType = 1;
+    const System::String path = upload.GetResourcePath(0);
+    Fuzz::WriteFile(path.CStr(), data, size);
+
+    ZelvoRelay::Threading::PhotoTask task(upload);
+    task.MakePreview();
+    System::IO::FileStream file(upload.GetResourcePath(1), 3);
+    if (!file.CanRead()) {
+        return 0;
+    }
+    MemoryStream preview(static_cast<int32_t>(file.Length()));
+    FUZZ_CHECK(file.Read(preview.GetBuffer(), 0, static_cast<int>(file.Length())) == file.Length());
+    bool previewPng = false;
+    FUZZ_CHECK(GetSize(preview, width, height, previewPng) && previewPng == png &&
+               width == model->Configuration.MediaPreviewWidth &&
+               height == model->Configuration.MediaPreviewHeight);
+    const std::unique_ptr<unsigned char[]> pixels(png ? PNG::Load(preview) : JPG::Load(preview));
+    FUZZ_CHECK(pixels != nullptr);
     return 0;
 }

@@ -12,9 +12,6 @@
 #include "System/IO/MemoryStream.h"
 #include "System/String.h"
 
-// Helpers shared by the fuzz targets.
-namespace Fuzz {
-
 // Stops the run with a finding when an invariant of the code under test fails.
 #define FUZZ_CHECK(condition)                                                                  \
     do {                                                                                       \
@@ -23,6 +20,9 @@ namespace Fuzz {
             std::abort();                                                                      \
         }                                                                                      \
     } while (false)
+
+// Helpers shared by the fuzz targets.
+namespace Fuzz {
 
 inline System::String Text(const uint8_t* data, size_t size) {
     return System::String(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size));

@@ -32,6 +32,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <optional>
+#include <string>
 
 using System::String;
 using System::Xml::XmlNode;
@@ -74,8 +76,10 @@ String StoredPassword(const String& stored, const String& whose) {
     if (stored.Length() == 0) {
         return stored;
     }
-    const String plain = CryptoUtil::Decrypt(stored);
-    if (plain.Length() != 0) {
+    // The encryption of the empty password deciphers to nothing too: success is told
+    // apart from the text, or an open room would be locked behind the stored text.
+    String plain;
+    if (CryptoUtil::Decrypt(stored, plain)) {
         return plain;
     }
     PrintLogMessage(String::Parse(
@@ -143,11 +147,15 @@ AppInitCommand::~AppInitCommand() {
 
 void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
     const auto* init = static_cast<AppInitEvent*>(event);
-    LoadConfiguration();
+    // Both files are read before either is parsed, so that start-up ends touching
+    // neither when one of them cannot be read.
+    const std::optional<String> config = ReadText("config.xml");
+    const std::optional<String> catalogue = ReadText("media.xml");
+    LoadConfiguration(config);
     LoadMessageTexts();
     RegisterCommands();
     const bool passwordGiven = ApplyCommandLine(init->mArgc, init->mArgv);
-    LoadCatalogue();
+    LoadCatalogue(catalogue);
     if (passwordGiven) {
         SaveUserDataEvent save;
         save.Dispatch();
@@ -156,14 +164,32 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
     StartServers();
 }
 
-XmlNode* AppInitCommand::ReadDocument(System::Xml::XmlDoc& document, const String& path) {
-    {
-        System::IO::FileStream probe(path, 3);
-        if (!probe.CanRead()) {
-            return nullptr;
-        }
+std::optional<String> AppInitCommand::ReadText(const String& path) {
+    System::IO::FileStream file(path, 3);
+    if (file.IsMissing()) {
+        return std::nullopt;
     }
-    XmlNode* root = document.Import(path);
+    std::string text;
+    unsigned char buffer[64 * 1024];
+    for (int read; (read = file.Read(buffer, 0, sizeof buffer)) > 0;) {
+        text.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(read));
+    }
+    if (!file.CanRead() || file.Failed()) {
+        // Taken as missing, the file would be written over at the first save with empty
+        // settings or an empty catalogue: the passwords and the items would be lost.
+        PrintLogMessage(String::Parse("%s cannot be read: %s\n", path.CStr(), file.Error().CStr()));
+        std::exit(1);
+    }
+    // A NUL byte ends the text there, as it ends a document read with XmlDoc::Import.
+    return String(text.c_str());
+}
+
+XmlNode* AppInitCommand::ReadDocument(System::Xml::XmlDoc& document, const String& path,
+                                      const std::optional<String>& text) {
+    if (!text) {
+        return nullptr;
+    }
+    XmlNode* root = document.Load(*text);
     if (root == nullptr) {
         // The next save writes the file anew from what was read, which is nothing: moved
         // aside, the settings or the catalogue it held can still be mended and put back.
@@ -178,9 +204,9 @@ XmlNode* AppInitCommand::ReadDocument(System::Xml::XmlDoc& document, const Strin
     return root;
 }
 
-void AppInitCommand::LoadConfiguration() {
+void AppInitCommand::LoadConfiguration(const std::optional<String>& text) {
     System::Xml::XmlDoc document;
-    const XmlNode* root = ReadDocument(document, "config.xml");
+    const XmlNode* root = ReadDocument(document, "config.xml", text);
     if (root == nullptr) {
         return;
     }
@@ -278,9 +304,9 @@ bool AppInitCommand::ApplyCommandLine(int argc, char** argv) {
     return passwordGiven;
 }
 
-void AppInitCommand::LoadCatalogue() {
+void AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
     System::Xml::XmlDoc document;
-    const XmlNode* root = ReadDocument(document, "media.xml");
+    const XmlNode* root = ReadDocument(document, "media.xml", text);
     if (root == nullptr) {
         return;
     }

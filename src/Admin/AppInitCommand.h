@@ -4,6 +4,8 @@
 #include "System/String.h"
 #include "System/Xml/XmlDoc.h"
 
+#include <optional>
+
 // Start-up, run once on the main thread for "AppInitEvent" before the main loop: reads
 // "config.xml" into the configuration and the room's accounts, loads the message texts,
 // registers the administration commands, applies the command line, loads "media.xml"
@@ -14,7 +16,8 @@
 // The command-line options -sp, -ap, -mp and -up (or --switchboardPassword,
 // --adminPassword, --modPassword, --userPassword) take their value from the next word or
 // after "=" in the same word; -h (--help) and -v (--version) print their text and end
-// the process with status 0.
+// the process with status 0. A "config.xml" or "media.xml" that exists but cannot be read
+// ends it with status 1 before anything is hosted or written.
 class AppInitCommand : public System::MVC::ICommand {
   public:
     AppInitCommand() = default;
@@ -27,19 +30,24 @@ class AppInitCommand : public System::MVC::ICommand {
     void Execute(System::MVC::EventDispatcher* event) override;
 
   private:
-    static void LoadConfiguration();
+    // The text of the file at path, none when there is no such file. A file that exists
+    // but cannot be read (permissions, a directory, an I/O error) is reported on the
+    // console and ends the process with status 1.
+    static std::optional<System::String> ReadText(const System::String& path);
+    static void LoadConfiguration(const std::optional<System::String>& text);
     static void LoadMessageTexts();
     static void RegisterCommands();
     // Applies the password options; returns whether one was given. Ends the process for
     // -h and -v.
     static bool ApplyCommandLine(int argc, char** argv);
-    static void LoadCatalogue();
+    static void LoadCatalogue(const std::optional<System::String>& text);
     static void ConfigureRelay();
     static void StartServers();
 
-    // The root of the file at path, or null when it is missing or cannot be read; a file
-    // that exists but is no XML document is moved aside to path + ".bad" and reported on
-    // the console.
+    // The root of the document text read from the file at path, or null when there is
+    // no such file; a file that is no XML document is moved aside to path + ".bad" and
+    // reported on the console.
     static System::Xml::XmlNode* ReadDocument(System::Xml::XmlDoc& document,
-                                              const System::String& path);
+                                              const System::String& path,
+                                              const std::optional<System::String>& text);
 };

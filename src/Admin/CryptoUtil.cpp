@@ -45,7 +45,7 @@ System::String CryptoUtil::Encrypt(const System::String& text) {
     return System::Utility::Base64::Encode(cipher);
 }
 
-System::String CryptoUtil::Decrypt(const System::String& encoded) {
+bool CryptoUtil::Decrypt(const System::String& encoded, System::String& text) {
     MemoryStream cipher;
     System::Utility::Base64::Decode(encoded, cipher);
     cipher.Seek(0, 0);
@@ -53,7 +53,12 @@ System::String CryptoUtil::Decrypt(const System::String& encoded) {
     Cipher().Decrypt(cipher, plain);
     // Without the check any text would decipher to some password that nobody knows.
     const System::String salted = Contents(plain);
-    return salted.StartsWith(kSalt) ? salted.Substring(kSaltLength) : System::String();
+    if (!salted.StartsWith(kSalt)) {
+        text = System::String();
+        return false;
+    }
+    text = salted.Substring(kSaltLength);
+    return true;
 }
 
 System::String CryptoUtil::Hash(const System::String& text) {

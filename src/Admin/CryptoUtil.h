@@ -14,10 +14,11 @@ class CryptoUtil {
     // blocks, a whole block of padding after whole blocks). Never empty.
     [[nodiscard]] static System::String Encrypt(const System::String& text);
 
-    // The reverse of Encrypt: the deciphered text without the salt. The empty string
-    // when the text deciphers to nothing that begins with the salt, so that a value
-    // Encrypt did not make (a password written plain, a damaged one) is known as such.
-    [[nodiscard]] static System::String Decrypt(const System::String& encoded);
+    // The reverse of Encrypt: true, with text set to the deciphered text without the
+    // salt (empty for the encryption of the empty text). False, with text empty, when
+    // the value deciphers to nothing that begins with the salt: a value Encrypt did not
+    // make (a password written plain, a damaged one) is known as such.
+    [[nodiscard]] static bool Decrypt(const System::String& encoded, System::String& text);
 
     // The SHA-256 digest of text's bytes as a string of 32 raw bytes.
     [[nodiscard]] static System::String Hash(const System::String& text);

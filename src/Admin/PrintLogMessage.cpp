@@ -1,5 +1,7 @@
 #include "Admin/PrintLogMessage.h"
 
+#include "System/Utility/Utf8.h"
+
 #include <cstdio>
 #include <string>
 
@@ -17,22 +19,36 @@ System::String FormatLogMessage(const System::DateTime& time, const System::Stri
 
 System::String EscapeLogText(const System::String& text) {
     static const char kDigits[] = "0123456789abcdef";
+    const char* bytes = text.CStr();
+    const size_t length = text.Length();
     std::string escaped;
-    escaped.reserve(text.Length());
-    for (uint32_t i = 0; i < text.Length(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 32 && byte != 127) {
-            escaped += static_cast<char>(byte);
-        } else if (byte == '\n') {
-            escaped += "\\n";
-        } else if (byte == '\r') {
-            escaped += "\\r";
-        } else if (byte == '\t') {
-            escaped += "\\t";
-        } else {
-            escaped += "\\x";
-            escaped += kDigits[byte >> 4];
-            escaped += kDigits[byte & 15];
+    escaped.reserve(length);
+    for (size_t i = 0; i < length;) {
+        uint32_t code = 0;
+        size_t size = System::Utility::Utf8::Decode(bytes + i, length - i, code);
+        // A byte that begins no UTF-8 sequence is taken as the Latin-1 character it is
+        // there: 0x80-0x9F are C1 controls to a terminal (0x9B alone starts a control
+        // sequence), as are U+0080-U+009F written as UTF-8.
+        if (size == 0) {
+            code = static_cast<unsigned char>(bytes[i]);
+            size = 1;
+        }
+        const bool control = code < 32 || (code >= 127 && code <= 0x9F);
+        for (const size_t end = i + size; i < end; ++i) {
+            const auto byte = static_cast<unsigned char>(bytes[i]);
+            if (!control) {
+                escaped += static_cast<char>(byte);
+            } else if (byte == '\n') {
+                escaped += "\\n";
+            } else if (byte == '\r') {
+                escaped += "\\r";
+            } else if (byte == '\t') {
+                escaped += "\\t";
+            } else {
+                escaped += "\\x";
+                escaped += kDigits[byte >> 4];
+                escaped += kDigits[byte & 15];
+            }
         }
     }
     return System::String(escaped.data(), static_cast<uint32_t>(escaped.size()));

@@ -14,9 +14,10 @@ void PrintLogMessage(const System::String& text);
 [[nodiscard]] System::String FormatLogMessage(const System::DateTime& time,
                                               const System::String& text);
 
-// text with each control byte (0-31 and 127) written as an escape: "\n", "\r" and
+// text with each control character written as escapes of its bytes: "\n", "\r" and
 // "\t" for line feed, carriage return and tab, "\xhh" (two lower-case hexadecimal
-// digits) for the others. Text that clients control goes through it before it is
-// logged, so that a client can neither forge log lines nor send the terminal
-// control sequences.
+// digits) for the others. Control characters are the bytes 0-31 and 127, U+0080-U+009F
+// written as UTF-8, and the bytes 0x80-0x9F that are not part of a UTF-8 sequence.
+// Text that clients control goes through it before it is logged, so that a client can
+// neither forge log lines nor send the terminal control sequences.
 [[nodiscard]] System::String EscapeLogText(const System::String& text);

@@ -121,8 +121,11 @@ XmlNode SaveDataCommand::MediaNode() {
 }
 
 bool SaveDataCommand::WriteFile(const String& path, const String& text) {
-    const String temporary = path + ".new";
     System::Utility::FileSystem files;
+    // Renamed over the link itself, the new file would replace it, and the file it
+    // points to would keep the old state.
+    const String target = files.FollowLinks(path);
+    const String temporary = target + ".new";
     bool written = false;
     {
         System::IO::FileStream file(temporary, 2);
@@ -130,7 +133,7 @@ bool SaveDataCommand::WriteFile(const String& path, const String& text) {
             // The new file keeps the old one's permissions, as a file written in place
             // would, from before it holds anything: one made private to hide its passwords
             // stays private. A first save has none to keep.
-            static_cast<void>(files.CopyMode(path, temporary));
+            static_cast<void>(files.CopyMode(target, temporary));
             file.Write(reinterpret_cast<const unsigned char*>(text.CStr()), 0,
                        static_cast<int>(text.Length()));
             written = file.Sync();
@@ -140,7 +143,7 @@ bool SaveDataCommand::WriteFile(const String& path, const String& text) {
     }
     // Writing the file in place would leave it cut short when the process is killed or
     // the disk fills in the middle, and the next start would lose the settings.
-    if (written && files.MoveFile(temporary, path)) {
+    if (written && files.MoveFile(temporary, target)) {
         return true;
     }
     // What is left of the temporary file is only in the way; nothing more can be done

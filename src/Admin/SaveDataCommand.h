@@ -22,6 +22,8 @@ class SaveDataCommand : public System::MVC::ICommand {
 
     // Replaces the file at path with text, or leaves it as it was: the text goes to a
     // temporary file beside it, which is flushed to the disk and then renamed over the
-    // old one. A failure is logged. Returns whether the file was replaced.
+    // old one. A path that is a symbolic link is saved through it: the file the link
+    // leads to is replaced, and the link stays. A failure is logged. Returns whether the
+    // file was replaced.
     static bool WriteFile(const System::String& path, const System::String& text);
 };

@@ -43,17 +43,20 @@ TEST(CryptoUtilTest, AgreesWithOpensslBothWays) {
         std::string decrypted, theirs, digest;
         ASSERT_TRUE(lines >> decrypted >> theirs >> digest);
         EXPECT_EQ(decrypted, Hex("k3#Pq_vowrn" + text));
-        const System::String ours = CryptoUtil::Decrypt(theirs.c_str());
+        System::String ours = "stale";
+        EXPECT_TRUE(CryptoUtil::Decrypt(theirs.c_str(), ours));
         EXPECT_EQ(std::string(ours.CStr(), ours.Length()), text);
         const System::String hash = CryptoUtil::Hash(System::String(text.data(), text.size()));
         EXPECT_EQ(Hex(std::string(hash.CStr(), hash.Length())), digest);
     }
     // Damaged stored values: no whole block, less than the salt, or a text enciphered
-    // without the salt.
+    // without the salt. Unlike them, the encryption of "" above deciphers successfully.
     for (const char* damaged :
-         {"", "abc", "!!!!", "mnO4tcxKW1uGmLfYKbTcig==",
+         {"", "abc", "!!!!", "LXoMxRRcmnngv53+CWIx/g==",
           "nv7Re7quGdbGvTuNsOr0ktmx6NhkA2CRWa6S6K+y4UoIIgogMUyvhss5mjPqc8Ee"}) {
-        EXPECT_EQ(CryptoUtil::Decrypt(damaged), "");
+        System::String plain = "stale";
+        EXPECT_FALSE(CryptoUtil::Decrypt(damaged, plain)) << damaged;
+        EXPECT_EQ(plain, "");
     }
 }
 

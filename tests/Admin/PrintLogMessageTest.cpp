@@ -47,6 +47,11 @@ TEST(PrintLogMessageTest, EscapesControlBytesOfClientText) {
     EXPECT_EQ(
         FromString(EscapeLogText(System::String(text.data(), text.size()))),
         "Ann\\n2024-01-02 13:04:05: forged\\r\\t\\x1b[2J\\x7f\\x00\\x01\\x1f \\x41 caf\xc3\xa9");
+    // C1 controls: U+009B and U+0085 as UTF-8, and bytes 0x80-0x9F outside any UTF-8
+    // sequence (alone, or after a lead byte cut short). Other characters stay as sent.
+    const std::string c1 = "\xc2\x9b[2J\xc2\x85|\x9b\x80|\xe2\x82|\xc2\xa0\xe2\x82\xac\xe9";
+    EXPECT_EQ(FromString(EscapeLogText(System::String(c1.data(), c1.size()))),
+              "\\xc2\\x9b[2J\\xc2\\x85|\\x9b\\x80|\xe2\\x82|\xc2\xa0\xe2\x82\xac\xe9");
     EXPECT_EQ(FromString(AdminModel::VersionText()), "ZELVO Admin Beta 1\n");
 }
 

@@ -6,12 +6,16 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -56,7 +60,9 @@ TEST(Server, HostsTheRoomAndLogsEveryEventOnALineOfItsOwn) {
     auto server = room.Start();
     const bool policyHosted = PolicyServiceWorks(*server);
     const std::string name = "Ann\n2000-01-01 00:00:00: Mallory";
-    const char chat[] = "hi\x1b[31m\r\0end";
+    const char chat[] =
+        "hi\x1b[31m\r\0end\xc2\x9b"
+        "2J\x9b";
     {
         RawClient client(room.Port());
         ASSERT_TRUE(client.Connected());
@@ -67,7 +73,7 @@ TEST(Server, HostsTheRoomAndLogsEveryEventOnALineOfItsOwn) {
         client.SendFrame(RelayWire::ChatText(std::string(chat, sizeof chat - 1)));
         EXPECT_TRUE(Logs(*server,
                          "Ann\\n2000-01-01 00:00:00: Mallory (id: 1) sent a chat msg. "
-                         "hi\\x1b[31m\\r\\x00end"));
+                         "hi\\x1b[31m\\r\\x00end\\xc2\\x9b2J\\x9b"));
     }
     EXPECT_TRUE(Logs(*server, "Ann\\n2000-01-01 00:00:00: Mallory (id: 1) has left the room."));
     RawClient refused(room.Port());
@@ -260,13 +266,49 @@ TEST(Server, UnreadableFilesAreReportedAndIgnored) {
     EXPECT_EQ(running->WaitForExit(), 0) << running->Output();
 }
 
+// A file that exists but cannot be read is never taken for a missing one: the first save
+// would write empty settings or an empty catalogue over it.
+TEST(Server, AFileThatCannotBeReadEndsStartUpTouchingNoFile) {
+    // Root reads a file whatever its mode; a directory cannot be read by anyone.
+    std::vector<std::string> reasons = {"Is a directory"};
+    if (getuid() != 0) {
+        reasons.push_back(std::strerror(EACCES));
+    }
+    for (const std::string file : {"config.xml", "media.xml"}) {
+        for (const std::string& reason : reasons) {
+            SCOPED_TRACE(file + ": " + reason);
+            Room room;
+            const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+            room.Write("config.xml", config);
+            room.Write("media.xml", "<media count=\"0\" />");
+            if (reason == "Is a directory") {
+                std::filesystem::remove(room.File(file));
+                std::filesystem::create_directory(room.File(file));
+            } else {
+                std::filesystem::permissions(room.File(file), std::filesystem::perms::none);
+            }
+            ServerProcess server(AdminTest::kServer, {"-up", "new"}, room.File(""));
+            EXPECT_EQ(server.WaitForExit(), 1) << server.Output();
+            EXPECT_TRUE(Logs(server, file + " cannot be read: " + reason));
+            std::filesystem::permissions(room.File(file), std::filesystem::perms::owner_all);
+            const std::string other = file == "config.xml" ? "media.xml" : "config.xml";
+            EXPECT_EQ(room.Read(other), other == "config.xml" ? config : "<media count=\"0\" />");
+            EXPECT_EQ(std::filesystem::is_directory(room.File(file)), reason == "Is a directory");
+            EXPECT_FALSE(std::filesystem::exists(room.File(file + ".bad")));
+        }
+    }
+}
+
 // A password written into "config.xml" by hand, unencrypted, still guards the room: read
-// as no password it would let everyone in, and the next save would erase it.
+// as no password it would let everyone in, and the next save would erase it. The stored
+// empty password is no such text: taken as written, it would lock its account.
 TEST(Server, APasswordStoredUnencryptedIsTakenAsWritten) {
     Room room;
     room.Write("config.xml",
                ConfigXml(room.Port(), Settings(),
-                         "\t\t<user isEnabled=\"true\" password=\"letmein\" chat=\"true\" />\n"));
+                         "\t\t<user isEnabled=\"true\" password=\"letmein\" chat=\"true\" />\n"
+                         "\t\t<moderator isEnabled=\"true\" password=\"" +
+                             AdminTest::Encrypt("") + "\" />\n"));
     auto server = room.Start();
     EXPECT_TRUE(Logs(*server,
                      "config.xml: the password of the user account is not encrypted; it is "
@@ -277,14 +319,18 @@ TEST(Server, APasswordStoredUnencryptedIsTakenAsWritten) {
     EXPECT_EQ(AdminTest::Join(member, "Bob", "letmein"), 0);
     server->Signal(SIGTERM);
     ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
-    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(room.Read("config.xml"), "user")), "letmein");
+    const std::string config = room.Read("config.xml");
+    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(config, "user")), "letmein");
+    EXPECT_EQ(StoredPassword(config, "moderator"), "");
+    EXPECT_EQ(server->Output().find("password of the moderator"), std::string::npos);
 }
 
 TEST(Server, NamesWithMarkupCharactersSurviveSaveAndRestart) {
     const std::string name = "Tom & Jerry <\"home\">\nsecond line";
     Room room;
     Settings settings;
-    settings.roomName = "Tom &amp; Jerry &lt;&quot;home&quot;&gt;&#10;second line";
+    // A ">" may stand unescaped in a quoted value.
+    settings.roomName = "Tom &amp; Jerry &lt;&quot;home&quot;>&#10;second line";
     room.Write("config.xml", ConfigXml(room.Port(), settings, Privileges("", "", "")));
     room.Write("media.xml",
                "<media count=\"1\"><item><entry><id>3</id><title>a &lt;b&gt; &amp; &quot;c&quot;"
@@ -317,6 +363,28 @@ TEST(Server, NamesWithMarkupCharactersSurviveSaveAndRestart) {
         "print(repr(ET.parse('" +
         room.File("media.xml") + "').getroot().find('item/entry/title').text))\n");
     EXPECT_EQ(parsed.output, "'Tom & Jerry <\"home\">\\nsecond line'\n'a <b> & \"c\"\\nd'\n");
+}
+
+// The files may be links into another directory (relative or absolute, or not there
+// yet): each save goes through the link to its target, and the link stays.
+TEST(Server, SavesGoThroughSymbolicLinks) {
+    Room room;
+    std::filesystem::create_directories(room.File("store/sub"));
+    room.Write("store/sub/config.xml",
+               ConfigXml(room.Port(), Settings(), Privileges("", "", "old")));
+    std::filesystem::create_symlink("sub/config.xml", room.File("store/link.xml"));
+    std::filesystem::create_symlink("store/link.xml", room.File("config.xml"));
+    std::filesystem::create_symlink(room.File("store/media.xml"), room.File("media.xml"));
+    auto server = room.Start({"-up", "new"});
+    std::filesystem::remove(room.File("store/media.xml"));
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(std::filesystem::read_symlink(room.File("config.xml")), "store/link.xml");
+    EXPECT_EQ(std::filesystem::read_symlink(room.File("store/link.xml")), "sub/config.xml");
+    EXPECT_EQ(std::filesystem::read_symlink(room.File("media.xml")), room.File("store/media.xml"));
+    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(room.Read("store/sub/config.xml"), "user")), "new");
+    EXPECT_EQ(room.Read("store/media.xml"), "<media count=\"0\" />");
+    EXPECT_FALSE(std::filesystem::exists(room.File("store/sub/config.xml.new")));
 }
 
 TEST(Server, AFailedSaveKeepsTheOldFileAndSaysSo) {

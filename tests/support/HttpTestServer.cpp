@@ -38,7 +38,10 @@ canned = {
     '/close': ok(b'Connection: close\r\n', body),
     '/http10': b'HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n' % len(body) + body,
     '/early': ok(b'Content-Length: 100000\r\n', body),
+    '/continue': b'HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n' +
+                 sized(body),
 }
+released = threading.Event()
 closing = {'/close', '/http10', '/early'}
 
 printing = threading.Lock()
@@ -106,6 +109,15 @@ def serve(conn):
                 continue
             elif path == '/echo':
                 reply = sized(request)
+            elif path == '/continue-later':
+                conn.sendall(b'HTTP/1.1 100 Continue\r\n\r\n')
+                say('INTERIM')
+                released.wait()
+                released.clear()
+                reply = canned['/length']
+            elif path == '/release':
+                released.set()
+                reply = sized(b'')
             elif path == '/count':
                 reply = sized(b'%d' % served)
             else:

@@ -22,8 +22,10 @@ void WriteSelfSignedCertificate(const std::string& certificate, const std::strin
 // Paths: /length /mixed /chunked /gzip /deflate /gzip-chunked /close /http10 answer
 // Body(); /early announces more than it sends and closes; /silent never answers;
 // /echo answers with the request's own bytes; /count with the number of requests
-// served on the connection so far. A path given an answer with SetReply answers it
-// instead, and every request is printed as "REQUEST <method> <target> <body>".
+// served on the connection so far; /continue answers Body() after two interim responses
+// sent with it; /continue-later sends an interim response, prints "INTERIM" and answers
+// Body() once /release is requested on another connection. A path given an answer with SetReply
+// answers it instead, and every request is printed as "REQUEST <method> <target> <body>".
 class HttpTestServer {
   public:
     explicit HttpTestServer(bool tls = false);

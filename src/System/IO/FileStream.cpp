@@ -1,5 +1,8 @@
 #include "System/IO/FileStream.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,15 +23,22 @@ FileStream::FileStream(const String& path, int mode) {
     // end for good.
     const int file = open(name, flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (file < 0) {
+        mMissing = errno == ENOENT;
+        mError = std::strerror(errno);
         return;
     }
     // A directory opens for reading but reports an endless length, and a pipe or socket
     // has no length and may never end: refuse them, so no reader ever sizes a buffer from
     // them or waits on them for good.
     struct stat info {};
-    if (fstat(file, &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode) &&
-        !S_ISSOCK(info.st_mode) && fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK) == 0) {
-        mFile = fdopen(file, create ? "w+b" : append ? "ab" : "rb");
+    if (fstat(file, &info) != 0 || fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK) != 0) {
+        mError = std::strerror(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        mError = std::strerror(EISDIR);
+    } else if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) {
+        mError = "Not a regular file";
+    } else if ((mFile = fdopen(file, create ? "w+b" : append ? "ab" : "rb")) == nullptr) {
+        mError = std::strerror(errno);
     }
     if (mFile == nullptr) {
         close(file);
@@ -106,7 +116,13 @@ int FileStream::Read(unsigned char* buffer, int offset, int count) {
         return 0;
     }
     Turn(Direction::Reading);
-    return static_cast<int>(std::fread(buffer + offset, 1, static_cast<size_t>(count), mFile));
+    const size_t read = std::fread(buffer + offset, 1, static_cast<size_t>(count), mFile);
+    // A short read is the end of the file or an error; only ferror tells them apart.
+    if (read < static_cast<size_t>(count) && std::ferror(mFile) != 0) {
+        mError = std::strerror(errno);
+        mFailed = true;
+    }
+    return static_cast<int>(read);
 }
 
 unsigned char FileStream::ReadByte() {

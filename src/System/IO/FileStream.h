@@ -39,9 +39,14 @@ class FileStream : public Stream {
 
     // Flushes the file to the disk (fflush, then fsync); false when either fails.
     [[nodiscard]] bool Sync();
-    // True once a write, flush, sync or close of this file has failed, so a caller
-    // can tell a complete file from one cut short by a full disk.
+    // True once a read, write, flush, sync or close of this file has failed, so a caller
+    // can tell a complete file from one cut short by a full disk or an I/O error.
     [[nodiscard]] bool Failed() const { return mFailed; }
+    // True when the file could not be opened because there is nothing at its path.
+    [[nodiscard]] bool IsMissing() const { return mMissing; }
+    // Why the file could not be opened (a directory, a pipe or a socket is refused too),
+    // or why a read failed, as the system words it; empty while neither has happened.
+    [[nodiscard]] const String& Error() const { return mError; }
 
   private:
     enum class Direction { None, Reading, Writing };
@@ -51,7 +56,9 @@ class FileStream : public Stream {
 
     FILE* mFile{nullptr};                   // null when not open or after Close
     Direction mDirection{Direction::None};  // what the last transfer did
-    bool mFailed{false};                    // a write, flush, sync or close failed
+    bool mFailed{false};                    // a read, write, flush, sync or close failed
+    bool mMissing{false};                   // opening failed: nothing at the path
+    String mError;                          // see Error
 };
 
 }  // namespace System::IO

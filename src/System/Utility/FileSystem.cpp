@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace System::Utility {
 
@@ -70,6 +72,29 @@ bool FileSystem::MoveFile(const String& from, const String& to) const {
 bool FileSystem::CopyMode(const String& from, const String& to) const {
     struct stat info {};
     return stat(from.CStr(), &info) == 0 && chmod(to.CStr(), info.st_mode & 07777) == 0;
+}
+
+String FileSystem::FollowLinks(const String& path) const {
+    std::string current(path.CStr());
+    // The limit the kernel puts on links followed in one lookup; a loop ends there too.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            break;
+        }
+        std::string target(static_cast<size_t>(PATH_MAX), '\0');
+        const ssize_t length = readlink(current.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<size_t>(length) >= target.size()) {
+            break;
+        }
+        target.resize(static_cast<size_t>(length));
+        // A relative target is relative to the directory that holds the link.
+        const size_t slash = current.rfind('/');
+        current = target[0] == '/' || slash == std::string::npos
+                      ? target
+                      : current.substr(0, slash + 1) + target;
+    }
+    return String(current.data(), static_cast<uint32_t>(current.size()));
 }
 
 void FileSystem::Import(Xml::XmlNode& node, const String& path, const String& filter,

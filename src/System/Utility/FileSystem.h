@@ -19,6 +19,10 @@ class FileSystem : public Object {
     [[nodiscard]] bool RemoveFile(const String& path) const;
     // Renames from to to; false when it could not.
     [[nodiscard]] bool MoveFile(const String& from, const String& to) const;
+    // Where path leads when its symbolic links are followed: the path of the last link's
+    // target (which need not exist), or path itself when it is no link. A relative target
+    // is taken from the directory of the link that names it.
+    [[nodiscard]] String FollowLinks(const String& path) const;
     // Gives to the permission bits of from; false when it could not (from is missing, for
     // one).
     [[nodiscard]] bool CopyMode(const String& from, const String& to) const;

@@ -1,6 +1,7 @@
 #include "System/Xml/XmlDoc.h"
 
 #include "System/IO/FileStream.h"
+#include "System/Utility/Utf8.h"
 #include "System/Xml/XmlParser.h"
 
 #include <climits>
@@ -12,11 +13,46 @@ namespace System::Xml {
 
 namespace {
 
-// Whether name can name an element or attribute. A quote or "=" in an attribute's name means
-// a quote was left out before it, and every value after it would go to the wrong name; such
-// names would not read back as written either.
+// A range of code points [first, last].
+struct Range {
+    uint32_t first;
+    uint32_t last;
+};
+
+// The characters that may start an XML name, and those that may only follow.
+constexpr Range kNameStart[] = {
+    {':', ':'},       {'A', 'Z'},       {'_', '_'},       {'a', 'z'},
+    {0xC0, 0xD6},     {0xD8, 0xF6},     {0xF8, 0x2FF},    {0x370, 0x37D},
+    {0x37F, 0x1FFF},  {0x200C, 0x200D}, {0x2070, 0x218F}, {0x2C00, 0x2FEF},
+    {0x3001, 0xD7FF}, {0xF900, 0xFDCF}, {0xFDF0, 0xFFFD}, {0x10000, 0xEFFFF}};
+constexpr Range kNameRest[] = {
+    {'-', '.'}, {'0', '9'}, {0xB7, 0xB7}, {0x300, 0x36F}, {0x203F, 0x2040}};
+
+template <size_t N>
+bool IsIn(const Range (&ranges)[N], uint32_t code) {
+    for (const Range& range : ranges) {
+        if (code >= range.first && code <= range.last) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether name is an XML name, so that it is written back as it was read. A quote or "="
+// in an attribute's name means a quote was left out before it, and every value after it
+// would go to the wrong name; a name starting with "!" or "?" would be written as a
+// declaration, which reads back as nothing.
 bool IsName(const char* name) {
-    return name[0] != '\0' && std::strpbrk(name, "\"'=<>&/ \t\r\n") == nullptr;
+    const size_t length = std::strlen(name);
+    for (size_t i = 0; i < length;) {
+        uint32_t code = 0;
+        const size_t size = Utility::Utf8::Decode(name + i, length - i, code);
+        if (size == 0 || !(IsIn(kNameStart, code) || (i > 0 && IsIn(kNameRest, code)))) {
+            return false;
+        }
+        i += size;
+    }
+    return length > 0;
 }
 
 }  // namespace

@@ -1,38 +1,63 @@
 #include "System/Xml/XmlNode.h"
 
+#include "System/Utility/Utf8.h"
+
+#include <algorithm>
 #include <string>
 
 namespace System::Xml {
 
 namespace {
 
+// Whether XML 1.0 can hold the character in any form.
+bool IsXmlCharacter(uint32_t code) {
+    return code >= 0x20 ? code < 0xFFFE || code > 0xFFFF
+                        : code == '\t' || code == '\n' || code == '\r';
+}
+
+// The reference of a white-space character that a reader would trim or normalise.
+const char* SpaceReference(char c) {
+    return c == ' ' ? "&#32;" : c == '\t' ? "&#9;" : "&#13;";
+}
+
 // Appends value with the five markup bytes written as character references. A line feed is
 // written as "&#10;" (not as the reference of a carriage return, which a reader would turn into
-// CR), and the control bytes that XML 1.0 cannot hold in any form are dropped: written raw they
-// would make the whole document unreadable to a conforming parser. White space at either end
-// is written as references too, since a reader trims it from an element's text.
+// CR). Characters that XML 1.0 cannot hold (control bytes other than TAB, LF and CR, U+FFFE
+// and U+FFFF) and bytes that are not part of a well-formed UTF-8 sequence (text in another
+// encoding, or cut in the middle of a character) are dropped: written raw, any of them makes
+// the whole document unreadable to a conforming parser. White space at either end of what is
+// kept is written as references too, since a reader trims it from an element's text.
 void AppendEscaped(std::string& out, const String& value) {
     const char* bytes = value.ToByteArray();
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    // Bytes that are dropped do not keep white space beside them from being at an end.
-    const auto isEdge = [&isSpace](char c) {
-        return isSpace(c) || (static_cast<unsigned char>(c) < 0x20 && c != '\n');
-    };
-    unsigned int first = 0;
-    while (first < value.Length() && isEdge(bytes[first])) {
-        ++first;
-    }
-    unsigned int last = value.Length();
-    while (last > first && isEdge(bytes[last - 1])) {
-        --last;
-    }
-    for (unsigned int i = 0; i < value.Length(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if ((i < first || i >= last) && isSpace(bytes[i])) {
-            out += "&#" + std::to_string(byte) + ";";
+    const size_t length = value.Length();
+    bool leading = true;  // nothing but white space kept so far
+    // Where the white space written raw since the last other character starts in out.
+    size_t trailing = std::string::npos;
+    for (size_t i = 0; i < length;) {
+        const char c = bytes[i];
+        uint32_t code = static_cast<unsigned char>(c);
+        size_t size = 1;
+        if (code >= 0x80 && (size = Utility::Utf8::Decode(bytes + i, length - i, code)) == 0) {
+            ++i;
             continue;
         }
-        switch (byte) {
+        const size_t at = i;
+        i += size;
+        if (!IsXmlCharacter(code)) {
+            continue;
+        }
+        if (c == ' ' || c == '\t' || c == '\r') {
+            if (leading) {
+                out += SpaceReference(c);
+            } else {
+                trailing = std::min(trailing, out.size());
+                out += c;
+            }
+            continue;
+        }
+        leading = false;
+        trailing = std::string::npos;
+        switch (c) {
             case '&':
                 out += "&#38;";
                 break;
@@ -48,15 +73,20 @@ void AppendEscaped(std::string& out, const String& value) {
             case '\n':
                 out += "&#10;";
                 break;
-            case '\t':
-            case '\r':
-                out += static_cast<char>(byte);
-                break;
             default:
-                if (byte >= 0x20) {
-                    out += static_cast<char>(byte);
+                if (size == 1) {
+                    out += c;
+                } else {
+                    out.append(bytes + at, size);
                 }
                 break;
+        }
+    }
+    if (trailing != std::string::npos) {
+        const std::string run = out.substr(trailing);
+        out.resize(trailing);
+        for (const char space : run) {
+            out += SpaceReference(space);
         }
     }
 }

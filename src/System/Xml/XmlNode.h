@@ -100,7 +100,8 @@ class XmlNode : public XmlItem {
     // Empties name and value and removes all attributes and children; the parent stays.
     void Clear();
 
-    // The XML text of this node and its subtree, indented (pretty) or compact.
+    // The XML text of this node and its subtree, indented (pretty) or compact, as UTF-8.
+    // Values keep only the characters XML can hold (bytes that are no UTF-8 are dropped).
     String ToString() const { return ToString(true); }
     String ToString(bool pretty) const;
     // The XML text of node written at the given depth of indentation.

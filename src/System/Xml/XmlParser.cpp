@@ -97,6 +97,34 @@ bool AppendReference(std::string& out, const char* body, unsigned int length) {
     return true;
 }
 
+// The position of the ">" that ends the start tag whose inner range begins at from, or
+// NotFound. A ">" inside a quoted attribute value is part of the value. A value whose
+// closing quote does not come before the next "<" (which no value may hold) is not
+// closed: the tag then ends at the first ">" after its opening quote, and the value is
+// reported without its quotes.
+unsigned int TagEnd(const char* text, unsigned int length, unsigned int from) {
+    for (unsigned int i = from; i < length; ++i) {
+        if (text[i] == '>') {
+            return i;
+        }
+        if (text[i] != '=') {
+            continue;
+        }
+        const unsigned int open = XmlParser::SkipWhiteSpace(text, i + 1, length);
+        if (open >= length || (text[open] != '"' && text[open] != '\'')) {
+            continue;
+        }
+        i = open + 1;
+        while (i < length && text[i] != text[open] && text[i] != '<') {
+            ++i;
+        }
+        if (i == length || text[i] == '<') {
+            return XmlParser::IndexOf(text, length, ">", 1, open + 1);
+        }
+    }
+    return XmlParser::NotFound;
+}
+
 }  // namespace
 
 bool XmlParser::Parse(void* user, const char* text, unsigned int length) const {
@@ -116,12 +144,16 @@ bool XmlParser::Parse(void* user, const char* text, unsigned int length) const {
             p = next;
             continue;
         }
-        const unsigned int gt = IndexOf(text, length, ">", 1, Advance(p, 1, length));
+        const char kind = p + 1 < length ? text[p + 1] : '\0';
+        // Taking the first ">" as the end of a start tag would cut a value that holds one,
+        // and a well-formed document would be refused.
+        const bool startTag = kind != '?' && kind != '!' && kind != '/';
+        const unsigned int gt =
+            startTag ? TagEnd(text, length, p + 1) : IndexOf(text, length, ">", 1, p + 1);
         if (gt == NotFound) {
             return Fail(user, "tag without \">\"");
         }
-        // gt > p, so the byte after "<" exists; after "<!" it is at most gt.
-        const char kind = text[p + 1];
+        // After "<!" the next byte exists: it is at most gt.
         if (kind == '?') {
             if (mDeclaration != nullptr) {
                 unsigned int start = p + 2;

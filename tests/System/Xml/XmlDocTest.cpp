@@ -59,10 +59,13 @@ TEST(XmlDoc, RefusesWhatIsNoCompleteDocument) {
     XmlDoc doc;
     for (const char* text :
          {"", " \t\r\n", "<!-- only -->", "<?xml version=\"1.0\"?>", "<a>text", "<a", "<a><b></b>",
-          "<a><b/>", "<a b=1/>", "<a b=\"1\" c=\"2/>", "<a><b x=\"y>\"/></a>", "<>", "<a><></></a>",
+          "<a><b/>", "<a b=1/>", "<a b=\"1\" c=\"2/>", "<a><b x=\"y><c/></a>", "<>", "<a><></></a>",
           "<!---><a/>", "<a><!-- x </a>", "<a><![CDATA[x</a>",
           // A quote left out in the middle shifts every later value to another name.
-          "<config a=\"x b=\"y\" c=\"z\"/>", "<a><b\"c/></a>", "F<= />", "< //>"}) {
+          "<config a=\"x b=\"y\" c=\"z\"/>", "<a><b\"c/></a>", "F<= />", "< //>",
+          // Names that would not be written back as read: "<!x>" would be a declaration.
+          "<a>< !x>t</!x><b>1</b></a>", "<a>< ?x/></a>", "<a><1b/></a>", "<a -b=\"1\"/>",
+          "<a b\x01=\"1\"/>", "<a\xE9/>"}) {
         EXPECT_EQ(doc.Load(text), nullptr) << '"' << text << '"';
     }
     // A failed load does not keep the document from loading the next text.
@@ -112,6 +115,19 @@ TEST(XmlDoc, ValuesSurviveWriteAndRead) {
     root.AddChild(child);
     child.mValue = Bytes("control\x01\x02\x1F bytes\x7F\xC3\xA9");
     root.AddChild(child);
+    // Bytes that are no UTF-8 (Latin-1, cut or overlong sequences, surrogates, beyond
+    // U+10FFFF) and U+FFFE are dropped; every character of UTF-8 that XML holds stays.
+    const std::string mixed =
+        "A\xE9"
+        "B\xC3"
+        "C\xED\xA0\x80"
+        "D\xC0\xAF"
+        "E\xF0\x9F\x98"
+        "F\xEF\xBF\xBE"
+        "G\xEF\xBF\xBDH\xF0\x9F\x98\x80I\xC2\x85J\xF4\x90\x80\x80K";
+    child.mValue = Bytes(mixed + " \xE9");
+    child.SetAttributeValue("mixed", Bytes(mixed));
+    root.AddChild(child);
 
     for (bool pretty : {true, false}) {
         XmlDoc doc;
@@ -121,6 +137,9 @@ TEST(XmlDoc, ValuesSurviveWriteAndRead) {
         EXPECT_EQ(Text(read->GetAttributeValue("padded")), "\t " + every + " \n");
         EXPECT_EQ(Text(read->GetChild(0u)->mValue), " \t" + every + "\r ");
         EXPECT_EQ(Text(read->GetChild(1u)->mValue), "control bytes\x7F\xC3\xA9");
+        const std::string kept = "ABCDEFG\xEF\xBF\xBDH\xF0\x9F\x98\x80I\xC2\x85JK";
+        EXPECT_EQ(Text(read->GetChild(2u)->mValue), kept + " ");
+        EXPECT_EQ(Text(read->GetChild(2u)->GetAttributeValue("mixed")), kept);
         // A second round changes nothing: no escaping piles up across saves.
         EXPECT_EQ(Text(read->ToString(pretty)),
                   Text(XmlDoc().Load(read->ToString(pretty))->ToString(pretty)));

@@ -69,6 +69,7 @@ TEST(XmlOracle, DocumentsReadAsPythonReadsThem) {
         "<a><b><![CDATA[<not> &amp; markup]]></b><c>it&apos;s</c></a>",
         "<feed><entry><title type=\"text\">T</title></entry><entry><id>2</id></entry></feed>",
         "<a q='say \"hi\"' r=\"it's\"><b>\xC3\xA9t\xC3\xA9</b></a>",
+        "<r><a b=\"x>y\" c='1>\"2\"'>t</a><\xC3\xA9x-1.\xC2\xB7 ok=\">\"/></r>",
     };
     std::string input;
     std::string ours;
@@ -152,7 +153,10 @@ TEST(XmlOracle, WrittenFilesAreWellFormed) {
     for (int byte = 1; byte < 0x80; ++byte) {
         awkward += static_cast<char>(byte);
     }
-    awkward += "]]>&#10;\xC3\xA9";
+    awkward += "]]>&#10;\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBE\xED\xA0\x80\xE2\x82";
+    for (int byte = 0x80; byte < 0x100; ++byte) {
+        awkward += static_cast<char>(byte);
+    }
     XmlNode root;
     root.mName = "root";
     root.AddAttribute(XmlItem("a", Bytes(awkward)));

@@ -88,8 +88,11 @@ TEST(XmlParser, AttributeValuesWithoutQuotesEndTheTagsAttributes) {
     EXPECT_EQ(Scan("<a b=\"1\" c=\"2/>"), "start a b=1 c=<null>\nend a\n");
     EXPECT_EQ(Scan("<a b='x\" c=\"y'/>"), "start a b=x\" c=\"y\nend a\n");
     EXPECT_EQ(Scan("<a b=/>"), "start a b=<null>\nend a\n");
-    // A ">" inside a value ends the tag there; the rest is text.
-    EXPECT_EQ(Scan("<r><a b=\"x>y\"/></r>"), "start r\nstart a b=<null>\ntext [y\"/>]\nend r\n");
+    // A ">" inside a quoted value is part of it; a value not closed before the next "<"
+    // ends at the first ">" after its opening quote, without its quotes.
+    EXPECT_EQ(Scan("<r><a b=\"x>y\" c = '>\"'/></r>"),
+              "start r\nstart a b=x>y c=>\"\nend a\nend r\n");
+    EXPECT_EQ(Scan("<a b=\"x><c d=\"y\"/>"), "start a b=<null>\nstart c d=y\nend c\n");
 }
 
 TEST(XmlParser, EmptyCommentsCloseAfterTheirOpening) {

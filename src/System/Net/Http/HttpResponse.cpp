@@ -27,6 +27,54 @@ int64_t FindLineEnd(const unsigned char* data, int64_t from, int64_t length) {
 
 }  // namespace
 
+bool HttpResponse::ReadHead() {
+    for (;;) {
+        // Parsing the headers again from the start on every arrival would cost time in
+        // the square of their length when they come in small pieces; only the bytes not
+        // yet scanned are searched for the blank line, which needs its two last bytes.
+        const unsigned char* data = mData.GetBuffer();
+        const int64_t length = mData.Length();
+        int64_t end = -1;
+        for (int64_t at = std::max<int64_t>(mHeadScanned - 2, 0); at + 2 < length; ++at) {
+            if (data[at] == '\n' && data[at + 1] == '\r' && data[at + 2] == '\n') {
+                end = at;
+                break;
+            }
+        }
+        if (end < 0) {
+            mHeadScanned = length;
+            mBroken = length > kMaxHeaderSize;
+            return false;
+        }
+        mData.Position(0);
+        mParsed = HttpHeader::ParseResponse(*this);
+        mData.Seek(0, 2);
+        if (!mParsed) {
+            // The same bytes will never parse: the blank line is there.
+            mHeaders.Clear();
+            mBroken = true;
+            return false;
+        }
+        // An interim response (100 Continue, 102 Processing, 103 Early Hints) comes before
+        // the request's own; taken as the response, it would fail the request, and the
+        // final response would be taken for the next request's on a kept-alive connection.
+        if (mStatus < 100 || mStatus >= 200 || mStatus == HttpHeader::StatusSwitchingProtocols) {
+            mChunkEnd = mChunkNext = mBodyOffset;
+            return true;
+        }
+        const int64_t rest = length - mBodyOffset;
+        std::memmove(mData.GetBuffer(), data + mBodyOffset, static_cast<size_t>(rest));
+        mData.SetLength(rest);
+        mData.Seek(0, 2);
+        mParsed = false;
+        mHeaders.Clear();
+        mStatus = 0;
+        mBodyOffset = 0;
+        mContentLength = 0;
+        mHeadScanned = 0;
+    }
+}
+
 void HttpResponse::Clear() {
     mVersion = String();
     mStatus = 0;
@@ -38,6 +86,7 @@ void HttpResponse::Clear() {
     mBodyOffset = 0;
     mData.Close();
     mParsed = false;
+    mHeadScanned = 0;
     mComplete = false;
     mBroken = false;
     mChunkEnd = 0;
@@ -58,16 +107,8 @@ bool HttpResponse::Receive(const char* bytes, int count) {
     }
     mData.Seek(0, 2);
     mData.Write(reinterpret_cast<const unsigned char*>(bytes), 0, count);
-    if (!mParsed) {
-        mData.Position(0);
-        mParsed = HttpHeader::ParseResponse(*this);
-        mData.Seek(0, 2);
-        if (!mParsed) {
-            mHeaders.Clear();
-            mBroken = mData.Length() > kMaxHeaderSize;
-            return false;
-        }
-        mChunkEnd = mChunkNext = mBodyOffset;
+    if (!mParsed && !ReadHead()) {
+        return false;
     }
     switch (GetFraming()) {
         case Framing::None:

@@ -17,15 +17,16 @@ namespace System::Net::Http {
 //
 // A body ends as its headers say: at the announced length, at the last chunk, or
 // when the connection closes (EndOfStream) when neither is given. Responses that
-// never carry a body (1xx, 204, 304) are complete with their headers.
+// never carry a body (101, 204, 304) are complete with their headers. Interim
+// responses (1xx other than 101) are dropped as they arrive: the response is the final
+// one that follows them.
 class HttpResponse : public Object {
   public:
     using Headers = HttpHeader::Headers;
 
     // An inflated body gets at most this many bytes; a larger one counts as failed.
     static constexpr size_t kMaxInflatedSize = size_t{64} << 20;
-    // Headers not complete within this many bytes are not waited for (each arrival
-    // parses them again from the start).
+    // Headers not complete within this many bytes are not waited for.
     static constexpr int64_t kMaxHeaderSize = 64 * 1024;
     // A response is kept in memory whole; one longer than this is not waited for.
     static constexpr int64_t kMaxResponseSize = int64_t{64} << 20;
@@ -75,6 +76,9 @@ class HttpResponse : public Object {
     // How the end of the body is known.
     enum class Framing { None, Length, Chunked, Close };
     Framing GetFraming() const;
+    // Parses the status line and headers once the blank line that ends them has arrived,
+    // dropping interim responses. False while no final response's headers are complete.
+    bool ReadHead();
     // Moves every complete chunk's bytes down to the end of the decoded body, and
     // completes the response at the blank line after the last chunk.
     void DecodeChunks();
@@ -90,9 +94,10 @@ class HttpResponse : public Object {
     int32_t mBodyOffset{0};     // where the body starts in mData; 0 until parsed
     IO::MemoryStream mData;     // every byte kept so far; the position stays at the end
 
-    bool mParsed{false};    // the headers are complete
-    bool mComplete{false};  // the body is complete and plain
-    bool mBroken{false};    // the response can no longer complete
+    bool mParsed{false};      // the headers are complete
+    int64_t mHeadScanned{0};  // the bytes searched for the blank line so far
+    bool mComplete{false};    // the body is complete and plain
+    bool mBroken{false};      // the response can no longer complete
     // Chunked bodies: the decoded bytes end at mChunkEnd, the next size line (or
     // trailer line, once the last chunk has been seen) starts at mChunkNext.
     int64_t mChunkEnd{0};

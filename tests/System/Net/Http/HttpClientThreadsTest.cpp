@@ -111,6 +111,23 @@ TEST_F(HttpClientThreads, AConnectionKeptOpenServesTheNextRequestToTheSameServer
     EXPECT_EQ(mLog.Names(), (Names{"connect", "response", "response", "connect", "response"}));
 }
 
+// Interim responses arriving with the final one or before it are skipped, and leave no
+// reply behind for the next request on the connection.
+TEST_F(HttpClientThreads, InterimResponsesAreSkippedForTheFinalOne) {
+    Get(At("/continue"));
+    EXPECT_EQ(Body(), HttpTestServer::Body());
+    const int before = mLog.Outcomes();
+    mClient.SendGetRequest(Uri(At("/continue-later").c_str()));
+    ASSERT_TRUE(mServer->WaitForLine("INTERIM"));
+    const TestSupport::RawSocket release = TestSupport::RawSocket::Connect(mServer->Port());
+    release.SendAll("GET /release HTTP/1.1\r\n\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return mLog.Outcomes() > before && !mClient.IsRequesting(); }));
+    EXPECT_EQ(Body(), HttpTestServer::Body());
+    Get(At("/count"));
+    EXPECT_EQ(Body(), "3");
+    EXPECT_EQ(mLog.Names(), (Names{"connect", "response", "response", "response"}));
+}
+
 TEST_F(HttpClientThreads, EveryFailedRequestEndsWithOneEventAndTheNextRequestIsSent) {
     struct Failure {
         const char* name;

@@ -52,6 +52,11 @@ TEST(HttpResponse, CompletesExactlyWhenItsBodyEndsHoweverTheBytesAreSplit) {
              "Content-Length: 2\r\n\r\n3;x=y\r\nhel\r\n2\r\nlo\r\n0\r\nExpires: never\r\n\r\n",
          bytes, "hello", "x"},
         {"no content", "HTTP/1.1 204 No Content\r\nServer: x\r\n\r\n", bytes, "", "x"},
+        {"after interim responses",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\nX: y\r\n\r\n" + ok +
+             "Content-Length: 5\r\n\r\nhello",
+         bytes, "hello", "x"},
+        {"switching protocols", "HTTP/1.1 101 Switching Protocols\r\n\r\n", bytes, "", "x"},
         {"no length", ok + "Connection: close\r\n\r\nto the end", Ends::WithTheConnection,
          "to the end"},
         {"blank line not yet complete", ok + "Content-Length: 0\r\n\r", Ends::Never, ""},

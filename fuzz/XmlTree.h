@@ -1,6 +1,7 @@
 #pragma once
 
 #include "System/String.h"
+#include "System/Utility/Utf8.h"
 #include "System/Xml/XmlNode.h"
 
 // Comparison of XML trees for the targets that write a tree and read it back.
@@ -10,37 +11,15 @@ namespace Fuzz {
 // characters XML 1.0 cannot hold (C0 controls other than tab, line feed and carriage
 // return, U+FFFE, U+FFFF). A text with other bytes loses them when written.
 inline bool IsWritable(const System::String& text) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.CStr());
+    const char* bytes = text.CStr();
     for (uint32_t i = 0; i < text.Length();) {
-        const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            if (lead < 0x20 && lead != '\t' && lead != '\n' && lead != '\r') {
-                return false;
-            }
-            ++i;
-            continue;
-        }
-        // Continuation count and the range of the second byte, which rules out overlong
-        // forms, surrogates and code points above U+10FFFF.
-        const uint32_t more = lead >= 0xC2 && lead <= 0xDF   ? 1
-                              : lead >= 0xE0 && lead <= 0xEF ? 2
-                              : lead >= 0xF0 && lead <= 0xF4 ? 3
-                                                             : 0;
-        const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-        if (more == 0 || i + more >= text.Length() || bytes[i + 1] < low || bytes[i + 1] > high) {
+        uint32_t code = 0;
+        const size_t length = System::Utility::Utf8::Decode(bytes + i, text.Length() - i, code);
+        if (length == 0 || (code < 0x20 && code != '\t' && code != '\n' && code != '\r') ||
+            code == 0xFFFE || code == 0xFFFF) {
             return false;
         }
-        for (uint32_t k = 2; k <= more; ++k) {
-            if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) {
-                return false;
-            }
-        }
-        // U+FFFE and U+FFFF are not XML characters either.
-        if (lead == 0xEF && bytes[i + 1] == 0xBF && bytes[i + 2] >= 0xBE) {
-            return false;
-        }
-        i += more + 1;
+        i += static_cast<uint32_t>(length);
     }
     return true;
 }

@@ -26,11 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)key.ToInt();
         (void)key.ToBool();
     }
-    (void)CryptoUtil::Decrypt(ConfigProperty("SwitchboardPassword"));
+    String plain;
+    (void)CryptoUtil::Decrypt(ConfigProperty("SwitchboardPassword"), plain);
     for (unsigned int n = 1; const XmlNode* privileges = root->GetChild("privileges", n); ++n) {
         for (unsigned int i = 0; i < privileges->GetNumChildren(); ++i) {
             const XmlNode* account = privileges->GetChild(i);
-            (void)CryptoUtil::Decrypt(account->GetAttributeValue("password"));
+            (void)CryptoUtil::Decrypt(account->GetAttributeValue("password"), plain);
             (void)account->GetAttributeValueBool("isEnabled");
         }
     }

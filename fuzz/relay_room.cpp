@@ -132,8 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(SkipTo(*member, RelayWire::UserJoined, id));
     }
     (void)sender.SendBytes(std::string(reinterpret_cast<const char*>(data), size));
-    // A chat after the input, once relayed, shows that every message of the input has
-    // been handled: the sender leaving at once would drop what is still queued of it.
+    // A chat after the input, once relayed, shows that the relay has handled the whole
+    // input while the sender was still in the room.
     const bool synced = EndsWithFrame(data, size) && sender.SendFrame(RelayWire::ChatText("sync"));
     bool told[2] = {false, false};  // the member has been told that the sender left
     for (int i = 0; i < 2 && synced; ++i) {

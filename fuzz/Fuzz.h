@@ -34,13 +34,14 @@ inline std::string Contents(System::IO::MemoryStream& stream) {
     return std::string(bytes == nullptr ? "" : bytes, static_cast<size_t>(stream.Length()));
 }
 
-// The path of name in a folder of this process's own, removed when the process ends.
+// The path of name in a folder of this process's own under the temporary directory
+// (TMPDIR, which scripts/fuzz points at a folder it removes after the run: libFuzzer
+// ends without running exit handlers).
 inline std::string ScratchPath(const std::string& name) {
     static const std::filesystem::path folder = [] {
         const auto path =
             std::filesystem::temp_directory_path() / ("zelvo-fuzz-" + std::to_string(getpid()));
         std::filesystem::create_directories(path);
-        std::atexit([] { std::filesystem::remove_all(folder); });
         return path;
     }();
     return (folder / name).string();

@@ -41,7 +41,7 @@ bool HttpResponse::ReadHead() {
                 break;
             }
         }
-        if (end < 0) {
+        if (end < 0 || end > kMaxHeaderSize) {
             mHeadScanned = length;
             mBroken = length > kMaxHeaderSize;
             return false;
@@ -205,7 +205,9 @@ void HttpResponse::DecodeChunks() {
     const int64_t length = mData.Length();
     while (!mComplete && !mBroken) {
         const int64_t lineEnd = FindLineEnd(data, mChunkNext, length);
-        if (lineEnd < 0) {
+        // The limit holds for a complete line too: otherwise whether a long line is
+        // refused would depend on how the reply happened to be cut into packets.
+        if (lineEnd < 0 || lineEnd - mChunkNext > kMaxChunkLine) {
             mBroken = length - mChunkNext > kMaxChunkLine;
             return;
         }

@@ -67,6 +67,8 @@ TEST(HttpResponse, CompletesExactlyWhenItsBodyEndsHoweverTheBytesAreSplit) {
         {"bad chunk size", ok + chunked + "\r\nzz\r\nhello\r\n0\r\n\r\n", Ends::Never, ""},
         {"chunk without its line end", ok + chunked + "\r\n2\r\nhey0\r\n\r\n", Ends::Never, ""},
         {"no last chunk", ok + chunked + "\r\n2\r\nhe\r\n", Ends::Never, ""},
+        {"trailer line over the limit",
+         ok + chunked + "\r\n0\r\nX: " + std::string(1100, 'x') + "\r\n\r\n", Ends::Never, ""},
     };
     for (const Framed& c : cases) {
         const std::string all = c.response + c.surplus;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "support/Process.h"
 #include "support/RelayTestServer.h"
 #include "support/RelayWire.h"
+#include "support/Text.h"
 
 namespace {
 
@@ -20,29 +20,17 @@ using TestSupport::RelayTestServer;
 namespace Wire = RelayWire;
 
 // The raw SHA-256 digest of each password, as hashlib computes it.
-std::map<std::string, std::string> Digests(const std::string& passwords) {
-    const auto result = TestSupport::RunPython(
+std::map<std::string, std::string> Digests(const std::vector<std::string>& passwords) {
+    const std::vector<std::string> lines = TestSupport::PythonLines(
         "import hashlib, sys\n"
         "for word in sys.stdin.read().split():\n"
-        "    print(word, hashlib.sha256(word.encode()).hexdigest())\n",
+        "    print(hashlib.sha256(word.encode()).hexdigest())\n",
         passwords);
     std::map<std::string, std::string> digests;
-    std::istringstream lines(result.output);
-    std::string word;
-    std::string hex;
-    while (lines >> word >> hex) {
-        std::string digest;
-        for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-            digest += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-        }
-        digests[word] = digest;
+    for (size_t i = 0; i < passwords.size() && i < lines.size(); ++i) {
+        digests[passwords[i]] = TestSupport::FromHex(lines[i]);
     }
     return digests;
-}
-
-std::string Pairs(uint8_t deletePhotos) {
-    return Wire::U8(4) + Wire::U8(1) + Wire::U8(2) + Wire::U8(2) + Wire::U8(2) + Wire::U8(3) +
-           Wire::U8(2) + Wire::U8(4) + Wire::U8(deletePhotos);
 }
 
 TEST(RelayJoinTest, AdmittedClientLearnsRoomRightsVoiceAndEveryConnection) {
@@ -57,7 +45,10 @@ TEST(RelayJoinTest, AdmittedClientLearnsRoomRightsVoiceAndEveryConnection) {
     RelayTestRoom::Member& alice = room.Connect();
     alice.client->SendFrame(Wire::Join("alice", ""));
     ExpectNext(*alice.client, Wire::Message(Wire::JoinResponse, 1, Wire::U8(0)));
-    ExpectNext(*alice.client, Wire::Message(Wire::UserPrivilege, 1, Wire::U8(2) + Pairs(0)));
+    // Group 2, then four pairs of privilege and access: voice, chat and photos may be
+    // written, deleting photos not at all.
+    ExpectNext(*alice.client,
+               Wire::Message(Wire::UserPrivilege, 1, TestSupport::FromHex("02040102020203020400")));
     ExpectNext(*alice.client, Wire::Message(Wire::RoomInfo, 1,
                                             Wire::Text(std::string(255, 'r')) +
                                                 Wire::Text("summary") + Wire::U32(10)));
@@ -78,7 +69,7 @@ TEST(RelayJoinTest, AdmittedClientLearnsRoomRightsVoiceAndEveryConnection) {
 }
 
 TEST(RelayJoinTest, RefusalIsAnsweredWithItsCodeThenTheConnectionCloses) {
-    const auto digests = Digests("secret wrong");
+    const auto digests = Digests({"secret", "wrong"});
     const struct {
         const char* what;
         uint8_t code;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <set>
@@ -31,17 +32,6 @@ struct Outcome {
 
 std::string Name(int index) {
     return "u" + std::to_string(index);
-}
-
-// Chats are "index:k". Returns false when the text is not of that form.
-bool ParseChat(const std::string& text, int& index, int& k) {
-    const size_t colon = text.find(':');
-    if (colon == std::string::npos) {
-        return false;
-    }
-    index = std::stoi(text.substr(0, colon));
-    k = std::stoi(text.substr(colon + 1));
-    return true;
 }
 
 // One client: joins, chats, and reads until it has every other client's last chat. Chats
@@ -77,7 +67,7 @@ void RunClient(TestSupport::RawClient& client, int index, Outcome& outcome) {
         } else if (message.type == Wire::Chat) {
             int sender = 0;
             int k = 0;
-            if (!ParseChat(message.payload.substr(1), sender, k)) {
+            if (std::sscanf(message.payload.substr(1).c_str(), "%d:%d", &sender, &k) != 2) {
                 return fail("bad chat");
             }
             const auto last = lastChat.find(sender);

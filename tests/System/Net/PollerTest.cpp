@@ -5,8 +5,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <string>
-
 namespace System::Net {
 namespace {
 
@@ -53,23 +51,6 @@ TEST(Poller, ReportsEachChangeOfReadinessOnceWithItsToken) {
 
     poller.Remove(pair.mEnds[0]);
     EXPECT_EQ(poller.Wait(ready, 4, 0), 0);
-}
-
-TEST(Poller, ReportsRoomAgainOnceAFullSocketIsRead) {
-    Poller poller;
-    Pair pair;
-    ASSERT_TRUE(poller.Add(pair.mEnds[0], nullptr));
-    Poller::Ready ready[1];
-    ASSERT_EQ(poller.Wait(ready, 1, 0), 1);
-    const std::string block(4096, 'x');
-    while (write(pair.mEnds[0], block.data(), block.size()) > 0) {
-    }
-    EXPECT_EQ(poller.Wait(ready, 1, 0), 0);
-    char sink[4096];
-    while (read(pair.mEnds[1], sink, sizeof sink) > 0) {
-    }
-    ASSERT_EQ(poller.Wait(ready, 1, -1), 1);
-    EXPECT_TRUE(ready[0].mWritable);
 }
 
 }  // namespace

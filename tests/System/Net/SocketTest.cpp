@@ -63,26 +63,6 @@ TEST(Socket, OpenFailuresLeaveTheirOwnErrorText) {
     nowhere.Close();
 }
 
-TEST(Socket, ShutdownSendEndsOnlyTheSendingDirection) {
-    const RawSocket listener = RawSocket::Listen();
-    Socket server(SocketType::TCP());
-    ASSERT_TRUE(server.Open(LoopbackPort(listener.Port())));
-    const RawSocket peer = listener.Accept();
-    EXPECT_EQ(server.Send("policy", 0, 6), 6);
-    server.ShutdownSend();
-    EXPECT_EQ(peer.ReceiveAll(), "policy");
-
-    // Nothing has come yet: that is no end of the stream, which only the peer makes.
-    ASSERT_TRUE(server.EnableBlocking(false));
-    char buffer[16];
-    EXPECT_EQ(server.Receive(buffer, 0, sizeof buffer), -1);
-    EXPECT_EQ(Net::GetErrorType(), EAGAIN);
-    ASSERT_TRUE(server.EnableBlocking(true));
-    peer.SendAll("request");
-    EXPECT_EQ(server.Receive(buffer, 0, sizeof buffer), 7);
-    server.Close();
-}
-
 TEST(Socket, DescriptorZeroIsASocketLikeAnyOther) {
     // With standard input closed a new socket may be descriptor 0; taking 0 for "no
     // socket" would leave it open for ever.

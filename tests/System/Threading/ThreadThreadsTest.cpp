@@ -41,17 +41,8 @@ class Worker : public Thread {
 // Records the finished events it receives.
 class FinishRecorder {
   public:
-    void OnFinished(Thread* thread) {
-        mLastThread = thread;
-        mStateSeen = thread->GetThreadState();
-        mOnOtherThread = std::this_thread::get_id() != mMainThread;
-        ++mCount;
-    }
+    void OnFinished(Thread*) { ++mCount; }
 
-    std::thread::id mMainThread{std::this_thread::get_id()};
-    std::atomic<Thread*> mLastThread{nullptr};
-    std::atomic<int> mStateSeen{-1};
-    std::atomic<bool> mOnOtherThread{false};
     std::atomic<int> mCount{0};
 };
 

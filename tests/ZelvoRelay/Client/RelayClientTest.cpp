@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +16,6 @@
 #include "System/SmartPointer.h"
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
-#include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/PostAction/IPostAction.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
 #include "support/RelayWire.h"
@@ -26,102 +25,98 @@ namespace {
 using ZelvoRelay::Client::RelayClient;
 using ZelvoRelay::MVC::Model::ZelvoRelayModel;
 
-// Takes every queued task, checking that each carries the next chat of client 7, and
-// deletes it as the message worker does. Returns how many there were.
-uint32_t HandleQueued(ZelvoRelayModel& model, uint32_t& next) {
-    uint32_t handled = 0;
-    while (ZelvoRelay::Threading::MessageTask* task = model.Messages.mTasks.Dequeue()) {
-        char text[8];
-        std::snprintf(text, sizeof text, "%03u", next++);
-        EXPECT_EQ(task->SenderId, 7u);
-        EXPECT_EQ(static_cast<ZelvoRelay::Message::Chat::ChatMessage*>(task->Message)->GetMessage(),
-                  System::String(text));
-        delete task->Message;
-        delete task;
-        ++handled;
+// A relay client over one end of a socket pair; the test holds the other end, mPeer.
+class RelayClientTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        int pair[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+        mClient = std::make_unique<RelayClient>(
+            System::Net::Client(System::Net::Socket(pair[0], true)), 7);
+        mPeer = pair[1];
     }
-    return handled;
-}
+    void TearDown() override {
+        if (mPeer >= 0) {
+            close(mPeer);
+        }
+        System::Singleton<ZelvoRelayModel>::Destroy();
+    }
+
+    // Sends bytes from the peer, all at once.
+    void PeerSends(const std::string& bytes) {
+        ASSERT_EQ(send(mPeer, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    }
+
+    // A queue entry for frame, with action to run once it is sent when there is one.
+    static ZelvoRelay::MVC::Model::NetMessageModel Entry(
+        const std::string& frame, ZelvoRelay::PostAction::IPostAction* action = nullptr) {
+        ZelvoRelay::MVC::Model::NetMessageModel entry;
+        entry.Frame = System::SmartPointer<System::IO::MemoryStream>(
+            new System::IO::MemoryStream(static_cast<int32_t>(frame.size())));
+        entry.Frame->Write(reinterpret_cast<const unsigned char*>(frame.data()), 0,
+                           static_cast<int>(frame.size()));
+        if (action != nullptr) {
+            entry.PostActions.Add(
+                System::SmartPointer<ZelvoRelay::PostAction::IPostAction>(action));
+        }
+        return entry;
+    }
+
+    // Takes every task the client queued for the message worker and deletes it, as the
+    // worker does; how many there were.
+    static uint32_t TakeQueued() {
+        uint32_t taken = 0;
+        while (ZelvoRelay::Threading::MessageTask* task =
+                   ZelvoRelayModel::Instance()->Messages.mTasks.Dequeue()) {
+            EXPECT_EQ(task->SenderId, 7u);
+            delete task->Message;
+            delete task;
+            ++taken;
+        }
+        return taken;
+    }
+
+    std::unique_ptr<RelayClient> mClient;
+    int mPeer{-1};
+};
 
 // A client that sends faster than its messages are handled is left unread past a backlog:
-// its bytes wait in the socket instead of the server's memory, and none is lost.
-TEST(RelayClientTest, IsNotReadWhileTooManyOfItsMessagesWaitForTheMessageWorker) {
-    ZelvoRelayModel* model = ZelvoRelayModel::Instance();  // no worker runs
-    int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    RelayClient client(System::Net::Client(System::Net::Socket(pair[0], true)), 7);
-
-    const uint32_t total = RelayClient::kMaxPendingMessages + 10;
+// its bytes wait in the socket instead of the server's memory, and none is lost. Nor does
+// one read bring in more messages than may wait, however many of the shortest frames the
+// buffer could hold.
+TEST_F(RelayClientTest, IsLeftUnreadWhileTooManyOfItsMessagesWaitAndLosesNone) {
+    ZelvoRelayModel::Instance();  // no worker runs
+    constexpr uint32_t kFrames = 1000;
     std::string frames;
-    for (uint32_t i = 0; i < total; ++i) {
-        char text[8];
-        std::snprintf(text, sizeof text, "%03u", i);
-        const std::string chat = RelayWire::ChatText(text);
-        frames += RelayWire::U32(static_cast<uint32_t>(chat.size())) + chat;
-    }
-    ASSERT_EQ(send(pair[1], frames.data(), frames.size(), 0), static_cast<ssize_t>(frames.size()));
-
-    // Each read takes one frame.
-    const uint32_t frameSize = static_cast<uint32_t>(frames.size() / total);
-    char buffer[64];
-    uint32_t next = 0;
-    for (uint32_t i = 0; i < total; ++i) {
-        client.Receive(buffer, 0, frameSize, nullptr);
-    }
-    EXPECT_EQ(HandleQueued(*model, next), RelayClient::kMaxPendingMessages);
-    for (uint32_t i = 0; i < total; ++i) {
-        client.Receive(buffer, 0, frameSize, nullptr);
-    }
-    EXPECT_EQ(HandleQueued(*model, next), 10u);
-    EXPECT_TRUE(client.IsConnected());
-    close(pair[1]);
-    System::Singleton<ZelvoRelayModel>::Destroy();
-}
-
-// However many of the shortest frames the buffer could hold, one read brings in no more
-// messages than may still wait.
-TEST(RelayClientTest, OneReadQueuesNoMoreMessagesThanMayWait) {
-    ZelvoRelayModel* model = ZelvoRelayModel::Instance();  // no worker runs
-    int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    RelayClient client(System::Net::Client(System::Net::Socket(pair[0], true)), 7);
-    std::string frames;
-    for (int i = 0; i < 1000; ++i) {
+    for (uint32_t i = 0; i < kFrames; ++i) {
         frames += RelayWire::U32(1) + RelayWire::U8(RelayWire::Chat);
     }
-    ASSERT_EQ(send(pair[1], frames.data(), frames.size(), 0), static_cast<ssize_t>(frames.size()));
-
+    PeerSends(frames);
     char buffer[16384];
-    client.Receive(buffer, 0, sizeof buffer, nullptr);
-    uint32_t queued = 0;
-    while (ZelvoRelay::Threading::MessageTask* task = model->Messages.mTasks.Dequeue()) {
-        delete task->Message;
-        delete task;
-        ++queued;
+    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, nullptr), RelayClient::Received::Data);
+    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, nullptr), RelayClient::Received::Held);
+    uint32_t taken = TakeQueued();
+    EXPECT_EQ(taken, RelayClient::kMaxPendingMessages);
+    for (int read = 0; taken < kFrames && read < 100; ++read) {
+        mClient->Receive(buffer, 0, sizeof buffer, nullptr);
+        const uint32_t queued = TakeQueued();
+        EXPECT_LE(queued, RelayClient::kMaxPendingMessages);
+        taken += queued;
     }
-    EXPECT_EQ(queued, RelayClient::kMaxPendingMessages);
-    close(pair[1]);
-    System::Singleton<ZelvoRelayModel>::Destroy();
+    EXPECT_EQ(taken, kFrames);
+    EXPECT_TRUE(mClient->IsConnected());
 }
 
 // What a stalled reader's queue may hold is bounded by what the frames take in memory:
 // counted by their bytes alone, millions of tiny frames would fit under the limit.
-TEST(RelayClientTest, IsDisconnectedOnceTinyFramesQueuedForItTakeTooMuchMemory) {
-    int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    RelayClient client(System::Net::Client(System::Net::Socket(pair[0], true)), 7);
-    ZelvoRelay::MVC::Model::NetMessageModel entry;
-    entry.Frame = System::SmartPointer<System::IO::MemoryStream>(new System::IO::MemoryStream(5));
-    const unsigned char frame[5] = {1, 0, 0, 0, RelayWire::Chat};
-    entry.Frame->Write(frame, 0, sizeof frame);
-
+TEST_F(RelayClientTest, IsDisconnectedOnceTinyFramesQueuedForItTakeTooMuchMemory) {
+    const auto entry = Entry(RelayWire::U32(1) + RelayWire::U8(RelayWire::Chat));
     // One mebibyte of frame bytes, a sixteenth of the limit.
-    for (uint32_t i = 0; i < (1u << 20) / sizeof frame; ++i) {
-        client.Enqueue(entry);
+    for (uint32_t i = 0; i < (1u << 20) / 5; ++i) {
+        mClient->Enqueue(entry);
     }
-    client.Send();
-    EXPECT_FALSE(client.IsConnected());
-    close(pair[1]);
+    mClient->Send();
+    EXPECT_FALSE(mClient->IsConnected());
 }
 
 // Reads what the peer has received so far without waiting.
@@ -160,10 +155,7 @@ class RecordSent : public ZelvoRelay::PostAction::IPostAction {
 // A queue of frames far larger than the socket takes at once: each send writes what fits,
 // a frame split between sends is completed later, and every frame's action runs once, in
 // queue order, after its last byte was written and before a later frame's.
-TEST(RelayClientTest, FramesSplitAcrossSendsArriveWholeAndTheirActionsRunInOrderOnceSent) {
-    int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    RelayClient client(System::Net::Client(System::Net::Socket(pair[0], true)), 7);
+TEST_F(RelayClientTest, FramesSplitAcrossSendsArriveWholeAndTheirActionsRunInOrderOnceSent) {
     std::string received;
     std::vector<int> order;
     std::string expected;
@@ -171,25 +163,18 @@ TEST(RelayClientTest, FramesSplitAcrossSendsArriveWholeAndTheirActionsRunInOrder
     for (int i = 0; i < kFrames; ++i) {
         // Every third frame carries an action; frames of 50000 bytes overrun the buffer.
         const std::string payload(i % 2 == 0 ? 50000 : 3, static_cast<char>('a' + i % 26));
-        ZelvoRelay::MVC::Model::NetMessageModel entry;
-        entry.Frame = System::SmartPointer<System::IO::MemoryStream>(
-            new System::IO::MemoryStream(static_cast<int32_t>(payload.size() + 4)));
         const std::string frame = RelayWire::U32(static_cast<uint32_t>(payload.size())) + payload;
-        entry.Frame->Write(reinterpret_cast<const unsigned char*>(frame.data()), 0,
-                           static_cast<int>(frame.size()));
         expected += frame;
-        if (i % 3 == 0) {
-            entry.PostActions.Add(System::SmartPointer<ZelvoRelay::PostAction::IPostAction>(
-                new RecordSent(i, expected.size(), pair[1], received, order)));
-        }
-        client.Enqueue(entry);
+        mClient->Enqueue(
+            Entry(frame, i % 3 == 0 ? new RecordSent(i, expected.size(), mPeer, received, order)
+                                    : nullptr));
     }
     int sends = 0;
-    while (client.Send()) {
+    while (mClient->Send()) {
         ++sends;
-        received += Drain(pair[1]);
+        received += Drain(mPeer);
     }
-    received += Drain(pair[1]);
+    received += Drain(mPeer);
     EXPECT_GT(sends, 1);
     EXPECT_EQ(received.size(), expected.size());
     EXPECT_TRUE(received == expected);
@@ -198,34 +183,25 @@ TEST(RelayClientTest, FramesSplitAcrossSendsArriveWholeAndTheirActionsRunInOrder
         all.push_back(i);
     }
     EXPECT_EQ(order, all);
-    EXPECT_TRUE(client.IsConnected());
-    close(pair[1]);
+    EXPECT_TRUE(mClient->IsConnected());
 }
 
 // A peer that goes away while frames wait: the client is disconnected, and the actions of
 // frames never sent never run.
-TEST(RelayClientTest, APeerClosingWhileFramesWaitDisconnectsWithoutRunningTheirActions) {
-    int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    RelayClient client(System::Net::Client(System::Net::Socket(pair[0], true)), 7);
+TEST_F(RelayClientTest, APeerClosingWhileFramesWaitDisconnectsWithoutRunningTheirActions) {
     std::string received;
     std::vector<int> order;
     const std::string frame = RelayWire::U32(60000) + std::string(60000, 'x');
     for (int i = 0; i < 20; ++i) {
-        ZelvoRelay::MVC::Model::NetMessageModel entry;
-        entry.Frame = System::SmartPointer<System::IO::MemoryStream>(
-            new System::IO::MemoryStream(static_cast<int32_t>(frame.size())));
-        entry.Frame->Write(reinterpret_cast<const unsigned char*>(frame.data()), 0,
-                           static_cast<int>(frame.size()));
-        entry.PostActions.Add(System::SmartPointer<ZelvoRelay::PostAction::IPostAction>(
-            new RecordSent(i, frame.size() * (i + 1), pair[1], received, order)));
-        client.Enqueue(entry);
+        mClient->Enqueue(
+            Entry(frame, new RecordSent(i, frame.size() * (i + 1), mPeer, received, order)));
     }
-    ASSERT_TRUE(client.Send());
+    ASSERT_TRUE(mClient->Send());
     const std::vector<int> sentBefore = order;
-    close(pair[1]);
-    EXPECT_FALSE(client.Send());
-    EXPECT_FALSE(client.IsConnected());
+    close(mPeer);
+    mPeer = -1;
+    EXPECT_FALSE(mClient->Send());
+    EXPECT_FALSE(mClient->IsConnected());
     EXPECT_EQ(order, sentBefore);
     EXPECT_LT(order.size(), 20u);
 }

@@ -272,7 +272,7 @@ TEST_F(RelayPhotosTest, OnlyMembersWithTheRightRemovePhotos) {
     EXPECT_TRUE(std::filesystem::is_empty(mMedia.Path()));
 }
 
-TEST_F(RelayPhotosTest, ADownloadEndsWhenItsClientLeaves) {
+TEST_F(RelayPhotosTest, ALeavingClientsDownloadsEndAndItsPartialUploadsGo) {
     // Larger than what the sockets' buffers can hold while the client does not read.
     const std::string big(8 << 20, 'b');
     TestSupport::WriteFile(File(7, 0), big);
@@ -283,8 +283,13 @@ TEST_F(RelayPhotosTest, ADownloadEndsWhenItsClientLeaves) {
     model->Media.Add(item);
     model->Media.mMonitor.Exit();
 
-    Member& leaver = mRoom->Connect();
+    Member& leaver = mRoom->Join("leaver");
     leaver.client->SetReceiveBuffer(4096);
+    leaver.client->SendFrame(Wire::AddMediaRequest(1, 1, 2000, "half"));
+    ExpectNext(*leaver.client, Wire::Message(Wire::AddMediaAnswer, leaver.id,
+                                             Wire::U8(1) + Wire::U8(0) + Wire::U32(0)));
+    leaver.client->SendFrame(Wire::Chunk(0, 0, 0, std::string(1000, 'x')));
+    ASSERT_TRUE(std::filesystem::exists(File(0, 0)));
     leaver.client->SendFrame(Wire::MediaFile(Wire::GetMedia, 7, 0));
     ExpectNext(*leaver.client, Wire::Message(Wire::GetMediaAnswer, leaver.id,
                                              Wire::U8(0) + Wire::U32(7) + Wire::U8(0)));
@@ -295,6 +300,7 @@ TEST_F(RelayPhotosTest, ADownloadEndsWhenItsClientLeaves) {
         model->Downloads.mMonitor.Exit();
         return count == 0;
     }));
+    EXPECT_TRUE(TestSupport::WaitUntil([this] { return !std::filesystem::exists(File(0, 0)); }));
     EXPECT_EQ(Download(*mAlice, 7, 0, big.size()), big);
 }
 

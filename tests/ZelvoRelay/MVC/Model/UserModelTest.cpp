@@ -34,27 +34,6 @@ TEST(UserModelTest, ACopyOwnsItsPropertiesAndSharesTheAccountsRights) {
     }
 }
 
-TEST(UserModelTest, RightsComeFromTheAccountThatAdmittedTheUser) {
-    RoomModel room;
-    UserModel user;
-    EXPECT_FALSE(user.CanRead(UserPrivilege::Chat));
-    EXPECT_FALSE(user.CanWrite(UserPrivilege::Chat));
-
-    user.Privileges = &room.UserAccount.Privileges;
-    EXPECT_TRUE(user.CanWrite(UserPrivilege::Voice));
-    EXPECT_TRUE(user.CanWrite(UserPrivilege::Chat));
-    EXPECT_TRUE(user.CanWrite(UserPrivilege::Photos));
-    EXPECT_FALSE(user.CanRead(UserPrivilege::DeletePhotos));
-    EXPECT_FALSE(user.CanWrite(static_cast<UserPrivilege>(7)));
-
-    room.UserAccount.SetAccessRight(UserPrivilege::Chat, AccessRight::Read);
-    EXPECT_TRUE(user.CanRead(UserPrivilege::Chat));
-    EXPECT_FALSE(user.CanWrite(UserPrivilege::Chat));
-
-    user.Privileges = &room.ModeratorAccount.Privileges;
-    EXPECT_TRUE(user.CanWrite(UserPrivilege::DeletePhotos));
-}
-
 TEST(UserModelTest, PasswordMatchesOnlyTheWholeDigestOfAnAccountWithPassword) {
     UserAccountModel account;
     EXPECT_FALSE(account.PasswordMatches(String()));

@@ -155,14 +155,6 @@ TEST(MediaMessagesTest, EachMessageIsWrittenAndReadByItsLayout) {
     }
 }
 
-TEST(MediaMessagesTest, ANameOverTheTextLimitIsWrittenAsItsFirst255Bytes) {
-    const std::string name(300, 'x');
-    AddMediaRequest request(0, 1, Photo(name.c_str(), 10));
-    ASSERT_EQ(request.GetMsgSize(), 11 + 1 + 255);
-    EXPECT_EQ(static_cast<uint8_t>(request.GetMsg()[11]), 255);
-    EXPECT_EQ(request.GetMediaName(), System::String(name.c_str(), 255));
-}
-
 TEST(MediaMessagesTest, ChunkDataTakenIsTheDeclaredSizeCutToTheBytesPresent) {
     struct Chunk {
         const char* hex;

@@ -53,4 +53,11 @@ inline void WriteFile(const std::string& path, const uint8_t* data, size_t size)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
+// The scratch file name holding size bytes of data, as a reader of files finds it.
+inline std::string ScratchFile(const std::string& name, const uint8_t* data, size_t size) {
+    const std::string path = ScratchPath(name);
+    WriteFile(path, data, size);
+    return path;
+}
+
 }  // namespace Fuzz

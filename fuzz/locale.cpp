@@ -8,8 +8,7 @@
 using System::String;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string path = Fuzz::ScratchPath("en.txt");
-    Fuzz::WriteFile(path, data, size);
+    const std::string path = Fuzz::ScratchFile("en.txt", data, size);
     System::IO::FileStream file(path.c_str(), 3);
     System::IO::StreamReader reader(file);
     while (!reader.IsEndOfStream()) {

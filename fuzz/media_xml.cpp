@@ -11,8 +11,7 @@ using System::Xml::XmlNode;
 using ZelvoRelay::MVC::Model::MediaModel;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string path = Fuzz::ScratchPath("media.xml");
-    Fuzz::WriteFile(path, data, size);
+    const std::string path = Fuzz::ScratchFile("media.xml", data, size);
     System::Xml::XmlDoc document;
     const XmlNode* root = document.Import(path.c_str());
     if (root == nullptr) {

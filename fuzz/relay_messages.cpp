@@ -4,7 +4,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "System/EventManager.h"
@@ -42,11 +41,8 @@ namespace {
 
 // Adds up every field given, byte by byte for texts, so that each one is really read.
 uint64_t gSum = 0;
-void Read(uint64_t value) {
-    gSum += value;
-}
-template <class E, std::enable_if_t<std::is_enum_v<E>, int> = 0>
-void Read(E value) {
+template <class T>
+void Read(T value) {
     gSum += static_cast<uint64_t>(value);
 }
 void Read(const char* bytes, uint32_t count) {

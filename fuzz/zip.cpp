@@ -9,9 +9,7 @@
 using System::Utility::Zip;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string path = Fuzz::ScratchPath("archive.zip");
-    Fuzz::WriteFile(path, data, size);
-
+    const std::string path = Fuzz::ScratchFile("archive.zip", data, size);
     const auto headers = Zip::GetFileList(path.c_str());
     int64_t end = 0;
     for (uint32_t i = 0; i < headers.Count(); ++i) {

@@ -20,22 +20,21 @@ data = sys.stdin.buffer.read()
 def show(d): print(hashlib.sha256(d).hexdigest(), hashlib.sha512(d).hexdigest())
 )";
 
-using DigestFunction = void (*)(IO::Stream&, uint8_t*);
-
-std::string Digest(DigestFunction digestOf, size_t length, std::string bytes) {
+// The SHA-256 and SHA-512 digests of bytes, read from a stream and from a String.
+std::string Digests(std::string bytes, bool fromString) {
     MemoryStream stream(reinterpret_cast<unsigned char*>(bytes.data()),
                         static_cast<int>(bytes.size()));
-    uint8_t digest[SHA::SHA512Length];
-    digestOf(stream, digest);
-    return Hex(digest, length);
-}
-
-std::string Sha256(const std::string& bytes) {
-    return Digest(&SHA::SHA256, SHA::SHA256Length, bytes);
-}
-
-std::string Sha512(const std::string& bytes) {
-    return Digest(&SHA::SHA512, SHA::SHA512Length, bytes);
+    uint8_t digest256[SHA::SHA256Length];
+    uint8_t digest512[SHA::SHA512Length];
+    if (fromString) {
+        SHA::SHA256(TestSupport::Bytes(bytes), digest256);
+        SHA::SHA512(TestSupport::Bytes(bytes), digest512);
+    } else {
+        SHA::SHA256(stream, digest256);
+        stream.Position(0);
+        SHA::SHA512(stream, digest512);
+    }
+    return Hex(digest256, sizeof digest256) + " " + Hex(digest512, sizeof digest512);
 }
 
 TEST(SHA, EveryLengthUpTo300EqualsHashlib) {
@@ -44,15 +43,8 @@ TEST(SHA, EveryLengthUpTo300EqualsHashlib) {
         HashlibScript + "for n in range(len(data) + 1): show(data[:n])\n", data);
     ASSERT_EQ(expected.size(), 301u);
     for (size_t n = 0; n <= 300; ++n) {
-        const std::string prefix = data.substr(0, n);
-        EXPECT_EQ(Sha256(prefix) + " " + Sha512(prefix), expected[n]) << "length " << n;
-        uint8_t digest256[SHA::SHA256Length];
-        uint8_t digest512[SHA::SHA512Length];
-        SHA::SHA256(TestSupport::Bytes(prefix), digest256);
-        SHA::SHA512(TestSupport::Bytes(prefix), digest512);
-        EXPECT_EQ(Hex(digest256, sizeof digest256) + " " + Hex(digest512, sizeof digest512),
-                  expected[n])
-            << "string of length " << n;
+        EXPECT_EQ(Digests(data.substr(0, n), false), expected[n]) << "length " << n;
+        EXPECT_EQ(Digests(data.substr(0, n), true), expected[n]) << "string of length " << n;
     }
 }
 

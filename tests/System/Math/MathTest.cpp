@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -21,11 +20,10 @@ std::string Hex(double v) {
     return text;
 }
 
-// Each numeric function against python's math module (which calls the same C library)
-// for a batch of values; python's Fraction gives the exact floor(x + 1/2) for Round.
-// Floor(0.0) must be 0 and Round(-2.7) -3; values beyond the 32-bit range must not go
-// through an int.
-TEST(Math, NumericFunctionsAgreeWithPython) {
+// The rounding functions against python's math module; python's Fraction gives the exact
+// floor(x + 1/2) for Round. Floor(0.0) must be 0 and Round(-2.7) -3; values beyond the
+// 32-bit range must not go through an int.
+TEST(Math, RoundingAgreesWithPython) {
     std::vector<double> values = {0.0,  -0.0,       2.7,       -2.7,  2.5,     -2.5,
                                   -2.0, -2.75,      1e-3,      7.25,  -1e10,   -1e10 - 0.5,
                                   3e9,  3e9 + 0.25, 5e9 + 0.5, 1e300, 123.456, 0.49999999999999994};
@@ -41,21 +39,10 @@ TEST(Math, NumericFunctionsAgreeWithPython) {
     const auto expected = TestSupport::PythonLines(R"(
 import math, sys
 from fractions import Fraction
-E = 2.718281828
-def h(v):
-    return v.hex() if math.isfinite(v) else repr(v)
-def guard(f, *a):
-    try:
-        return f(*a)
-    except OverflowError:
-        return math.inf
 for line in sys.stdin:
     x = float.fromhex(line)
-    a = abs(x) + 0.5
-    out = [math.floor(x), math.ceil(x), math.floor(Fraction(x) + Fraction(1, 2)), x - math.trunc(x),
-           guard(math.sqrt, a), guard(math.pow, a, 1.7), guard(math.log, a),
-           guard(math.pow, E, x / 100), guard(math.pow, E, math.log(a) / 3)]
-    print(' '.join(h(float(v)) for v in out))
+    out = [math.floor(x), math.ceil(x), math.floor(Fraction(x) + Fraction(1, 2)), x - math.trunc(x)]
+    print(' '.join(float(v).hex() for v in out))
 )",
                                                    input);
     ASSERT_EQ(expected.size(), values.size());
@@ -64,19 +51,13 @@ for line in sys.stdin:
         SCOPED_TRACE(Hex(x));
         std::vector<double> theirs;
         const char* at = expected[i].c_str();
-        for (char* end = nullptr; theirs.size() < 9; at = end) {
+        for (char* end = nullptr; theirs.size() < 4; at = end) {
             theirs.push_back(std::strtod(at, &end));
         }
-        const double a = std::fabs(x) + 0.5;
         EXPECT_EQ(Math::Floor(x), theirs[0]);
         EXPECT_EQ(Math::Ceil(x), theirs[1]);
         EXPECT_EQ(Math::Round(x), theirs[2]);
         EXPECT_EQ(Math::Fract(x), theirs[3]);
-        EXPECT_DOUBLE_EQ(Math::Sqrt(a), theirs[4]);
-        EXPECT_DOUBLE_EQ(Math::Power(a, 1.7), theirs[5]);
-        EXPECT_DOUBLE_EQ(Math::Log(a), theirs[6]);
-        EXPECT_DOUBLE_EQ(Math::Exponent(x / 100), theirs[7]);
-        EXPECT_DOUBLE_EQ(Math::Root(a, 3), theirs[8]);
     }
 }
 

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 
 namespace System::Xml {
@@ -82,7 +81,7 @@ TEST(XmlParser, EmptyCommentsCloseAfterTheirOpening) {
 
 TEST(XmlParser, DegenerateMarkupStaysInsideTheText) {
     // Every byte string over the scanner's special bytes, up to four bytes long; each is
-    // parsed from a block of its exact size.
+    // parsed from a block of its exact size. Longer inputs are the fuzz target's.
     const std::string alphabet = "<>!-?/[]\"'= a&#;";
     std::string text;
     std::function<void(size_t)> all = [&](size_t depth) {
@@ -98,16 +97,6 @@ TEST(XmlParser, DegenerateMarkupStaysInsideTheText) {
         }
     };
     all(4);
-
-    std::mt19937 random(7);
-    for (int round = 0; round < 20000; ++round) {
-        std::string noise(random() % 40, ' ');
-        for (char& c : noise) {
-            c = alphabet[random() % alphabet.size()];
-        }
-        std::string log;
-        (void)ParseExact(FullParser(), log, noise);
-    }
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "System/Resource/Feeds/AtomSerializer.h"
 
 #include "System/Xml/XmlDoc.h"
-#include "support/Process.h"
-#include "support/TempDir.h"
 #include "support/Text.h"
 
 #include <gtest/gtest.h>
@@ -101,11 +99,8 @@ TEST(AtomSerializer, WritesEveryFieldInItsPlaceAndOrderAndReadsItBack) {
     EXPECT_EQ(Text(serializer.Serialize(AtomFeed()).ToString(false)),
               "<feed xmlns=\"http://www.w3.org/2005/Atom\" />");
     EXPECT_EQ(Text(serializer.Serialize(FullFeed()).ToString(false)), kFullFeed);
-    TestSupport::TempDir dir;
-    const std::string path = dir.File("feed.xml");
     XmlDoc doc;
-    doc.Write(path.c_str(), serializer.Serialize(FullFeed()));
-    XmlNode* root = doc.Import(path.c_str());
+    XmlNode* root = doc.Load(serializer.Serialize(FullFeed()).ToString(true));
     ASSERT_NE(root, nullptr);
     const AtomFeed feed = serializer.Deserialize(*root);
     // The writer's places are pinned above, so writing the read feed again shows that every
@@ -139,23 +134,6 @@ TEST(AtomSerializer, KeepsForeignElementsOnceAsExtensions) {
     EXPECT_EQ(Text(serializer.Serialize(feed).ToString(false)),
               "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>t</title><entry><id>1</id>"
               "<group xmlns=\"urn:m\"><a /></group><m:x>1</m:x></entry><f:y /></feed>");
-}
-
-TEST(AtomSerializer, PythonSeesAnAtomFeedInTheWrittenOrder) {
-    const String text = AtomSerializer().Serialize(FullFeed()).ToString(true);
-    const auto result = TestSupport::RunPython(
-        "import sys, xml.etree.ElementTree as E\n"
-        "r = E.fromstring(sys.stdin.buffer.read())\n"
-        "n = lambda t: t.split('}')[1] if '}' in t else t\n"
-        "print(r.tag)\n"
-        "print(' '.join(n(c.tag) for c in r))\n"
-        "print(' '.join(n(c.tag) for c in r.find('{http://www.w3.org/2005/Atom}entry')))\n",
-        Text(text));
-    EXPECT_EQ(result.output,
-              "{http://www.w3.org/2005/Atom}feed\n"
-              "entry entry thing\n"
-              "author category contributor id link rights title updated content published "
-              "source summary group\n");
 }
 
 }  // namespace

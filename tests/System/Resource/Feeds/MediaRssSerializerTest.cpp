@@ -1,8 +1,6 @@
 #include "System/Resource/Feeds/MediaRssSerializer.h"
 
 #include "System/Xml/XmlDoc.h"
-#include "support/Process.h"
-#include "support/TempDir.h"
 #include "support/Text.h"
 
 #include <gtest/gtest.h>
@@ -119,33 +117,13 @@ TEST(MediaRssSerializer, WritesEveryFieldInItsPlaceAndOrderAndReadsItBack) {
     EXPECT_EQ(Text(serializer.Serialize(MediaGroup()).ToString(false)),
               "<group xmlns=\"http://search.yahoo.com/mrss/\" />");
     EXPECT_EQ(Text(serializer.Serialize(FullGroup()).ToString(false)), kFullGroup);
-    TestSupport::TempDir dir;
-    const std::string path = dir.File("group.xml");
     XmlDoc doc;
-    doc.Write(path.c_str(), serializer.Serialize(FullGroup()));
-    XmlNode* root = doc.Import(path.c_str());
+    XmlNode* root = doc.Load(serializer.Serialize(FullGroup()).ToString(true));
     ASSERT_NE(root, nullptr);
     const MediaGroup group = serializer.Deserialize(*root);
     // The writer's places are pinned above, so writing the read group again shows that every
     // field was read back into the field it came from.
     EXPECT_EQ(Text(serializer.Serialize(group).ToString(false)), kFullGroup);
-}
-
-TEST(MediaRssSerializer, PythonSeesAMediaGroupInTheWrittenOrder) {
-    const String text = MediaRssSerializer().Serialize(FullGroup()).ToString(true);
-    const auto result = TestSupport::RunPython(
-        "import sys, xml.etree.ElementTree as E\n"
-        "r = E.fromstring(sys.stdin.buffer.read())\n"
-        "n = lambda t: t.split('}')[1]\n"
-        "print(r.tag)\n"
-        "print(' '.join(n(c.tag) for c in r))\n"
-        "print(' '.join(r.find('{http://search.yahoo.com/mrss/}content').attrib))\n",
-        Text(text));
-    EXPECT_EQ(result.output,
-              "{http://search.yahoo.com/mrss/}group\n"
-              "credit rating thumbnail thumbnail title content content comments embed scenes\n"
-              "bitrate channels duration expression fileSize framerate height isDefault lang "
-              "medium samplingrate type url width\n");
 }
 
 }  // namespace

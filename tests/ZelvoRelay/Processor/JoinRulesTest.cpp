@@ -12,8 +12,18 @@ using TestSupport::RelayTestRoom;
 using TestSupport::RelayTestServer;
 namespace Wire = RelayWire;
 
+using Account = ZelvoRelay::MVC::Model::UserAccountModel;
+
 // An account as configured: its password ("" for none), after a '!' when it is disabled.
-void Configure(ZelvoRelay::MVC::Model::UserAccountModel& account, std::string setup) {
+// Each account gets rights of its own, as many as its group's distance from the users'
+// plus one, so that the rights a newcomer is sent tell which account admitted it.
+void Configure(Account& account, std::string setup, int group) {
+    using Privilege = ZelvoRelay::MVC::Model::UserPrivilegeModel;
+    account.Privileges.Clear();
+    for (int i = group; i <= 2; ++i) {
+        account.Privileges.Add(
+            Privilege(Privilege::UserPrivilege(i + 1), Privilege::AccessRight(i % 3)));
+    }
     account.IsEnabled = setup.empty() || setup[0] != '!';
     if (!account.IsEnabled) {
         setup.erase(0, 1);
@@ -23,9 +33,21 @@ void Configure(ZelvoRelay::MVC::Model::UserAccountModel& account, std::string se
     }
 }
 
-// Sends member's join and expects admission into a group (0 to 2), or, for -code, refusal
-// with that code followed by the end of the connection.
-void ExpectJoin(RelayTestRoom::Member& member, const std::string& password, int expected) {
+// The rights of an account as the privilege message carries them, after the group.
+std::string RightsBytes(const Account& account) {
+    std::string bytes = Wire::U8(static_cast<uint8_t>(account.Privileges.Count()));
+    for (uint32_t i = 0; i < account.Privileges.Count(); ++i) {
+        bytes += Wire::U8(static_cast<uint8_t>(account.Privileges[i].Privilege)) +
+                 Wire::U8(static_cast<uint8_t>(account.Privileges[i].Right));
+    }
+    return bytes;
+}
+
+// Sends member's join and expects admission into a group (0 to 2) with the rights of
+// its account, or, for -code, refusal with that code followed by the end of the
+// connection.
+void ExpectJoin(RelayTestRoom::Member& member, const std::string& password, int expected,
+                const std::string& rights = "") {
     const std::string digest = password.empty() ? "" : RelayTestServer::Digest(password);
     member.client->SendFrame(Wire::Join("member", digest));
     if (expected < 0) {
@@ -41,6 +63,9 @@ void ExpectJoin(RelayTestRoom::Member& member, const std::string& password, int 
     EXPECT_EQ(parsed.type, Wire::UserPrivilege);
     ASSERT_FALSE(parsed.payload.empty());
     EXPECT_EQ(parsed.payload[0], expected);
+    if (!rights.empty()) {
+        EXPECT_EQ(parsed.payload.substr(1), rights);
+    }
 }
 
 // The digest is tried on the administrator's, the moderator's and the users' account in
@@ -73,12 +98,15 @@ TEST(JoinRulesTest, TheFirstAccountWhosePasswordMatchesDecides) {
         SCOPED_TRACE(c.what);
         RelayTestServer server;
         server.Room().MaxClients = 10;
-        Configure(server.Room().AdminAccount, c.admin);
-        Configure(server.Room().ModeratorAccount, c.moderator);
-        Configure(server.Room().UserAccount, c.user);
+        Account* accounts[] = {&server.Room().AdminAccount, &server.Room().ModeratorAccount,
+                               &server.Room().UserAccount};
+        Configure(*accounts[0], c.admin, 0);
+        Configure(*accounts[1], c.moderator, 1);
+        Configure(*accounts[2], c.user, 2);
         ASSERT_TRUE(server.Start());
         RelayTestRoom room(server.Port());
-        ExpectJoin(room.Connect(), c.password, c.expected);
+        ExpectJoin(room.Connect(), c.password, c.expected,
+                   c.expected < 0 ? "" : RightsBytes(*accounts[c.expected]));
     }
 }
 

@@ -125,6 +125,10 @@ bool RelayClient::IsHeld() const {
     return mBacklog->IsHeld();
 }
 
+bool RelayClient::HoldUntilHandled(System::Threading::WakeEvent* wake) {
+    return mBacklog->Hold(wake, 0);
+}
+
 bool RelayClient::Send() {
     PostActions completed;
     bool awaitingRoom = false;

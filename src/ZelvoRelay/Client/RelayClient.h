@@ -77,6 +77,9 @@ class RelayClient : public System::Object {
                      System::Threading::WakeEvent* wake);
     // Whether the client was held by Receive and may not be read yet.
     [[nodiscard]] bool IsHeld() const;
+    // For a closed client: holds it until every message it sent has been handled, then
+    // signals wake. False when none waits any more.
+    [[nodiscard]] bool HoldUntilHandled(System::Threading::WakeEvent* wake);
     // Writes queued frames, as many as the socket takes, in as few calls as it takes
     // them; runs each frame's post-send actions, in order, once the frame is fully
     // sent and after leaving the queue's monitor. Returns true when frames wait for
@@ -101,6 +104,7 @@ class RelayClient : public System::Object {
         bool mToSend{false};        // listed for a send in the worker's current turn
         bool mHeld{false};          // listed as held
         bool mPeerEnded{false};     // the peer's end of stream was reported
+        bool mLeaving{false};       // closed, waiting for its messages to be handled
     };
     WorkerState& GetWorkerState() { return mWorkerState; }
 

@@ -92,6 +92,7 @@ void ClientThreadWorker::Run() {
     mJoinDeadlines.clear();
     mToRead.clear();
     mHeld.clear();
+    mLeaving.clear();
     mNoticesMonitor.Enter();
     mNotices.clear();
     mNoticesMonitor.Exit();
@@ -139,6 +140,15 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         mHeld[i] = mHeld.back();
         mHeld.pop_back();
     }
+    for (size_t i = 0; i < mLeaving.size();) {
+        if (mLeaving[i]->IsHeld()) {
+            ++i;
+            continue;
+        }
+        mClosed.push_back(mLeaving[i]);
+        mLeaving[i] = mLeaving.back();
+        mLeaving.pop_back();
+    }
     CloseLateJoiners();
 
     std::vector<Client::RelayClient*> reading;
@@ -155,7 +165,16 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
     mToSend.clear();
     // Removed last: until here a readiness report or a notice may still name them.
     for (Client::RelayClient* client : mClosed) {
-        Remove(client);
+        // Removed at once, a client that sent a chat and closed would leave the room
+        // before the chat was handled, and the chat would be lost.
+        if (!client->GetWorkerState().mLeaving && client->HoldUntilHandled(&mWake)) {
+            client->GetWorkerState().mLeaving = true;
+            Erase(mToRead, client);
+            Erase(mHeld, client);
+            mLeaving.push_back(client);
+        } else {
+            Remove(client);
+        }
     }
     mClosed.clear();
 }
@@ -207,6 +226,7 @@ void ClientThreadWorker::Remove(Client::RelayClient* client) {
     mNumClients = list.Count();
     Erase(mToRead, client);
     Erase(mHeld, client);
+    Erase(mLeaving, client);
     mJoinDeadlines.erase(
         std::remove_if(mJoinDeadlines.begin(), mJoinDeadlines.end(),
                        [client](const auto& deadline) { return deadline.second == client; }),

@@ -95,6 +95,8 @@ class ClientThreadWorker : public System::Threading::Thread {
     std::vector<Client::RelayClient*> mToSend;  // frames to send in this turn
     std::vector<Client::RelayClient*> mHeld;    // not read until their backlog falls
     std::vector<Client::RelayClient*> mClosed;  // to remove at the end of this turn
+    // Closed, and removed once the message worker has handled what they sent.
+    std::vector<Client::RelayClient*> mLeaving;
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -34,10 +34,11 @@ class ReceiveBacklog : public System::Object {
     void Remove();
     [[nodiscard]] uint32_t Count() const { return mCount.load(); }
 
-    // The worker stops reading the client: from now until the count falls to the
-    // resume mark, at which point wake is signalled. Returns false, holding nothing,
-    // when the count has already fallen that far. Worker thread only.
-    [[nodiscard]] bool Hold(System::Threading::WakeEvent* wake);
+    // The worker stops reading the client: from now until the count falls to mark
+    // (the resume mark, or 0 for a closed client whose last messages must be handled
+    // before it leaves), at which point wake is signalled. Returns false, holding
+    // nothing, when the count has already fallen that far. Worker thread only.
+    [[nodiscard]] bool Hold(System::Threading::WakeEvent* wake, uint32_t mark = kResumeMark);
     // Whether the client is held (a worker may read it again once this is false).
     [[nodiscard]] bool IsHeld() const { return mHeld.load(); }
     // Forgets the wake event: the client is gone, and its worker may be too.
@@ -46,6 +47,7 @@ class ReceiveBacklog : public System::Object {
   private:
     std::atomic<uint32_t> mCount{0};
     std::atomic<bool> mHeld{false};
+    std::atomic<uint32_t> mMark{kResumeMark};  // the count at which a hold ends
     // Signalled by the Remove that ends a hold; null once detached.
     std::atomic<System::Threading::WakeEvent*> mWake{nullptr};
 };

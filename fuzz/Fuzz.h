@@ -11,6 +11,7 @@
 
 #include "System/IO/MemoryStream.h"
 #include "System/String.h"
+#include "System/Xml/XmlDoc.h"
 
 // Stops the run with a finding when an invariant of the code under test fails.
 #define FUZZ_CHECK(condition)                                                                  \
@@ -58,6 +59,14 @@ inline std::string ScratchFile(const std::string& name, const uint8_t* data, siz
     const std::string path = ScratchPath(name);
     WriteFile(path, data, size);
     return path;
+}
+
+// The root of the input imported as the file name, as start-up imports its files; null
+// when it is no document.
+inline const System::Xml::XmlNode* ImportFile(System::Xml::XmlDoc& document,
+                                              const std::string& name, const uint8_t* data,
+                                              size_t size) {
+    return document.Import(ScratchFile(name, data, size).c_str());
 }
 
 }  // namespace Fuzz

@@ -11,9 +11,8 @@ using System::String;
 using System::Xml::XmlNode;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string path = Fuzz::ScratchFile("config.xml", data, size);
     System::Xml::XmlDoc document;
-    const XmlNode* root = document.Import(path.c_str());
+    const XmlNode* root = Fuzz::ImportFile(document, "config.xml", data, size);
     if (root == nullptr) {
         return 0;
     }

@@ -304,6 +304,19 @@ bool AppInitCommand::ApplyCommandLine(int argc, char** argv) {
     return passwordGiven;
 }
 
+ZelvoRelay::MVC::Model::MediaModel AppInitCommand::ReadCatalogueItem(const XmlNode& node) {
+    ZelvoRelay::MVC::Model::MediaModel item;
+    const auto feed = System::Resource::Feeds::AtomSerializer().Deserialize(node);
+    if (feed.mEntries.Count() > 0) {
+        static_cast<System::Resource::Feeds::AtomEntry&>(item) = feed.mEntries[0];
+    }
+    if (const XmlNode* group = node.GetChild("group")) {
+        item.mMediaGroup = System::Resource::Feeds::MediaRssSerializer().Deserialize(*group);
+    }
+    item.mMediaId = static_cast<uint32_t>(System::Utility::Convert::ToInt(item.mId));
+    return item;
+}
+
 void AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
     System::Xml::XmlDoc document;
     const XmlNode* root = ReadDocument(document, "media.xml", text);
@@ -313,16 +326,7 @@ void AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
     auto& catalogue = ZelvoRelayModel::Instance()->Media;
     uint32_t highest = 0;
     for (unsigned int i = 0; i < root->GetNumChildren(); ++i) {
-        const XmlNode& node = *root->GetChild(i);
-        ZelvoRelay::MVC::Model::MediaModel item;
-        const auto feed = System::Resource::Feeds::AtomSerializer().Deserialize(node);
-        if (feed.mEntries.Count() > 0) {
-            static_cast<System::Resource::Feeds::AtomEntry&>(item) = feed.mEntries[0];
-        }
-        if (const XmlNode* group = node.GetChild("group")) {
-            item.mMediaGroup = System::Resource::Feeds::MediaRssSerializer().Deserialize(*group);
-        }
-        item.mMediaId = static_cast<uint32_t>(System::Utility::Convert::ToInt(item.mId));
+        const ZelvoRelay::MVC::Model::MediaModel item = ReadCatalogueItem(*root->GetChild(i));
         catalogue.Add(item);
         if (item.mMediaId > highest) {
             highest = item.mMediaId;

@@ -3,6 +3,7 @@
 #include "System/MVC/ICommand.h"
 #include "System/String.h"
 #include "System/Xml/XmlDoc.h"
+#include "ZelvoRelay/MVC/Model/MediaModel.h"
 
 #include <optional>
 
@@ -28,6 +29,10 @@ class AppInitCommand : public System::MVC::ICommand {
 
     // event is the AppInitEvent with the process arguments.
     void Execute(System::MVC::EventDispatcher* event) override;
+
+    // One item of media.xml: its Atom entry, its Media RSS group and the id the entry
+    // names.
+    static ZelvoRelay::MVC::Model::MediaModel ReadCatalogueItem(const System::Xml::XmlNode& node);
 
   private:
     // The text of the file at path, none when there is no such file. A file that exists

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -20,10 +21,23 @@ std::string Hex(double v) {
     return text;
 }
 
-// The rounding functions against python's math module; python's Fraction gives the exact
-// floor(x + 1/2) for Round. Floor(0.0) must be 0 and Round(-2.7) -3; values beyond the
-// 32-bit range must not go through an int.
-TEST(Math, RoundingAgreesWithPython) {
+TEST(Math, MinAndMaxReturnTheSecondArgumentOnTiesAndNaN) {
+    EXPECT_TRUE(std::signbit(Math::Min(0.0, -0.0)));
+    EXPECT_TRUE(std::signbit(Math::Max(0.0, -0.0)));
+    EXPECT_EQ(Math::Min(NAN, 3), 3);
+    EXPECT_TRUE(std::isnan(Math::Max(3, NAN)));
+    EXPECT_EQ(Math::Min(1, 2), 1);
+    EXPECT_EQ(Math::Max(1, 2), 2);
+    EXPECT_TRUE(std::signbit(Math::Abs(-0.0)));
+    EXPECT_EQ(Math::Abs(-3), 3);
+    EXPECT_DOUBLE_EQ(Math::Lerp(2, 4, 0.25), 2.5);
+}
+
+// Each numeric function against python's math module (which calls the same C library)
+// for a batch of values; python's Fraction gives the exact floor(x + 1/2) for Round.
+// Floor(0.0) must be 0 and Round(-2.7) -3; values beyond the 32-bit range must not go
+// through an int.
+TEST(Math, NumericFunctionsAgreeWithPython) {
     std::vector<double> values = {0.0,  -0.0,       2.7,       -2.7,  2.5,     -2.5,
                                   -2.0, -2.75,      1e-3,      7.25,  -1e10,   -1e10 - 0.5,
                                   3e9,  3e9 + 0.25, 5e9 + 0.5, 1e300, 123.456, 0.49999999999999994};
@@ -39,10 +53,21 @@ TEST(Math, RoundingAgreesWithPython) {
     const auto expected = TestSupport::PythonLines(R"(
 import math, sys
 from fractions import Fraction
+E = 2.718281828
+def h(v):
+    return v.hex() if math.isfinite(v) else repr(v)
+def guard(f, *a):
+    try:
+        return f(*a)
+    except OverflowError:
+        return math.inf
 for line in sys.stdin:
     x = float.fromhex(line)
-    out = [math.floor(x), math.ceil(x), math.floor(Fraction(x) + Fraction(1, 2)), x - math.trunc(x)]
-    print(' '.join(float(v).hex() for v in out))
+    a = abs(x) + 0.5
+    out = [math.floor(x), math.ceil(x), math.floor(Fraction(x) + Fraction(1, 2)), x - math.trunc(x),
+           guard(math.sqrt, a), guard(math.pow, a, 1.7), guard(math.log, a),
+           guard(math.pow, E, x / 100), guard(math.pow, E, math.log(a) / 3)]
+    print(' '.join(h(float(v)) for v in out))
 )",
                                                    input);
     ASSERT_EQ(expected.size(), values.size());
@@ -51,13 +76,19 @@ for line in sys.stdin:
         SCOPED_TRACE(Hex(x));
         std::vector<double> theirs;
         const char* at = expected[i].c_str();
-        for (char* end = nullptr; theirs.size() < 4; at = end) {
+        for (char* end = nullptr; theirs.size() < 9; at = end) {
             theirs.push_back(std::strtod(at, &end));
         }
+        const double a = std::fabs(x) + 0.5;
         EXPECT_EQ(Math::Floor(x), theirs[0]);
         EXPECT_EQ(Math::Ceil(x), theirs[1]);
         EXPECT_EQ(Math::Round(x), theirs[2]);
         EXPECT_EQ(Math::Fract(x), theirs[3]);
+        EXPECT_DOUBLE_EQ(Math::Sqrt(a), theirs[4]);
+        EXPECT_DOUBLE_EQ(Math::Power(a, 1.7), theirs[5]);
+        EXPECT_DOUBLE_EQ(Math::Log(a), theirs[6]);
+        EXPECT_DOUBLE_EQ(Math::Exponent(x / 100), theirs[7]);
+        EXPECT_DOUBLE_EQ(Math::Root(a, 3), theirs[8]);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -122,6 +123,83 @@ for line in sys.stdin:
     }
 }
 
+TEST(DateTime, DaysPastTheMonthOrMonthsPastTheYearCountOn) {
+    EXPECT_EQ(Make(2024, 2, 33).DayOfWeek(), Make(2024, 3, 4).DayOfWeek());
+    EXPECT_EQ(Make(2024, 3, 0).DayOfWeek(), Make(2024, 2, 29).DayOfWeek());
+    EXPECT_EQ(Make(2024, 1, 1).DaysInMonth(13), 28);
+    EXPECT_EQ(Make(2023, 1, 1).DaysInMonth(13), 29);
+    EXPECT_EQ(Make(2024, 1, 1).DaysInMonth(-1), 31);
+}
+
+// Random dates moved by random amounts of each unit, against python's timedelta.
+TEST(DateTime, ArithmeticAgreesWithPython) {
+    const struct {
+        const char* name;
+        void (DateTime::*add)(int32_t);
+        int limit;
+    } units[] = {{"days", &DateTime::AddDays, 1500000},
+                 {"hours", &DateTime::AddHours, 20000000},
+                 {"minutes", &DateTime::AddMinutes, 1000000000},
+                 {"seconds", &DateTime::AddSeconds, 2000000000},
+                 {"months", &DateTime::AddMonths, 40000}};
+    std::mt19937 random(3);
+    std::vector<DateTime> dates;
+    std::vector<int> amounts;
+    std::string input;
+    for (int i = 0; i < 400; ++i) {
+        const int year = std::uniform_int_distribution<int>(4500, 5500)(random);
+        const int month = std::uniform_int_distribution<int>(1, 12)(random);
+        const int days = Make(year, month, 1).DaysInMonth();
+        const int day = std::uniform_int_distribution<int>(1, days)(random);
+        const int limit = i % 10 < 5 ? units[i % 5].limit : 100;
+        amounts.push_back(std::uniform_int_distribution<int>(-limit, limit)(random));
+        dates.push_back(Make(year, month, day, random() % 24, random() % 60, random() % 60));
+        input += Fields(dates.back()) + " " + units[i % 5].name + " " +
+                 std::to_string(amounts.back()) + "\n";
+    }
+    const auto expected = TestSupport::PythonLines(R"(
+import datetime, sys
+for line in sys.stdin:
+    date, time, unit, n = line.split()
+    t = datetime.datetime.fromisoformat(date + ' ' + time)
+    n = int(n)
+    if unit == 'months':
+        y, m = divmod(t.year * 12 + t.month - 1 + n, 12)
+        print('%d-%02d-%02d %s' % (y, m + 1, t.day, time))
+    else:
+        print((t + datetime.timedelta(**{unit: n})).strftime('%Y-%m-%d %H:%M:%S'))
+)",
+                                                   input);
+    ASSERT_EQ(expected.size(), dates.size());
+    for (size_t i = 0; i < dates.size(); ++i) {
+        const std::string start = Fields(dates[i]);
+        (dates[i].*units[i % 5].add)(amounts[i]);
+        EXPECT_EQ(Fields(dates[i]), expected[i])
+            << start << " " << units[i % 5].name << " " << amounts[i];
+    }
+}
+
+TEST(DateTime, AddingAnAllZeroDateTimeChangesNothing) {
+    DateTime d = Make(2024, 3, 5, 9, 7, 3);
+    d += DateTime();
+    EXPECT_EQ(Fields(d), "2024-03-05 09:07:03");
+    d -= DateTime();
+    EXPECT_EQ(Fields(d), "2024-03-05 09:07:03");
+
+    DateTime amount;
+    amount.Year(1);
+    amount.Month(2);  // one month, stored as 1
+    amount.Day(2);
+    amount.Hour(25);
+    EXPECT_EQ(Fields(d + amount), "2025-04-08 10:07:03");
+    EXPECT_EQ(Fields(d + amount - amount), "2024-03-05 09:07:03");
+    EXPECT_EQ(Fields(d), "2024-03-05 09:07:03");
+
+    DateTime leap = Make(2024, 2, 29);
+    leap.AddYears(1);
+    EXPECT_EQ(Fields(leap), "2025-02-29 00:00:00");
+}
+
 // Uptime is a difference of two GetTime values, which python's timegm checks above; an
 // instant must come back from the fields it is split into.
 TEST(DateTime, InstantsSurviveTheirFieldsBeyond2038) {
@@ -152,6 +230,44 @@ TEST(DateTime, LocalTimesKeepTheirInstantAcrossDaylightSavingChanges) {
     EXPECT_EQ(second.GetTime() - first.GetTime(), 3600);
     EXPECT_EQ(Fields(second.ToUniversalTime()), "2024-10-27 01:30:00");
     EXPECT_EQ(Fields(DateTime(autumn).ToLocalTime().ToLocalTime()), "2024-10-27 02:00:00");
+
+    time_t start = std::time(nullptr);
+    DateTime now = DateTime::Now();
+    DateTime utc = DateTime::UtcNow();
+    DateTime today = DateTime::Today();
+    time_t end = std::time(nullptr);
+    EXPECT_GE(now.GetTime(), start);
+    EXPECT_LE(now.GetTime(), end);
+    EXPECT_GE(utc.GetTime(), start);
+    EXPECT_LE(utc.GetTime(), end);
+    EXPECT_EQ(today.Hour() + today.Minute() + today.Second(), 0);
+    EXPECT_LE(today.GetTime(), now.GetTime());
+    EXPECT_GT(today.GetTime(), now.GetTime() - 86400);
+}
+
+TEST(DateTime, ParseReadsWhatThePatternNames) {
+    DateTime d = DateTime::Parse("dd/MM/yyyy", "5/3/2024");
+    EXPECT_EQ(Fields(d), "2024-03-05 00:00:00");
+    EXPECT_EQ(DateTime::Parse("yyyy", "24").Year(), 0);
+    EXPECT_EQ(DateTime::Parse("yy", "24").Year(), 24);
+    EXPECT_EQ(Fields(DateTime::Parse("dd MMM yyyy", "05 mar 2024")), "2024-03-05 00:00:00");
+    EXPECT_EQ(Fields(DateTime("dddd, dd MMMM yyyy hh:mm", "Tuesday, 05 March 2024 17:45")),
+              "2024-03-05 17:45:00");
+    // Literals are skipped unread; an unknown month name leaves January.
+    EXPECT_EQ(Fields(DateTime::Parse("yyyy-MM-dd", "2024x07y09")), "2024-07-09 00:00:00");
+    EXPECT_EQ(DateTime::Parse("dd MMMM yyyy", "05 Nonember 2024").Month(), 1);
+    EXPECT_EQ(DateTime::Parse("dd MMMM", "05 March").Month(), 1);
+    EXPECT_EQ(Fields(DateTime::Parse("", "2024")), "0-01-00 00:00:00");
+    EXPECT_EQ(Fields(DateTime::Parse("yyyy-MM-dd hh:mm:ss", "")), "0-01-00 00:00:00");
+
+    std::mt19937 random(1);
+    for (int i = 0; i < 200; ++i) {
+        DateTime date = Make(1000 + random() % 9000, 1 + random() % 12, 1 + random() % 28,
+                             random() % 24, random() % 60, random() % 60);
+        for (const char* pattern : {"yyyy-MM-dd hh:mm:ss", "yyyy/MM/dd hh:mm:ss"}) {
+            EXPECT_TRUE(DateTime::Parse(pattern, date.ToString(pattern)) == date) << Fields(date);
+        }
+    }
 }
 
 }  // namespace

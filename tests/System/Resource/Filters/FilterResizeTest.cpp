@@ -1,11 +1,13 @@
 #include "System/Resource/Filters/FilterResize.h"
 
+#include "System/Math/Matrix.h"
 #include "support/Pixels.h"
 #include "support/Process.h"
 #include "support/Text.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -134,6 +136,22 @@ TEST(FilterResize, SixteenBitSamplesAreResizedByTheirHighByte) {
         const Image result = FilterResize().ApplyFilter(sixteen, width, height);
         EXPECT_EQ(result.GetBitsPerPixel(), 24u);
         EXPECT_EQ(Bytes(result), Bytes(expected)) << width;
+    }
+}
+
+TEST(Filter, ConvolutionIsAnUnflippedCorrelationClampedAtTheEdges) {
+    // The kernel's only weight, 1.5, at its top left reads the pixel one up and one left
+    // of the centre; past an edge the edge repeats.
+    Math::Matrix kernel(3, 3);
+    kernel.SetValue(1, 1, 0.0);
+    kernel.SetValue(2, 2, 0.0);
+    kernel.SetValue(0, 0, 1.5);
+    const Image source = Noise(5, 4, 2, 3);
+    const Image result = Filter().ApplyFilter(source, kernel);
+    for (uint32_t i = 0; i < 40; ++i) {
+        const uint32_t x = i / 2 % 5, y = i / 10;
+        const int up = source.GetPixel(x == 0 ? 0 : x - 1, y == 0 ? 0 : y - 1)[i % 2];
+        EXPECT_EQ(result.GetImage()[i], std::min(255, up * 3 / 2)) << i;
     }
 }
 

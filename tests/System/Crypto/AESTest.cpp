@@ -2,6 +2,7 @@
 
 #include "System/Crypto/CryptoTestData.h"
 #include "System/IO/MemoryStream.h"
+#include "System/String.h"
 #include "support/Process.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,8 @@ const std::string Key256 =
 const std::string IV = FromHex("000102030405060708090a0b0c0d0e0f");
 
 // Encrypts the key, IV and data lines given on standard input with OpenSSL's own
-// library, in CBC mode with PKCS#7 padding.
+// library: "cbc" lines with PKCS#7 padding, "cfb" lines with one-bit cipher feedback
+// on word-swapped blocks, built from single AES blocks.
 const char* const OracleScript = R"(
 import ctypes, ctypes.util, sys
 lib = ctypes.CDLL(ctypes.util.find_library('crypto'))
@@ -46,9 +48,25 @@ def run(mode, key, iv, data, pad):
     lib.EVP_EncryptFinal_ex(ctx, ctypes.addressof(out) + n.value, ctypes.byref(m))
     lib.EVP_CIPHER_CTX_free(ctx)
     return out.raw[:n.value + m.value]
+def swap4(b):
+    return b''.join(b[i:i + 4][::-1] for i in range(0, len(b), 4))
+def cfb1(key, iv, data):
+    p = 16 - len(data) % 16
+    data += bytes([p]) * p
+    reg, out = int.from_bytes(swap4(iv), 'big'), b''
+    for i in range(0, len(data), 16):
+        word, res = int.from_bytes(swap4(data[i:i + 16]), 'big'), 0
+        for bit in range(127, -1, -1):
+            k = swap4(run('ecb', key, None, swap4(reg.to_bytes(16, 'big')), 0))[0] >> 7
+            c = ((word >> bit) & 1) ^ k
+            res |= c << bit
+            reg = ((reg << 1) | c) & ((1 << 128) - 1)
+        out += swap4(res.to_bytes(16, 'big'))
+    return out
 for line in sys.stdin:
-    key, iv, data = (bytes.fromhex(w) for w in (line.split() + [''])[:3])
-    print(run('cbc', key, iv, data, 1).hex())
+    op, key, iv, data = (line.split() + [''])[:4]
+    key, iv, data = bytes.fromhex(key), bytes.fromhex(iv), bytes.fromhex(data)
+    print((run('cbc', key, iv, data, 1) if op == 'cbc' else cfb1(key, iv, data)).hex())
 )";
 
 AES MakeAES(const std::string& key, const std::string& iv = IV) {
@@ -75,6 +93,27 @@ std::string Decrypt(const AES& aes, std::string cipher) {
     return Transform(aes, in, true);
 }
 
+TEST(AES, EcbGivesTheStandardsExampleForEveryKeySize) {
+    const std::string plain = FromHex("00112233445566778899aabbccddeeff");
+    const struct {
+        const char* key;
+        const char* cipher;
+    } cases[] = {
+        {"000102030405060708090a0b0c0d0e0f", "69c4e0d86a7b0430d8cdb78070b4c55a"},
+        {"000102030405060708090a0b0c0d0e0f1011121314151617", "dda97ca4864cdfe06eaf70a0ec0d7191"},
+        {"000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f",
+         "8ea2b7ca516745bfeafc49904b496089"},
+    };
+    for (const auto& c : cases) {
+        AES aes = MakeAES(FromHex(c.key));
+        aes.Mode(AES::ModeECB);
+        const std::string cipher = Encrypt(aes, plain);
+        ASSERT_EQ(cipher.size(), 32u) << c.key;
+        EXPECT_EQ(Hex(cipher.substr(0, 16)), c.cipher);
+        EXPECT_EQ(Decrypt(aes, cipher), plain);
+    }
+}
+
 // Every length up to 100 with each key size, and lengths about the cipher's 4096-byte
 // reads with the smallest key.
 TEST(AES, CbcEqualsOpenSslForEveryLengthAndKeySize) {
@@ -90,7 +129,7 @@ TEST(AES, CbcEqualsOpenSslForEveryLengthAndKeySize) {
     }
     std::string requests;
     for (const auto& [key, n] : cases) {
-        requests += Hex(*key) + " " + Hex(IV) + " " + Hex(data.substr(0, n)) + "\n";
+        requests += "cbc " + Hex(*key) + " " + Hex(IV) + " " + Hex(data.substr(0, n)) + "\n";
     }
     const auto expected = TestSupport::PythonLines(OracleScript, requests);
     ASSERT_EQ(expected.size(), cases.size());
@@ -101,6 +140,83 @@ TEST(AES, CbcEqualsOpenSslForEveryLengthAndKeySize) {
         EXPECT_EQ(Hex(cipher), expected[i]) << "key " << key->size() << " length " << n;
         EXPECT_EQ(Decrypt(aes, cipher), data.substr(0, n));
     }
+}
+
+TEST(AES, OtherPaddingModes) {
+    AES aes = MakeAES(Key128);
+    aes.Mode(99);
+    const std::string thirteen = "0123456789ab\x5a";
+
+    aes.Padding(AES::PaddingZerosCount);
+    EXPECT_EQ(Encrypt(aes, thirteen), thirteen + std::string("\x00\x00\x03", 3));
+    aes.Padding(AES::PaddingInvertedCount);
+    EXPECT_EQ(Encrypt(aes, thirteen), thirteen + "\xa5\x5a\x03");
+    aes.Padding(AES::PaddingZeros);
+    EXPECT_EQ(Encrypt(aes, thirteen), thirteen + std::string(3, '\0'));
+
+    aes.Mode(AES::ModeCBC);
+    EXPECT_EQ(Decrypt(aes, Encrypt(aes, "ab")), "ab");
+    EXPECT_EQ(Decrypt(aes, Encrypt(aes, std::string(16, '\0'))), "");
+    for (uint32_t padding : {AES::PaddingZerosCount, AES::PaddingInvertedCount}) {
+        aes.Padding(padding);
+        for (size_t n : {0, 1, 13, 15, 16, 17, 32}) {
+            const std::string plain = std::string(n, '\x01');
+            EXPECT_EQ(Decrypt(aes, Encrypt(aes, plain)), plain) << padding << " " << n;
+        }
+    }
+}
+
+TEST(AES, CfbEqualsItsDefinitionOverSingleBlocks) {
+    const std::string data = Bytes(40, 3);
+    const size_t lengths[] = {0, 7, 16, 40};
+    std::string requests;
+    for (size_t n : lengths) {
+        requests += "cfb " + Hex(Key128) + " " + Hex(IV) + " " + Hex(data.substr(0, n)) + "\n";
+    }
+    const auto expected = TestSupport::PythonLines(OracleScript, requests);
+    ASSERT_EQ(expected.size(), 4u);
+    AES aes = MakeAES(Key128);
+    aes.Mode(AES::ModeCFB);
+    for (size_t i = 0; i < 4; ++i) {
+        const std::string cipher = Encrypt(aes, data.substr(0, lengths[i]));
+        EXPECT_EQ(Hex(cipher), expected[i]) << lengths[i];
+        EXPECT_EQ(Decrypt(aes, cipher), data.substr(0, lengths[i])) << lengths[i];
+    }
+}
+
+TEST(AES, InvalidKeyWritesNothing) {
+    const AES aes = MakeAES(Bytes(20));
+    EXPECT_FALSE(aes.IsValid());
+    std::string plain = "some text";
+    MemoryStream in(reinterpret_cast<unsigned char*>(plain.data()), static_cast<int>(plain.size()));
+    MemoryStream out;
+    unsigned char before[] = {1, 2, 3};
+    out.Write(before, 0, 3);
+    aes.Encrypt(in, out);
+    in.Position(0);
+    aes.Decrypt(in, out);
+    EXPECT_EQ(Content(out), "\x01\x02\x03");
+    EXPECT_EQ(out.Position(), 3);
+}
+
+TEST(AES, StringKeyAndIVEqualRawBytes) {
+    const String key = TestSupport::Bytes(Key128);
+    uint32_t words[4];
+    std::memcpy(words, IV.data(), sizeof(words));
+    EXPECT_EQ(Encrypt(AES(key, words), "text"), Encrypt(MakeAES(Key128), "text"));
+    EXPECT_EQ(Encrypt(AES(key), "text"), Encrypt(MakeAES(Key128, std::string(16, '\0')), "text"));
+}
+
+TEST(AES, ReadsFromTheInputPositionAndWritesAtTheOutputPosition) {
+    const AES aes = MakeAES(Key128);
+    std::string plain = Bytes(40);
+    MemoryStream in(reinterpret_cast<unsigned char*>(plain.data()), static_cast<int>(plain.size()));
+    in.Position(10);
+    MemoryStream out;
+    unsigned char before[] = {'a', 'b'};
+    out.Write(before, 0, 2);
+    aes.Encrypt(in, out);
+    EXPECT_EQ(Content(out), "ab" + Encrypt(aes, plain.substr(10)));
 }
 
 // Earlier cipher texts of whole blocks carry no padding block: a last byte above 16 keeps

@@ -31,6 +31,98 @@ void ExpectParentsPointAtHolders(const XmlNode& node) {
     }
 }
 
+TEST(XmlItem, TypedValuesReadAndWriteAsTheSystemExpects) {
+    XmlItem item;
+    for (const char* yes : {"true", "True", "TRUE", "1", "7", " 2"}) {
+        item.mValue = yes;
+        EXPECT_TRUE(item.ValueBool()) << yes;
+    }
+    for (const char* no : {"", "false", "0", "-3", "yes", "x1"}) {
+        item.mValue = no;
+        EXPECT_FALSE(item.ValueBool()) << no;
+    }
+    const struct {
+        const char* text;
+        int integer;
+        double real;
+    } numbers[] = {{"  -42abc", -42, -42},
+                   {"99999999999", 2147483647, 99999999999.0},
+                   {"-99999999999", -2147483647 - 1, -99999999999.0},
+                   {"1.5e3x", 1, 1500},
+                   {"", 0, 0}};
+    for (const auto& number : numbers) {
+        item.mValue = number.text;
+        EXPECT_EQ(item.ValueInt(), number.integer) << number.text;
+        EXPECT_DOUBLE_EQ(item.ValueDouble(), number.real) << number.text;
+    }
+    item.ValueInt(-17);
+    EXPECT_EQ(Text(item.mValue), "-17");
+    item.ValueBool(false);
+    EXPECT_EQ(Text(item.mValue), "false");
+    item.ValueDouble(0.5);
+    EXPECT_EQ(Text(item.mValue), "0.5000000000000000");
+    item.ValueDouble(1e-20);
+    EXPECT_EQ(Text(item.mValue), "0.0000000000000000");
+}
+
+TEST(XmlNode, LookupsCountOccurrencesFromOneAndMatchCase) {
+    XmlNode node = Element("root");
+    node.AddChild(Element("x", "first"));
+    node.AddChild(Element("X", "capital"));
+    node.AddChild(Element("x", "second"));
+    EXPECT_EQ(Text(node.GetChild("x", 0)->mValue), "first");
+    EXPECT_EQ(Text(node.GetChild("x", 1)->mValue), "first");
+    EXPECT_EQ(Text(node.GetChild("x", 2)->mValue), "second");
+    EXPECT_EQ(node.GetChild("x", 3), nullptr);
+    EXPECT_EQ(Text(node.GetChildValue("X")), "capital");
+    EXPECT_EQ(node.GetChild(3u), nullptr);
+    EXPECT_EQ(Text(node.GetChildValue("missing")), "");
+    EXPECT_FALSE(node.GetChildValueBool("missing"));
+    EXPECT_EQ(node.GetChildValueInt("missing"), 0);
+    EXPECT_EQ(node.GetChildValueDouble("missing"), 0.0);
+
+    node.AddAttribute(XmlItem("a", "1"));
+    node.AddAttribute(XmlItem("a", "2"));
+    EXPECT_EQ(node.GetAttributeValueInt("a", 2), 2);
+    EXPECT_EQ(node.GetAttribute("A"), nullptr);
+    EXPECT_EQ(node.GetAttribute(2u), nullptr);
+    EXPECT_EQ(Text(node.GetAttributeValue("a", 3)), "");
+}
+
+TEST(XmlNode, EditsChangeTheNamedOccurrenceAppendOrDoNothing) {
+    XmlNode node = Element("n");
+    for (const char* value : {"1", "2", "3"}) {
+        node.AddAttribute(XmlItem(value[0] == '2' ? "b" : "a", value));
+    }
+    node.SetAttributeValue("a", "new");
+    node.SetAttributeValueInt("c", 5);
+    node.RemoveAttribute("a", 2);
+    node.RemoveAttribute("zzz");
+    node.RemoveAttribute(7u);
+    node.SetChildValue("x", "v", 5);
+    node.SetChildValueBool("y", true);
+    node.SetChildValue("x", "w", 5);
+    node.SetChildValue("x", "changed", 2);
+    EXPECT_EQ(Compact(node), "<n a=\"new\" b=\"2\" c=\"5\"><x>v</x><y>true</y><x>changed</x></n>");
+
+    node.RemoveChild("x", 2);
+    node.RemoveChild(0u);
+    node.RemoveChild(9u);
+    node.InsertChild(100, Element("c"));
+    node.InsertChild(0, Element("z"));
+    XmlNode source = Element("s");
+    source.AddChild(Element("p"));
+    source.AddChild(Element("q"));
+    node.InsertChildren(source, 1);
+    node.AddChildren(source);
+    EXPECT_EQ(Compact(node),
+              "<n a=\"new\" b=\"2\" c=\"5\"><z /><p /><q /><y>true</y><c /><p /><q /></n>");
+    ExpectParentsPointAtHolders(node);
+    node.RemoveAttributes();
+    node.RemoveChildren();
+    EXPECT_EQ(Compact(node), "<n />");
+}
+
 // Adding a node to itself, or to its own child, must copy it before the tree changes.
 TEST(XmlNode, AddingANodeToItselfOrItsOwnChildCopiesItFirst) {
     XmlNode node = Element("n");
@@ -70,6 +162,60 @@ TEST(XmlNode, CopiesAreDeepAndParentsPointIntoTheCopy) {
     EXPECT_EQ(assigned.GetParent(), &holder);
     EXPECT_EQ(Compact(assigned), "<child><leaf>v</leaf></child>");
     ExpectParentsPointAtHolders(assigned);
+}
+
+TEST(XmlNode, ChildWithAttributeCountsOnlyMatchingChildren) {
+    XmlNode node = Element("n");
+    const char* values[] = {"1", "2", "1", "1"};
+    for (const char* value : values) {
+        XmlNode child = Element("user");
+        child.AddAttribute(XmlItem("id", value));
+        child.AddAttribute(XmlItem("id", "1"));
+        node.AddChild(child);
+    }
+    node.AddChild(Element("user"));
+    EXPECT_EQ(node.GetChildWithAttribute("user", "id", "1", 2), node.GetChild(2u));
+    EXPECT_EQ(node.GetChildWithAttribute("user", "id", "1", 0), node.GetChild(0u));
+    EXPECT_EQ(node.GetChildWithAttribute("user", "id", "2", 2), nullptr);
+    EXPECT_EQ(node.GetChildWithAttribute("User", "id", "2", 1), nullptr);
+}
+
+TEST(XmlNode, FindNodeCountsOnlyMatchesAtEachLevel) {
+    XmlNode root = Element("root");
+    root.AddChild(Element("x", "top1"));
+    XmlNode branch = Element("branch");
+    branch.AddChild(Element("x", "deep1"));
+    branch.AddChild(Element("x", "deep2"));
+    root.AddChild(branch);
+    root.AddChild(Element("x", "top2"));
+    EXPECT_EQ(Text(root.FindNode("x", 1)->mValue), "top1");
+    EXPECT_EQ(Text(root.FindNode("x", 2)->mValue), "deep1");
+    EXPECT_EQ(Text(root.FindNode("x", 3)->mValue), "deep2");
+    // The branch's two matches do not lower n at the top, so top2 is only the second there.
+    EXPECT_EQ(root.FindNode("x", 4), nullptr);
+    EXPECT_EQ(root.FindNode("nothing"), nullptr);
+}
+
+TEST(XmlNode, GetChildrenCollectsCopiesUnderThisName) {
+    XmlNode node = Element("list", "text");
+    node.AddAttribute(XmlItem("a", "1"));
+    node.AddChild(Element("i", "1"));
+    node.AddChild(Element("j"));
+    node.AddChild(Element("i", "2"));
+    XmlNode items = node.GetChildren("i");
+    EXPECT_EQ(Compact(items), "<list><i>1</i><i>2</i></list>");
+    ExpectParentsPointAtHolders(items);
+}
+
+TEST(XmlNode, ClearKeepsOnlyTheParent) {
+    XmlNode root = Element("root");
+    root.AddChild(Element("c", "v"));
+    XmlNode* child = root.GetChild(0u);
+    child->AddAttribute(XmlItem("a", "1"));
+    child->AddChild(Element("d"));
+    child->Clear();
+    EXPECT_EQ(child->GetParent(), &root);
+    EXPECT_EQ(child->ToString(false), String("< />"));
 }
 
 // A line feed is written as a reference: raw, it would be read back as a space in an

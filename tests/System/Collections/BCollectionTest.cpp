@@ -101,5 +101,51 @@ TEST(BCollectionTest, RandomAddsStaySortedAndReportTheirTruePosition) {
     }
 }
 
+TEST(BCollectionTest, ReplaceEqualOverwritesTheStoredPointer) {
+    Client first(4), second(4), other(9);
+    BVector<Client*> vector(true);
+    vector.Add(other);
+    vector.Add(first);
+    vector.Add(second);
+    EXPECT_EQ(vector.Count(), 2u);
+    EXPECT_EQ(&vector[0], &second);
+}
+
+TEST(BCollectionTest, VectorRemovesTheEqualItemAndIgnoresInsert) {
+    Client a(1), b(2), c(3);
+    BVector<Client*> vector;
+    vector.Add(c);
+    vector.Add(a);
+    vector.Add(b);
+    vector.Insert(0, Client(9));
+    ASSERT_EQ(vector.Count(), 3u);
+    const Client equal(2);
+    EXPECT_TRUE(vector.Contains(equal));
+    EXPECT_TRUE(vector.Remove(equal));
+    EXPECT_FALSE(vector.Contains(b));
+    EXPECT_FALSE(vector.Remove(b));
+    ASSERT_EQ(vector.Count(), 2u);
+    EXPECT_EQ(&vector[0], &a);
+    EXPECT_EQ(&vector[1], &c);
+}
+
+// "Less" always holds and "greater" never: the bisection reaches the count, where the
+// item must go without the last pointer being read past.
+struct Contrary : Object {
+    bool operator<(const Contrary&) const { return true; }
+    bool operator>(const Contrary&) const { return false; }
+};
+
+TEST(BCollectionTest, InconsistentOrderingAppendsAtTheEnd) {
+    Contrary x, y, z;
+    BVector<Contrary*> vector;
+    vector.Add(x);
+    vector.Add(y);
+    vector.Add(z);
+    ASSERT_EQ(vector.Count(), 3u);
+    EXPECT_EQ(&vector[1], &y);
+    EXPECT_EQ(&vector[2], &z);
+}
+
 }  // namespace
 }  // namespace System::Collections

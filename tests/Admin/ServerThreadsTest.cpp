@@ -381,9 +381,49 @@ TEST(Server, AFailedSaveOrAClosedConsoleKeepsTheServerAndItsFiles) {
         EXPECT_EQ(AdminTest::Join(client, "Ann", "new"), 0);
     }
     std::filesystem::remove(room.File("media.xml"));
+    // With the way cleared, the closing save goes through and the server ends well.
+    std::filesystem::remove(room.File("config.xml.new"));
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitForExit(), 0);
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
+    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(room.Read("config.xml"), "user")), "new");
+}
+
+// A terminal that hangs up on a foreground server ends it as SIGTERM does: the closing save
+// runs, both servers stop, and the status is 0. Killed by the signal, it would lose every
+// change since the last save.
+TEST(Server, AHangUpSavesAndEndsWithStatus0) {
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", "pass"));
+    room.Write("config.xml", config);
+    auto server = room.Start();
+    std::filesystem::remove(room.File("config.xml"));
+    server->Signal(SIGHUP);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
+    EXPECT_TRUE(Logs(*server, "Relay server stopped"));
+}
+
+// A closing save that fails keeps the old file, says so and ends with status 1, so that a
+// supervisor learns that the state on disk is not the latest; the other file is saved.
+TEST(Server, AFailedClosingSaveKeepsTheOldFileAndEndsWithStatus1) {
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    const std::string media = "<media count=\"0\"/>";
+    room.Write("config.xml", config);
+    room.Write("media.xml", media);
+    auto server = room.Start();
+    // A directory where the temporary file would go cannot be opened for writing, not even
+    // by root, and it is not removed after the failure.
+    std::filesystem::create_directory(room.File("media.xml.new"));
+    std::filesystem::remove(room.File("config.xml"));
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 1) << server->Output();
+    EXPECT_TRUE(Logs(*server, "Saving media.xml failed; the file is left as it was"));
+    EXPECT_EQ(room.Read("media.xml"), media);
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_TRUE(Logs(*server, "Relay server stopped"));
 }
 
 }  // namespace

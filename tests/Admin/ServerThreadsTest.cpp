@@ -4,13 +4,21 @@
 #include "Admin/RoomFixture.h"
 #include "support/Wait.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <regex>
@@ -51,6 +59,25 @@ bool PolicyServiceWorks(ServerProcess& server) {
     EXPECT_EQ(client.ReadToEnd().value_or("<reset>"), kPolicy);
     EXPECT_GE(server.WaitForLine("Policy server granting access to 127.0.0.1:"), 0);
     return true;
+}
+
+// A relay frame: the payload's length, little-endian, then the payload.
+std::string Frame(const std::string& payload) {
+    return RelayWire::U32(static_cast<uint32_t>(payload.size())) + payload;
+}
+
+// The payload of the next frame on a blocking socket; empty when none came.
+std::string NextFrame(const TestSupport::RawSocket& socket) {
+    const std::string header = socket.Receive(4);
+    if (header.size() < 4) {
+        return "";
+    }
+    uint32_t length = 0;
+    for (int i = 3; i >= 0; --i) {
+        length = length << 8 | static_cast<uint8_t>(header[static_cast<size_t>(i)]);
+    }
+    const std::string payload = socket.Receive(length);
+    return payload.size() == length ? payload : "";
 }
 
 // Client text is logged with its control bytes escaped, so it cannot forge or break lines.
@@ -424,6 +451,74 @@ TEST(Server, AFailedClosingSaveKeepsTheOldFileAndEndsWithStatus1) {
     EXPECT_EQ(room.Read("media.xml"), media);
     EXPECT_EQ(room.Read("config.xml"), config);
     EXPECT_TRUE(Logs(*server, "Relay server stopped"));
+}
+
+// A connection made while the server cannot accept waits in the listen queue. With a short
+// queue the connects beyond it are dropped and wait a second or more for their SYN to be
+// sent again: a room's members reconnecting together after a restart would stall. The
+// server is stopped (SIGSTOP) while its clients connect, so its accept thread takes none of
+// them; the kernel still completes each handshake into the queue. With a queue of 10 the
+// connects past the 11th never complete while it is stopped, however long the test waits,
+// so the check does not depend on timing. Once it runs again, every connection is served.
+TEST(Server, ConnectsMadeAllAtOnceCompleteAndAreServed) {
+    constexpr size_t kClients = 100;
+    Room room;
+    std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    config = std::regex_replace(config, std::regex("RoomMaxClients=\"20\""),
+                                "RoomMaxClients=\"" + std::to_string(kClients) + "\"");
+    room.Write("config.xml", config);
+    auto server = room.Start();
+    server->Signal(SIGSTOP);
+
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(room.Port());
+    std::vector<TestSupport::RawSocket> clients;
+    std::vector<pollfd> pending;
+    for (size_t i = 0; i < kClients; ++i) {
+        TestSupport::RawSocket client(
+            socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        ASSERT_GE(client.Descriptor(), 0);
+        const int result =
+            connect(client.Descriptor(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ASSERT_TRUE(result == 0 || errno == EINPROGRESS) << std::strerror(errno);
+        pending.push_back(pollfd{client.Descriptor(), POLLOUT, 0});
+        clients.push_back(std::move(client));
+    }
+    // A connect completes when its socket becomes writable.
+    size_t connected = 0;
+    const bool allConnected = TestSupport::WaitUntil(
+        [&] {
+            poll(pending.data(), pending.size(), 0);
+            connected = static_cast<size_t>(std::count_if(
+                pending.begin(), pending.end(), [](const pollfd& fd) { return fd.revents != 0; }));
+            return connected == kClients;
+        },
+        std::chrono::seconds(10));
+    server->Signal(SIGCONT);
+    ASSERT_TRUE(allConnected) << connected << " of " << kClients << " connects completed";
+
+    for (TestSupport::RawSocket& client : clients) {
+        int error = 0;
+        socklen_t size = sizeof error;
+        getsockopt(client.Descriptor(), SOL_SOCKET, SO_ERROR, &error, &size);
+        ASSERT_EQ(error, 0) << std::strerror(error);
+        const int flags = fcntl(client.Descriptor(), F_GETFL);
+        fcntl(client.Descriptor(), F_SETFL, flags & ~O_NONBLOCK);
+        // Only ends a test whose server does not answer.
+        const timeval deadline{30, 0};
+        setsockopt(client.Descriptor(), SOL_SOCKET, SO_RCVTIMEO, &deadline, sizeof deadline);
+        client.SendAll(Frame(AdminTest::JoinRequest("member", "")));
+    }
+    for (size_t i = 0; i < kClients; ++i) {
+        std::string frame;
+        do {
+            frame = NextFrame(clients[i]);
+        } while (!frame.empty() && static_cast<uint8_t>(frame[0]) != RelayWire::JoinResponse);
+        ASSERT_GE(frame.size(), 6u) << "client " << i << " got no answer to its join";
+        EXPECT_EQ(static_cast<uint8_t>(frame[5]), 0) << "client " << i;
+    }
 }
 
 }  // namespace

@@ -80,6 +80,17 @@ std::string NextFrame(const TestSupport::RawSocket& socket) {
     return payload.size() == length ? payload : "";
 }
 
+// The port the relay server's hosting line names; 0 when it names none.
+int HostingPort(ServerProcess& server) {
+    const int index = server.WaitForLine("Relay server hosting on port ");
+    std::smatch match;
+    const std::string text =
+        index < 0 ? "" : AdminTest::LogText(server.Lines()[static_cast<size_t>(index)]);
+    return std::regex_match(text, match, std::regex(R"(Relay server hosting on port (\d+))"))
+               ? std::stoi(match[1].str())
+               : 0;
+}
+
 // Client text is logged with its control bytes escaped, so it cannot forge or break lines.
 // SIGTERM, like SIGINT, saves both files and ends with status 0.
 TEST(Server, HostsTheRoomAndLogsEveryEventOnALineOfItsOwn) {
@@ -274,8 +285,9 @@ TEST(Server, UnreadableFilesAreReportedAndIgnored) {
                      "media.xml is not a readable XML document; it is ignored and kept "
                      "as media.xml.bad"));
     EXPECT_TRUE(Logs(server, "resource/locale/en.txt: ignored 1 line(s) that are not key=text"));
-    // Without a configuration the relay server hosts on port 0, any free port.
-    EXPECT_TRUE(Logs(server, "Relay server hosting on port 0"));
+    // Without a configuration the relay server hosts on a port of the system's choice,
+    // and names it.
+    EXPECT_NE(HostingPort(server), 0);
     server.Signal(SIGTERM);
     EXPECT_EQ(server.WaitForExit(), 0) << server.Output();
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
@@ -414,6 +426,49 @@ TEST(Server, AFailedSaveOrAClosedConsoleKeepsTheServerAndItsFiles) {
     EXPECT_EQ(server->WaitForExit(), 0);
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
     EXPECT_EQ(AdminTest::Decrypt(StoredPassword(room.Read("config.xml"), "user")), "new");
+}
+
+// The log says what the server really does. A relay port of 0, or one that is no number,
+// gets a port from the system: the hosting line names that one, where clients can reach
+// it, not the 0 asked for. A preview size for which no preview can be made (a side below
+// 1, or more pixels than an image may have) makes every upload end without an item, so
+// start-up says so, naming both settings.
+TEST(Server, TheLogNamesTheRealPortAndAPreviewSizeThatCannotBeMade) {
+    const struct {
+        const char* port;
+        const char* width;
+        const char* height;
+        bool usable;
+    } cases[] = {
+        {"0", "160", "120", true},     {"any", "0", "120", false},   {"0", "160", "-1", false},
+        {"0", "10000", "5001", false}, {"0", "10000", "5000", true},
+    };
+    for (const auto& test : cases) {
+        const std::string size = std::string(test.width) + " x " + test.height;
+        SCOPED_TRACE(std::string("port ") + test.port + ", preview " + size);
+        Room room;
+        std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+        config = std::regex_replace(config, std::regex(R"re(RelayServerPort="\d+")re"),
+                                    std::string("RelayServerPort=\"") + test.port + "\"");
+        config = std::regex_replace(config, std::regex(R"re(MediaPreviewWidth="\d+")re"),
+                                    std::string("MediaPreviewWidth=\"") + test.width + "\"");
+        config = std::regex_replace(config, std::regex(R"re(MediaPreviewHeight="\d+")re"),
+                                    std::string("MediaPreviewHeight=\"") + test.height + "\"");
+        room.Write("config.xml", config);
+        ServerProcess server(AdminTest::kServer, {}, room.File(""));
+        const int port = HostingPort(server);
+        ASSERT_GT(port, 0) << server.Output();
+        RawClient client(static_cast<uint16_t>(port));
+        EXPECT_EQ(AdminTest::Join(client, "Ann", ""), 0);
+        const std::string warning =
+            "config.xml: no preview can be made at MediaPreviewWidth x MediaPreviewHeight = " +
+            size +
+            " (each must be 1 or more, and the two together at most 50000000 pixels); every "
+            "photo upload will end without an item";
+        server.Signal(SIGTERM);
+        EXPECT_EQ(server.WaitForExit(), 0) << server.Output();
+        EXPECT_EQ(Logs(server, warning), !test.usable) << server.Output();
+    }
 }
 
 // A terminal that hangs up on a foreground server ends it as SIGTERM does: the closing save

@@ -42,4 +42,6 @@ class AdminModel {
     std::atomic<int64_t> mRelayStartTime{0};
     // Seconds since the relay server began hosting, refreshed by the traffic tick.
     SharedProperty<int64_t> mUptime;
+    // Whether the last save left a file as it was. Main thread only: every save runs there.
+    bool mSaveFailed{false};
 };

@@ -25,6 +25,7 @@
 #include "System/Net/IPEndPoint.h"
 #include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
+#include "System/Resource/Image.h"
 #include "System/Utility/Convert.h"
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -351,6 +352,18 @@ void AppInitCommand::ConfigureRelay() {
     relay->Room.Summary = config.RoomSummary;
     relay->Room.MaxClients = static_cast<uint32_t>(config.RoomMaxClients.ToInt());
     relay->Room.IsPublic = config.RoomIsPublic.ToBool();
+    // The preview is made at exactly this size; at one no image may have, every upload
+    // would be accepted and then end without an item, and nothing would say why.
+    const auto& relayConfig = relay->Configuration;
+    if (!System::Resource::Image::IsAllowedSize(
+            relayConfig.MediaPreviewWidth, relayConfig.MediaPreviewHeight, /*bytesPerPixel=*/1)) {
+        PrintLogMessage(String::Parse(
+            "config.xml: no preview can be made at MediaPreviewWidth x MediaPreviewHeight = %d x "
+            "%d (each must be 1 or more, and the two together at most %llu pixels); every photo "
+            "upload will end without an item\n",
+            config.MediaPreviewWidth.ToInt(), config.MediaPreviewHeight.ToInt(),
+            static_cast<unsigned long long>(System::Resource::Image::kMaxPixels)));
+    }
 }
 
 void AppInitCommand::StartServers() {

@@ -46,6 +46,8 @@ class AppInitCommand : public System::MVC::ICommand {
     // -h and -v.
     static bool ApplyCommandLine(int argc, char** argv);
     static void LoadCatalogue(const std::optional<System::String>& text);
+    // Copies the settings into the relay's models, and warns of a preview size at which
+    // no preview can be made.
     static void ConfigureRelay();
     static void StartServers();
 

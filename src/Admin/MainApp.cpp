@@ -29,10 +29,14 @@ int MainApp::Main(int argc, char** argv) {
     SetFPS(30.0);
     Start();
 
+    mAdminModel->mSaveFailed = false;
     {
         AppClosingEvent closing;
         closing.Dispatch();
     }
+    // Status 0 after a closing save that kept an old file would tell a supervisor that
+    // the state on disk is the latest, when the changes since the last save are lost.
+    const int status = mAdminModel->mSaveFailed ? 1 : 0;
     // Every server and worker thread has ended when these return, so none of them can
     // touch a model deleted below.
     relay->Server.Disconnect();
@@ -45,5 +49,5 @@ int MainApp::Main(int argc, char** argv) {
     System::Singleton<ZelvoRelayModel>::Destroy();
     AdminModel::Destroy();
     AppModel::Destroy();
-    return 0;
+    return status;
 }

@@ -9,14 +9,15 @@ class AppInitCommand;
 
 // The server's application: creates the application-wide models, runs start-up through
 // the command controller, then the frame-paced main loop, and once the loop ends (on
-// SIGINT or SIGTERM) saves, stops both servers and deletes the three models.
+// SIGINT, SIGTERM or SIGHUP) saves, stops both servers and deletes the three models.
 class MainApp : public Application::App {
   public:
     // Creates AppModel and AdminModel.
     MainApp();
     ~MainApp() override;
 
-    // Start-up, the main loop at 30 frames per second, then closing; returns 0.
+    // Start-up, the main loop at 30 frames per second, then closing; returns 0, or 1
+    // when the closing save left a file as it was.
     int Main(int argc, char** argv) override;
 
   private:

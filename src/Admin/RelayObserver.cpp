@@ -27,6 +27,12 @@ uint16_t HostPort(System::Net::Server* server) {
     return server->GetEndPoint().SwapEndian().GetPort();
 }
 
+// The port a hosting server listens on. Asked for port 0 (a missing or unreadable
+// setting), the system picks one: the port asked for would send clients nowhere.
+uint16_t ListeningPort(System::Net::Server* server) {
+    return server->GetSocket()->GetLocalEndPoint().SwapEndian().GetPort();
+}
+
 }  // namespace
 
 RelayObserver::RelayObserver()
@@ -113,7 +119,7 @@ void RelayObserver::OnRelayHost(System::Net::Server* server) {
     admin->mRelayStartTime = System::DateTime::Now().GetTime();
     admin->mUptime = 0;
     admin->mNetwork.IsRelayServerOnline = true;
-    PrintLogMessage(String::Parse("Relay server hosting on port %d\n", HostPort(server)));
+    PrintLogMessage(String::Parse("Relay server hosting on port %d\n", ListeningPort(server)));
     mBandwidthTimer.Start();
 }
 
@@ -140,7 +146,7 @@ void RelayObserver::OnRelayHostClientConnect(System::Net::Server*, System::Net::
 
 void RelayObserver::OnPolicyHost(System::Net::Server* server) {
     AdminModel::Instance()->mNetwork.IsPolicyServerOnline = true;
-    PrintLogMessage(String::Parse("Policy server hosting on port %d\n", HostPort(server)));
+    PrintLogMessage(String::Parse("Policy server hosting on port %d\n", ListeningPort(server)));
 }
 
 void RelayObserver::OnPolicyHostFailed(System::Net::Server* server, const String& error) {

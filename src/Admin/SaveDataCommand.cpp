@@ -86,8 +86,10 @@ XmlNode ItemNode(const MediaModel& item) {
 }  // namespace
 
 void SaveDataCommand::Execute(System::MVC::EventDispatcher*) {
-    WriteFile("config.xml", ConfigNode().ToString(true));
-    WriteFile("media.xml", MediaNode().ToString(false));
+    // Both files are written even when the first fails: the other one still holds news.
+    const bool config = WriteFile("config.xml", ConfigNode().ToString(true));
+    const bool media = WriteFile("media.xml", MediaNode().ToString(false));
+    AdminModel::Instance()->mSaveFailed = !(config && media);
 }
 
 XmlNode SaveDataCommand::ConfigNode() {

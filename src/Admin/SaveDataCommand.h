@@ -8,7 +8,8 @@
 // "config.xml" (the configuration keys and the room's three accounts, indented) and
 // "media.xml" (the photo catalogue, compact). Runs for "SaveUserDataEvent": after
 // command-line passwords at start-up, every 300 seconds and on closing, each time on
-// the main thread.
+// the main thread. AdminModel::mSaveFailed tells afterwards whether either file was left
+// as it was.
 class SaveDataCommand : public System::MVC::ICommand {
   public:
     void Execute(System::MVC::EventDispatcher* event) override;

@@ -74,6 +74,10 @@ bool App::InstallSignalHandlers() {
     sigemptyset(&ignore.sa_mask);
     bool installed = sigaction(SIGINT, &stop, nullptr) == 0;
     installed = sigaction(SIGTERM, &stop, nullptr) == 0 && installed;
+    // The terminal of a foreground server hanging up would otherwise kill it without
+    // the closing save: the items uploaded since the last save would leave the
+    // catalogue while their files stay.
+    installed = sigaction(SIGHUP, &stop, nullptr) == 0 && installed;
     return sigaction(SIGPIPE, &ignore, nullptr) == 0 && installed;
 }
 

@@ -53,7 +53,7 @@ class App : public System::Object {
     // The program's body.
     virtual int Main(int argc, char** argv) = 0;
 
-    // SIGINT and SIGTERM ask the main loop to end (RequestStop); SIGPIPE is ignored,
+    // SIGINT, SIGTERM and SIGHUP ask the main loop to end (RequestStop); SIGPIPE is ignored,
     // so that writing to a peer or a pipe that has closed never ends the process.
     // Returns false when a handler could not be installed.
     static bool InstallSignalHandlers();

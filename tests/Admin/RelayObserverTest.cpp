@@ -12,6 +12,10 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "support/Text.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -143,6 +147,26 @@ TEST_F(RelayObserverTimers, HostFailuresAreLoggedWithPortAndErrorAndPublishZeroR
         "Relay server hosting on port 4502 failed: Cannot assign requested address",
         "Policy server hosting on port 943 failed: Cannot assign requested address",
     };
+    EXPECT_EQ(mConsole.Texts(), expected);
+}
+
+// Hosting on port 0 takes a port of the system's choice: the line names that one, which
+// clients can reach, not the 0 that was asked for.
+TEST_F(RelayObserverTimers, TheHostingLineNamesThePortListenedOn) {
+    RelayObserver observer;
+    System::Net::Server& policy = mAdmin->mPolicyServer;
+    policy.Host(
+        System::Net::IPEndPoint(System::Net::IPAddress::Parse("127.0.0.1"), 0).SwapEndian());
+    ASSERT_TRUE(policy.IsHosting());
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    getsockname(policy.GetSocket()->GetSocket(), reinterpret_cast<sockaddr*>(&address), &size);
+    policy.Disconnect();
+    const std::vector<std::string> expected = {
+        "Policy server hosting on port " + std::to_string(ntohs(address.sin_port)),
+        "Policy server stopped",
+    };
+    EXPECT_NE(address.sin_port, 0);
     EXPECT_EQ(mConsole.Texts(), expected);
 }
 

@@ -4,13 +4,21 @@
 #include "Admin/RoomFixture.h"
 #include "support/Wait.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <regex>
@@ -51,6 +59,36 @@ bool PolicyServiceWorks(ServerProcess& server) {
     EXPECT_EQ(client.ReadToEnd().value_or("<reset>"), kPolicy);
     EXPECT_GE(server.WaitForLine("Policy server granting access to 127.0.0.1:"), 0);
     return true;
+}
+
+// A relay frame: the payload's length, little-endian, then the payload.
+std::string Frame(const std::string& payload) {
+    return RelayWire::U32(static_cast<uint32_t>(payload.size())) + payload;
+}
+
+// The payload of the next frame on a blocking socket; empty when none came.
+std::string NextFrame(const TestSupport::RawSocket& socket) {
+    const std::string header = socket.Receive(4);
+    if (header.size() < 4) {
+        return "";
+    }
+    uint32_t length = 0;
+    for (int i = 3; i >= 0; --i) {
+        length = length << 8 | static_cast<uint8_t>(header[static_cast<size_t>(i)]);
+    }
+    const std::string payload = socket.Receive(length);
+    return payload.size() == length ? payload : "";
+}
+
+// The port the relay server's hosting line names; 0 when it names none.
+int HostingPort(ServerProcess& server) {
+    const int index = server.WaitForLine("Relay server hosting on port ");
+    std::smatch match;
+    const std::string text =
+        index < 0 ? "" : AdminTest::LogText(server.Lines()[static_cast<size_t>(index)]);
+    return std::regex_match(text, match, std::regex(R"(Relay server hosting on port (\d+))"))
+               ? std::stoi(match[1].str())
+               : 0;
 }
 
 // Client text is logged with its control bytes escaped, so it cannot forge or break lines.
@@ -247,8 +285,9 @@ TEST(Server, UnreadableFilesAreReportedAndIgnored) {
                      "media.xml is not a readable XML document; it is ignored and kept "
                      "as media.xml.bad"));
     EXPECT_TRUE(Logs(server, "resource/locale/en.txt: ignored 1 line(s) that are not key=text"));
-    // Without a configuration the relay server hosts on port 0, any free port.
-    EXPECT_TRUE(Logs(server, "Relay server hosting on port 0"));
+    // Without a configuration the relay server hosts on a port of the system's choice,
+    // and names it.
+    EXPECT_NE(HostingPort(server), 0);
     server.Signal(SIGTERM);
     EXPECT_EQ(server.WaitForExit(), 0) << server.Output();
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
@@ -381,9 +420,160 @@ TEST(Server, AFailedSaveOrAClosedConsoleKeepsTheServerAndItsFiles) {
         EXPECT_EQ(AdminTest::Join(client, "Ann", "new"), 0);
     }
     std::filesystem::remove(room.File("media.xml"));
+    // With the way cleared, the closing save goes through and the server ends well.
+    std::filesystem::remove(room.File("config.xml.new"));
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitForExit(), 0);
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
+    EXPECT_EQ(AdminTest::Decrypt(StoredPassword(room.Read("config.xml"), "user")), "new");
+}
+
+// The log says what the server really does. A relay port of 0, or one that is no number,
+// gets a port from the system: the hosting line names that one, where clients can reach
+// it, not the 0 asked for. A preview size for which no preview can be made (a side below
+// 1, or more pixels than an image may have) makes every upload end without an item, so
+// start-up says so, naming both settings.
+TEST(Server, TheLogNamesTheRealPortAndAPreviewSizeThatCannotBeMade) {
+    const struct {
+        const char* port;
+        const char* width;
+        const char* height;
+        bool usable;
+    } cases[] = {
+        {"0", "160", "120", true},     {"any", "0", "120", false},   {"0", "160", "-1", false},
+        {"0", "10000", "5001", false}, {"0", "10000", "5000", true},
+    };
+    for (const auto& test : cases) {
+        const std::string size = std::string(test.width) + " x " + test.height;
+        SCOPED_TRACE(std::string("port ") + test.port + ", preview " + size);
+        Room room;
+        std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+        config = std::regex_replace(config, std::regex(R"re(RelayServerPort="\d+")re"),
+                                    std::string("RelayServerPort=\"") + test.port + "\"");
+        config = std::regex_replace(config, std::regex(R"re(MediaPreviewWidth="\d+")re"),
+                                    std::string("MediaPreviewWidth=\"") + test.width + "\"");
+        config = std::regex_replace(config, std::regex(R"re(MediaPreviewHeight="\d+")re"),
+                                    std::string("MediaPreviewHeight=\"") + test.height + "\"");
+        room.Write("config.xml", config);
+        ServerProcess server(AdminTest::kServer, {}, room.File(""));
+        const int port = HostingPort(server);
+        ASSERT_GT(port, 0) << server.Output();
+        RawClient client(static_cast<uint16_t>(port));
+        EXPECT_EQ(AdminTest::Join(client, "Ann", ""), 0);
+        const std::string warning =
+            "config.xml: no preview can be made at MediaPreviewWidth x MediaPreviewHeight = " +
+            size +
+            " (each must be 1 or more, and the two together at most 50000000 pixels); every "
+            "photo upload will end without an item";
+        server.Signal(SIGTERM);
+        EXPECT_EQ(server.WaitForExit(), 0) << server.Output();
+        EXPECT_EQ(Logs(server, warning), !test.usable) << server.Output();
+    }
+}
+
+// A terminal that hangs up on a foreground server ends it as SIGTERM does: the closing save
+// runs, both servers stop, and the status is 0. Killed by the signal, it would lose every
+// change since the last save.
+TEST(Server, AHangUpSavesAndEndsWithStatus0) {
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", "pass"));
+    room.Write("config.xml", config);
+    auto server = room.Start();
+    std::filesystem::remove(room.File("config.xml"));
+    server->Signal(SIGHUP);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
+    EXPECT_TRUE(Logs(*server, "Relay server stopped"));
+}
+
+// A closing save that fails keeps the old file, says so and ends with status 1, so that a
+// supervisor learns that the state on disk is not the latest; the other file is saved.
+TEST(Server, AFailedClosingSaveKeepsTheOldFileAndEndsWithStatus1) {
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    const std::string media = "<media count=\"0\"/>";
+    room.Write("config.xml", config);
+    room.Write("media.xml", media);
+    auto server = room.Start();
+    // A directory where the temporary file would go cannot be opened for writing, not even
+    // by root, and it is not removed after the failure.
+    std::filesystem::create_directory(room.File("media.xml.new"));
+    std::filesystem::remove(room.File("config.xml"));
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 1) << server->Output();
+    EXPECT_TRUE(Logs(*server, "Saving media.xml failed; the file is left as it was"));
+    EXPECT_EQ(room.Read("media.xml"), media);
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_TRUE(Logs(*server, "Relay server stopped"));
+}
+
+// A connection made while the server cannot accept waits in the listen queue. With a short
+// queue the connects beyond it are dropped and wait a second or more for their SYN to be
+// sent again: a room's members reconnecting together after a restart would stall. The
+// server is stopped (SIGSTOP) while its clients connect, so its accept thread takes none of
+// them; the kernel still completes each handshake into the queue. With a queue of 10 the
+// connects past the 11th never complete while it is stopped, however long the test waits,
+// so the check does not depend on timing. Once it runs again, every connection is served.
+TEST(Server, ConnectsMadeAllAtOnceCompleteAndAreServed) {
+    constexpr size_t kClients = 100;
+    Room room;
+    std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    config = std::regex_replace(config, std::regex("RoomMaxClients=\"20\""),
+                                "RoomMaxClients=\"" + std::to_string(kClients) + "\"");
+    room.Write("config.xml", config);
+    auto server = room.Start();
+    server->Signal(SIGSTOP);
+
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(room.Port());
+    std::vector<TestSupport::RawSocket> clients;
+    std::vector<pollfd> pending;
+    for (size_t i = 0; i < kClients; ++i) {
+        TestSupport::RawSocket client(
+            socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        ASSERT_GE(client.Descriptor(), 0);
+        const int result =
+            connect(client.Descriptor(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ASSERT_TRUE(result == 0 || errno == EINPROGRESS) << std::strerror(errno);
+        pending.push_back(pollfd{client.Descriptor(), POLLOUT, 0});
+        clients.push_back(std::move(client));
+    }
+    // A connect completes when its socket becomes writable.
+    size_t connected = 0;
+    const bool allConnected = TestSupport::WaitUntil(
+        [&] {
+            poll(pending.data(), pending.size(), 0);
+            connected = static_cast<size_t>(std::count_if(
+                pending.begin(), pending.end(), [](const pollfd& fd) { return fd.revents != 0; }));
+            return connected == kClients;
+        },
+        std::chrono::seconds(10));
+    server->Signal(SIGCONT);
+    ASSERT_TRUE(allConnected) << connected << " of " << kClients << " connects completed";
+
+    for (TestSupport::RawSocket& client : clients) {
+        int error = 0;
+        socklen_t size = sizeof error;
+        getsockopt(client.Descriptor(), SOL_SOCKET, SO_ERROR, &error, &size);
+        ASSERT_EQ(error, 0) << std::strerror(error);
+        const int flags = fcntl(client.Descriptor(), F_GETFL);
+        fcntl(client.Descriptor(), F_SETFL, flags & ~O_NONBLOCK);
+        // Only ends a test whose server does not answer.
+        const timeval deadline{30, 0};
+        setsockopt(client.Descriptor(), SOL_SOCKET, SO_RCVTIMEO, &deadline, sizeof deadline);
+        client.SendAll(Frame(AdminTest::JoinRequest("member", "")));
+    }
+    for (size_t i = 0; i < kClients; ++i) {
+        std::string frame;
+        do {
+            frame = NextFrame(clients[i]);
+        } while (!frame.empty() && static_cast<uint8_t>(frame[0]) != RelayWire::JoinResponse);
+        ASSERT_GE(frame.size(), 6u) << "client " << i << " got no answer to its join";
+        EXPECT_EQ(static_cast<uint8_t>(frame[5]), 0) << "client " << i;
+    }
 }
 
 }  // namespace

@@ -42,6 +42,11 @@ bool ToSocketAddress(const IPEndPoint& endPoint, sockaddr_storage& address, uint
 
 }  // namespace
 
+// A short queue drops the connects beyond it while the accept thread is busy, and each
+// dropped one waits a second or more for its SYN to be sent again: a room's members
+// reconnecting together after a restart would stall with the server idle.
+const int32_t Socket::kBacklog = SOMAXCONN;
+
 Socket::Socket(int descriptor) : mDescriptor(descriptor), mBacklog(kBacklog) {}
 
 Socket::Socket(int descriptor, bool connected)

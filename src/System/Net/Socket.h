@@ -21,14 +21,15 @@ namespace System::Net {
 // Receive on the owning thread. The descriptor is -1 when there is none.
 class Socket : public Object {
   public:
-    // The listen backlog of sockets built around a descriptor.
-    static constexpr int32_t kBacklog = 10;
+    // The listen backlog of sockets built around a descriptor: the system's largest
+    // (SOMAXCONN), which the kernel further caps at net.core.somaxconn.
+    static const int32_t kBacklog;
     // The most pieces one gathered Send passes on; the rest wait for the next call.
     static constexpr uint32_t kMaxPieces = 64;
 
     // No descriptor, backlog 0, not connected.
     Socket() = default;
-    // Around a descriptor from SocketType: backlog 10, not connected.
+    // Around a descriptor from SocketType: backlog kBacklog, not connected.
     explicit Socket(int descriptor);
     // Around a descriptor whose connection is already open (an accepted one) or not.
     Socket(int descriptor, bool connected);

@@ -16,6 +16,7 @@
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/UserModel.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
+#include "ZelvoRelay/Threading/MessageTask.h"
 
 namespace ZelvoRelay::Threading {
 class ClientThreadWorker;
@@ -93,6 +94,10 @@ class RelayClient : public System::Object {
     // monitor; REQUIRES the client-collection monitor held, which comes before it in
     // the lock order.
     void Enqueue(const MVC::Model::NetMessageModel& message);
+
+    // Counts task among the client's received messages that wait to be handled, for
+    // as long as it lives.
+    void CountIn(Threading::MessageTask& task) { task.CountIn(mBacklog); }
 
     // Hands the client to worker, which from now on is told of frames to send and of
     // the closing, and is told at once of what is queued or of a closing that came

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Threading/UploaderHold.h"
 
+#include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
 #include "ZelvoRelay/Threading/MessageThreadWorker.h"
@@ -25,9 +26,18 @@ UploaderHold::~UploaderHold() {
 }
 
 void UploaderHold::Hold(PhotoTask* photo) {
+    MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
     mUploaders.Add(photo->SenderId);
-    auto& workers = MVC::Model::ZelvoRelayModel::Instance()->PhotoWorkers;
-    static_cast<PhotoThreadWorker*>(workers.GetThread(0))->Add(photo);
+    model->Clients.mMonitor.Enter();
+    // The photo takes over the count of the chunk that completed the upload, which is
+    // being handled now. Counted nowhere, it would let an uploader that closed right
+    // after its last chunk leave at once, its upload with it, and the photo made next
+    // would find no upload to become an item.
+    if (Client::RelayClient* uploader = model->Clients.mValue.FindClient(photo->SenderId)) {
+        uploader->CountIn(*photo);
+    }
+    model->Clients.mMonitor.Exit();
+    static_cast<PhotoThreadWorker*>(model->PhotoWorkers.GetThread(0))->Add(photo);
 }
 
 bool UploaderHold::Take(MessageTask* task) {

@@ -27,8 +27,8 @@ class UploaderHold : public System::Object {
     UploaderHold(const UploaderHold&) = delete;
     UploaderHold& operator=(const UploaderHold&) = delete;
 
-    // Keeps back from now on the messages of photo's uploader and hands photo to the
-    // photo worker.
+    // Keeps back from now on the messages of photo's uploader, counts photo among
+    // them, and hands photo to the photo worker. Takes the client-collection monitor.
     void Hold(PhotoTask* photo);
     // Takes task off the message worker's hands when it is a photo's outcome (applied
     // and deleted; the uploader's kept-back tasks are then handled in order, or dropped

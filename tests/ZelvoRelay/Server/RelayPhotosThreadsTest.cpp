@@ -56,6 +56,8 @@ class RelayPhotosTest : public ::testing::Test {
         configuration.MaxMediaSize = 100000;
         configuration.MediaPreviewWidth = 40;
         configuration.MediaPreviewHeight = 30;
+        // Ids start at 0 on an empty catalogue, as at start-up, whatever ran before.
+        ZelvoRelay::MVC::Model::MediaModel::SetMediaIdCounter(0);
         ASSERT_TRUE(mServer.Start());
         mRoom = std::make_unique<RelayTestRoom>(mServer.Port());
         mAlice = &mRoom->Join("alice");
@@ -363,6 +365,28 @@ TEST_F(RelayPhotosTest, AnUploaderLeavingWhileItsPhotoIsMadeLeavesOnlyOnceItIsMa
     const std::vector<std::string> items = List(bob);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].substr(0, 14), "0 kept leaver ");
+}
+
+// The photo of a complete upload counts among what its uploader sent: an uploader that
+// closes right after its last chunk leaves only once the photo is an item. Counted
+// nowhere, it let the uploader leave at once, and its upload went with it.
+TEST_F(RelayPhotosTest, AnUploaderClosingRightAfterItsLastChunkKeepsItsPhoto) {
+    Member& bob = mRoom->Join("bob");
+    Member& leaver = mRoom->Join("leaver");
+    PhotoWorkers().Stop(true);
+    const std::string png = Photo("PNG", 120, 90);
+    EXPECT_EQ(Upload(leaver, png, "last").second, 0u);
+    ASSERT_TRUE(Received(0, png.size()));
+    leaver.client->Close();
+    leaver.open = false;
+    PhotoWorkers().Start();
+
+    mRoom->ExpectLeft(leaver);
+    const std::vector<std::string> items = List(bob);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].substr(0, 14), "0 last leaver ");
+    EXPECT_EQ(ReadFile(File(0, 0)), png);
+    EXPECT_TRUE(std::filesystem::exists(File(0, 1)));
 }
 
 TEST_F(RelayPhotosTest, UploadsInProgressWhenTheServerStopsLeaveNoFile) {

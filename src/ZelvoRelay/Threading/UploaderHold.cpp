@@ -9,19 +9,9 @@
 
 namespace ZelvoRelay::Threading {
 
-namespace {
-
-// Deletes a task that will never be handled, with its message.
-void Drop(MessageTask* task) {
-    task->DeleteContents();
-    delete task;
-}
-
-}  // namespace
-
 UploaderHold::~UploaderHold() {
     for (uint32_t i = 0; i < mTasks.Count(); ++i) {
-        Drop(mTasks[i]);
+        mTasks[i]->Discard();
     }
 }
 
@@ -46,11 +36,7 @@ bool UploaderHold::Take(MessageTask* task) {
     if (mUploaders.Count() == 0) {
         return false;
     }
-    if (auto* photo = dynamic_cast<PhotoTask*>(task)) {
-        const uint32_t uploader = photo->SenderId;
-        photo->Apply();
-        delete photo;
-        Release(uploader);
+    if (TakeOutcome(task)) {
         return true;
     }
     if (task->IsIncoming && mUploaders.Contains(task->SenderId)) {
@@ -58,6 +44,18 @@ bool UploaderHold::Take(MessageTask* task) {
         return true;
     }
     return false;
+}
+
+bool UploaderHold::TakeOutcome(MessageTask* task) {
+    auto* photo = dynamic_cast<PhotoTask*>(task);
+    if (photo == nullptr) {
+        return false;
+    }
+    const uint32_t uploader = photo->SenderId;
+    photo->Apply();
+    delete photo;
+    Release(uploader);
+    return true;
 }
 
 void UploaderHold::Release(uint32_t clientId) {
@@ -77,7 +75,7 @@ void UploaderHold::Release(uint32_t clientId) {
     // client again, and the tasks after it are kept back anew, still in order.
     for (uint32_t i = 0; i < released.Count(); ++i) {
         if (left) {
-            Drop(released[i]);
+            released[i]->Discard();
         } else {
             MessageThreadWorker::Handle(released[i]);
         }

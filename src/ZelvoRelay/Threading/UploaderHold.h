@@ -35,6 +35,8 @@ class UploaderHold : public System::Object {
     // when it has left) or a message of an uploader whose photo is being made (kept
     // back). False for any other task, which the worker handles itself.
     [[nodiscard]] bool Take(MessageTask* task);
+    // Takes task when it is a photo's outcome, as Take does; false for any other task.
+    [[nodiscard]] bool TakeOutcome(MessageTask* task);
 
   private:
     // Ends the hold on clientId and handles its kept-back tasks in the order they came.

@@ -389,6 +389,50 @@ TEST_F(RelayPhotosTest, AnUploaderClosingRightAfterItsLastChunkKeepsItsPhoto) {
     EXPECT_TRUE(std::filesystem::exists(File(0, 1)));
 }
 
+// The server stops while a photo is being made: the stop waits for it, and it becomes an
+// item of the catalogue that is saved at exit, with both its files and no other.
+TEST_F(RelayPhotosTest, AStopWhileAPhotoIsMadeKeepsItsItem) {
+    // Large enough in pixels to take a while to decode, small enough in bytes to upload.
+    const std::string png = TestSupport::FromHex(PythonLines(
+        "import io; from PIL import Image\nb = io.BytesIO()\n"
+        "Image.new('RGB', (4000, 3000), (200, 40, 40)).save(b, 'PNG')\nprint(b.getvalue().hex())\n")
+                                                     [0]);
+    ASSERT_LT(png.size(), 100000u);
+    EXPECT_EQ(Upload(*mAlice, png, "big").second, 0u);
+    // Being made: the photo worker has the photo open beside the upload's own stream.
+    const std::string path = std::filesystem::canonical(File(0, 0));
+    ASSERT_TRUE(TestSupport::WaitUntil([&path] {
+        int open = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            open += std::filesystem::read_symlink(entry.path(), error) == path ? 1 : 0;
+        }
+        return open == 2;
+    }));
+
+    Model* model = Model::Instance();
+    model->Server.Disconnect();
+    model->Media.mMonitor.Enter();
+    const auto* item = model->Media.FindMedia(0);
+    const bool listed = item != nullptr;
+    System::Collections::Vector<System::Resource::Feeds::MediaContent> contents;
+    if (listed) {
+        contents = item->mValue.mMediaGroup.mContents;
+    }
+    model->Media.mMonitor.Exit();
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(contents.Count(), 2u);
+    EXPECT_EQ(contents[0].mFileSize, static_cast<int32_t>(png.size()));
+    EXPECT_EQ(contents[0].mWidth, 4000);
+    EXPECT_EQ(contents[1].mWidth, 40);
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(mMedia.Path())) {
+        files.insert(entry.path().filename());
+    }
+    EXPECT_EQ(files, (std::set<std::string>{"0_0", "0_1"}));
+    EXPECT_EQ(contents[1].mFileSize, static_cast<int32_t>(std::filesystem::file_size(File(0, 1))));
+}
+
 TEST_F(RelayPhotosTest, UploadsInProgressWhenTheServerStopsLeaveNoFile) {
     PhotoWorkers().Stop(true);
     // One upload half sent, and one complete whose photo is still to be made.

@@ -1,13 +1,17 @@
 #include "support/RawClient.h"
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "support/Wait.h"
 
 namespace TestSupport {
 
@@ -34,6 +38,24 @@ void RawClient::Close() {
         close(mSocket);
         mSocket = -1;
     }
+}
+
+void RawClient::Reset() {
+    if (mSocket >= 0) {
+        const linger abort{1, 0};
+        setsockopt(mSocket, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        Close();
+    }
+}
+
+bool RawClient::WaitAcknowledged(std::chrono::milliseconds deadline) {
+    return WaitUntil(
+        [this] {
+            // Bytes in the send queue: those not sent yet and those not acknowledged.
+            int queued = 0;
+            return mSocket >= 0 && ioctl(mSocket, SIOCOUTQ, &queued) == 0 && queued == 0;
+        },
+        deadline);
 }
 
 void RawClient::ShutdownSend() {

@@ -47,6 +47,11 @@ class RawClient {
     void ShutdownSend();
     // Closes the connection at once.
     void Close();
+    // Closes the connection with a reset (no lingering), as a crashed peer would.
+    void Reset();
+    // Waits until the peer has acknowledged every byte written; false when some are
+    // still unacknowledged after deadline.
+    bool WaitAcknowledged(std::chrono::milliseconds deadline = std::chrono::seconds(30));
     // Makes the kernel's receive buffer small, so that a client that does not read
     // holds little.
     void SetReceiveBuffer(int bytes);

@@ -67,6 +67,7 @@ void RelayClient::CloseSockets() {
 void RelayClient::Disconnect() {
     CloseSockets();
     mSendQueue.mMonitor.Enter();
+    mSendEnded = true;
     // A closed socket leaves the worker's watch without a word, so the worker must be
     // told, or the client would stay in its list and in the room for good. Told under
     // the monitor, the closing is the last notice about the client.
@@ -153,7 +154,7 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
         Disconnect();
         return false;
     }
-    if (mClosed) {
+    if (mSendEnded) {
         monitor.Exit();
         return false;
     }
@@ -187,7 +188,7 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
         if (System::Net::Net::GetErrorType() == kNoDataWaiting) {
             awaitingRoom = true;
         } else {
-            Disconnect();
+            EndSending();
         }
         return false;
     }
@@ -221,11 +222,27 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     return more;
 }
 
+void RelayClient::EndSending() {
+    mSendQueue.mMonitor.Enter();
+    // A send fails once the peer has reset the connection, yet what it sent before
+    // may still wait unread in the socket, past what it had sent when the reset came.
+    // Closed now, the connection would lose those messages; so the client is only no
+    // longer sent to, and is read on until its read side ends, as after an orderly
+    // close. Its queued frames go unsent, their actions unrun.
+    mSendEnded = true;
+    mSendQueue.mValue.clear();
+    mQueuedBytes = 0;
+    mSendPending = false;
+    mSendQueue.mMonitor.Exit();
+    // A peer that has not reset is told that nothing more comes, so that it closes.
+    mTcpClient.GetSocket()->ShutdownSend();
+}
+
 void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
     // Counting the bytes alone, a flood of tiny frames would hold many times the limit.
     const auto length = static_cast<uint64_t>(message.Frame->Length()) + kQueuedFrameCost;
     mSendQueue.mMonitor.Enter();
-    if (mClosed) {
+    if (mSendEnded) {
         mSendQueue.mMonitor.Exit();
         return;
     }

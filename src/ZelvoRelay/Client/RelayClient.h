@@ -16,6 +16,7 @@
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/UserModel.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
+#include "ZelvoRelay/Threading/MessageTask.h"
 
 namespace ZelvoRelay::Threading {
 class ClientThreadWorker;
@@ -56,7 +57,8 @@ class RelayClient : public System::Object {
     RelayClient(const RelayClient&) = delete;
     RelayClient& operator=(const RelayClient&) = delete;
 
-    // Whether the TCP connection is still open.
+    // Whether the TCP connection is still open (also after a send error, until its
+    // read side has ended).
     [[nodiscard]] bool IsConnected();
     // Closes the connection without waiting; the client's worker is told, and removes
     // the client (RemoveRelayClientEvent). Frames queued from now on are dropped.
@@ -84,13 +86,18 @@ class RelayClient : public System::Object {
     // them; runs each frame's post-send actions, in order, once the frame is fully
     // sent and after leaving the queue's monitor. Returns true when frames wait for
     // the socket to take more (its writable readiness), false when the queue is
-    // empty or the client closed. An overflowed queue disconnects the client here.
+    // empty or sending has ended. An overflowed queue disconnects the client here; a
+    // send error ends sending, while the client is still read to the end.
     bool Send();
     // Appends a copy of message (sharing its frame) at the tail of the send queue and
     // tells the client's worker when the queue was idle. Takes the send-queue
     // monitor; REQUIRES the client-collection monitor held, which comes before it in
     // the lock order.
     void Enqueue(const MVC::Model::NetMessageModel& message);
+
+    // Counts task among the client's received messages that wait to be handled, for
+    // as long as it lives.
+    void CountIn(Threading::MessageTask& task) { task.CountIn(mBacklog); }
 
     // Hands the client to worker, which from now on is told of frames to send and of
     // the closing, and is told at once of what is queued or of a closing that came
@@ -135,6 +142,9 @@ class RelayClient : public System::Object {
                                  int declared);
     // Closes both sockets, and nothing else.
     void CloseSockets();
+    // After a send error: nothing more is sent, what is queued is dropped, and the
+    // connection stays open for reading until its read side ends.
+    void EndSending();
     // Writes what the queue holds up to and including the first frame that carries
     // post-send actions, whose actions are appended to completed once it is sent.
     // Returns true when the queue may hold more to write at once.
@@ -156,6 +166,8 @@ class RelayClient : public System::Object {
     uint64_t mQueuedBytes{0};
     bool mOverflowed{false};  // a frame was refused for lack of room; guarded likewise
     bool mClosed{false};      // Disconnect was called; guarded likewise
+    // Nothing more is sent: Disconnect was called or a send failed; guarded likewise.
+    bool mSendEnded{false};
     // The worker will look at the queue without being told again (it has been told,
     // or waits for the socket to take more); guarded likewise.
     bool mSendPending{false};

@@ -44,9 +44,13 @@ void RelayServer::OnDisconnected(System::Net::Server*) {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
     Enter();
     model->ClientWorkers.Stop(true);
+    // The photo worker stops first: its stop waits for the photo being made, whose
+    // outcome the message worker applies as it stops in turn. Stopped the other way
+    // round, a complete upload would be thrown away at shutdown, or its preview left
+    // in the media folder with no item.
+    model->PhotoWorkers.Stop(true);
     model->MessageWorkers.Stop(true);
     model->ServerWorkers.Stop(true);
-    model->PhotoWorkers.Stop(true);
     Exit();
     // Uploads still in progress end as a leaving client's do; their partial files
     // would otherwise stay under the media path with nothing referring to them.

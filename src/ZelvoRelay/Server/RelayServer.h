@@ -12,9 +12,11 @@ namespace ZelvoRelay::Server {
 
 // The listening TCP server of the relay protocol. Each accepted connection becomes a
 // NewRelayClientEvent. While it hosts, a non-blocking UDP socket is open on the same
-// end point (drained by the server worker) and the three relay workers run: they are
-// started, in the order client, message, server, when hosting begins, and stopped in
-// the same order, each waited for, when the accept loop ends.
+// end point (drained by the server worker) and the relay workers run: they are
+// started, in the order client, message, server, photo, when hosting begins, and
+// stopped, each waited for, when the accept loop ends: the client workers first, then
+// the photo worker, so that the photo it was making becomes an item as the message
+// worker stops, then the message and server workers.
 class RelayServer : public System::Net::Server {
   public:
     // Registers the relay commands with the controller.

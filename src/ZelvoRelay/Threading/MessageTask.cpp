@@ -26,13 +26,12 @@ void MessageTask::CountIn(std::shared_ptr<ReceiveBacklog> backlog) {
     mBacklog = std::move(backlog);
 }
 
-void MessageTask::DeleteContents() {
+void MessageTask::Discard() {
     delete Message;
-    Message = nullptr;
     for (uint32_t i = 0; i < PostActions.Count(); ++i) {
         delete PostActions[i];
     }
-    PostActions.Clear();
+    delete this;
 }
 
 }  // namespace ZelvoRelay::Threading

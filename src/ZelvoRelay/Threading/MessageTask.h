@@ -38,9 +38,8 @@ class MessageTask : public System::Object {
     // while too many of its received messages wait for the message worker.
     void CountIn(std::shared_ptr<ReceiveBacklog> backlog);
 
-    // For a task that will never be handled: deletes its message and its post
-    // actions and leaves it holding neither.
-    void DeleteContents();
+    // Deletes a task that will never be handled, with its message and post actions.
+    void Discard();
 
     ZelvoRelay::Message::BaseMessage* Message;  // the message; not owned
     bool IsIncoming;                            // received (true) or to send (false)

@@ -18,7 +18,15 @@ void MessageThreadWorker::Run() {
             Handle(task);
         }
     }
-    messages.DiscardTasks();
+    // The outcomes of photos made before the photo worker stopped are applied, the rest
+    // discarded. Discarded too, a complete upload whose photo was being made when the
+    // server stopped would be thrown away.
+    auto& held = MVC::Model::ZelvoRelayModel::Instance()->HeldUploaders;
+    while (MessageTask* task = messages.mTasks.Dequeue()) {
+        if (!held.TakeOutcome(task)) {
+            task->Discard();
+        }
+    }
 }
 
 void MessageThreadWorker::Wake() {

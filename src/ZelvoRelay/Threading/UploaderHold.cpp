@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Threading/UploaderHold.h"
 
+#include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
 #include "ZelvoRelay/Threading/MessageThreadWorker.h"
@@ -8,26 +9,25 @@
 
 namespace ZelvoRelay::Threading {
 
-namespace {
-
-// Deletes a task that will never be handled, with its message.
-void Drop(MessageTask* task) {
-    task->DeleteContents();
-    delete task;
-}
-
-}  // namespace
-
 UploaderHold::~UploaderHold() {
     for (uint32_t i = 0; i < mTasks.Count(); ++i) {
-        Drop(mTasks[i]);
+        mTasks[i]->Discard();
     }
 }
 
 void UploaderHold::Hold(PhotoTask* photo) {
+    MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
     mUploaders.Add(photo->SenderId);
-    auto& workers = MVC::Model::ZelvoRelayModel::Instance()->PhotoWorkers;
-    static_cast<PhotoThreadWorker*>(workers.GetThread(0))->Add(photo);
+    model->Clients.mMonitor.Enter();
+    // The photo takes over the count of the chunk that completed the upload, which is
+    // being handled now. Counted nowhere, it would let an uploader that closed right
+    // after its last chunk leave at once, its upload with it, and the photo made next
+    // would find no upload to become an item.
+    if (Client::RelayClient* uploader = model->Clients.mValue.FindClient(photo->SenderId)) {
+        uploader->CountIn(*photo);
+    }
+    model->Clients.mMonitor.Exit();
+    static_cast<PhotoThreadWorker*>(model->PhotoWorkers.GetThread(0))->Add(photo);
 }
 
 bool UploaderHold::Take(MessageTask* task) {
@@ -36,11 +36,7 @@ bool UploaderHold::Take(MessageTask* task) {
     if (mUploaders.Count() == 0) {
         return false;
     }
-    if (auto* photo = dynamic_cast<PhotoTask*>(task)) {
-        const uint32_t uploader = photo->SenderId;
-        photo->Apply();
-        delete photo;
-        Release(uploader);
+    if (TakeOutcome(task)) {
         return true;
     }
     if (task->IsIncoming && mUploaders.Contains(task->SenderId)) {
@@ -48,6 +44,18 @@ bool UploaderHold::Take(MessageTask* task) {
         return true;
     }
     return false;
+}
+
+bool UploaderHold::TakeOutcome(MessageTask* task) {
+    auto* photo = dynamic_cast<PhotoTask*>(task);
+    if (photo == nullptr) {
+        return false;
+    }
+    const uint32_t uploader = photo->SenderId;
+    photo->Apply();
+    delete photo;
+    Release(uploader);
+    return true;
 }
 
 void UploaderHold::Release(uint32_t clientId) {
@@ -67,7 +75,7 @@ void UploaderHold::Release(uint32_t clientId) {
     // client again, and the tasks after it are kept back anew, still in order.
     for (uint32_t i = 0; i < released.Count(); ++i) {
         if (left) {
-            Drop(released[i]);
+            released[i]->Discard();
         } else {
             MessageThreadWorker::Handle(released[i]);
         }

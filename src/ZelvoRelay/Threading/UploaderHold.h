@@ -27,14 +27,16 @@ class UploaderHold : public System::Object {
     UploaderHold(const UploaderHold&) = delete;
     UploaderHold& operator=(const UploaderHold&) = delete;
 
-    // Keeps back from now on the messages of photo's uploader and hands photo to the
-    // photo worker.
+    // Keeps back from now on the messages of photo's uploader, counts photo among
+    // them, and hands photo to the photo worker. Takes the client-collection monitor.
     void Hold(PhotoTask* photo);
     // Takes task off the message worker's hands when it is a photo's outcome (applied
     // and deleted; the uploader's kept-back tasks are then handled in order, or dropped
     // when it has left) or a message of an uploader whose photo is being made (kept
     // back). False for any other task, which the worker handles itself.
     [[nodiscard]] bool Take(MessageTask* task);
+    // Takes task when it is a photo's outcome, as Take does; false for any other task.
+    [[nodiscard]] bool TakeOutcome(MessageTask* task);
 
   private:
     // Ends the hold on clientId and handles its kept-back tasks in the order they came.

@@ -186,9 +186,10 @@ TEST_F(RelayClientTest, FramesSplitAcrossSendsArriveWholeAndTheirActionsRunInOrd
     EXPECT_TRUE(mClient->IsConnected());
 }
 
-// A peer that goes away while frames wait: the client is disconnected, and the actions of
-// frames never sent never run.
-TEST_F(RelayClientTest, APeerClosingWhileFramesWaitDisconnectsWithoutRunningTheirActions) {
+// A peer that goes away while frames wait: nothing more is sent to it and the actions of
+// frames never sent never run, but what it sent before it went is still read and
+// handled; the client is disconnected once the read finds the end.
+TEST_F(RelayClientTest, APeerClosingWhileFramesWaitIsSentNoMoreButReadToTheEnd) {
     std::string received;
     std::vector<int> order;
     const std::string frame = RelayWire::U32(60000) + std::string(60000, 'x');
@@ -198,12 +199,21 @@ TEST_F(RelayClientTest, APeerClosingWhileFramesWaitDisconnectsWithoutRunningThei
     }
     ASSERT_TRUE(mClient->Send());
     const std::vector<int> sentBefore = order;
+    PeerSends(RelayWire::U32(6) + RelayWire::ChatText(""));
     close(mPeer);
     mPeer = -1;
     EXPECT_FALSE(mClient->Send());
-    EXPECT_FALSE(mClient->IsConnected());
+    mClient->Enqueue(Entry(frame, new RecordSent(20, 0, -1, received, order)));
+    EXPECT_FALSE(mClient->Send());
     EXPECT_EQ(order, sentBefore);
     EXPECT_LT(order.size(), 20u);
+
+    EXPECT_TRUE(mClient->IsConnected());
+    char buffer[16384];
+    EXPECT_NE(mClient->Receive(buffer, 0, sizeof buffer, nullptr), RelayClient::Received::Closed);
+    EXPECT_EQ(TakeQueued(), 1u);
+    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, nullptr), RelayClient::Received::Closed);
+    EXPECT_FALSE(mClient->IsConnected());
 }
 
 }  // namespace

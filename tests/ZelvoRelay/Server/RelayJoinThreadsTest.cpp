@@ -135,6 +135,42 @@ TEST(RelayJoinTest, ANewcomerReceivesItsResponseBeforeAnyChatOfABusyRoom) {
     talk.join();
 }
 
+// The members are told of a newcomer before anything it says: a chat from an id they
+// were never told of cannot be placed. A join and a chat sent in one write are read
+// together, and a notice queued behind that chat used to reach every member after it.
+TEST(RelayJoinTest, MembersAreToldOfANewcomerBeforeItsFirstChat) {
+    RelayTestServer server;
+    server.Room().MaxClients = 100;
+    ASSERT_TRUE(server.Start());
+    RelayTestRoom room(server.Port());
+    std::vector<RelayTestRoom::Member*> members = {&room.Join("alice"), &room.Join("bob")};
+    const auto framed = [](const std::string& message) {
+        return Wire::U32(static_cast<uint32_t>(message.size())) + message;
+    };
+    for (int round = 0; round < 20; ++round) {
+        RelayTestRoom::Member& newcomer = room.Connect();
+        newcomer.name = "newcomer";
+        newcomer.joined = true;
+        const std::string chat =
+            Wire::Message(Wire::Chat, newcomer.id, Wire::Text("hi " + std::to_string(round)));
+        ASSERT_TRUE(
+            newcomer.client->SendBytes(framed(Wire::Join(newcomer.name, "")) + framed(chat)));
+        for (RelayTestRoom::Member* member : members) {
+            ExpectNext(*member->client, RelayTestRoom::Joined(newcomer));
+            ExpectNext(*member->client, chat);
+        }
+        // The newcomer's own admission, so that it starts the next round quiet.
+        ExpectNext(*newcomer.client, Wire::Message(Wire::JoinResponse, newcomer.id, Wire::U8(0)));
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_TRUE(newcomer.client->NextFrame().has_value());
+        }
+        for (RelayTestRoom::Member* member : members) {
+            ExpectNext(*newcomer.client, RelayTestRoom::Joined(*member));
+        }
+        members.push_back(&newcomer);
+    }
+}
+
 // Connections that never join would hold the places the room's limit counts for as long
 // as they liked. Shortened here, the time to join ends them as leaving clients; members
 // who joined in time stay, however quiet.

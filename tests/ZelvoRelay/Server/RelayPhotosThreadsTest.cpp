@@ -56,6 +56,8 @@ class RelayPhotosTest : public ::testing::Test {
         configuration.MaxMediaSize = 100000;
         configuration.MediaPreviewWidth = 40;
         configuration.MediaPreviewHeight = 30;
+        // Ids start at 0 on an empty catalogue, as at start-up, whatever ran before.
+        ZelvoRelay::MVC::Model::MediaModel::SetMediaIdCounter(0);
         ASSERT_TRUE(mServer.Start());
         mRoom = std::make_unique<RelayTestRoom>(mServer.Port());
         mAlice = &mRoom->Join("alice");
@@ -363,6 +365,72 @@ TEST_F(RelayPhotosTest, AnUploaderLeavingWhileItsPhotoIsMadeLeavesOnlyOnceItIsMa
     const std::vector<std::string> items = List(bob);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].substr(0, 14), "0 kept leaver ");
+}
+
+// The photo of a complete upload counts among what its uploader sent: an uploader that
+// closes right after its last chunk leaves only once the photo is an item. Counted
+// nowhere, it let the uploader leave at once, and its upload went with it.
+TEST_F(RelayPhotosTest, AnUploaderClosingRightAfterItsLastChunkKeepsItsPhoto) {
+    Member& bob = mRoom->Join("bob");
+    Member& leaver = mRoom->Join("leaver");
+    PhotoWorkers().Stop(true);
+    const std::string png = Photo("PNG", 120, 90);
+    EXPECT_EQ(Upload(leaver, png, "last").second, 0u);
+    ASSERT_TRUE(Received(0, png.size()));
+    leaver.client->Close();
+    leaver.open = false;
+    PhotoWorkers().Start();
+
+    mRoom->ExpectLeft(leaver);
+    const std::vector<std::string> items = List(bob);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].substr(0, 14), "0 last leaver ");
+    EXPECT_EQ(ReadFile(File(0, 0)), png);
+    EXPECT_TRUE(std::filesystem::exists(File(0, 1)));
+}
+
+// The server stops while a photo is being made: the stop waits for it, and it becomes an
+// item of the catalogue that is saved at exit, with both its files and no other.
+TEST_F(RelayPhotosTest, AStopWhileAPhotoIsMadeKeepsItsItem) {
+    // Large enough in pixels to take a while to decode, small enough in bytes to upload.
+    const std::string png = TestSupport::FromHex(PythonLines(
+        "import io; from PIL import Image\nb = io.BytesIO()\n"
+        "Image.new('RGB', (4000, 3000), (200, 40, 40)).save(b, 'PNG')\nprint(b.getvalue().hex())\n")
+                                                     [0]);
+    ASSERT_LT(png.size(), 100000u);
+    EXPECT_EQ(Upload(*mAlice, png, "big").second, 0u);
+    // Being made: the photo worker has the photo open beside the upload's own stream.
+    const std::string path = std::filesystem::canonical(File(0, 0));
+    ASSERT_TRUE(TestSupport::WaitUntil([&path] {
+        int open = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            open += std::filesystem::read_symlink(entry.path(), error) == path ? 1 : 0;
+        }
+        return open == 2;
+    }));
+
+    Model* model = Model::Instance();
+    model->Server.Disconnect();
+    model->Media.mMonitor.Enter();
+    const auto* item = model->Media.FindMedia(0);
+    const bool listed = item != nullptr;
+    System::Collections::Vector<System::Resource::Feeds::MediaContent> contents;
+    if (listed) {
+        contents = item->mValue.mMediaGroup.mContents;
+    }
+    model->Media.mMonitor.Exit();
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(contents.Count(), 2u);
+    EXPECT_EQ(contents[0].mFileSize, static_cast<int32_t>(png.size()));
+    EXPECT_EQ(contents[0].mWidth, 4000);
+    EXPECT_EQ(contents[1].mWidth, 40);
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(mMedia.Path())) {
+        files.insert(entry.path().filename());
+    }
+    EXPECT_EQ(files, (std::set<std::string>{"0_0", "0_1"}));
+    EXPECT_EQ(contents[1].mFileSize, static_cast<int32_t>(std::filesystem::file_size(File(0, 1))));
 }
 
 TEST_F(RelayPhotosTest, UploadsInProgressWhenTheServerStopsLeaveNoFile) {

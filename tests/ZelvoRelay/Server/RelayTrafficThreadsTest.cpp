@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "support/RelayTestServer.h"
 #include "support/RelayWire.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -158,6 +160,66 @@ TEST_F(RelayTrafficTest, ClientThatStopsReadingIsDisconnectedPastSixteenMebibyte
     EXPECT_TRUE(left);
     EXPECT_GT(sent, limit);
     mCarol->open = false;
+}
+
+// A member's connection is reset after the room acknowledged its chats, a crash or a
+// close with unread bytes, while the others talk: sends to it fail before its last chats
+// are read. They are read and relayed all the same, every one, before the room is told
+// that it left.
+TEST_F(RelayTrafficTest, AResetMembersChatsAreAllRelayedBeforeItLeaves) {
+    StartWithThree();
+    RelayTestRoom::Member& dave = mRoom->Join("dave");
+    const int chats = 1500;
+    const auto chat = [](int i) { return Wire::ChatText(std::to_string(i)); };
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        RelayTestRoom::Member& sender = mRoom->Join("sender");
+        std::string burst;
+        for (int i = 0; i < chats; ++i) {
+            burst += Wire::U32(static_cast<uint32_t>(chat(i).size())) + chat(i);
+        }
+        ASSERT_TRUE(sender.client->SendBytes(burst));
+        ASSERT_TRUE(sender.client->WaitAcknowledged());
+        if (round % 2 == 0) {
+            sender.client->Reset();
+        } else {
+            // Closed with bytes it has not read, the connection is reset too.
+            mBob->client->SendFrame(Wire::ChatText("unread"));
+            ASSERT_TRUE(TestSupport::WaitUntil([&sender] { return sender.client->Pending(); }));
+            sender.client->Close();
+        }
+        sender.open = false;
+        for (int i = 0; i < 100; ++i) {
+            mBob->client->SendFrame(Wire::ChatText("busy"));
+        }
+        mBob->client->SendFrame(Wire::ChatText("end"));
+
+        // Bob's chats come between the sender's in any order; each member reads until it
+        // has been told that the sender left and, but for bob, has bob's last chat.
+        for (RelayTestRoom::Member* member : {mAlice, mBob, mCarol, &dave}) {
+            int next = 0;
+            bool left = false;
+            bool end = member == mBob;
+            while (!left || !end) {
+                const std::optional<std::string> frame = member->client->NextFrame();
+                ASSERT_TRUE(frame.has_value()) << member->name << " after " << next;
+                const Wire::Parsed parsed = Wire::Parse(*frame);
+                if (parsed.clientId == sender.id) {
+                    EXPECT_FALSE(left) << member->name;
+                    if (parsed.type == Wire::UserLeft) {
+                        left = true;
+                    } else {
+                        EXPECT_EQ(*frame, Wire::Message(Wire::Chat, sender.id,
+                                                        Wire::Text(std::to_string(next))));
+                        ++next;
+                    }
+                } else {
+                    end = end || *frame == Wire::Message(Wire::Chat, mBob->id, Wire::Text("end"));
+                }
+            }
+            EXPECT_EQ(next, chats) << member->name;
+        }
+    }
 }
 
 // Each message finds both workers asleep: a wake-up lost between a worker's look for work

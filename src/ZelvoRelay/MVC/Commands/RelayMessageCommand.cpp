@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/RelayMessageEvent.h"
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -18,20 +17,10 @@ void RelayMessageCommand::Execute(System::MVC::EventDispatcher* event) {
     }
     task->PostActions.Clear();
 
-    auto& clients = Model::ZelvoRelayModel::Instance()->Clients;
-    clients.mMonitor.Enter();
-    if (task->TargetId == 0) {
-        for (uint32_t i = 0; i < clients.mValue.Count(); ++i) {
-            Client::RelayClient& client = clients.mValue[i];
-            if (client.GetUserModel().IsRegistered.mValue &&
-                client.GetClientId() != task->SenderId) {
-                client.Enqueue(entry);
-            }
-        }
-    } else if (Client::RelayClient* client = clients.mValue.FindClient(task->TargetId)) {
-        client->Enqueue(entry);
-    }
-    clients.mMonitor.Exit();
+    Model::ZelvoRelayModel* model = Model::ZelvoRelayModel::Instance();
+    model->Clients.mMonitor.Enter();
+    model->Distribute(entry, task->TargetId, task->SenderId);
+    model->Clients.mMonitor.Exit();
 }
 
 }  // namespace ZelvoRelay::MVC::Commands

@@ -131,8 +131,7 @@ Processor::IMessageProcessor* MessageModel::GetProcessor(uint32_t typeId) const 
 
 void MessageModel::DiscardTasks() {
     while (Threading::MessageTask* task = mTasks.Dequeue()) {
-        task->DeleteContents();
-        delete task;
+        task->Discard();
     }
 }
 

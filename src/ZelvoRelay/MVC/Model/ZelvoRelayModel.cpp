@@ -51,6 +51,25 @@ void ZelvoRelayModel::SendNow(Client::RelayClient& client, Message::BaseMessage*
     delete message;
 }
 
+void ZelvoRelayModel::SendNowToRoom(Message::BaseMessage* message, uint32_t senderId) {
+    Distribute(NetMessageModel(*message), 0, senderId);
+    delete message;
+}
+
+void ZelvoRelayModel::Distribute(const NetMessageModel& entry, uint32_t targetId,
+                                 uint32_t senderId) {
+    if (targetId == 0) {
+        for (uint32_t i = 0; i < Clients.mValue.Count(); ++i) {
+            Client::RelayClient& client = Clients.mValue[i];
+            if (client.GetUserModel().IsRegistered.mValue && client.GetClientId() != senderId) {
+                client.Enqueue(entry);
+            }
+        }
+    } else if (Client::RelayClient* client = Clients.mValue.FindClient(targetId)) {
+        client->Enqueue(entry);
+    }
+}
+
 void ZelvoRelayModel::RelayToRoom(Message::BaseMessage* message, uint32_t senderId) {
     Threading::MessageTask task(message, 0, senderId);
     Events::RelayMessageEvent event(&task);

@@ -31,6 +31,8 @@ class MessageTask;
 
 namespace ZelvoRelay::MVC::Model {
 
+class NetMessageModel;
+
 // All lasting state of the relay server. The members are public and reached directly;
 // each one that changes while the server runs has its own monitor, which a thread holds
 // while it touches the member.
@@ -73,10 +75,17 @@ class ZelvoRelayModel : public System::Object {
     // Frames message at once into client's send queue, ahead of everything sent to the
     // client later, and deletes it. REQUIRES: the client-collection monitor held.
     void SendNow(Client::RelayClient& client, Message::BaseMessage* message);
+    // Frames message at once into the send queue of every joined client except
+    // senderId, and deletes it. REQUIRES: the client-collection monitor held.
+    void SendNowToRoom(Message::BaseMessage* message, uint32_t senderId);
     // Copies message at once into the send queue of every joined client except
     // senderId; the caller keeps the message. REQUIRES: the client-collection monitor
     // not held.
     void RelayToRoom(Message::BaseMessage* message, uint32_t senderId);
+    // Appends a copy of entry to the send queue of the client targetId, or of every
+    // joined client except senderId when targetId is 0. REQUIRES: the client-collection
+    // monitor held.
+    void Distribute(const NetMessageModel& entry, uint32_t targetId, uint32_t senderId);
 
     AudioModel Audio;                  // the voice format announced to joining clients
     ConfigurationModel Configuration;  // media settings

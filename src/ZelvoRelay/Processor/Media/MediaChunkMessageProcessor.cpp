@@ -12,6 +12,7 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
     const auto& chunk = *static_cast<Message::Media::MediaChunkMessage*>(message);
     MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
     auto& uploads = model->Uploads;
+    Threading::PhotoTask* photo = nullptr;
     uploads.mMonitor.Enter();
     MVC::Model::MediaTransferModel* upload =
         uploads.Find(clientId, chunk.GetMediaId(), chunk.GetResourceId());
@@ -25,10 +26,15 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
         if (static_cast<uint64_t>(upload->mStream->Position()) >= uint64_t{announced}) {
             // The photo worker reads the file through a stream of its own.
             upload->mStream->Flush();
-            model->HeldUploaders.Hold(new Threading::PhotoTask(*upload));
+            photo = new Threading::PhotoTask(*upload);
         }
     }
     uploads.mMonitor.Exit();
+    // Handed over outside the uploads monitor: the hold looks the uploader up in the
+    // client collection, whose monitor comes first.
+    if (photo != nullptr) {
+        model->HeldUploaders.Hold(photo);
+    }
 }
 
 }  // namespace ZelvoRelay::Processor::Media

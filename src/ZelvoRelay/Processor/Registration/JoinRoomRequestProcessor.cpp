@@ -105,7 +105,11 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
                                         other.GetClientId(), other.GetUserModel()));
         }
     }
-    model->QueueMessage(new Message::Registration::UserJoinedMessage(clientId, user), 0, clientId);
+    // The members are told under the same lock, before anything the newcomer sent
+    // after its join is handled. Queued as a task, the notice would follow the
+    // newcomer's first chat, already waiting in the task queue, and the members would
+    // see a chat from an id they were never told of.
+    model->SendNowToRoom(new Message::Registration::UserJoinedMessage(clientId, user), clientId);
     clients.mMonitor.Exit();
 }
 

@@ -29,6 +29,12 @@ int MainApp::Main(int argc, char** argv) {
     SetFPS(30.0);
     Start();
 
+    // Every server and worker thread has ended when these return, so none of them can
+    // touch a model deleted below. The relay stops before the closing save: a photo
+    // being made when the stop came becomes an item as the relay stops, and a save made
+    // before it would leave that item out of the catalogue while its files stay.
+    relay->Server.Disconnect();
+    mAdminModel->mPolicyServer.Disconnect();
     mAdminModel->mSaveFailed = false;
     {
         AppClosingEvent closing;
@@ -37,10 +43,6 @@ int MainApp::Main(int argc, char** argv) {
     // Status 0 after a closing save that kept an old file would tell a supervisor that
     // the state on disk is the latest, when the changes since the last save are lost.
     const int status = mAdminModel->mSaveFailed ? 1 : 0;
-    // Every server and worker thread has ended when these return, so none of them can
-    // touch a model deleted below.
-    relay->Server.Disconnect();
-    mAdminModel->mPolicyServer.Disconnect();
     // The commands go before the models they use: a command that still had a request
     // under way would otherwise answer it into a deleted model.
     System::MVC::Controller::Set("AppInitEvent", nullptr);

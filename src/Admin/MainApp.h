@@ -9,7 +9,7 @@ class AppInitCommand;
 
 // The server's application: creates the application-wide models, runs start-up through
 // the command controller, then the frame-paced main loop, and once the loop ends (on
-// SIGINT, SIGTERM or SIGHUP) saves, stops both servers and deletes the three models.
+// SIGINT, SIGTERM or SIGHUP) stops both servers, saves and deletes the three models.
 class MainApp : public Application::App {
   public:
     // Creates AppModel and AdminModel.

@@ -2,6 +2,7 @@
 // Every server also tries the policy port 943, which can be bound only by root or with
 // the bind capability; the tests hold whether it can be bound or not.
 #include "Admin/RoomFixture.h"
+#include "support/Text.h"
 #include "support/Wait.h"
 
 #include <arpa/inet.h>
@@ -485,6 +486,47 @@ TEST(Server, AHangUpSavesAndEndsWithStatus0) {
     EXPECT_EQ(room.Read("config.xml"), config);
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
     EXPECT_TRUE(Logs(*server, "Relay server stopped"));
+}
+
+// A photo whose upload is complete becomes an item even when the stop comes while it is
+// being made: the stop waits for it, and the closing save, made once the relay has
+// stopped, lists it beside its two files.
+TEST(Server, AStopWhileAPhotoIsMadeSavesItsItem) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    // Many pixels, so that it takes a while to decode, in few bytes, so that it uploads
+    // at once.
+    const std::string png = TestSupport::FromHex(
+        TestSupport::PythonLines("import io; from PIL import Image\nb = io.BytesIO()\n"
+                                 "Image.new('RGB', (4000, 3000), (200, 40, 40)).save(b, 'PNG')\n"
+                                 "print(b.getvalue().hex())\n")[0]);
+    ASSERT_LT(png.size(), 100000u);
+    auto server = room.Start();
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Alice", ""), 0);
+    alice.SendFrame(RelayWire::AddMediaRequest(1, 1, static_cast<uint32_t>(png.size()), "big"));
+    AdminTest::FramesUntil(alice, RelayWire::AddMediaAnswer);
+    for (size_t at = 0; at < png.size(); at += 1000) {
+        alice.SendFrame(RelayWire::Chunk(0, 0, static_cast<uint32_t>(at), png.substr(at, 1000)));
+    }
+    // Being made: the server has the photo open twice, for the upload and for its decoding.
+    const std::string photo = std::filesystem::canonical(room.File("media/0_0"));
+    const std::string descriptors = "/proc/" + std::to_string(server->Pid()) + "/fd";
+    ASSERT_TRUE(TestSupport::WaitUntil([&] {
+        int open = 0;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
+            open += std::filesystem::read_symlink(entry.path(), error) == photo ? 1 : 0;
+        }
+        return open == 2;
+    }));
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    const std::string media = room.Read("media.xml");
+    EXPECT_NE(media.find("<media count=\"1\">"), std::string::npos) << media;
+    EXPECT_NE(media.find("<title>big</title>"), std::string::npos) << media;
+    EXPECT_EQ(TestSupport::ReadFile(photo), png);
+    EXPECT_TRUE(std::filesystem::exists(room.File("media/0_1")));
 }
 
 // A closing save that fails keeps the old file, says so and ends with status 1, so that a

@@ -38,6 +38,7 @@ class ServerProcess {
     // Closes the reading end of the output, so that the process's next write fails.
     void CloseOutput();
     void Signal(int signal);
+    pid_t Pid() const { return mPid; }
     // Waits for the process to end; its exit status, -1 when a signal ended it, or -2
     // when the deadline passed first.
     int WaitForExit(std::chrono::milliseconds deadline = std::chrono::seconds(30));

@@ -101,5 +101,15 @@ TEST(BCollectionTest, RandomAddsStaySortedAndReportTheirTruePosition) {
     }
 }
 
+TEST(BCollectionTest, ReplaceEqualOverwritesTheStoredPointer) {
+    Client first(4), second(4), other(9);
+    BVector<Client*> vector(true);
+    vector.Add(other);
+    vector.Add(first);
+    vector.Add(second);
+    EXPECT_EQ(vector.Count(), 2u);
+    EXPECT_EQ(&vector[0], &second);
+}
+
 }  // namespace
 }  // namespace System::Collections

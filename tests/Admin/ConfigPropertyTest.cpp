@@ -10,14 +10,16 @@
 
 namespace {
 
-TEST(ConfigPropertyTest, ReadsTheTextAsBoolOrInt) {
+TEST(ConfigPropertyTest, ReadsTheTextAsBoolIntOrDouble) {
     const struct {
         const char* value;  // null: no entry
         bool flag;
         int integer;
+        double number;
     } cases[] = {
-        {nullptr, false, 0}, {"", false, 0},       {"TRUE", true, 0}, {"1", false, 1},
-        {"yes", false, 0},   {"12abc", false, 12}, {" 7", false, 7},  {"-3.5", false, -3},
+        {nullptr, false, 0, 0.0}, {"", false, 0, 0.0},       {"TRUE", true, 0, 0.0},
+        {"1", false, 1, 1.0},     {"yes", false, 0, 0.0},    {"12abc", false, 12, 12.0},
+        {" 7", false, 7, 7.0},    {"-3.5", false, -3, -3.5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value ? c.value : "(no entry)");
@@ -29,6 +31,7 @@ TEST(ConfigPropertyTest, ReadsTheTextAsBoolOrInt) {
         EXPECT_EQ(System::String(property), c.value ? c.value : "");
         EXPECT_EQ(property.ToBool(), c.flag);
         EXPECT_EQ(property.ToInt(), c.integer);
+        EXPECT_EQ(property.ToDouble(), c.number);
     }
     AppModel::Destroy();
 }

@@ -3,6 +3,9 @@
 
 #include "Application/App.h"
 #include "Application/Input/InputEvent.h"
+#include "Application/Input/Keyboard.h"
+#include "Application/Input/Mouse.h"
+#include "Application/XProc.h"
 #include "System/EventManager.h"
 #include "support/ServerProcess.h"
 
@@ -64,6 +67,54 @@ struct RecordingApp : App {
         std::chrono::steady_clock::now() + std::chrono::seconds(20);
     System::EventManager mEvents;
 };
+
+TEST(XProcTest, EventsWithoutAnXServerBecomeNotices) {
+    RecordingApp app;
+    for (const int keysym : {0xFFE2, 0xFFE4, 0xFFEA, 0x61}) {
+        Application::Input::Keyboard::OnKeyDown(keysym);
+    }
+    Application::Input::Keyboard::OnKeyUp(0xFFE2);
+    EXPECT_EQ(app.mKeys, (Lines{"1 ffe1 at 0,0", "1 ffe3 at 0,0", "1 ffe9 at 0,0", "1 61 at 0,0",
+                                "0 ffe2 at 0,0"}));
+
+    std::vector<int> types;
+    const auto feed = [&](int type, unsigned int button, int x = 0, int y = 0, int w = 0,
+                          int h = 0) {
+        XEvent event = {};
+        event.type = type;
+        if (type == MotionNotify) {
+            event.xmotion.x = x, event.xmotion.y = y;
+        } else if (type == ConfigureNotify) {
+            event.xconfigure.x = x, event.xconfigure.y = y;
+            event.xconfigure.width = w, event.xconfigure.height = h;
+        } else {
+            event.xbutton.button = button;
+        }
+        Application::XProc(event);
+        types.push_back(type);
+    };
+    feed(MotionNotify, 0, 12, 34);
+    for (unsigned int button = 1; button <= 6; ++button) {
+        feed(ButtonPress, button);
+        feed(ButtonRelease, button);
+    }
+    for (const int type : {FocusIn, FocusOut, ClientMessage}) {
+        feed(type, 0);
+    }
+    feed(ConfigureNotify, 0, 7, 8);
+    feed(ConfigureNotify, 0, 5, 6, 300, 200);
+    Application::Input::Mouse::OnDoubleClick(InputMap::MouseLeft);
+    EXPECT_EQ(app.mMouse, (Lines{"3 ff15 at 12,34", "1 0 at 12,34", "0 0 at 12,34", "1 2 at 12,34",
+                                 "0 2 at 12,34", "1 1 at 12,34", "0 1 at 12,34", "4 ff15 at 0,0",
+                                 "4 ff15 at 0,0", "2 0 at 12,34"}));
+    EXPECT_EQ(app.mWindow, (Lines{"focus in", "focus out", "7,8", "0x0 6", "5,6", "300x200 9"}));
+    EXPECT_EQ(app.mMessages, types);
+    EXPECT_EQ(app.GetShow(), App::Normal);
+    // The size lands in the size, not in the position.
+    EXPECT_EQ(app.GetWidth() * 1000 + app.GetHeight() + app.GetX(), 300200);
+    setenv("DISPLAY", ":65000", 1);
+    EXPECT_FALSE(app.Create(320, 240, false, false, true));
+}
 
 // Starts an X server of its own on a display number the server picks free; skips the
 // test when there is no Xvfb or it does not come up.
@@ -128,6 +179,21 @@ TEST_F(WindowTest, LoopTranslatesTheWindowsEventsUntilItIsDestroyed) {
     // The window is forgotten with its destruction, so asking for its size is no error.
     EXPECT_EQ(app.GetWindow(), 0u);
     EXPECT_EQ(app.GetWidth() * 1000 + app.GetHeight(), 200100);
+}
+
+// A window that is not resizable keeps its size and gets the new one as its only size.
+TEST_F(WindowTest, SizingAFixedWindowFixesItsSizeHints) {
+    RecordingApp app;
+    ASSERT_TRUE(app.Create(100, 50, false, false, false));
+    app.SetSize(80, 60, false);
+    XSizeHints hints = {};
+    long supplied = 0;
+    ASSERT_NE(XGetWMNormalHints(app.GetDisplay(), app.GetWindow(), &hints, &supplied), 0);
+    EXPECT_EQ(hints.flags, PMinSize | PMaxSize);
+    EXPECT_EQ((Lines{std::to_string(hints.min_width) + "x" + std::to_string(hints.min_height),
+                     std::to_string(hints.max_width) + "x" + std::to_string(hints.max_height)}),
+              (Lines{"80x60", "80x60"}));
+    EXPECT_EQ(app.GetWidth() * 1000 + app.GetHeight(), 100050);
 }
 
 }  // namespace

@@ -135,19 +135,21 @@ while True:
 
 }  // namespace
 
+void WriteSelfSignedCertificate(const std::string& certificate, const std::string& key) {
+    const ProcessResult made = RunProcess(
+        {"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+         "-nodes", "-keyout", key, "-out", certificate, "-subj", "/CN=localhost", "-days", "1"});
+    if (made.exitCode != 0) {
+        throw std::runtime_error("openssl could not make a certificate");
+    }
+}
+
 HttpTestServer::HttpTestServer(bool tls) {
     std::vector<std::string> args{"-c", kServer};
     if (tls) {
         args.push_back(mDir.File("certificate.pem"));
         args.push_back(mDir.File("key.pem"));
-        // Self-signed for "localhost".
-        const ProcessResult made =
-            RunProcess({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                        "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", args[3], "-out",
-                        args[2], "-subj", "/CN=localhost", "-days", "1"});
-        if (made.exitCode != 0) {
-            throw std::runtime_error("openssl could not make a certificate");
-        }
+        WriteSelfSignedCertificate(args[2], args[3]);
     }
     mProcess = std::make_unique<ServerProcess>(ZELVO_PYTHON, args, mDir.Path());
     const int line = mProcess->WaitForLine("PORT ");

@@ -9,6 +9,9 @@
 
 namespace TestSupport {
 
+// Writes a self-signed certificate for "localhost" and its key (PEM), made by openssl.
+void WriteSelfSignedCertificate(const std::string& certificate, const std::string& key);
+
 // A python HTTP/1.1 server on 127.0.0.1 that answers each request by its path with canned
 // bytes (python writes, compresses and chunks them), over plain TCP or TLS with a
 // self-signed certificate. Connections are kept open between requests unless the path

@@ -35,6 +35,18 @@ TEST(StreamReader, ReadLineDropsTheLineFeedAndKeepsTheCarriageReturn) {
     EXPECT_EQ(file.Position(), 0);
 }
 
+TEST(StreamReader, PeekLooksAheadWithoutMoving) {
+    unsigned char bytes[] = {200, 1};
+    MemoryStream stream(bytes, sizeof bytes);
+    StreamReader reader(stream);
+    EXPECT_EQ(reader.Peek(), 200);
+    EXPECT_EQ(stream.Position(), 0);
+    EXPECT_EQ(reader.Read(), 200);
+    EXPECT_EQ(reader.Read(), 1);
+    EXPECT_EQ(reader.Peek(), -1);
+    EXPECT_EQ(stream.Position(), 2);
+}
+
 // Claims more bytes than it supplies, as a file truncated by another process does.
 class ShortStream : public MemoryStream {
   public:

@@ -72,6 +72,7 @@ TEST_F(ControllerTest, EachNameRunsItsLastCommandAndANestedDispatchEndsFirst) {
     EXPECT_EQ(Controller::GetAction(String("TestEvent")), nullptr);
     Controller::Set(String("TestEvent"), nullptr);
     EXPECT_EQ(Dispatch("TestEvent"), Log{});
+    EXPECT_EQ(Controller::GetCondition(&a).Length(), 0u);
 
     // A dispatch from inside a command runs to its end first.
     LoggingCommand inner("inner");

@@ -28,7 +28,8 @@ using TestSupport::WaitUntil;
 
 using Names = std::vector<std::string>;
 
-// Everything a Server reports. Accepted connections are closed at once.
+// Everything a Server reports. Accepted connections are closed at once; datagrams are
+// kept with their senders.
 class ServerLog : public EventLog {
   public:
     explicit ServerLog(Server& server) {
@@ -36,6 +37,7 @@ class ServerLog : public EventLog {
         mEvents.Add(server.OnHostFailed, this, &ServerLog::OnHostFailed);
         mEvents.Add(server.OnClientConnect, this, &ServerLog::OnClientConnect);
         mEvents.Add(server.OnHostStopped, this, &ServerLog::OnHostStopped);
+        mEvents.Add(server.OnReceiveMessage, this, &ServerLog::OnReceiveMessage);
     }
 
     void OnHost(Server*) { Record("host"); }
@@ -55,10 +57,21 @@ class ServerLog : public EventLog {
         }
     }
     void OnHostStopped(Server*) { Record("stopped"); }
+    void OnReceiveMessage(Server*, char* buffer, int n, const IPEndPoint& from) {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            mDatagrams.push_back(n < 0 ? std::string("<failed>")
+                                       : std::string(buffer, static_cast<size_t>(n)));
+            mSenders.push_back(from);
+        }
+        Record("datagram");
+    }
 
     bool mStopOnConnect{false};
     std::string mError;
     std::set<uint16_t> mPeerPorts;
+    std::vector<std::string> mDatagrams;
+    std::vector<IPEndPoint> mSenders;
 
   private:
     EventManager mEvents;
@@ -113,6 +126,45 @@ TEST_F(ServerThreads, ReportsEveryConnectionOnItsOwnThread) {
     late.Close();
     EXPECT_EQ(mLog.Names().front(), "host");
     EXPECT_EQ(mLog.Names().back(), "stopped");
+}
+
+TEST(DatagramServerThreads, ReportsEveryDatagramWithItsSenderInNetworkOrder) {
+    Server server(Server::UDP);
+    ServerLog log(server);
+    server.Host(LoopbackPort(0));
+    ASSERT_TRUE(server.IsHosting());
+    const auto sender = TestSupport::PythonLines(
+        "import socket, sys\n"
+        "port = int(sys.stdin.read())\n"
+        "u = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+        "u.bind(('127.0.0.1', 0))\n"
+        "for d in (b'abc', b'', bytes(range(256)) * 20):\n"
+        "    u.sendto(d, ('127.0.0.1', port))\n"
+        "print(u.getsockname()[1])\n",
+        std::to_string(LocalPort(*server.GetSocket())) + "\n");
+    ASSERT_EQ(sender.size(), 1u);
+    const auto senderPort = static_cast<uint16_t>(std::stoi(sender[0]));
+
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("datagram") == 3; }));
+    std::string largest;
+    for (uint32_t c = 0; c < Server::kReceiveSize; ++c) {
+        largest += static_cast<char>(c);
+    }
+    // The loop's buffer holds 4096 bytes: a longer datagram is cut there.
+    EXPECT_EQ(log.Get(log.mDatagrams), (Names{"abc", "", largest}));
+    for (const IPEndPoint& from : log.Get(log.mSenders)) {
+        EXPECT_EQ(from.GetPort(), htons(senderPort));
+        EXPECT_EQ(from.GetAddress().GetAddress(), htonl(INADDR_LOOPBACK));
+    }
+    EXPECT_NE(log.ThreadOf("datagram"), std::this_thread::get_id());
+
+    const RawSocket receiver = RawSocket::Datagram();
+    EXPECT_EQ(server.Send("reply", 0, 5, LoopbackPort(receiver.Port())), 5);
+    EXPECT_EQ(receiver.Receive(5), "reply");
+
+    server.Disconnect();
+    EXPECT_EQ(log.Count("stopped"), 1);
+    EXPECT_EQ(log.Count("datagram"), 3);
 }
 
 TEST_F(ServerThreads, HostingAPortAlreadyHeldFailsAndMayBeTriedAgain) {

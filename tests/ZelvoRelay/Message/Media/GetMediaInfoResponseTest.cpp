@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "System/Resource/Feeds/MediaRssSerializer.h"
+#include "System/Utility/Zip.h"
 #include "ZelvoRelay/Message/MessageTestSupport.h"
 #include "support/Process.h"
 
@@ -46,6 +49,14 @@ void PutU32(Bytes& bytes, size_t offset, uint32_t value) {
     }
 }
 
+AtomFeed FeedOf(const Bytes& bytes) {
+    // An exact-size copy, so that reading past the end is caught.
+    std::unique_ptr<char[]> copy(new char[bytes.size()]);
+    std::memcpy(copy.get(), bytes.data(), bytes.size());
+    return GetMediaInfoResponse(MessageBytes(copy.get(), static_cast<int32_t>(bytes.size())))
+        .GetAtom();
+}
+
 }  // namespace
 
 TEST(GetMediaInfoResponseTest, TheListingIsTheCompactFeedDeflatedAtLevelNine) {
@@ -66,4 +77,37 @@ TEST(GetMediaInfoResponseTest, TheListingIsTheCompactFeedDeflatedAtLevelNine) {
         std::string(bytes.begin() + 13, bytes.end()));
     ASSERT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.output, std::string(OneItemText) + "|level 9\n");
+}
+
+TEST(GetMediaInfoResponseTest, AListingThatDoesNotAddUpReadsAsAnEmptyFeed) {
+    const Bytes good = BytesOf(GetMediaInfoResponse(4, OneItem()));
+    ASSERT_EQ(FeedOf(good).mEntries.Count(), 1u);
+    const uint32_t xmlLength = std::strlen(OneItemText);
+
+    std::vector<Bytes> bad = {Bytes(good.begin(), good.begin() + 13),
+                              Bytes(good.begin(), good.end() - 1)};  // D past the end
+    for (uint32_t length : {xmlLength - 1, xmlLength + 1, 0u, 0xFFFFFFFFu}) {
+        bad.push_back(good);
+        PutU32(bad.back(), 5, length);
+    }
+    bad.push_back(good);
+    PutU32(bad.back(), 9, 0xFFFFFFF0u);  // a length that would wrap an unsigned sum
+    bad.push_back(good);
+    bad.back()[good.size() - 20] ^= 0x55;
+
+    // Text that inflates exactly but holds no element.
+    const char text[] = "no element here";
+    char deflated[64];
+    uint32_t check = 0;
+    const unsigned int size = System::Utility::Zip::Deflate(deflated, sizeof deflated, text,
+                                                            sizeof text - 1, 9, check, false);
+    Bytes noXml(good.begin(), good.begin() + 13);
+    PutU32(noXml, 5, sizeof text - 1);
+    PutU32(noXml, 9, size);
+    noXml.insert(noXml.end(), deflated, deflated + size);
+    bad.push_back(noXml);
+
+    for (size_t i = 0; i < bad.size(); ++i) {
+        EXPECT_EQ(FeedOf(bad[i]).mEntries.Count(), 0u) << "case " << i;
+    }
 }

@@ -65,8 +65,7 @@ class GetMediaRequestProcessorTest : public ::testing::Test {
                 line += "type " + std::to_string(message->GetMsgId());
             }
             lines.push_back(line);
-            task->DeleteContents();
-            delete task;
+            task->Discard();
         }
         return lines;
     }

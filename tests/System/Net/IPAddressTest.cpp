@@ -139,5 +139,14 @@ TEST(IPEndPoint, ConvertsToThePlatformsSocketAddresses) {
     EXPECT_EQ(Socket::EndPointToSocketAddress(IPEndPoint(), &address4, &address6, length), nullptr);
 }
 
+TEST(Socket, DnsLookupListsEachAddressInNetworkOrder) {
+    EXPECT_EQ(Socket::DnsLookup("").Count(), 0u);
+    EXPECT_EQ(Socket::DnsLookup("no such host name").Count(), 0u);
+    const auto found = Socket::DnsLookup("127.0.0.1");
+    ASSERT_EQ(found.Count(), 1u);
+    EXPECT_EQ(found[0].GetAddress(), htonl(INADDR_LOOPBACK));
+    EXPECT_GT(Socket::GetHostName().Length(), 0u);
+}
+
 }  // namespace
 }  // namespace System::Net

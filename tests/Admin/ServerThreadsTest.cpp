@@ -511,15 +511,8 @@ TEST(Server, AStopWhileAPhotoIsMadeSavesItsItem) {
     }
     // Being made: the server has the photo open twice, for the upload and for its decoding.
     const std::string photo = std::filesystem::canonical(room.File("media/0_0"));
-    const std::string descriptors = "/proc/" + std::to_string(server->Pid()) + "/fd";
-    ASSERT_TRUE(TestSupport::WaitUntil([&] {
-        int open = 0;
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
-            open += std::filesystem::read_symlink(entry.path(), error) == photo ? 1 : 0;
-        }
-        return open == 2;
-    }));
+    ASSERT_TRUE(TestSupport::WaitUntil(
+        [&] { return TestSupport::DescriptorsOpenOn(server->Pid(), photo) == 2; }));
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
     const std::string media = room.Read("media.xml");

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace TestSupport {
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input) {
@@ -40,6 +42,16 @@ std::vector<std::string> PythonLines(const std::string& script,
         input += line + "\n";
     }
     return PythonLines(script, input);
+}
+
+int DescriptorsOpenOn(pid_t pid, const std::string& path) {
+    int open = 0;
+    std::error_code error;
+    const std::string descriptors = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
+        open += std::filesystem::read_symlink(entry.path(), error) == path ? 1 : 0;
+    }
+    return open;
 }
 
 }  // namespace TestSupport

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -24,5 +26,8 @@ std::vector<std::string> PythonLines(const std::string& script, const std::strin
 // The same, with each of inputLines written as a line of standard input.
 std::vector<std::string> PythonLines(const std::string& script,
                                      const std::vector<std::string>& inputLines);
+
+// How many open descriptors of process pid refer to the file at path (a canonical path).
+int DescriptorsOpenOn(pid_t pid, const std::string& path);
 
 }  // namespace TestSupport

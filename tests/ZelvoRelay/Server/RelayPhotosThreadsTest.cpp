@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -401,14 +403,8 @@ TEST_F(RelayPhotosTest, AStopWhileAPhotoIsMadeKeepsItsItem) {
     EXPECT_EQ(Upload(*mAlice, png, "big").second, 0u);
     // Being made: the photo worker has the photo open beside the upload's own stream.
     const std::string path = std::filesystem::canonical(File(0, 0));
-    ASSERT_TRUE(TestSupport::WaitUntil([&path] {
-        int open = 0;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-            std::error_code error;
-            open += std::filesystem::read_symlink(entry.path(), error) == path ? 1 : 0;
-        }
-        return open == 2;
-    }));
+    ASSERT_TRUE(TestSupport::WaitUntil(
+        [&path] { return TestSupport::DescriptorsOpenOn(getpid(), path) == 2; }));
 
     Model* model = Model::Instance();
     model->Server.Disconnect();

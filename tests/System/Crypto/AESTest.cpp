@@ -142,6 +142,36 @@ TEST(AES, CbcEqualsOpenSslForEveryLengthAndKeySize) {
     }
 }
 
+// A whole-block plaintext ending in a byte 1..16 would lose that many bytes if no
+// block of padding followed it.
+TEST(AES, RoundTripsEveryLengthWhateverTheLastByte) {
+    const AES aes = MakeAES(Key256);
+    for (size_t n = 1; n <= 100; ++n) {
+        std::string plain = Bytes(n, static_cast<uint32_t>(n));
+        for (int last : {0x00, 0x01, 0x02, 0x05, 0x0f, 0x10, 0x11, 0x41, 0xff}) {
+            plain[n - 1] = static_cast<char>(last);
+            ASSERT_EQ(Decrypt(aes, Encrypt(aes, plain)), plain) << n << " " << last;
+        }
+    }
+    EXPECT_EQ(Decrypt(aes, Encrypt(aes, "")), "");
+}
+
+TEST(AES, WholeBlocksGetAFullBlockOfPadding) {
+    const AES aes = MakeAES(Key128);
+    std::string plain = Bytes(16);
+    plain[15] = 5;
+    const std::string cipher = Encrypt(aes, plain);
+    ASSERT_EQ(cipher.size(), 32u);
+    EXPECT_EQ(Decrypt(aes, cipher), plain);
+
+    // An unknown mode copies the padded blocks as they are.
+    AES passThrough = MakeAES(Key128);
+    passThrough.Mode(99);
+    EXPECT_EQ(Encrypt(passThrough, plain), plain + std::string(16, '\x10'));
+    EXPECT_EQ(Encrypt(passThrough, ""), std::string(16, '\x10'));
+    EXPECT_EQ(Encrypt(passThrough, "hello"), "hello" + std::string(11, '\x0b'));
+}
+
 TEST(AES, OtherPaddingModes) {
     AES aes = MakeAES(Key128);
     aes.Mode(99);

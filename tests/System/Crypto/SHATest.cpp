@@ -1,9 +1,11 @@
 #include "System/Crypto/SHA.h"
 
 #include "System/Crypto/CryptoTestData.h"
+#include "System/IO/FileStream.h"
 #include "System/IO/MemoryStream.h"
 #include "System/String.h"
 #include "support/Process.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +39,15 @@ std::string Digests(std::string bytes, bool fromString) {
     return Hex(digest256, sizeof digest256) + " " + Hex(digest512, sizeof digest512);
 }
 
+// Both digests of what a stream holds from its start, read through the stream.
+std::string Digests(IO::Stream& stream) {
+    uint8_t digest256[SHA::SHA256Length];
+    uint8_t digest512[SHA::SHA512Length];
+    SHA::SHA256(stream, digest256);
+    SHA::SHA512(stream, digest512);
+    return Hex(digest256, sizeof digest256) + " " + Hex(digest512, sizeof digest512);
+}
+
 TEST(SHA, EveryLengthUpTo300EqualsHashlib) {
     const std::string data = Bytes(300);
     const auto expected = TestSupport::PythonLines(
@@ -46,6 +57,21 @@ TEST(SHA, EveryLengthUpTo300EqualsHashlib) {
         EXPECT_EQ(Digests(data.substr(0, n), false), expected[n]) << "length " << n;
         EXPECT_EQ(Digests(data.substr(0, n), true), expected[n]) << "string of length " << n;
     }
+}
+
+TEST(SHA, MegabytesEqualHashlibInMemoryAndInFiles) {
+    std::string data = Bytes(3 * 1024 * 1024 + 77, 5);
+    const auto expected = TestSupport::PythonLines(HashlibScript + "show(data)\n", data);
+    ASSERT_EQ(expected.size(), 1u);
+    MemoryStream memory(reinterpret_cast<unsigned char*>(data.data()),
+                        static_cast<int>(data.size()));
+    EXPECT_EQ(Digests(memory), expected[0]);
+
+    TestSupport::TempDir dir;
+    TestSupport::WriteFile(dir.File("data"), data);
+    IO::FileStream file(String(dir.File("data").c_str()), 3);
+    ASSERT_TRUE(file.CanRead());
+    EXPECT_EQ(Digests(file), expected[0]);
 }
 
 // Counting the bits in 32 bits would give wrong digests from 2^28 bytes on.
@@ -61,6 +87,16 @@ TEST(SHA, CountsTheLengthInSixtyFourBits) {
         "h.update(bytes(3))\n"
         "print(h.hexdigest())\n");
     EXPECT_EQ(Hex(digest, sizeof(digest)) + "\n", oracle.output);
+}
+
+TEST(SHA, HashesTheWholeStreamAndLeavesItAtItsEnd) {
+    std::string data = Bytes(100);
+    MemoryStream stream(reinterpret_cast<unsigned char*>(data.data()), 100);
+    stream.Position(60);
+    uint8_t digest[SHA::SHA256Length];
+    SHA::SHA256(stream, digest);
+    EXPECT_EQ(Hex(digest, sizeof(digest)), Digests(data, false).substr(0, 2 * SHA::SHA256Length));
+    EXPECT_EQ(stream.Position(), 100);
 }
 
 }  // namespace

@@ -22,6 +22,13 @@ void Write(FileStream& stream, const std::string& text) {
                  static_cast<int>(text.size()));
 }
 
+std::string Read(FileStream& stream, int count) {
+    std::string text(count, '\0');
+    const int read = stream.Read(reinterpret_cast<unsigned char*>(text.data()), 0, count);
+    text.resize(read);
+    return text;
+}
+
 // "r", "s", "w" and "t" for each of CanRead, CanSeek, CanWrite and CanTimeout that holds.
 std::string Flags(const FileStream& stream) {
     return std::string(stream.CanRead() ? "r" : "") + (stream.CanSeek() ? "s" : "") +
@@ -76,6 +83,54 @@ TEST(FileStream, ModesTreatExistingAndMissingFilesAsDocumented) {
         EXPECT_EQ(Flags(FileStream(String(pipe.c_str()), mode)), "") << mode;
     }
     close(otherEnd);
+}
+
+TEST(FileStream, LengthLeavesThePositionAlone) {
+    TestSupport::TempDir dir;
+    FileStream stream(String(dir.File("new").c_str()), 2);
+    Write(stream, "0123456789");
+    EXPECT_EQ(stream.Length(), 10);
+    EXPECT_EQ(stream.Position(), 10);
+    EXPECT_EQ(stream.Seek(3, 0), 3);
+    EXPECT_EQ(stream.Length(), 10);
+    EXPECT_EQ(stream.Position(), 3);
+    EXPECT_EQ(stream.Seek(-2, 2), 8);
+    EXPECT_EQ(stream.Position(int64_t{1}), 1);
+    stream.Close();
+    EXPECT_EQ(std::filesystem::file_size(dir.File("new")), 10u);
+}
+
+TEST(FileStream, ReadsAndWritesMayAlternate) {
+    TestSupport::TempDir dir;
+    const std::string path = dir.File("mixed");
+    {
+        FileStream stream(String(path.c_str()), 2);
+        Write(stream, "abcde");
+        stream.Position(int64_t{0});
+        EXPECT_EQ(Read(stream, 2), "ab");
+        Write(stream, "XY");
+        EXPECT_EQ(stream.ReadByte(), 'e');
+        stream.WriteByte('!');
+        stream.Position(int64_t{0});
+        EXPECT_EQ(Read(stream, 100), "abXYe!");
+        EXPECT_EQ(stream.ReadByte(), 255);
+    }
+    EXPECT_EQ(ReadFile(path), "abXYe!");
+}
+
+TEST(FileStream, CloseKeepsTheFlagsAndStopsEverything) {
+    TestSupport::TempDir dir;
+    const std::string path = dir.File("closed");
+    WriteFile(path, "hello");
+    FileStream stream(String(path.c_str()), 3);
+    stream.Close();
+    stream.Close();
+    EXPECT_EQ(Flags(stream), "rs");
+    unsigned char byte = 0;
+    EXPECT_EQ(stream.Read(&byte, 0, 1), 0);
+    EXPECT_EQ(stream.Length(), 0);
+    EXPECT_EQ(stream.Position(), 0);
+    EXPECT_FALSE(stream.Failed());
 }
 
 TEST(FileStream, FailedWritesAreReported) {

@@ -47,6 +47,15 @@ TEST(StreamReader, PeekLooksAheadWithoutMoving) {
     EXPECT_EQ(stream.Position(), 2);
 }
 
+TEST(StreamReader, ReadToEndReturnsTheRest) {
+    unsigned char bytes[] = {'a', 0, 'b', 'c'};
+    MemoryStream stream(bytes, sizeof bytes);
+    StreamReader reader(stream);
+    reader.Read();
+    EXPECT_EQ(Text(reader.ReadToEnd()), Bytes("\0bc", 3));
+    EXPECT_EQ(Text(reader.ReadToEnd()), "");
+}
+
 // Claims more bytes than it supplies, as a file truncated by another process does.
 class ShortStream : public MemoryStream {
   public:

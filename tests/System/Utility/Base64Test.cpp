@@ -1,7 +1,9 @@
 #include "System/Utility/Base64.h"
 
+#include "System/IO/FileStream.h"
 #include "System/IO/MemoryStream.h"
 #include "support/Process.h"
+#include "support/TempDir.h"
 #include "support/Text.h"
 
 #include <gtest/gtest.h>
@@ -77,6 +79,29 @@ TEST(Base64, AgreesWithPythonOnRandomBytesOfEveryLength) {
     for (size_t i = 0; i < corrupted.size(); ++i) {
         EXPECT_EQ('x' + LowerHex(Decode(corrupted[i])), decoded[i]) << LowerHex(corrupted[i]);
     }
+}
+
+TEST(Base64, EncodesFromTheCurrentPositionOnly) {
+    unsigned char bytes[] = {'x', 'x', 'a', 'b'};
+    MemoryStream input(bytes, sizeof bytes);
+    input.Position(2);
+    EXPECT_EQ(Text(Base64::Encode(input)), "YWI=");
+    EXPECT_EQ(input.Position(), 4);
+    EXPECT_EQ(Text(Base64::Encode(input)), "");
+}
+
+TEST(Base64, FileInputGetsNoBytesFromPastItsEnd) {
+    TestSupport::TempDir dir;
+    TestSupport::WriteFile(dir.File("two.bin"), "ab");
+    IO::FileStream input(dir.File("two.bin").c_str(), 3);
+    EXPECT_EQ(Text(Base64::Encode(input)), "YWI=");
+}
+
+TEST(Base64, DecodingValidatesNothing) {
+    // A short last group counts its missing characters as 0, not as '='.
+    EXPECT_EQ(Decode("YQ"), std::string("a\0\0", 3));
+    // '=' in the middle counts as 0.
+    EXPECT_EQ(Decode("Y=WI"), Decode("YAWI"));
 }
 
 }  // namespace

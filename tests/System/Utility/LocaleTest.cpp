@@ -1,6 +1,9 @@
 #include "System/Utility/Locale.h"
 
+#include "System/EventManager.h"
+#include "System/IO/FileStream.h"
 #include "System/IO/MemoryStream.h"
+#include "support/TempDir.h"
 #include "support/Text.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +15,15 @@ namespace System::Utility {
 namespace {
 
 using Collections::Vector;
+using IO::FileStream;
 using IO::MemoryStream;
 using TestSupport::Text;
 
-// A locale imported from the given file content.
+// A locale imported from the given file content, with every notice logged.
 class LocaleTest : public ::testing::Test {
   protected:
+    LocaleTest() { mEvents.Add(mLocale.PropertyChanged, this, &LocaleTest::OnChanged); }
+
     void Import(const std::string& content, const char* code = "en") {
         MemoryStream stream;
         stream.Write(reinterpret_cast<const unsigned char*>(content.data()), 0,
@@ -35,7 +41,13 @@ class LocaleTest : public ::testing::Test {
         return Text(mLocale.GetValue(String(key), strings));
     }
 
+    void OnChanged(void* sender, const String& key) {
+        mNotices.push_back((sender == &mLocale ? "" : "stranger ") + Text(key));
+    }
+
     Locale mLocale;
+    std::vector<std::string> mNotices;
+    EventManager mEvents;
 };
 
 TEST_F(LocaleTest, LinesSplitAtTheFirstEqualsSignWithNothingTrimmed) {
@@ -61,6 +73,22 @@ TEST_F(LocaleTest, LinesSplitAtTheFirstEqualsSignWithNothingTrimmed) {
     EXPECT_EQ(Value("slash"), "a\\tb\\");
     EXPECT_EQ(Value("crlf"), "text\r");
     EXPECT_EQ(Value("last"), "no line feed");
+    EXPECT_EQ(mNotices, (std::vector<std::string>{"a ", "k", " #indented", "", "two", "slash",
+                                                  "crlf", "last"}));
+}
+
+TEST_F(LocaleTest, LaterLinesAndLaterImportsReplaceAndAnnounceAgain) {
+    EXPECT_EQ(Text(mLocale.GetLocalCode()), "");
+    Import("k=1\nk=2\nkept=yes\n");
+    Import("k=3\n", "fr");
+    EXPECT_EQ(Value("k"), "3");
+    EXPECT_EQ(Value("kept"), "yes");
+    EXPECT_EQ(Text(mLocale.GetLocalCode()), "fr");
+    EXPECT_EQ(mNotices, (std::vector<std::string>{"k", "k", "kept", "k"}));
+
+    Import("", "de");
+    EXPECT_EQ(Text(mLocale.GetLocalCode()), "de");
+    EXPECT_EQ(Value("k"), "3");
 }
 
 TEST_F(LocaleTest, PlaceholdersAreFilledByIndexInAnyOrder) {
@@ -76,6 +104,28 @@ TEST_F(LocaleTest, PlaceholdersAreFilledByIndexInAnyOrder) {
     EXPECT_EQ(Value("short", {"a"}), "a and {2}");
     EXPECT_EQ(Value("empty", {"a"}), "");
     EXPECT_EQ(Value("missing", {"a"}), "");
+}
+
+TEST_F(LocaleTest, PlaceholderInsideAnArgumentIsFilledOnlyByALaterIndex) {
+    Import("pair={0} / {1}\n");
+    EXPECT_EQ(Value("pair", {"{1}", "x"}), "x / x");
+    EXPECT_EQ(Value("pair", {"a", "{0}"}), "a / {0}");
+}
+
+TEST_F(LocaleTest, LocaleFileIsReadThroughAFileStream) {
+    TestSupport::TempDir dir;
+    const std::string path = dir.File("en.txt");
+    TestSupport::WriteFile(path,
+                           "# texts\r\n"
+                           "switchboard.connect.error=Cannot reach {0}\r\n"
+                           "switchboard.register.success=Welcome, {1} ({0})");
+    FileStream file(String(path.c_str()), 3);
+    ASSERT_TRUE(file.CanRead());
+    mLocale.Import(file, String("en"));
+    EXPECT_EQ(file.Position(), file.Length());
+    EXPECT_EQ(Value("switchboard.connect.error", {"host"}), "Cannot reach host\r");
+    EXPECT_EQ(Value("switchboard.register.success", {"id", "Ann"}), "Welcome, Ann (id)");
+    EXPECT_EQ(Value("switchboard.uri.unknown", {"x"}), "");
 }
 
 }  // namespace

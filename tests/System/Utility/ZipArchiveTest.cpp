@@ -15,6 +15,7 @@ namespace {
 
 using IO::MemoryStream;
 using TestSupport::LowerHex;
+using TestSupport::ReadFile;
 using TestSupport::Text;
 
 std::string Binary(size_t size) {
@@ -33,7 +34,7 @@ std::string Python(const std::string& script, const std::string& input = "") {
 
 // Writes a python-made archive of stored entries "a.txt" and "bb.txt" to path, then
 // lets patch (python code on the bytearray b and the entries' infos i) damage it.
-void WriteStoredArchive(const std::string& path, const std::string& patch) {
+void WriteStoredArchive(const std::string& path, const std::string& patch = "") {
     Python(
         "import io, struct, zipfile\n"
         "f = io.BytesIO()\n"
@@ -146,6 +147,50 @@ TEST(ZipArchive, OpeningAgainClosesTheArchiveBeingWritten) {
               "None ['one']\nNone ['three']\n");
 }
 
+TEST(ZipArchive, ListingFindsEachHeaderAndItsData) {
+    TestSupport::TempDir dir;
+    const std::string path = dir.File("t.zip");
+    WriteStoredArchive(path);
+    const auto headers = Zip::GetFileList(path.c_str());
+    ASSERT_EQ(headers.Count(), 2u);
+    std::string listed;
+    for (uint32_t i = 0; i < headers.Count(); ++i) {
+        listed += Text(headers[i].mName) + " " + std::to_string(headers[i].mDataOffset) + " " +
+                  std::to_string(headers[i].mCompressedSize) + "\n";
+    }
+    EXPECT_EQ(listed, Python("import zipfile\n"
+                             "for i in zipfile.ZipFile('" +
+                             path +
+                             "').infolist():\n"
+                             "    print(i.filename, i.header_offset + 30 + len(i.filename) + "
+                             "len(i.extra), i.compress_size)\n"));
+    const std::string bytes = ReadFile(path);
+    EXPECT_EQ(bytes.substr(headers[1].mDataOffset, headers[1].mCompressedSize),
+              "second entry, a little longer");
+    EXPECT_EQ(headers[0].mSignature, Zip::kLocalHeaderSignature);
+
+    EXPECT_EQ(Zip::GetFileList(dir.File("missing.zip").c_str()).Count(), 0u);
+    EXPECT_EQ(Zip::GetFileList(nullptr).Count(), 0u);
+}
+
+TEST(ZipArchive, ListingReadsNamesOfAnyLength) {
+    TestSupport::TempDir dir;
+    const std::string path = dir.File("long.zip");
+    Python(
+        "import zipfile\n"
+        "with zipfile.ZipFile('" +
+        path +
+        "', 'w') as z:\n"
+        "    z.writestr('n' * 40000, 'payload')\n"
+        "    z.writestr('after', 'next')\n");
+    const auto headers = Zip::GetFileList(path.c_str());
+    ASSERT_EQ(headers.Count(), 2u);
+    EXPECT_EQ(headers[0].mNameLength, 40000);
+    EXPECT_EQ(headers[0].mName.Length(), 40000u);
+    EXPECT_EQ(headers[0].mDataOffset, 30 + 40000);
+    EXPECT_EQ(Text(headers[1].mName), "after");
+}
+
 TEST(ZipArchive, ListingEndsAtALoopingOrOverrunningEntry) {
     struct Case {
         const char* what;
@@ -216,6 +261,30 @@ TEST(ZipArchive, HeaderReadsAndWritesBackByteForByte) {
     MemoryStream plainStream = Over(plain);
     Zip::ReadHeader(plainStream);
     EXPECT_EQ(plainStream.Position(), 35);
+}
+
+TEST(ZipArchive, HeaderHoldsOnlyWhatWasThere) {
+    std::string foreign = "PK\x01\x02" + LocalHeader(0, 0).substr(4);
+    MemoryStream foreignStream = Over(foreign);
+    const Zip::ZipFileHeader directory = Zip::ReadHeader(foreignStream);
+    EXPECT_EQ(directory.mSignature, 0x02014b50u);
+    EXPECT_EQ(directory.mCompressedSize, 0u);
+    EXPECT_EQ(foreignStream.Position(), 4);
+
+    std::string bytes = LocalHeader(10, 3) + "abc";
+    MemoryStream stream = Over(bytes);
+    const Zip::ZipFileHeader header = Zip::ReadHeader(stream);
+    EXPECT_EQ(header.mNameLength, 10);
+    EXPECT_EQ(Text(header.mName), "abc");
+    EXPECT_EQ(header.mExtra.Length(), 0u);
+    // Written back, it keeps its lengths: the missing bytes become zeros.
+    EXPECT_EQ(Written(header), LocalHeader(10, 3) + "abc" + std::string(10, '\0'));
+
+    std::string fixed = LocalHeader(0, 0).substr(0, 20);
+    MemoryStream fixedStream = Over(fixed);
+    const Zip::ZipFileHeader partial = Zip::ReadHeader(fixedStream);
+    EXPECT_EQ(partial.mCrc, 0x04030201u);
+    EXPECT_EQ(partial.mCompressedSize, 0u);
 }
 
 }  // namespace

@@ -85,6 +85,26 @@ TEST(ZipCompression, AgreesWithPythonAndGzipBothWays) {
     EXPECT_EQ(Inflate(gzip.output, data.size(), true), data);
 }
 
+TEST(ZipCompression, RefusesWhatDoesNotFitOrIsTheOtherFormat) {
+    const std::string data = SampleData(2000);
+    uint32_t check = 0;
+    char tiny = 0;
+    EXPECT_EQ(Zip::Deflate(&tiny, 1, data.data(), static_cast<unsigned int>(data.size()), 9, check,
+                           false),
+              0u);
+    EXPECT_EQ(Zip::Deflate(&tiny, 1, data.data(), static_cast<unsigned int>(data.size()), 10, check,
+                           false),
+              0u);
+
+    const std::string zlib = Deflate(data, 9, false, check);
+    const std::string gzip = Deflate(data, 9, true, check);
+    EXPECT_EQ(Inflate(zlib, data.size(), true), "");
+    EXPECT_EQ(Inflate(gzip, data.size(), false), "");
+    EXPECT_EQ(Inflate(zlib, data.size() - 1, false), "");
+    EXPECT_EQ(Inflate(gzip, data.size() - 1, true), "");
+    EXPECT_EQ(Inflate(zlib, data.size(), false), data);
+}
+
 // Every prefix fails; damage anywhere fails too, except in the gzip header fields that
 // carry no check (time, flags of the compressor, system). Copies are exact, so ASan sees
 // any read past them.

@@ -15,6 +15,46 @@ using TestSupport::ReadFile;
 using TestSupport::Text;
 using TestSupport::WriteFile;
 
+TEST(XmlDoc, ValuesAreTrimmedDecodedAndTheLastRunWins) {
+    XmlDoc doc;
+    const struct {
+        const char* text;
+        const char* value;
+    } cases[] = {
+        {"<a><![CDATA[x<y]]></a>", "x<y"},
+        {"<a>&amp;</a>", "&"},
+        {"<a>  x  </a>", "x"},
+        {"<a>x y</a>", "x y"},
+        {"<a>x<b/>y</a>", "y"},
+        {"<a>&#38;#38;</a>", "&#38;"},
+        {"<a>line&#10;feed&#13;</a>", "line\nfeed\r"},
+    };
+    for (const auto& c : cases) {
+        XmlNode* root = doc.Load(c.text);
+        ASSERT_NE(root, nullptr) << c.text;
+        EXPECT_EQ(Text(root->mValue), c.value) << c.text;
+    }
+}
+
+TEST(XmlDoc, BuildsTheFirstElementsTreeWithParents) {
+    XmlDoc doc;
+    XmlNode* root = doc.Load(
+        "<media count=\"2\">\n\t<item id=\"1\"><title>One</title></item>\n"
+        "\t<item id=\"2\" id=\"3\"><title>Two</title><tag/></item>\n</media>\n");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(Text(root->ToString(false)),
+              "<media count=\"2\"><item id=\"1\"><title>One</title></item>"
+              "<item id=\"2\" id=\"3\"><title>Two</title><tag /></item></media>");
+    EXPECT_EQ(root->GetChild(1u)->GetParent(), root);
+    EXPECT_EQ(root->GetChild(1u)->GetChild(0u)->GetParent(), root->GetChild(1u));
+    // A second top-level element and a mismatched end tag are ignored.
+    for (const char* text : {"<a/><b><c/></b>", "<a></b>"}) {
+        root = doc.Load(text);
+        ASSERT_NE(root, nullptr) << text;
+        EXPECT_EQ(Text(root->ToString(false)), "<a />");
+    }
+}
+
 // Decoding and trimming are checked against python's parser; these are our own rules.
 TEST(XmlDoc, TheLastRunOfTextWinsAndReferencesDecodeOnce) {
     XmlDoc doc;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace System::Xml {
@@ -143,6 +144,7 @@ TEST(XmlNode, CopiesAreDeepAndParentsPointIntoTheCopy) {
         child.AddChild(Element("leaf", "v"));
         tree.AddChild(child);
     }
+    ExpectParentsPointAtHolders(holder);
     XmlNode copy(tree);
     EXPECT_EQ(copy.GetParent(), nullptr);
     ExpectParentsPointAtHolders(copy);
@@ -162,6 +164,29 @@ TEST(XmlNode, CopiesAreDeepAndParentsPointIntoTheCopy) {
     EXPECT_EQ(assigned.GetParent(), &holder);
     EXPECT_EQ(Compact(assigned), "<child><leaf>v</leaf></child>");
     ExpectParentsPointAtHolders(assigned);
+}
+
+TEST(XmlNode, CopiesOutliveTheTreeTheyCameFrom) {
+    std::unique_ptr<XmlNode> copy;
+    XmlNode assigned;
+    {
+        XmlNode tree = Element("tree");
+        XmlNode branch = Element("branch");
+        branch.AddChild(Element("leaf"));
+        tree.AddChild(branch);
+        copy = std::make_unique<XmlNode>(*tree.GetChild(0u)->GetChild(0u));
+        assigned = *tree.GetChild(0u);
+    }
+    // Nothing here may follow a pointer into the destroyed tree.
+    EXPECT_EQ(copy->GetParent(), nullptr);
+    EXPECT_EQ(assigned.GetParent(), nullptr);
+    XmlNode other = Element("other");
+    other.AddChild(*copy);
+    copy->AddChild(other);
+    assigned.AddChild(*copy);
+    *copy = assigned;
+    EXPECT_EQ(Text(copy->ToString(false)),
+              "<branch><leaf /><leaf><other><leaf /></other></leaf></branch>");
 }
 
 TEST(XmlNode, ChildWithAttributeCountsOnlyMatchingChildren) {
@@ -216,6 +241,41 @@ TEST(XmlNode, ClearKeepsOnlyTheParent) {
     child->Clear();
     EXPECT_EQ(child->GetParent(), &root);
     EXPECT_EQ(child->ToString(false), String("< />"));
+}
+
+TEST(XmlNodeWriter, IndentedAndCompactLayout) {
+    XmlNode config = Element("config");
+    config.AddAttribute(XmlItem("a", "1"));
+    config.AddChild(Element("privileges"));
+    EXPECT_EQ(Text(config.ToString()), "<config a=\"1\">\n\t<privileges />\n</config>");
+    EXPECT_EQ(Text(config.ToString(false)), "<config a=\"1\"><privileges /></config>");
+
+    XmlNode item = Element("item");
+    EXPECT_EQ(Text(item.ToString()), "<item />\n");
+    EXPECT_EQ(Text(item.ToString(false)), "<item />");
+
+    XmlNode nested = Element("a", "dropped because a has children");
+    XmlNode b = Element("b");
+    b.AddChild(Element("c", "x"));
+    nested.AddChild(b);
+    EXPECT_EQ(Text(nested.ToString()), "<a>\n\t<b>\n\t\t<c>x</c>\n\t</b>\n</a>");
+    EXPECT_EQ(Text(XmlNode::toString(b, true, 2)), "\t\t<b>\n\t\t\t<c>x</c>\n\t\t</b>\n");
+}
+
+TEST(XmlNodeWriter, EscapesMarkupAndLineFeedsAndDropsControlBytes) {
+    XmlNode node = Element("n", "a&b\"c<d>e\n");
+    node.AddAttribute(XmlItem("v", "a&b\"c<d>e\n"));
+    EXPECT_EQ(Text(node.ToString(false)),
+              "<n v=\"a&#38;b&#34;c&#60;d&#62;e&#10;\">a&#38;b&#34;c&#60;d&#62;e&#10;</n>");
+
+    std::string controls;
+    for (int byte = 0; byte < 0x20; ++byte) {
+        controls += static_cast<char>(byte);
+    }
+    controls += "'x";
+    XmlNode raw = Element("r");
+    raw.mValue = String(controls.data(), static_cast<unsigned int>(controls.size()));
+    EXPECT_EQ(Text(raw.ToString(false)), "<r>&#9;&#10;\r'x</r>");
 }
 
 // A line feed is written as a reference: raw, it would be read back as a space in an

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 
 namespace System::Xml {
@@ -55,6 +56,21 @@ std::string Scan(const std::string& text, bool expected = true) {
     return log;
 }
 
+TEST(XmlParser, ReportsEachConstructInOrder) {
+    EXPECT_EQ(Scan("<?xml version=\"1.0\"?>\n<!-- note -->\n<a x=\"1\"  y = '2'>\n"
+                   "  hello  world \n<b/><c k=\"v\" /><![CDATA[ <raw> &amp; ]]></a >\n"),
+              "decl xml version=1.0\n"
+              "comment [note]\n"
+              "start a x=1 y=2\n"
+              "text [hello  world]\n"
+              "start b\nend b\n"
+              "start c k=v\nend c\n"
+              "text [<raw> &amp;]\n"
+              "end a\n");
+    EXPECT_EQ(Scan(""), "");
+    EXPECT_EQ(Scan("<!DOCTYPE a><a>x y</a>"), "start a\ntext [x y]\nend a\n");
+}
+
 // Well-formed documents are checked against python's parser; these are what it refuses.
 TEST(XmlParser, MalformedReferencesAndUnquotedValuesAreReadSafely) {
     // Unknown, malformed and out-of-range references stay as they stand.
@@ -79,9 +95,44 @@ TEST(XmlParser, EmptyCommentsCloseAfterTheirOpening) {
     EXPECT_EQ(Scan("<!--->x-->"), "comment [->x]\n");
 }
 
+TEST(XmlParser, CutOffTextFails) {
+    for (const char* text :
+         {"<a", "<a>text", "<!-- x", "<![CDATA[x", "<![CDATA[x]]", "<!->", "<!-", "<", "x"}) {
+        Scan(text, false);
+    }
+    // Without a text callback, text is skipped rather than required to end in a tag.
+    std::string log;
+    EXPECT_TRUE(ParseExact(XmlParser(), log, "<a>text"));
+    EXPECT_TRUE(Scan("<a/>\n\t \r\n").find("end a") != std::string::npos);
+}
+
+TEST(XmlParser, IndexOfAndTruncateBounds) {
+    const char* text = "ab ab ";
+    EXPECT_EQ(XmlParser::IndexOf(text, 6, "ab", 2, 0), 0u);
+    EXPECT_EQ(XmlParser::IndexOf(text, 6, "ab", 2, 1), 3u);
+    EXPECT_EQ(XmlParser::IndexOf(text, 6, "ab", 2, 4), XmlParser::NotFound);
+    EXPECT_EQ(XmlParser::IndexOf(text, 6, "ab ", 3, 3), 3u);
+    EXPECT_EQ(XmlParser::IndexOf(text, 6, "ab ", 3, 4), XmlParser::NotFound);
+    EXPECT_EQ(XmlParser::IndexOf(text, 1, "ab", 2, 0), XmlParser::NotFound);
+
+    const char* padded = "  x y  ";
+    EXPECT_EQ(XmlParser::Truncate(padded, 7, 0, 7), 2u);
+    EXPECT_EQ(XmlParser::Truncate(padded, 7, 7, 0), 5u);
+    EXPECT_EQ(XmlParser::Truncate(padded, 7, 7, 5), 7u);  // white space only: unchanged
+    EXPECT_EQ(XmlParser::Truncate(padded, 7, 1, 0), 1u);  // one byte: unchanged
+    EXPECT_EQ(XmlParser::Truncate(padded, 7, 0, 2), 0u);
+
+    EXPECT_EQ(XmlParser::FindWhiteSpace(padded, 2, 7), 3u);
+    EXPECT_EQ(XmlParser::FindWhiteSpace(padded, 2, 3), 2u);
+    EXPECT_EQ(XmlParser::SkipWhiteSpace(padded, 0, 7), 2u);
+    EXPECT_EQ(XmlParser::SkipWhiteSpace(padded, 5, 7), 5u);
+    EXPECT_EQ(XmlParser::ParseName("name\tattr", 0, 9), "name");
+    EXPECT_EQ(XmlParser::ParseName("name", 0, 2), "na");
+}
+
 TEST(XmlParser, DegenerateMarkupStaysInsideTheText) {
     // Every byte string over the scanner's special bytes, up to four bytes long; each is
-    // parsed from a block of its exact size. Longer inputs are the fuzz target's.
+    // parsed from a block of its exact size.
     const std::string alphabet = "<>!-?/[]\"'= a&#;";
     std::string text;
     std::function<void(size_t)> all = [&](size_t depth) {
@@ -97,6 +148,16 @@ TEST(XmlParser, DegenerateMarkupStaysInsideTheText) {
         }
     };
     all(4);
+
+    std::mt19937 random(7);
+    for (int round = 0; round < 20000; ++round) {
+        std::string noise(random() % 40, ' ');
+        for (char& c : noise) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        std::string log;
+        (void)ParseExact(FullParser(), log, noise);
+    }
 }
 
 }  // namespace

@@ -275,7 +275,7 @@ TEST(XmlNodeWriter, EscapesMarkupAndLineFeedsAndDropsControlBytes) {
     controls += "'x";
     XmlNode raw = Element("r");
     raw.mValue = String(controls.data(), static_cast<unsigned int>(controls.size()));
-    EXPECT_EQ(Text(raw.ToString(false)), "<r>&#9;&#10;\r'x</r>");
+    EXPECT_EQ(Text(raw.ToString(false)), "<r>&#9;&#10;&#13;'x</r>");
 }
 
 // A line feed is written as a reference: raw, it would be read back as a space in an

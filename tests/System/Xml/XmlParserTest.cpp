@@ -71,6 +71,18 @@ TEST(XmlParser, ReportsEachConstructInOrder) {
     EXPECT_EQ(Scan("<!DOCTYPE a><a>x y</a>"), "start a\ntext [x y]\nend a\n");
 }
 
+TEST(XmlParser, DecodesEntitiesAndCharacterReferencesOutsideCdata) {
+    EXPECT_EQ(Scan("<a v=\"&amp;&lt;&gt;&quot;&apos;&#38;&#x26;&#10;&#xe9;&#8364;\">"
+                   "&amp;amp; &#60;&#x3C; &#128512;</a>"),
+              "start a v=&<>\"'&&\n\xC3\xA9\xE2\x82\xAC\n"
+              "text [&amp; << \xF0\x9F\x98\x80]\n"
+              "end a\n");
+    // Unknown, malformed and out-of-range references stay as they stand.
+    EXPECT_EQ(Scan("<a>&nbsp; &#; &#x; &#0; &#xD800; &#x110000; &#12a; & x &amp</a>"),
+              "start a\ntext [&nbsp; &#; &#x; &#0; &#xD800; &#x110000; &#12a; & x &amp]\nend a\n");
+    EXPECT_EQ(Scan("<a><![CDATA[&amp;]]></a>"), "start a\ntext [&amp;]\nend a\n");
+}
+
 // Well-formed documents are checked against python's parser; these are what it refuses.
 TEST(XmlParser, MalformedReferencesAndUnquotedValuesAreReadSafely) {
     // Unknown, malformed and out-of-range references stay as they stand.

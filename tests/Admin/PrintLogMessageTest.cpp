@@ -2,9 +2,17 @@
 
 #include "Admin/AdminModel.h"
 #include "Admin/ConsoleCapture.h"
+#include "support/TempDir.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -12,6 +20,26 @@ namespace {
 
 std::string FromString(const System::String& text) {
     return std::string(text.CStr(), text.Length());
+}
+
+// The line is written when PrintLogMessage returns: standard output redirected to a
+// file is fully buffered, so an unflushed line would not be in the file yet.
+TEST(PrintLogMessageTest, WritesOneStampedLineAndFlushesIt) {
+    TestSupport::TempDir dir;
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    const int file = open(dir.File("log").c_str(), O_CREAT | O_WRONLY, 0600);
+    dup2(file, STDOUT_FILENO);
+    const std::string before = FromString(System::DateTime::Now().ToString("yyyy-MM-dd hh:mm:ss"));
+    PrintLogMessage("Relay server stopped\n");
+    std::ifstream in(dir.File("log"));
+    const std::string line{std::istreambuf_iterator<char>(in), {}};
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    close(file);
+    ASSERT_TRUE(std::regex_match(
+        line, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: Relay server stopped\n)")));
+    EXPECT_GE(line.substr(0, 19), before);
 }
 
 // Standard output redirected to a file is fully buffered: an unflushed line would not be

@@ -4,6 +4,7 @@
 #include "Admin/ConfigProperty.h"
 #include "Admin/ConsoleCapture.h"
 #include "Admin/RoomUpdateEvent.h"
+#include "Application/AppModel.h"
 #include "System/MVC/Controller.h"
 #include "System/MVC/ICommand.h"
 #include "System/Net/IPAddress.h"
@@ -127,6 +128,20 @@ TEST_F(RelayObserverTimers, SavesAndUpdatesTheSwitchboardOnTheirTimers) {
     EXPECT_EQ(save.mConsoleAtRun.size(), 2u);
     mRelay->Room.IsPublic = false;
     ConfigProperty("RoomIsPublic") = "false";
+}
+
+TEST_F(RelayObserverTimers, LogsSwitchboardErrorsByTheirLocaleText) {
+    AppModel::Instance()->mLocale.Set("sb.bad.login", "Bad user name or password");
+    RelayObserver observer;
+    auto& network = mAdmin->mNetwork;
+    network.SwitchboardLoginError = "";
+    network.SwitchboardLoginError = "sb.bad.login";
+    network.SwitchboardUpdateError = "sb.unknown.key";
+    const std::vector<std::string> expected = {
+        "ZELVO Admin failed to login to the switchboard. Response: Bad user name or password.",
+        "ZELVO Admin failed to update the switchboard. Response: .",
+    };
+    EXPECT_EQ(mConsole.Texts(), expected);
 }
 
 // An address of no interface of this host cannot be bound, by root or anyone.

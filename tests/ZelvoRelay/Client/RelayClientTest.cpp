@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "System/SmartPointer.h"
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/PostAction/IPostAction.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
 #include "support/RelayWire.h"
@@ -79,6 +81,52 @@ class RelayClientTest : public ::testing::Test {
     std::unique_ptr<RelayClient> mClient;
     int mPeer{-1};
 };
+
+// Takes every queued task, checking that each carries the next chat of client 7, and
+// deletes it as the message worker does. Returns how many there were.
+uint32_t HandleQueued(ZelvoRelayModel& model, uint32_t& next) {
+    uint32_t handled = 0;
+    while (ZelvoRelay::Threading::MessageTask* task = model.Messages.mTasks.Dequeue()) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%03u", next++);
+        EXPECT_EQ(task->SenderId, 7u);
+        EXPECT_EQ(static_cast<ZelvoRelay::Message::Chat::ChatMessage*>(task->Message)->GetMessage(),
+                  System::String(text));
+        delete task->Message;
+        delete task;
+        ++handled;
+    }
+    return handled;
+}
+
+// A client that sends faster than its messages are handled is left unread past a backlog:
+// its bytes wait in the socket instead of the server's memory, and none is lost.
+TEST_F(RelayClientTest, IsNotReadWhileTooManyOfItsMessagesWaitForTheMessageWorker) {
+    ZelvoRelayModel* model = ZelvoRelayModel::Instance();  // no worker runs
+    const uint32_t total = RelayClient::kMaxPendingMessages + 10;
+    std::string frames;
+    for (uint32_t i = 0; i < total; ++i) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%03u", i);
+        const std::string chat = RelayWire::ChatText(text);
+        frames += RelayWire::U32(static_cast<uint32_t>(chat.size())) + chat;
+    }
+    PeerSends(frames);
+
+    // Each read takes one frame.
+    const uint32_t frameSize = static_cast<uint32_t>(frames.size() / total);
+    char buffer[64];
+    uint32_t next = 0;
+    for (uint32_t i = 0; i < total; ++i) {
+        mClient->Receive(buffer, 0, frameSize, nullptr);
+    }
+    EXPECT_EQ(HandleQueued(*model, next), RelayClient::kMaxPendingMessages);
+    for (uint32_t i = 0; i < total; ++i) {
+        mClient->Receive(buffer, 0, frameSize, nullptr);
+    }
+    EXPECT_EQ(HandleQueued(*model, next), 10u);
+    EXPECT_TRUE(mClient->IsConnected());
+}
 
 // A client that sends faster than its messages are handled is left unread past a backlog:
 // its bytes wait in the socket instead of the server's memory, and none is lost. Nor does

@@ -6,12 +6,15 @@
 #include <vector>
 
 #include "System/IO/MemoryStream.h"
+#include "System/Singleton.h"
 #include "ZelvoRelay/Collections/MediaTransferCollection.h"
+#include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
 using ZelvoRelay::Collections::MediaCollection;
 using ZelvoRelay::Collections::MediaTransferCollection;
 using ZelvoRelay::MVC::Model::MediaModel;
 using ZelvoRelay::MVC::Model::MediaTransferModel;
+using ZelvoRelay::MVC::Model::ZelvoRelayModel;
 
 namespace {
 
@@ -101,6 +104,10 @@ TEST(MediaCollectionTest, ResourceFilesAreNamedFromThePathTheSignedIdAndTheResou
     EXPECT_EQ(MediaModel::GetResourcePath("media/", 12, 0), "media/12_0");
     EXPECT_EQ(MediaModel::GetResourcePath("m/", 0, MediaModel::Preview), "m/0_1");
     EXPECT_EQ(MediaModel::GetResourcePath("", 0x80000000u, 1), "-2147483648_1");
+
+    ZelvoRelayModel::Instance()->Configuration.MediaPath = "photos/";
+    EXPECT_EQ(Item(7).GetResourcePath(MediaModel::FullImage), "photos/7_0");
+    System::Singleton<ZelvoRelayModel>::Destroy();
 }
 
 // The streams are plain allocations: a transfer ended without its stream deleted, or

@@ -38,6 +38,7 @@ const std::vector<Case> Cases = {
      [] { return new Voice::VoiceInitializationMessage(7, 32000, 1, 16, 1, 8); }},
     {"0B 04 03 02 01 09 03 00 61 62 63", "cid=16909060 VoiceData 9 3 [61 62 63]", true,
      [] { return new Voice::VoiceDataMessage(0x01020304, 9, 3, "abc"); }},
+    {"0B 02 00 00 00 09 03 00 61 62 63", "cid=2 VoiceData 9 3 [61 62 63]", true},
     {"0B 02 00 00 00 09 05 00 61 62", "cid=2 VoiceData 9 5 [61 62]", false},
     {"0B 02 00 00 00 09 05 00", "cid=2 VoiceData 9 5 []", false},
     {"32 03 00 00 00 02 68 69", "cid=3 Chat \"hi\"", true,
@@ -73,6 +74,7 @@ const std::vector<Case> Cases = {
          return new Registration::UserPrivilegeMessage(2, UserModel::UserGroup::User,
                                                        room.UserAccount.Privileges);
      }},
+    {"69 02 00 00 00 00 04 01 02 02 02 03 02 04 00", "cid=2 Privileges 0 1:2 2:2 3:2 4:0", true},
     {"69 07 00 00 00 01 03 01 02 02", "cid=7 Privileges 1 1:2", false},
     {"69 07 00 00 00", "cid=7 Privileges 2", false},
     {"6A 09 00 00 00", "cid=9 UserLeft", true, [] { return new Registration::UserLeftMessage(9); }},

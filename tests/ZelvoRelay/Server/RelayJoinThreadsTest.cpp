@@ -33,6 +33,13 @@ std::map<std::string, std::string> Digests(const std::vector<std::string>& passw
     return digests;
 }
 
+// The four pairs of privilege and access the default accounts carry: voice, chat and
+// photos may be written, deleting photos as given.
+std::string Pairs(uint8_t deletePhotos) {
+    return Wire::U8(4) + Wire::U8(1) + Wire::U8(2) + Wire::U8(2) + Wire::U8(2) + Wire::U8(3) +
+           Wire::U8(2) + Wire::U8(4) + Wire::U8(deletePhotos);
+}
+
 TEST(RelayJoinTest, AdmittedClientLearnsRoomRightsVoiceAndEveryConnection) {
     RelayTestServer server;
     server.Room().MaxClients = 10;
@@ -66,6 +73,31 @@ TEST(RelayJoinTest, AdmittedClientLearnsRoomRightsVoiceAndEveryConnection) {
     // to its own request.
     idle.client->SendFrame(Wire::Message(Wire::ChangeName, 0, Wire::Text("x")));
     ExpectNext(*idle.client, Wire::Message(Wire::Error, 0, Wire::U8(1)));
+}
+
+TEST(RelayJoinTest, PasswordDigestChoosesTheAccountAndItsGroup) {
+    const auto digests = Digests({"adminpw", "modpw", "userpw"});
+    RelayTestServer server;
+    server.Room().MaxClients = 10;
+    RelayTestServer::SetPassword(server.Room().AdminAccount, "adminpw");
+    RelayTestServer::SetPassword(server.Room().ModeratorAccount, "modpw");
+    RelayTestServer::SetPassword(server.Room().UserAccount, "userpw");
+    ASSERT_TRUE(server.Start());
+    RelayTestRoom room(server.Port());
+
+    const struct {
+        const char* password;
+        uint8_t group;
+        uint8_t deletePhotos;
+    } cases[] = {{"adminpw", 0, 2}, {"modpw", 1, 2}, {"userpw", 2, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.password);
+        RelayTestRoom::Member& member = room.Connect();
+        member.client->SendFrame(Wire::Join(c.password, digests.at(c.password)));
+        ExpectNext(*member.client, Wire::Message(Wire::JoinResponse, member.id, Wire::U8(0)));
+        ExpectNext(*member.client, Wire::Message(Wire::UserPrivilege, member.id,
+                                                 Wire::U8(c.group) + Pairs(c.deletePhotos)));
+    }
 }
 
 TEST(RelayJoinTest, RefusalIsAnsweredWithItsCodeThenTheConnectionCloses) {

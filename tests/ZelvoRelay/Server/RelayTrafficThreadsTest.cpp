@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "System/IO/FileStream.h"
+
 #include "support/RelayTestServer.h"
 #include "support/RelayWire.h"
+#include "support/TempDir.h"
 #include "support/Wait.h"
 
 namespace {
@@ -136,6 +140,40 @@ TEST_F(RelayTrafficTest, LeavingTellsTheRoomEvenRightAfterSendingBytes) {
     }
     mAlice->client->SendFrame(Wire::ChatText("still"));
     ExpectNext(*mBob->client, Wire::Message(Wire::Chat, mAlice->id, Wire::Text("still")));
+}
+
+TEST_F(RelayTrafficTest, LeavingEndsTheClientsTransfersAndRemovesItsPartialUploads) {
+    using ZelvoRelay::MVC::Model::MediaTransferModel;
+    StartWithThree();
+    TestSupport::TempDir media;
+    auto* model = ZelvoRelay::MVC::Model::ZelvoRelayModel::Instance();
+    model->Configuration.MediaPath = (media.Path() + "/").c_str();
+    TestSupport::WriteFile(media.File("7_1"), "photo being downloaded");
+
+    // Carol is half-way through an upload of item 8 and a download of item 7; alice is
+    // uploading item 9.
+    auto track = [](auto& transfers, uint32_t client, uint32_t id, uint32_t resource, int mode) {
+        MediaTransferModel transfer(client, id, resource);
+        transfer.mStream = new System::IO::FileStream(transfer.GetResourcePath(resource), mode);
+        transfers.mMonitor.Enter();
+        transfers.Add(transfer);
+        transfers.mMonitor.Exit();
+    };
+    track(model->Uploads, mCarol->id, 8, 0, 1);
+    track(model->Uploads, mAlice->id, 9, 0, 1);
+    track(model->Downloads, mCarol->id, 7, 1, 0);
+
+    mRoom->Leave(*mCarol);
+    model->Uploads.mMonitor.Enter();
+    EXPECT_EQ(model->Uploads.Count(), 1u);
+    EXPECT_NE(model->Uploads.Find(mAlice->id, 9, 0), nullptr);
+    model->Uploads.mMonitor.Exit();
+    model->Downloads.mMonitor.Enter();
+    EXPECT_EQ(model->Downloads.Count(), 0u);
+    model->Downloads.mMonitor.Exit();
+    EXPECT_FALSE(std::filesystem::exists(media.File("8_0")));
+    EXPECT_TRUE(std::filesystem::exists(media.File("9_0")));
+    EXPECT_TRUE(std::filesystem::exists(media.File("7_1")));
 }
 
 TEST_F(RelayTrafficTest, ClientThatStopsReadingIsDisconnectedPastSixteenMebibytes) {

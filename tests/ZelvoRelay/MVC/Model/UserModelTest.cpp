@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "System/EventManager.h"
 #include "ZelvoRelay/MVC/Model/RoomModel.h"
 #include "ZelvoRelay/MVC/Model/UserModel.h"
 
@@ -32,6 +35,77 @@ TEST(UserModelTest, ACopyOwnsItsPropertiesAndSharesTheAccountsRights) {
         EXPECT_EQ(user->Privileges, &room.AdminAccount.Privileges);
         user->Status = 2;
     }
+}
+
+// Logs the property names a model announces, and which model announced them.
+struct Observer {
+    explicit Observer(UserModel& user) : user(&user) {
+        events.Add(user.PropertyChanged, this, &Observer::OnPropertyChanged);
+    }
+    void OnPropertyChanged(void* sender, const String& name) {
+        log.push_back((sender == user ? "" : "stranger ") + std::string(name.CStr()));
+    }
+    UserModel* user;
+    std::vector<std::string> log;
+    System::EventManager events;
+};
+
+TEST(UserModelTest, EveryPropertyAnnouncesItsNameAfterItsValueChanged) {
+    UserModel user;
+    EXPECT_EQ(user.Group.mValue, UserModel::UserGroup::User);
+    Observer observer(user);
+    user.ClientId = 4u;
+    user.IsRegistered = true;
+    user.Name = String("al");
+    user.Status = 3;
+    user.Group = UserModel::UserGroup::Admin;
+    EXPECT_EQ(observer.log,
+              (std::vector<std::string>{"ClientId", "IsRegistered", "Name", "Status", "Group"}));
+
+    RoomModel room;
+    user.Privileges = &room.AdminAccount.Privileges;
+    UserModel copy(user);
+    Observer copyObserver(copy);
+    copy = user;
+    EXPECT_EQ(copyObserver.log, observer.log);
+    EXPECT_EQ(copy.Name.mValue, String("al"));
+    EXPECT_EQ(copy.Privileges, user.Privileges);
+    EXPECT_EQ(copy.ClientId.mOwner, &copy);
+}
+
+TEST(UserModelTest, RightsComeFromTheAccountThatAdmittedTheUser) {
+    RoomModel room;
+    UserModel user;
+    EXPECT_FALSE(user.CanRead(UserPrivilege::Chat));
+    EXPECT_FALSE(user.CanWrite(UserPrivilege::Chat));
+
+    user.Privileges = &room.UserAccount.Privileges;
+    EXPECT_TRUE(user.CanWrite(UserPrivilege::Voice));
+    EXPECT_TRUE(user.CanWrite(UserPrivilege::Chat));
+    EXPECT_TRUE(user.CanWrite(UserPrivilege::Photos));
+    EXPECT_FALSE(user.CanRead(UserPrivilege::DeletePhotos));
+    EXPECT_FALSE(user.CanWrite(static_cast<UserPrivilege>(7)));
+
+    room.UserAccount.SetAccessRight(UserPrivilege::Chat, AccessRight::Read);
+    EXPECT_TRUE(user.CanRead(UserPrivilege::Chat));
+    EXPECT_FALSE(user.CanWrite(UserPrivilege::Chat));
+
+    user.Privileges = &room.ModeratorAccount.Privileges;
+    EXPECT_TRUE(user.CanWrite(UserPrivilege::DeletePhotos));
+}
+
+TEST(UserModelTest, AccountsKeepTheirFourRightsWhateverIsSet) {
+    UserAccountModel account;
+    EXPECT_EQ(account.GetAccessRight(UserPrivilege::Voice), AccessRight::None);
+    account.SetAccessRight(UserPrivilege::Voice, AccessRight::Write);
+    EXPECT_EQ(account.Privileges.Count(), 0u);
+
+    RoomModel room;
+    room.UserAccount.SetAccessRight(static_cast<UserPrivilege>(5), AccessRight::Write);
+    room.UserAccount.SetAccessRight(static_cast<UserPrivilege>(0), AccessRight::Write);
+    EXPECT_EQ(room.UserAccount.Privileges.Count(), 4u);
+    EXPECT_EQ(room.UserAccount.GetAccessRight(static_cast<UserPrivilege>(5)), AccessRight::None);
+    EXPECT_EQ(room.AdminAccount.GetAccessRight(UserPrivilege::DeletePhotos), AccessRight::Write);
 }
 
 TEST(UserModelTest, PasswordMatchesOnlyTheWholeDigestOfAnAccountWithPassword) {

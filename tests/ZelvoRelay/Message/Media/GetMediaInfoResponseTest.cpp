@@ -77,6 +77,18 @@ TEST(GetMediaInfoResponseTest, TheListingIsTheCompactFeedDeflatedAtLevelNine) {
         std::string(bytes.begin() + 13, bytes.end()));
     ASSERT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.output, std::string(OneItemText) + "|level 9\n");
+
+    const AtomFeed feed = FeedOf(bytes);
+    ASSERT_EQ(feed.mEntries.Count(), 1u);
+    EXPECT_EQ(feed.mEntries[0].mTitle.mText, "cat & <dog>");
+    EXPECT_EQ(feed.mEntries[0].mAuthors[0].mName, "bob");
+    ASSERT_EQ(feed.mEntries[0].mExtensions.Count(), 1u);
+    EXPECT_EQ(MediaRssSerializer().Deserialize(feed.mEntries[0].mExtensions[0]).mContents[0].mWidth,
+              20);
+
+    const Bytes empty = BytesOf(GetMediaInfoResponse(4, AtomFeed()));
+    EXPECT_GT(empty.size(), 13u);
+    EXPECT_EQ(FeedOf(empty).mEntries.Count(), 0u);
 }
 
 TEST(GetMediaInfoResponseTest, AListingThatDoesNotAddUpReadsAsAnEmptyFeed) {

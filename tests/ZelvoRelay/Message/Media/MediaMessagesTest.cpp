@@ -155,6 +155,14 @@ TEST(MediaMessagesTest, EachMessageIsWrittenAndReadByItsLayout) {
     }
 }
 
+TEST(MediaMessagesTest, ANameOverTheTextLimitIsWrittenAsItsFirst255Bytes) {
+    const std::string name(300, 'x');
+    AddMediaRequest request(0, 1, Photo(name.c_str(), 10));
+    ASSERT_EQ(request.GetMsgSize(), 11 + 1 + 255);
+    EXPECT_EQ(static_cast<uint8_t>(request.GetMsg()[11]), 255);
+    EXPECT_EQ(request.GetMediaName(), System::String(name.c_str(), 255));
+}
+
 TEST(MediaMessagesTest, ChunkDataTakenIsTheDeclaredSizeCutToTheBytesPresent) {
     struct Chunk {
         const char* hex;
@@ -172,4 +180,14 @@ TEST(MediaMessagesTest, ChunkDataTakenIsTheDeclaredSizeCutToTheBytesPresent) {
                                                      static_cast<int32_t>(bytes.size())));
         EXPECT_EQ(message.GetChunkDataLength(), chunk.length) << chunk.hex;
     }
+}
+
+TEST(MediaMessagesTest, TheRegistryBuildsEveryMediaTypeAndLeaves158Unknown) {
+    const ZelvoRelay::MVC::Model::MessageModel model;
+    for (uint32_t type = 150; type <= 160; ++type) {
+        const auto message = Decode(model, Bytes{static_cast<uint8_t>(type)});
+        EXPECT_EQ(message == nullptr, type == 158) << type;
+        EXPECT_TRUE(message == nullptr || message->GetMsgId() == type);
+    }
+    EXPECT_NE(As<MediaChunkMessage>(*Decode(model, FromHex("9C"))), nullptr);
 }

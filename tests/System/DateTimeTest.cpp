@@ -200,6 +200,13 @@ TEST(DateTime, AddingAnAllZeroDateTimeChangesNothing) {
     EXPECT_EQ(Fields(leap), "2025-02-29 00:00:00");
 }
 
+TEST(DateTime, ComparisonGoesFieldByField) {
+    EXPECT_EQ(Make(2024, 3, 5).CompareTo(Make(2024, 3, 5)), 0);
+    EXPECT_EQ(Make(2025, 1, 1).CompareTo(Make(2024, 12, 31)), 1);
+    EXPECT_EQ(Make(2024, 3, 5, 1).CompareTo(Make(2024, 3, 5, 2)), -1);
+    EXPECT_EQ(Make(2024, 3, 5, 1, 2, 3).CompareTo(Make(2024, 3, 5, 1, 2, 4)), -1);
+}
+
 // Uptime is a difference of two GetTime values, which python's timegm checks above; an
 // instant must come back from the fields it is split into.
 TEST(DateTime, InstantsSurviveTheirFieldsBeyond2038) {

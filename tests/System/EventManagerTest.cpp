@@ -11,9 +11,57 @@ namespace {
 
 struct Listener {
     int ticks = 0;
+    int sum = 0;
     EventManager events;
     void OnTick() { ++ticks; }
+    void OnValue(int value) { sum += value; }
 };
+
+TEST(EventManagerTest, EveryAddMakesANewDelegateAndRemoveDropsOnlyTheFirst) {
+    Event<> tick;
+    Listener listener;
+    listener.events.Add(tick, &listener, &Listener::OnTick);
+    listener.events.Add(tick, &listener, &Listener::OnTick);
+    EXPECT_EQ(listener.events.mDelegates.Count(), 2u);
+    tick.Raise();
+    EXPECT_EQ(listener.ticks, 2);
+
+    listener.events.Remove(tick);
+    Event<> other;
+    listener.events.Remove(other);
+    EXPECT_EQ(listener.events.mDelegates.Count(), 1u);
+    EXPECT_EQ(tick.mLinks.Count(), 1u);
+    tick.Raise();
+    EXPECT_EQ(listener.ticks, 3);
+}
+
+TEST(EventManagerTest, DestroyingTheManagerEndsExactlyItsSubscriptions) {
+    Event<> tick;
+    Event<int> value;
+    Listener stays;
+    stays.events.Add(tick, &stays, &Listener::OnTick);
+    {
+        Listener leaves;
+        leaves.events.Add(tick, &leaves, &Listener::OnTick);
+        leaves.events.Add(value, &leaves, &Listener::OnValue);
+        stays.events.Add(value, &stays, &Listener::OnValue);
+    }
+    EXPECT_EQ(tick.mLinks.Count(), 1u);
+    EXPECT_EQ(value.mLinks.Count(), 1u);
+    tick.Raise();
+    value.Raise(4);
+    EXPECT_EQ(stays.ticks, 1);
+    EXPECT_EQ(stays.sum, 4);
+}
+
+TEST(EventManagerTest, DelegatesOfADestroyedEventAreDeletedSafelyLater) {
+    Listener listener;
+    {
+        Event<int> value;
+        listener.events.Add(value, &listener, &Listener::OnValue);
+    }
+    EXPECT_EQ(listener.events.mDelegates.mHead->mValue->mLinks.Count(), 0u);
+}
 
 // A subscriber that, when ticked, destroys another subscriber and with it that
 // one's manager and delegate.

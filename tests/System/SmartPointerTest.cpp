@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace System {
 namespace {
 
@@ -23,6 +25,40 @@ class SmartPointerTest : public ::testing::Test {
   protected:
     void SetUp() override { Tracked::sDestroyed = 0; }
 };
+
+TEST_F(SmartPointerTest, LastOfThreeCopiesDeletesOnce) {
+    for (const std::vector<int>& order : {std::vector<int>{0, 1, 2}, {2, 1, 0}, {1, 2, 0}}) {
+        std::vector<SmartPointer<Tracked>*> copies(3);
+        copies[0] = new SmartPointer<Tracked>(new Tracked());
+        copies[1] = new SmartPointer<Tracked>(*copies[0]);
+        copies[2] = new SmartPointer<Tracked>(*copies[1]);
+        EXPECT_EQ(copies[0]->ReferenceCount(), 3);
+        const int destroyedBefore = Tracked::sDestroyed;
+        for (size_t i = 0; i < order.size(); ++i) {
+            delete copies[order[i]];
+            EXPECT_EQ(Tracked::sDestroyed - destroyedBefore, i + 1 == order.size() ? 1 : 0);
+        }
+    }
+}
+
+TEST_F(SmartPointerTest, AssignmentReleasesTheOldObjectAndSharesTheNew) {
+    SmartPointer<Tracked> a(new Tracked());
+    SmartPointer<Tracked> b(a);
+    a = b;
+    EXPECT_EQ(a.ReferenceCount(), 2);
+    EXPECT_EQ(Tracked::sDestroyed, 0);
+    SmartPointer<Tracked> empty;
+    a = empty;
+    b = empty;
+    EXPECT_EQ(Tracked::sDestroyed, 1);
+    EXPECT_EQ(b.Get(), nullptr);
+    EXPECT_EQ(b.ReferenceCount(), 0);
+
+    SmartPointer<Tracked> source(new Tracked());
+    SmartPointer<Tracked> target(std::move(source));
+    EXPECT_EQ(source.Get(), nullptr);
+    EXPECT_EQ(target.ReferenceCount(), 1);
+}
 
 TEST_F(SmartPointerTest, SelfAssignmentKeepsTheObjectAlive) {
     SmartPointer<Tracked> owner(new Tracked());

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <ctime>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -91,6 +93,93 @@ TEST_F(TimerTest, TicksComeOneIntervalAfterStartOrAfterTheLastHandlersEnded) {
     }
 }
 
+TEST_F(TimerTest, PauseHoldsEveryTickUntilItIsCleared) {
+    Timer timer;
+    Ticks ticks(timer);
+    timer.Start();
+    Timer::Pause = true;
+    FrameAt(1001.0);
+    FrameAt(1005.0);
+    EXPECT_EQ(ticks.mCount, 0);
+    Timer::Pause = false;
+    FrameAt(1005.0);
+    EXPECT_EQ(ticks.mCount, 1);
+}
+
+TEST_F(TimerTest, StartingTwiceTicksOncePerDueTimeAndAStoppedTimerNeverTicks) {
+    Timer timer;
+    Ticks ticks(timer);
+    FrameAt(1005.0);
+    EXPECT_EQ(ticks.mCount, 0);
+    timer.Start();
+    timer.Start();
+    FrameAt(1006.0);
+    EXPECT_EQ(ticks.mCount, 1);
+    timer.Stop();
+    timer.Stop();
+    EXPECT_FALSE(timer.IsEnabled());
+    FrameAt(1010.0);
+    EXPECT_EQ(ticks.mCount, 1);
+}
+
+TEST_F(TimerTest, StopInItsOwnHandlerStopsItAndLaterStartCountsAfresh) {
+    Timer timer;
+    Ticks ticks(timer);
+    ticks.mAction = [&] { timer.Stop(); };
+    timer.Start();
+    FrameAt(1001.0);
+    EXPECT_EQ(ticks.mCount, 1);
+    EXPECT_FALSE(timer.IsEnabled());
+    FrameAt(1020.0);
+    EXPECT_EQ(ticks.mCount, 1);
+
+    ticks.mAction = nullptr;
+    timer.Start();
+    FrameAt(1020.5);
+    EXPECT_EQ(ticks.mCount, 1);
+    FrameAt(1021.0);
+    EXPECT_EQ(ticks.mCount, 2);
+}
+
+TEST_F(TimerTest, TimersDueInOneFrameTickInTheOrderTheyWereStarted) {
+    std::vector<std::string> log;
+    Timer a;
+    Timer b;
+    Timer c;
+    Ticks ticksA(a);
+    Ticks ticksB(b);
+    Ticks ticksC(c);
+    ticksA.mAction = [&] { log.push_back("a"); };
+    ticksB.mAction = [&] { log.push_back("b"); };
+    ticksC.mAction = [&] { log.push_back("c"); };
+    b.Start();
+    a.Start();
+    c.Start();
+    FrameAt(1001.0);
+    EXPECT_EQ(log, (std::vector<std::string>{"b", "a", "c"}));
+
+    // A restarted timer goes last.
+    log.clear();
+    b.Stop();
+    b.Start();
+    FrameAt(1002.0);
+    EXPECT_EQ(log, (std::vector<std::string>{"a", "c", "b"}));
+}
+
+TEST_F(TimerTest, SetIntervalMovesTheNextTickToOneNewIntervalFromNow) {
+    Timer timer;
+    Ticks ticks(timer);
+    timer.Start();
+    gNow = 1000.5;
+    timer.SetInterval(5.0);
+    FrameAt(1001.0);
+    FrameAt(1005.4);
+    EXPECT_EQ(ticks.mCount, 0);
+    FrameAt(1005.5);
+    EXPECT_EQ(ticks.mCount, 1);
+    EXPECT_TRUE(timer.IsEnabled());
+}
+
 TEST_F(TimerTest, HandlerMayStopOrDestroyItsOwnAndLaterTimers) {
     auto first = std::make_unique<Timer>();
     Timer stopped;
@@ -128,6 +217,11 @@ TEST_F(TimerTest, TimerStartedByAHandlerWaitsForTheNextFrame) {
     EXPECT_EQ(secondTicks.mCount, 0);
     FrameAt(1001.0);
     EXPECT_EQ(secondTicks.mCount, 1);
+}
+
+TEST(Timer, GetTimeIsWallClockSeconds) {
+    const double seconds = Timer::GetTime();
+    EXPECT_LT(std::fabs(seconds - static_cast<double>(std::time(nullptr))), 2.0);
 }
 
 }  // namespace

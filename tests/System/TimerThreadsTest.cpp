@@ -1,5 +1,6 @@
 #include "System/EventManager.h"
 #include "System/Timer.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,35 @@ class Ticks {
   private:
     EventManager mEvents;
 };
+
+TEST_F(TimerThreadsTest, TimerStoppedFromAnotherThreadNeverFiresAfterwards) {
+    for (int round = 0; round < 20; ++round) {
+        Timer timer;
+        Ticks ticks(timer);
+        timer.SetInterval(0.5);
+        timer.Start();
+        std::atomic<bool> stopped{false};
+        std::thread stopper([&] {
+            while (ticks.mCount.load() < 3) {
+                std::this_thread::yield();
+            }
+            timer.Stop();
+            stopped = true;
+        });
+        EXPECT_TRUE(TestSupport::WaitUntil([&] {
+            Frame();
+            return stopped.load();
+        }));
+        stopper.join();
+        // Every frame from here on begins after Stop returned.
+        const int ticksAtStop = ticks.mCount.load();
+        for (int i = 0; i < 50; ++i) {
+            Frame();
+        }
+        EXPECT_EQ(ticks.mCount.load(), ticksAtStop);
+        EXPECT_FALSE(timer.IsEnabled());
+    }
+}
 
 TEST_F(TimerThreadsTest, TimersStartedAndStoppedFromManyThreadsWhileTheMainLoopRuns) {
     constexpr int kThreads = 4;

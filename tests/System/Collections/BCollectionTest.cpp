@@ -14,11 +14,25 @@ namespace {
 
 using namespace CollectionChangedAction;
 
-// Ordered by id only, as the relay orders its clients.
+// Ordered by id only, as the relay orders its clients; comparisons are counted.
 struct Client : Object {
     explicit Client(uint32_t id) : mId(id) {}
-    bool operator<(const Client& other) const { return mId < other.mId; }
-    bool operator>(const Client& other) const { return mId > other.mId; }
+    bool operator<(const Client& other) const { return ++sComparisons, mId < other.mId; }
+    bool operator>(const Client& other) const { return ++sComparisons, mId > other.mId; }
+    uint32_t mId;
+    static inline int sComparisons = 0;
+};
+
+class FindById : public ICompare<Client*> {
+  public:
+    explicit FindById(uint32_t id) : mId(id) {}
+    int Compare(Client* client) const override {
+        ++mCalls;
+        return client->mId < mId ? -1 : client->mId > mId ? 1 : 0;
+    }
+    mutable int mCalls = 0;
+
+  private:
     uint32_t mId;
 };
 
@@ -81,6 +95,31 @@ TEST(BCollectionTest, EveryChangeIsAnnouncedWithItsItemAndPositionAfterItIsMade)
                                                      {&clients, Reset, nullptr, nullptr, 0, 0}}));
 }
 
+TEST(BCollectionTest, ItemGreaterThanTheLastCostsOneComparison) {
+    Client a(1), b(2), c(3);
+    BCollection<Client*> clients;
+    clients.Add(a);
+    clients.Add(b);
+    Client::sComparisons = 0;
+    clients.Add(c);
+    EXPECT_EQ(Client::sComparisons, 1);
+}
+
+TEST(BCollectionTest, EqualItemLandsInFrontOfTheOneTheBisectionMeets) {
+    // Four equal items: the bisection starts with hi at the count, meets index 2.
+    std::vector<std::unique_ptr<Client>> same;
+    BCollection<Client*> clients;
+    for (int i = 0; i < 4; ++i) {
+        same.push_back(std::make_unique<Client>(7));
+        clients.Add(*same.back());
+    }
+    Client newcomer(7);
+    Recorder recorder(clients);
+    clients.Add(newcomer);
+    EXPECT_EQ(&clients[2], &newcomer);
+    EXPECT_EQ(recorder.notices.back().index, 2);
+}
+
 TEST(BCollectionTest, RandomAddsStaySortedAndReportTheirTruePosition) {
     std::mt19937 random(42);
     std::vector<std::unique_ptr<Client>> owned;
@@ -109,6 +148,29 @@ TEST(BCollectionTest, ReplaceEqualOverwritesTheStoredPointer) {
     vector.Add(second);
     EXPECT_EQ(vector.Count(), 2u);
     EXPECT_EQ(&vector[0], &second);
+}
+
+TEST(BCollectionTest, FindBisectsWithTheComparer) {
+    BCollection<Client*> clients;
+    Client probe(1);
+    FindById nothing(1);
+    Client::sComparisons = 0;
+    EXPECT_EQ(clients.IndexOf(probe), -1);
+    EXPECT_EQ(clients.Find(nothing), nullptr);
+    EXPECT_EQ(Client::sComparisons + nothing.mCalls, 0);
+
+    std::vector<std::unique_ptr<Client>> owned;
+    for (uint32_t id = 1; id <= 64; ++id) {
+        owned.push_back(std::make_unique<Client>(id * 2));
+        clients.Add(*owned.back());
+    }
+    FindById present(38);
+    EXPECT_EQ(clients.Find(present), owned[18].get());
+    EXPECT_LE(present.mCalls, 7);
+    FindById absent(39);
+    EXPECT_EQ(clients.Find(absent), nullptr);
+    FindById beyond(500);
+    EXPECT_EQ(clients.Find(beyond), nullptr);
 }
 
 TEST(BCollectionTest, VectorRemovesTheEqualItemAndIgnoresInsert) {

@@ -4,11 +4,17 @@
 
 #include <algorithm>
 #include <list>
+#include <memory>
 #include <random>
 #include <vector>
 
 namespace System::Collections {
 namespace {
+
+// Compares by identity, as classes without an operator== of their own do.
+struct Record : Object {
+    int mId{0};
+};
 
 // The values head to tail, after checking that both walks agree with each other and
 // with mCount and that the ends have null outer links.
@@ -28,6 +34,37 @@ std::vector<T> Walk(const LinkList<T>& list) {
     EXPECT_EQ(forward.size(), list.Count());
     EXPECT_EQ(list.mHead == nullptr, list.mTail == nullptr);
     return forward;
+}
+
+TEST(LinkListTest, PointedToObjectsAreNeverDeleted) {
+    // Owned here: a list that deleted them would make AddressSanitizer report a double free.
+    std::vector<std::unique_ptr<int>> owned;
+    {
+        LinkList<int*> list;
+        for (int i = 0; i < 4; ++i) {
+            owned.push_back(std::make_unique<int>(i));
+            list.Add(owned.back().get());
+        }
+        list.Remove(owned[1].get());
+        list.Clear();
+        list.Add(owned[0].get());
+    }
+    EXPECT_EQ(*owned[3], 3);
+}
+
+TEST(LinkListTest, ClassElementsMatchOnlyTheHeldObjectItself) {
+    LinkList<Record> queue;
+    Record message;
+    message.mId = 1;
+    queue.Add(message);
+    message.mId = 2;
+    queue.Add(message);
+    EXPECT_FALSE(queue.Contains(message));
+    EXPECT_FALSE(queue.Remove(message));
+    EXPECT_TRUE(queue.Contains(queue.mTail->mValue));
+    EXPECT_TRUE(queue.Remove(queue.mHead->mValue));
+    EXPECT_EQ(queue.mHead->mValue.mId, 2);
+    EXPECT_EQ(queue.mHead->mPrev, nullptr);
 }
 
 TEST(LinkListTest, AWalkMayRemoveTheNodeItStandsOn) {

@@ -15,6 +15,35 @@ using IntNode = RedBlackTreeNode<int>;
 constexpr int32_t Red = IntNode::Red;
 constexpr int32_t Black = IntNode::Black;
 
+// A transfer record: ordered by media, then resource, then client; the note is not
+// part of the order.
+struct Transfer : Object {
+    Transfer() = default;
+    Transfer(uint32_t media, uint32_t resource, uint32_t client, int note = 0)
+        : mMedia(media), mResource(resource), mClient(client), mNote(note) {}
+    bool operator==(const Transfer& other) const {
+        return mMedia == other.mMedia && mResource == other.mResource && mClient == other.mClient;
+    }
+    bool operator>(const Transfer& other) const {
+        if (mMedia != other.mMedia) {
+            return mMedia > other.mMedia;
+        }
+        if (mResource != other.mResource) {
+            return mResource > other.mResource;
+        }
+        return mClient > other.mClient;
+    }
+    uint32_t mMedia{0};
+    uint32_t mResource{0};
+    uint32_t mClient{0};
+    int mNote{0};
+};
+
+template <typename T>
+RedBlackTreeNode<T>* Child(TreeNode<T>* node, uint32_t side) {
+    return static_cast<RedBlackTreeNode<T>*>(node->mChildren[side]);
+}
+
 template <typename T>
 int32_t ColorOf(TreeNode<T>* node) {
     return node == nullptr ? Black : static_cast<RedBlackTreeNode<T>*>(node)->mColor;
@@ -78,6 +107,49 @@ void ExpectValid(const RedBlackTree<int>& tree, const std::set<int>& model) {
     EXPECT_GT(BlackHeight(tree.mRoot, nullptr, &nodes), 0);
     EXPECT_EQ(static_cast<uint32_t>(nodes), tree.Count());
     EXPECT_EQ(InOrder(tree), std::vector<int>(model.begin(), model.end()));
+}
+
+TEST(RedBlackTreeTest, AddingAnEqualValueChangesNothing) {
+    RedBlackTree<Transfer> tree;
+    tree.Add(Transfer(1, 1, 1, 10));
+    tree.Add(Transfer(2, 1, 1, 20));
+    RedBlackTreeNode<Transfer>* root = tree.mRoot;
+    tree.Add(Transfer(1, 1, 1, 99));
+    EXPECT_EQ(tree.Count(), 2u);
+    EXPECT_EQ(tree.mRoot, root);
+    EXPECT_EQ(root->mValue.mNote, 10);
+    EXPECT_EQ(Child<Transfer>(root, 1)->mValue.mNote, 20);
+}
+
+TEST(RedBlackTreeTest, TransfersDifferingOnlyByClientAreBothKeptInClientOrder) {
+    RedBlackTree<Transfer> tree;
+    tree.Add(Transfer(4, 2, 9));
+    tree.Add(Transfer(4, 2, 3));
+    tree.Add(Transfer(4, 1, 7));
+    tree.Add(Transfer(3, 5, 1));
+    std::vector<uint32_t> clients;
+    for (const Transfer& transfer : InOrder(tree)) {
+        clients.push_back(transfer.mClient);
+    }
+    EXPECT_EQ(clients, (std::vector<uint32_t>{1, 7, 3, 9}));
+    EXPECT_TRUE(tree.Remove(Transfer(4, 2, 3)));
+    EXPECT_TRUE(tree.Contains(Transfer(4, 2, 9)));
+    EXPECT_FALSE(tree.Contains(Transfer(4, 2, 3)));
+}
+
+TEST(RedBlackTreeTest, RemovingAValueWithTwoChildrenKeepsItsNodeWithThePredecessor) {
+    RedBlackTree<int> tree;
+    for (int value : {20, 10, 30, 5, 15}) {
+        tree.Add(value);
+    }
+    IntNode* root = tree.mRoot;
+    ASSERT_EQ(root->mValue, 20);
+    IntNode* predecessor = Child<int>(Child<int>(root, 0), 1);
+    ASSERT_EQ(predecessor->mValue, 15);
+    EXPECT_TRUE(tree.Remove(20));
+    EXPECT_EQ(tree.mRoot, root);
+    EXPECT_EQ(root->mValue, 15);
+    ExpectValid(tree, {5, 10, 15, 30});
 }
 
 // Random adds and removes against std::set, from the empty tree back to it, checking

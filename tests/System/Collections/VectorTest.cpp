@@ -78,22 +78,31 @@ TEST(VectorTest, ClassElementsWithoutOwnEqualityAreFoundOnlyByIdentity) {
     EXPECT_EQ(strings.IndexOf(String("b")), -1);
 }
 
-TEST(VectorTest, AssignmentCopiesDeeplyAndKeepsTheSourceCapacity) {
+TEST(VectorTest, AssignmentCopiesDeeplyEvenFromItself) {
     Vector<std::string> source;
     for (const char* text : {"a", "b", "c"}) {
         source.Add(text);
     }
-    source.Resize(8);
     Vector<std::string> copy;
     copy.Add("old");
     copy = source;
-    EXPECT_EQ(copy.Capacity(), 8u);
     copy[0] = "changed";
     EXPECT_EQ(source[0], "a");
 
     const Vector<std::string>& alias = copy;
     copy = alias;
     EXPECT_EQ(Contents(copy), (std::vector<std::string>{"changed", "b", "c"}));
+}
+
+TEST(VectorTest, AssignmentCopiesDeeplyAndKeepsTheSourceCapacity) {
+    Vector<std::string> source;
+    source.Add("a");
+    source.Resize(8);
+    Vector<std::string> copy;
+    copy.Add("old");
+    copy = source;
+    EXPECT_EQ(copy.Capacity(), 8u);
+    EXPECT_EQ(Contents(copy), (std::vector<std::string>{"a"}));
 
     copy = Vector<std::string>();
     EXPECT_EQ(copy.Capacity(), 0u);

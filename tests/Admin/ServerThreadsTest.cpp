@@ -488,6 +488,32 @@ TEST(Server, AHangUpSavesAndEndsWithStatus0) {
     EXPECT_TRUE(Logs(*server, "Relay server stopped"));
 }
 
+// A server started with SIGHUP and SIGINT ignored, as under nohup or as a background job of
+// a script, outlives its session: it leaves both ignored and goes on serving after them.
+// SIGTERM still ends it with the closing save and status 0.
+TEST(Server, SignalsInheritedIgnoredStayIgnored) {
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    room.Write("config.xml", config);
+    auto server = room.Start({}, {SIGHUP, SIGINT});
+    EXPECT_TRUE(TestSupport::IgnoresSignal(server->Pid(), SIGHUP));
+    EXPECT_TRUE(TestSupport::IgnoresSignal(server->Pid(), SIGINT));
+    EXPECT_FALSE(TestSupport::IgnoresSignal(server->Pid(), SIGTERM));
+    server->Signal(SIGHUP);
+    server->Signal(SIGINT);
+    RawClient client(room.Port());
+    EXPECT_EQ(AdminTest::Join(client, "Ann", ""), 0);
+    std::filesystem::remove(room.File("config.xml"));
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_EQ(std::count_if(server->Lines().begin(), server->Lines().end(),
+                            [](const std::string& line) {
+                                return AdminTest::LogText(line) == "Relay server stopped";
+                            }),
+              1);
+}
+
 // A photo whose upload is complete becomes an item even when the stop comes while it is
 // being made: the stop waits for it, and the closing save, made once the relay has
 // stopped, lists it beside its two files.

@@ -92,6 +92,36 @@ int HostingPort(ServerProcess& server) {
                : 0;
 }
 
+// The room's name saved in "config.xml" and the first item's title saved in "media.xml", each
+// on a line as python's repr of what its XML reader reads.
+std::string SavedTexts(const Room& room) {
+    return TestSupport::RunPython(
+               "import xml.etree.ElementTree as ET\n"
+               "print(repr(ET.parse('" +
+               room.File("config.xml") +
+               "').getroot().get('RoomName')))\n"
+               "print(repr(ET.parse('" +
+               room.File("media.xml") + "').getroot().find('item/entry/title').text))\n")
+        .output;
+}
+
+// The catalogue as a client is listed it, newest first: one line per entry, its id text
+// and the python repr of its title, read by python from the deflated XML.
+std::vector<std::string> Listing(RawClient& client) {
+    client.SendFrame(RelayWire::Message(RelayWire::GetMediaInfo, 0,
+                                        RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
+    const auto frames = AdminTest::FramesUntil(client, RelayWire::MediaInfo);
+    EXPECT_FALSE(frames.empty());
+    const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
+    return TestSupport::PythonLines(R"(
+import sys, zlib, xml.etree.ElementTree as ET
+atom = '{http://www.w3.org/2005/Atom}'
+for entry in ET.fromstring(zlib.decompress(sys.stdin.buffer.read()[8:])).findall(atom + 'entry'):
+    print(entry.findtext(atom + 'id'), repr(entry.findtext(atom + 'title')))
+)",
+                                    answer.payload);
+}
+
 // Client text is logged with its control bytes escaped, so it cannot forge or break lines.
 // SIGTERM, like SIGINT, saves both files and ends with status 0.
 TEST(Server, HostsTheRoomAndLogsEveryEventOnALineOfItsOwn) {
@@ -392,14 +422,7 @@ TEST(Server, HandWrittenPasswordsAndMarkupSurviveSaveAndRestart) {
     }
     EXPECT_EQ(AdminTest::Decrypt(StoredPassword(savedConfig, "user")), "letmein");
     EXPECT_EQ(StoredPassword(savedConfig, "moderator"), "");
-    const auto parsed = TestSupport::RunPython(
-        "import xml.etree.ElementTree as ET\n"
-        "print(repr(ET.parse('" +
-        room.File("config.xml") +
-        "').getroot().get('RoomName')))\n"
-        "print(repr(ET.parse('" +
-        room.File("media.xml") + "').getroot().find('item/entry/title').text))\n");
-    EXPECT_EQ(parsed.output, "'Tom & Jerry <\"home\">\\nsecond line'\n'a <b> & \"c\"\\nd'\n");
+    EXPECT_EQ(SavedTexts(room), "'Tom & Jerry <\"home\">\\nsecond line'\n'a <b> & \"c\"\\nd'\n");
 }
 
 // A save that fails keeps the old file and says so; a console closed afterwards does not
@@ -512,6 +535,34 @@ TEST(Server, SignalsInheritedIgnoredStayIgnored) {
                                 return AdminTest::LogText(line) == "Relay server stopped";
                             }),
               1);
+}
+
+// Carriage returns, tabs and line feeds in a title and in the room's name reach clients and
+// come through a save and a restart as they were, read by any conforming reader: written raw,
+// a carriage return would be read as a line feed, and a tab in an attribute as a space.
+TEST(Server, LineEndsAndTabsInTextsSurviveListingSaveAndRestart) {
+    Room room;
+    Settings settings;
+    settings.roomName = "tab&#9;here&#13;&#10;there";
+    room.Write("config.xml", ConfigXml(room.Port(), settings, Privileges("", "", "")));
+    room.Write("media.xml",
+               "<media count=\"1\"><item><entry><id>3</id><title>a&#13;b\tc&#10;d&#13;</title>"
+               "</entry><group /></item></media>");
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        SCOPED_TRACE(cycle == 0 ? "as written by hand" : "as saved");
+        auto server = room.Start();
+        RawClient client(room.Port());
+        client.SendFrame(AdminTest::JoinRequest("Ann", ""));
+        const auto frames = AdminTest::FramesUntil(client, RelayWire::RoomInfo);
+        ASSERT_FALSE(frames.empty());
+        const std::string& info = frames.back();
+        ASSERT_GT(info.size(), 6u);
+        EXPECT_EQ(info.substr(6, static_cast<uint8_t>(info[5])), "tab\there\r\nthere");
+        EXPECT_EQ(Listing(client), std::vector<std::string>{"3 'a\\rb\\tc\\nd\\r'"});
+        server->Signal(SIGTERM);
+        ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+        EXPECT_EQ(SavedTexts(room), "'tab\\there\\r\\nthere'\n'a\\rb\\tc\\nd\\r'\n");
+    }
 }
 
 // A photo whose upload is complete becomes an item even when the stop comes while it is

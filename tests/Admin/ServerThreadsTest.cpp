@@ -122,6 +122,22 @@ for entry in ET.fromstring(zlib.decompress(sys.stdin.buffer.read()[8:])).findall
                                     answer.payload);
 }
 
+// The bytes of resource 0 of item id as a client downloads them, for a file that fits in one
+// chunk; "<refused>" when the download is not accepted.
+std::string Download(RawClient& client, uint32_t id) {
+    client.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
+    const auto frames = AdminTest::FramesUntil(client, RelayWire::GetMediaAnswer);
+    const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
+    if (answer.payload != RelayWire::U8(0) + RelayWire::U32(id) + RelayWire::U8(0)) {
+        return "<refused>";
+    }
+    const RelayWire::Parsed chunk = RelayWire::Parse(client.NextFrame().value_or(""));
+    EXPECT_EQ(chunk.type, RelayWire::MediaChunk);
+    EXPECT_EQ(chunk.payload.substr(0, 9),
+              RelayWire::U32(id) + RelayWire::U8(0) + RelayWire::U32(0));
+    return chunk.payload.size() < 11 ? "<no chunk>" : chunk.payload.substr(11);
+}
+
 // Client text is logged with its control bytes escaped, so it cannot forge or break lines.
 // SIGTERM, like SIGINT, saves both files and ends with status 0.
 TEST(Server, HostsTheRoomAndLogsEveryEventOnALineOfItsOwn) {
@@ -535,6 +551,53 @@ TEST(Server, SignalsInheritedIgnoredStayIgnored) {
                                 return AdminTest::LogText(line) == "Relay server stopped";
                             }),
               1);
+}
+
+// Ids above 2147483647 written unsigned into "media.xml" by another tool name distinct
+// items: each is listed and downloads its own file (named by the id written signed), a save
+// writes them back as they were read, and the next upload takes an id none of them holds.
+TEST(Server, UnsignedIdsInTheCatalogueNameDistinctItems) {
+    const struct {
+        uint32_t id;
+        const char* file;
+    } items[] = {{0, "0_0"},
+                 {3000000000u, "-1294967296_0"},
+                 {3000000001u, "-1294967295_0"},
+                 {4294967295u, "-1_0"}};
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    std::string media = "<media count=\"4\">";
+    std::vector<std::string> listed;
+    for (const auto& item : items) {
+        const std::string id = std::to_string(item.id);
+        media += "<item><entry><id>" + id + "</id><title>photo " + id +
+                 "</title></entry><group><content fileSize=\"10\" /></group></item>";
+        listed.insert(listed.begin(), id + " 'photo " + id + "'");
+        room.Write(std::string("media/") + item.file, "file of " + id);
+    }
+    media += "</media>";
+    room.Write("media.xml", media);
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        SCOPED_TRACE(cycle == 0 ? "as written by hand" : "as saved");
+        auto server = room.Start();
+        RawClient client(room.Port());
+        ASSERT_EQ(AdminTest::Join(client, "Ann", ""), 0);
+        EXPECT_EQ(Listing(client), listed);
+        for (const auto& item : items) {
+            EXPECT_EQ(Download(client, item.id), "file of " + std::to_string(item.id));
+        }
+        if (cycle == 1) {
+            // The counter follows the highest id, 4294967295, round to 0, which is taken.
+            client.SendFrame(RelayWire::AddMediaRequest(1, 1, 1000, "next"));
+            const auto frames = AdminTest::FramesUntil(client, RelayWire::AddMediaAnswer);
+            ASSERT_FALSE(frames.empty());
+            EXPECT_EQ(RelayWire::Parse(frames.back()).payload,
+                      RelayWire::U8(1) + RelayWire::U8(0) + RelayWire::U32(1));
+        }
+        server->Signal(SIGTERM);
+        ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+        EXPECT_EQ(room.Read("media.xml"), media);
+    }
 }
 
 // Carriage returns, tabs and line feeds in a title and in the room's name reach clients and

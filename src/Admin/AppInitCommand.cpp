@@ -26,13 +26,14 @@
 #include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
 #include "System/Resource/Image.h"
-#include "System/Utility/Convert.h"
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -135,6 +136,20 @@ String HelpText(const String& program) {
         "-h\t--help=\t\t\tThis help text.\n"
         "-v\t--version=\t\tPrints the server version.\n",
         program.CStr());
+}
+
+// The media id an Atom id names, as the unsigned 32-bit number it is: written signed, as
+// ids above 2147483647 are saved ("-2147483648"), or unsigned, as another tool may write
+// them ("4294967295"). Read through an int, every unsigned form above 2147483647 would be
+// clamped to that one id and those items merge. As for any number read from the files,
+// text that begins with no number gives 0, and so does a number that no 32-bit id has.
+uint32_t MediaIdOf(const String& text) {
+    const long long value = std::strtoll(text.CStr(), nullptr, 10);
+    if (value < std::numeric_limits<int32_t>::min() ||
+        value > std::numeric_limits<uint32_t>::max()) {
+        return 0;
+    }
+    return static_cast<uint32_t>(value);
 }
 
 }  // namespace
@@ -314,7 +329,7 @@ ZelvoRelay::MVC::Model::MediaModel AppInitCommand::ReadCatalogueItem(const XmlNo
     if (const XmlNode* group = node.GetChild("group")) {
         item.mMediaGroup = System::Resource::Feeds::MediaRssSerializer().Deserialize(*group);
     }
-    item.mMediaId = static_cast<uint32_t>(System::Utility::Convert::ToInt(item.mId));
+    item.mMediaId = MediaIdOf(item.mId);
     return item;
 }
 

@@ -21,6 +21,18 @@ extern "C" void OnStopSignal(int) {
     App::RequestStop();
 }
 
+// Installs handler for signal unless the process inherited the signal ignored; false when
+// either call fails. A server started under nohup, or as a background job of a script,
+// inherits SIGHUP or SIGINT ignored so that it outlives its session; handling the signal
+// would end the server when the session does.
+bool HandleUnlessIgnored(int signal, const struct sigaction& handler) {
+    struct sigaction inherited = {};
+    if (sigaction(signal, nullptr, &inherited) != 0) {
+        return false;
+    }
+    return inherited.sa_handler == SIG_IGN || sigaction(signal, &handler, nullptr) == 0;
+}
+
 // Keys, buttons, pointer motion, entering, structure changes and focus.
 constexpr long kWindowEvents = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                                EnterWindowMask | PointerMotionMask | ButtonMotionMask |
@@ -72,12 +84,12 @@ bool App::InstallSignalHandlers() {
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
-    bool installed = sigaction(SIGINT, &stop, nullptr) == 0;
-    installed = sigaction(SIGTERM, &stop, nullptr) == 0 && installed;
+    bool installed = sigaction(SIGTERM, &stop, nullptr) == 0;
     // The terminal of a foreground server hanging up would otherwise kill it without
     // the closing save: the items uploaded since the last save would leave the
     // catalogue while their files stay.
-    installed = sigaction(SIGHUP, &stop, nullptr) == 0 && installed;
+    installed = HandleUnlessIgnored(SIGHUP, stop) && installed;
+    installed = HandleUnlessIgnored(SIGINT, stop) && installed;
     return sigaction(SIGPIPE, &ignore, nullptr) == 0 && installed;
 }
 

@@ -54,7 +54,8 @@ class App : public System::Object {
     virtual int Main(int argc, char** argv) = 0;
 
     // SIGINT, SIGTERM and SIGHUP ask the main loop to end (RequestStop); SIGPIPE is ignored,
-    // so that writing to a peer or a pipe that has closed never ends the process.
+    // so that writing to a peer or a pipe that has closed never ends the process. SIGHUP and
+    // SIGINT stay ignored when the process inherited them so.
     // Returns false when a handler could not be installed.
     static bool InstallSignalHandlers();
 

@@ -148,9 +148,12 @@ class Room {
     }
     std::string Read(const std::string& name) const { return TestSupport::ReadFile(File(name)); }
 
-    // Starts the server here and waits until the relay server has reported hosting.
-    std::unique_ptr<TestSupport::ServerProcess> Start(const std::vector<std::string>& args = {}) {
-        auto server = std::make_unique<TestSupport::ServerProcess>(kServer, args, mDir.Path());
+    // Starts the server here, with ignoredSignals ignored from the start, and waits until
+    // the relay server has reported hosting.
+    std::unique_ptr<TestSupport::ServerProcess> Start(const std::vector<std::string>& args = {},
+                                                      const std::vector<int>& ignoredSignals = {}) {
+        auto server = std::make_unique<TestSupport::ServerProcess>(kServer, args, mDir.Path(),
+                                                                   ignoredSignals);
         EXPECT_TRUE(Logs(*server, "Relay server hosting on port " + std::to_string(mPort)))
             << server->Output();
         return server;

@@ -92,6 +92,52 @@ int HostingPort(ServerProcess& server) {
                : 0;
 }
 
+// The room's name saved in "config.xml" and the first item's title saved in "media.xml", each
+// on a line as python's repr of what its XML reader reads.
+std::string SavedTexts(const Room& room) {
+    return TestSupport::RunPython(
+               "import xml.etree.ElementTree as ET\n"
+               "print(repr(ET.parse('" +
+               room.File("config.xml") +
+               "').getroot().get('RoomName')))\n"
+               "print(repr(ET.parse('" +
+               room.File("media.xml") + "').getroot().find('item/entry/title').text))\n")
+        .output;
+}
+
+// The catalogue as a client is listed it, newest first: one line per entry, its id text
+// and the python repr of its title, read by python from the deflated XML.
+std::vector<std::string> Listing(RawClient& client) {
+    client.SendFrame(RelayWire::Message(RelayWire::GetMediaInfo, 0,
+                                        RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
+    const auto frames = AdminTest::FramesUntil(client, RelayWire::MediaInfo);
+    EXPECT_FALSE(frames.empty());
+    const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
+    return TestSupport::PythonLines(R"(
+import sys, zlib, xml.etree.ElementTree as ET
+atom = '{http://www.w3.org/2005/Atom}'
+for entry in ET.fromstring(zlib.decompress(sys.stdin.buffer.read()[8:])).findall(atom + 'entry'):
+    print(entry.findtext(atom + 'id'), repr(entry.findtext(atom + 'title')))
+)",
+                                    answer.payload);
+}
+
+// The bytes of resource 0 of item id as a client downloads them, for a file that fits in one
+// chunk; "<refused>" when the download is not accepted.
+std::string Download(RawClient& client, uint32_t id) {
+    client.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
+    const auto frames = AdminTest::FramesUntil(client, RelayWire::GetMediaAnswer);
+    const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
+    if (answer.payload != RelayWire::U8(0) + RelayWire::U32(id) + RelayWire::U8(0)) {
+        return "<refused>";
+    }
+    const RelayWire::Parsed chunk = RelayWire::Parse(client.NextFrame().value_or(""));
+    EXPECT_EQ(chunk.type, RelayWire::MediaChunk);
+    EXPECT_EQ(chunk.payload.substr(0, 9),
+              RelayWire::U32(id) + RelayWire::U8(0) + RelayWire::U32(0));
+    return chunk.payload.size() < 11 ? "<no chunk>" : chunk.payload.substr(11);
+}
+
 // Client text is logged with its control bytes escaped, so it cannot forge or break lines.
 // SIGTERM, like SIGINT, saves both files and ends with status 0.
 TEST(Server, HostsTheRoomAndLogsEveryEventOnALineOfItsOwn) {
@@ -392,14 +438,7 @@ TEST(Server, HandWrittenPasswordsAndMarkupSurviveSaveAndRestart) {
     }
     EXPECT_EQ(AdminTest::Decrypt(StoredPassword(savedConfig, "user")), "letmein");
     EXPECT_EQ(StoredPassword(savedConfig, "moderator"), "");
-    const auto parsed = TestSupport::RunPython(
-        "import xml.etree.ElementTree as ET\n"
-        "print(repr(ET.parse('" +
-        room.File("config.xml") +
-        "').getroot().get('RoomName')))\n"
-        "print(repr(ET.parse('" +
-        room.File("media.xml") + "').getroot().find('item/entry/title').text))\n");
-    EXPECT_EQ(parsed.output, "'Tom & Jerry <\"home\">\\nsecond line'\n'a <b> & \"c\"\\nd'\n");
+    EXPECT_EQ(SavedTexts(room), "'Tom & Jerry <\"home\">\\nsecond line'\n'a <b> & \"c\"\\nd'\n");
 }
 
 // A save that fails keeps the old file and says so; a console closed afterwards does not
@@ -486,6 +525,107 @@ TEST(Server, AHangUpSavesAndEndsWithStatus0) {
     EXPECT_EQ(room.Read("config.xml"), config);
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
     EXPECT_TRUE(Logs(*server, "Relay server stopped"));
+}
+
+// A server started with SIGHUP and SIGINT ignored, as under nohup or as a background job of
+// a script, outlives its session: it leaves both ignored and goes on serving after them.
+// SIGTERM still ends it with the closing save and status 0.
+TEST(Server, SignalsInheritedIgnoredStayIgnored) {
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    room.Write("config.xml", config);
+    auto server = room.Start({}, {SIGHUP, SIGINT});
+    EXPECT_TRUE(TestSupport::IgnoresSignal(server->Pid(), SIGHUP));
+    EXPECT_TRUE(TestSupport::IgnoresSignal(server->Pid(), SIGINT));
+    EXPECT_FALSE(TestSupport::IgnoresSignal(server->Pid(), SIGTERM));
+    server->Signal(SIGHUP);
+    server->Signal(SIGINT);
+    RawClient client(room.Port());
+    EXPECT_EQ(AdminTest::Join(client, "Ann", ""), 0);
+    std::filesystem::remove(room.File("config.xml"));
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_EQ(std::count_if(server->Lines().begin(), server->Lines().end(),
+                            [](const std::string& line) {
+                                return AdminTest::LogText(line) == "Relay server stopped";
+                            }),
+              1);
+}
+
+// Ids above 2147483647 written unsigned into "media.xml" by another tool name distinct
+// items: each is listed and downloads its own file (named by the id written signed), a save
+// writes them back as they were read, and the next upload takes an id none of them holds.
+TEST(Server, UnsignedIdsInTheCatalogueNameDistinctItems) {
+    const struct {
+        uint32_t id;
+        const char* file;
+    } items[] = {{0, "0_0"},
+                 {3000000000u, "-1294967296_0"},
+                 {3000000001u, "-1294967295_0"},
+                 {4294967295u, "-1_0"}};
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    std::string media = "<media count=\"4\">";
+    std::vector<std::string> listed;
+    for (const auto& item : items) {
+        const std::string id = std::to_string(item.id);
+        media += "<item><entry><id>" + id + "</id><title>photo " + id +
+                 "</title></entry><group><content fileSize=\"10\" /></group></item>";
+        listed.insert(listed.begin(), id + " 'photo " + id + "'");
+        room.Write(std::string("media/") + item.file, "file of " + id);
+    }
+    media += "</media>";
+    room.Write("media.xml", media);
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        SCOPED_TRACE(cycle == 0 ? "as written by hand" : "as saved");
+        auto server = room.Start();
+        RawClient client(room.Port());
+        ASSERT_EQ(AdminTest::Join(client, "Ann", ""), 0);
+        EXPECT_EQ(Listing(client), listed);
+        for (const auto& item : items) {
+            EXPECT_EQ(Download(client, item.id), "file of " + std::to_string(item.id));
+        }
+        if (cycle == 1) {
+            // The counter follows the highest id, 4294967295, round to 0, which is taken.
+            client.SendFrame(RelayWire::AddMediaRequest(1, 1, 1000, "next"));
+            const auto frames = AdminTest::FramesUntil(client, RelayWire::AddMediaAnswer);
+            ASSERT_FALSE(frames.empty());
+            EXPECT_EQ(RelayWire::Parse(frames.back()).payload,
+                      RelayWire::U8(1) + RelayWire::U8(0) + RelayWire::U32(1));
+        }
+        server->Signal(SIGTERM);
+        ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+        EXPECT_EQ(room.Read("media.xml"), media);
+    }
+}
+
+// Carriage returns, tabs and line feeds in a title and in the room's name reach clients and
+// come through a save and a restart as they were, read by any conforming reader: written raw,
+// a carriage return would be read as a line feed, and a tab in an attribute as a space.
+TEST(Server, LineEndsAndTabsInTextsSurviveListingSaveAndRestart) {
+    Room room;
+    Settings settings;
+    settings.roomName = "tab&#9;here&#13;&#10;there";
+    room.Write("config.xml", ConfigXml(room.Port(), settings, Privileges("", "", "")));
+    room.Write("media.xml",
+               "<media count=\"1\"><item><entry><id>3</id><title>a&#13;b\tc&#10;d&#13;</title>"
+               "</entry><group /></item></media>");
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        SCOPED_TRACE(cycle == 0 ? "as written by hand" : "as saved");
+        auto server = room.Start();
+        RawClient client(room.Port());
+        client.SendFrame(AdminTest::JoinRequest("Ann", ""));
+        const auto frames = AdminTest::FramesUntil(client, RelayWire::RoomInfo);
+        ASSERT_FALSE(frames.empty());
+        const std::string& info = frames.back();
+        ASSERT_GT(info.size(), 6u);
+        EXPECT_EQ(info.substr(6, static_cast<uint8_t>(info[5])), "tab\there\r\nthere");
+        EXPECT_EQ(Listing(client), std::vector<std::string>{"3 'a\\rb\\tc\\nd\\r'"});
+        server->Signal(SIGTERM);
+        ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+        EXPECT_EQ(SavedTexts(room), "'tab\\there\\r\\nthere'\n'a\\rb\\tc\\nd\\r'\n");
+    }
 }
 
 // A photo whose upload is complete becomes an item even when the stop comes while it is

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace TestSupport {
 
@@ -52,6 +53,17 @@ int DescriptorsOpenOn(pid_t pid, const std::string& path) {
         open += std::filesystem::read_symlink(entry.path(), error) == path ? 1 : 0;
     }
     return open;
+}
+
+bool IgnoresSignal(pid_t pid, int signal) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        // The ignored signals in hexadecimal, bit n - 1 for signal n.
+        if (line.rfind("SigIgn:", 0) == 0) {
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+        }
+    }
+    return false;
 }
 
 }  // namespace TestSupport

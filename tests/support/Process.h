@@ -30,4 +30,7 @@ std::vector<std::string> PythonLines(const std::string& script,
 // How many open descriptors of process pid refer to the file at path (a canonical path).
 int DescriptorsOpenOn(pid_t pid, const std::string& path);
 
+// Whether process pid ignores signal, as its /proc status shows; false when it cannot be read.
+bool IgnoresSignal(pid_t pid, int signal);
+
 }  // namespace TestSupport

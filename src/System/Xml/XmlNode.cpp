@@ -15,19 +15,21 @@ bool IsXmlCharacter(uint32_t code) {
                         : code == '\t' || code == '\n' || code == '\r';
 }
 
-// The reference of a white-space character that a reader would trim or normalise.
+// The reference of a space or tab that a reader would trim.
 const char* SpaceReference(char c) {
-    return c == ' ' ? "&#32;" : c == '\t' ? "&#9;" : "&#13;";
+    return c == ' ' ? "&#32;" : "&#9;";
 }
 
 // Appends value with the five markup bytes written as character references. A line feed is
-// written as "&#10;" (not as the reference of a carriage return, which a reader would turn into
-// CR). Characters that XML 1.0 cannot hold (control bytes other than TAB, LF and CR, U+FFFE
-// and U+FFFF) and bytes that are not part of a well-formed UTF-8 sequence (text in another
-// encoding, or cut in the middle of a character) are dropped: written raw, any of them makes
-// the whole document unreadable to a conforming parser. White space at either end of what is
-// kept is written as references too, since a reader trims it from an element's text.
-void AppendEscaped(std::string& out, const String& value) {
+// written as "&#10;" and a carriage return as "&#13;": written raw, a reader turns either line
+// end into a line feed. In an attribute value a tab is written as "&#9;" too, since a reader
+// turns a raw one into a space; element text keeps it raw. Characters that XML 1.0 cannot hold
+// (control bytes other than TAB, LF and CR, U+FFFE and U+FFFF) and bytes that are not part of a
+// well-formed UTF-8 sequence (text in another encoding, or cut in the middle of a character) are
+// dropped: written raw, any of them makes the whole document unreadable to a conforming parser.
+// White space at either end of what is kept is written as references too, since a reader trims it
+// from an element's text.
+void AppendEscaped(std::string& out, const String& value, bool attribute) {
     const char* bytes = value.ToByteArray();
     const size_t length = value.Length();
     bool leading = true;  // nothing but white space kept so far
@@ -46,7 +48,7 @@ void AppendEscaped(std::string& out, const String& value) {
         if (!IsXmlCharacter(code)) {
             continue;
         }
-        if (c == ' ' || c == '\t' || c == '\r') {
+        if (c == ' ' || (c == '\t' && !attribute)) {
             if (leading) {
                 out += SpaceReference(c);
             } else {
@@ -72,6 +74,12 @@ void AppendEscaped(std::string& out, const String& value) {
                 break;
             case '\n':
                 out += "&#10;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            case '\t':
+                out += "&#9;";
                 break;
             default:
                 if (size == 1) {
@@ -447,7 +455,7 @@ void XmlNode::AppendText(std::string& out, const XmlNode& node, bool pretty, uns
         out += ' ';
         AppendBytes(out, node.mAttributes[i].mName);
         out += "=\"";
-        AppendEscaped(out, node.mAttributes[i].mValue);
+        AppendEscaped(out, node.mAttributes[i].mValue, true);
         out += '"';
     }
     if (node.mChildren.Count() == 0) {
@@ -455,7 +463,7 @@ void XmlNode::AppendText(std::string& out, const XmlNode& node, bool pretty, uns
             out += " />";
         } else {
             out += '>';
-            AppendEscaped(out, node.mValue);
+            AppendEscaped(out, node.mValue, false);
             out += "</";
             AppendBytes(out, node.mName);
             out += '>';

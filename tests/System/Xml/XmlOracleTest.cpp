@@ -85,6 +85,47 @@ TEST(XmlOracle, DocumentsReadAsPythonReadsThem) {
     EXPECT_EQ(ours, TestSupport::RunPython(kPythonDump, input).output);
 }
 
+// Carriage returns, tabs and line feeds come back exactly as written, at either end of a
+// value or inside it, in element text and in attribute values. Written raw, a conforming
+// reader turns a carriage return into a line feed and an attribute's tab into a space.
+TEST(XmlOracle, LineEndsAndTabsReadBackAsWritten) {
+    const std::vector<std::string> values = {
+        "a\rb", "a\tb", "a\nb", "a\r\nb\n\rc", "\r\tx\t\r", "\t", "\r", " \t\r\n ", "t\t\t",
+    };
+    XmlNode root;
+    root.mName = "root";
+    std::string expected;
+    for (const std::string& value : values) {
+        XmlNode child;
+        child.mName = "v";
+        child.mValue = Bytes(value);
+        child.AddAttribute(XmlItem("a", Bytes(value)));
+        root.AddChild(child);
+        expected += TestSupport::LowerHex(value) + " " + TestSupport::LowerHex(value) + "\n";
+    }
+    const char* const python = R"(
+import sys, xml.etree.ElementTree as ET
+for v in ET.fromstring(sys.stdin.buffer.read()):
+    print(v.get('a').encode().hex(), (v.text or '').encode().hex())
+)";
+    // Inside element text a tab stays as it is.
+    EXPECT_EQ(Text(root.GetChild(1u)->ToString(false)), "<v a=\"a&#9;b\">a\tb</v>");
+    for (const bool pretty : {false, true}) {
+        const String written = root.ToString(pretty);
+        EXPECT_EQ(TestSupport::RunPython(python, Text(written)).output, expected) << Text(written);
+        XmlDoc doc;
+        const XmlNode* read = doc.Load(written);
+        ASSERT_NE(read, nullptr);
+        std::string ours;
+        for (unsigned int i = 0; i < read->GetNumChildren(); ++i) {
+            const XmlNode* v = read->GetChild(i);
+            ours += TestSupport::LowerHex(Text(v->GetAttributeValue("a"))) + " " +
+                    TestSupport::LowerHex(Text(v->mValue)) + "\n";
+        }
+        EXPECT_EQ(ours, expected);
+    }
+}
+
 TEST(XmlOracle, RandomTreesFromPythonSurviveLoadAndWrite) {
     // Random documents: attribute values hold every printable byte, line feeds and a few
     // characters beyond ASCII; leaf texts also hold tabs. Half are written as UTF-8 with a

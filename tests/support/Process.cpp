@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace TestSupport {
 
@@ -52,6 +54,26 @@ int DescriptorsOpenOn(pid_t pid, const std::string& path) {
         open += std::filesystem::read_symlink(entry.path(), error) == path ? 1 : 0;
     }
     return open;
+}
+
+bool AllThreadsStopped(pid_t pid) {
+    std::error_code error;
+    bool any = false;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // The state follows the command name, which is in parentheses and may hold any
+        // character.
+        const size_t nameEnd = line.rfind(')');
+        if (nameEnd == std::string::npos || nameEnd + 2 >= line.size() ||
+            line[nameEnd + 2] != 'T') {
+            return false;
+        }
+        any = true;
+    }
+    return any;
 }
 
 }  // namespace TestSupport

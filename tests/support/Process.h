@@ -30,4 +30,8 @@ std::vector<std::string> PythonLines(const std::string& script,
 // How many open descriptors of process pid refer to the file at path (a canonical path).
 int DescriptorsOpenOn(pid_t pid, const std::string& path);
 
+// Whether every thread of process pid is stopped by a signal, so that none of them runs
+// until it is continued.
+bool AllThreadsStopped(pid_t pid);
+
 }  // namespace TestSupport

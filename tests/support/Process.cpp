@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 namespace TestSupport {
 
@@ -64,6 +65,26 @@ bool IgnoresSignal(pid_t pid, int signal) {
         }
     }
     return false;
+}
+
+bool AllThreadsStopped(pid_t pid) {
+    std::error_code error;
+    bool any = false;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // The state follows the command name, which is in parentheses and may hold any
+        // character.
+        const size_t nameEnd = line.rfind(')');
+        if (nameEnd == std::string::npos || nameEnd + 2 >= line.size() ||
+            line[nameEnd + 2] != 'T') {
+            return false;
+        }
+        any = true;
+    }
+    return any;
 }
 
 }  // namespace TestSupport

@@ -53,5 +53,30 @@ TEST(Client, SendReportsOnTheCallerAndKeepsTheErrorOfTheSend) {
     EXPECT_EQ(fcntl(pair[0], F_GETFD), -1);
 }
 
+TEST(Client, CopiesShareTheConnectionAndAssignmentClosesTheOldOne) {
+    int first[2];
+    int second[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, first), 0);
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, second), 0);
+    Client original(Socket(first[0], true));
+    {
+        const Client copy(original);
+        EXPECT_TRUE(copy.IsConnected());
+    }
+    EXPECT_EQ(original.Send("a", 0, 1), 1);
+
+    Client other(Socket(second[0], true));
+    other = original;
+    EXPECT_EQ(fcntl(second[0], F_GETFD), -1);
+    EXPECT_EQ(other.GetSocket()->GetSocket(), first[0]);
+    EXPECT_EQ(other.Send("b", 0, 1), 1);
+    char received[2];
+    EXPECT_EQ(read(first[1], received, 2), 2);
+    EXPECT_EQ(std::string(received, 2), "ab");
+    other.Disconnect(false);
+    close(first[1]);
+    close(second[1]);
+}
+
 }  // namespace
 }  // namespace System::Net

@@ -90,6 +90,23 @@ TEST_F(ClientThreads, DisconnectWakesAThreadBlockedInReceiveAndWaitsForIt) {
     EXPECT_EQ(mPeer.ReceiveAll(), "");
 }
 
+TEST_F(ClientThreads, ConnectAgainServesANewConnection) {
+    Connect();
+    mPeer.SendAll("one");
+    ASSERT_TRUE(WaitUntil([&] { return mLog.Get(mLog.mReceived) == "one"; }));
+
+    ASSERT_TRUE(mClient.Connect(LoopbackPort(mListener.Port())));
+    EXPECT_EQ(mPeer.ReceiveAll(), "");
+    RawSocket second = mListener.Accept();
+    second.SendAll("two");
+    ASSERT_TRUE(WaitUntil([&] { return mLog.Get(mLog.mReceived) == "onetwo"; }));
+    second.Close();
+    ASSERT_TRUE(WaitUntil([&] { return mLog.Count("disconnect") == 2; }));
+    mClient.Disconnect(true);
+    EXPECT_EQ(mLog.Names(), (Names{"connecting", "connect", "disconnect", "connecting", "connect",
+                                   "disconnect"}));
+}
+
 TEST_F(ClientThreads, DisconnectFromAnEventHandlerEndsTheLoopAfterIt) {
     // Closes the connection from its own thread on the first bytes received.
     struct Closer {

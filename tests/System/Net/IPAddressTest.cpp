@@ -97,6 +97,16 @@ TEST(IPAddress, ConstantsAreInHostOrder) {
               std::string(reinterpret_cast<const char*>(&loopback6), 16));
 }
 
+TEST(IPEndPoint, SwapEndianTurnsAddressAndPortIntoNetworkOrder) {
+    const IPEndPoint host(IPAddress::Parse("192.168.1.20"), 8080);
+    const IPEndPoint network = host.SwapEndian();
+    EXPECT_EQ(network.GetPort(), htons(8080));
+    EXPECT_EQ(network.GetAddress().GetAddress(), inet_addr("192.168.1.20"));
+    EXPECT_EQ(network.SwapEndian().GetPort(), 8080);
+    EXPECT_EQ(IPEndPoint(0x01020304u, 7).GetAddress().GetAddress(), 0x01020304u);
+    EXPECT_EQ(IPEndPoint().GetAddress().GetAddressFamily(), IPAddress::kNone);
+}
+
 TEST(IPEndPoint, HostNamesResolveIntoHostOrder) {
     const IPEndPoint any(String(""), 943);
     EXPECT_EQ(any.GetAddress().GetAddressFamily(), IPAddress::kIPv4);

@@ -79,6 +79,51 @@ std::string AllFrames() {
     return bytes;
 }
 
+TEST(NetStream, ReassemblesFramesCutAtEveryOffset) {
+    const std::string bytes = AllFrames();
+    for (size_t cut = 1; cut <= 8; ++cut) {
+        Framing once;
+        once.Feed(bytes.substr(0, cut));
+        once.Feed(bytes.substr(cut));
+        EXPECT_EQ(once.mMessages, kPayloads) << "cut at " << cut;
+
+        Framing pieces;
+        pieces.FeedInPieces(bytes, cut);
+        EXPECT_EQ(pieces.mMessages, kPayloads) << "pieces of " << cut;
+        EXPECT_TRUE(pieces.mLarge.empty());
+    }
+}
+
+TEST(NetStream, TheLargestPayloadIsOneBelowTheMaximum) {
+    Framing framing;
+    const std::string largest(kMax - 1, 'L');
+    framing.FeedInPieces(Frame(largest), 4096);
+    EXPECT_EQ(framing.mMessages, std::vector<std::string>{largest});
+    EXPECT_TRUE(framing.mLarge.empty());
+}
+
+TEST(NetStream, ADeclaredLengthAtTheMaximumIsRefusedWithTheWholeChunk) {
+    for (const uint32_t declared : {kMax, kMax + 1, 0xFFFFFFFFu}) {
+        Framing framing;
+        const std::string chunk = Frame("before") + Prefix(declared) + "rest" + Frame("after");
+        framing.Feed(chunk);
+        EXPECT_EQ(framing.mMessages, std::vector<std::string>{"before"});
+        ASSERT_EQ(framing.mLarge.size(), 1u);
+        EXPECT_EQ(framing.mLarge[0].chunk, chunk);
+        EXPECT_EQ(static_cast<uint32_t>(framing.mLarge[0].declared), declared);
+    }
+}
+
+TEST(NetStream, ASplitPrefixAboveTheMaximumIsRefusedOnce) {
+    Framing framing;
+    const std::string prefix = Prefix(kMax);
+    framing.Feed(prefix.substr(0, 2));
+    framing.Feed(prefix.substr(2) + "tail");
+    ASSERT_EQ(framing.mLarge.size(), 1u);
+    EXPECT_EQ(framing.mLarge[0].chunk, prefix.substr(2) + "tail");
+    EXPECT_TRUE(framing.mMessages.empty());
+}
+
 TEST(NetStream, DisconnectForgetsAPartialFrame) {
     // Cut inside the prefix and inside the payload of an 8-byte frame.
     for (size_t cut = 1; cut < 8; ++cut) {

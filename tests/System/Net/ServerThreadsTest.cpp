@@ -12,6 +12,7 @@
 
 #include <arpa/inet.h>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -20,6 +21,7 @@
 namespace System::Net {
 namespace {
 
+using NetTest::ClientLog;
 using NetTest::EventLog;
 using NetTest::LocalPort;
 using NetTest::LoopbackPort;
@@ -28,8 +30,8 @@ using TestSupport::WaitUntil;
 
 using Names = std::vector<std::string>;
 
-// Everything a Server reports. Accepted connections are closed at once; datagrams are
-// kept with their senders.
+// Everything a Server reports. Accepted connections are closed at once unless the
+// test keeps them; datagrams are kept with their senders.
 class ServerLog : public EventLog {
   public:
     explicit ServerLog(Server& server) {
@@ -50,7 +52,12 @@ class ServerLog : public EventLog {
             std::lock_guard<std::mutex> lock(mMutex);
             mPeerPorts.insert(ntohs(connection.GetEndPoint().GetPort()));
         }
-        connection.Disconnect(false);
+        if (mKeep) {
+            Keep(connection);
+        } else {
+            connection.Disconnect(false);
+        }
+        // Recorded after Keep, so that a test that has seen it may use the kept copy.
         Record("client");
         if (mStopOnConnect) {
             server->Disconnect();
@@ -67,13 +74,32 @@ class ServerLog : public EventLog {
         Record("datagram");
     }
 
+    // Copies the connection, answers on it, and starts its own receive loop, which
+    // echoes what it receives.
+    void Keep(Client& connection) {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mKept = std::make_unique<Client>(connection);
+        mKeptLog = std::make_unique<ClientLog>(*mKept);
+        mKeptEvents.Add(mKept->OnReceiveMessage, this, &ServerLog::Echo);
+        mKept->Send("welcome", 0, 7);
+        mKept->Start();
+    }
+    void Echo(Client* client, char* buffer, int n) {
+        const std::string reply = "echo:" + std::string(buffer, static_cast<size_t>(n));
+        client->Send(reply.data(), 0, static_cast<uint32_t>(reply.size()));
+    }
+
+    bool mKeep{false};
     bool mStopOnConnect{false};
+    std::unique_ptr<Client> mKept;
+    std::unique_ptr<ClientLog> mKeptLog;
     std::string mError;
     std::set<uint16_t> mPeerPorts;
     std::vector<std::string> mDatagrams;
     std::vector<IPEndPoint> mSenders;
 
   private:
+    EventManager mKeptEvents;
     EventManager mEvents;
 };
 
@@ -210,6 +236,23 @@ TEST_F(ServerThreads, ARestartBindsTheSamePortAtOnceAfterConnectionsWereOpen) {
     mServer.Disconnect();
     EXPECT_EQ(mLog.Count("host"), 2);
     EXPECT_EQ(mLog.Count("stopped"), 2);
+}
+
+TEST_F(ServerThreads, AConnectionCopiedInTheHandlerKeepsWorking) {
+    mLog.mKeep = true;
+    Host();
+    const auto peer = RunPeers(
+        "c = socket.create_connection(('127.0.0.1', port))\n"
+        "print(c.recv(7).decode())\n"
+        "c.sendall(b'ping')\n"
+        "print(c.recv(9).decode())\n"
+        "c.close()\n");
+    EXPECT_EQ(peer, (Names{"welcome", "echo:ping"}));
+    ASSERT_TRUE(WaitUntil([&] { return mLog.Count("client") == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return mLog.mKeptLog->Count("disconnect") == 1; }));
+    EXPECT_EQ(mLog.mKeptLog->Get(mLog.mKeptLog->mReceived), "ping");
+    mServer.Disconnect();
+    mLog.mKept->Disconnect(true);
 }
 
 TEST_F(ServerThreads, HostReportsAThreadThatCannotStart) {

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 namespace System::Net {
 namespace {
 
+using NetTest::LocalPort;
 using NetTest::LoopbackPort;
 using TestSupport::RawSocket;
 
@@ -48,6 +51,69 @@ TEST(Socket, GatheredSendWritesThePiecesInOrderUpToItsLimit) {
     close(pair[1]);
 }
 
+TEST(Socket, ConnectsToAHostedSocketAndCarriesBytes) {
+    Socket listener(SocketType::TCP());
+    ASSERT_TRUE(listener.Host(LoopbackPort(0)));
+    EXPECT_TRUE(listener.IsConnected());
+    const uint16_t port = LocalPort(listener);
+    ASSERT_NE(port, 0);
+
+    Socket client(SocketType::TCP());
+    ASSERT_TRUE(client.Open(LoopbackPort(port)));
+    EXPECT_TRUE(client.IsConnected());
+    EXPECT_EQ(client.GetRemoteEndPoint().GetPort(), htons(port));
+    EXPECT_EQ(client.GetRemoteEndPoint().GetAddress().GetAddress(), htonl(INADDR_LOOPBACK));
+
+    const int descriptor = listener.Listen();
+    ASSERT_GE(descriptor, 0);
+    Socket accepted(descriptor, true);
+    EXPECT_EQ(accepted.GetRemoteEndPoint().GetPort(), client.GetLocalEndPoint().GetPort());
+
+    EXPECT_EQ(client.Send("xxhello", 2, 5), 5);
+    char buffer[16] = {};
+    EXPECT_EQ(accepted.Receive(buffer, 1, 5), 5);
+    EXPECT_EQ(std::string(buffer + 1, 5), "hello");
+
+    client.Close();
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_EQ(client.GetSocket(), -1);
+    EXPECT_EQ(accepted.Receive(buffer, 0, sizeof buffer), 0);
+    client.Close();
+    accepted.Close();
+    listener.Close();
+}
+
+TEST(Socket, ListenersMayRebindAPortWhoseConnectionsAreClosing) {
+    Socket tcp(SocketType::TCP());
+    ASSERT_TRUE(tcp.Host(LoopbackPort(0)));
+    int reuse = 0;
+    ASSERT_TRUE(tcp.GetOption(SOL_SOCKET, SO_REUSEADDR, reuse));
+    EXPECT_NE(reuse, 0);
+
+    // Datagram sockets keep the exclusive binding.
+    Socket udp(SocketType::UDP());
+    ASSERT_TRUE(udp.Host(LoopbackPort(0)));
+    ASSERT_TRUE(udp.GetOption(SOL_SOCKET, SO_REUSEADDR, reuse));
+    EXPECT_EQ(reuse, 0);
+    tcp.Close();
+    udp.Close();
+}
+
+TEST(Socket, HostingAPortInUseFailsWithItsText) {
+    const RawSocket holder = RawSocket::Listen();
+    Socket tcp(SocketType::TCP());
+    EXPECT_FALSE(tcp.Host(LoopbackPort(holder.Port())));
+    EXPECT_EQ(Net::GetError(), String("Address already in use"));
+    EXPECT_FALSE(tcp.IsConnected());
+    tcp.Close();
+
+    const RawSocket datagrams = RawSocket::Datagram();
+    Socket udp(SocketType::UDP());
+    EXPECT_FALSE(udp.Host(LoopbackPort(datagrams.Port())));
+    EXPECT_EQ(Net::GetError(), String("Address already in use"));
+    udp.Close();
+}
+
 TEST(Socket, OpenFailuresLeaveTheirOwnErrorText) {
     Socket refused(SocketType::TCP());
     EXPECT_FALSE(refused.Open(LoopbackPort(TestSupport::FreePort())));
@@ -61,6 +127,65 @@ TEST(Socket, OpenFailuresLeaveTheirOwnErrorText) {
     EXPECT_EQ(Net::GetError(), String("Address family not supported by protocol family"));
     EXPECT_FALSE(nowhere.Host(IPEndPoint()));
     nowhere.Close();
+}
+
+TEST(Socket, ShutdownSendEndsOnlyTheSendingDirection) {
+    const RawSocket listener = RawSocket::Listen();
+    Socket server(SocketType::TCP());
+    ASSERT_TRUE(server.Open(LoopbackPort(listener.Port())));
+    const RawSocket peer = listener.Accept();
+    EXPECT_EQ(server.Send("policy", 0, 6), 6);
+    server.ShutdownSend();
+    EXPECT_EQ(peer.ReceiveAll(), "policy");
+
+    // Nothing has come yet: that is no end of the stream, which only the peer makes.
+    ASSERT_TRUE(server.EnableBlocking(false));
+    char buffer[16];
+    EXPECT_EQ(server.Receive(buffer, 0, sizeof buffer), -1);
+    EXPECT_EQ(Net::GetErrorType(), EAGAIN);
+    ASSERT_TRUE(server.EnableBlocking(true));
+    peer.SendAll("request");
+    EXPECT_EQ(server.Receive(buffer, 0, sizeof buffer), 7);
+    server.Close();
+}
+
+TEST(Socket, DatagramsCarryTheirSenderInNetworkOrder) {
+    Socket receiver(SocketType::UDP());
+    ASSERT_TRUE(receiver.Host(LoopbackPort(0)));
+    Socket sender(SocketType::UDP());
+    ASSERT_TRUE(sender.Host(LoopbackPort(0)));
+
+    EXPECT_EQ(sender.Send("-abc", 1, 3, LoopbackPort(LocalPort(receiver))), 3);
+    char buffer[8];
+    IPEndPoint from;
+    EXPECT_EQ(receiver.Receive(buffer, 0, sizeof buffer, from), 3);
+    EXPECT_EQ(std::string(buffer, 3), "abc");
+    EXPECT_EQ(from.GetPort(), htons(LocalPort(sender)));
+    EXPECT_EQ(from.GetAddress().GetAddress(), htonl(INADDR_LOOPBACK));
+    receiver.Close();
+    sender.Close();
+}
+
+TEST(Socket, OnlyCloseReleasesTheDescriptorWhichCopiesShare) {
+    const int descriptor = SocketType::TCP();
+    ASSERT_GE(descriptor, 0);
+    {
+        Socket owner(descriptor);
+        const Socket copy(owner);
+        EXPECT_EQ(copy.GetSocket(), descriptor);
+    }
+    EXPECT_TRUE(IsOpen(descriptor));
+
+    Socket owner(descriptor);
+    Socket other(SocketType::TCP());
+    const int otherDescriptor = other.GetSocket();
+    other = owner;
+    EXPECT_FALSE(IsOpen(otherDescriptor));
+    EXPECT_EQ(other.GetSocket(), descriptor);
+    owner.Close();
+    owner.Close();
+    EXPECT_FALSE(IsOpen(descriptor));
+    EXPECT_EQ(Socket().GetSocket(), -1);
 }
 
 TEST(Socket, DescriptorZeroIsASocketLikeAnyOther) {

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace System::Threading {
@@ -32,11 +34,34 @@ class Journal : public TestSupport::EventLog {
         mEvents.Add(manager.OnThreadFinished, this, &Journal::OnOne);
     }
     void OnAll() { Record("all"); }
-    void OnOne(Thread*) { Record("one"); }
+    void OnOne(Thread* thread) {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            mFinished.push_back(thread);
+        }
+        Record("one");
+    }
+
+    std::vector<Thread*> mFinished;
 
   private:
     EventManager mEvents;
 };
+
+TEST(ThreadManagerThreads, GroupOfOneFinishingAtOnceRaisesBothEventsOnItsThread) {
+    ThreadManager manager;
+    manager.CreateThreads<Thread>(1);
+    Journal journal(manager);
+    ASSERT_TRUE(manager.Start());
+    ASSERT_TRUE(WaitUntil([&] { return journal.Names().size() == 2; }));
+    manager.Stop(true);
+    EXPECT_EQ(journal.Names(), (std::vector<std::string>{"one", "all"}));
+    EXPECT_EQ(journal.Get(journal.mFinished), std::vector<Thread*>{manager.GetThread(0)});
+    for (const std::thread::id raiser : journal.Threads()) {
+        EXPECT_NE(raiser, std::this_thread::get_id());
+    }
+    EXPECT_EQ(manager.GetNumRunning(), 0u);
+}
 
 TEST(ThreadManagerThreads, ThreadsFinishingTogetherReportAllFinishedOnceAndLast) {
     constexpr unsigned kThreads = 8;
@@ -53,6 +78,25 @@ TEST(ThreadManagerThreads, ThreadsFinishingTogetherReportAllFinishedOnceAndLast)
     for (size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(entries[i], (i + 1) % (kThreads + 1) == 0 ? "all" : "one") << "entry " << i;
     }
+}
+
+TEST(ThreadManagerThreads, StopWithJoinEndsTheGroupSilentlyAndAllowsARestart) {
+    ThreadManager manager;
+    manager.CreateThreads<Looper>(4);
+    Journal journal(manager);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(manager.Start());
+        EXPECT_EQ(manager.GetNumRunning(), 4u);
+        for (unsigned i = 0; i < manager.GetNumThread(); ++i) {
+            EXPECT_EQ(manager.GetThread(i)->GetThreadState(), 1);
+        }
+        manager.Stop(true);
+        EXPECT_EQ(manager.GetNumRunning(), 0u);
+        for (unsigned i = 0; i < manager.GetNumThread(); ++i) {
+            EXPECT_EQ(manager.GetThread(i)->GetThreadState(), 0);
+        }
+    }
+    EXPECT_TRUE(journal.Names().empty());
 }
 
 TEST(ThreadManagerThreads, GroupWhoseThreadsCannotStartReportsItAndCountsNoneRunning) {

@@ -41,10 +41,50 @@ class Worker : public Thread {
 // Records the finished events it receives.
 class FinishRecorder {
   public:
-    void OnFinished(Thread*) { ++mCount; }
+    void OnFinished(Thread* thread) {
+        mLastThread = thread;
+        mStateSeen = thread->GetThreadState();
+        mOnOtherThread = std::this_thread::get_id() != mMainThread;
+        ++mCount;
+    }
 
+    std::thread::id mMainThread{std::this_thread::get_id()};
+    std::atomic<Thread*> mLastThread{nullptr};
+    std::atomic<int> mStateSeen{-1};
+    std::atomic<bool> mOnOtherThread{false};
     std::atomic<int> mCount{0};
 };
+
+TEST(ThreadThreads, BodyThatReturnsAtOnceRaisesFinishedOnceOnItsOwnThread) {
+    Thread thread;
+    FinishRecorder recorder;
+    EventManager events;
+    events.Add(thread.OnFinished, &recorder, &FinishRecorder::OnFinished);
+
+    ASSERT_EQ(thread.Start(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.mCount.load() == 1; }));
+    thread.Stop(true);
+    EXPECT_EQ(recorder.mCount.load(), 1);
+    EXPECT_EQ(recorder.mLastThread.load(), &thread);
+    EXPECT_EQ(recorder.mStateSeen.load(), 0);
+    EXPECT_TRUE(recorder.mOnOtherThread.load());
+    EXPECT_EQ(thread.GetThreadState(), 0);
+}
+
+// Stop with join, and Start on a running thread, return after the body has returned.
+TEST(ThreadThreads, StartOnARunningThreadStopsAndJoinsItFirst) {
+    Worker worker;
+    ASSERT_EQ(worker.Start(), 0);
+    EXPECT_EQ(worker.GetThreadState(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return worker.mEntered.load() == 1; }));
+    ASSERT_EQ(worker.Start(), 0);
+    EXPECT_EQ(worker.mReturned.load(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return worker.mEntered.load() == 2; }));
+    EXPECT_EQ(worker.GetThreadState(), 1);
+    worker.Stop(true);
+    EXPECT_EQ(worker.mReturned.load(), 2);
+    EXPECT_EQ(worker.GetThreadState(), 0);
+}
 
 TEST(ThreadThreads, BodyLeftByStopWithoutJoinEndsEvenWhenTheThreadIsStartedAgain) {
     Worker worker;

@@ -84,6 +84,20 @@ TEST(HttpResponse, CompletesExactlyWhenItsBodyEndsHoweverTheBytesAreSplit) {
     }
 }
 
+TEST(HttpResponse, ParsesTheStatusLineAndFindsHeadersInAnyCase) {
+    HttpResponse response;
+    const std::string bytes =
+        "HTTP/1.0 404 Not Found\r\nServer:x\r\nContent-Length: 2\r\nno-colon here\r\n\r\nno";
+    ASSERT_TRUE(response.Receive(bytes.data(), int(bytes.size())));
+    EXPECT_EQ(Text(response.GetVersion()), "HTTP/1.0");
+    EXPECT_EQ(response.GetStatus(), 404);
+    EXPECT_EQ(Text(response.GetReason()), "Not Found");
+    ASSERT_EQ(response.GetHeaders().Count(), 3u);
+    EXPECT_EQ(Text(*response.GetHeader("NO-COLON")), "here");
+    EXPECT_EQ(Text(*response.GetHeader("server")), "x");
+    EXPECT_FALSE(response.IsPersistent());
+}
+
 TEST(HttpResponse, ANewResponseNeverTakesThePreviousBodyOffset) {
     HttpResponse response;
     const std::string first = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi";

@@ -54,4 +54,15 @@ int DescriptorsOpenOn(pid_t pid, const std::string& path) {
     return open;
 }
 
+int OpenDescriptors() {
+    int open = 0;
+    std::error_code error;
+    for (auto entry = std::filesystem::directory_iterator("/proc/self/fd", error);
+         entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        ++open;
+    }
+    // Less the one the listing itself holds.
+    return open - 1;
+}
+
 }  // namespace TestSupport

@@ -30,4 +30,7 @@ std::vector<std::string> PythonLines(const std::string& script,
 // How many open descriptors of process pid refer to the file at path (a canonical path).
 int DescriptorsOpenOn(pid_t pid, const std::string& path);
 
+// How many descriptors the calling process has open.
+int OpenDescriptors();
+
 }  // namespace TestSupport

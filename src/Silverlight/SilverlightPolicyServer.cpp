@@ -1,51 +1,45 @@
 #include "Silverlight/SilverlightPolicyServer.h"
 
-#include "System/Net/IPEndPoint.h"
 #include "System/Net/Net.h"
-#include "System/Net/Socket.h"
-#include "System/Threading/Thread.h"
-#include "System/Timer.h"
 
 namespace Silverlight {
-
-namespace {
-
-// How long a connection is read after the policy has gone, at most, in seconds.
-constexpr double kDrainSeconds = 0.1;
-// The pause between two reads that found nothing, in microseconds.
-constexpr unsigned int kDrainPause = 1000;
-// The error type of a non-blocking read that found nothing (EAGAIN).
-constexpr int kNoDataWaiting = 11;
-
-// Reads and drops what the peer sends until it closes, for kDrainSeconds at most.
-// Closing a socket with unread bytes makes the platform reset the connection instead of
-// ending it, and a reset can destroy the policy before the peer has read it. The sending
-// side is closed first, so the peer reads the end of the policy and closes in turn.
-void DrainBeforeClose(System::Net::Socket& socket) {
-    socket.ShutdownSend();
-    socket.EnableBlocking(false);
-    const double end = System::Timer::GetTime() + kDrainSeconds;
-    char buffer[1024];
-    while (System::Timer::GetTime() < end) {
-        const int received = socket.Receive(buffer, 0, sizeof buffer);
-        if (received == 0 || (received < 0 && System::Net::Net::GetErrorType() != kNoDataWaiting)) {
-            return;
-        }
-        if (received < 0) {
-            System::Threading::Thread::Sleep(kDrainPause);
-        }
-    }
-}
-
-}  // namespace
 
 SilverlightPolicyServer::SilverlightPolicyServer()
     : System::Net::Server(System::Net::INetwork::TCP) {
     mEvents.Add(OnClientConnect, this, &SilverlightPolicyServer::OnClientConnected);
 }
 
+SilverlightPolicyServer::~SilverlightPolicyServer() {
+    Disconnect();
+}
+
 void SilverlightPolicyServer::Host() {
-    System::Net::Server::Host(System::Net::IPEndPoint("", kPort).SwapEndian());
+    Host(System::Net::IPEndPoint("", kPort).SwapEndian());
+}
+
+void SilverlightPolicyServer::Host(const System::Net::IPEndPoint& endPoint) {
+    Disconnect();
+    const int error = mDrainer.Start();
+    if (error != 0) {
+        // Without it each answered connection would be closed at once, before its
+        // peer's request is read, and the reset that follows may destroy the policy.
+        OnHostFailed.Raise(this, System::Net::Net::GetError(error));
+        return;
+    }
+    System::Net::Server::Host(endPoint);
+    if (!IsHosting()) {
+        mDrainer.Stop(true);
+    }
+}
+
+void SilverlightPolicyServer::Disconnect() {
+    // The base's Host disconnects before it binds, after the drainer has been started
+    // for it: only a server that is hosting has a drainer of its own to stop.
+    const bool hosting = IsHosting();
+    System::Net::Server::Disconnect();
+    if (hosting) {
+        mDrainer.Stop(true);
+    }
 }
 
 const System::String& SilverlightPolicyServer::Policy() {
@@ -60,8 +54,7 @@ void SilverlightPolicyServer::OnClientConnected(System::Net::Server*,
                                                 System::Net::Client& connection) {
     const System::String& policy = Policy();
     connection.Send(policy.ToByteArray(), 0, policy.Length());
-    DrainBeforeClose(*connection.GetSocket());
-    connection.Disconnect(false);
+    mDrainer.Add(*connection.GetSocket());
 }
 
 }  // namespace Silverlight

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
+
 #include "System/EventManager.h"
 #include "System/Net/Client.h"
+#include "System/Net/IPEndPoint.h"
 #include "System/Net/Server.h"
+#include "System/Net/SocketDrainer.h"
 #include "System/String.h"
 
 namespace Silverlight {
@@ -13,9 +18,19 @@ namespace Silverlight {
 class SilverlightPolicyServer : public System::Net::Server {
   public:
     static constexpr unsigned short kPort = 943;
+    // How long a connection is read after its policy, at most, so that its close is an
+    // end of stream that leaves the policy intact.
+    static constexpr std::chrono::milliseconds kDrainTime{100};
+    // The most connections read at once after their policy; past it the oldest is
+    // closed at once. Each holds a descriptor, and a flood of silent connections must
+    // not take those the room's own clients need (often 1024 in all), while 2560
+    // plug-ins a second still get their whole time.
+    static constexpr size_t kMaxDraining = 256;
 
     SilverlightPolicyServer();
-    ~SilverlightPolicyServer() override = default;
+    // Disconnects first: the accept thread hands connections to the drainer, which
+    // must outlive it.
+    ~SilverlightPolicyServer() override;
 
     SilverlightPolicyServer(const SilverlightPolicyServer&) = delete;
     SilverlightPolicyServer& operator=(const SilverlightPolicyServer&) = delete;
@@ -23,6 +38,12 @@ class SilverlightPolicyServer : public System::Net::Server {
     // Hosts on every local address, port 943; the outcome is told by OnHost or
     // OnHostFailed.
     void Host();
+    // Starts the thread that closes the answered connections, then hosts as the base
+    // does. When that thread cannot start, hosting fails (OnHostFailed with the error
+    // text) as a port in use does.
+    void Host(const System::Net::IPEndPoint& endPoint) override;
+    // Stops accepting, then closes the answered connections still being read.
+    void Disconnect() override;
 
     // The policy: callers from every domain may open TCP sockets to ports 4502-4534.
     // Built on first use, so that no static initialiser depends on another.
@@ -31,6 +52,10 @@ class SilverlightPolicyServer : public System::Net::Server {
   private:
     void OnClientConnected(System::Net::Server* server, System::Net::Client& connection);
 
+    // Reads each answered connection until its peer closes or kDrainTime has passed,
+    // then closes it, so that a silent peer holds up neither the accept loop nor any
+    // other connection.
+    System::Net::SocketDrainer mDrainer{kMaxDraining, kDrainTime};
     System::EventManager mEvents;  // the subscription to this server's own event
 };
 

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "Silverlight/SilverlightPolicyServer.h"
 #include "System/EventManager.h"
 #include "System/Net/IPAddress.h"
 #include "System/Net/IPEndPoint.h"
+#include "support/Process.h"
 #include "support/RawClient.h"
+#include "support/ThreadsCannotStart.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -77,6 +83,159 @@ TEST(SilverlightPolicyServerTest, AnswersEveryConnectionWithThePolicyAndAnEndOfS
     ASSERT_TRUE(server.IsHosting());
     const uint16_t port = server.GetSocket()->GetLocalEndPoint().GetPort();
     ExpectPolicyForEveryKindOfPeer(static_cast<uint16_t>(port >> 8 | port << 8));
+    server.Disconnect();
+}
+
+using Clock = std::chrono::steady_clock;
+using Silverlight::SilverlightPolicyServer;
+using TestSupport::RawClient;
+
+const std::string kRequest = std::string("<policy-file-request/>") + '\0';
+
+// The time left until end, never below zero.
+std::chrono::milliseconds Left(Clock::time_point end) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+    return left.count() > 0 ? left : std::chrono::milliseconds(0);
+}
+
+// A policy server hosted on a loopback port of the system's choice (the fixed port is
+// shared with every other program on the machine), and the silent peers of a test.
+class SilverlightPolicyServerDrain : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        mDescriptorsBeforeHosting = TestSupport::OpenDescriptors();
+        System::Net::Server& base = mServer;
+        base.Host(System::Net::IPEndPoint(System::Net::IPAddress::Loopback(), 0).SwapEndian());
+        ASSERT_TRUE(mServer.IsHosting());
+        const uint16_t port = mServer.GetSocket()->GetLocalEndPoint().GetPort();
+        mPort = static_cast<uint16_t>(port >> 8 | port << 8);
+        mDescriptorsWhileHosting = TestSupport::OpenDescriptors();
+    }
+    void TearDown() override { mServer.Disconnect(); }
+
+    // Whether a silent connection is closed for good before its own time is up once the
+    // bound's worth of newer connections have come.
+    bool OldestIsLetGoBeforeItsTime() {
+        RawClient oldest(mPort);
+        // The server takes the connection after this, so its own time ends later.
+        const auto ownTimeEnds = Clock::now() + SilverlightPolicyServer::kDrainTime;
+        if (oldest.ReadToEnd(Left(ownTimeEnds)) != kPolicy) {
+            return false;
+        }
+        OpenSilent(SilverlightPolicyServer::kMaxDraining);
+        // The newest has its policy, so the server has taken every one of them.
+        return mSilent.back()->ReadToEnd(Left(ownTimeEnds)) == kPolicy &&
+               oldest.ProbeUntilReset(Left(ownTimeEnds));
+    }
+
+    // Opens count connections that send nothing and stay open, without waiting for the
+    // server to take them.
+    void OpenSilent(size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            mSilent.push_back(std::make_unique<RawClient>(mPort));
+            ASSERT_TRUE(mSilent.back()->Connected());
+        }
+    }
+
+    SilverlightPolicyServer mServer;
+    uint16_t mPort{0};
+    int mDescriptorsBeforeHosting{0};
+    int mDescriptorsWhileHosting{0};  // with no connection open
+    std::vector<std::unique_ptr<RawClient>> mSilent;
+};
+
+TEST_F(SilverlightPolicyServerDrain, APeerGetsThePolicyAtOnceWhileAHundredConnectionsStaySilent) {
+    OpenSilent(100);
+    // Far below the 100 ms one silent connection may be read for, far above what the
+    // policy takes. A loaded machine may stall one attempt; silent connections that held
+    // up the service would stall every attempt.
+    const auto prompt = std::chrono::milliseconds(50);
+    bool answered = false;
+    for (int attempt = 0; attempt < 3 && !answered; ++attempt) {
+        RawClient peer(mPort);
+        ASSERT_TRUE(peer.Connected());
+        ASSERT_TRUE(peer.SendBytes(kRequest));
+        const auto received = peer.ReadToEnd(prompt);
+        answered = received == kPolicy;
+    }
+    EXPECT_TRUE(answered);
+}
+
+TEST_F(SilverlightPolicyServerDrain, EverySilentConnectionGetsThePolicyAndIsLetGoWithinItsOwnTime) {
+    // Each is read for 100 ms at most from its own arrival, all at once: far less than
+    // this for all of them together.
+    const auto end = Clock::now() + std::chrono::milliseconds(1500);
+    OpenSilent(100);
+    for (auto& silent : mSilent) {
+        const auto received = silent->ReadToEnd(Left(end));
+        ASSERT_EQ(received, kPolicy);
+    }
+    for (auto& silent : mSilent) {
+        ASSERT_TRUE(silent->ProbeUntilReset(Left(end)));
+    }
+}
+
+TEST_F(SilverlightPolicyServerDrain, PastTheBoundTheOldestSilentConnectionIsLetGoAtOnce) {
+    // Seen only when the server takes the bound's worth of newer connections before the
+    // oldest's own time is up. A loaded machine may fail to in one attempt; without the
+    // bound every attempt fails.
+    bool letGo = false;
+    for (int attempt = 0; attempt < 3 && !letGo; ++attempt) {
+        letGo = OldestIsLetGoBeforeItsTime();
+        mSilent.clear();
+        // The next attempt's oldest must be the oldest the server holds.
+        ASSERT_TRUE(TestSupport::WaitUntil(
+            [&] { return TestSupport::OpenDescriptors() == mDescriptorsWhileHosting; }));
+    }
+    EXPECT_TRUE(letGo);
+}
+
+TEST_F(SilverlightPolicyServerDrain, DisconnectLetsGoOfEveryConnectionAndLeavesNoDescriptor) {
+    OpenSilent(50);
+    ASSERT_EQ(mSilent.back()->ReadToEnd(), kPolicy);
+    mServer.Disconnect();
+    EXPECT_EQ(TestSupport::OpenDescriptors(), mDescriptorsBeforeHosting + 50);
+    for (auto& silent : mSilent) {
+        EXPECT_TRUE(silent->ProbeUntilReset());
+    }
+}
+
+// Records the outcome of hosting.
+struct HostLog {
+    explicit HostLog(System::Net::Server& server) {
+        mEvents.Add(server.OnHost, this, &HostLog::OnHost);
+        mEvents.Add(server.OnHostFailed, this, &HostLog::OnHostFailed);
+    }
+    void OnHost(System::Net::Server*) { mOutcomes.push_back("host"); }
+    void OnHostFailed(System::Net::Server*, const System::String& error) {
+        mOutcomes.push_back(std::string("failed: ") + error.CStr());
+    }
+
+    std::vector<std::string> mOutcomes;
+    System::EventManager mEvents;
+};
+
+TEST(SilverlightPolicyServerTest, HostingFailsWhenNoThreadCanStartAndWorksOnceOneCan) {
+    SilverlightPolicyServer server;
+    HostLog log(server);
+    System::Net::Server& base = server;
+    const auto loopback = System::Net::IPEndPoint(System::Net::IPAddress::Loopback(), 0);
+    {
+        TestSupport::ThreadsCannotStart noThreads;
+        base.Host(System::Net::IPEndPoint(loopback).SwapEndian());
+    }
+    ASSERT_EQ(log.mOutcomes.size(), 1u);
+    EXPECT_EQ(log.mOutcomes[0].rfind("failed: ", 0), 0u);
+    EXPECT_GT(log.mOutcomes[0].size(), std::string("failed: ").size());
+    EXPECT_FALSE(server.IsHosting());
+    EXPECT_EQ(server.GetSocket()->GetSocket(), -1);
+
+    base.Host(System::Net::IPEndPoint(loopback).SwapEndian());
+    ASSERT_TRUE(server.IsHosting());
+    EXPECT_EQ(log.mOutcomes.back(), "host");
+    const uint16_t port = server.GetSocket()->GetLocalEndPoint().GetPort();
+    RawClient client(static_cast<uint16_t>(port >> 8 | port << 8));
+    EXPECT_EQ(client.ReadToEnd(), kPolicy);
     server.Disconnect();
 }
 

@@ -87,4 +87,15 @@ bool AllThreadsStopped(pid_t pid) {
     return any;
 }
 
+int OpenDescriptors() {
+    int open = 0;
+    std::error_code error;
+    for (auto entry = std::filesystem::directory_iterator("/proc/self/fd", error);
+         entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        ++open;
+    }
+    // Less the one the listing itself holds.
+    return open - 1;
+}
+
 }  // namespace TestSupport

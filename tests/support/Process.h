@@ -37,4 +37,7 @@ bool IgnoresSignal(pid_t pid, int signal);
 // until it is continued.
 bool AllThreadsStopped(pid_t pid);
 
+// How many descriptors the calling process has open.
+int OpenDescriptors();
+
 }  // namespace TestSupport

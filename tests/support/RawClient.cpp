@@ -186,6 +186,27 @@ bool RawClient::WaitClosed(std::chrono::milliseconds deadline) {
     }
 }
 
+bool RawClient::ProbeUntilReset(std::chrono::milliseconds deadline) {
+    return WaitUntil(
+        [this] {
+            const char probe = 0;
+            if (mSocket >= 0 && send(mSocket, &probe, 1, MSG_NOSIGNAL | MSG_DONTWAIT) < 0 &&
+                (errno == ECONNRESET || errno == EPIPE)) {
+                return true;
+            }
+            return WasReset();
+        },
+        deadline);
+}
+
+bool RawClient::WasReset() const {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    // A reset takes the connection straight to the closed state, from wherever it was.
+    return mSocket >= 0 && getsockopt(mSocket, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 &&
+           info.tcpi_state == TCP_CLOSE;
+}
+
 bool RawClient::Pending() {
     if (mReceived.size() >= 4) {
         return true;

@@ -41,6 +41,14 @@ class RawClient {
     // it does before deadline.
     bool WaitClosed(std::chrono::milliseconds deadline = std::chrono::seconds(30));
 
+    // Writes a byte at a time until the peer answers with a reset, as a peer whose socket
+    // is closed for good does (one that still reads takes the bytes in silence); true
+    // when the reset comes before deadline.
+    bool ProbeUntilReset(std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    // Whether the peer has reset the connection. Also seen after the end of the stream
+    // has been read, when reads no longer report a reset that follows it.
+    [[nodiscard]] bool WasReset() const;
+
     // Whether a frame is already complete or bytes are waiting, without blocking.
     bool Pending();
     // Half-closes the sending side; the peer reads the end of the stream.

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Server/RelayServer.h"
 
+#include "System/Net/Net.h"
 #include "System/Net/SocketType.h"
 #include "ZelvoRelay/MVC/Events/NewRelayClientEvent.h"
 #include "ZelvoRelay/MVC/MVCInit.h"
@@ -8,7 +9,7 @@
 namespace ZelvoRelay::Server {
 
 RelayServer::RelayServer() : System::Net::Server(System::Net::INetwork::TCP) {
-    mEvents.Add(OnHost, this, &RelayServer::OnHosting);
+    mEvents.Add(OnHostFailed, this, &RelayServer::OnHostingFailed);
     mEvents.Add(OnHostStopped, this, &RelayServer::OnDisconnected);
     mEvents.Add(OnClientConnect, this, &RelayServer::OnClientConnected);
     MVC::MVCInit::Initialize();
@@ -24,7 +25,7 @@ int RelayServer::Receive(char* buffer, uint32_t offset, uint32_t size,
     return mUdpSocket.Receive(buffer, offset, size, from);
 }
 
-void RelayServer::OnHosting(System::Net::Server*) {
+System::String RelayServer::OnHosting() {
     // The listener's own address: the same as the one given to Host, and the port the
     // platform chose when that was 0.
     mUdpSocket = System::Net::Socket(System::Net::SocketType::UDP());
@@ -32,15 +33,36 @@ void RelayServer::OnHosting(System::Net::Server*) {
     mUdpSocket.Host(GetSocket()->GetLocalEndPoint());
 
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    System::Threading::ThreadManager* const workers[] = {
+        &model->ClientWorkers, &model->MessageWorkers, &model->ServerWorkers, &model->PhotoWorkers};
+    int error = 0;
     Enter();
-    model->ClientWorkers.Start();
-    model->MessageWorkers.Start();
-    model->ServerWorkers.Start();
-    model->PhotoWorkers.Start();
+    for (System::Threading::ThreadManager* group : workers) {
+        if (!group->Start()) {
+            error = group->GetStartError();
+            break;
+        }
+    }
     Exit();
+    // Hosting without one of them would leave clients waiting on it for ever: with no
+    // photo worker, an uploader's later messages wait behind its photo and it never
+    // leaves. The hosting-failed handler stops those that started.
+    if (error != 0) {
+        return System::String::Parse("a relay worker cannot start: %s",
+                                     System::Net::Net::GetError(error).CStr());
+    }
+    return System::String();
+}
+
+void RelayServer::OnHostingFailed(System::Net::Server*, const System::String&) {
+    StopWorkers();
 }
 
 void RelayServer::OnDisconnected(System::Net::Server*) {
+    StopWorkers();
+}
+
+void RelayServer::StopWorkers() {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
     Enter();
     model->ClientWorkers.Stop(true);

@@ -5,6 +5,7 @@
 #include "ZelvoRelay/MVC/Events/NewRelayClientEvent.h"
 #include "ZelvoRelay/MVC/MVCInit.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Threading/PhotoThreadWorker.h"
 
 namespace ZelvoRelay::Server {
 
@@ -66,9 +67,16 @@ void RelayServer::StopWorkers() {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
     Enter();
     model->ClientWorkers.Stop(true);
-    // The photo worker stops first: its stop waits for the photo being made, whose
-    // outcome the message worker applies as it stops in turn. Stopped the other way
-    // round, a complete upload would be thrown away at shutdown, or its preview left
+    // Told before the wait, so that an operator knows why the stop takes a moment.
+    const uint32_t photos =
+        static_cast<Threading::PhotoThreadWorker*>(model->PhotoWorkers.GetThread(0))
+            ->GetNumToMake();
+    if (photos > 0) {
+        OnMakingPhotos.Raise(photos);
+    }
+    // The photo worker stops first: its stop waits for the photos it has still to make,
+    // whose outcomes the message worker applies as it stops in turn. Stopped the other
+    // way round, a complete upload would be thrown away at shutdown, or its preview left
     // in the media folder with no item.
     model->PhotoWorkers.Stop(true);
     model->MessageWorkers.Stop(true);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "System/Event.h"
 #include "System/EventManager.h"
 #include "System/Net/Client.h"
 #include "System/Net/IPEndPoint.h"
@@ -17,7 +18,7 @@ namespace ZelvoRelay::Server {
 // started, in the order client, message, server, photo, before the first connection is
 // accepted, and hosting fails when one of them cannot start. They are stopped, each
 // waited for, when the accept loop ends: the client workers first, then the photo
-// worker, so that the photo it was making becomes an item as the message worker
+// worker, so that the photos it has still to make become items as the message worker
 // stops, then the message and server workers.
 class RelayServer : public System::Net::Server {
   public:
@@ -34,6 +35,11 @@ class RelayServer : public System::Net::Server {
     int Receive(char* buffer, uint32_t offset, uint32_t size, System::Net::IPEndPoint& from);
     // The UDP socket, which the server worker waits on.
     System::Net::Socket& GetUdpSocket() { return mUdpSocket; }
+
+    // Raised on the stopping thread as hosting ends, before the workers stop, when
+    // photos of complete uploads are still to be made: how many the photo worker makes
+    // before it stops.
+    System::Event<uint32_t> OnMakingPhotos;
 
   protected:
     // Opens the UDP socket and starts the workers. Returns why a worker could not

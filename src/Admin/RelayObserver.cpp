@@ -61,6 +61,7 @@ RelayObserver::RelayObserver()
     mEventManager.Add(relay->Server.OnHostStopped, this, &RelayObserver::OnRelayHostStopped);
     mEventManager.Add(relay->Server.OnClientConnect, this,
                       &RelayObserver::OnRelayHostClientConnect);
+    mEventManager.Add(relay->Server.OnMakingPhotos, this, &RelayObserver::OnRelayMakingPhotos);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
@@ -142,6 +143,11 @@ void RelayObserver::OnRelayHostClientConnect(System::Net::Server*, System::Net::
     const System::Net::IPEndPoint peer = client.GetEndPoint().SwapEndian();
     PrintLogMessage(String::Parse("Relay server client %s:%d has connected\n",
                                   peer.GetAddress().ToString().CStr(), peer.GetPort()));
+}
+
+void RelayObserver::OnRelayMakingPhotos(uint32_t count) {
+    PrintLogMessage(String::Parse("Relay server making %u uploaded photo%s before it stops\n",
+                                  count, count == 1 ? "" : "s"));
 }
 
 void RelayObserver::OnPolicyHost(System::Net::Server* server) {

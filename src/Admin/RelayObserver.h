@@ -52,6 +52,8 @@ class RelayObserver {
     void OnRelayHostFailed(System::Net::Server* server, const System::String& error);
     void OnRelayHostStopped(System::Net::Server* server);
     void OnRelayHostClientConnect(System::Net::Server* server, System::Net::Client& client);
+    // The relay is stopping and makes count photos of complete uploads first.
+    void OnRelayMakingPhotos(uint32_t count);
 
     // Policy server events.
     void OnPolicyHost(System::Net::Server* server);

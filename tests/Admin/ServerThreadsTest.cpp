@@ -23,7 +23,9 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -661,6 +663,97 @@ TEST(Server, AStopWhileAPhotoIsMadeSavesItsItem) {
     EXPECT_NE(media.find("<title>big</title>"), std::string::npos) << media;
     EXPECT_EQ(TestSupport::ReadFile(photo), png);
     EXPECT_TRUE(std::filesystem::exists(room.File("media/0_1")));
+}
+
+// Complete uploads whose photos still wait for the photo worker when SIGTERM or SIGHUP comes
+// become items as well: the stop says once how many photos it makes first, makes them,
+// and the closing save lists every one beside its two files. Before, only the photo being
+// made was kept; the others were thrown away with their files, without a word, and the
+// status was still 0.
+TEST(Server, AStopMakesEveryCompletePhotoStillWaitingAndSavesTheirItems) {
+    // Two photos with many pixels, slow to decode, ahead of two small ones; all of them
+    // few bytes, so that they upload at once.
+    const std::vector<std::string> hex = TestSupport::PythonLines(
+        "import io; from PIL import Image\n"
+        "for size, colour in (((4000, 3000), (200, 40, 40)), ((3000, 4000), (40, 200, 40)),"
+        " ((64, 48), (40, 40, 200)), ((48, 64), (90, 90, 90))):\n"
+        "    b = io.BytesIO(); Image.new('RGB', size, colour).save(b, 'PNG')\n"
+        "    print(b.getvalue().hex())\n");
+    ASSERT_EQ(hex.size(), 4u);
+    std::vector<std::string> photos;
+    for (const std::string& line : hex) {
+        photos.push_back(TestSupport::FromHex(line));
+    }
+    const std::regex making(R"(Relay server making (\d) uploaded photos? before it stops)");
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        Room room;
+        room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+        auto server = room.Start();
+        std::vector<std::unique_ptr<RawClient>> members;
+        for (const char* name : {"Alice", "Bob", "Carol", "Dave", "Erin"}) {
+            members.push_back(std::make_unique<RawClient>(room.Port()));
+            ASSERT_EQ(AdminTest::Join(*members.back(), name, ""), 0);
+        }
+        // One after the other, so that they wait for the photo worker in this order.
+        for (uint32_t id = 0; id < photos.size(); ++id) {
+            const std::string& photo = photos[id];
+            RawClient& member = *members[id];
+            member.SendFrame(RelayWire::AddMediaRequest(1, 1, static_cast<uint32_t>(photo.size()),
+                                                        "photo " + std::to_string(id)));
+            const auto answer = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
+            ASSERT_FALSE(answer.empty());
+            ASSERT_EQ(RelayWire::Parse(answer.back()).payload,
+                      RelayWire::U8(1) + RelayWire::U8(0) + RelayWire::U32(id));
+            for (size_t at = 0; at < photo.size(); at += 1000) {
+                member.SendFrame(
+                    RelayWire::Chunk(id, 0, static_cast<uint32_t>(at), photo.substr(at, 1000)));
+            }
+            const std::string file = room.File("media/" + std::to_string(id) + "_0");
+            ASSERT_TRUE(TestSupport::WaitUntil([&] {
+                std::error_code error;
+                return std::filesystem::file_size(file, error) == photo.size();
+            }));
+            // The others queue behind the first while it is being made: the server then
+            // has it open twice, for the upload and for its decoding.
+            if (id == 0) {
+                const std::string path = std::filesystem::canonical(file);
+                ASSERT_TRUE(TestSupport::WaitUntil(
+                    [&] { return TestSupport::DescriptorsOpenOn(server->Pid(), path) == 2; }));
+            }
+        }
+        // Answered once the last chunk has been handled, which queued the last photo.
+        members.back()->SendFrame(
+            RelayWire::Message(RelayWire::GetMediaInfo, 0, RelayWire::U32(0) + RelayWire::U8(10)));
+        ASSERT_FALSE(AdminTest::FramesUntil(*members.back(), RelayWire::MediaInfo).empty());
+
+        server->Signal(signal);
+        EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+        const std::string media = room.Read("media.xml");
+        EXPECT_NE(media.find("<media count=\"4\">"), std::string::npos) << media;
+        std::set<std::string> files;
+        for (uint32_t id = 0; id < photos.size(); ++id) {
+            const std::string name = std::to_string(id);
+            EXPECT_NE(media.find("<title>photo " + name + "</title>"), std::string::npos) << media;
+            EXPECT_TRUE(room.Read("media/" + name + "_0") == photos[id]) << name;
+            files.insert({name + "_0", name + "_1"});
+        }
+        std::set<std::string> stored;
+        for (const auto& entry : std::filesystem::directory_iterator(room.File("media"))) {
+            stored.insert(entry.path().filename());
+        }
+        EXPECT_EQ(stored, files);
+        int said = 0;
+        for (const std::string& line : server->Lines()) {
+            std::smatch match;
+            const std::string text = AdminTest::LogText(line);
+            if (std::regex_match(text, match, making)) {
+                ++said;
+                EXPECT_GE(std::stoi(match[1].str()), 1);
+            }
+        }
+        EXPECT_EQ(said, 1) << server->Output();
+    }
 }
 
 // A closing save that fails keeps the old file, says so and ends with status 1, so that a

@@ -62,6 +62,14 @@ void Server::Host(const IPEndPoint& endPoint) {
         OnHostFailed.Raise(this, error);
         return;
     }
+    // Checked before the thread starts, so that a server that cannot serve never
+    // accepts a connection.
+    const String refused = OnHosting();
+    if (refused.Length() != 0) {
+        mSocket.Close();
+        OnHostFailed.Raise(this, refused);
+        return;
+    }
     const int error = Start();
     if (error != 0) {
         // A server without its thread would look hosting and never accept.

@@ -33,9 +33,9 @@ class Server : public Threading::Thread, public INetwork {
     // until disconnected, then raises OnHostStopped.
     void Run() override;
     // Disconnects, makes a new socket of the type, binds it to endPoint (network
-    // order) and listens, starts the thread and raises OnHost. On failure raises
-    // OnHostFailed with the error text; nothing is left open and Host may be called
-    // again.
+    // order) and listens, readies the rest of the server (OnHosting), starts the
+    // thread and raises OnHost. On failure raises OnHostFailed with the error text;
+    // the socket is closed and Host may be called again.
     virtual void Host(const IPEndPoint& endPoint);
     // Stops hosting: wakes the loop, waits until it has ended (except on the server's
     // own thread, from an event handler), then releases the socket.
@@ -62,6 +62,11 @@ class Server : public Threading::Thread, public INetwork {
     Event<Server*, char*, int, const IPEndPoint&> OnReceiveMessage;
 
   protected:
+    // Called by Host once the socket is bound, before the thread starts: readies what
+    // else the server needs in order to serve. Returns "" when it is ready, else why
+    // not, and hosting then fails with that text. The base needs nothing.
+    virtual String OnHosting() { return String(); }
+
     NetworkType mType;     // the kind of socket Host makes
     IPEndPoint mEndPoint;  // the one given to Host, network order
     Socket mSocket;        // listening or datagram socket; see Socket for its threads

@@ -88,7 +88,8 @@ bool Socket::Host(const IPEndPoint& endPoint) {
         return false;
     }
     int type = 0;
-    if (GetOption(SOL_SOCKET, SO_TYPE, type) && type == SOCK_STREAM) {
+    const bool stream = GetOption(SOL_SOCKET, SO_TYPE, type) && type == SOCK_STREAM;
+    if (stream) {
         // Without it a restarted server cannot listen for about a minute while the
         // connections it had are in TIME_WAIT.
         SetOption(SOL_SOCKET, SO_REUSEADDR, 1);
@@ -96,7 +97,11 @@ bool Socket::Host(const IPEndPoint& endPoint) {
     if (bind(GetSocket(), reinterpret_cast<sockaddr*>(&address), length) == -1) {
         return false;
     }
-    listen(GetSocket(), mBacklog);
+    // A datagram socket is only bound. A stream socket that cannot listen would look
+    // hosting and never accept anyone.
+    if (stream && listen(GetSocket(), mBacklog) == -1) {
+        return false;
+    }
     mConnected = true;
     return true;
 }

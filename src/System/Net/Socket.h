@@ -46,7 +46,8 @@ class Socket : public Object {
     // Binds to endPoint (network order), which is kept, and listens with the backlog.
     // Stream sockets may bind a port whose old connections are still closing
     // (SO_REUSEADDR), so a restart can listen again at once; a port that a live socket
-    // holds still fails. False when it has no address or bind fails.
+    // holds still fails. Datagram sockets are only bound. False when it has no address
+    // or bind or listen fails.
     bool Host(const IPEndPoint& endPoint);
     // Accepts a connection: its new descriptor, or a negative value.
     int Listen();

@@ -15,18 +15,19 @@ bool ThreadManager::Start() {
     mRunning = mThreads.Count();
     mStarted = true;
     mSuspended = false;
-    bool all = true;
+    mStartError = 0;
     bool anyStarted = false;
     for (uint32_t i = 0; i < mThreads.Count(); ++i) {
-        if (mThreads[i]->Start() == 0) {
+        const int error = mThreads[i]->Start();
+        if (error == 0) {
             anyStarted = true;
         } else {
             // Left counted, the group could never report that all threads finished.
-            all = false;
+            mStartError = error;
             CountFinished(nullptr, anyStarted);
         }
     }
-    return all;
+    return mStartError == 0;
 }
 
 void ThreadManager::Stop(bool join) {

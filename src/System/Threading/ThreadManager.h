@@ -62,6 +62,9 @@ class ThreadManager : public Object {
     // Threads of the last Start that have not finished yet.
     [[nodiscard]] unsigned int GetNumRunning() const { return mRunning.load(); }
     [[nodiscard]] bool IsSuspended() const { return mSuspended.load(); }
+    // The error number of the last thread that could not start in the last Start; 0
+    // when all of them started.
+    [[nodiscard]] int GetStartError() const { return mStartError; }
     // The thread at index, or null when index is not below GetNumThread().
     [[nodiscard]] Thread* GetThread(unsigned int index) const;
 
@@ -82,6 +85,7 @@ class ThreadManager : public Object {
     std::atomic<uint32_t> mRunning{0};
     std::atomic<bool> mStarted{false};
     std::atomic<bool> mSuspended{false};
+    int mStartError{0};  // set by Start, on the controlling thread
     // Taken by finishing threads around the count and the finish events, so that
     // concurrent finishes neither interleave their raises nor reorder them. Last in
     // the lock order apart from what the event handlers take.

@@ -12,22 +12,37 @@ PhotoThreadWorker::~PhotoThreadWorker() {
 }
 
 void PhotoThreadWorker::Add(PhotoTask* task) {
+    mPending.fetch_add(1);
     mTasks.Enqueue(task);
+}
+
+uint32_t PhotoThreadWorker::GetNumToMake() const {
+    return GetThreadState() != 0 ? mPending.load() : 0;
 }
 
 void PhotoThreadWorker::Run() {
     while (GetThreadState() != 0) {
         // A wake-up to stop brings no task.
-        PhotoTask* task = mTasks.WaitDequeue();
-        if (task != nullptr) {
-            task->MakePreview();
-            MVC::Model::ZelvoRelayModel::Instance()->QueueTask(task);
+        if (PhotoTask* task = mTasks.WaitDequeue()) {
+            Make(task);
         }
+    }
+    // Left here, the complete uploads behind the photo being made when the server
+    // stops would be thrown away. The message worker stops after this one and applies
+    // their outcomes; each photo is bounded by the image size limit, so the stop ends.
+    while (PhotoTask* task = mTasks.Dequeue()) {
+        Make(task);
     }
 }
 
 void PhotoThreadWorker::Wake() {
     mTasks.Wake();
+}
+
+void PhotoThreadWorker::Make(PhotoTask* task) {
+    task->MakePreview();
+    MVC::Model::ZelvoRelayModel::Instance()->QueueTask(task);
+    mPending.fetch_sub(1);
 }
 
 }  // namespace ZelvoRelay::Threading

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "System/Threading/Thread.h"
 #include "System/Threading/ThreadQueue.h"
 
@@ -11,7 +14,9 @@ class PhotoTask;
 // large photo takes seconds to decode and resize, and on the message worker it would
 // hold up every message of the room. Each task, once its preview is made, goes to the
 // task queue, where the message worker applies its outcome. The worker blocks while it
-// has nothing to do; tasks left when it stops wait for the next start.
+// has nothing to do. Asked to stop, it first makes every photo already waiting, so that
+// each complete upload still becomes an item; tasks added while it is stopped wait for
+// the next start.
 class PhotoThreadWorker : public System::Threading::Thread {
   public:
     PhotoThreadWorker() = default;
@@ -21,6 +26,9 @@ class PhotoThreadWorker : public System::Threading::Thread {
     // Appends task (owned by the worker until it is queued for the message worker)
     // and wakes the worker. Any thread.
     void Add(PhotoTask* task);
+    // The photos the worker makes before it stops when asked to now: those waiting and
+    // the one being made; 0 when it is not running. Any thread.
+    [[nodiscard]] uint32_t GetNumToMake() const;
 
     void Run() override;
 
@@ -28,7 +36,11 @@ class PhotoThreadWorker : public System::Threading::Thread {
     void Wake() override;
 
   private:
+    // Makes task's photo and hands the task to the message worker.
+    void Make(PhotoTask* task);
+
     System::Threading::ThreadQueue<PhotoTask*> mTasks;  // waiting, in the order added
+    std::atomic<uint32_t> mPending{0};  // added and not yet handed on: waiting or being made
 };
 
 }  // namespace ZelvoRelay::Threading

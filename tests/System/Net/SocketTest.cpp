@@ -188,6 +188,19 @@ TEST(Socket, OnlyCloseReleasesTheDescriptorWhichCopiesShare) {
     EXPECT_EQ(Socket().GetSocket(), -1);
 }
 
+// A stream socket whose connect was refused can still be bound, but the system will not
+// let it listen. Reported as hosting, it would look open and never accept anyone.
+TEST(Socket, AListenThatFailsFailsHostingWithItsText) {
+    Socket socket(SocketType::TCP());
+    ASSERT_FALSE(socket.Open(LoopbackPort(TestSupport::FreePort())));
+    EXPECT_FALSE(socket.Host(LoopbackPort(0)));
+    EXPECT_EQ(Net::GetError(), String("Invalid argument"));
+    EXPECT_FALSE(socket.IsConnected());
+    // The bind before it succeeded: it is the listen that failed.
+    EXPECT_NE(LocalPort(socket), 0);
+    socket.Close();
+}
+
 TEST(Socket, DescriptorZeroIsASocketLikeAnyOther) {
     // With standard input closed a new socket may be descriptor 0; taking 0 for "no
     // socket" would leave it open for ever.

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "System/EventManager.h"
 #include "ZelvoRelay/Processor/Media/AddMediaRequestProcessor.h"
+#include "support/EventLog.h"
 #include "support/Process.h"
 #include "support/RelayTestServer.h"
 #include "support/RelayWire.h"
@@ -44,6 +47,17 @@ for entry in ET.fromstring(text).findall(atom + 'entry'):
           *[','.join(c.get(k) for k in ('fileSize', 'width', 'height'))
             for c in entry.iter(media + 'content')])
 )";
+
+// The counts the relay server gives as it stops with photos still to make.
+class MakingLog : public TestSupport::EventLog {
+  public:
+    void OnMakingPhotos(uint32_t count) {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mCounts.push_back(count);
+    }
+
+    std::vector<uint32_t> mCounts;
+};
 
 class RelayPhotosTest : public ::testing::Test {
   protected:
@@ -132,6 +146,49 @@ class RelayPhotosTest : public ::testing::Test {
             std::error_code error;
             return std::filesystem::file_size(path, error) == size;
         });
+    }
+
+    // A 4000 x 3000 PNG of one colour: many pixels, so that it takes a while to decode,
+    // in few bytes, so that it uploads at once.
+    static std::string BigPng() {
+        const std::string png = TestSupport::FromHex(
+            PythonLines("import io; from PIL import Image\nb = io.BytesIO()\n"
+                        "Image.new('RGB', (4000, 3000), (200, 40, 40)).save(b, 'PNG')\n"
+                        "print(b.getvalue().hex())\n")[0]);
+        EXPECT_LT(png.size(), 100000u);
+        return png;
+    }
+
+    // Waits until the photo of upload id is being made: the photo worker has it open
+    // beside the upload's own stream.
+    bool BeingMade(uint32_t id) const {
+        const std::string path = std::filesystem::canonical(File(id, 0));
+        return TestSupport::WaitUntil(
+            [&path] { return TestSupport::DescriptorsOpenOn(getpid(), path) == 2; });
+    }
+
+    // The content elements of catalogue item id; none when there is no such item.
+    static std::vector<System::Resource::Feeds::MediaContent> Contents(uint32_t id) {
+        Model* model = Model::Instance();
+        std::vector<System::Resource::Feeds::MediaContent> contents;
+        model->Media.mMonitor.Enter();
+        if (const auto* item = model->Media.FindMedia(id)) {
+            const auto& group = item->mValue.mMediaGroup.mContents;
+            for (uint32_t i = 0; i < group.Count(); ++i) {
+                contents.push_back(group[i]);
+            }
+        }
+        model->Media.mMonitor.Exit();
+        return contents;
+    }
+
+    // The names of the files in the media folder.
+    std::set<std::string> MediaFiles() const {
+        std::set<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(mMedia.Path())) {
+            files.insert(entry.path().filename());
+        }
+        return files;
     }
 
     // The photo worker, stopped until Start, keeps the photos of complete uploads unmade
@@ -394,39 +451,66 @@ TEST_F(RelayPhotosTest, AnUploaderClosingRightAfterItsLastChunkKeepsItsPhoto) {
 // The server stops while a photo is being made: the stop waits for it, and it becomes an
 // item of the catalogue that is saved at exit, with both its files and no other.
 TEST_F(RelayPhotosTest, AStopWhileAPhotoIsMadeKeepsItsItem) {
-    // Large enough in pixels to take a while to decode, small enough in bytes to upload.
-    const std::string png = TestSupport::FromHex(PythonLines(
-        "import io; from PIL import Image\nb = io.BytesIO()\n"
-        "Image.new('RGB', (4000, 3000), (200, 40, 40)).save(b, 'PNG')\nprint(b.getvalue().hex())\n")
-                                                     [0]);
-    ASSERT_LT(png.size(), 100000u);
+    const std::string png = BigPng();
     EXPECT_EQ(Upload(*mAlice, png, "big").second, 0u);
-    // Being made: the photo worker has the photo open beside the upload's own stream.
-    const std::string path = std::filesystem::canonical(File(0, 0));
-    ASSERT_TRUE(TestSupport::WaitUntil(
-        [&path] { return TestSupport::DescriptorsOpenOn(getpid(), path) == 2; }));
+    ASSERT_TRUE(BeingMade(0));
 
-    Model* model = Model::Instance();
-    model->Server.Disconnect();
-    model->Media.mMonitor.Enter();
-    const auto* item = model->Media.FindMedia(0);
-    const bool listed = item != nullptr;
-    System::Collections::Vector<System::Resource::Feeds::MediaContent> contents;
-    if (listed) {
-        contents = item->mValue.mMediaGroup.mContents;
-    }
-    model->Media.mMonitor.Exit();
-    ASSERT_TRUE(listed);
-    ASSERT_EQ(contents.Count(), 2u);
+    Model::Instance()->Server.Disconnect();
+    const auto contents = Contents(0);
+    ASSERT_EQ(contents.size(), 2u);
     EXPECT_EQ(contents[0].mFileSize, static_cast<int32_t>(png.size()));
     EXPECT_EQ(contents[0].mWidth, 4000);
     EXPECT_EQ(contents[1].mWidth, 40);
-    std::set<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(mMedia.Path())) {
-        files.insert(entry.path().filename());
-    }
-    EXPECT_EQ(files, (std::set<std::string>{"0_0", "0_1"}));
+    EXPECT_EQ(MediaFiles(), (std::set<std::string>{"0_0", "0_1"}));
     EXPECT_EQ(contents[1].mFileSize, static_cast<int32_t>(std::filesystem::file_size(File(0, 1))));
+}
+
+// The photos of complete uploads still waiting behind the one being made when the server
+// stops are made before it stops, and each becomes an item with exactly its two files.
+// Before, they were thrown away with their files.
+TEST_F(RelayPhotosTest, AStopMakesEveryCompletePhotoStillWaitingIntoAnItem) {
+    Member& bob = mRoom->Join("bob");
+    Member& carol = mRoom->Join("carol");
+    Member& dave = mRoom->Join("dave");
+    Member& erin = mRoom->Join("erin");
+    PhotoWorkers().Stop(true);
+    const std::vector<std::string> photos = {BigPng(), Photo("PNG", 120, 90), Photo("JPEG", 64, 48),
+                                             Photo("PNG", 50, 50)};
+    Member* uploaders[] = {mAlice, &bob, &carol, &dave};
+    // One after the other, so that they wait for the photo worker in this order.
+    for (uint32_t id = 0; id < photos.size(); ++id) {
+        EXPECT_EQ(Upload(*uploaders[id], photos[id], "p" + std::to_string(id)).second, id);
+        ASSERT_TRUE(Received(id, photos[id].size()));
+    }
+    // Answered once the last chunk has been handled, which queued the last photo.
+    EXPECT_TRUE(List(erin).empty());
+
+    PhotoWorkers().Start();
+    ASSERT_TRUE(BeingMade(0));
+    MakingLog making;
+    System::EventManager events;
+    events.Add(Model::Instance()->Server.OnMakingPhotos, &making, &MakingLog::OnMakingPhotos);
+    Model::Instance()->Server.Disconnect();
+    // Said once, as the stop begins: the photo being made and those behind it, unless the
+    // first was done by then.
+    const std::vector<uint32_t> said = making.Get(making.mCounts);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_GE(said[0], 3u);
+    EXPECT_LE(said[0], 4u);
+
+    std::set<std::string> files;
+    for (uint32_t id = 0; id < photos.size(); ++id) {
+        SCOPED_TRACE(id);
+        const auto contents = Contents(id);
+        ASSERT_EQ(contents.size(), 2u);
+        EXPECT_EQ(contents[0].mFileSize, static_cast<int32_t>(photos[id].size()));
+        EXPECT_EQ(ReadFile(File(id, 0)), photos[id]);
+        EXPECT_EQ(contents[1].mWidth, 40);
+        EXPECT_EQ(contents[1].mFileSize,
+                  static_cast<int32_t>(std::filesystem::file_size(File(id, 1))));
+        files.insert({std::to_string(id) + "_0", std::to_string(id) + "_1"});
+    }
+    EXPECT_EQ(MediaFiles(), files);
 }
 
 TEST_F(RelayPhotosTest, UploadsInProgressWhenTheServerStopsLeaveNoFile) {

@@ -113,19 +113,27 @@ class SilverlightPolicyServerDrain : public ::testing::Test {
     }
     void TearDown() override { mServer.Disconnect(); }
 
-    // Whether a silent connection is closed for good before its own time is up once the
-    // bound's worth of newer connections have come.
-    bool OldestIsLetGoBeforeItsTime() {
+    enum class Outcome {
+        kLetGo,    // the oldest was closed for good before its own time was up
+        kKept,     // it was not, though the newer ones all came within its time
+        kTooSlow,  // this machine could not open the newer ones within its time
+    };
+
+    // What becomes of a silent connection once the bound's worth of newer connections
+    // have come within its own time.
+    Outcome OldestOnceTheBoundIsPassed() {
         RawClient oldest(mPort);
         // The server takes the connection after this, so its own time ends later.
         const auto ownTimeEnds = Clock::now() + SilverlightPolicyServer::kDrainTime;
         if (oldest.ReadToEnd(Left(ownTimeEnds)) != kPolicy) {
-            return false;
+            return Outcome::kTooSlow;
         }
         OpenSilent(SilverlightPolicyServer::kMaxDraining);
         // The newest has its policy, so the server has taken every one of them.
-        return mSilent.back()->ReadToEnd(Left(ownTimeEnds)) == kPolicy &&
-               oldest.ProbeUntilReset(Left(ownTimeEnds));
+        if (mSilent.back()->ReadToEnd(Left(ownTimeEnds)) != kPolicy) {
+            return Outcome::kTooSlow;
+        }
+        return oldest.ProbeUntilReset(Left(ownTimeEnds)) ? Outcome::kLetGo : Outcome::kKept;
     }
 
     // Opens count connections that send nothing and stay open, without waiting for the
@@ -176,16 +184,22 @@ TEST_F(SilverlightPolicyServerDrain, EverySilentConnectionGetsThePolicyAndIsLetG
 }
 
 TEST_F(SilverlightPolicyServerDrain, PastTheBoundTheOldestSilentConnectionIsLetGoAtOnce) {
-    // Seen only when the server takes the bound's worth of newer connections before the
-    // oldest's own time is up. A loaded machine may fail to in one attempt; without the
-    // bound every attempt fails.
+    // Seen only when the bound's worth of newer connections come before the oldest's own
+    // time is up. A loaded machine may be too slow for that, or stall the server in one
+    // attempt; without the bound every attempt that is fast enough keeps the oldest.
+    int fastEnough = 0;
     bool letGo = false;
-    for (int attempt = 0; attempt < 3 && !letGo; ++attempt) {
-        letGo = OldestIsLetGoBeforeItsTime();
+    for (int attempt = 0; attempt < 5 && !letGo; ++attempt) {
+        const Outcome outcome = OldestOnceTheBoundIsPassed();
+        letGo = outcome == Outcome::kLetGo;
+        fastEnough += outcome != Outcome::kTooSlow ? 1 : 0;
         mSilent.clear();
         // The next attempt's oldest must be the oldest the server holds.
         ASSERT_TRUE(TestSupport::WaitUntil(
             [&] { return TestSupport::OpenDescriptors() == mDescriptorsWhileHosting; }));
+    }
+    if (!letGo && fastEnough == 0) {
+        GTEST_SKIP() << "this machine cannot open the connections within their time";
     }
     EXPECT_TRUE(letGo);
 }

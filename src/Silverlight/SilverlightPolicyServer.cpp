@@ -1,5 +1,6 @@
 #include "Silverlight/SilverlightPolicyServer.h"
 
+#include "System/Net/IPEndPoint.h"
 #include "System/Net/Net.h"
 
 namespace Silverlight {
@@ -7,6 +8,9 @@ namespace Silverlight {
 SilverlightPolicyServer::SilverlightPolicyServer()
     : System::Net::Server(System::Net::INetwork::TCP) {
     mEvents.Add(OnClientConnect, this, &SilverlightPolicyServer::OnClientConnected);
+    // The accept loop has ended, or hosting failed after the drainer started.
+    mEvents.Add(OnHostStopped, this, &SilverlightPolicyServer::OnDisconnected);
+    mEvents.Add(OnHostFailed, this, &SilverlightPolicyServer::OnHostingFailed);
 }
 
 SilverlightPolicyServer::~SilverlightPolicyServer() {
@@ -14,32 +18,22 @@ SilverlightPolicyServer::~SilverlightPolicyServer() {
 }
 
 void SilverlightPolicyServer::Host() {
-    Host(System::Net::IPEndPoint("", kPort).SwapEndian());
+    System::Net::Server::Host(System::Net::IPEndPoint("", kPort).SwapEndian());
 }
 
-void SilverlightPolicyServer::Host(const System::Net::IPEndPoint& endPoint) {
-    Disconnect();
+System::String SilverlightPolicyServer::OnHosting() {
     const int error = mDrainer.Start();
-    if (error != 0) {
-        // Without it each answered connection would be closed at once, before its
-        // peer's request is read, and the reset that follows may destroy the policy.
-        OnHostFailed.Raise(this, System::Net::Net::GetError(error));
-        return;
-    }
-    System::Net::Server::Host(endPoint);
-    if (!IsHosting()) {
-        mDrainer.Stop(true);
-    }
+    // Without it each answered connection would be closed at once, before its peer's
+    // request is read, and the reset that follows may destroy the policy.
+    return error != 0 ? System::Net::Net::GetError(error) : System::String();
 }
 
-void SilverlightPolicyServer::Disconnect() {
-    // The base's Host disconnects before it binds, after the drainer has been started
-    // for it: only a server that is hosting has a drainer of its own to stop.
-    const bool hosting = IsHosting();
-    System::Net::Server::Disconnect();
-    if (hosting) {
-        mDrainer.Stop(true);
-    }
+void SilverlightPolicyServer::OnDisconnected(System::Net::Server*) {
+    mDrainer.Stop(true);
+}
+
+void SilverlightPolicyServer::OnHostingFailed(System::Net::Server* server, const System::String&) {
+    OnDisconnected(server);
 }
 
 const System::String& SilverlightPolicyServer::Policy() {

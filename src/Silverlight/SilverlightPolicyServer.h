@@ -5,7 +5,6 @@
 
 #include "System/EventManager.h"
 #include "System/Net/Client.h"
-#include "System/Net/IPEndPoint.h"
 #include "System/Net/Server.h"
 #include "System/Net/SocketDrainer.h"
 #include "System/String.h"
@@ -38,25 +37,27 @@ class SilverlightPolicyServer : public System::Net::Server {
     // Hosts on every local address, port 943; the outcome is told by OnHost or
     // OnHostFailed.
     void Host();
-    // Starts the thread that closes the answered connections, then hosts as the base
-    // does. When that thread cannot start, hosting fails (OnHostFailed with the error
-    // text) as a port in use does.
-    void Host(const System::Net::IPEndPoint& endPoint) override;
-    // Stops accepting, then closes the answered connections still being read.
-    void Disconnect() override;
 
     // The policy: callers from every domain may open TCP sockets to ports 4502-4534.
     // Built on first use, so that no static initialiser depends on another.
     static const System::String& Policy();
 
+  protected:
+    // Starts the thread that closes the answered connections. When it cannot start,
+    // hosting fails with the error text as a port in use does.
+    System::String OnHosting() override;
+
   private:
     void OnClientConnected(System::Net::Server* server, System::Net::Client& connection);
+    // Hosting has ended or failed: closes the answered connections still being read.
+    void OnDisconnected(System::Net::Server* server);
+    void OnHostingFailed(System::Net::Server* server, const System::String& error);
 
     // Reads each answered connection until its peer closes or kDrainTime has passed,
     // then closes it, so that a silent peer holds up neither the accept loop nor any
     // other connection.
     System::Net::SocketDrainer mDrainer{kMaxDraining, kDrainTime};
-    System::EventManager mEvents;  // the subscription to this server's own event
+    System::EventManager mEvents;  // the subscriptions to this server's own events
 };
 
 }  // namespace Silverlight

@@ -101,6 +101,14 @@ inline bool Logs(TestSupport::ServerProcess& server, const std::string& text) {
     }
 }
 
+// Waits until start-up has ended, which the policy server's hosting line closes (it is
+// written whether hosting succeeds or fails). Under ThreadSanitizer a stop signal that
+// comes while start-up is still creating the servers' threads can be lost, and the server
+// then never stops; a test that signals the server waits for this first.
+inline void WaitForStartUp(TestSupport::ServerProcess& server) {
+    server.WaitForLine("Policy server hosting on port ");
+}
+
 // The room's texts, written into "config.xml" as they stand (escaped already).
 struct Settings {
     std::string roomName{"Test Room"};
@@ -149,13 +157,14 @@ class Room {
     std::string Read(const std::string& name) const { return TestSupport::ReadFile(File(name)); }
 
     // Starts the server here, with ignoredSignals ignored from the start, and waits until
-    // the relay server has reported hosting.
+    // the relay server has reported hosting and start-up has ended.
     std::unique_ptr<TestSupport::ServerProcess> Start(const std::vector<std::string>& args = {},
                                                       const std::vector<int>& ignoredSignals = {}) {
         auto server = std::make_unique<TestSupport::ServerProcess>(kServer, args, mDir.Path(),
                                                                    ignoredSignals);
         EXPECT_TRUE(Logs(*server, "Relay server hosting on port " + std::to_string(mPort)))
             << server->Output();
+        WaitForStartUp(*server);
         return server;
     }
 

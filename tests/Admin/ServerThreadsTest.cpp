@@ -84,9 +84,11 @@ std::string NextFrame(const TestSupport::RawSocket& socket) {
     return payload.size() == length ? payload : "";
 }
 
-// The port the relay server's hosting line names; 0 when it names none.
+// The port the relay server's hosting line names; 0 when it names none. Returns once
+// start-up has ended.
 int HostingPort(ServerProcess& server) {
     const int index = server.WaitForLine("Relay server hosting on port ");
+    AdminTest::WaitForStartUp(server);
     std::smatch match;
     const std::string text =
         index < 0 ? "" : AdminTest::LogText(server.Lines()[static_cast<size_t>(index)]);

@@ -26,6 +26,8 @@ constexpr int kBlockSize = 16384;
 // over the whole picture for every scan, so a small progressive file repeating its scans
 // would otherwise keep the decoding thread busy for minutes.
 constexpr int kMaxScans = 256;
+// 32 full grey scans at the size limit: more lets a small file hold the photo worker for seconds.
+constexpr uint64_t kMaxScanBlocks = 32 * (Image::kMaxPixels / DCTSIZE2);
 
 // libjpeg's error manager and where error_exit jumps to.
 struct ErrorRecord {
@@ -48,12 +50,19 @@ struct DestinationRecord {
     IO::Stream* mStream;
 };
 
+// The progress monitor and what it has counted of the scans read so far.
+struct ProgressRecord {
+    jpeg_progress_mgr mManager;
+    int mScansCounted;  // the scans whose blocks mBlocks holds
+    uint64_t mBlocks;   // component blocks those scans visit
+};
+
 // Everything one decoding call needs, kept together on its stack.
 struct Decoder {
     jpeg_decompress_struct mInfo;
     ErrorRecord mError;
     SourceRecord mSource;
-    jpeg_progress_mgr mProgress;
+    ProgressRecord mProgress;
 };
 
 // Everything one encoding call needs.
@@ -67,10 +76,23 @@ struct Encoder {
     longjmp(reinterpret_cast<ErrorRecord*>(info->err)->mJump, 1);
 }
 
-// Fails the decoding once it reaches a scan past kMaxScans.
-void JpgProgress(j_common_ptr info) {
-    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxScans) {
-        JpgErrorExit(info);
+// Fails the decoding at the start of a scan past kMaxScans, or of one that would take the
+// blocks visited past kMaxScanBlocks. libjpeg calls the monitor once a scan's header has set
+// up its MCUs and before the scan's data is read, then on every row of MCUs.
+void JpgProgress(j_common_ptr common) {
+    auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    auto* progress = reinterpret_cast<ProgressRecord*>(info->progress);
+    if (info->input_scan_number == progress->mScansCounted) {
+        return;
+    }
+    progress->mScansCounted = info->input_scan_number;
+    // Each of the scan's components with its blocks, padded to whole MCUs when they are
+    // interleaved. These are blocks of the coded picture: decoding at a smaller scale still
+    // reads every coefficient.
+    progress->mBlocks += static_cast<uint64_t>(info->MCUs_per_row) * info->MCU_rows_in_scan *
+                         static_cast<uint64_t>(info->blocks_in_MCU);
+    if (info->input_scan_number > kMaxScans || progress->mBlocks > kMaxScanBlocks) {
+        JpgErrorExit(common);
     }
 }
 
@@ -231,8 +253,9 @@ unsigned char* JPG::Load(IO::Stream& stream, uint32_t coverWidth, uint32_t cover
     if (pixels == nullptr) {
         JpgErrorExit(reinterpret_cast<j_common_ptr>(&info));
     }
-    decoder.mProgress.progress_monitor = JpgProgress;
-    info.progress = &decoder.mProgress;
+    decoder.mProgress = {};
+    decoder.mProgress.mManager.progress_monitor = JpgProgress;
+    info.progress = &decoder.mProgress.mManager;
     jpeg_start_decompress(&info);
     while (info.output_scanline < info.output_height) {
         // The first row decoded is the top of the picture and goes last.

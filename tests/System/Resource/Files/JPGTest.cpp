@@ -187,5 +187,34 @@ print((d[:end] + d[start:end] * 300 + d[end:]).hex())
     EXPECT_EQ(stream.Length(), 0);
 }
 
+// Near the size limit the usual progressions (libjpeg's, as PIL writes them) decode, grey,
+// 4:4:4 and 4:2:0, even at 1/8 scale, which still reads every block of every scan; the grey
+// one with its last scan (end-of-band runs) repeated up to 40 scans visits more blocks than
+// 32 full scans and is refused.
+TEST(JPG, RefusesScansVisitingTooManyBlocksButDecodesUsualProgressions) {
+    const auto lines = TestSupport::PythonLines(R"(
+import io
+from PIL import Image
+def jpeg(mode, size, subsampling=0):
+    out = io.BytesIO()
+    Image.new(mode, size, 100).save(out, 'JPEG', progressive=True, subsampling=subsampling)
+    return out.getvalue()
+grey = jpeg('L', (7071, 7071))
+last = grey[grey.rindex(b'\xff\xda'):-2]
+for data in (grey[:-2] + last * 34 + grey[-2:], grey, jpeg('RGB', (8000, 6000)), jpeg('RGB', (8000, 6000), 2)):
+    print(data.hex())
+)");
+    ASSERT_EQ(lines.size(), 4u);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string jpeg = FromHex(lines[i]);
+        IO::MemoryStream stream(reinterpret_cast<unsigned char*>(jpeg.data()),
+                                static_cast<int32_t>(jpeg.size()));
+        JPG::JpgHeader decoded;
+        const std::unique_ptr<unsigned char[]> pixels(JPG::Load(stream, 1, 1, decoded));
+        EXPECT_EQ(decoded.mWidth, i == 0 ? 0 : i == 1 ? 884 : 1000) << i;
+        EXPECT_EQ(pixels == nullptr, i == 0) << i;
+    }
+}
+
 }  // namespace
 }  // namespace System::Resource::Files

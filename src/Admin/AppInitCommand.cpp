@@ -46,6 +46,8 @@ using ZelvoRelay::MVC::Model::ZelvoRelayModel;
 namespace {
 
 constexpr const char* kLocalePath = "resource/locale/en.txt";
+// Where media.xml is kept as read when some of its items are left out of the catalogue.
+constexpr const char* kCatalogueKept = "media.xml.bad";
 
 // The event names of the commands start-up registers, in the order it registers them.
 constexpr const char* kCommandNames[] = {
@@ -138,20 +140,6 @@ String HelpText(const String& program) {
         program.CStr());
 }
 
-// The media id an Atom id names, as the unsigned 32-bit number it is: written signed, as
-// ids above 2147483647 are saved ("-2147483648"), or unsigned, as another tool may write
-// them ("4294967295"). Read through an int, every unsigned form above 2147483647 would be
-// clamped to that one id and those items merge. As for any number read from the files,
-// text that begins with no number gives 0, and so does a number that no 32-bit id has.
-uint32_t MediaIdOf(const String& text) {
-    const long long value = std::strtoll(text.CStr(), nullptr, 10);
-    if (value < std::numeric_limits<int32_t>::min() ||
-        value > std::numeric_limits<uint32_t>::max()) {
-        return 0;
-    }
-    return static_cast<uint32_t>(value);
-}
-
 }  // namespace
 
 AppInitCommand::~AppInitCommand() {
@@ -196,8 +184,7 @@ std::optional<String> AppInitCommand::ReadText(const String& path) {
         PrintLogMessage(String::Parse("%s cannot be read: %s\n", path.CStr(), file.Error().CStr()));
         std::exit(1);
     }
-    // A NUL byte ends the text there, as it ends a document read with XmlDoc::Import.
-    return String(text.c_str());
+    return String(text.data(), static_cast<uint32_t>(text.size()));
 }
 
 XmlNode* AppInitCommand::ReadDocument(System::Xml::XmlDoc& document, const String& path,
@@ -205,7 +192,8 @@ XmlNode* AppInitCommand::ReadDocument(System::Xml::XmlDoc& document, const Strin
     if (!text) {
         return nullptr;
     }
-    XmlNode* root = document.Load(*text);
+    // A NUL byte ends the document there, as it ends one read with XmlDoc::Import.
+    XmlNode* root = document.Load(String(text->CStr()));
     if (root == nullptr) {
         // The next save writes the file anew from what was read, which is nothing: moved
         // aside, the settings or the catalogue it held can still be mended and put back.
@@ -320,6 +308,20 @@ bool AppInitCommand::ApplyCommandLine(int argc, char** argv) {
     return passwordGiven;
 }
 
+std::optional<uint32_t> AppInitCommand::MediaIdOf(const String& text) {
+    // Read through an int, every unsigned form above 2147483647 would be clamped to that
+    // one id and those items would merge.
+    const char* begin = text.CStr();
+    char* end = nullptr;
+    const long long value = std::strtoll(begin, &end, 10);
+    // A number too long for strtoll comes back clamped, and out of range here too.
+    if (end == begin || value < std::numeric_limits<int32_t>::min() ||
+        value > std::numeric_limits<uint32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(value);
+}
+
 ZelvoRelay::MVC::Model::MediaModel AppInitCommand::ReadCatalogueItem(const XmlNode& node) {
     ZelvoRelay::MVC::Model::MediaModel item;
     const auto feed = System::Resource::Feeds::AtomSerializer().Deserialize(node);
@@ -329,7 +331,7 @@ ZelvoRelay::MVC::Model::MediaModel AppInitCommand::ReadCatalogueItem(const XmlNo
     if (const XmlNode* group = node.GetChild("group")) {
         item.mMediaGroup = System::Resource::Feeds::MediaRssSerializer().Deserialize(*group);
     }
-    item.mMediaId = MediaIdOf(item.mId);
+    item.mMediaId = MediaIdOf(item.mId).value_or(0);
     return item;
 }
 
@@ -341,15 +343,45 @@ void AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
     }
     auto& catalogue = ZelvoRelayModel::Instance()->Media;
     uint32_t highest = 0;
+    bool leftOut = false;
     for (unsigned int i = 0; i < root->GetNumChildren(); ++i) {
         const ZelvoRelay::MVC::Model::MediaModel item = ReadCatalogueItem(*root->GetChild(i));
+        // Read as 0, an id that names no number would take item 0's place; and an item
+        // dropped without a word would be gone from the file after the next save while its
+        // photo stays on the disk.
+        const std::optional<uint32_t> id = MediaIdOf(item.mId);
+        const char* const fault = !id                                   ? "its id is no number"
+                                  : catalogue.FindMedia(*id) != nullptr ? "its id is already in use"
+                                                                        : nullptr;
+        if (fault != nullptr) {
+            PrintLogMessage(String::Parse("Media item \"%s\" (%s) left out of the catalogue: %s\n",
+                                          EscapeLogText(item.mId).CStr(),
+                                          EscapeLogText(item.mTitle.mText).CStr(), fault));
+            leftOut = true;
+            continue;
+        }
         catalogue.Add(item);
-        if (item.mMediaId > highest) {
-            highest = item.mMediaId;
+        if (*id > highest) {
+            highest = *id;
         }
     }
     if (root->GetNumChildren() > 0) {
         ZelvoRelay::MVC::Model::MediaModel::SetMediaIdCounter(highest + 1);
+    }
+    if (leftOut) {
+        KeepCatalogueAsRead(*text);
+    }
+}
+
+void AppInitCommand::KeepCatalogueAsRead(const String& text) {
+    // The bytes read, not a copy of the path: media.xml may be a link, and the file it leads
+    // to may have changed since.
+    if (SaveDataCommand::WriteFile(kCatalogueKept, text)) {
+        PrintLogMessage(String::Parse("media.xml as read is kept as %s\n", kCatalogueKept));
+    } else {
+        PrintLogMessage(String::Parse(
+            "media.xml could not be kept as %s: the items left out are lost at the next save\n",
+            kCatalogueKept));
     }
 }
 

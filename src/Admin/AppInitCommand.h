@@ -5,6 +5,7 @@
 #include "System/Xml/XmlDoc.h"
 #include "ZelvoRelay/MVC/Model/MediaModel.h"
 
+#include <cstdint>
 #include <optional>
 
 // Start-up, run once on the main thread for "AppInitEvent" before the main loop: reads
@@ -30,8 +31,15 @@ class AppInitCommand : public System::MVC::ICommand {
     // event is the AppInitEvent with the process arguments.
     void Execute(System::MVC::EventDispatcher* event) override;
 
+    // The media id an Atom id text names, as the unsigned 32-bit number it is: written
+    // signed, as ids above 2147483647 are saved ("-2147483648"), or unsigned, as another
+    // tool may write them ("4294967295"). Leading white space and text after the number are
+    // passed over, as for any number read from the files. None when the text begins with no
+    // number or the number is out of range in both forms.
+    [[nodiscard]] static std::optional<uint32_t> MediaIdOf(const System::String& text);
+
     // One item of media.xml: its Atom entry, its Media RSS group and the id the entry
-    // names.
+    // names (MediaIdOf; 0 when it names none).
     static ZelvoRelay::MVC::Model::MediaModel ReadCatalogueItem(const System::Xml::XmlNode& node);
 
   private:
@@ -45,7 +53,12 @@ class AppInitCommand : public System::MVC::ICommand {
     // Applies the password options; returns whether one was given. Ends the process for
     // -h and -v.
     static bool ApplyCommandLine(int argc, char** argv);
+    // Adds the items of media.xml to the catalogue. An item whose id names no number, or
+    // one already read, is left out and logged; media.xml as read is then kept as
+    // media.xml.bad, so that what the next save drops can still be mended and put back.
     static void LoadCatalogue(const std::optional<System::String>& text);
+    // Writes text, media.xml as read, to media.xml.bad and logs where it is.
+    static void KeepCatalogueAsRead(const System::String& text);
     // Copies the settings into the relay's models, and warns of a preview size at which
     // no preview can be made.
     static void ConfigureRelay();

@@ -90,7 +90,18 @@ bool App::InstallSignalHandlers() {
     // catalogue while their files stay.
     installed = HandleUnlessIgnored(SIGHUP, stop) && installed;
     installed = HandleUnlessIgnored(SIGINT, stop) && installed;
-    return sigaction(SIGPIPE, &ignore, nullptr) == 0 && installed;
+    installed = sigaction(SIGPIPE, &ignore, nullptr) == 0 && installed;
+    // A launcher may exec the server with the stop signals blocked, and blocked they would
+    // stay pending for ever: the server would never stop, and a kill would lose everything
+    // since the last save. Unblocked after the handlers are in place, so one already pending
+    // asks for a stop instead of ending the process; and before any thread exists, since
+    // each thread starts with the mask of the thread that creates it.
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaddset(&stops, signal);
+    }
+    return pthread_sigmask(SIG_UNBLOCK, &stops, nullptr) == 0 && installed;
 }
 
 void App::RequestStop() {

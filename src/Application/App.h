@@ -55,8 +55,9 @@ class App : public System::Object {
 
     // SIGINT, SIGTERM and SIGHUP ask the main loop to end (RequestStop); SIGPIPE is ignored,
     // so that writing to a peer or a pipe that has closed never ends the process. SIGHUP and
-    // SIGINT stay ignored when the process inherited them so.
-    // Returns false when a handler could not be installed.
+    // SIGINT stay ignored when the process inherited them so. The three stop signals are
+    // unblocked in the calling thread. REQUIRES: no other thread has been started yet.
+    // Returns false when a handler could not be installed or the signals unblocked.
     static bool InstallSignalHandlers();
 
     // Asks the main loop to end at the end of the current frame, or at the end of

@@ -6,28 +6,31 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace {
 
 using TestSupport::Bytes;
 
-// The media id of a catalogue item whose Atom id is written as idText.
-uint32_t IdOfItemWith(const std::string& idText) {
+// The media id a catalogue item whose Atom id is written as idText names, if any.
+std::optional<uint32_t> IdOfItemWith(const std::string& idText) {
     System::Xml::XmlDoc document;
     const System::Xml::XmlNode* item = document.Load(
         Bytes("<item><entry><id>" + idText + "</id><title>t</title></entry><group /></item>"));
     EXPECT_NE(item, nullptr) << idText;
-    return item == nullptr ? 0xDEADBEEF : AppInitCommand::ReadCatalogueItem(*item).mMediaId;
+    return item == nullptr
+               ? 0xDEADBEEF
+               : AppInitCommand::MediaIdOf(AppInitCommand::ReadCatalogueItem(*item).mId);
 }
 
 // An id above 2147483647 is saved signed, and another tool may write it unsigned: both forms
-// name the same unsigned id, so no two items merge. Text that names no 32-bit id reads as 0,
-// as text that begins with no number does.
+// name the same unsigned id, so no two items merge. Text that names no 32-bit id names none,
+// as text that begins with no number does: read as 0, it would take item 0's place.
 TEST(AppInitCommand, CatalogueItemIdsReadAsTheUnsignedNumbersTheyName) {
     const struct {
         const char* text;
-        uint32_t id;
+        std::optional<uint32_t> id;
     } cases[] = {
         {"0", 0},
         {"7", 7},
@@ -41,17 +44,17 @@ TEST(AppInitCommand, CatalogueItemIdsReadAsTheUnsignedNumbersTheyName) {
         {"+12", 12},
         {" 12 ", 12},
         {"12abc", 12},
-        {"abc", 0},
+        {"abc", std::nullopt},
         {"0x10", 0},
-        {"4294967296", 0},
-        {"-2147483649", 0},
-        {"99999999999999999999999", 0},
-        {"-99999999999999999999999", 0},
+        {"4294967296", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+        {"-99999999999999999999999", std::nullopt},
     };
     for (const auto& test : cases) {
         EXPECT_EQ(IdOfItemWith(test.text), test.id) << test.text;
     }
-    EXPECT_EQ(IdOfItemWith(""), 0u);
+    EXPECT_EQ(IdOfItemWith(""), std::nullopt);
 }
 
 }  // namespace

@@ -534,12 +534,13 @@ TEST(Server, AHangUpSavesAndEndsWithStatus0) {
 
 // A server started with SIGHUP and SIGINT ignored, as under nohup or as a background job of
 // a script, outlives its session: it leaves both ignored and goes on serving after them.
+// A launcher may also leave the three stop signals blocked; the server unblocks them, so
 // SIGTERM still ends it with the closing save and status 0.
-TEST(Server, SignalsInheritedIgnoredStayIgnored) {
+TEST(Server, SignalsInheritedIgnoredStayIgnoredAndBlockedOnesAreUnblocked) {
     Room room;
     const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
     room.Write("config.xml", config);
-    auto server = room.Start({}, {SIGHUP, SIGINT});
+    auto server = room.Start({}, {SIGHUP, SIGINT}, {SIGHUP, SIGINT, SIGTERM});
     EXPECT_TRUE(TestSupport::IgnoresSignal(server->Pid(), SIGHUP));
     EXPECT_TRUE(TestSupport::IgnoresSignal(server->Pid(), SIGINT));
     EXPECT_FALSE(TestSupport::IgnoresSignal(server->Pid(), SIGTERM));
@@ -603,6 +604,46 @@ TEST(Server, UnsignedIdsInTheCatalogueNameDistinctItems) {
         ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
         EXPECT_EQ(room.Read("media.xml"), media);
     }
+}
+
+// Hand-written items whose ids name no 32-bit number, or repeat one read before, are left out
+// and logged, never taking item 0's or 7's place; "media.xml" as written (through a link) is
+// kept as "media.xml.bad", and the closing save keeps the real items.
+TEST(Server, CatalogueItemsWhoseIdsNameNoNumberOrRepeatOneAreLeftOutAndKept) {
+    const auto item = [](const std::string& id, const std::string& title) {
+        return "<item><entry><id>" + id + "</id><title>" + title +
+               "</title></entry><group><content fileSize=\"10\" /></group></item>";
+    };
+    const std::pair<std::string, std::string> foreign[] = {
+        {"4294967296", "too big"}, {"-2147483649", "too small"}, {"abc", "letters"}, {"", "none"}};
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    std::string media = "<media count=\"7\">";
+    for (const auto& [id, title] : foreign) {
+        media += item(id, title);
+    }
+    media += item("0", "photo 0") + item("7", "photo 7") + item("7", "again&#10;7") + "</media>";
+    room.Write("store/media.xml", media);
+    std::filesystem::create_symlink("store/media.xml", room.File("media.xml"));
+    room.Write("media/0_0", "file of 0");
+    room.Write("media/7_0", "file of 7");
+    auto server = room.Start();
+    RawClient client(room.Port());
+    ASSERT_EQ(AdminTest::Join(client, "Ann", ""), 0);
+    EXPECT_EQ(Listing(client), (std::vector<std::string>{"7 'photo 7'", "0 'photo 0'"}));
+    EXPECT_EQ(Download(client, 0), "file of 0");
+    EXPECT_EQ(Download(client, 7), "file of 7");
+    const std::string leftOut = ") left out of the catalogue: its id is ";
+    for (const auto& [id, title] : foreign) {
+        EXPECT_TRUE(Logs(*server, "Media item \"" + id + "\" (" + title + leftOut + "no number"));
+    }
+    EXPECT_TRUE(Logs(*server, "Media item \"7\" (again\\n7" + leftOut + "already in use"));
+    EXPECT_TRUE(Logs(*server, "media.xml as read is kept as media.xml.bad"));
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(room.Read("media.xml.bad"), media);
+    EXPECT_EQ(room.Read("store/media.xml"),
+              "<media count=\"2\">" + item("0", "photo 0") + item("7", "photo 7") + "</media>");
 }
 
 // Carriage returns, tabs and line feeds in a title and in the room's name reach clients and

@@ -15,19 +15,21 @@
 namespace TestSupport {
 
 ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::string>& args,
-                             const std::string& workDir, const std::vector<int>& ignoredSignals) {
+                             const std::string& workDir, const std::vector<int>& ignoredSignals,
+                             const std::vector<int>& blockedSignals) {
     std::vector<std::string> argv{binary};
     argv.insert(argv.end(), args.begin(), args.end());
-    Start(argv, workDir, "", true, ignoredSignals);
+    Start(argv, workDir, "", true, ignoredSignals, blockedSignals);
 }
 
 ServerProcess::ServerProcess(const std::vector<std::string>& argv, const std::string& inputFile) {
-    Start(argv, ".", inputFile, false, {});
+    Start(argv, ".", inputFile, false, {}, {});
 }
 
 void ServerProcess::Start(std::vector<std::string> argv, const std::string& workDir,
                           const std::string& inputFile, bool utc,
-                          const std::vector<int>& ignoredSignals) {
+                          const std::vector<int>& ignoredSignals,
+                          const std::vector<int>& blockedSignals) {
     int out[2];
     if (pipe(out) != 0) {
         throw std::runtime_error("pipe failed");
@@ -47,14 +49,20 @@ void ServerProcess::Start(std::vector<std::string> argv, const std::string& work
         if (utc) {
             setenv("TZ", "UTC", 1);
         }
-        // An ignored disposition survives exec: a runner started in the background or
-        // under nohup would otherwise pass its own on.
+        // An ignored disposition survives exec, as a blocked mask does: a runner started in
+        // the background or under nohup would otherwise pass its own on.
         for (const int stop : {SIGHUP, SIGINT, SIGTERM}) {
             signal(stop, SIG_DFL);
         }
         for (const int ignored : ignoredSignals) {
             signal(ignored, SIG_IGN);
         }
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        for (const int signal : blockedSignals) {
+            sigaddset(&blocked, signal);
+        }
+        sigprocmask(SIG_BLOCK, &blocked, nullptr);
         std::vector<char*> pointers;
         for (std::string& arg : argv) {
             pointers.push_back(arg.data());

@@ -19,8 +19,10 @@ class ServerProcess {
     // Starts binary with args in workDir, with TZ=UTC so that time stamps are fixed.
     // SIGHUP, SIGINT and SIGTERM start handled by default, whatever the test runner
     // ignores, except those in ignoredSignals, which start ignored (as under nohup).
+    // blockedSignals start blocked, as a launcher may leave them.
     ServerProcess(const std::string& binary, const std::vector<std::string>& args,
-                  const std::string& workDir, const std::vector<int>& ignoredSignals = {});
+                  const std::string& workDir, const std::vector<int>& ignoredSignals = {},
+                  const std::vector<int>& blockedSignals = {});
     // Starts argv[0], looked up on PATH, with the rest of argv as its arguments and its
     // standard input read from inputFile.
     ServerProcess(const std::vector<std::string>& argv, const std::string& inputFile);
@@ -47,7 +49,8 @@ class ServerProcess {
 
   private:
     void Start(std::vector<std::string> argv, const std::string& workDir,
-               const std::string& inputFile, bool utc, const std::vector<int>& ignoredSignals);
+               const std::string& inputFile, bool utc, const std::vector<int>& ignoredSignals,
+               const std::vector<int>& blockedSignals);
     // Reads what has arrived until the deadline; false when the output has ended.
     bool ReadSome(std::chrono::steady_clock::time_point deadline);
 

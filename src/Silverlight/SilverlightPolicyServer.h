@@ -20,9 +20,9 @@ class SilverlightPolicyServer : public System::Net::Server {
     // How long a connection is read after its policy, at most, so that its close is an
     // end of stream that leaves the policy intact.
     static constexpr std::chrono::milliseconds kDrainTime{100};
-    // The most connections read at once after their policy; past it the oldest is
-    // closed at once. Each holds a descriptor, and a flood of silent connections must
-    // not take those the room's own clients need (often 1024 in all), while 2560
+    // The most connections held at once after their policy, whether read yet or not;
+    // past it the oldest is closed at once. Each holds a descriptor, and a flood of silent
+    // connections must not take those the room's own clients need (often 1024 in all), while 2560
     // plug-ins a second still get their whole time.
     static constexpr size_t kMaxDraining = 256;
 
@@ -43,6 +43,9 @@ class SilverlightPolicyServer : public System::Net::Server {
     static const System::String& Policy();
 
   protected:
+    // The drainer of the answered connections, whose turns a test may hold up.
+    System::Net::SocketDrainer& GetDrainer() { return mDrainer; }
+
     // Starts the thread that closes the answered connections. When it cannot start,
     // hosting fails with the error text as a port in use does.
     System::String OnHosting() override;

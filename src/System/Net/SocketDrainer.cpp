@@ -39,6 +39,11 @@ Drained Drain(Socket& socket) {
     return Drained::kMore;
 }
 
+// What the poller reports a descriptor by.
+void* Token(int descriptor) {
+    return reinterpret_cast<void*>(static_cast<intptr_t>(descriptor));
+}
+
 // Reads what already waits, so that the close does not find it unread, then closes.
 void Finish(Socket& socket) {
     Drain(socket);
@@ -49,7 +54,7 @@ void Finish(Socket& socket) {
 
 SocketDrainer::SocketDrainer(size_t capacity, std::chrono::milliseconds linger)
     : mCapacity(capacity), mLinger(linger) {
-    mPoller.Add(mWake.GetDescriptor(), &mWake);
+    mPoller.Add(mWake.GetDescriptor(), Token(mWake.GetDescriptor()));
 }
 
 SocketDrainer::~SocketDrainer() {
@@ -58,28 +63,36 @@ SocketDrainer::~SocketDrainer() {
 }
 
 void SocketDrainer::Add(const Socket& socket) {
-    Socket connection(socket);
+    Connection connection(socket, Clock::now() + mLinger);
     // The peer reads the end of the stream now, whatever it sends meanwhile.
-    connection.ShutdownSend();
-    connection.EnableBlocking(false);
+    connection.mSocket.ShutdownSend();
+    connection.mSocket.EnableBlocking(false);
     std::list<Connection> toClose;
     {
-        std::lock_guard<std::mutex> lock(mArrivalsLock);
-        // Read under the lock: a thread that has stopped takes the arrivals a last time
+        std::unique_lock<std::mutex> lock(mLock);
+        // Read under the lock: a thread that has stopped closes what is held a last time
         // under it, so nothing added while it ran is left behind.
-        if (GetThreadState() != 0) {
-            mArrivals.emplace_back(connection, Clock::now() + mLinger);
-            // A thread that falls behind must not let arrivals pile up past the bound
-            // that the held connections keep.
-            if (mArrivals.size() > mCapacity) {
-                toClose.splice(toClose.end(), mArrivals, mArrivals.begin());
+        if (GetThreadState() != 0 &&
+            mPoller.Add(connection.mSocket.GetSocket(), Token(connection.mSocket.GetSocket()))) {
+            mHeld.push_back(connection);
+            // A flood of silent connections would otherwise hold a descriptor each until
+            // its time is up, and could take every descriptor the process has, however
+            // far behind the thread is.
+            while (mHeld.size() > mCapacity) {
+                if (mReading == &mHeld.front()) {
+                    mReadEnded.wait(lock);
+                    continue;
+                }
+                toClose.splice(toClose.end(), mHeld, mHeld.begin());
             }
         } else {
-            toClose.emplace_back(connection, Clock::now());
+            // Stopped, or never to be reported readable: closed now rather than left
+            // unread.
+            toClose.push_back(connection);
         }
     }
     for (Connection& closed : toClose) {
-        Finish(closed.mSocket);
+        Close(closed);
     }
     mWake.Signal();
 }
@@ -94,64 +107,50 @@ void SocketDrainer::Run() {
         if (GetThreadState() == 0) {
             break;
         }
-        for (int i = 0; i < count; ++i) {
-            if (ready[i].mToken != &mWake) {
-                static_cast<Connection*>(ready[i].mToken)->mReadable = true;
-            }
-        }
-        TakeArrivals();
-        const bool readable = Turn();
-        count = mPoller.Wait(ready, kReadyBatch, WaitTimeout(readable));
+        Enter();
+        TakeReports(ready, count);
+        const int timeout = WaitTimeout(Turn());
+        Exit();
+        count = mPoller.Wait(ready, kReadyBatch, timeout);
     }
-    std::list<Connection> arrived;
+    std::list<Connection> held;
     {
-        std::lock_guard<std::mutex> lock(mArrivalsLock);
-        arrived.swap(mArrivals);
+        std::lock_guard<std::mutex> lock(mLock);
+        held.swap(mHeld);
     }
-    mHeld.splice(mHeld.end(), arrived);
-    for (Connection& connection : mHeld) {
+    for (Connection& connection : held) {
         Close(connection);
     }
-    mHeld.clear();
 }
 
 void SocketDrainer::Wake() {
     mWake.Signal();
 }
 
-void SocketDrainer::TakeArrivals() {
-    std::list<Connection> arrived;
-    {
-        std::lock_guard<std::mutex> lock(mArrivalsLock);
-        arrived.swap(mArrivals);
-    }
-    for (Connection& connection : arrived) {
-        if (!mPoller.Add(connection.mSocket.GetSocket(), &connection)) {
-            // Never reported readable: closed in this turn instead of lingering unread.
-            connection.mDeadline = Clock::now();
+void SocketDrainer::TakeReports(const Poller::Ready* ready, int count) {
+    std::lock_guard<std::mutex> lock(mLock);
+    for (int i = 0; i < count; ++i) {
+        for (Connection& connection : mHeld) {
+            if (Token(connection.mSocket.GetSocket()) == ready[i].mToken) {
+                connection.mReadable = true;
+                break;
+            }
         }
-    }
-    mHeld.splice(mHeld.end(), arrived);
-    // A flood of silent connections would otherwise hold a descriptor each until its
-    // time is up, and could take every descriptor the process has.
-    while (mHeld.size() > mCapacity) {
-        Close(mHeld.front());
-        mHeld.pop_front();
     }
 }
 
 bool SocketDrainer::Turn() {
     const Clock::time_point now = Clock::now();
     bool readable = false;
+    std::unique_lock<std::mutex> lock(mLock);
     for (auto it = mHeld.begin(); it != mHeld.end();) {
-        bool ended = false;
-        if (it->mReadable) {
-            const Drained drained = Drain(it->mSocket);
-            it->mReadable = drained == Drained::kMore;
-            ended = drained == Drained::kEnded;
-        }
-        if (ended || now >= it->mDeadline) {
-            Close(*it);
+        mReading = &*it;
+        lock.unlock();
+        const bool closed = Serve(*it, now);
+        lock.lock();
+        mReading = nullptr;
+        mReadEnded.notify_all();
+        if (closed) {
             it = mHeld.erase(it);
             continue;
         }
@@ -161,10 +160,25 @@ bool SocketDrainer::Turn() {
     return readable;
 }
 
-int SocketDrainer::WaitTimeout(bool readable) const {
+bool SocketDrainer::Serve(Connection& connection, Clock::time_point now) {
+    bool ended = false;
+    if (connection.mReadable) {
+        const Drained drained = Drain(connection.mSocket);
+        connection.mReadable = drained == Drained::kMore;
+        ended = drained == Drained::kEnded;
+    }
+    if (ended || now >= connection.mDeadline) {
+        Close(connection);
+        return true;
+    }
+    return false;
+}
+
+int SocketDrainer::WaitTimeout(bool readable) {
     if (readable) {
         return 0;
     }
+    std::lock_guard<std::mutex> lock(mLock);
     if (mHeld.empty()) {
         return -1;
     }

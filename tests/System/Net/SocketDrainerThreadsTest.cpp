@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -38,10 +39,13 @@ struct Connection {
 
 class SocketDrainerTest : public ::testing::Test {
   protected:
-    Connection Connect() {
+    // A connection whose peer has sent this side the bytes given.
+    Connection Connect(const std::string& sent = "") {
         Connection connection;
         connection.mPeer = std::make_unique<RawClient>(mListener.Port());
         EXPECT_TRUE(connection.mPeer->Connected());
+        EXPECT_TRUE(connection.mPeer->SendBytes(sent));
+        EXPECT_TRUE(connection.mPeer->WaitAcknowledged());
         connection.mDescriptor = accept(mListener.Descriptor(), nullptr, nullptr);
         struct stat status {};
         EXPECT_EQ(fstat(connection.mDescriptor, &status), 0);
@@ -55,6 +59,12 @@ class SocketDrainerTest : public ::testing::Test {
         const auto link = std::filesystem::read_symlink(
             "/proc/self/fd/" + std::to_string(connection.mDescriptor), error);
         return link == connection.mIdentity;
+    }
+
+    // The bytes waiting on this side's socket.
+    static int Unread(const Connection& connection) {
+        int unread = 0;
+        return ioctl(connection.mDescriptor, FIONREAD, &unread) == 0 ? unread : -1;
     }
 
     static void Add(SocketDrainer& drainer, const Connection& connection) {
@@ -156,6 +166,25 @@ TEST_F(SocketDrainerTest, OfManyConnectionsAddedInARowOnlyTheNewestWithinItsCapa
     EXPECT_TRUE(IsOpen(connections[5]));
 }
 
+TEST_F(SocketDrainerTest, HoldsNoMoreThanItsCapacityInAllWhileItsThreadIsHeldUp) {
+    SocketDrainer drainer(2, kForever);
+    ASSERT_EQ(drainer.Start(), 0);
+    Connection older[] = {Connect("request"), Connect("request")};
+    for (const Connection& connection : older) {
+        Add(drainer, connection);
+    }
+    // Once it has read their requests, the thread holds both.
+    ASSERT_TRUE(WaitUntil([&] { return Unread(older[0]) == 0 && Unread(older[1]) == 0; }));
+    Connection newer[] = {Connect(), Connect()};
+    drainer.Enter();
+    for (const Connection& connection : newer) {
+        Add(drainer, connection);
+    }
+    EXPECT_FALSE(IsOpen(older[0]) || IsOpen(older[1]));
+    EXPECT_TRUE(IsOpen(newer[0]) && IsOpen(newer[1]));
+    drainer.Exit();
+}
+
 TEST_F(SocketDrainerTest, StopClosesEveryConnectionHeldAndThoseAddedLaterAtOnce) {
     SocketDrainer drainer(4, kForever);
     ASSERT_EQ(drainer.Start(), 0);
@@ -170,9 +199,7 @@ TEST_F(SocketDrainerTest, StopClosesEveryConnectionHeldAndThoseAddedLaterAtOnce)
     EXPECT_FALSE(IsOpen(first));
     EXPECT_FALSE(IsOpen(second));
 
-    Connection late = Connect();
-    ASSERT_TRUE(late.mPeer->SendBytes("request"));
-    ASSERT_TRUE(late.mPeer->WaitAcknowledged());
+    Connection late = Connect("request");
     Add(drainer, late);
     EXPECT_FALSE(IsOpen(late));
     EXPECT_EQ(late.mPeer->ReadToEnd(), "");

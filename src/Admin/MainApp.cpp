@@ -5,6 +5,7 @@
 #include "Application/AppClosingEvent.h"
 #include "Application/AppInitEvent.h"
 #include "Application/AppModel.h"
+#include "Application/SaveUserDataEvent.h"
 #include "System/MVC/Controller.h"
 #include "System/Singleton.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -29,12 +30,19 @@ int MainApp::Main(int argc, char** argv) {
     SetFPS(30.0);
     Start();
 
+    // Saved first: the relay's stop makes the photos of every upload that reached it,
+    // which can take a while, and a supervisor that loses patience and kills the process
+    // must not lose what changed since the last periodic save.
+    {
+        SaveUserDataEvent save;
+        save.Dispatch();
+    }
     // Every server and worker thread has ended when these return, so none of them can
-    // touch a model deleted below. The relay stops before the closing save: a photo
-    // being made when the stop came becomes an item as the relay stops, and a save made
-    // before it would leave that item out of the catalogue while its files stay.
-    relay->Server.Disconnect();
+    // touch a model deleted below. A second stop signal ends the making of photos at
+    // once, and the rest are discarded.
+    relay->Server.Disconnect(&App::IsStopRequested);
     mAdminModel->mPolicyServer.Disconnect();
+    // Saved again, with the items of the photos made as the relay stopped.
     mAdminModel->mSaveFailed = false;
     {
         AppClosingEvent closing;

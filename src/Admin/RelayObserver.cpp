@@ -62,6 +62,8 @@ RelayObserver::RelayObserver()
     mEventManager.Add(relay->Server.OnClientConnect, this,
                       &RelayObserver::OnRelayHostClientConnect);
     mEventManager.Add(relay->Server.OnMakingPhotos, this, &RelayObserver::OnRelayMakingPhotos);
+    mEventManager.Add(relay->Server.OnDiscardedPhotos, this,
+                      &RelayObserver::OnRelayDiscardedPhotos);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
@@ -148,6 +150,13 @@ void RelayObserver::OnRelayHostClientConnect(System::Net::Server*, System::Net::
 void RelayObserver::OnRelayMakingPhotos(uint32_t count) {
     PrintLogMessage(String::Parse("Relay server making %u uploaded photo%s before it stops\n",
                                   count, count == 1 ? "" : "s"));
+}
+
+void RelayObserver::OnRelayDiscardedPhotos(uint32_t count) {
+    PrintLogMessage(
+        String::Parse("Relay server discarded %u uploaded photo%s not yet made, as "
+                      "asked again to stop\n",
+                      count, count == 1 ? "" : "s"));
 }
 
 void RelayObserver::OnPolicyHost(System::Net::Server* server) {

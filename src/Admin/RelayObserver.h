@@ -54,6 +54,8 @@ class RelayObserver {
     void OnRelayHostClientConnect(System::Net::Server* server, System::Net::Client& client);
     // The relay is stopping and makes count photos of complete uploads first.
     void OnRelayMakingPhotos(uint32_t count);
+    // The relay's stop was asked again and discarded count photos not yet made.
+    void OnRelayDiscardedPhotos(uint32_t count);
 
     // Policy server events.
     void OnPolicyHost(System::Net::Server* server);

@@ -63,6 +63,9 @@ class App : public System::Object {
     // Asks the main loop to end at the end of the current frame, or at the end of
     // the first frame when the loop has not started yet. Async-signal-safe.
     static void RequestStop();
+    // Whether RequestStop has been called since the main loop last ended on it: once the
+    // loop has returned, a second request to stop. Any thread.
+    [[nodiscard]] static bool IsStopRequested() { return sStopRequested.load(); }
 
     // The loop's frame rate. A rate that is not above 0 is ignored: it would make
     // the frame period infinite or negative.

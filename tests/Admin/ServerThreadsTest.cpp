@@ -674,6 +674,62 @@ TEST(Server, LineEndsAndTabsInTextsSurviveListingSaveAndRestart) {
     }
 }
 
+// PNG photos made by PIL, one for each of the sizes given as python tuples: of one colour
+// (few bytes, and slow to decode when large), or of noise (bytes that do not compress).
+std::vector<std::string> Pngs(const std::string& sizes, bool noise = false) {
+    std::vector<std::string> photos;
+    for (const std::string& hex : TestSupport::PythonLines(
+             "import io, os; from PIL import Image\n"
+             "for w, h in [" +
+             sizes +
+             "]:\n"
+             "    b = io.BytesIO()\n"
+             "    (Image.frombytes('RGB', (w, h), os.urandom(w * h * 3)) if " +
+             (noise ? "True" : "False") +
+             " else Image.new('RGB', (w, h), (w % 256, h % 256, 90))).save(b, 'PNG')\n"
+             "    print(b.getvalue().hex())\n")) {
+        photos.push_back(TestSupport::FromHex(hex));
+    }
+    return photos;
+}
+
+// Announces the upload of photo; the media id the server draws for it.
+uint32_t AddMedia(RawClient& member, const std::string& title, const std::string& photo) {
+    member.SendFrame(RelayWire::AddMediaRequest(1, 1, static_cast<uint32_t>(photo.size()), title));
+    const auto answer = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
+    const std::string payload = answer.empty() ? "" : RelayWire::Parse(answer.back()).payload;
+    EXPECT_EQ(payload.substr(0, 2), RelayWire::U8(1) + RelayWire::U8(0)) << title;
+    return payload.size() == 6 ? RelayWire::ReadU32(payload, 2) : 0xFFFFFFFF;
+}
+
+// Sends photo as the chunks of the upload id, of chunk bytes each.
+void SendChunks(RawClient& member, uint32_t id, const std::string& photo, size_t chunk = 1000) {
+    for (size_t at = 0; at < photo.size(); at += chunk) {
+        member.SendFrame(
+            RelayWire::Chunk(id, 0, static_cast<uint32_t>(at), photo.substr(at, chunk)));
+    }
+}
+
+// Waits until the photo of upload id is being made: the server then has it open twice, for
+// the upload and for its decoding.
+bool BeingMade(const ServerProcess& server, const Room& room, uint32_t id) {
+    const std::string file = room.File("media/" + std::to_string(id) + "_0");
+    return TestSupport::WaitUntil([&] {
+        std::error_code error;
+        const std::string path = std::filesystem::canonical(file, error);
+        return !error && TestSupport::DescriptorsOpenOn(server.Pid(), path) == 2;
+    });
+}
+
+// The names of the files in the room's media folder.
+std::set<std::string> StoredFiles(const Room& room) {
+    std::set<std::string> stored;
+    for (const auto& entry : std::filesystem::directory_iterator(room.File("media"))) {
+        stored.insert(entry.path().filename());
+    }
+    return stored;
+}
+
 // A photo whose upload is complete becomes an item even when the stop comes while it is
 // being made: the stop waits for it, and the closing save, made once the relay has
 // stopped, lists it beside its two files.
@@ -682,23 +738,15 @@ TEST(Server, AStopWhileAPhotoIsMadeSavesItsItem) {
     room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
     // Many pixels, so that it takes a while to decode, in few bytes, so that it uploads
     // at once.
-    const std::string png = TestSupport::FromHex(
-        TestSupport::PythonLines("import io; from PIL import Image\nb = io.BytesIO()\n"
-                                 "Image.new('RGB', (4000, 3000), (200, 40, 40)).save(b, 'PNG')\n"
-                                 "print(b.getvalue().hex())\n")[0]);
+    const std::string png = Pngs("(4000, 3000)")[0];
     ASSERT_LT(png.size(), 100000u);
     auto server = room.Start();
     RawClient alice(room.Port());
     ASSERT_EQ(AdminTest::Join(alice, "Alice", ""), 0);
-    alice.SendFrame(RelayWire::AddMediaRequest(1, 1, static_cast<uint32_t>(png.size()), "big"));
-    AdminTest::FramesUntil(alice, RelayWire::AddMediaAnswer);
-    for (size_t at = 0; at < png.size(); at += 1000) {
-        alice.SendFrame(RelayWire::Chunk(0, 0, static_cast<uint32_t>(at), png.substr(at, 1000)));
-    }
-    // Being made: the server has the photo open twice, for the upload and for its decoding.
-    const std::string photo = std::filesystem::canonical(room.File("media/0_0"));
-    ASSERT_TRUE(TestSupport::WaitUntil(
-        [&] { return TestSupport::DescriptorsOpenOn(server->Pid(), photo) == 2; }));
+    ASSERT_EQ(AddMedia(alice, "big", png), 0u);
+    SendChunks(alice, 0, png);
+    ASSERT_TRUE(BeingMade(*server, room, 0));
+    const std::string photo = room.File("media/0_0");
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
     const std::string media = room.Read("media.xml");
@@ -716,17 +764,8 @@ TEST(Server, AStopWhileAPhotoIsMadeSavesItsItem) {
 TEST(Server, AStopMakesEveryCompletePhotoStillWaitingAndSavesTheirItems) {
     // Two photos with many pixels, slow to decode, ahead of two small ones; all of them
     // few bytes, so that they upload at once.
-    const std::vector<std::string> hex = TestSupport::PythonLines(
-        "import io; from PIL import Image\n"
-        "for size, colour in (((4000, 3000), (200, 40, 40)), ((3000, 4000), (40, 200, 40)),"
-        " ((64, 48), (40, 40, 200)), ((48, 64), (90, 90, 90))):\n"
-        "    b = io.BytesIO(); Image.new('RGB', size, colour).save(b, 'PNG')\n"
-        "    print(b.getvalue().hex())\n");
-    ASSERT_EQ(hex.size(), 4u);
-    std::vector<std::string> photos;
-    for (const std::string& line : hex) {
-        photos.push_back(TestSupport::FromHex(line));
-    }
+    const std::vector<std::string> photos = Pngs("(4000, 3000), (3000, 4000), (64, 48), (48, 64)");
+    ASSERT_EQ(photos.size(), 4u);
     const std::regex making(R"(Relay server making (\d) uploaded photos? before it stops)");
     for (const int signal : {SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
@@ -742,16 +781,8 @@ TEST(Server, AStopMakesEveryCompletePhotoStillWaitingAndSavesTheirItems) {
         for (uint32_t id = 0; id < photos.size(); ++id) {
             const std::string& photo = photos[id];
             RawClient& member = *members[id];
-            member.SendFrame(RelayWire::AddMediaRequest(1, 1, static_cast<uint32_t>(photo.size()),
-                                                        "photo " + std::to_string(id)));
-            const auto answer = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
-            ASSERT_FALSE(answer.empty());
-            ASSERT_EQ(RelayWire::Parse(answer.back()).payload,
-                      RelayWire::U8(1) + RelayWire::U8(0) + RelayWire::U32(id));
-            for (size_t at = 0; at < photo.size(); at += 1000) {
-                member.SendFrame(
-                    RelayWire::Chunk(id, 0, static_cast<uint32_t>(at), photo.substr(at, 1000)));
-            }
+            ASSERT_EQ(AddMedia(member, "photo " + std::to_string(id), photo), id);
+            SendChunks(member, id, photo);
             const std::string file = room.File("media/" + std::to_string(id) + "_0");
             ASSERT_TRUE(TestSupport::WaitUntil([&] {
                 std::error_code error;
@@ -760,9 +791,7 @@ TEST(Server, AStopMakesEveryCompletePhotoStillWaitingAndSavesTheirItems) {
             // The others queue behind the first while it is being made: the server then
             // has it open twice, for the upload and for its decoding.
             if (id == 0) {
-                const std::string path = std::filesystem::canonical(file);
-                ASSERT_TRUE(TestSupport::WaitUntil(
-                    [&] { return TestSupport::DescriptorsOpenOn(server->Pid(), path) == 2; }));
+                ASSERT_TRUE(BeingMade(*server, room, 0));
             }
         }
         // Answered once the last chunk has been handled, which queued the last photo.
@@ -781,11 +810,7 @@ TEST(Server, AStopMakesEveryCompletePhotoStillWaitingAndSavesTheirItems) {
             EXPECT_TRUE(room.Read("media/" + name + "_0") == photos[id]) << name;
             files.insert({name + "_0", name + "_1"});
         }
-        std::set<std::string> stored;
-        for (const auto& entry : std::filesystem::directory_iterator(room.File("media"))) {
-            stored.insert(entry.path().filename());
-        }
-        EXPECT_EQ(stored, files);
+        EXPECT_EQ(StoredFiles(room), files);
         int said = 0;
         for (const std::string& line : server->Lines()) {
             std::smatch match;
@@ -797,6 +822,84 @@ TEST(Server, AStopMakesEveryCompletePhotoStillWaitingAndSavesTheirItems) {
         }
         EXPECT_EQ(said, 1) << server->Output();
     }
+}
+
+// Everything a member sent before the stop is handled before the server stops. An upload
+// sent right behind a photo still being made waits behind that photo, and most of it unread
+// in the server's socket (the member has more messages waiting than the server reads
+// ahead); the stop reads it, handles it and makes both photos. Before, only the first
+// became an item and the second was thrown away without a word.
+TEST(Server, AStopHandlesEveryUploadTheServerHadReceived) {
+    const std::string big = Pngs("(4000, 3000)")[0];
+    const std::string small = Pngs("(64, 48)", true)[0];
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start();
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Alice", ""), 0);
+    ASSERT_EQ(AddMedia(alice, "big", big), 0u);
+    ASSERT_EQ(AddMedia(alice, "small", small), 1u);
+    SendChunks(alice, 0, big);
+    ASSERT_TRUE(BeingMade(*server, room, 0));
+    SendChunks(alice, 1, small, 64);
+    ASSERT_TRUE(alice.WaitAcknowledged());
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    const std::string media = room.Read("media.xml");
+    EXPECT_NE(media.find("<media count=\"2\">"), std::string::npos) << media;
+    EXPECT_NE(media.find("<title>small</title>"), std::string::npos) << media;
+    EXPECT_EQ(room.Read("media/1_0"), small);
+    EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"0_0", "0_1", "1_0", "1_1"}));
+}
+
+// The stop saves both files before it makes the photos waiting, so that a supervisor's
+// kill meanwhile loses nothing saved, and a second stop signal ends the making: the photos
+// not yet made are discarded with their files, the log says how many, and the closing save
+// lists the others. Before, the only save came after every photo, and a second signal did
+// nothing.
+TEST(Server, AStopSavesFirstAndASecondSignalDiscardsThePhotosNotYetMade) {
+    // One made before the stop, one slow to make when it comes, three queued behind that.
+    const std::vector<std::string> photos =
+        Pngs("(40, 30), (4000, 3000), (64, 48), (48, 64), (64, 48)");
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start();
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Alice", ""), 0);
+    for (uint32_t id = 0; id < photos.size(); ++id) {
+        ASSERT_EQ(AddMedia(alice, "photo " + std::to_string(id), photos[id]), id);
+    }
+    SendChunks(alice, 0, photos[0]);
+    ASSERT_EQ(Listing(alice).size(), 1u);
+    for (uint32_t id = 1; id < photos.size(); ++id) {
+        SendChunks(alice, id, photos[id]);
+    }
+    ASSERT_TRUE(BeingMade(*server, room, 1));
+    ASSERT_TRUE(alice.WaitAcknowledged());
+    server->Signal(SIGTERM);
+    ASSERT_GE(server->WaitForLine("Relay server making "), 0) << server->Output();
+    EXPECT_NE(room.Read("media.xml").find("<title>photo 0</title>"), std::string::npos);
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    std::smatch match;
+    const std::regex said(R"(Relay server discarded (\d) uploaded photos? not yet made, )"
+                          R"(as asked again to stop)");
+    const int line = server->WaitForLine("Relay server discarded ");
+    ASSERT_GE(line, 0) << server->Output();
+    const std::string text = AdminTest::LogText(server->Lines()[static_cast<size_t>(line)]);
+    ASSERT_TRUE(std::regex_match(text, match, said)) << text;
+    const size_t made = photos.size() - std::stoul(match[1].str());
+    const std::string media = room.Read("media.xml");
+    std::set<std::string> files;
+    for (size_t id = 0; id < photos.size(); ++id) {
+        const std::string name = std::to_string(id);
+        const bool listed = media.find("<title>photo " + name + "</title>") != std::string::npos;
+        EXPECT_EQ(listed, id < made) << media;
+        if (listed) {
+            files.insert({name + "_0", name + "_1"});
+        }
+    }
+    EXPECT_EQ(StoredFiles(room), files);
 }
 
 // A closing save that fails keeps the old file, says so and ends with status 1, so that a

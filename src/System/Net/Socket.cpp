@@ -204,6 +204,13 @@ bool Socket::SetIOControl(int request, unsigned long value) {
     return ioctl(GetSocket(), static_cast<unsigned long>(request), &argument) != -1;
 }
 
+uint32_t Socket::Available() const {
+    int waiting = 0;
+    return ioctl(GetSocket(), FIONREAD, &waiting) != -1 && waiting > 0
+               ? static_cast<uint32_t>(waiting)
+               : 0;
+}
+
 IPEndPoint Socket::GetLocalEndPoint() const {
     return QueryEndPoint(GetSocket(), getsockname);
 }

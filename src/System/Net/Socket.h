@@ -82,6 +82,8 @@ class Socket : public Object {
     int Receive(char* buffer, uint32_t offset, uint32_t length);
     // Receives one datagram; from is its sender in network order.
     int Receive(char* buffer, uint32_t offset, uint32_t length, IPEndPoint& from);
+    // The bytes received and not yet read (FIONREAD); 0 when none or on failure.
+    [[nodiscard]] uint32_t Available() const;
 
     // Blocking or non-blocking mode (FIONBIO).
     bool EnableBlocking(bool blocking);

@@ -122,6 +122,18 @@ RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32
     return drained ? Received::Drained : Received::Data;
 }
 
+void RelayClient::ReceiveRest(char* buffer, uint32_t size) {
+    uint32_t left = mTcpClient.GetSocket()->Available();
+    while (left > 0 && IsConnected()) {
+        const int received = mTcpClient.Receive(buffer, 0, std::min(size, left));
+        if (received < 1) {
+            return;
+        }
+        left -= std::min(left, static_cast<uint32_t>(received));
+        mTcpClient.OnReceiveMessage.Raise(&mTcpClient, buffer, received);
+    }
+}
+
 bool RelayClient::IsHeld() const {
     return mBacklog->IsHeld();
 }

@@ -77,6 +77,10 @@ class RelayClient : public System::Object {
     // the client is then held until the backlog falls back (wake is signalled).
     Received Receive(char* buffer, uint32_t offset, uint32_t size,
                      System::Threading::WakeEvent* wake);
+    // At a stop: reads and frames what the socket holds now, however many of the
+    // client's messages wait, so that what it sent before the stop is handled. What
+    // arrives later is left, so a client that keeps sending cannot hold the stop up.
+    void ReceiveRest(char* buffer, uint32_t size);
     // Whether the client was held by Receive and may not be read yet.
     [[nodiscard]] bool IsHeld() const;
     // For a closed client: holds it until every message it sent has been handled, then

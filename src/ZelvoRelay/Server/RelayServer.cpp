@@ -6,6 +6,7 @@
 #include "ZelvoRelay/MVC/MVCInit.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Threading/PhotoThreadWorker.h"
+#include "ZelvoRelay/Threading/StopMark.h"
 
 namespace ZelvoRelay::Server {
 
@@ -26,6 +27,11 @@ int RelayServer::Receive(char* buffer, uint32_t offset, uint32_t size,
     return mUdpSocket.Receive(buffer, offset, size, from);
 }
 
+void RelayServer::Disconnect(bool (*discard)()) {
+    MVC::Model::ZelvoRelayModel::Instance()->PhotoWorker().DiscardWhen(discard);
+    Disconnect();
+}
+
 System::String RelayServer::OnHosting() {
     // The listener's own address: the same as the one given to Host, and the port the
     // platform chose when that was 0.
@@ -34,6 +40,9 @@ System::String RelayServer::OnHosting() {
     mUdpSocket.Host(GetSocket()->GetLocalEndPoint());
 
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    // What the last stop set for itself.
+    model->PhotoWorker().DiscardWhen(nullptr);
+    model->HeldUploaders.ResumeHolds();
     System::Threading::ThreadManager* const workers[] = {
         &model->ClientWorkers, &model->MessageWorkers, &model->ServerWorkers, &model->PhotoWorkers};
     int error = 0;
@@ -56,37 +65,66 @@ System::String RelayServer::OnHosting() {
 }
 
 void RelayServer::OnHostingFailed(System::Net::Server*, const System::String&) {
+    Enter();
     StopWorkers();
+    Exit();
+    EndHosting();
 }
 
 void RelayServer::OnDisconnected(System::Net::Server*) {
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    Enter();
+    model->ClientWorkers.Stop(true);
+    HandleReceivedMessages();
+    MakeWaitingPhotos();
     StopWorkers();
+    Exit();
+    EndHosting();
+}
+
+void RelayServer::HandleReceivedMessages() {
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    if (model->MessageWorkers.GetNumRunning() == 0) {
+        return;
+    }
+    Threading::StopMark mark;
+    model->QueueTask(&mark);
+    mark.Wait();
+}
+
+void RelayServer::MakeWaitingPhotos() {
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    Threading::PhotoThreadWorker& photos = model->PhotoWorker();
+    // Told before the wait, so that an operator knows why the stop takes a moment.
+    const uint32_t waiting = photos.GetNumToMake();
+    if (waiting > 0) {
+        OnMakingPhotos.Raise(waiting);
+    }
+    // Stopped before the message worker, which applies the outcomes as it stops in
+    // turn: the other way round, a complete upload would be thrown away, or its
+    // preview left in the media folder with no item.
+    model->PhotoWorkers.Stop(true);
+    const uint32_t discarded = photos.GetNumDiscarded();
+    if (discarded > 0) {
+        OnDiscardedPhotos.Raise(discarded);
+    }
 }
 
 void RelayServer::StopWorkers() {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
-    Enter();
     model->ClientWorkers.Stop(true);
-    // Told before the wait, so that an operator knows why the stop takes a moment.
-    const uint32_t photos =
-        static_cast<Threading::PhotoThreadWorker*>(model->PhotoWorkers.GetThread(0))
-            ->GetNumToMake();
-    if (photos > 0) {
-        OnMakingPhotos.Raise(photos);
-    }
-    // The photo worker stops first: its stop waits for the photos it has still to make,
-    // whose outcomes the message worker applies as it stops in turn. Stopped the other
-    // way round, a complete upload would be thrown away at shutdown, or its preview left
-    // in the media folder with no item.
     model->PhotoWorkers.Stop(true);
     model->MessageWorkers.Stop(true);
     model->ServerWorkers.Stop(true);
-    Exit();
+}
+
+void RelayServer::EndHosting() {
+    auto& uploads = MVC::Model::ZelvoRelayModel::Instance()->Uploads;
     // Uploads still in progress end as a leaving client's do; their partial files
     // would otherwise stay under the media path with nothing referring to them.
-    model->Uploads.mMonitor.Enter();
-    model->Uploads.DiscardUploads();
-    model->Uploads.mMonitor.Exit();
+    uploads.mMonitor.Enter();
+    uploads.DiscardUploads();
+    uploads.mMonitor.Exit();
     mUdpSocket.Close();
 }
 

@@ -16,10 +16,11 @@ namespace ZelvoRelay::Server {
 // NewRelayClientEvent. While it hosts, a non-blocking UDP socket is open on the same
 // end point (drained by the server worker) and the relay workers run: they are
 // started, in the order client, message, server, photo, before the first connection is
-// accepted, and hosting fails when one of them cannot start. They are stopped, each
-// waited for, when the accept loop ends: the client workers first, then the photo
-// worker, so that the photos it has still to make become items as the message worker
-// stops, then the message and server workers.
+// accepted, and hosting fails when one of them cannot start. When the accept loop ends
+// they stop so that nothing a member sent before the stop is lost: the client workers
+// read what each connection holds and close it, the message worker handles every
+// message so received, the photo worker makes the photo of every upload they completed,
+// and the message worker applies the outcomes before it stops, then the server worker.
 class RelayServer : public System::Net::Server {
   public:
     // Registers the relay commands with the controller.
@@ -31,15 +32,24 @@ class RelayServer : public System::Net::Server {
     RelayServer(const RelayServer&) = delete;
     RelayServer& operator=(const RelayServer&) = delete;
 
+    using System::Net::Server::Disconnect;
+    // Disconnects as Disconnect() does, but once discard() is true (asked before each
+    // photo, from any thread) the photos not yet made are discarded instead of made, so
+    // that an operator who asks again to stop need not wait for them.
+    void Disconnect(bool (*discard)());
+
     // One non-blocking read of the UDP socket, for the server worker.
     int Receive(char* buffer, uint32_t offset, uint32_t size, System::Net::IPEndPoint& from);
     // The UDP socket, which the server worker waits on.
     System::Net::Socket& GetUdpSocket() { return mUdpSocket; }
 
-    // Raised on the stopping thread as hosting ends, before the workers stop, when
-    // photos of complete uploads are still to be made: how many the photo worker makes
-    // before it stops.
+    // Raised on the stopping thread as hosting ends, once every message received has
+    // been handled, when photos of complete uploads are still to be made: how many the
+    // photo worker makes before it stops.
     System::Event<uint32_t> OnMakingPhotos;
+    // Raised on the stopping thread when photos were discarded at the stop, as
+    // Disconnect(discard) allows: how many.
+    System::Event<uint32_t> OnDiscardedPhotos;
 
   protected:
     // Opens the UDP socket and starts the workers. Returns why a worker could not
@@ -50,8 +60,17 @@ class RelayServer : public System::Net::Server {
     void OnHostingFailed(System::Net::Server* server, const System::String& error);
     void OnDisconnected(System::Net::Server* server);
     void OnClientConnected(System::Net::Server* server, System::Net::Client& accepted);
-    // Stops the workers that run, ends the uploads in progress and closes the UDP socket.
+    // Waits until the message worker has handled every task queued and every message
+    // that a hold on its uploader kept back.
+    void HandleReceivedMessages();
+    // Says how many photos are still to be made, stops the photo worker, which makes
+    // them, and says how many it discarded.
+    void MakeWaitingPhotos();
+    // Stops every worker group still running, each waited for, in the order client,
+    // photo, message, server.
     void StopWorkers();
+    // Discards the uploads still in progress and closes the UDP socket.
+    void EndHosting();
 
     System::EventManager mEvents;  // the subscriptions to this server's own events
     // Opened when hosting begins, closed once the workers have stopped, so the server

@@ -84,7 +84,11 @@ void ClientThreadWorker::Run() {
     }
     mClientList.mMonitor.Enter();
     auto& list = mClientList.mValue;
+    // Read past their allowance of waiting messages: the server stops once the message
+    // worker has handled what they sent, and an upload whose last bytes still waited in
+    // the socket would otherwise be thrown away.
     for (uint32_t i = 0; i < list.Count(); ++i) {
+        list[i]->ReceiveRest(buffer, kReceiveBufferSize);
         list[i]->Disconnect();
     }
     list.Clear();

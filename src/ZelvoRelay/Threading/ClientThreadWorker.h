@@ -23,7 +23,7 @@ namespace ZelvoRelay::Threading {
 // or has room again, a client has frames queued or has closed, or a connection's time
 // to join runs out, and then reads, sends and removes what is due. A client found
 // closed is removed (RemoveRelayClientEvent) and dropped from the list. When stopped,
-// it closes the connections of the clients it still serves.
+// it reads what the sockets of the clients it still serves hold, then closes them.
 class ClientThreadWorker : public System::Threading::Thread {
   public:
     static constexpr uint32_t kReceiveBufferSize = 16384;

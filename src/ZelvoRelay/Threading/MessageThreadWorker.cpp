@@ -5,6 +5,7 @@
 #include "ZelvoRelay/Message/BaseMessage.h"
 #include "ZelvoRelay/Processor/IMessageProcessor.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
+#include "ZelvoRelay/Threading/StopMark.h"
 
 namespace ZelvoRelay::Threading {
 
@@ -18,9 +19,8 @@ void MessageThreadWorker::Run() {
             Handle(task);
         }
     }
-    // The outcomes of photos made before the photo worker stopped are applied, the rest
-    // discarded. Discarded too, a complete upload whose photo was being made when the
-    // server stopped would be thrown away.
+    // The outcomes of the photos the photo worker made as it stopped are applied, the
+    // rest discarded: at a stop every message received has been handled already.
     auto& held = MVC::Model::ZelvoRelayModel::Instance()->HeldUploaders;
     while (MessageTask* task = messages.mTasks.Dequeue()) {
         if (!held.TakeOutcome(task)) {
@@ -34,6 +34,13 @@ void MessageThreadWorker::Wake() {
 }
 
 void MessageThreadWorker::Handle(MessageTask* task) {
+    // Only a mark or a photo's outcome comes without a message.
+    if (task->Message == nullptr) {
+        if (auto* mark = dynamic_cast<StopMark*>(task)) {
+            mark->Reach();
+            return;
+        }
+    }
     if (MVC::Model::ZelvoRelayModel::Instance()->HeldUploaders.Take(task)) {
         return;
     }

@@ -9,8 +9,8 @@ class MessageTask;
 // Takes the tasks of the task queue one by one as they come, and sleeps while it is
 // empty: a received message goes to the processor registered for its type, a message
 // to send goes through RelayMessageEvent to the send queues. The worker deletes each
-// task and its message afterwards. When stopped, it applies the photo outcomes left in
-// the queue and discards the other tasks.
+// task and its message afterwards; a StopMark it reaches is left to its owner. When
+// stopped, it applies the photo outcomes left in the queue and discards the other tasks.
 class MessageThreadWorker : public System::Threading::Thread {
   public:
     MessageThreadWorker() = default;

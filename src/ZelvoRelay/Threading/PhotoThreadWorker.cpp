@@ -21,6 +21,7 @@ uint32_t PhotoThreadWorker::GetNumToMake() const {
 }
 
 void PhotoThreadWorker::Run() {
+    mDiscarded.store(0);
     while (GetThreadState() != 0) {
         // A wake-up to stop brings no task.
         if (PhotoTask* task = mTasks.WaitDequeue()) {
@@ -29,7 +30,7 @@ void PhotoThreadWorker::Run() {
     }
     // Left here, the complete uploads behind the photo being made when the server
     // stops would be thrown away. The message worker stops after this one and applies
-    // their outcomes; each photo is bounded by the image size limit, so the stop ends.
+    // their outcomes; each photo is bounded by the image limits, so the stop ends.
     while (PhotoTask* task = mTasks.Dequeue()) {
         Make(task);
     }
@@ -40,7 +41,13 @@ void PhotoThreadWorker::Wake() {
 }
 
 void PhotoThreadWorker::Make(PhotoTask* task) {
-    task->MakePreview();
+    bool (*const discard)() = mDiscardWhen.load();
+    // A photo not made has no preview, and its upload is discarded with its file.
+    if (discard != nullptr && discard()) {
+        mDiscarded.fetch_add(1);
+    } else {
+        task->MakePreview();
+    }
     MVC::Model::ZelvoRelayModel::Instance()->QueueTask(task);
     mPending.fetch_sub(1);
 }

@@ -17,7 +17,9 @@ UploaderHold::~UploaderHold() {
 
 void UploaderHold::Hold(PhotoTask* photo) {
     MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
-    mUploaders.Add(photo->SenderId);
+    if (mHolding) {
+        mUploaders.Add(photo->SenderId);
+    }
     model->Clients.mMonitor.Enter();
     // The photo takes over the count of the chunk that completed the upload, which is
     // being handled now. Counted nowhere, it would let an uploader that closed right
@@ -27,13 +29,20 @@ void UploaderHold::Hold(PhotoTask* photo) {
         uploader->CountIn(*photo);
     }
     model->Clients.mMonitor.Exit();
-    static_cast<PhotoThreadWorker*>(model->PhotoWorkers.GetThread(0))->Add(photo);
+    model->PhotoWorker().Add(photo);
+}
+
+void UploaderHold::EndHolds() {
+    mHolding = false;
+    while (mUploaders.Count() > 0) {
+        Release(mUploaders[0]);
+    }
 }
 
 bool UploaderHold::Take(MessageTask* task) {
-    // An outcome comes only while its uploader is held, so with no one held every task
-    // is the worker's own.
-    if (mUploaders.Count() == 0) {
+    // An outcome comes only while its uploader is held, or once the holds have ended, so
+    // with no one held every other task is the worker's own.
+    if (mHolding && mUploaders.Count() == 0) {
         return false;
     }
     if (TakeOutcome(task)) {

@@ -37,6 +37,12 @@ class UploaderHold : public System::Object {
     [[nodiscard]] bool Take(MessageTask* task);
     // Takes task when it is a photo's outcome, as Take does; false for any other task.
     [[nodiscard]] bool TakeOutcome(MessageTask* task);
+    // At a stop: keeps nothing back from now on, and handles what it keeps back, each
+    // uploader's tasks in the order they came.
+    void EndHolds();
+    // Keeps uploaders' messages back again, for a new start. REQUIRES: the message
+    // worker is not running.
+    void ResumeHolds() { mHolding = true; }
 
   private:
     // Ends the hold on clientId and handles its kept-back tasks in the order they came.
@@ -44,6 +50,7 @@ class UploaderHold : public System::Object {
 
     System::Collections::Vector<uint32_t> mUploaders;  // clients whose photo is being made
     System::Collections::Vector<MessageTask*> mTasks;  // kept back, in the order they came
+    bool mHolding{true};                               // false from EndHolds until ResumeHolds
 };
 
 }  // namespace ZelvoRelay::Threading

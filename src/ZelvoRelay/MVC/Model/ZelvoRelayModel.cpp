@@ -19,6 +19,11 @@ ZelvoRelayModel::ZelvoRelayModel() {
     PhotoWorkers.CreateThreads<Threading::PhotoThreadWorker>(1);
 }
 
+Threading::PhotoThreadWorker& ZelvoRelayModel::PhotoWorker() {
+    // The group only ever holds one thread of this type (or of a type made from it).
+    return *static_cast<Threading::PhotoThreadWorker*>(PhotoWorkers.GetThread(0));
+}
+
 ZelvoRelayModel::~ZelvoRelayModel() {
     Server.Disconnect();
     // A stopped client worker closes its clients but leaves them in the collection.

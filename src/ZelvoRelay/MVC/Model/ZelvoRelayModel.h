@@ -27,7 +27,8 @@ class IPostAction;
 }
 namespace ZelvoRelay::Threading {
 class MessageTask;
-}
+class PhotoThreadWorker;
+}  // namespace ZelvoRelay::Threading
 
 namespace ZelvoRelay::MVC::Model {
 
@@ -107,6 +108,8 @@ class ZelvoRelayModel : public System::Object {
     Collections::MediaTransferCollection Downloads;
     // Holds the one PhotoThreadWorker, which makes the previews of complete uploads.
     System::Threading::ThreadManager PhotoWorkers;
+    // The thread of PhotoWorkers.
+    Threading::PhotoThreadWorker& PhotoWorker();
     // What uploaders sent after their last chunk, kept back until their photo's outcome
     // has been applied; the message worker's alone.
     Threading::UploaderHold HeldUploaders;

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -988,6 +989,44 @@ TEST(Server, ConnectsMadeAllAtOnceCompleteAndAreServed) {
         ASSERT_GE(frame.size(), 6u) << "client " << i << " got no answer to its join";
         EXPECT_EQ(static_cast<uint8_t>(frame[5]), 0) << "client " << i;
     }
+}
+
+// A preview or photo the disk does not take whole (a preview on /dev/full, a photo meeting the
+// file-size limit a byte before its end) makes no item and leaves no file behind.
+TEST(Server, APhotoOrPreviewTheDiskDoesNotTakeWholeMakesNoItem) {
+    const std::vector<std::string> hex = TestSupport::PythonLines(
+        "import io; from PIL import Image\n"
+        "for size in ((64, 48), (640, 480)):\n"
+        "    b = io.BytesIO(); Image.new('RGB', size).save(b, 'JPEG'); "
+        "print(b.getvalue().hex())\n");
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    std::filesystem::create_symlink("/dev/full", room.File("media/0_1"));
+    // With SIGXFSZ ignored, a write past the limit fails instead of ending the server.
+    auto server = room.Start({}, {SIGXFSZ});
+    const auto full = static_cast<rlim_t>(hex.at(1).size() / 2 - 1);
+    const rlimit limit{full, full};
+    ASSERT_EQ(prlimit(server->Pid(), RLIMIT_FSIZE, &limit, nullptr), 0) << std::strerror(errno);
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Alice", ""), 0);
+    for (uint32_t id = 0; id < hex.size(); ++id) {
+        const std::string photo = TestSupport::FromHex(hex[id]);
+        alice.SendFrame(
+            RelayWire::AddMediaRequest(1, 1, static_cast<uint32_t>(photo.size()), "photo"));
+        for (size_t at = 0; at < photo.size(); at += 1000) {
+            alice.SendFrame(
+                RelayWire::Chunk(id, 0, static_cast<uint32_t>(at), photo.substr(at, 1000)));
+        }
+        alice.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 1));  // after the outcome
+        const auto answer = AdminTest::FramesUntil(alice, RelayWire::GetMediaAnswer);
+        EXPECT_EQ(RelayWire::Parse(answer.empty() ? "" : answer.back()).payload,
+                  RelayWire::U8(2) + RelayWire::U32(id) + RelayWire::U8(1));
+    }
+    EXPECT_EQ(Listing(alice), std::vector<std::string>{});
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
+    EXPECT_TRUE(std::filesystem::is_empty(room.File("media")));
 }
 
 }  // namespace

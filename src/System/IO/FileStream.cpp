@@ -57,7 +57,12 @@ int64_t FileStream::Position() const {
     if (mFile == nullptr) {
         return 0;
     }
-    return ftello(mFile);
+    const off_t position = ftello(mFile);
+    if (position < 0) {
+        mFailed = true;
+        return 0;
+    }
+    return position;
 }
 
 int64_t FileStream::Position(int64_t value) {
@@ -68,11 +73,15 @@ int64_t FileStream::Length() const {
     if (mFile == nullptr) {
         return 0;
     }
-    const off_t position = ftello(mFile);
-    fseeko(mFile, 0, SEEK_END);
-    const off_t length = ftello(mFile);
-    fseeko(mFile, position, SEEK_SET);
-    return length;
+    // Asked of the system rather than found by seeking to the end: the position stays, and
+    // the bytes still held for writing are flushed by FlushWrites, which records a failure.
+    FlushWrites();
+    struct stat info {};
+    if (fstat(fileno(mFile), &info) != 0) {
+        mFailed = true;
+        return 0;
+    }
+    return info.st_size;
 }
 
 void FileStream::Close() {
@@ -104,8 +113,15 @@ bool FileStream::Sync() {
     return true;
 }
 
+void FileStream::FlushWrites() const {
+    if (mDirection == Direction::Writing && std::fflush(mFile) != 0) {
+        mFailed = true;
+    }
+}
+
 void FileStream::Turn(Direction direction) {
     if (mDirection != Direction::None && mDirection != direction) {
+        FlushWrites();
         fseeko(mFile, 0, SEEK_CUR);
     }
     mDirection = direction;
@@ -135,6 +151,7 @@ unsigned char FileStream::ReadByte() {
 
 int64_t FileStream::Seek(int64_t offset, int origin) {
     if (mFile != nullptr && mCanSeek) {
+        FlushWrites();
         fseeko(mFile, offset, origin);
     }
     return Position();

@@ -17,11 +17,13 @@ class FileStream : public Stream {
     FileStream(const String& path, int mode);
     ~FileStream() override;
 
-    // The file position; 0 when the file is not open.
+    // The file position; 0 when the file is not open or the position cannot be told
+    // (which counts as a failure).
     int64_t Position() const override;
     // Seek(value, 0).
     int64_t Position(int64_t value) override;
-    // The size of the file; 0 when it is not open. The position does not move.
+    // The size of the file, with every byte written so far flushed to it; 0 when it is not
+    // open. The position does not move.
     int64_t Length() const override;
 
     // Closes the file once; the flags keep their values.
@@ -39,8 +41,9 @@ class FileStream : public Stream {
 
     // Flushes the file to the disk (fflush, then fsync); false when either fails.
     [[nodiscard]] bool Sync();
-    // True once a read, write, flush, sync or close of this file has failed, so a caller
-    // can tell a complete file from one cut short by a full disk or an I/O error.
+    // True once a read, write, flush (a seek's or a length query's included), sync or
+    // close of this file has failed, so a caller can tell a complete file from one cut
+    // short by a full disk or an I/O error.
     [[nodiscard]] bool Failed() const { return mFailed; }
     // True when the file could not be opened because there is nothing at its path.
     [[nodiscard]] bool IsMissing() const { return mMissing; }
@@ -53,10 +56,14 @@ class FileStream : public Stream {
     // The C library requires a seek between a write and a following read (and the
     // other way round) on the same file.
     void Turn(Direction direction);
+    // Flushes the bytes still held for writing, recording a failure. A seek would flush
+    // them too, but when that flush fails the C library drops the bytes without a word: the
+    // close then succeeds, and a file cut short would pass for complete.
+    void FlushWrites() const;
 
     FILE* mFile{nullptr};                   // null when not open or after Close
     Direction mDirection{Direction::None};  // what the last transfer did
-    bool mFailed{false};                    // a read, write, flush, sync or close failed
+    mutable bool mFailed{false};            // see Failed; a length query may set it
     bool mMissing{false};                   // opening failed: nothing at the path
     String mError;                          // see Error
 };

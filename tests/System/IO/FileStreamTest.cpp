@@ -141,6 +141,13 @@ TEST(FileStream, FailedWritesAreReported) {
     Write(stream, "data that never reaches the disk");
     EXPECT_FALSE(stream.Sync());
     EXPECT_TRUE(stream.Failed());
+    // The flush of a seek, or of a read after writing, drops what it could not write.
+    for (const bool seek : {true, false}) {
+        FileStream full(String("/dev/full"), 2);
+        Write(full, "held in the buffer");
+        seek ? (void)full.Seek(0, 0) : (void)Read(full, 1);
+        EXPECT_TRUE(full.Failed()) << seek;
+    }
 
     TestSupport::TempDir dir;
     FileStream healthy(String(dir.File("ok").c_str()), 2);

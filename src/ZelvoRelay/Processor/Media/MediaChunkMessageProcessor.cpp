@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "System/IO/FileStream.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
 #include "ZelvoRelay/Threading/PhotoTask.h"
@@ -23,9 +24,19 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
         // Compared as unsigned 64-bit numbers: an announced size of 2^31 or more, read back
         // from its signed field, would otherwise count as reached by the first chunk.
         const auto announced = static_cast<uint32_t>(upload->mMediaGroup.mContents[0].mFileSize);
-        if (static_cast<uint64_t>(upload->mStream->Position()) >= uint64_t{announced}) {
+        const bool complete =
+            static_cast<uint64_t>(upload->mStream->Position()) >= uint64_t{announced};
+        if (complete) {
             // The photo worker reads the file through a stream of its own.
             upload->mStream->Flush();
+        }
+        // A file that missed some bytes (a full disk) would become an item with its photo
+        // cut short, and its position may never reach the announced size: the upload ends
+        // here and its file goes.
+        const auto* file = dynamic_cast<const System::IO::FileStream*>(upload->mStream);
+        if (file != nullptr && file->Failed()) {
+            uploads.DiscardUpload(clientId, chunk.GetMediaId(), chunk.GetResourceId());
+        } else if (complete) {
             photo = new Threading::PhotoTask(*upload);
         }
     }

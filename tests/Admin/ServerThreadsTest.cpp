@@ -1011,12 +1011,8 @@ TEST(Server, APhotoOrPreviewTheDiskDoesNotTakeWholeMakesNoItem) {
     ASSERT_EQ(AdminTest::Join(alice, "Alice", ""), 0);
     for (uint32_t id = 0; id < hex.size(); ++id) {
         const std::string photo = TestSupport::FromHex(hex[id]);
-        alice.SendFrame(
-            RelayWire::AddMediaRequest(1, 1, static_cast<uint32_t>(photo.size()), "photo"));
-        for (size_t at = 0; at < photo.size(); at += 1000) {
-            alice.SendFrame(
-                RelayWire::Chunk(id, 0, static_cast<uint32_t>(at), photo.substr(at, 1000)));
-        }
+        ASSERT_EQ(AddMedia(alice, "photo", photo), id);
+        SendChunks(alice, id, photo);
         alice.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 1));  // after the outcome
         const auto answer = AdminTest::FramesUntil(alice, RelayWire::GetMediaAnswer);
         EXPECT_EQ(RelayWire::Parse(answer.empty() ? "" : answer.back()).payload,

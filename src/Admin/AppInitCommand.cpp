@@ -18,6 +18,7 @@
 #include "Application/AppInitEvent.h"
 #include "Application/AppModel.h"
 #include "Application/SaveUserDataEvent.h"
+#include "System/IO/DescriptorLimit.h"
 #include "System/IO/FileStream.h"
 #include "System/IO/StreamReader.h"
 #include "System/MVC/Controller.h"
@@ -165,6 +166,9 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
         save.Dispatch();
     }
     ConfigureRelay();
+    PrintLogMessage(
+        String::Parse("Open file limit: %llu\n",
+                      static_cast<unsigned long long>(System::IO::DescriptorLimit::Raise())));
     StartServers();
 }
 

@@ -1025,4 +1025,105 @@ TEST(Server, APhotoOrPreviewTheDiskDoesNotTakeWholeMakesNoItem) {
     EXPECT_TRUE(std::filesystem::is_empty(room.File("media")));
 }
 
+// A member that asks for every photo at once and reads none holds at most 16 of their files
+// open on the server: the downloads beyond that wait their turn holding no file, so no member
+// can take every descriptor the server may have. Once it reads, every download starts in the
+// order asked and comes whole.
+TEST(Server, DownloadsBeyondSixteenWaitTheirTurnHoldingNoFile) {
+    constexpr uint32_t kItems = 40;
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    std::string media = "<media count=\"40\">";
+    std::vector<std::string> files;
+    std::vector<uint32_t> asked;
+    std::string requests;
+    for (uint32_t id = 0; id < kItems; ++id) {
+        media += "<item><entry><id>" + std::to_string(id) + "</id></entry><group /></item>";
+        // Far more than the sockets' buffers hold for each, so none ends while unread; no
+        // two chunks at the same offset alike.
+        files.emplace_back(256 * 1024, '\0');
+        for (size_t at = 0; at < files.back().size(); ++at) {
+            files.back()[at] = static_cast<char>(at * 7 + at / 4096 + id);
+        }
+        room.Write("media/" + std::to_string(id) + "_0", files.back());
+        asked.push_back(id * 7 % kItems);
+        requests += Frame(RelayWire::MediaFile(RelayWire::GetMedia, asked.back(), 0));
+    }
+    room.Write("media.xml", media + "</media>");
+    auto server = room.Start();
+    RawClient member(room.Port());
+    RawClient other(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
+    ASSERT_EQ(AdminTest::Join(other, "Bob", ""), 0);
+    // The chat reaches Bob once every request before it has been handled.
+    member.SendBytes(requests + Frame(RelayWire::ChatText("asked")));
+    ASSERT_FALSE(AdminTest::FramesUntil(other, RelayWire::Chat).empty());
+    int open = 0;
+    for (uint32_t id = 0; id < kItems; ++id) {
+        open += TestSupport::DescriptorsOpenOn(
+            server->Pid(),
+            std::filesystem::canonical(room.File("media/" + std::to_string(id) + "_0")));
+    }
+    EXPECT_TRUE(open > 0 && open <= 16) << open << " files open";
+
+    std::vector<uint32_t> started;
+    std::vector<std::string> received(kItems);
+    for (uint32_t complete = 0; complete < kItems;) {
+        const RelayWire::Parsed message = RelayWire::Parse(member.NextFrame().value_or(""));
+        ASSERT_NE(message.type, 0) << complete << " downloads complete";
+        const bool chunk = message.type == RelayWire::MediaChunk;
+        const uint32_t id = chunk ? RelayWire::ReadU32(message.payload, 0) : kItems;
+        if (id < kItems) {
+            started.insert(started.end(), received[id].empty() ? 1 : 0, id);
+            received[id] += message.payload.substr(11);
+            complete += received[id].size() == files[id].size() ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(started, asked);
+    EXPECT_TRUE(received == files);
+}
+
+// Connections, uploads and downloads never take the last descriptors: with every other one
+// in use, a connection is closed at once, an upload refused as a file that cannot be created
+// and a download as an unreadable file, and the closing save still writes both files. Before,
+// the server held every descriptor it was allowed and the save failed. Start-up raises the
+// soft limit to the hard one and says so.
+TEST(Server, ConnectionsAndTransfersLeaveDescriptorsForTheSaves) {
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    const std::string media =
+        "<media count=\"1\"><item><entry><id>0</id></entry><group /></item></media>";
+    room.Write("config.xml", config);
+    room.Write("media.xml", media);
+    room.Write("media/0_0", "photo");
+    ServerProcess server(
+        {"sh", "-c",
+         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
+        "");
+    EXPECT_TRUE(Logs(server, "Open file limit: 64"));
+    ASSERT_TRUE(Logs(server, "Relay server hosting on port " + std::to_string(room.Port())));
+    AdminTest::WaitForStartUp(server);
+    RawClient member(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
+    std::vector<std::unique_ptr<RawClient>> flood(64);
+    for (auto& client : flood) {
+        client = std::make_unique<RawClient>(room.Port());
+    }
+    EXPECT_TRUE(flood.back()->WaitClosed());
+
+    member.SendFrame(RelayWire::AddMediaRequest(1, 1, 100, "new"));
+    const auto added = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
+    ASSERT_FALSE(added.empty());
+    EXPECT_EQ(RelayWire::Parse(added.back()).payload,
+              RelayWire::U8(1) + RelayWire::U8(4) + RelayWire::U32(0));
+    EXPECT_EQ(Download(member, 0), "<refused>");
+    std::filesystem::remove(room.File("config.xml"));
+    std::filesystem::remove(room.File("media.xml"));
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitForExit(), 0) << server.Output();
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_EQ(room.Read("media.xml"), media);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(room.File("media")), {}), 1);
+}
+
 }  // namespace

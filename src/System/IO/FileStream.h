@@ -50,6 +50,8 @@ class FileStream : public Stream {
     // Why the file could not be opened (a directory, a pipe or a socket is refused too),
     // or why a read failed, as the system words it; empty while neither has happened.
     [[nodiscard]] const String& Error() const { return mError; }
+    // The descriptor of the open file; -1 when it is not open.
+    [[nodiscard]] int Descriptor() const { return mFile != nullptr ? fileno(mFile) : -1; }
 
   private:
     enum class Direction { None, Reading, Writing };

@@ -1,5 +1,6 @@
 #include "System/Net/Server.h"
 
+#include "System/IO/DescriptorLimit.h"
 #include "System/Net/Net.h"
 
 namespace System::Net {
@@ -26,6 +27,12 @@ void Server::Run() {
                 if (mSocket.IsConnected()) {
                     Sleep(kAcceptRetryMicroseconds);
                 }
+                continue;
+            }
+            // Kept, enough connections would leave no descriptor for the server's own
+            // files, and every save would fail.
+            if (IO::DescriptorLimit::IsReserved(descriptor)) {
+                Socket(descriptor, true).Close();
                 continue;
             }
             Client connection(Socket(descriptor, true));

@@ -30,7 +30,8 @@ class Server : public Threading::Thread, public INetwork {
     Server& operator=(const Server&) = delete;
 
     // The server's thread: accepts connections (TCP) or receives datagrams (UDP)
-    // until disconnected, then raises OnHostStopped.
+    // until disconnected, then raises OnHostStopped. A connection given a descriptor
+    // of the reserve (IO::DescriptorLimit) is closed at once, unannounced.
     void Run() override;
     // Disconnects, makes a new socket of the type, binds it to endPoint (network
     // order) and listens, readies the rest of the server (OnHosting), starts the

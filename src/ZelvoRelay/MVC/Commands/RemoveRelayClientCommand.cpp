@@ -10,9 +10,10 @@ namespace ZelvoRelay::MVC::Commands {
 
 namespace {
 
-// A leaving client's uploads and downloads end with it. Its uploads never become
-// catalogue items, so their partial files are removed; left open, a download would keep
-// its file and its transfer record for as long as the server runs.
+// A leaving client's uploads and downloads end with it, and its waiting downloads are
+// dropped. Its uploads never become catalogue items, so their partial files are removed;
+// left open, a download would keep its file and its transfer record for as long as the
+// server runs.
 void EndTransfers(Model::ZelvoRelayModel* model, uint32_t clientId) {
     model->Uploads.mMonitor.Enter();
     System::Collections::Vector<Model::MediaTransferModel> ended =
@@ -25,6 +26,7 @@ void EndTransfers(Model::ZelvoRelayModel* model, uint32_t clientId) {
 
     model->Downloads.mMonitor.Enter();
     model->Downloads.RemoveClient(clientId);
+    model->WaitingDownloads.RemoveClient(clientId);
     model->Downloads.mMonitor.Exit();
 }
 

@@ -7,6 +7,7 @@
 #include "System/Threading/ThreadManager.h"
 #include "System/Threading/ThreadProperty.h"
 #include "ZelvoRelay/Collections/ClientCollection.h"
+#include "ZelvoRelay/Collections/DownloadQueue.h"
 #include "ZelvoRelay/Collections/MediaCollection.h"
 #include "ZelvoRelay/Collections/MediaTransferCollection.h"
 #include "ZelvoRelay/MVC/Model/AudioModel.h"
@@ -106,6 +107,9 @@ class ZelvoRelayModel : public System::Object {
     // Downloads in progress; its monitor comes after the client collection's and before
     // the task queue's.
     Collections::MediaTransferCollection Downloads;
+    // Downloads waiting for one of their client's running ones to end; guarded by the
+    // downloads monitor.
+    Collections::DownloadQueue WaitingDownloads;
     // Holds the one PhotoThreadWorker, which makes the previews of complete uploads.
     System::Threading::ThreadManager PhotoWorkers;
     // The thread of PhotoWorkers.

@@ -4,7 +4,9 @@
 #include <optional>
 
 #include "System/DateTime.h"
+#include "System/IO/DescriptorLimit.h"
 #include "System/IO/FileStream.h"
+#include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/AddMediaRequest.h"
@@ -55,14 +57,23 @@ std::optional<uint32_t> StartUpload(ZelvoRelayModel* model, const AddMediaReques
     upload.mMediaId = MediaModel::GenerateId(model->Media, uploads);
     model->Media.mMonitor.Exit();
     upload.mId = System::String::Parse("%d", static_cast<int32_t>(upload.mMediaId));
-    upload.mStream = new System::IO::FileStream(upload.GetResourcePath(MediaModel::FullImage), 2);
+    const System::String path = upload.GetResourcePath(MediaModel::FullImage);
+    auto* file = new System::IO::FileStream(path, 2);
+    upload.mStream = file;
+    // A file given a descriptor of the reserve kept for the saves is refused as one that
+    // cannot be created: kept open, the uploads of a few members could make a save fail.
+    const bool reserved = System::IO::DescriptorLimit::IsReserved(file->Descriptor());
     const bool accepted =
-        upload.mStream->CanWrite() &&
+        file->CanWrite() && !reserved &&
         uploads.Find(upload.mClientId, upload.mMediaId, upload.mResourceId) == nullptr;
     if (accepted) {
         uploads.Add(upload);
     } else {
         delete upload.mStream;
+        if (reserved) {
+            // Created empty just now; nothing else refers to it.
+            (void)System::Utility::FileSystem().RemoveFile(path);
+        }
     }
     uploads.mMonitor.Exit();
     return accepted ? std::optional<uint32_t>(upload.mMediaId) : std::nullopt;

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "System/IO/FileStream.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaRequest.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
@@ -35,11 +34,8 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     download.mClientId = clientId;
     download.mResourceId = resourceId;
     // Any resource number whose file exists may be fetched.
-    download.mStream =
-        new System::IO::FileStream(MVC::Model::MediaModel::GetResourcePath(
-                                       model->Configuration.MediaPath, mediaId, resourceId),
-                                   3);
-    const bool readable = download.mStream->CanRead();
+    download.mStream = PostAction::PostSendMediaChunk::OpenFile(download);
+    const bool readable = download.mStream != nullptr;
 
     // The client-collection monitor is held until the download is entered, so a client
     // that leaves has the download ended with its others instead of leaving it open for good.
@@ -48,12 +44,27 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     clients.mMonitor.Enter();
     const bool present = clients.mValue.FindClient(clientId) != nullptr;
     downloads.mMonitor.Enter();
-    const bool running = downloads.Find(clientId, mediaId, resourceId) != nullptr;
+    const bool running = downloads.Find(clientId, mediaId, resourceId) != nullptr ||
+                         model->WaitingDownloads.Contains(clientId, mediaId, resourceId);
     const bool accepted = present && readable && !running;
+    // Each running download holds its file open: without a bound, one member asking for
+    // every photo could take every descriptor the process may have. The downloads beyond
+    // it are accepted all the same (a gallery asks for every preview at once) and wait,
+    // holding no file, until earlier ones end.
+    const bool starts = accepted && downloads.CountClient(clientId) < kMaxDownloadsPerClient;
     if (accepted) {
+        // Answered now, in the order of the client's requests, and before a waiting
+        // download can start on another thread, so no chunk comes ahead of its answer.
+        answer(GetMediaResponse::Accepted);
+    }
+    if (starts) {
         downloads.Add(download);
     } else {
         delete download.mStream;
+        download.mStream = nullptr;
+        if (accepted) {
+            model->WaitingDownloads.Add(download);
+        }
     }
     downloads.mMonitor.Exit();
     clients.mMonitor.Exit();
@@ -65,8 +76,9 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
                                    : GetMediaResponse::NotFound);
         return;
     }
-    answer(GetMediaResponse::Accepted);
-    PostAction::PostSendMediaChunk(clientId, mediaId, resourceId).Execute();
+    if (starts) {
+        PostAction::PostSendMediaChunk(clientId, mediaId, resourceId).Execute();
+    }
 }
 
 }  // namespace ZelvoRelay::Processor::Media

@@ -5,11 +5,15 @@
 namespace ZelvoRelay::Processor::Media {
 
 // Starts sending one file of an item to the sender: answers GetMediaResponse and, when
-// accepted, queues the first chunk behind the answer (PostSendMediaChunk). Any connected
-// client may download. Takes the catalogue monitor, then the client-collection monitor
-// with the downloads monitor inside it.
+// accepted, queues the first chunk behind the answer (PostSendMediaChunk). A download
+// accepted while the sender runs kMaxDownloadsPerClient waits its turn (WaitingDownloads).
+// Any connected client may download. Takes the catalogue monitor, then the
+// client-collection monitor with the downloads monitor, and the task queue's, inside it.
 class GetMediaRequestProcessor : public IMessageProcessor {
   public:
+    // The downloads one client may run, each with its file open, at once.
+    static constexpr uint32_t kMaxDownloadsPerClient = 16;
+
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
 };
 

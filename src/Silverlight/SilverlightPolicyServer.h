@@ -22,8 +22,8 @@ class SilverlightPolicyServer : public System::Net::Server {
     static constexpr std::chrono::milliseconds kDrainTime{100};
     // The most connections held at once after their policy, whether read yet or not;
     // past it the oldest is closed at once. Each holds a descriptor, and a flood of silent
-    // connections must not take those the room's own clients need (often 1024 in all), while 2560
-    // plug-ins a second still get their whole time.
+    // connections must not take those the room's own clients need, while 2560 plug-ins a
+    // second still get their whole time.
     static constexpr size_t kMaxDraining = 256;
 
     SilverlightPolicyServer();

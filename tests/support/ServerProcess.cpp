@@ -62,7 +62,7 @@ void ServerProcess::Start(std::vector<std::string> argv, const std::string& work
         for (const int signal : blockedSignals) {
             sigaddset(&blocked, signal);
         }
-        sigprocmask(SIG_BLOCK, &blocked, nullptr);
+        sigprocmask(SIG_SETMASK, &blocked, nullptr);
         std::vector<char*> pointers;
         for (std::string& arg : argv) {
             pointers.push_back(arg.data());

@@ -44,12 +44,6 @@ void* Token(int descriptor) {
     return reinterpret_cast<void*>(static_cast<intptr_t>(descriptor));
 }
 
-// Reads what already waits, so that the close does not find it unread, then closes.
-void Finish(Socket& socket) {
-    Drain(socket);
-    socket.Close();
-}
-
 }  // namespace
 
 SocketDrainer::SocketDrainer(size_t capacity, std::chrono::milliseconds linger)
@@ -190,7 +184,9 @@ int SocketDrainer::WaitTimeout(bool readable) {
 
 void SocketDrainer::Close(Connection& connection) {
     mPoller.Remove(connection.mSocket.GetSocket());
-    Finish(connection.mSocket);
+    // What already waits is read first, so that the close does not find it unread.
+    Drain(connection.mSocket);
+    connection.mSocket.Close();
 }
 
 }  // namespace System::Net

@@ -241,8 +241,10 @@ unsigned char* JPG::Load(IO::Stream& stream, uint32_t coverWidth, uint32_t cover
     const int channels = info.output_components;
     // Only grey and RGB make pictures the rest of the system can resize and write back;
     // a CMYK photo would otherwise get a preview of 0 bytes. The size is checked before
-    // anything is allocated.
-    if ((channels != 1 && channels != 3) ||
+    // anything is allocated. The arithmetic coder packs a scan of every block into a few
+    // bytes, yet decodes each block bit by bit: a 3 KB file within the block budget held
+    // the decoding thread for seconds, and no browser makes or shows such a file.
+    if (info.arith_code || (channels != 1 && channels != 3) ||
         !Image::IsAllowedSize(info.image_width, info.image_height,
                               static_cast<uint32_t>(channels))) {
         JpgErrorExit(reinterpret_cast<j_common_ptr>(&info));

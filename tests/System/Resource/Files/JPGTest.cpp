@@ -7,9 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <string>
+
+#include <jpeglib.h>
 
 namespace System::Resource::Files {
 namespace {
@@ -213,6 +217,54 @@ for data in (grey[:-2] + last * 34 + grey[-2:], grey, jpeg('RGB', (8000, 6000)),
         const std::unique_ptr<unsigned char[]> pixels(JPG::Load(stream, 1, 1, decoded));
         EXPECT_EQ(decoded.mWidth, i == 0 ? 0 : i == 1 ? 884 : 1000) << i;
         EXPECT_EQ(pixels == nullptr, i == 0) << i;
+    }
+}
+
+// A 64 x 64 grey gradient coded by libjpeg itself, arithmetically or with Huffman codes,
+// sequential or progressive.
+std::string EncodeWithLibjpeg(bool arithmetic, bool progressive) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &data, &size);
+    info.image_width = 64;
+    info.image_height = 64;
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    info.arith_code = arithmetic ? TRUE : FALSE;
+    if (progressive) {
+        jpeg_simple_progression(&info);
+    }
+    jpeg_start_compress(&info, TRUE);
+    unsigned char row[64];
+    while (info.next_scanline < info.image_height) {
+        for (int x = 0; x < 64; ++x) {
+            row[x] = static_cast<unsigned char>(x * 2 + info.next_scanline);
+        }
+        JSAMPROW rows[1] = {row};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::free(data);
+    return bytes;
+}
+
+// Arithmetic-coded files (SOF9, SOF10) are refused; the same picture coded with Huffman
+// codes, sequential or progressive, decodes.
+TEST(JPG, DecodesHuffmanCodedFilesOnly) {
+    for (const bool progressive : {false, true}) {
+        const std::string huffman = EncodeWithLibjpeg(false, progressive);
+        const std::string arithmetic = EncodeWithLibjpeg(true, progressive);
+        ASSERT_NE(arithmetic.find(progressive ? "\xff\xca" : "\xff\xc9"), std::string::npos);
+        JPG::JpgHeader header;
+        EXPECT_EQ(Decode(huffman, header).second.size(), 64u * 64u) << progressive;
+        EXPECT_EQ(Decode(arithmetic, header).second, "") << progressive;
     }
 }
 

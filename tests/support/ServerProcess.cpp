@@ -76,6 +76,12 @@ void ServerProcess::Start(std::vector<std::string> argv, const std::string& work
 }
 
 ServerProcess::~ServerProcess() {
+    // Stopped as an operator would, so that every test also ends with a clean stop and a
+    // server's coverage counts are written at its exit; killed when it does not end soon.
+    if (!mReaped) {
+        kill(mPid, SIGTERM);
+        WaitForExit(kStopDeadline);
+    }
     if (!mReaped) {
         kill(mPid, SIGKILL);
         while (waitpid(mPid, &mStatus, 0) < 0 && errno == EINTR) {

@@ -13,9 +13,11 @@ namespace TestSupport {
 // output is collected line by line as it arrives. Tests wait for a console line or
 // for the exit, each with a deadline, instead of sleeping. Standard error is passed
 // through, so sanitizer reports show in the test log. A process still running when
-// the object goes is killed.
+// the object goes is sent SIGTERM, and killed if it has not ended kStopDeadline later.
 class ServerProcess {
   public:
+    static constexpr std::chrono::milliseconds kStopDeadline{3000};
+
     // Starts binary with args in workDir, with TZ=UTC so that time stamps are fixed.
     // SIGHUP, SIGINT and SIGTERM start handled by default, whatever the test runner
     // ignores, except those in ignoredSignals, which start ignored (as under nohup).

@@ -79,23 +79,6 @@ inline int Join(TestSupport::RawClient& client, const std::string& name,
     return static_cast<uint8_t>(frames.back()[5]);
 }
 
-// The catalogue as a client is listed it, newest first: one line per entry, its id text
-// and the python repr of its title, read by python from the deflated XML.
-inline std::vector<std::string> Listing(TestSupport::RawClient& client) {
-    client.SendFrame(RelayWire::Message(RelayWire::GetMediaInfo, 0,
-                                        RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
-    const auto frames = FramesUntil(client, RelayWire::MediaInfo);
-    EXPECT_FALSE(frames.empty());
-    const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
-    return TestSupport::PythonLines(R"(
-import sys, zlib, xml.etree.ElementTree as ET
-atom = '{http://www.w3.org/2005/Atom}'
-for entry in ET.fromstring(zlib.decompress(sys.stdin.buffer.read()[8:])).findall(atom + 'entry'):
-    print(entry.findtext(atom + 'id'), repr(entry.findtext(atom + 'title')))
-)",
-                                    answer.payload);
-}
-
 // The bytes of resource 0 of item id as a client downloads them, for a file that fits in one
 // chunk; "<refused>" when the download is not accepted.
 inline std::string Download(TestSupport::RawClient& client, uint32_t id) {

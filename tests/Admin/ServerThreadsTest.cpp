@@ -34,7 +34,6 @@ namespace {
 
 using AdminTest::ConfigXml;
 using AdminTest::Download;
-using AdminTest::Listing;
 using AdminTest::Logs;
 using AdminTest::Privileges;
 using AdminTest::Room;
@@ -111,6 +110,23 @@ std::string SavedTexts(const Room& room) {
                "print(repr(ET.parse('" +
                room.File("media.xml") + "').getroot().find('item/entry/title').text))\n")
         .output;
+}
+
+// The catalogue as a client is listed it, newest first: one line per entry, its id text
+// and the python repr of its title, read by python from the deflated XML.
+std::vector<std::string> Listing(RawClient& client) {
+    client.SendFrame(RelayWire::Message(RelayWire::GetMediaInfo, 0,
+                                        RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
+    const auto frames = AdminTest::FramesUntil(client, RelayWire::MediaInfo);
+    EXPECT_FALSE(frames.empty());
+    const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
+    return TestSupport::PythonLines(R"(
+import sys, zlib, xml.etree.ElementTree as ET
+atom = '{http://www.w3.org/2005/Atom}'
+for entry in ET.fromstring(zlib.decompress(sys.stdin.buffer.read()[8:])).findall(atom + 'entry'):
+    print(entry.findtext(atom + 'id'), repr(entry.findtext(atom + 'title')))
+)",
+                                    answer.payload);
 }
 
 // Client text is logged with its control bytes escaped, so it cannot forge or break lines.

@@ -47,8 +47,6 @@ using ZelvoRelay::MVC::Model::ZelvoRelayModel;
 namespace {
 
 constexpr const char* kLocalePath = "resource/locale/en.txt";
-// Where media.xml is kept as read when some of its items are left out of the catalogue.
-constexpr const char* kCatalogueKept = "media.xml.bad";
 
 // The event names of the commands start-up registers, in the order it registers them.
 constexpr const char* kCommandNames[] = {
@@ -185,8 +183,7 @@ std::optional<String> AppInitCommand::ReadText(const String& path) {
     if (!file.CanRead() || file.Failed()) {
         // Taken as missing, the file would be written over at the first save with empty
         // settings or an empty catalogue: the passwords and the items would be lost.
-        PrintLogMessage(String::Parse("%s cannot be read: %s\n", path.CStr(), file.Error().CStr()));
-        std::exit(1);
+        EndStartUp(String::Parse("%s cannot be read: %s\n", path.CStr(), file.Error().CStr()));
     }
     return String(text.data(), static_cast<uint32_t>(text.size()));
 }
@@ -199,15 +196,18 @@ XmlNode* AppInitCommand::ReadDocument(System::Xml::XmlDoc& document, const Strin
     // A NUL byte ends the document there, as it ends one read with XmlDoc::Import.
     XmlNode* root = document.Load(String(text->CStr()));
     if (root == nullptr) {
-        // The next save writes the file anew from what was read, which is nothing: moved
-        // aside, the settings or the catalogue it held can still be mended and put back.
-        const String kept = path + ".bad";
-        const String text =
-            System::Utility::FileSystem().MoveFile(path, kept)
-                ? String::Parse("%s is not a readable XML document; it is ignored and kept as %s\n",
-                                path.CStr(), kept.CStr())
-                : String::Parse("%s is not a readable XML document; it is ignored\n", path.CStr());
-        PrintLogMessage(text);
+        // The next save writes the file anew from what was read, which is nothing: kept,
+        // the settings or the catalogue it held can still be mended and put back.
+        String kept;
+        if (!KeepAsRead(path, *text, kept)) {
+            EndStartUp(
+                String::Parse("%s is not a readable XML document and cannot be kept as "
+                              "%s: start-up ends, or the next save would write over it\n",
+                              path.CStr(), kept.CStr()));
+        }
+        PrintLogMessage(
+            String::Parse("%s is not a readable XML document; it is ignored and kept as %s\n",
+                          path.CStr(), kept.CStr()));
     }
     return root;
 }
@@ -372,21 +372,35 @@ void AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
     if (root->GetNumChildren() > 0) {
         ZelvoRelay::MVC::Model::MediaModel::SetMediaIdCounter(highest + 1);
     }
-    if (leftOut) {
-        KeepCatalogueAsRead(*text);
+    if (!leftOut) {
+        return;
     }
+    String kept;
+    if (!KeepAsRead("media.xml", *text, kept)) {
+        EndStartUp(
+            String::Parse("media.xml as read cannot be kept as %s: start-up ends, or the "
+                          "next save would drop the items left out\n",
+                          kept.CStr()));
+    }
+    PrintLogMessage(String::Parse("media.xml as read is kept as %s\n", kept.CStr()));
 }
 
-void AppInitCommand::KeepCatalogueAsRead(const String& text) {
-    // The bytes read, not a copy of the path: media.xml may be a link, and the file it leads
-    // to may have changed since.
-    if (SaveDataCommand::WriteFile(kCatalogueKept, text)) {
-        PrintLogMessage(String::Parse("media.xml as read is kept as %s\n", kCatalogueKept));
-    } else {
-        PrintLogMessage(String::Parse(
-            "media.xml could not be kept as %s: the items left out are lost at the next save\n",
-            kCatalogueKept));
+bool AppInitCommand::KeepAsRead(const String& path, const String& text, String& kept) {
+    const System::Utility::FileSystem files;
+    // An earlier copy may hold what an operator has not mended yet.
+    kept = path + ".bad";
+    for (uint32_t n = 1; files.Exists(kept); ++n) {
+        kept = String::Parse("%s.bad.%u", path.CStr(), n);
     }
+    // The bytes read, not a copy of the path: the file may be a link, and the file it leads
+    // to may have changed since. A copy, not a move, so that start-up may still end leaving
+    // the file where it was.
+    return SaveDataCommand::WriteNewFile(kept, text, path);
+}
+
+void AppInitCommand::EndStartUp(const String& message) {
+    PrintLogMessage(message);
+    std::exit(1);
 }
 
 void AppInitCommand::ConfigureRelay() {

@@ -18,8 +18,9 @@
 // The command-line options -sp, -ap, -mp and -up (or --switchboardPassword,
 // --adminPassword, --modPassword, --userPassword) take their value from the next word or
 // after "=" in the same word; -h (--help) and -v (--version) print their text and end
-// the process with status 0. A "config.xml" or "media.xml" that exists but cannot be read
-// ends it with status 1 before anything is hosted or written.
+// the process with status 0. A "config.xml" or "media.xml" that exists but cannot be read,
+// or one that must be kept as read and cannot be, ends it with status 1 before anything is
+// hosted or saved.
 class AppInitCommand : public System::MVC::ICommand {
   public:
     AppInitCommand() = default;
@@ -54,19 +55,24 @@ class AppInitCommand : public System::MVC::ICommand {
     // -h and -v.
     static bool ApplyCommandLine(int argc, char** argv);
     // Adds the items of media.xml to the catalogue. An item whose id names no number, or
-    // one already read, is left out and logged; media.xml as read is then kept as
-    // media.xml.bad, so that what the next save drops can still be mended and put back.
+    // one already read, is left out and logged; media.xml as read is then kept (KeepAsRead),
+    // so that what the next save drops can still be mended and put back.
     static void LoadCatalogue(const std::optional<System::String>& text);
-    // Writes text, media.xml as read, to media.xml.bad and logs where it is.
-    static void KeepCatalogueAsRead(const System::String& text);
+    // Writes text, the file at path as read, to the first free name of path + ".bad",
+    // ".bad.1", ".bad.2", ..., which kept gets; an earlier copy is never written over.
+    // Returns whether the copy is on the disk whole.
+    static bool KeepAsRead(const System::String& path, const System::String& text,
+                           System::String& kept);
+    // Logs message and ends the process with status 1, before anything is hosted or saved.
+    [[noreturn]] static void EndStartUp(const System::String& message);
     // Copies the settings into the relay's models, and warns of a preview size at which
     // no preview can be made.
     static void ConfigureRelay();
     static void StartServers();
 
     // The root of the document text read from the file at path, or null when there is
-    // no such file; a file that is no XML document is moved aside to path + ".bad" and
-    // reported on the console.
+    // no such file; a file that is no XML document is kept (KeepAsRead) and reported on
+    // the console, or, when it cannot be kept, ends start-up.
     static System::Xml::XmlNode* ReadDocument(System::Xml::XmlDoc& document,
                                               const System::String& path,
                                               const std::optional<System::String>& text);

@@ -88,7 +88,13 @@ XmlNode ItemNode(const MediaModel& item) {
 void SaveDataCommand::Execute(System::MVC::EventDispatcher*) {
     // Both files are written even when the first fails: the other one still holds news.
     const bool config = WriteFile("config.xml", ConfigNode().ToString(true));
-    const bool media = WriteFile("media.xml", MediaNode().ToString(false));
+    std::vector<uint32_t> removed;
+    const bool media = WriteFile("media.xml", MediaNode(removed).ToString(false));
+    // Deleted before the file on the disk stopped listing them, a kill in between would
+    // leave items listed whose every download is refused.
+    if (media) {
+        ZelvoRelayModel::Instance()->DeleteRemovedFiles(removed);
+    }
     AdminModel::Instance()->mSaveFailed = !(config && media);
 }
 
@@ -110,7 +116,7 @@ XmlNode SaveDataCommand::ConfigNode() {
     return config;
 }
 
-XmlNode SaveDataCommand::MediaNode() {
+XmlNode SaveDataCommand::MediaNode(std::vector<uint32_t>& removed) {
     auto& catalogue = ZelvoRelayModel::Instance()->Media;
     XmlNode media = Element("media");
     catalogue.mMonitor.Enter();
@@ -118,6 +124,7 @@ XmlNode SaveDataCommand::MediaNode() {
     for (auto* node = catalogue.First(); node != nullptr; node = catalogue.Next(node)) {
         media.AddChild(ItemNode(node->mValue));
     }
+    removed = catalogue.RemovedIds();
     catalogue.mMonitor.Exit();
     return media;
 }
@@ -128,24 +135,9 @@ bool SaveDataCommand::WriteFile(const String& path, const String& text) {
     // points to would keep the old state.
     const String target = files.FollowLinks(path);
     const String temporary = target + ".new";
-    bool written = false;
-    {
-        System::IO::FileStream file(temporary, 2);
-        if (file.CanWrite()) {
-            // The new file keeps the old one's permissions, as a file written in place
-            // would, from before it holds anything: one made private to hide its passwords
-            // stays private. A first save has none to keep.
-            static_cast<void>(files.CopyMode(target, temporary));
-            file.Write(reinterpret_cast<const unsigned char*>(text.CStr()), 0,
-                       static_cast<int>(text.Length()));
-            written = file.Sync();
-            file.Close();
-            written = written && !file.Failed();
-        }
-    }
     // Writing the file in place would leave it cut short when the process is killed or
     // the disk fills in the middle, and the next start would lose the settings.
-    if (written && files.MoveFile(temporary, target)) {
+    if (WriteNewFile(temporary, text, target) && files.MoveFile(temporary, target)) {
         return true;
     }
     // What is left of the temporary file is only in the way; nothing more can be done
@@ -153,4 +145,27 @@ bool SaveDataCommand::WriteFile(const String& path, const String& text) {
     static_cast<void>(files.RemoveFile(temporary));
     PrintLogMessage(String::Parse("Saving %s failed; the file is left as it was\n", path.CStr()));
     return false;
+}
+
+bool SaveDataCommand::WriteNewFile(const String& path, const String& text, const String& modeOf) {
+    System::Utility::FileSystem files;
+    bool written = false;
+    {
+        System::IO::FileStream file(path, 2);
+        if (file.CanWrite()) {
+            // The new file keeps the old one's permissions, as a file written in place
+            // would, from before it holds anything: one made private to hide its passwords
+            // stays private. A first save has none to keep.
+            static_cast<void>(files.CopyMode(modeOf, path));
+            file.Write(reinterpret_cast<const unsigned char*>(text.CStr()), 0,
+                       static_cast<int>(text.Length()));
+            written = file.Sync();
+            file.Close();
+            written = written && !file.Failed();
+        }
+    }
+    if (!written) {
+        static_cast<void>(files.RemoveFile(path));
+    }
+    return written;
 }

@@ -79,6 +79,22 @@ inline int Join(TestSupport::RawClient& client, const std::string& name,
     return static_cast<uint8_t>(frames.back()[5]);
 }
 
+// The bytes of resource 0 of item id as a client downloads them, for a file that fits in one
+// chunk; "<refused>" when the download is not accepted.
+inline std::string Download(TestSupport::RawClient& client, uint32_t id) {
+    client.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
+    const auto frames = FramesUntil(client, RelayWire::GetMediaAnswer);
+    const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
+    if (answer.payload != RelayWire::U8(0) + RelayWire::U32(id) + RelayWire::U8(0)) {
+        return "<refused>";
+    }
+    const RelayWire::Parsed chunk = RelayWire::Parse(client.NextFrame().value_or(""));
+    EXPECT_EQ(chunk.type, RelayWire::MediaChunk);
+    EXPECT_EQ(chunk.payload.substr(0, 9),
+              RelayWire::U32(id) + RelayWire::U8(0) + RelayWire::U32(0));
+    return chunk.payload.size() < 11 ? "<no chunk>" : chunk.payload.substr(11);
+}
+
 // The text of a console line without its "yyyy-MM-dd hh:mm:ss: " stamp; the line itself
 // when it has no such stamp.
 inline std::string LogText(const std::string& line) {

@@ -33,6 +33,7 @@
 namespace {
 
 using AdminTest::ConfigXml;
+using AdminTest::Download;
 using AdminTest::Logs;
 using AdminTest::Privileges;
 using AdminTest::Room;
@@ -126,22 +127,6 @@ for entry in ET.fromstring(zlib.decompress(sys.stdin.buffer.read()[8:])).findall
     print(entry.findtext(atom + 'id'), repr(entry.findtext(atom + 'title')))
 )",
                                     answer.payload);
-}
-
-// The bytes of resource 0 of item id as a client downloads them, for a file that fits in one
-// chunk; "<refused>" when the download is not accepted.
-std::string Download(RawClient& client, uint32_t id) {
-    client.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
-    const auto frames = AdminTest::FramesUntil(client, RelayWire::GetMediaAnswer);
-    const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
-    if (answer.payload != RelayWire::U8(0) + RelayWire::U32(id) + RelayWire::U8(0)) {
-        return "<refused>";
-    }
-    const RelayWire::Parsed chunk = RelayWire::Parse(client.NextFrame().value_or(""));
-    EXPECT_EQ(chunk.type, RelayWire::MediaChunk);
-    EXPECT_EQ(chunk.payload.substr(0, 9),
-              RelayWire::U32(id) + RelayWire::U8(0) + RelayWire::U32(0));
-    return chunk.payload.size() < 11 ? "<no chunk>" : chunk.payload.substr(11);
 }
 
 // Client text is logged with its control bytes escaped, so it cannot forge or break lines.

@@ -69,6 +69,11 @@ bool FileSystem::MoveFile(const String& from, const String& to) const {
     return std::rename(from.CStr(), to.CStr()) == 0;
 }
 
+bool FileSystem::Exists(const String& path) const {
+    struct stat info {};
+    return lstat(path.CStr(), &info) == 0;
+}
+
 bool FileSystem::CopyMode(const String& from, const String& to) const {
     struct stat info {};
     return stat(from.CStr(), &info) == 0 && chmod(to.CStr(), info.st_mode & 07777) == 0;

@@ -19,6 +19,9 @@ class FileSystem : public Object {
     [[nodiscard]] bool RemoveFile(const String& path) const;
     // Renames from to to; false when it could not.
     [[nodiscard]] bool MoveFile(const String& from, const String& to) const;
+    // Whether anything is at path: a file, a directory, or a link, even one that leads
+    // nowhere.
+    [[nodiscard]] bool Exists(const String& path) const;
     // Where path leads when its symbolic links are followed: the path of the last link's
     // target (which need not exist), or path itself when it is no link. A relative target
     // is taken from the directory of the link that names it.

@@ -16,7 +16,32 @@ MVC::Model::MediaModel Key(uint32_t mediaId) {
 }  // namespace
 
 bool MediaCollection::RemoveMedia(uint32_t mediaId) {
-    return Remove(Key(mediaId));
+    if (!Remove(Key(mediaId))) {
+        return false;
+    }
+    mRemoved.insert(mediaId);
+    return true;
+}
+
+void MediaCollection::RemoveAll() {
+    for (Node* node = First(); node != nullptr; node = Next(node)) {
+        mRemoved.insert(node->mValue.mMediaId);
+    }
+    Clear();
+}
+
+bool MediaCollection::HoldsId(uint32_t mediaId) const {
+    return FindMedia(mediaId) != nullptr || mRemoved.count(mediaId) != 0;
+}
+
+std::vector<uint32_t> MediaCollection::RemovedIds() const {
+    return std::vector<uint32_t>(mRemoved.begin(), mRemoved.end());
+}
+
+void MediaCollection::ForgetRemoved(const std::vector<uint32_t>& mediaIds) {
+    for (uint32_t mediaId : mediaIds) {
+        mRemoved.erase(mediaId);
+    }
 }
 
 MediaCollection::Node* MediaCollection::FindMedia(uint32_t mediaId) const {

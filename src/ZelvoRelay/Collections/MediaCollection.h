@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
+#include <vector>
 
 #include "ZelvoRelay/Collections/MediaTree.h"
 #include "ZelvoRelay/MVC/Model/MediaModel.h"
@@ -8,13 +10,24 @@
 namespace ZelvoRelay::Collections {
 
 // The catalogue of shared photos, ordered by media id (unsigned), never holding two items with
-// the same id. Its Monitor guards it; the collection takes no lock itself.
+// the same id, and the ids of removed items whose files have not been deleted yet. Its Monitor
+// guards it; the collection takes no lock itself.
 class MediaCollection : public MediaTree<MVC::Model::MediaModel> {
   public:
     ~MediaCollection() override = default;
 
-    // Removes the item with that id; false when there is none.
+    // Removes the item with that id; false when there is none. Its files wait for deletion
+    // (RemovedIds), and its id stays in use, until ForgetRemoved.
     bool RemoveMedia(uint32_t mediaId);
+    // Removes every item as RemoveMedia does.
+    void RemoveAll();
+    // Whether an item or the waiting files of a removed one hold the id, so that a new item
+    // may not take it: their deletion would take the new item's files.
+    [[nodiscard]] bool HoldsId(uint32_t mediaId) const;
+    // The ids of removed items whose files wait for deletion, ascending.
+    [[nodiscard]] std::vector<uint32_t> RemovedIds() const;
+    // Frees the ids of removed items whose files have been deleted.
+    void ForgetRemoved(const std::vector<uint32_t>& mediaIds);
     // The node of the item with that id; null when there is none.
     [[nodiscard]] Node* FindMedia(uint32_t mediaId) const;
     // The node at which a listing from startId begins (the MediaItemCompare search): the
@@ -22,6 +35,9 @@ class MediaCollection : public MediaTree<MVC::Model::MediaModel> {
     // tree's shape), else the smallest or the greatest item when startId lies beyond every
     // id; so 0xFFFFFFFF starts at the greatest. Null when the catalogue is empty.
     [[nodiscard]] Node* FindStart(uint32_t startId) const;
+
+  private:
+    std::set<uint32_t> mRemoved;  // removed items whose files wait; guarded by mMonitor
 };
 
 }  // namespace ZelvoRelay::Collections

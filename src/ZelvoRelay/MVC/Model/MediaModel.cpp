@@ -10,8 +10,8 @@ uint32_t MediaModel::mMediaIdCounter = 0;
 
 uint32_t MediaModel::GenerateId(const Collections::MediaCollection& catalogue,
                                 const Collections::MediaTransferCollection& uploads) {
-    // Fewer ids are in use than there are items and uploads, so this ends.
-    while (catalogue.FindMedia(mMediaIdCounter) != nullptr || uploads.HoldsMedia(mMediaIdCounter)) {
+    // Fewer ids are in use than there are items, removed items and uploads, so this ends.
+    while (catalogue.HoldsId(mMediaIdCounter) || uploads.HoldsMedia(mMediaIdCounter)) {
         ++mMediaIdCounter;
     }
     return mMediaIdCounter++;

@@ -38,8 +38,9 @@ class MediaModel : public System::Resource::Feeds::AtomEntry {
     using Object::operator==;
 
     // Draws a new media id: the counter's value, passing over every id that an item of the
-    // catalogue or an upload in progress still holds (after the counter wraps, a reused id
-    // would truncate that item's files); the counter then stands one past the id drawn.
+    // catalogue, a removed item whose files wait or an upload in progress still holds (after
+    // the counter wraps, a reused id would truncate that item's files); the counter then
+    // stands one past the id drawn.
     // REQUIRES: the caller holds the uploads Monitor, then the catalogue Monitor.
     static uint32_t GenerateId(const Collections::MediaCollection& catalogue,
                                const Collections::MediaTransferCollection& uploads);

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
+#include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/RelayMessageEvent.h"
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
@@ -73,6 +74,21 @@ void ZelvoRelayModel::Distribute(const NetMessageModel& entry, uint32_t targetId
     } else if (Client::RelayClient* client = Clients.mValue.FindClient(targetId)) {
         client->Enqueue(entry);
     }
+}
+
+void ZelvoRelayModel::DeleteRemovedFiles(const std::vector<uint32_t>& mediaIds) {
+    // Outside the monitor, so that uploads and listings do not wait on the disk; the ids
+    // stay in use until the files are gone, so no new item's files can be taken.
+    const System::Utility::FileSystem files;
+    for (uint32_t mediaId : mediaIds) {
+        for (uint32_t resource : {MediaModel::FullImage, MediaModel::Preview}) {
+            static_cast<void>(files.RemoveFile(
+                MediaModel::GetResourcePath(Configuration.MediaPath, mediaId, resource)));
+        }
+    }
+    Media.mMonitor.Enter();
+    Media.ForgetRemoved(mediaIds);
+    Media.mMonitor.Exit();
 }
 
 void ZelvoRelayModel::RelayToRoom(Message::BaseMessage* message, uint32_t senderId) {

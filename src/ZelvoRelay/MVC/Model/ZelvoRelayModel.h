@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "System/Object.h"
 #include "System/Singleton.h"
@@ -88,6 +89,10 @@ class ZelvoRelayModel : public System::Object {
     // joined client except senderId when targetId is 0. REQUIRES: the client-collection
     // monitor held.
     void Distribute(const NetMessageModel& entry, uint32_t targetId, uint32_t senderId);
+    // Deletes the photo and the preview of each removed item in mediaIds, which a save of
+    // the catalogue that no longer lists them has written, and frees their ids. A file that
+    // cannot be deleted is passed over. REQUIRES: the catalogue monitor not held.
+    void DeleteRemovedFiles(const std::vector<uint32_t>& mediaIds);
 
     AudioModel Audio;                  // the voice format announced to joining clients
     ConfigurationModel Configuration;  // media settings

@@ -39,6 +39,8 @@ class RemoveMediaItemCommandTest : public ::testing::Test {
         RemoveMediaItemEvent event(id);
         ZelvoRelay::MVC::Commands::RemoveMediaItemCommand().Execute(&event);
     }
+    // What a save that no longer lists the removed items does next.
+    void DeleteRemovedFiles() { mModel->DeleteRemovedFiles(mModel->Media.RemovedIds()); }
 
     TestSupport::RelayTestServer mServer;
     ZelvoRelay::MVC::Model::ZelvoRelayModel* mModel{
@@ -60,18 +62,23 @@ TEST_F(RemoveMediaItemCommandTest, TheLastIdRemovesEveryItemWithItsTwoFilesAndNo
     EXPECT_EQ(mModel->Media.Count(), 0u);
     EXPECT_EQ(mModel->Media.First(), nullptr);
     EXPECT_EQ(mModel->Media.FindMedia(1), nullptr);
+    // The files stay until the catalogue is saved without them.
+    EXPECT_EQ(FilesIn(mDir).size(), 12u);
+    DeleteRemovedFiles();
     // A third resource, an id not in the catalogue and the files the last id itself
     // would name are not the catalogue's items' photos and previews.
     EXPECT_EQ(FilesIn(mDir), (std::set<std::string>{"1_2", "3_0", "3_1", "-1_0", "-1_1"}));
 
     // On an empty catalogue there is nothing to remove.
     Remove(RemoveMediaItemEvent::AllItems);
+    DeleteRemovedFiles();
     EXPECT_EQ(FilesIn(mDir).size(), 5u);
 
     // The catalogue takes items again.
     AddItem(3);
     Remove(3);
     EXPECT_EQ(mModel->Media.Count(), 0u);
+    DeleteRemovedFiles();
     EXPECT_EQ(FilesIn(mDir), (std::set<std::string>{"1_2", "-1_0", "-1_1"}));
 }
 

@@ -1,5 +1,4 @@
-// The server binary under a low open file limit: what peers hold never reaches the
-// descriptors kept for the saves, and the operator is told when the limit keeps members out.
+// The server binary under a low open file limit.
 #include "Admin/RoomFixture.h"
 #include "support/Wait.h"
 
@@ -47,10 +46,9 @@ bool Reconnect(uint16_t port, std::deque<std::unique_ptr<RawClient>>& silent, pi
 
 // Silent connections fill every number below the reserve, then rounds free one number at a
 // time (a connection leaves, an upload takes one of its two numbers, the upload stops) and
-// connect again. Each connection's UDP socket is checked as its TCP one is, so no peer holds a
-// reserved number and the closing save succeeds; before, the UDP sockets took the reserve.
-// Start-up tells how few connections the limit leaves room for, and one line tells of the
-// connections closed in a minute.
+// connect again. UDP sockets are checked as TCP ones are, so no peer holds a reserved number
+// and the closing save succeeds (before, UDP sockets took the reserve). Start-up tells how few
+// connections the limit leaves room for; one line tells of those closed in a minute.
 TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheLogSaysSo) {
     AdminTest::Room room;
     room.Write("config.xml", AdminTest::ConfigXml(room.Port(), AdminTest::Settings(),
@@ -74,7 +72,7 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
         member.SendFrame(RelayWire::AddMediaRequest(round, 1, 100, "held"));
         const auto answer = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
         const std::string payload = answer.empty() ? "" : RelayWire::Parse(answer.back()).payload;
-        ASSERT_EQ(payload.substr(0, 2), RelayWire::U8(round) + RelayWire::U8(0));
+        ASSERT_EQ(payload.substr(0, 2), RelayWire::U8(round) + RelayWire::U8(0));  // accepted
         ASSERT_TRUE(Reconnect(room.Port(), silent, server.Pid())) << "round " << int{round};
         member.SendFrame(
             RelayWire::MediaFile(RelayWire::StopMedia, RelayWire::ReadU32(payload, 2), 0));

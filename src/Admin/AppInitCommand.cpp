@@ -4,6 +4,7 @@
 #include "Admin/ChangePasswordCommand.h"
 #include "Admin/ConfigProperty.h"
 #include "Admin/CryptoUtil.h"
+#include "Admin/DescriptorReserveLog.h"
 #include "Admin/FindIpCommand.h"
 #include "Admin/LoginCommand.h"
 #include "Admin/LoginEvent.h"
@@ -168,6 +169,7 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
         String::Parse("Open file limit: %llu\n",
                       static_cast<unsigned long long>(System::IO::DescriptorLimit::Raise())));
     StartServers();
+    DescriptorReserveLog::WarnOfFewConnections();
 }
 
 std::optional<String> AppInitCommand::ReadText(const String& path) {

@@ -64,12 +64,16 @@ RelayObserver::RelayObserver()
     mEventManager.Add(relay->Server.OnMakingPhotos, this, &RelayObserver::OnRelayMakingPhotos);
     mEventManager.Add(relay->Server.OnDiscardedPhotos, this,
                       &RelayObserver::OnRelayDiscardedPhotos);
+    mEventManager.Add(relay->Server.OnClientRefused, &mReserveLog,
+                      &DescriptorReserveLog::OnClientRefused);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
                       &RelayObserver::OnPolicyHostStopped);
     mEventManager.Add(admin->mPolicyServer.OnClientConnect, this,
                       &RelayObserver::OnPolicyHostClientConnect);
+    mEventManager.Add(admin->mPolicyServer.OnClientRefused, &mReserveLog,
+                      &DescriptorReserveLog::OnClientRefused);
     mEventManager.Add(relay->Clients.mValue.CollectionChanged, this,
                       &RelayObserver::OnRelayClientListUpdated);
     mEventManager.Add(admin->mNetwork.SwitchboardState.Changed, this,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Admin/DescriptorReserveLog.h"
 #include "Admin/NetworkModel.h"
 #include "System/Collections/CollectionChangedAction.h"
 #include "System/Collections/Hash.h"
@@ -107,4 +108,7 @@ class RelayObserver {
     uint64_t mLastBytesReceived{0};  // the received total at the last traffic tick
     // Message type id to name, for the message log; written only by the constructor.
     System::Collections::Hash<uint32_t, System::String> mMessageNames;
+    // Logs the connections the relay and policy servers close to keep the descriptor
+    // reserve.
+    DescriptorReserveLog mReserveLog;
 };

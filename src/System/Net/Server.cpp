@@ -30,9 +30,13 @@ void Server::Run() {
                 continue;
             }
             // Kept, enough connections would leave no descriptor for the server's own
-            // files, and every save would fail.
+            // files, and every save would fail. The number was taken when the accept
+            // began to wait, so it may lie in the reserve although a lower one has been
+            // freed since: that connection is refused, and the next accept takes the
+            // lowest free number again.
             if (IO::DescriptorLimit::IsReserved(descriptor)) {
                 Socket(descriptor, true).Close();
+                OnClientRefused.Raise(this);
                 continue;
             }
             Client connection(Socket(descriptor, true));

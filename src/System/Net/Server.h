@@ -31,7 +31,8 @@ class Server : public Threading::Thread, public INetwork {
 
     // The server's thread: accepts connections (TCP) or receives datagrams (UDP)
     // until disconnected, then raises OnHostStopped. A connection given a descriptor
-    // of the reserve (IO::DescriptorLimit) is closed at once, unannounced.
+    // of the reserve (IO::DescriptorLimit) is closed at once and raises OnClientRefused
+    // instead of OnClientConnect.
     void Run() override;
     // Disconnects, makes a new socket of the type, binds it to endPoint (network
     // order) and listens, readies the rest of the server (OnHosting), starts the
@@ -57,6 +58,10 @@ class Server : public Threading::Thread, public INetwork {
     // A connection was accepted: a temporary Client around it, which does not close
     // it when destroyed. A handler that keeps the connection copies the Client.
     Event<Server*, Client&> OnClientConnect;
+    // A connection was closed at once to keep the descriptors reserved for the saves;
+    // raised by the accept loop, and by a connection handler that refuses a connection
+    // for a descriptor of its own (on the server's thread).
+    Event<Server*> OnClientRefused;
     // The loop has ended; raised once per successful Host.
     Event<Server*> OnHostStopped;
     // A datagram or a failed receive: (this, buffer, result, sender in network order).

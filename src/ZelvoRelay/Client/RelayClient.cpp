@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "System/IO/DescriptorLimit.h"
 #include "System/Net/Net.h"
 #include "System/Net/Socket.h"
 #include "System/Net/SocketType.h"
@@ -42,6 +43,15 @@ RelayClient::RelayClient(const System::Net::Client& accepted, uint32_t clientId)
     mTcpClient.GetSocket()->SetNoDelay(true);
     mUdpClient.GetSocket()->EnableBlocking(false);
     Subscribe();
+    // Kept in the reserve, the UDP descriptors of enough connections would leave a save
+    // none. A connection that cannot have both is closed at once, its UDP descriptor
+    // first, so that nothing of it is held once its peer sees it closed; the caller
+    // finds the client disconnected.
+    const int udp = mUdpClient.GetSocket()->GetSocket();
+    if (udp < 0 || System::IO::DescriptorLimit::IsReserved(udp)) {
+        mUdpClient.Disconnect(false);
+        mTcpClient.Disconnect(false);
+    }
 }
 
 RelayClient::~RelayClient() {

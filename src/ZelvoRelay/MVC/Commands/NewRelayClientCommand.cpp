@@ -19,6 +19,14 @@ void NewRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
         ++mNextClientId;
     }
     auto* client = new Client::RelayClient(connection, mNextClientId++);
+    // Closed by its constructor: its UDP descriptor would have taken one of the reserve.
+    if (connection.IsConnected() && !client->IsConnected()) {
+        model->Clients.mMonitor.Exit();
+        mMonitor.Exit();
+        delete client;
+        model->Server.OnClientRefused.Raise(&model->Server);
+        return;
+    }
     model->Clients.mValue.Add(*client);
     model->Clients.mMonitor.Exit();
 

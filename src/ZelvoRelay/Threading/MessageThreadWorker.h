@@ -32,8 +32,8 @@ class MessageThreadWorker : public System::Threading::Thread {
     // their answers. What members piled up then costs the stop little more than its
     // reading. Any thread.
     void EndAnswers() { mAnswering.store(false); }
-    // Handles every message again, for a new start; forgets the discarded ones.
-    // REQUIRES: the worker is not running.
+    // Handles every message again and asks nothing before them, for a new start; the
+    // count of discarded messages starts again from 0. REQUIRES: the worker is not running.
     void ResumeAnswers();
     // From now on, before each received message handled after EndAnswers, asks whether
     // the stop's work is still wanted: once discard() is true, the message is discarded

@@ -38,9 +38,10 @@ int MainApp::Main(int argc, char** argv) {
         save.Dispatch();
     }
     // Every server and worker thread has ended when these return, so none of them can
-    // touch a model deleted below. A second stop signal ends the making of photos at
-    // once, and the rest are discarded.
-    relay->Server.Disconnect(&App::IsStopRequested);
+    // touch a model deleted below. A second stop signal, however soon after the first,
+    // ends what remains of the relay's stop: the messages not yet handled and the photos
+    // not yet made are discarded.
+    relay->Server.Disconnect(&App::IsSecondStopRequested);
     mAdminModel->mPolicyServer.Disconnect();
     // Saved again, with the items of the photos made as the relay stopped.
     mAdminModel->mSaveFailed = false;

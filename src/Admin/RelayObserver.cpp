@@ -66,6 +66,8 @@ RelayObserver::RelayObserver()
                       &RelayObserver::OnRelayDiscardedPhotos);
     mEventManager.Add(relay->Server.OnClientRefused, &mReserveLog,
                       &DescriptorReserveLog::OnClientRefused);
+    mEventManager.Add(relay->Server.OnDiscardedMessages, this,
+                      &RelayObserver::OnRelayDiscardedMessages);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
@@ -159,6 +161,13 @@ void RelayObserver::OnRelayMakingPhotos(uint32_t count) {
 void RelayObserver::OnRelayDiscardedPhotos(uint32_t count) {
     PrintLogMessage(
         String::Parse("Relay server discarded %u uploaded photo%s not yet made, as "
+                      "asked again to stop\n",
+                      count, count == 1 ? "" : "s"));
+}
+
+void RelayObserver::OnRelayDiscardedMessages(uint32_t count) {
+    PrintLogMessage(
+        String::Parse("Relay server discarded %u received message%s not yet handled, as "
                       "asked again to stop\n",
                       count, count == 1 ? "" : "s"));
 }

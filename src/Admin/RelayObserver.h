@@ -57,6 +57,9 @@ class RelayObserver {
     void OnRelayMakingPhotos(uint32_t count);
     // The relay's stop was asked again and discarded count photos not yet made.
     void OnRelayDiscardedPhotos(uint32_t count);
+    // The relay's stop was asked again and discarded count received messages not yet
+    // handled.
+    void OnRelayDiscardedMessages(uint32_t count);
 
     // Policy server events.
     void OnPolicyHost(System::Net::Server* server);

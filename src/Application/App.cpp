@@ -105,7 +105,7 @@ bool App::InstallSignalHandlers() {
 }
 
 void App::RequestStop() {
-    sStopRequested.store(true);
+    sStopRequests.fetch_add(1);
 }
 
 void App::OnSizeHandle(int width, int height, WindowState state) {
@@ -134,7 +134,8 @@ void App::Start() {
         }
         // Without a way out of the loop, SIGINT or SIGTERM would end the process
         // without the closing save, losing whatever changed since the last one.
-        if (sStopRequested.exchange(false)) {
+        if (sStopRequests.load() > sStopsTaken.load()) {
+            sStopsTaken.fetch_add(1);
             mRunning.store(false);
         }
         if (!mRunning.load()) {

@@ -61,11 +61,15 @@ class App : public System::Object {
     static bool InstallSignalHandlers();
 
     // Asks the main loop to end at the end of the current frame, or at the end of
-    // the first frame when the loop has not started yet. Async-signal-safe.
+    // the first frame when the loop has not started yet. Every call counts, however soon
+    // after another: the loop ends on one, and the next asks the closing to hurry.
+    // Async-signal-safe.
     static void RequestStop();
-    // Whether RequestStop has been called since the main loop last ended on it: once the
-    // loop has returned, a second request to stop. Any thread.
-    [[nodiscard]] static bool IsStopRequested() { return sStopRequested.load(); }
+    // Whether stops were requested beyond those the main loop has ended on: once the loop
+    // has returned, a second request to stop. Any thread.
+    [[nodiscard]] static bool IsSecondStopRequested() {
+        return sStopRequests.load() > sStopsTaken.load();
+    }
 
     // The loop's frame rate. A rate that is not above 0 is ignored: it would make
     // the frame period infinite or negative.
@@ -156,10 +160,13 @@ class App : public System::Object {
     // The application constructed last, while it exists. Constant-initialised, so it
     // is in place before any static constructor runs.
     static inline std::atomic<App*> sCurrentApp{nullptr};
-    // Set by RequestStop, taken by the loop at the end of a frame. Lock-free, so a
-    // signal handler may set it.
-    static inline std::atomic<bool> sStopRequested{false};
-    static_assert(std::atomic<bool>::is_always_lock_free);
+    // Counted by RequestStop. Lock-free, so a signal handler may add to it. A flag taken
+    // by the loop would fold two signals sent together into one, and the closing would
+    // never learn that it was asked again.
+    static inline std::atomic<uint32_t> sStopRequests{0};
+    static_assert(std::atomic<uint32_t>::is_always_lock_free);
+    // The requests the loop has ended on, one each time; written by the loop only.
+    static inline std::atomic<uint32_t> sStopsTaken{0};
     static inline bool mEnableSysClose{true};
 
     // True from Start until the loop is asked to end.

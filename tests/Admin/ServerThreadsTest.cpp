@@ -32,12 +32,17 @@
 
 namespace {
 
+using AdminTest::AddMedia;
+using AdminTest::BeingMade;
 using AdminTest::ConfigXml;
 using AdminTest::Download;
 using AdminTest::Logs;
+using AdminTest::Pngs;
 using AdminTest::Privileges;
 using AdminTest::Room;
+using AdminTest::SendChunks;
 using AdminTest::Settings;
+using AdminTest::StoredFiles;
 using TestSupport::RawClient;
 using TestSupport::ServerProcess;
 
@@ -658,62 +663,6 @@ TEST(Server, LineEndsAndTabsInTextsSurviveListingSaveAndRestart) {
         ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
         EXPECT_EQ(SavedTexts(room), "'tab\\there\\r\\nthere'\n'a\\rb\\tc\\nd\\r'\n");
     }
-}
-
-// PNG photos made by PIL, one for each of the sizes given as python tuples: of one colour
-// (few bytes, and slow to decode when large), or of noise (bytes that do not compress).
-std::vector<std::string> Pngs(const std::string& sizes, bool noise = false) {
-    std::vector<std::string> photos;
-    for (const std::string& hex : TestSupport::PythonLines(
-             "import io, os; from PIL import Image\n"
-             "for w, h in [" +
-             sizes +
-             "]:\n"
-             "    b = io.BytesIO()\n"
-             "    (Image.frombytes('RGB', (w, h), os.urandom(w * h * 3)) if " +
-             (noise ? "True" : "False") +
-             " else Image.new('RGB', (w, h), (w % 256, h % 256, 90))).save(b, 'PNG')\n"
-             "    print(b.getvalue().hex())\n")) {
-        photos.push_back(TestSupport::FromHex(hex));
-    }
-    return photos;
-}
-
-// Announces the upload of photo; the media id the server draws for it.
-uint32_t AddMedia(RawClient& member, const std::string& title, const std::string& photo) {
-    member.SendFrame(RelayWire::AddMediaRequest(1, 1, static_cast<uint32_t>(photo.size()), title));
-    const auto answer = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
-    const std::string payload = answer.empty() ? "" : RelayWire::Parse(answer.back()).payload;
-    EXPECT_EQ(payload.substr(0, 2), RelayWire::U8(1) + RelayWire::U8(0)) << title;
-    return payload.size() == 6 ? RelayWire::ReadU32(payload, 2) : 0xFFFFFFFF;
-}
-
-// Sends photo as the chunks of the upload id, of chunk bytes each.
-void SendChunks(RawClient& member, uint32_t id, const std::string& photo, size_t chunk = 1000) {
-    for (size_t at = 0; at < photo.size(); at += chunk) {
-        member.SendFrame(
-            RelayWire::Chunk(id, 0, static_cast<uint32_t>(at), photo.substr(at, chunk)));
-    }
-}
-
-// Waits until the photo of upload id is being made: the server then has it open twice, for
-// the upload and for its decoding.
-bool BeingMade(const ServerProcess& server, const Room& room, uint32_t id) {
-    const std::string file = room.File("media/" + std::to_string(id) + "_0");
-    return TestSupport::WaitUntil([&] {
-        std::error_code error;
-        const std::string path = std::filesystem::canonical(file, error);
-        return !error && TestSupport::DescriptorsOpenOn(server.Pid(), path) == 2;
-    });
-}
-
-// The names of the files in the room's media folder.
-std::set<std::string> StoredFiles(const Room& room) {
-    std::set<std::string> stored;
-    for (const auto& entry : std::filesystem::directory_iterator(room.File("media"))) {
-        stored.insert(entry.path().filename());
-    }
-    return stored;
 }
 
 // A photo whose upload is complete becomes an item even when the stop comes while it is

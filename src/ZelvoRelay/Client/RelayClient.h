@@ -30,7 +30,8 @@ namespace ZelvoRelay::Client {
 // and its queue of outgoing frames.
 //
 // Receive, Send and the stream callbacks run on the client worker that serves the
-// client (post-send actions run there too); Enqueue and Disconnect may run on any
+// client (post-send actions run there too), ReceiveRest and its stream callbacks on the
+// stopping thread once that worker has stopped; Enqueue and Disconnect may run on any
 // thread that holds the client-collection monitor, and tell the worker what it has to
 // do.
 class RelayClient : public System::Object {
@@ -77,9 +78,11 @@ class RelayClient : public System::Object {
     // the client is then held until the backlog falls back (wake is signalled).
     Received Receive(char* buffer, uint32_t offset, uint32_t size,
                      System::Threading::WakeEvent* wake);
-    // At a stop: reads and frames what the socket holds now, however many of the
-    // client's messages wait, so that what it sent before the stop is handled. What
-    // arrives later is left, so a client that keeps sending cannot hold the stop up.
+    // At a stop, once the client's worker has stopped: reads and frames what the socket
+    // holds now, however many of the client's messages wait, so that what it sent before
+    // the stop is handled. Bytes that arrive meanwhile are left: however long a client
+    // goes on sending, the stop reads no more of it than its socket held when the stop
+    // came.
     void ReceiveRest(char* buffer, uint32_t size);
     // Whether the client was held by Receive and may not be read yet.
     [[nodiscard]] bool IsHeld() const;

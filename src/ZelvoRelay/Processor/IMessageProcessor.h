@@ -18,6 +18,10 @@ class IMessageProcessor : public System::Object {
     // message and deletes it afterwards: a processor that relays it hands its bytes
     // on before returning and keeps no pointer to it.
     virtual void Process(Message::BaseMessage* message, uint32_t clientId) = 0;
+    // Whether handling a message changes what the server stores (the catalogue and the
+    // media files), beside answering its sender or relaying to the room. At a stop only
+    // such messages are handled: nobody is left to receive an answer or a relay.
+    [[nodiscard]] virtual bool ChangesStore() const { return false; }
 };
 
 }  // namespace ZelvoRelay::Processor

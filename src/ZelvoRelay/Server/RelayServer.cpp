@@ -1,10 +1,14 @@
 #include "ZelvoRelay/Server/RelayServer.h"
 
+#include <future>
+
 #include "System/Net/Net.h"
 #include "System/Net/SocketType.h"
 #include "ZelvoRelay/MVC/Events/NewRelayClientEvent.h"
 #include "ZelvoRelay/MVC/MVCInit.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Threading/ClientThreadWorker.h"
+#include "ZelvoRelay/Threading/MessageThreadWorker.h"
 #include "ZelvoRelay/Threading/PhotoThreadWorker.h"
 #include "ZelvoRelay/Threading/StopMark.h"
 
@@ -28,7 +32,9 @@ int RelayServer::Receive(char* buffer, uint32_t offset, uint32_t size,
 }
 
 void RelayServer::Disconnect(bool (*discard)()) {
-    MVC::Model::ZelvoRelayModel::Instance()->PhotoWorker().DiscardWhen(discard);
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    model->MessageWorker().DiscardWhen(discard);
+    model->PhotoWorker().DiscardWhen(discard);
     Disconnect();
 }
 
@@ -41,6 +47,7 @@ System::String RelayServer::OnHosting() {
 
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
     // What the last stop set for itself.
+    model->MessageWorker().ResumeAnswers();
     model->PhotoWorker().DiscardWhen(nullptr);
     model->HeldUploaders.ResumeHolds();
     System::Threading::ThreadManager* const workers[] = {
@@ -65,21 +72,40 @@ System::String RelayServer::OnHosting() {
 }
 
 void RelayServer::OnHostingFailed(System::Net::Server*, const System::String&) {
+    StopHosting();
+}
+
+void RelayServer::OnDisconnected(System::Net::Server*) {
+    StopHosting();
+}
+
+void RelayServer::StopHosting() {
     Enter();
     StopWorkers();
     Exit();
     EndHosting();
 }
 
-void RelayServer::OnDisconnected(System::Net::Server*) {
+void RelayServer::StopWorkers() {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
-    Enter();
     model->ClientWorkers.Stop(true);
+    // From here on nothing is sent to any member, so an answer or a relay would reach
+    // nobody: what members piled up in their sockets would otherwise hold the stop for
+    // as long as its answers take to make (a member's pipelined listings held it 41 s).
+    model->MessageWorker().EndAnswers();
+    ReadWhatClientsSent();
     HandleReceivedMessages();
     MakeWaitingPhotos();
-    StopWorkers();
-    Exit();
-    EndHosting();
+    model->MessageWorkers.Stop(true);
+    model->ServerWorkers.Stop(true);
+}
+
+void RelayServer::ReadWhatClientsSent() {
+    System::Threading::ThreadManager& workers =
+        MVC::Model::ZelvoRelayModel::Instance()->ClientWorkers;
+    for (unsigned int i = 0; i < workers.GetNumThread(); ++i) {
+        static_cast<Threading::ClientThreadWorker*>(workers.GetThread(i))->ReadRestAndClose();
+    }
 }
 
 void RelayServer::HandleReceivedMessages() {
@@ -87,9 +113,14 @@ void RelayServer::HandleReceivedMessages() {
     if (model->MessageWorkers.GetNumRunning() == 0) {
         return;
     }
-    Threading::StopMark mark;
-    model->QueueTask(&mark);
-    mark.Wait();
+    auto* mark = new Threading::StopMark();
+    std::future<void> reached = mark->GetReached();
+    model->QueueTask(mark);
+    reached.wait();
+    const uint32_t discarded = model->MessageWorker().GetNumDiscarded();
+    if (discarded > 0) {
+        OnDiscardedMessages.Raise(discarded);
+    }
 }
 
 void RelayServer::MakeWaitingPhotos() {
@@ -108,14 +139,6 @@ void RelayServer::MakeWaitingPhotos() {
     if (discarded > 0) {
         OnDiscardedPhotos.Raise(discarded);
     }
-}
-
-void RelayServer::StopWorkers() {
-    auto* model = MVC::Model::ZelvoRelayModel::Instance();
-    model->ClientWorkers.Stop(true);
-    model->PhotoWorkers.Stop(true);
-    model->MessageWorkers.Stop(true);
-    model->ServerWorkers.Stop(true);
 }
 
 void RelayServer::EndHosting() {

@@ -17,10 +17,13 @@ namespace ZelvoRelay::Server {
 // end point (drained by the server worker) and the relay workers run: they are
 // started, in the order client, message, server, photo, before the first connection is
 // accepted, and hosting fails when one of them cannot start. When the accept loop ends
-// they stop so that nothing a member sent before the stop is lost: the client workers
-// read what each connection holds and close it, the message worker handles every
-// message so received, the photo worker makes the photo of every upload they completed,
-// and the message worker applies the outcomes before it stops, then the server worker.
+// (or hosting fails) they stop so that nothing a member sent to be stored is lost, in
+// these steps: the client workers stop, so nothing is sent to members any more; what
+// each connection's socket holds is read and the connections are closed; the message
+// worker handles what those messages and the ones queued before change in what the
+// server stores, dropping the answers and relays nobody can receive; the photo worker
+// makes the photo of every upload they completed; the message worker applies the
+// outcomes as it stops, then the server worker stops.
 class RelayServer : public System::Net::Server {
   public:
     // Registers the relay commands with the controller.
@@ -34,8 +37,9 @@ class RelayServer : public System::Net::Server {
 
     using System::Net::Server::Disconnect;
     // Disconnects as Disconnect() does, but once discard() is true (asked before each
-    // photo, from any thread) the photos not yet made are discarded instead of made, so
-    // that an operator who asks again to stop need not wait for them.
+    // message to handle and each photo, from any thread) the messages not yet handled
+    // and the photos not yet made are discarded, so that an operator who asks again to
+    // stop need not wait for them.
     void Disconnect(bool (*discard)());
 
     // One non-blocking read of the UDP socket, for the server worker.
@@ -50,6 +54,9 @@ class RelayServer : public System::Net::Server {
     // Raised on the stopping thread when photos were discarded at the stop, as
     // Disconnect(discard) allows: how many.
     System::Event<uint32_t> OnDiscardedPhotos;
+    // Raised on the stopping thread when received messages were discarded at the stop,
+    // as Disconnect(discard) allows: how many.
+    System::Event<uint32_t> OnDiscardedMessages;
 
   protected:
     // Opens the UDP socket and starts the workers. Returns why a worker could not
@@ -60,15 +67,20 @@ class RelayServer : public System::Net::Server {
     void OnHostingFailed(System::Net::Server* server, const System::String& error);
     void OnDisconnected(System::Net::Server* server);
     void OnClientConnected(System::Net::Server* server, System::Net::Client& accepted);
+    // Stops the workers, then ends hosting.
+    void StopHosting();
+    // The stop's steps, in order: stops the client workers, has the message worker end
+    // its answers, reads what the connections hold and closes them, handles the messages
+    // received, makes the waiting photos, then stops the message and server workers.
+    void StopWorkers();
+    // Has each stopped client worker read what its clients' sockets hold and close them.
+    void ReadWhatClientsSent();
     // Waits until the message worker has handled every task queued and every message
-    // that a hold on its uploader kept back.
+    // that a hold on its uploader kept back, and says how many it discarded.
     void HandleReceivedMessages();
     // Says how many photos are still to be made, stops the photo worker, which makes
     // them, and says how many it discarded.
     void MakeWaitingPhotos();
-    // Stops every worker group still running, each waited for, in the order client,
-    // photo, message, server.
-    void StopWorkers();
     // Discards the uploads still in progress and closes the UDP socket.
     void EndHosting();
 

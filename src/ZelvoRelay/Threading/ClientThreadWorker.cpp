@@ -82,6 +82,10 @@ void ClientThreadWorker::Run() {
         timeout = WaitTimeout();
         mClientList.mMonitor.Exit();
     }
+}
+
+void ClientThreadWorker::ReadRestAndClose() {
+    char buffer[kReceiveBufferSize];
     mClientList.mMonitor.Enter();
     auto& list = mClientList.mValue;
     // Read past their allowance of waiting messages: the server stops once the message

@@ -22,8 +22,9 @@ namespace ZelvoRelay::Threading {
 // Serves the clients it was given: it sleeps until one of their sockets is readable
 // or has room again, a client has frames queued or has closed, or a connection's time
 // to join runs out, and then reads, sends and removes what is due. A client found
-// closed is removed (RemoveRelayClientEvent) and dropped from the list. When stopped,
-// it reads what the sockets of the clients it still serves hold, then closes them.
+// closed is removed (RemoveRelayClientEvent) and dropped from the list. Once it has
+// stopped, the stopping server has it read what its clients' sockets still hold and
+// close them (ReadRestAndClose).
 class ClientThreadWorker : public System::Threading::Thread {
   public:
     static constexpr uint32_t kReceiveBufferSize = 16384;
@@ -49,6 +50,12 @@ class ClientThreadWorker : public System::Threading::Thread {
     void SetJoinTimeout(double seconds) { mJoinTimeout = seconds; }
 
     void Run() override;
+
+    // At a stop: reads what the socket of each client still served holds now, so that
+    // what it sent before the stop is handled, then closes the connections and empties
+    // the list; the clients stay in the client collection. REQUIRES: the worker has
+    // stopped.
+    void ReadRestAndClose();
 
   protected:
     void Wake() override;

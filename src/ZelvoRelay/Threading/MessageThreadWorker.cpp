@@ -33,15 +33,27 @@ void MessageThreadWorker::Wake() {
     MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks.Wake();
 }
 
+void MessageThreadWorker::ResumeAnswers() {
+    mAnswering.store(true);
+    mDiscardWhen.store(nullptr);
+    mDiscarded.store(0);
+}
+
 void MessageThreadWorker::Handle(MessageTask* task) {
     // Only a mark or a photo's outcome comes without a message.
     if (task->Message == nullptr) {
         if (auto* mark = dynamic_cast<StopMark*>(task)) {
             mark->Reach();
+            delete mark;
             return;
         }
     }
-    if (MVC::Model::ZelvoRelayModel::Instance()->HeldUploaders.Take(task)) {
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    if (model->HeldUploaders.Take(task)) {
+        return;
+    }
+    if (!mAnswering.load() && !IsStillWanted(*task)) {
+        task->Discard();
         return;
     }
     if (!task->IsIncoming) {
@@ -49,14 +61,30 @@ void MessageThreadWorker::Handle(MessageTask* task) {
         event.Dispatch();
     } else {
         Processor::IMessageProcessor* processor =
-            MVC::Model::ZelvoRelayModel::Instance()->Messages.GetProcessor(
-                task->Message->GetMsgId());
+            model->Messages.GetProcessor(task->Message->GetMsgId());
         if (processor != nullptr) {
             processor->Process(task->Message, task->SenderId);
         }
     }
     delete task->Message;
     delete task;
+}
+
+bool MessageThreadWorker::IsStillWanted(const MessageTask& task) {
+    if (!task.IsIncoming) {
+        return false;
+    }
+    const Processor::IMessageProcessor* processor =
+        MVC::Model::ZelvoRelayModel::Instance()->Messages.GetProcessor(task.Message->GetMsgId());
+    if (processor == nullptr || !processor->ChangesStore()) {
+        return false;
+    }
+    bool (*const discard)() = mDiscardWhen.load();
+    if (discard != nullptr && discard()) {
+        mDiscarded.fetch_add(1);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace ZelvoRelay::Threading

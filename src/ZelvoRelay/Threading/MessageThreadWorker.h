@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "System/Threading/Thread.h"
 
 namespace ZelvoRelay::Threading {
@@ -9,8 +12,9 @@ class MessageTask;
 // Takes the tasks of the task queue one by one as they come, and sleeps while it is
 // empty: a received message goes to the processor registered for its type, a message
 // to send goes through RelayMessageEvent to the send queues. The worker deletes each
-// task and its message afterwards; a StopMark it reaches is left to its owner. When
-// stopped, it applies the photo outcomes left in the queue and discards the other tasks.
+// task and its message afterwards. At a stop it handles only what changes what the
+// server stores (EndAnswers); once stopped, it applies the photo outcomes left in the
+// queue and discards the other tasks.
 class MessageThreadWorker : public System::Threading::Thread {
   public:
     MessageThreadWorker() = default;
@@ -20,10 +24,37 @@ class MessageThreadWorker : public System::Threading::Thread {
 
     // Handles one task taken off the queue and deletes it with its message, unless the
     // hold on uploaders takes it.
-    static void Handle(MessageTask* task);
+    void Handle(MessageTask* task);
+
+    // At a stop, once no member can be sent anything any more: from now on a received
+    // message is handled only when it changes what the server stores, and the others
+    // and every message to send are dropped unhandled, since nobody is left to receive
+    // their answers. What members piled up then costs the stop little more than its
+    // reading. Any thread.
+    void EndAnswers() { mAnswering.store(false); }
+    // Handles every message again and asks nothing before them, for a new start; the
+    // count of discarded messages starts again from 0. REQUIRES: the worker is not running.
+    void ResumeAnswers();
+    // From now on, before each received message handled after EndAnswers, asks whether
+    // the stop's work is still wanted: once discard() is true, the message is discarded
+    // instead (an upload it belonged to ends without an item). Null asks nothing. Set by
+    // a stop, for an operator who asks again to stop; a new start clears it. Any
+    // thread; discard must be too.
+    void DiscardWhen(bool (*discard)()) { mDiscardWhen.store(discard); }
+    // The received messages DiscardWhen discarded since ResumeAnswers.
+    [[nodiscard]] uint32_t GetNumDiscarded() const { return mDiscarded.load(); }
 
   protected:
     void Wake() override;
+
+  private:
+    // After EndAnswers: whether task is still handled; counts it when DiscardWhen
+    // discards it.
+    bool IsStillWanted(const MessageTask& task);
+
+    std::atomic<bool> mAnswering{true};             // false from EndAnswers on
+    std::atomic<bool (*)()> mDiscardWhen{nullptr};  // see DiscardWhen
+    std::atomic<uint32_t> mDiscarded{0};            // see GetNumDiscarded
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -12,8 +12,4 @@ void StopMark::Reach() {
     mReached.set_value();
 }
 
-void StopMark::Wait() {
-    mReached.get_future().wait();
-}
-
 }  // namespace ZelvoRelay::Threading

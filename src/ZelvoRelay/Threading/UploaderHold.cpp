@@ -86,7 +86,7 @@ void UploaderHold::Release(uint32_t clientId) {
         if (left) {
             released[i]->Discard();
         } else {
-            MessageThreadWorker::Handle(released[i]);
+            MVC::Model::ZelvoRelayModel::Instance()->MessageWorker().Handle(released[i]);
         }
     }
 }

@@ -25,6 +25,11 @@ Threading::PhotoThreadWorker& ZelvoRelayModel::PhotoWorker() {
     return *static_cast<Threading::PhotoThreadWorker*>(PhotoWorkers.GetThread(0));
 }
 
+Threading::MessageThreadWorker& ZelvoRelayModel::MessageWorker() {
+    // The group only ever holds one thread, of this type.
+    return *static_cast<Threading::MessageThreadWorker*>(MessageWorkers.GetThread(0));
+}
+
 ZelvoRelayModel::~ZelvoRelayModel() {
     Server.Disconnect();
     // A stopped client worker closes its clients but leaves them in the collection.

@@ -29,6 +29,7 @@ class IPostAction;
 }
 namespace ZelvoRelay::Threading {
 class MessageTask;
+class MessageThreadWorker;
 class PhotoThreadWorker;
 }  // namespace ZelvoRelay::Threading
 
@@ -104,6 +105,8 @@ class ZelvoRelayModel : public System::Object {
     // The connected clients. Its monitor is the client-collection monitor.
     System::Threading::ThreadProperty<Collections::ClientCollection> Clients;
     System::Threading::ThreadManager MessageWorkers;
+    // The thread of MessageWorkers.
+    Threading::MessageThreadWorker& MessageWorker();
     // The photo catalogue, loaded from and saved to "media.xml"; guarded by its monitor.
     Collections::MediaCollection Media;
     // Uploads in progress; its monitor comes after the client collection's and before the

@@ -15,6 +15,7 @@ class AddMediaRequestProcessor : public IMessageProcessor {
     static constexpr uint32_t kMaxUploadsPerClient = 16;
 
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
+    [[nodiscard]] bool ChangesStore() const override { return true; }
 };
 
 }  // namespace ZelvoRelay::Processor::Media

@@ -12,6 +12,7 @@ namespace ZelvoRelay::Processor::Media {
 class MediaChunkMessageProcessor : public IMessageProcessor {
   public:
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
+    [[nodiscard]] bool ChangesStore() const override { return true; }
 };
 
 }  // namespace ZelvoRelay::Processor::Media

@@ -10,6 +10,7 @@ namespace ZelvoRelay::Processor::Media {
 class RemoveMediaRequestProcessor : public IMessageProcessor {
   public:
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
+    [[nodiscard]] bool ChangesStore() const override { return true; }
 };
 
 }  // namespace ZelvoRelay::Processor::Media

@@ -9,6 +9,7 @@ namespace ZelvoRelay::Processor::Media {
 class StopMediaTransferMessageProcessor : public IMessageProcessor {
   public:
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
+    [[nodiscard]] bool ChangesStore() const override { return true; }
 };
 
 }  // namespace ZelvoRelay::Processor::Media

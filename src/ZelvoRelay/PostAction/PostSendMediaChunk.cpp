@@ -38,9 +38,10 @@ bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint
 }
 
 // Starts the client's downloads that wait, longest first, until one runs. Each was answered
-// Accepted when asked; one that cannot start now (its item removed since, its file unreadable)
-// is answered NotFound instead of being dropped in silence, which would leave its client
-// waiting for it for good. REQUIRES: the downloads monitor held.
+// Accepted when asked; one that cannot start now (its item removed since, its file
+// unreadable or its descriptor in the reserve) is answered NotFound, as a request made now
+// would be: dropped in silence, it would leave its client waiting for it for good.
+// REQUIRES: the downloads monitor held.
 void StartWaiting(ZelvoRelayModel* model, uint32_t clientId) {
     Collections::DownloadQueue::File file;
     while (model->WaitingDownloads.TakeNext(clientId, file)) {

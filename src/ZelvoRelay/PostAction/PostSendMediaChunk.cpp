@@ -3,6 +3,7 @@
 #include "System/IO/DescriptorLimit.h"
 #include "System/IO/FileStream.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
 
 namespace ZelvoRelay::PostAction {
@@ -36,18 +37,24 @@ bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint
     return true;
 }
 
-// Starts the client's downloads that wait, longest first, until one runs. One whose
-// file can no longer be read (removed since it was asked for) ends without a chunk, as a
-// download whose reading fails does. REQUIRES: the downloads monitor held.
+// Starts the client's downloads that wait, longest first, until one runs. Each was answered
+// Accepted when asked; one that cannot start now (its item removed since, its file
+// unreadable or its descriptor in the reserve) is answered NotFound, as a request made now
+// would be: dropped in silence, it would leave its client waiting for it for good.
+// REQUIRES: the downloads monitor held.
 void StartWaiting(ZelvoRelayModel* model, uint32_t clientId) {
-    MediaTransferModel next;
-    while (model->WaitingDownloads.TakeNext(clientId, next)) {
-        next.mStream = PostSendMediaChunk::OpenFile(next);
-        if (next.mStream == nullptr) {
+    Collections::DownloadQueue::File file;
+    while (model->WaitingDownloads.TakeNext(clientId, file)) {
+        MediaTransferModel next;
+        if (!PostSendMediaChunk::Open(clientId, file.mMediaId, file.mResourceId, next)) {
+            model->QueueMessage(new Message::Media::GetMediaResponse(
+                                    clientId, Message::Media::GetMediaResponse::NotFound,
+                                    file.mMediaId, static_cast<uint8_t>(file.mResourceId)),
+                                clientId, 0);
             continue;
         }
         model->Downloads.Add(next);
-        if (SendChunk(model, clientId, next.mMediaId, next.mResourceId)) {
+        if (SendChunk(model, clientId, file.mMediaId, file.mResourceId)) {
             return;
         }
     }
@@ -55,15 +62,30 @@ void StartWaiting(ZelvoRelayModel* model, uint32_t clientId) {
 
 }  // namespace
 
-System::IO::Stream* PostSendMediaChunk::OpenFile(const MediaTransferModel& download) {
-    auto* file = new System::IO::FileStream(download.GetResourcePath(download.mResourceId), 3);
+bool PostSendMediaChunk::Open(uint32_t clientId, uint32_t mediaId, uint32_t resourceId,
+                              MediaTransferModel& download) {
+    ZelvoRelayModel* model = ZelvoRelayModel::Instance();
+    model->Media.mMonitor.Enter();
+    const auto* item = model->Media.FindMedia(mediaId);
+    if (item != nullptr) {
+        download = MediaTransferModel(item->mValue);
+    }
+    model->Media.mMonitor.Exit();
+    if (item == nullptr) {
+        return false;
+    }
+    download.mClientId = clientId;
+    download.mResourceId = resourceId;
+    // Any resource number whose file exists may be fetched.
+    auto* file = new System::IO::FileStream(download.GetResourcePath(resourceId), 3);
     // Kept open in the reserve, the downloads of a few members could leave no descriptor
     // for a save.
     if (file->CanRead() && !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
-        return file;
+        download.mStream = file;
+        return true;
     }
     delete file;
-    return nullptr;
+    return false;
 }
 
 void PostSendMediaChunk::Execute() {

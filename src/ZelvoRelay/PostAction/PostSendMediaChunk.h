@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "System/IO/Stream.h"
 #include "ZelvoRelay/MVC/Model/MediaTransferModel.h"
 #include "ZelvoRelay/PostAction/IPostAction.h"
 
@@ -21,14 +20,17 @@ class PostSendMediaChunk : public IPostAction {
     PostSendMediaChunk(uint32_t clientId, uint32_t mediaId, uint32_t resourceId)
         : mClientId(clientId), mMediaId(mediaId), mResourceId(resourceId) {}
 
-    // The file of download opened for reading, owned by the caller; null when it cannot be
-    // read or its descriptor falls in the reserve kept for the saves.
-    [[nodiscard]] static System::IO::Stream* OpenFile(
-        const MVC::Model::MediaTransferModel& download);
+    // The download of resource resourceId of item mediaId to clientId, built from the item
+    // as the catalogue holds it now, with its file open for reading (the stream is the
+    // caller's); false, with no stream, when the catalogue no longer holds the item, or its
+    // file cannot be read or its descriptor falls in the reserve kept for the saves. Takes
+    // the catalogue monitor.
+    [[nodiscard]] static bool Open(uint32_t clientId, uint32_t mediaId, uint32_t resourceId,
+                                   MVC::Model::MediaTransferModel& download);
 
-    // Queues the next chunk, or ends the download at the end of the file; nothing when the
-    // download has ended already. Takes the downloads monitor, and the task queue's inside
-    // it.
+    // Queues the next chunk, or ends the download at the end of the file and starts the
+    // client's next waiting one; nothing when the download has ended already. Takes the
+    // downloads monitor, and the catalogue's and the task queue's inside it.
     void Execute() override;
 
   private:

@@ -20,22 +20,9 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
                             0);
     };
 
-    model->Media.mMonitor.Enter();
-    const auto* item = model->Media.FindMedia(mediaId);
     MVC::Model::MediaTransferModel download;
-    if (item != nullptr) {
-        download = MVC::Model::MediaTransferModel(item->mValue);
-    }
-    model->Media.mMonitor.Exit();
-    if (item == nullptr) {
-        answer(GetMediaResponse::NotFound);
-        return;
-    }
-    download.mClientId = clientId;
-    download.mResourceId = resourceId;
-    // Any resource number whose file exists may be fetched.
-    download.mStream = PostAction::PostSendMediaChunk::OpenFile(download);
-    const bool readable = download.mStream != nullptr;
+    const bool readable =
+        PostAction::PostSendMediaChunk::Open(clientId, mediaId, resourceId, download);
 
     // The client-collection monitor is held until the download is entered, so a client
     // that leaves has the download ended with its others instead of leaving it open for good.
@@ -61,9 +48,8 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
         downloads.Add(download);
     } else {
         delete download.mStream;
-        download.mStream = nullptr;
         if (accepted) {
-            model->WaitingDownloads.Add(download);
+            model->WaitingDownloads.Add(clientId, mediaId, resourceId);
         }
     }
     downloads.mMonitor.Exit();

@@ -33,8 +33,8 @@ class MediaTree : public System::Collections::RedBlackTree<T> {
         return at;
     }
 
-    // Guards the tree. Lock order: the uploads Monitor before the catalogue Monitor; the
-    // downloads Monitor before the message task queue's.
+    // Guards the tree. Lock order: the uploads Monitor and the downloads Monitor before the
+    // catalogue Monitor; the downloads Monitor before the message task queue's.
     System::Threading::Monitor mMonitor;
 
   protected:

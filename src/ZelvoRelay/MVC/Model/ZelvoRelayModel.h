@@ -113,7 +113,8 @@ class ZelvoRelayModel : public System::Object {
     // catalogue's.
     Collections::MediaTransferCollection Uploads;
     // Downloads in progress; its monitor comes after the client collection's and before
-    // the task queue's.
+    // the catalogue's and the task queue's (a waiting download looks its item up as its
+    // turn comes).
     Collections::MediaTransferCollection Downloads;
     // Downloads waiting for one of their client's running ones to end; guarded by the
     // downloads monitor.

@@ -6,8 +6,6 @@
 #include "support/RelayWire.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
-#include "support/Text.h"
-#include "support/Wait.h"
 
 #include <openssl/sha.h>
 
@@ -16,7 +14,6 @@
 #include <filesystem>
 #include <memory>
 #include <regex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -80,22 +77,6 @@ inline int Join(TestSupport::RawClient& client, const std::string& name,
         return -1;
     }
     return static_cast<uint8_t>(frames.back()[5]);
-}
-
-// The bytes of resource 0 of item id as a client downloads them, for a file that fits in one
-// chunk; "<refused>" when the download is not accepted.
-inline std::string Download(TestSupport::RawClient& client, uint32_t id) {
-    client.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
-    const auto frames = FramesUntil(client, RelayWire::GetMediaAnswer);
-    const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
-    if (answer.payload != RelayWire::U8(0) + RelayWire::U32(id) + RelayWire::U8(0)) {
-        return "<refused>";
-    }
-    const RelayWire::Parsed chunk = RelayWire::Parse(client.NextFrame().value_or(""));
-    EXPECT_EQ(chunk.type, RelayWire::MediaChunk);
-    EXPECT_EQ(chunk.payload.substr(0, 9),
-              RelayWire::U32(id) + RelayWire::U8(0) + RelayWire::U32(0));
-    return chunk.payload.size() < 11 ? "<no chunk>" : chunk.payload.substr(11);
 }
 
 // The text of a console line without its "yyyy-MM-dd hh:mm:ss: " stamp; the line itself
@@ -192,63 +173,5 @@ class Room {
     TestSupport::TempDir mDir;
     uint16_t mPort{TestSupport::FreePort()};
 };
-
-// PNG photos made by PIL, one for each of the sizes given as python tuples: of one colour
-// (few bytes, and slow to decode when large), or of noise (bytes that do not compress).
-inline std::vector<std::string> Pngs(const std::string& sizes, bool noise = false) {
-    std::vector<std::string> photos;
-    for (const std::string& hex : TestSupport::PythonLines(
-             "import io, os; from PIL import Image\n"
-             "for w, h in [" +
-             sizes +
-             "]:\n"
-             "    b = io.BytesIO()\n"
-             "    (Image.frombytes('RGB', (w, h), os.urandom(w * h * 3)) if " +
-             (noise ? "True" : "False") +
-             " else Image.new('RGB', (w, h), (w % 256, h % 256, 90))).save(b, 'PNG')\n"
-             "    print(b.getvalue().hex())\n")) {
-        photos.push_back(TestSupport::FromHex(hex));
-    }
-    return photos;
-}
-
-// Announces the upload of photo; the media id the server draws for it.
-inline uint32_t AddMedia(TestSupport::RawClient& member, const std::string& title,
-                         const std::string& photo) {
-    member.SendFrame(RelayWire::AddMediaRequest(1, 1, static_cast<uint32_t>(photo.size()), title));
-    const auto answer = FramesUntil(member, RelayWire::AddMediaAnswer);
-    const std::string payload = answer.empty() ? "" : RelayWire::Parse(answer.back()).payload;
-    EXPECT_EQ(payload.substr(0, 2), RelayWire::U8(1) + RelayWire::U8(0)) << title;
-    return payload.size() == 6 ? RelayWire::ReadU32(payload, 2) : 0xFFFFFFFF;
-}
-
-// Sends photo as the chunks of the upload id, of chunk bytes each.
-inline void SendChunks(TestSupport::RawClient& member, uint32_t id, const std::string& photo,
-                       size_t chunk = 1000) {
-    for (size_t at = 0; at < photo.size(); at += chunk) {
-        member.SendFrame(
-            RelayWire::Chunk(id, 0, static_cast<uint32_t>(at), photo.substr(at, chunk)));
-    }
-}
-
-// Waits until the photo of upload id is being made: the server then has it open twice, for
-// the upload and for its decoding.
-inline bool BeingMade(const TestSupport::ServerProcess& server, const Room& room, uint32_t id) {
-    const std::string file = room.File("media/" + std::to_string(id) + "_0");
-    return TestSupport::WaitUntil([&] {
-        std::error_code error;
-        const std::string path = std::filesystem::canonical(file, error);
-        return !error && TestSupport::DescriptorsOpenOn(server.Pid(), path) == 2;
-    });
-}
-
-// The names of the files in the room's media folder.
-inline std::set<std::string> StoredFiles(const Room& room) {
-    std::set<std::string> stored;
-    for (const auto& entry : std::filesystem::directory_iterator(room.File("media"))) {
-        stored.insert(entry.path().filename());
-    }
-    return stored;
-}
 
 }  // namespace AdminTest

@@ -23,26 +23,23 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <regex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
-using AdminTest::AddMedia;
-using AdminTest::BeingMade;
 using AdminTest::ConfigXml;
-using AdminTest::Download;
 using AdminTest::Logs;
-using AdminTest::Pngs;
 using AdminTest::Privileges;
 using AdminTest::Room;
-using AdminTest::SendChunks;
 using AdminTest::Settings;
-using AdminTest::StoredFiles;
 using TestSupport::RawClient;
 using TestSupport::ServerProcess;
 
@@ -132,6 +129,22 @@ for entry in ET.fromstring(zlib.decompress(sys.stdin.buffer.read()[8:])).findall
     print(entry.findtext(atom + 'id'), repr(entry.findtext(atom + 'title')))
 )",
                                     answer.payload);
+}
+
+// The bytes of resource 0 of item id as a client downloads them, for a file that fits in one
+// chunk; "<refused>" when the download is not accepted.
+std::string Download(RawClient& client, uint32_t id) {
+    client.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
+    const auto frames = AdminTest::FramesUntil(client, RelayWire::GetMediaAnswer);
+    const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
+    if (answer.payload != RelayWire::U8(0) + RelayWire::U32(id) + RelayWire::U8(0)) {
+        return "<refused>";
+    }
+    const RelayWire::Parsed chunk = RelayWire::Parse(client.NextFrame().value_or(""));
+    EXPECT_EQ(chunk.type, RelayWire::MediaChunk);
+    EXPECT_EQ(chunk.payload.substr(0, 9),
+              RelayWire::U32(id) + RelayWire::U8(0) + RelayWire::U32(0));
+    return chunk.payload.size() < 11 ? "<no chunk>" : chunk.payload.substr(11);
 }
 
 // Client text is logged with its control bytes escaped, so it cannot forge or break lines.
@@ -665,6 +678,62 @@ TEST(Server, LineEndsAndTabsInTextsSurviveListingSaveAndRestart) {
     }
 }
 
+// PNG photos made by PIL, one for each of the sizes given as python tuples: of one colour
+// (few bytes, and slow to decode when large), or of noise (bytes that do not compress).
+std::vector<std::string> Pngs(const std::string& sizes, bool noise = false) {
+    std::vector<std::string> photos;
+    for (const std::string& hex : TestSupport::PythonLines(
+             "import io, os; from PIL import Image\n"
+             "for w, h in [" +
+             sizes +
+             "]:\n"
+             "    b = io.BytesIO()\n"
+             "    (Image.frombytes('RGB', (w, h), os.urandom(w * h * 3)) if " +
+             (noise ? "True" : "False") +
+             " else Image.new('RGB', (w, h), (w % 256, h % 256, 90))).save(b, 'PNG')\n"
+             "    print(b.getvalue().hex())\n")) {
+        photos.push_back(TestSupport::FromHex(hex));
+    }
+    return photos;
+}
+
+// Announces the upload of photo; the media id the server draws for it.
+uint32_t AddMedia(RawClient& member, const std::string& title, const std::string& photo) {
+    member.SendFrame(RelayWire::AddMediaRequest(1, 1, static_cast<uint32_t>(photo.size()), title));
+    const auto answer = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
+    const std::string payload = answer.empty() ? "" : RelayWire::Parse(answer.back()).payload;
+    EXPECT_EQ(payload.substr(0, 2), RelayWire::U8(1) + RelayWire::U8(0)) << title;
+    return payload.size() == 6 ? RelayWire::ReadU32(payload, 2) : 0xFFFFFFFF;
+}
+
+// Sends photo as the chunks of the upload id, of chunk bytes each.
+void SendChunks(RawClient& member, uint32_t id, const std::string& photo, size_t chunk = 1000) {
+    for (size_t at = 0; at < photo.size(); at += chunk) {
+        member.SendFrame(
+            RelayWire::Chunk(id, 0, static_cast<uint32_t>(at), photo.substr(at, chunk)));
+    }
+}
+
+// Waits until the photo of upload id is being made: the server then has it open twice, for
+// the upload and for its decoding.
+bool BeingMade(const ServerProcess& server, const Room& room, uint32_t id) {
+    const std::string file = room.File("media/" + std::to_string(id) + "_0");
+    return TestSupport::WaitUntil([&] {
+        std::error_code error;
+        const std::string path = std::filesystem::canonical(file, error);
+        return !error && TestSupport::DescriptorsOpenOn(server.Pid(), path) == 2;
+    });
+}
+
+// The names of the files in the room's media folder.
+std::set<std::string> StoredFiles(const Room& room) {
+    std::set<std::string> stored;
+    for (const auto& entry : std::filesystem::directory_iterator(room.File("media"))) {
+        stored.insert(entry.path().filename());
+    }
+    return stored;
+}
+
 // A photo whose upload is complete becomes an item even when the stop comes while it is
 // being made: the stop waits for it, and the closing save, made once the relay has
 // stopped, lists it beside its two files.
@@ -1058,6 +1127,309 @@ TEST(Server, ConnectionsAndTransfersLeaveDescriptorsForTheSaves) {
     EXPECT_EQ(room.Read("config.xml"), config);
     EXPECT_EQ(room.Read("media.xml"), media);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(room.File("media")), {}), 1);
+}
+
+// What a member piled up does not hold the stop: once the connections are closed, a request
+// whose only effect is its answer is dropped. Alice's second upload waits behind her first
+// photo, still being made, and behind it her listing and download requests, most unread in
+// the server's socket; she goes on sending through the stop. The stop makes and saves both
+// photos and starts no download: while it makes them no file of the catalogue is open.
+// Before, it handled every request she had piled up, building each listing.
+TEST(Server, AStopDropsTheRequestsMembersPiledUpAndStillStoresTheirUploads) {
+    const std::vector<std::string> photos = Pngs("(4000, 3000), (3000, 4000)");
+    Room room;
+    room.Write("media.xml", "<media count=\"1\"><item><entry><id>100</id></entry></item></media>");
+    room.Write("media/100_0", "old");
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start();
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Alice", ""), 0);
+    const uint32_t first = AddMedia(alice, "first", photos[0]);
+    const uint32_t second = AddMedia(alice, "second", photos[1]);
+    SendChunks(alice, first, photos[0]);
+    ASSERT_TRUE(BeingMade(*server, room, first));
+    SendChunks(alice, second, photos[1]);
+    const auto request = [&alice] {
+        return alice.SendFrame(RelayWire::Message(
+                   RelayWire::GetMediaInfo, 0, RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255))) &&
+               alice.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, 100, 0));
+    };
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(request());
+    }
+    ASSERT_TRUE(alice.WaitAcknowledged());
+    std::thread piling([&request] {
+        while (request()) {
+        }
+    });
+    server->Signal(SIGTERM);
+    const bool making = server->WaitForLine("Relay server making ") >= 0;
+    const int open = TestSupport::DescriptorsOpenOn(
+        server->Pid(), std::filesystem::canonical(room.File("media/100_0")));
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    piling.join();
+    EXPECT_TRUE(making) << server->Output();
+    EXPECT_EQ(open, 0);
+    EXPECT_NE(room.Read("media.xml").find("<media count=\"3\">"), std::string::npos);
+    EXPECT_EQ(room.Read("media/" + std::to_string(second) + "_0"), photos[1]);
+}
+
+// Every stop signal counts, however soon after the first. SIGINT and SIGTERM sent while the
+// server is stopped (SIGSTOP) both come as it goes on, and the second ends the stop's work:
+// the chunks of Alice's second upload, waiting behind her first photo being made, are
+// discarded unhandled, the log says how many, and the closing save lists the photo being
+// made alone, with no file of the other. Before, the two were folded into one.
+TEST(Server, TwoStopSignalsThatComeTogetherEndTheStopsWorkAsASecondOneDoes) {
+    const std::vector<std::string> photos = Pngs("(4000, 3000), (64, 48)");
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start();
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Alice", ""), 0);
+    const uint32_t first = AddMedia(alice, "first", photos[0]);
+    const uint32_t second = AddMedia(alice, "second", photos[1]);
+    SendChunks(alice, first, photos[0]);
+    ASSERT_TRUE(BeingMade(*server, room, first));
+    SendChunks(alice, second, photos[1], 64);
+    ASSERT_TRUE(alice.WaitAcknowledged());
+    server->Signal(SIGSTOP);
+    ASSERT_TRUE(
+        TestSupport::WaitUntil([&] { return TestSupport::AllThreadsStopped(server->Pid()); }));
+    server->Signal(SIGINT);
+    server->Signal(SIGTERM);
+    server->Signal(SIGCONT);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_TRUE(AdminTest::Logs(*server, "Relay server discarded " +
+                                             std::to_string((photos[1].size() + 63) / 64) +
+                                             " received messages not yet handled, as asked "
+                                             "again to stop"));
+    const std::string saved = room.Read("media.xml");
+    EXPECT_NE(saved.find("<media count=\"1\">"), std::string::npos) << saved;
+    const std::string name = std::to_string(first);
+    EXPECT_EQ(StoredFiles(room), (std::set<std::string>{name + "_0", name + "_1"}));
+}
+
+std::string Item(const std::string& id) {
+    return "<item><entry><id>" + id + "</id><title>t" + id + "</title></entry><group /></item>";
+}
+
+// Every entry of the directory at path, each file with what it holds.
+std::map<std::string, std::string> Entries(const std::string& path) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        entries[entry.path().filename().string()] =
+            entry.is_regular_file() ? TestSupport::ReadFile(entry.path().string()) : "<dir>";
+    }
+    return entries;
+}
+
+// An earlier copy is never written over: a later one, of a catalogue with an item left out or
+// of one that is no XML document, takes the next free name. A copy the disk does not take ends
+// start-up with status 1, before the save that a password on the command line asks for.
+TEST(ServerCatalogue, EarlierCopiesAreKeptAndACopyThatCannotBeWrittenEndsStartUp) {
+    Room room;
+    room.Write("config.xml", AdminTest::ConfigXml(room.Port(), AdminTest::Settings(),
+                                                  AdminTest::Privileges("", "", "")));
+    room.Write("media.xml.bad", "earlier");
+    const std::string repeated = "<media count=\"2\">" + Item("3") + Item("3") + "</media>";
+    for (const std::string& media : {repeated, std::string("<media")}) {
+        room.Write("media.xml", media);
+        auto server = room.Start();
+        server->Signal(SIGTERM);
+        ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    }
+    EXPECT_EQ(
+        room.Read("media.xml.bad") + room.Read("media.xml.bad.1") + room.Read("media.xml.bad.2"),
+        "earlier" + repeated + "<media");
+
+    room.Write("media.xml", repeated);
+    const auto before = Entries(room.File(""));
+    // With SIGXFSZ ignored, a write past the file-size limit fails instead of ending the server.
+    TestSupport::ServerProcess server(
+        {"sh", "-c",
+         "cd " + room.File("") + " && trap '' XFSZ && exec prlimit --fsize=9 " +
+             AdminTest::kServer + " -up new"},
+        "");
+    EXPECT_EQ(server.WaitForExit(), 1) << server.Output();
+    EXPECT_TRUE(AdminTest::Logs(server,
+                                "media.xml as read cannot be kept as media.xml.bad.3: "
+                                "start-up ends, or the next save would drop the items "
+                                "left out"));
+    EXPECT_EQ(Entries(room.File("")), before);
+}
+
+// A removed item's files stay until a save no longer lists it: killed before that save, the
+// server serves the item whole after a restart; while they stay no upload takes its id; the
+// save at the stop deletes them.
+TEST(ServerCatalogue, ARemovedItemKeepsItsFilesUntilASaveNoLongerListsIt) {
+    Room room;
+    room.Write("config.xml", AdminTest::ConfigXml(room.Port(), AdminTest::Settings(),
+                                                  AdminTest::Privileges("boss", "", "")));
+    // After the greatest id, the next one drawn wraps to 0, the removed item's.
+    room.Write("media.xml", "<media count=\"2\">" + Item("0") + Item("-1") + "</media>");
+    for (const auto& [name, bytes] : {std::pair{"0_0", "photo"},
+                                      {"0_1", "preview"},
+                                      {"-1_0", "other"},
+                                      {"-1_1", "its preview"}}) {
+        room.Write(std::string("media/") + name, bytes);
+    }
+    for (const int stop : {SIGKILL, SIGTERM}) {
+        auto server = room.Start();
+        TestSupport::RawClient boss(room.Port());
+        ASSERT_EQ(AdminTest::Join(boss, "boss", "boss"), 0);
+        EXPECT_EQ(Download(boss, 0), "photo");
+        boss.SendFrame(RelayWire::Message(RelayWire::RemoveMedia, 0, RelayWire::U32(0)));
+        boss.SendFrame(RelayWire::AddMediaRequest(1, 1, 100, "new"));
+        const auto added = AdminTest::FramesUntil(boss, RelayWire::AddMediaAnswer);
+        EXPECT_EQ(RelayWire::Parse(added.empty() ? "" : added.back()).payload,
+                  RelayWire::U8(1) + RelayWire::U8(0) + RelayWire::U32(1));
+        server->Signal(stop);
+        server->WaitForExit();
+    }
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"1\">" + Item("-1") + "</media>");
+    EXPECT_EQ(Entries(room.File("media")),
+              (std::map<std::string, std::string>{{"-1_0", "other"}, {"-1_1", "its preview"}}));
+}
+
+// A member asks for 16 downloads that run and 11 that wait; the items of the first 10 that
+// wait are removed meanwhile. At its turn each of those is answered NotFound, behind its
+// Accepted, and sends nothing; the last still comes whole. Before, they were accepted and
+// then nothing came, and a gallery waited for them for good.
+TEST(Server, WaitingDownloadsOfRemovedItemsAreAnsweredThatTheyWillNotCome) {
+    Room room;
+    room.Write("config.xml", AdminTest::ConfigXml(room.Port(), AdminTest::Settings(),
+                                                  AdminTest::Privileges("", "mod", "")));
+    std::string media = "<media count=\"27\">";
+    // Each is accepted when asked; each removed one is refused at its turn.
+    std::vector<std::string> expected;
+    for (uint32_t id = 0; id < 27; ++id) {
+        media += "<item><entry><id>" + std::to_string(id) + "</id></entry><group /></item>";
+        // Those that run far larger than the sockets' buffers, so none ends while unread.
+        room.Write("media/" + std::to_string(id) + "_0", std::string(id < 16 ? 1 << 20 : 10, 'x'));
+        expected.push_back(std::to_string(id) + ": 0");
+    }
+    room.Write("media.xml", media + "</media>");
+    auto server = room.Start();
+    RawClient member(room.Port());
+    RawClient moderator(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
+    ASSERT_EQ(AdminTest::Join(moderator, "Mod", "mod"), 0);
+    for (uint32_t id = 0; id < 27; ++id) {
+        member.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
+    }
+    // The chat reaches the moderator once every request before it has been handled.
+    member.SendFrame(RelayWire::ChatText("asked"));
+    ASSERT_FALSE(AdminTest::FramesUntil(moderator, RelayWire::Chat).empty());
+    for (uint32_t id = 16; id < 26; ++id) {
+        moderator.SendFrame(RelayWire::Message(RelayWire::RemoveMedia, 0, RelayWire::U32(id)));
+        ASSERT_FALSE(AdminTest::FramesUntil(moderator, RelayWire::RemoveMediaAnswer).empty());
+        expected.push_back(std::to_string(id) + ": 2");
+    }
+
+    std::vector<std::string> answers;  // "<media id>: <error type>", in the order they came
+    std::map<uint32_t, size_t> bytes;  // received of each file
+    for (size_t total = 0; total < (16 << 20) + 10;) {
+        const RelayWire::Parsed message = RelayWire::Parse(member.NextFrame().value_or(""));
+        ASSERT_NE(message.type, 0) << total << " bytes received";
+        if (message.type == RelayWire::GetMediaAnswer) {
+            answers.push_back(std::to_string(RelayWire::ReadU32(message.payload, 1)) + ": " +
+                              std::to_string(message.payload[0]));
+        } else if (message.type == RelayWire::MediaChunk) {
+            total += message.payload.size() - 11;
+            bytes[RelayWire::ReadU32(message.payload, 0)] += message.payload.size() - 11;
+        }
+    }
+    EXPECT_EQ(answers, expected);
+    EXPECT_EQ(bytes.size(), 17u);
+    EXPECT_EQ(bytes[26], 10u);
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+}
+
+constexpr int kLimit = 64;
+const std::string kListing =
+    RelayWire::Message(RelayWire::GetMediaInfo, 0, RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255));
+
+// How many descriptors of the server have a number from `from` up to the limit (excluded).
+size_t Held(pid_t pid, int from = 0) {
+    const auto fds = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd");
+    return std::count_if(begin(fds), end(fds), [from](const auto& entry) {
+        const int number = std::stoi(entry.path().filename().string());
+        return number >= from && number < kLimit;
+    });
+}
+
+// Connects until the server closes two connections in a row (the first may get the number its
+// accept took while every lower one was held); one whose listing is answered stays, silent.
+// Whether the server then holds no reserved number, once it has closed those connections.
+bool Reconnect(uint16_t port, std::deque<std::unique_ptr<RawClient>>& silent, pid_t pid) {
+    for (int refused = 0; refused < 2 && silent.size() < kLimit;) {
+        auto client = std::make_unique<RawClient>(port);
+        client->SendFrame(kListing);
+        const bool served = !AdminTest::FramesUntil(*client, RelayWire::MediaInfo).empty();
+        refused = served ? 0 : refused + 1;
+        if (served) {
+            silent.push_back(std::move(client));
+        }
+    }
+    return TestSupport::WaitUntil([pid] { return Held(pid, kLimit - 16) == 0; });
+}
+
+// Silent connections fill every number below the reserve, then rounds free one number at a
+// time (a connection leaves, an upload takes one of its two numbers, the upload stops) and
+// connect again. UDP sockets are checked as TCP ones are, so no peer holds a reserved number
+// and the closing save succeeds (before, UDP sockets took the reserve). Start-up tells how few
+// connections the limit leaves room for; one line tells of those closed in a minute.
+TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheLogSaysSo) {
+    AdminTest::Room room;
+    room.Write("config.xml", AdminTest::ConfigXml(room.Port(), AdminTest::Settings(),
+                                                  AdminTest::Privileges("", "", "")));
+    TestSupport::ServerProcess server(
+        {"sh", "-c", "cd " + room.File("") + " && exec prlimit --nofile=64 " + AdminTest::kServer},
+        "");
+    // Counted once the servers listen, the room is told before anyone connects.
+    EXPECT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
+    RawClient member(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
+    std::deque<std::unique_ptr<RawClient>> silent;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Reconnect(room.Port(), silent, server.Pid()));
+    const size_t served = silent.size() + 1;
+
+    for (uint8_t round = 1; round <= 8; ++round) {
+        const size_t held = Held(server.Pid());
+        silent.pop_front();
+        ASSERT_TRUE(TestSupport::WaitUntil([&] { return Held(server.Pid()) + 2 <= held; }));
+        member.SendFrame(RelayWire::AddMediaRequest(round, 1, 100, "held"));
+        const auto answer = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
+        const std::string payload = answer.empty() ? "" : RelayWire::Parse(answer.back()).payload;
+        ASSERT_EQ(payload.substr(0, 2), RelayWire::U8(round) + RelayWire::U8(0));  // accepted
+        ASSERT_TRUE(Reconnect(room.Port(), silent, server.Pid())) << "round " << int{round};
+        member.SendFrame(
+            RelayWire::MediaFile(RelayWire::StopMedia, RelayWire::ReadU32(payload, 2), 0));
+        member.SendFrame(kListing);  // answered once the stop has been handled
+        ASSERT_FALSE(AdminTest::FramesUntil(member, RelayWire::MediaInfo).empty());
+        ASSERT_TRUE(Reconnect(room.Port(), silent, server.Pid())) << "round " << int{round};
+        EXPECT_EQ(silent.size() + 1, served) << "round " << int{round};
+    }
+
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitForExit(), 0);
+    const std::string log = server.Output();
+    EXPECT_EQ(log.find(" failed; the file is left as it was"), std::string::npos) << log;
+    EXPECT_NE(log.find(": Open file limit 64 leaves room for " + std::to_string(served) +
+                       " connections, fewer than RoomMaxClients (20): each takes 2 "
+                       "descriptors and 16 are kept for saving\n"),
+              std::string::npos);
+    const std::string refusal =
+        ": Closed 1 connection at once to keep the last 16 descriptors "
+        "of the open file limit (64) for saving\n";
+    const size_t at = log.find(refusal);
+    ASSERT_NE(at, std::string::npos);
+    // Later ones in the same minute add no line.
+    const bool sameMinute = std::chrono::steady_clock::now() - start < std::chrono::minutes(1);
+    EXPECT_TRUE(!sameMinute ||
+                log.find(" at once to keep", at + refusal.size()) == std::string::npos);
 }
 
 }  // namespace

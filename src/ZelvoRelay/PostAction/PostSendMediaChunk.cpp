@@ -13,20 +13,34 @@ namespace {
 using MVC::Model::MediaTransferModel;
 using MVC::Model::ZelvoRelayModel;
 
+// Tells the client that the download of the file it was told it would get will not come.
+void AnswerNotComing(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId,
+                     uint32_t resourceId) {
+    model->QueueMessage(
+        new Message::Media::GetMediaResponse(clientId, Message::Media::GetMediaResponse::NotFound,
+                                             mediaId, static_cast<uint8_t>(resourceId)),
+        clientId, 0);
+}
+
 // Queues the next chunk of the running download, with the action that sends the one
 // after; at the end of the file, or on a read error, ends the download instead. False
 // when it ended. REQUIRES: the downloads monitor held.
 bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_t resourceId) {
     System::IO::Stream& file = *model->Downloads.Find(clientId, mediaId, resourceId)->mStream;
     const int64_t offset = file.Position();
+    const int64_t length = file.Length();
     unsigned char buffer[PostSendMediaChunk::ChunkSize];
     // A read that yields nothing before the end (a read error) ends the download too;
     // sending an empty chunk instead would repeat it for ever.
-    const int read = file.CanRead() && offset < file.Length()
-                         ? file.Read(buffer, 0, PostSendMediaChunk::ChunkSize)
-                         : 0;
+    const int read =
+        file.CanRead() && offset < length ? file.Read(buffer, 0, PostSendMediaChunk::ChunkSize) : 0;
     if (read <= 0) {
         model->Downloads.RemoveMedia(clientId, mediaId, resourceId);
+        // Ended short without a word, the download would leave its client waiting for the
+        // rest for good.
+        if (offset != length) {
+            AnswerNotComing(model, clientId, mediaId, resourceId);
+        }
         return false;
     }
     model->QueueMessage(
@@ -47,10 +61,7 @@ void StartWaiting(ZelvoRelayModel* model, uint32_t clientId) {
     while (model->WaitingDownloads.TakeNext(clientId, file)) {
         MediaTransferModel next;
         if (!PostSendMediaChunk::Open(clientId, file.mMediaId, file.mResourceId, next)) {
-            model->QueueMessage(new Message::Media::GetMediaResponse(
-                                    clientId, Message::Media::GetMediaResponse::NotFound,
-                                    file.mMediaId, static_cast<uint8_t>(file.mResourceId)),
-                                clientId, 0);
+            AnswerNotComing(model, clientId, file.mMediaId, file.mResourceId);
             continue;
         }
         model->Downloads.Add(next);

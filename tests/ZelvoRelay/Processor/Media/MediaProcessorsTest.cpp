@@ -1,16 +1,19 @@
 #include <gtest/gtest.h>
 
 #include "System/IO/MemoryStream.h"
+#include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
 #include "ZelvoRelay/Message/Media/RemoveMediaRequest.h"
 #include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
 #include "ZelvoRelay/Processor/Media/MediaChunkMessageProcessor.h"
 #include "ZelvoRelay/Processor/Media/RemoveMediaRequestProcessor.h"
+#include "ZelvoRelay/Threading/MessageTask.h"
 
 #include "support/RelayTestServer.h"
 
 namespace {
 
+using ZelvoRelay::Message::Media::GetMediaResponse;
 using ZelvoRelay::MVC::Model::MediaTransferModel;
 
 // A file that holds 100 bytes but yields none, as a failing disk would.
@@ -41,12 +44,19 @@ TEST_F(MediaProcessorsTest, ARemovalFromAClientThatHasLeftRemovesNothing) {
     EXPECT_TRUE(NothingQueued());
 }
 
+// Its client is told that the rest will not come.
 TEST_F(MediaProcessorsTest, ADownloadWhoseFileYieldsNothingEnds) {
     MediaTransferModel download(1, 5, 0);
     download.mStream = new UnreadableStream();
     mModel->Downloads.Add(download);
     ZelvoRelay::PostAction::PostSendMediaChunk(1, 5, 0).Execute();
     EXPECT_EQ(mModel->Downloads.Count(), 0u);
+    ZelvoRelay::Threading::MessageTask* task = mModel->Messages.mTasks.Dequeue();
+    ASSERT_NE(task, nullptr);
+    ASSERT_EQ(task->Message->GetMsgId(), GetMediaResponse::MsgId);
+    EXPECT_EQ(static_cast<const GetMediaResponse*>(task->Message)->GetErrorType(),
+              GetMediaResponse::NotFound);
+    task->Discard();
     EXPECT_TRUE(NothingQueued());
 }
 

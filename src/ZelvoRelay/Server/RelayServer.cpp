@@ -33,8 +33,8 @@ int RelayServer::Receive(char* buffer, uint32_t offset, uint32_t size,
 
 void RelayServer::Disconnect(bool (*discard)()) {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
-    model->MessageWorker().DiscardWhen(discard);
-    model->PhotoWorker().DiscardWhen(discard);
+    model->MessageWorker().GetStopDiscard().DiscardWhen(discard);
+    model->PhotoWorker().GetStopDiscard().DiscardWhen(discard);
     Disconnect();
 }
 
@@ -48,7 +48,7 @@ System::String RelayServer::OnHosting() {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
     // What the last stop set for itself.
     model->MessageWorker().ResumeAnswers();
-    model->PhotoWorker().DiscardWhen(nullptr);
+    model->PhotoWorker().GetStopDiscard().Reset();
     model->HeldUploaders.ResumeHolds();
     System::Threading::ThreadManager* const workers[] = {
         &model->ClientWorkers, &model->MessageWorkers, &model->ServerWorkers, &model->PhotoWorkers};
@@ -117,7 +117,7 @@ void RelayServer::HandleReceivedMessages() {
     std::future<void> reached = mark->GetReached();
     model->QueueTask(mark);
     reached.wait();
-    const uint32_t discarded = model->MessageWorker().GetNumDiscarded();
+    const uint32_t discarded = model->MessageWorker().GetStopDiscard().GetNumDiscarded();
     if (discarded > 0) {
         OnDiscardedMessages.Raise(discarded);
     }
@@ -135,7 +135,7 @@ void RelayServer::MakeWaitingPhotos() {
     // turn: the other way round, a complete upload would be thrown away, or its
     // preview left in the media folder with no item.
     model->PhotoWorkers.Stop(true);
-    const uint32_t discarded = photos.GetNumDiscarded();
+    const uint32_t discarded = photos.GetStopDiscard().GetNumDiscarded();
     if (discarded > 0) {
         OnDiscardedPhotos.Raise(discarded);
     }

@@ -35,8 +35,7 @@ void MessageThreadWorker::Wake() {
 
 void MessageThreadWorker::ResumeAnswers() {
     mAnswering.store(true);
-    mDiscardWhen.store(nullptr);
-    mDiscarded.store(0);
+    mStopDiscard.Reset();
 }
 
 void MessageThreadWorker::Handle(MessageTask* task) {
@@ -76,15 +75,7 @@ bool MessageThreadWorker::IsStillWanted(const MessageTask& task) {
     }
     const Processor::IMessageProcessor* processor =
         MVC::Model::ZelvoRelayModel::Instance()->Messages.GetProcessor(task.Message->GetMsgId());
-    if (processor == nullptr || !processor->ChangesStore()) {
-        return false;
-    }
-    bool (*const discard)() = mDiscardWhen.load();
-    if (discard != nullptr && discard()) {
-        mDiscarded.fetch_add(1);
-        return false;
-    }
-    return true;
+    return processor != nullptr && processor->ChangesStore() && !mStopDiscard.Discards();
 }
 
 }  // namespace ZelvoRelay::Threading

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 
 #include "System/Threading/Thread.h"
+#include "ZelvoRelay/Threading/StopDiscard.h"
 
 namespace ZelvoRelay::Threading {
 
@@ -32,29 +32,22 @@ class MessageThreadWorker : public System::Threading::Thread {
     // their answers. What members piled up then costs the stop little more than its
     // reading. Any thread.
     void EndAnswers() { mAnswering.store(false); }
-    // Handles every message again and asks nothing before them, for a new start; the
-    // count of discarded messages starts again from 0. REQUIRES: the worker is not running.
+    // Handles every message again and asks nothing before them, for a new start.
+    // REQUIRES: the worker is not running.
     void ResumeAnswers();
-    // From now on, before each received message handled after EndAnswers, asks whether
-    // the stop's work is still wanted: once discard() is true, the message is discarded
-    // instead (an upload it belonged to ends without an item). Null asks nothing. Set by
-    // a stop, for an operator who asks again to stop; a new start clears it. Any
-    // thread; discard must be too.
-    void DiscardWhen(bool (*discard)()) { mDiscardWhen.store(discard); }
-    // The received messages DiscardWhen discarded since ResumeAnswers.
-    [[nodiscard]] uint32_t GetNumDiscarded() const { return mDiscarded.load(); }
+    // Asked before each received message handled after EndAnswers: a message it discards
+    // is dropped unhandled (an upload it belonged to ends without an item).
+    StopDiscard& GetStopDiscard() { return mStopDiscard; }
 
   protected:
     void Wake() override;
 
   private:
-    // After EndAnswers: whether task is still handled; counts it when DiscardWhen
-    // discards it.
+    // After EndAnswers: whether task is still handled.
     bool IsStillWanted(const MessageTask& task);
 
-    std::atomic<bool> mAnswering{true};             // false from EndAnswers on
-    std::atomic<bool (*)()> mDiscardWhen{nullptr};  // see DiscardWhen
-    std::atomic<uint32_t> mDiscarded{0};            // see GetNumDiscarded
+    std::atomic<bool> mAnswering{true};  // false from EndAnswers on
+    StopDiscard mStopDiscard;            // see GetStopDiscard
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -21,7 +21,6 @@ uint32_t PhotoThreadWorker::GetNumToMake() const {
 }
 
 void PhotoThreadWorker::Run() {
-    mDiscarded.store(0);
     while (GetThreadState() != 0) {
         // A wake-up to stop brings no task.
         if (PhotoTask* task = mTasks.WaitDequeue()) {
@@ -41,11 +40,8 @@ void PhotoThreadWorker::Wake() {
 }
 
 void PhotoThreadWorker::Make(PhotoTask* task) {
-    bool (*const discard)() = mDiscardWhen.load();
     // A photo not made has no preview, and its upload is discarded with its file.
-    if (discard != nullptr && discard()) {
-        mDiscarded.fetch_add(1);
-    } else {
+    if (!mStopDiscard.Discards()) {
         task->MakePreview();
     }
     MVC::Model::ZelvoRelayModel::Instance()->QueueTask(task);

@@ -5,6 +5,7 @@
 
 #include "System/Threading/Thread.h"
 #include "System/Threading/ThreadQueue.h"
+#include "ZelvoRelay/Threading/StopDiscard.h"
 
 namespace ZelvoRelay::Threading {
 
@@ -15,8 +16,8 @@ class PhotoTask;
 // hold up every message of the room. Each task, once its preview is made, goes to the
 // task queue, where the message worker applies its outcome. The worker blocks while it
 // has nothing to do. Asked to stop, it first makes every photo already waiting, so that
-// each complete upload still becomes an item, unless DiscardWhen says the photos are no
-// longer wanted; tasks added while it is stopped wait for the next start.
+// each complete upload still becomes an item, unless its StopDiscard says the photos are
+// no longer wanted; tasks added while it is stopped wait for the next start.
 class PhotoThreadWorker : public System::Threading::Thread {
   public:
     PhotoThreadWorker() = default;
@@ -29,13 +30,9 @@ class PhotoThreadWorker : public System::Threading::Thread {
     // The photos the worker makes before it stops when asked to now: those waiting and
     // the one being made; 0 when it is not running. Any thread.
     [[nodiscard]] uint32_t GetNumToMake() const;
-    // From now on, before each photo, asks whether the photos are still wanted: once
-    // discard() is true, each photo not yet made is discarded instead (its upload ends
-    // without an item). Null asks nothing. Set by a stop, for an operator who asks again
-    // to stop; a new start clears it. Any thread; discard must be too.
-    void DiscardWhen(bool (*discard)()) { mDiscardWhen.store(discard); }
-    // The photos discarded since the worker last started.
-    [[nodiscard]] uint32_t GetNumDiscarded() const { return mDiscarded.load(); }
+    // Asked before each photo: a photo it discards is not made, and its upload ends
+    // without an item.
+    StopDiscard& GetStopDiscard() { return mStopDiscard; }
 
     void Run() override;
 
@@ -48,8 +45,7 @@ class PhotoThreadWorker : public System::Threading::Thread {
 
     System::Threading::ThreadQueue<PhotoTask*> mTasks;  // waiting, in the order added
     std::atomic<uint32_t> mPending{0};  // added and not yet handed on: waiting or being made
-    std::atomic<bool (*)()> mDiscardWhen{nullptr};  // see DiscardWhen
-    std::atomic<uint32_t> mDiscarded{0};            // see GetNumDiscarded
+    StopDiscard mStopDiscard;           // see GetStopDiscard
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -1105,49 +1105,6 @@ TEST(Server, DownloadsBeyondSixteenWaitTheirTurnHoldingNoFile) {
     }
 }
 
-// Connections, uploads and downloads never take the last descriptors: with every other one
-// in use, a connection is closed at once, an upload refused as a file that cannot be created
-// and a download as an unreadable file, and the closing save still writes both files. Before,
-// the server held every descriptor it was allowed and the save failed. Start-up raises the
-// soft limit to the hard one and says so.
-TEST(Server, ConnectionsAndTransfersLeaveDescriptorsForTheSaves) {
-    Room room;
-    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
-    const std::string media =
-        "<media count=\"1\"><item><entry><id>0</id></entry><group /></item></media>";
-    room.Write("config.xml", config);
-    room.Write("media.xml", media);
-    room.Write("media/0_0", "photo");
-    ServerProcess server(
-        {"sh", "-c",
-         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
-        "");
-    EXPECT_TRUE(Logs(server, "Open file limit: 64"));
-    ASSERT_TRUE(Logs(server, "Relay server hosting on port " + std::to_string(room.Port())));
-    AdminTest::WaitForStartUp(server);
-    RawClient member(room.Port());
-    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
-    std::vector<std::unique_ptr<RawClient>> flood(64);
-    for (auto& client : flood) {
-        client = std::make_unique<RawClient>(room.Port());
-    }
-    EXPECT_TRUE(flood.back()->WaitClosed());
-
-    member.SendFrame(RelayWire::AddMediaRequest(1, 1, 100, "new"));
-    const auto added = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
-    ASSERT_FALSE(added.empty());
-    EXPECT_EQ(RelayWire::Parse(added.back()).payload,
-              RelayWire::U8(1) + RelayWire::U8(4) + RelayWire::U32(0));
-    EXPECT_EQ(Download(member, 0), "<refused>");
-    std::filesystem::remove(room.File("config.xml"));
-    std::filesystem::remove(room.File("media.xml"));
-    server.Signal(SIGTERM);
-    EXPECT_EQ(server.WaitForExit(), 0) << server.Output();
-    EXPECT_EQ(room.Read("config.xml"), config);
-    EXPECT_EQ(room.Read("media.xml"), media);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(room.File("media")), {}), 1);
-}
-
 // Alice joins and uploads photos[1], in chunks of chunk bytes, behind photos[0] being made.
 std::pair<uint32_t, uint32_t> TwoUploads(const ServerProcess& server, const Room& room,
                                          RawClient& alice, const std::vector<std::string>& photos,
@@ -1341,14 +1298,23 @@ bool Reconnect(uint16_t port, std::deque<std::unique_ptr<RawClient>>& silent, pi
 // Silent connections fill every number below the reserve, then rounds free one number at a
 // time (a connection leaves, an upload takes one of its two numbers, the upload stops) and
 // connect again. UDP sockets are checked as TCP ones are, so no peer holds a reserved number
-// and the closing save succeeds (before, UDP sockets took the reserve). Start-up tells how few
-// connections the limit leaves room for; one line tells of those closed in a minute.
+// (before, UDP sockets took the reserve). With every other number in use, an upload is refused
+// as a file that cannot be created and a download as an unreadable file, and the closing save
+// still writes both files. Start-up raises the soft limit to the hard one and tells how few
+// connections it leaves room for; one line tells of those closed in a minute.
 TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheLogSaysSo) {
     Room room;
-    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    const std::string media =
+        "<media count=\"1\"><item><entry><id>0</id></entry><group /></item></media>";
+    room.Write("config.xml", config);
+    room.Write("media.xml", media);
+    room.Write("media/0_0", "photo");
     ServerProcess server(
-        {"sh", "-c", "cd " + room.File("") + " && exec prlimit --nofile=64 " + AdminTest::kServer},
+        {"sh", "-c",
+         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
         "");
+    EXPECT_TRUE(Logs(server, "Open file limit: 64"));
     // Counted once the servers listen, the room is told before anyone connects.
     EXPECT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
     RawClient member(room.Port());
@@ -1374,9 +1340,20 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
         ASSERT_TRUE(Reconnect(room.Port(), silent, server.Pid())) << "round " << int{round};
         EXPECT_EQ(silent.size() + 1, served) << "round " << int{round};
     }
+    member.SendFrame(RelayWire::AddMediaRequest(9, 1, 100, "new"));
+    const auto added = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
+    ASSERT_FALSE(added.empty());
+    EXPECT_EQ(RelayWire::Parse(added.back()).payload,
+              RelayWire::U8(9) + RelayWire::U8(4) + RelayWire::U32(0));
+    EXPECT_EQ(Download(member, 0), "<refused>");
 
+    std::filesystem::remove(room.File("config.xml"));
+    std::filesystem::remove(room.File("media.xml"));
     server.Signal(SIGTERM);
     EXPECT_EQ(server.WaitForExit(), 0);
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_EQ(room.Read("media.xml"), media);
+    EXPECT_EQ(StoredFiles(room), std::set<std::string>{"0_0"});
     const std::string log = server.Output();
     EXPECT_EQ(log.find(" failed; the file is left as it was"), std::string::npos) << log;
     EXPECT_NE(log.find(": Open file limit 64 leaves room for " + std::to_string(served) +

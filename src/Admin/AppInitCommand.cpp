@@ -9,6 +9,7 @@
 #include "Admin/LoginCommand.h"
 #include "Admin/LoginEvent.h"
 #include "Admin/LogoutCommand.h"
+#include "Admin/MediaFileCheck.h"
 #include "Admin/PrintLogMessage.h"
 #include "Admin/RelayObserver.h"
 #include "Admin/RoomUpdateCommand.h"
@@ -165,6 +166,7 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
         save.Dispatch();
     }
     ConfigureRelay();
+    MediaFileCheck::LogItemsThatCannotBeSent();
     PrintLogMessage(
         String::Parse("Open file limit: %llu\n",
                       static_cast<unsigned long long>(System::IO::DescriptorLimit::Raise())));

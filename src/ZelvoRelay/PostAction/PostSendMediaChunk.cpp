@@ -1,6 +1,7 @@
 #include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
 
 #include "System/IO/DescriptorLimit.h"
+#include "System/IO/FileStatus.h"
 #include "System/IO/FileStream.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
@@ -10,71 +11,23 @@ namespace ZelvoRelay::PostAction {
 
 namespace {
 
+using Message::Media::GetMediaResponse;
 using MVC::Model::MediaTransferModel;
 using MVC::Model::ZelvoRelayModel;
 
-// Tells the client that the download of the file it was told it would get will not come.
-void AnswerNotComing(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId,
-                     uint32_t resourceId) {
+void Answer(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_t resourceId,
+            GetMediaResponse::ErrorType error) {
     model->QueueMessage(
-        new Message::Media::GetMediaResponse(clientId, Message::Media::GetMediaResponse::NotFound,
-                                             mediaId, static_cast<uint8_t>(resourceId)),
-        clientId, 0);
+        new GetMediaResponse(clientId, error, mediaId, static_cast<uint8_t>(resourceId)), clientId,
+        0);
 }
 
-// Queues the next chunk of the running download, with the action that sends the one
-// after; at the end of the file, or on a read error, ends the download instead. False
-// when it ended. REQUIRES: the downloads monitor held.
-bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_t resourceId) {
-    System::IO::Stream& file = *model->Downloads.Find(clientId, mediaId, resourceId)->mStream;
-    const int64_t offset = file.Position();
-    const int64_t length = file.Length();
-    unsigned char buffer[PostSendMediaChunk::ChunkSize];
-    // A read that yields nothing before the end (a read error) ends the download too;
-    // sending an empty chunk instead would repeat it for ever.
-    const int read =
-        file.CanRead() && offset < length ? file.Read(buffer, 0, PostSendMediaChunk::ChunkSize) : 0;
-    if (read <= 0) {
-        model->Downloads.RemoveMedia(clientId, mediaId, resourceId);
-        // Ended short without a word, the download would leave its client waiting for the
-        // rest for good.
-        if (offset != length) {
-            AnswerNotComing(model, clientId, mediaId, resourceId);
-        }
-        return false;
-    }
-    model->QueueMessage(
-        new Message::Media::MediaChunkMessage(
-            clientId, mediaId, static_cast<uint8_t>(resourceId), static_cast<uint32_t>(offset),
-            static_cast<uint16_t>(read), reinterpret_cast<const char*>(buffer)),
-        clientId, 0, new PostSendMediaChunk(clientId, mediaId, resourceId));
-    return true;
-}
-
-// Starts the client's downloads that wait, longest first, until one runs. Each was answered
-// Accepted when asked; one that cannot start now (its item removed since, its file
-// unreadable or its descriptor in the reserve) is answered NotFound, as a request made now
-// would be: dropped in silence, it would leave its client waiting for it for good.
-// REQUIRES: the downloads monitor held.
-void StartWaiting(ZelvoRelayModel* model, uint32_t clientId) {
-    Collections::DownloadQueue::File file;
-    while (model->WaitingDownloads.TakeNext(clientId, file)) {
-        MediaTransferModel next;
-        if (!PostSendMediaChunk::Open(clientId, file.mMediaId, file.mResourceId, next)) {
-            AnswerNotComing(model, clientId, file.mMediaId, file.mResourceId);
-            continue;
-        }
-        model->Downloads.Add(next);
-        if (SendChunk(model, clientId, file.mMediaId, file.mResourceId)) {
-            return;
-        }
-    }
-}
-
-}  // namespace
-
-bool PostSendMediaChunk::Open(uint32_t clientId, uint32_t mediaId, uint32_t resourceId,
-                              MediaTransferModel& download) {
+// The download of resource resourceId of item mediaId to clientId, built from the item as
+// the catalogue holds it now, with its file open for reading (the stream is the caller's);
+// false, with no stream, when the catalogue no longer holds the item, or its file cannot be
+// read, is empty or its descriptor falls in the reserve kept for the saves. Takes the
+// catalogue monitor.
+bool Open(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, MediaTransferModel& download) {
     ZelvoRelayModel* model = ZelvoRelayModel::Instance();
     model->Media.mMonitor.Enter();
     const auto* item = model->Media.FindMedia(mediaId);
@@ -90,8 +43,10 @@ bool PostSendMediaChunk::Open(uint32_t clientId, uint32_t mediaId, uint32_t reso
     // Any resource number whose file exists may be fetched.
     auto* file = new System::IO::FileStream(download.GetResourcePath(resourceId), 3);
     // Kept open in the reserve, the downloads of a few members could leave no descriptor
-    // for a save.
-    if (file->CanRead() && !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
+    // for a save. An empty file would end the download before its first chunk, and the
+    // client, told it comes, would wait for it for good.
+    if (file->CanRead() && !System::IO::DescriptorLimit::IsReserved(file->Descriptor()) &&
+        file->Length() > 0) {
         download.mStream = file;
         return true;
     }
@@ -99,16 +54,109 @@ bool PostSendMediaChunk::Open(uint32_t clientId, uint32_t mediaId, uint32_t reso
     return false;
 }
 
+// Queues the next chunk of the running download, with the action that sends the one
+// after; at the end of the file, or on a read error, ends the download instead. False
+// when it ended. REQUIRES: the downloads monitor held, the download's file open.
+bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_t resourceId) {
+    System::IO::Stream& file = *model->Downloads.Find(clientId, mediaId, resourceId)->mStream;
+    const int64_t offset = file.Position();
+    const int64_t length = file.Length();
+    unsigned char buffer[PostSendMediaChunk::ChunkSize];
+    // A read that yields nothing before the end (a read error) ends the download too;
+    // sending an empty chunk instead would repeat it for ever.
+    const int read =
+        file.CanRead() && offset < length ? file.Read(buffer, 0, PostSendMediaChunk::ChunkSize) : 0;
+    if (read <= 0) {
+        model->Downloads.RemoveMedia(clientId, mediaId, resourceId);
+        // Ended short without a word, or with no byte sent (a file emptied since it was
+        // opened), the download would leave its client waiting for the rest for good.
+        if (offset != length || offset == 0) {
+            Answer(model, clientId, mediaId, resourceId, GetMediaResponse::NotFound);
+        }
+        return false;
+    }
+    model->QueueMessage(
+        new Message::Media::MediaChunkMessage(
+            clientId, mediaId, static_cast<uint8_t>(resourceId), static_cast<uint32_t>(offset),
+            static_cast<uint16_t>(read), reinterpret_cast<const char*>(buffer)),
+        clientId, 0, new PostSendMediaChunk(clientId, mediaId, resourceId));
+    return true;
+}
+
+// Takes the client's download that has waited longest into next and claims its place among
+// the running ones: a transfer with no file yet, which counts against the client's bound and
+// answers a repeated request, while its file is opened outside the monitor. False when none
+// of the client's waits. REQUIRES: the downloads monitor held.
+bool ClaimNext(ZelvoRelayModel* model, uint32_t clientId, Collections::DownloadQueue::File& next) {
+    if (!model->WaitingDownloads.TakeNext(clientId, next)) {
+        return false;
+    }
+    model->Downloads.Add(MediaTransferModel(clientId, next.mMediaId, next.mResourceId));
+    return true;
+}
+
+}  // namespace
+
+bool PostSendMediaChunk::CanBeSent(uint32_t mediaId, uint32_t resourceId) {
+    ZelvoRelayModel* model = ZelvoRelayModel::Instance();
+    model->Media.mMonitor.Enter();
+    const bool listed = model->Media.FindMedia(mediaId) != nullptr;
+    model->Media.mMonitor.Exit();
+    const MediaTransferModel download(0, mediaId, resourceId);
+    return listed && System::IO::FileStatus::HoldsBytes(download.GetResourcePath(resourceId));
+}
+
+void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t resourceId,
+                               bool answer) {
+    ZelvoRelayModel* model = ZelvoRelayModel::Instance();
+    auto& downloads = model->Downloads;
+    Collections::DownloadQueue::File file{mediaId, resourceId};
+    for (bool next = true; next; answer = false) {
+        // Opened outside the downloads monitor: every client's requests and chunks wait on
+        // that monitor, and none should wait on this client's disk.
+        MediaTransferModel opened;
+        const bool readable = Open(clientId, file.mMediaId, file.mResourceId, opened);
+        if (readable && answer) {
+            // Queued before the first chunk can be.
+            Answer(model, clientId, file.mMediaId, file.mResourceId, GetMediaResponse::Accepted);
+        }
+        downloads.mMonitor.Enter();
+        // Gone when its client has left, which ended its waiting downloads too.
+        MediaTransferModel* claimed = downloads.Find(clientId, file.mMediaId, file.mResourceId);
+        bool running = false;
+        if (claimed != nullptr && readable) {
+            *claimed = opened;
+            opened.mStream = nullptr;
+            running = SendChunk(model, clientId, file.mMediaId, file.mResourceId);
+        } else if (claimed != nullptr) {
+            downloads.RemoveMedia(clientId, file.mMediaId, file.mResourceId);
+        }
+        const Collections::DownloadQueue::File ended = file;
+        next = claimed != nullptr && !running && ClaimNext(model, clientId, file);
+        downloads.mMonitor.Exit();
+        delete opened.mStream;
+        // A download that was accepted, or waited after it was, is answered that it will not
+        // come rather than dropped in silence: its client would wait for it for good.
+        if (claimed != nullptr && !readable) {
+            Answer(model, clientId, ended.mMediaId, ended.mResourceId, GetMediaResponse::NotFound);
+        }
+    }
+}
+
 void PostSendMediaChunk::Execute() {
     ZelvoRelayModel* model = ZelvoRelayModel::Instance();
     auto& downloads = model->Downloads;
     downloads.mMonitor.Enter();
+    const MediaTransferModel* download = downloads.Find(mClientId, mMediaId, mResourceId);
     // A download that ends makes way for its client's next waiting one.
-    if (downloads.Find(mClientId, mMediaId, mResourceId) != nullptr &&
-        !SendChunk(model, mClientId, mMediaId, mResourceId)) {
-        StartWaiting(model, mClientId);
-    }
+    Collections::DownloadQueue::File next;
+    const bool starts = download != nullptr && download->mStream != nullptr &&
+                        !SendChunk(model, mClientId, mMediaId, mResourceId) &&
+                        ClaimNext(model, mClientId, next);
     downloads.mMonitor.Exit();
+    if (starts) {
+        Start(mClientId, next.mMediaId, next.mResourceId, false);
+    }
 }
 
 }  // namespace ZelvoRelay::PostAction

@@ -20,17 +20,24 @@ class PostSendMediaChunk : public IPostAction {
     PostSendMediaChunk(uint32_t clientId, uint32_t mediaId, uint32_t resourceId)
         : mClientId(clientId), mMediaId(mediaId), mResourceId(resourceId) {}
 
-    // The download of resource resourceId of item mediaId to clientId, built from the item
-    // as the catalogue holds it now, with its file open for reading (the stream is the
-    // caller's); false, with no stream, when the catalogue no longer holds the item, or its
-    // file cannot be read or its descriptor falls in the reserve kept for the saves. Takes
-    // the catalogue monitor.
-    [[nodiscard]] static bool Open(uint32_t clientId, uint32_t mediaId, uint32_t resourceId,
-                                   MVC::Model::MediaTransferModel& download);
+    // Whether the catalogue lists item mediaId and its file resourceId is one a download can
+    // send: a regular file of at least one byte. Looks without opening the file, so a
+    // download that is to wait holds no file and a named pipe never blocks. Takes the
+    // catalogue monitor.
+    [[nodiscard]] static bool CanBeSent(uint32_t mediaId, uint32_t resourceId);
+
+    // Starts the download of resource resourceId of item mediaId to clientId, whose place
+    // among the client's running downloads is claimed (a transfer with no file in
+    // Downloads): opens its file outside the downloads monitor, answers Accepted when answer
+    // is set, and queues the first chunk. A download that cannot start (its item removed,
+    // its file unreadable or empty, its descriptor in the reserve) is answered NotFound and
+    // makes way for the client's next waiting one, and so on. Nothing when the client has
+    // left. REQUIRES: no monitor held.
+    static void Start(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, bool answer);
 
     // Queues the next chunk, or ends the download at the end of the file and starts the
-    // client's next waiting one; nothing when the download has ended already. Takes the
-    // downloads monitor, and the catalogue's and the task queue's inside it.
+    // client's next waiting one (Start); nothing when the download has ended already. Takes
+    // the downloads monitor, and the task queue's inside it.
     void Execute() override;
 
   private:

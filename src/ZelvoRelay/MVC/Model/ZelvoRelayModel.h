@@ -112,9 +112,10 @@ class ZelvoRelayModel : public System::Object {
     // Uploads in progress; its monitor comes after the client collection's and before the
     // catalogue's.
     Collections::MediaTransferCollection Uploads;
-    // Downloads in progress; its monitor comes after the client collection's and before
-    // the catalogue's and the task queue's (a waiting download looks its item up as its
-    // turn comes).
+    // Downloads in progress, and those whose place is claimed while their file is opened
+    // (no stream yet); its monitor comes after the client collection's and before the
+    // catalogue's and the task queue's. No file is opened while it is held: every client's
+    // requests and chunks wait on it.
     Collections::MediaTransferCollection Downloads;
     // Downloads waiting for one of their client's running ones to end; guarded by the
     // downloads monitor.

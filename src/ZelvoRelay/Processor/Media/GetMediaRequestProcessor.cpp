@@ -20,9 +20,8 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
                             0);
     };
 
-    MVC::Model::MediaTransferModel download;
-    const bool readable =
-        PostAction::PostSendMediaChunk::Open(clientId, mediaId, resourceId, download);
+    // Looked at, not opened: a download that is to wait holds no file until its turn.
+    const bool available = PostAction::PostSendMediaChunk::CanBeSent(mediaId, resourceId);
 
     // The client-collection monitor is held until the download is entered, so a client
     // that leaves has the download ended with its others instead of leaving it open for good.
@@ -31,39 +30,31 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     clients.mMonitor.Enter();
     const bool present = clients.mValue.FindClient(clientId) != nullptr;
     downloads.mMonitor.Enter();
+    // A download whose place is claimed but whose file is not open yet counts as running.
     const bool running = downloads.Find(clientId, mediaId, resourceId) != nullptr ||
                          model->WaitingDownloads.Contains(clientId, mediaId, resourceId);
-    const bool accepted = present && readable && !running;
+    const bool accepted = present && available && !running;
     // Each running download holds its file open: without a bound, one member asking for
     // every photo could take every descriptor the process may have. The downloads beyond
     // it are accepted all the same (a gallery asks for every preview at once) and wait,
     // holding no file, until earlier ones end.
     const bool starts = accepted && downloads.CountClient(clientId) < kMaxDownloadsPerClient;
-    if (accepted) {
-        // Answered now, in the order of the client's requests, and before a waiting
-        // download can start on another thread, so no chunk comes ahead of its answer.
-        answer(GetMediaResponse::Accepted);
-    }
     if (starts) {
-        downloads.Add(download);
-    } else {
-        delete download.mStream;
-        if (accepted) {
-            model->WaitingDownloads.Add(clientId, mediaId, resourceId);
-        }
+        // Claimed now, opened once the monitors are left (PostSendMediaChunk::Start).
+        downloads.Add(MVC::Model::MediaTransferModel(clientId, mediaId, resourceId));
+    } else if (accepted) {
+        // Answered now, in the order of the client's requests, and before the download can
+        // start on another thread, so no chunk comes ahead of its answer.
+        answer(GetMediaResponse::Accepted);
+        model->WaitingDownloads.Add(clientId, mediaId, resourceId);
     }
     downloads.mMonitor.Exit();
     clients.mMonitor.Exit();
-    if (!present) {
-        return;
-    }
-    if (!accepted) {
-        answer(running && readable ? GetMediaResponse::AlreadyDownloading
-                                   : GetMediaResponse::NotFound);
-        return;
-    }
     if (starts) {
-        PostAction::PostSendMediaChunk(clientId, mediaId, resourceId).Execute();
+        PostAction::PostSendMediaChunk::Start(clientId, mediaId, resourceId, true);
+    } else if (present && !accepted) {
+        answer(running && available ? GetMediaResponse::AlreadyDownloading
+                                    : GetMediaResponse::NotFound);
     }
 }
 

@@ -8,7 +8,8 @@ namespace ZelvoRelay::Processor::Media {
 // accepted, queues the first chunk behind the answer (PostSendMediaChunk). A download
 // accepted while the sender runs kMaxDownloadsPerClient waits its turn (WaitingDownloads).
 // Any connected client may download. Takes the catalogue monitor, then the
-// client-collection monitor with the downloads monitor, and the task queue's, inside it.
+// client-collection monitor with the downloads monitor, and the task queue's, inside it; the
+// file of a download that starts is opened with none of them held.
 class GetMediaRequestProcessor : public IMessageProcessor {
   public:
     // The downloads one client may run, each with its file open, at once.

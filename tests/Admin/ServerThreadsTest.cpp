@@ -131,19 +131,26 @@ for entry in ET.fromstring(zlib.decompress(sys.stdin.buffer.read()[8:])).findall
                                     answer.payload);
 }
 
-// The bytes of resource 0 of item id as a client downloads them, for a file that fits in one
-// chunk; "<refused>" when the download is not accepted.
-std::string Download(RawClient& client, uint32_t id) {
-    client.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
+// The bytes of a resource of item id as a client downloads them, for a file that fits in one
+// chunk; "<refused>" when the download is answered that it will not come, "<answer N>" for
+// another answer.
+std::string Download(RawClient& client, uint32_t id, uint8_t resource = 0) {
+    client.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, resource));
     const auto frames = AdminTest::FramesUntil(client, RelayWire::GetMediaAnswer);
     const RelayWire::Parsed answer = RelayWire::Parse(frames.empty() ? "" : frames.back());
-    if (answer.payload != RelayWire::U8(0) + RelayWire::U32(id) + RelayWire::U8(0)) {
+    const std::string asked = RelayWire::U32(id) + RelayWire::U8(resource);
+    if (answer.payload == RelayWire::U8(2) + asked) {
         return "<refused>";
+    }
+    if (answer.payload != RelayWire::U8(0) + asked) {
+        return answer.payload.empty()
+                   ? "<no answer>"
+                   : "<answer " + std::to_string(static_cast<uint8_t>(answer.payload[0])) + ">";
     }
     const RelayWire::Parsed chunk = RelayWire::Parse(client.NextFrame().value_or(""));
     EXPECT_EQ(chunk.type, RelayWire::MediaChunk);
     EXPECT_EQ(chunk.payload.substr(0, 9),
-              RelayWire::U32(id) + RelayWire::U8(0) + RelayWire::U32(0));
+              RelayWire::U32(id) + RelayWire::U8(resource) + RelayWire::U32(0));
     return chunk.payload.size() < 11 ? "<no chunk>" : chunk.payload.substr(11);
 }
 
@@ -1060,10 +1067,16 @@ TEST(Server, DownloadsBeyondSixteenWaitTheirTurnHoldingNoFile) {
     RawClient other(room.Port());
     ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
     ASSERT_EQ(AdminTest::Join(other, "Bob", "mod"), 0);
+    // Asked again, a file that runs and one that waits are each being downloaded already.
+    for (const uint32_t again : {asked[0], asked[kKept - 1]}) {
+        requests += Frame(RelayWire::MediaFile(RelayWire::GetMedia, again, 0));
+    }
     // The chat reaches Bob once every request before it has been handled.
     member.SendBytes(requests + Frame(RelayWire::ChatText("asked")));
     ASSERT_FALSE(AdminTest::FramesUntil(other, RelayWire::Chat).empty());
     std::vector<std::string> expected(kItems, "0");  // the answers, each "<status> <id>"
+    expected.push_back("1 " + std::to_string(asked[0]));
+    expected.push_back("1 " + std::to_string(asked[kKept - 1]));
     for (uint32_t i = 0; i < kItems; ++i) {
         expected[i] += " " + std::to_string(asked[i]);
         if (i >= kKept) {
@@ -1264,6 +1277,48 @@ TEST(ServerCatalogue, ARemovedItemKeepsItsFilesUntilASaveNoLongerListsIt) {
     }
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"1\">" + Item("-1") + "</media>");
     EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"-1_0", "-1_1"}));
+}
+
+// A listed item whose photo or preview cannot be sent (an empty preview, a missing photo, a
+// directory, a named pipe, a link that leads nowhere) is named at start-up, on one line that
+// counts them all and names the first ten; it stays listed, and a download of that file is
+// answered at once that it will not come. Before, start-up said nothing, and the download of
+// an empty preview was accepted and then nothing came.
+TEST(ServerCatalogue, ItemsWhoseFilesCannotBeSentAreNamedAtStartUpAndTheirDownloadsRefused) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    std::string media = "<media count=\"14\">";
+    for (int id = 1; id <= 14; ++id) {
+        media += Item(std::to_string(id));
+    }
+    room.Write("media.xml", media + "</media>");
+    // Items 1 to 6 have both files, item 6 whole; items 7 to 14 have none.
+    for (int id = 1; id <= 6; ++id) {
+        room.Write("media/" + std::to_string(id) + "_0", "photo " + std::to_string(id));
+        room.Write("media/" + std::to_string(id) + "_1", "preview " + std::to_string(id));
+    }
+    room.Write("media/1_1", "");
+    std::filesystem::remove(room.File("media/2_0"));
+    std::filesystem::remove(room.File("media/3_0"));
+    std::filesystem::create_directory(room.File("media/3_0"));
+    std::filesystem::remove(room.File("media/4_0"));
+    ASSERT_EQ(mkfifo(room.File("media/4_0").c_str(), 0600), 0);
+    std::filesystem::remove(room.File("media/5_0"));
+    std::filesystem::create_symlink("nowhere", room.File("media/5_0"));
+    auto server = room.Start();
+    EXPECT_TRUE(Logs(*server,
+                     "13 listed media items have a photo or preview that is missing, empty or "
+                     "not a regular file: 1, 2, 3, 4, 5, 7, 8, 9, 10, 11 and 3 more; they stay "
+                     "listed, and their downloads are refused until the files are restored"));
+
+    RawClient member(room.Port());
+    EXPECT_EQ(Listing(member).size(), 14u);
+    EXPECT_EQ(Download(member, 1, 0), "photo 1");
+    EXPECT_EQ(Download(member, 1, 1), "<refused>");
+    for (const uint32_t id : {2, 3, 4, 5, 7}) {
+        EXPECT_EQ(Download(member, id), "<refused>") << id;
+    }
+    EXPECT_EQ(Download(member, 6, 1), "preview 6");
 }
 
 constexpr int kLimit = 64;

@@ -26,7 +26,8 @@ Files TakeAll(DownloadQueue& queue, uint32_t clientId) {
 
 // Each client's downloads wait in the order it asked, whatever others ask in between; asking
 // again for one that waits keeps it once, in its first place, so a client never has more
-// waiting than there are files; a leaving client's downloads go, and no one else's.
+// waiting than there are files; one taken out may wait again; a leaving client's downloads
+// go, and no one else's.
 TEST(DownloadQueue, EachClientsDownloadsWaitInTheOrderAskedOnceEachUntilItLeaves) {
     DownloadQueue queue;
     // (client, media id); client 2 asks for previews, the others for photos.
@@ -38,9 +39,13 @@ TEST(DownloadQueue, EachClientsDownloadsWaitInTheOrderAskedOnceEachUntilItLeaves
     EXPECT_FALSE(queue.Contains(1, 3, 1));
     queue.RemoveClient(3);
     EXPECT_EQ(TakeAll(queue, 3), Files{});
-    EXPECT_EQ(TakeAll(queue, 1), (Files{{7, 0}, {3, 0}, {0xFFFFFFFF, 0}}));
-    // Once taken, the file may be asked for again.
+    DownloadQueue::File next;
+    ASSERT_TRUE(queue.TakeNext(1, next));
+    EXPECT_EQ((Files{{next.mMediaId, next.mResourceId}}), (Files{{7, 0}}));
+    // Once taken, the file may be asked for again, while others still wait: it waits anew,
+    // behind them.
+    EXPECT_FALSE(queue.Contains(1, 7, 0));
     queue.Add(1, 7, 0);
-    EXPECT_EQ(TakeAll(queue, 1), (Files{{7, 0}}));
+    EXPECT_EQ(TakeAll(queue, 1), (Files{{3, 0}, {0xFFFFFFFF, 0}, {7, 0}}));
     EXPECT_EQ(TakeAll(queue, 2), (Files{{7, 1}, {3, 1}}));
 }

@@ -11,6 +11,7 @@ void MediaFileCheck::LogItemsThatCannotBeSent() {
     auto& catalogue = ZelvoRelay::MVC::Model::ZelvoRelayModel::Instance()->Media;
     uint32_t count = 0;
     String named;
+    // Start-up, before the relay hosts: no other thread waits on the catalogue meanwhile.
     catalogue.mMonitor.Enter();
     for (auto* node = catalogue.First(); node != nullptr; node = catalogue.Next(node)) {
         const auto& item = node->mValue;
@@ -31,8 +32,8 @@ void MediaFileCheck::LogItemsThatCannotBeSent() {
     const String more =
         count > kIdsNamed ? String::Parse(" and %u more", count - kIdsNamed) : String();
     PrintLogMessage(
-        String::Parse("%u listed media items have a photo or preview that is missing, empty or "
-                      "not a regular file: %s%s; they stay listed, and their downloads are "
-                      "refused until the files are restored\n",
-                      count, named.CStr(), more.CStr()));
+        String::Parse("%u listed media %s a photo or preview that is missing, empty or not a "
+                      "regular file: %s%s; they stay listed, and their downloads are refused "
+                      "until the files are restored\n",
+                      count, count == 1 ? "item has" : "items have", named.CStr(), more.CStr()));
 }

@@ -4,20 +4,16 @@
 
 namespace ZelvoRelay::Client {
 
+bool RelayBudget::Allows(double now) {
+    mReadAt = std::max(mReadAt, now);
+    return now >= RepaidAt();
+}
+
 void RelayBudget::Charge(uint32_t frameBytes) {
-    mBytes -= std::max(frameBytes, kLeastFrameCost);
-}
-
-bool RelayBudget::Refill(double now) {
-    // Refilled before every read, not only once in debt: time spent with a full budget
-    // earns nothing, and counting it later would allow a second burst behind the first.
-    mBytes = std::min(kBurstBytes, mBytes + std::max(0.0, now - mRefilledAt) * kBytesPerSecond);
-    mRefilledAt = std::max(mRefilledAt, now);
-    return mBytes >= 0.0;
-}
-
-double RelayBudget::RepaidAt() const {
-    return mRefilledAt + std::max(0.0, -mBytes) / kBytesPerSecond;
+    // A full bucket gains nothing from the time it stays full: counted from the read, not
+    // from when it filled, a pause would allow a second burst behind the first.
+    mFullAt = std::max(mFullAt, mReadAt) +
+              static_cast<double>(std::max(frameBytes, kLeastFrameCost)) / kBytesPerSecond;
 }
 
 }  // namespace ZelvoRelay::Client

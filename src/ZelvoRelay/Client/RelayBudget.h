@@ -6,15 +6,18 @@
 
 namespace ZelvoRelay::Client {
 
-// What one connection may relay to the room: a token bucket over a clock that never
-// goes back, filled at kBytesPerSecond up to kBurstBytes. Each chat or voice frame is
-// taken out of it as it is framed, and the connection is not read while the bucket is
-// in debt, so TCP slows a sender down to the budget instead of the server queueing
-// everything it sends for every member. A read may bring in several frames at once:
-// the debt that read leaves is repaid before the next one, so the average holds and a
-// burst exceeds kBurstBytes by one read at most.
+// What one connection may relay to the room: a token bucket, filled at kBytesPerSecond
+// up to kBurstBytes. Each chat or voice frame is taken out of it as it is framed, and
+// the connection is not read while the bucket is in debt, so TCP slows a sender down to
+// the budget instead of the server queueing everything it sends for every member. A
+// read may bring in several frames at once: the debt that read leaves is repaid before
+// the next one, so the average holds and a burst exceeds kBurstBytes by one read at
+// most.
 //
-// Touched by the thread that reads the connection only. No lock.
+// Kept as the time at which the bucket is full again, so that a read costs one
+// comparison and the time given back for the next read is exactly the one that allows
+// it. Times are seconds on a clock that never goes back. Touched by the thread that
+// reads the connection only; no lock.
 class RelayBudget : public System::Object {
   public:
     // What the budget refills a second, on average.
@@ -28,22 +31,20 @@ class RelayBudget : public System::Object {
     RelayBudget() = default;
     ~RelayBudget() override = default;
 
+    // Whether the connection may be read at now: the budget is not in debt. The frames
+    // that read brings in are charged as taken at now.
+    [[nodiscard]] bool Allows(double now);
     // Takes a frame of frameBytes bytes, its length prefix included, out of the budget,
     // which may fall into debt by it.
     void Charge(uint32_t frameBytes);
-    // Adds what the time up to now (seconds on a clock that never goes back) has
-    // earned since the last refill, up to a full budget. Returns whether the connection
-    // may be read: the budget is not in debt.
-    [[nodiscard]] bool Refill(double now);
-    // When a budget in debt will have repaid it, in seconds of the clock given to
-    // Refill; the last refill's time otherwise.
-    [[nodiscard]] double RepaidAt() const;
+    // The earliest time Allows is true.
+    [[nodiscard]] double RepaidAt() const { return mFullAt - kBurstBytes / kBytesPerSecond; }
 
   private:
-    double mBytes{kBurstBytes};  // what may be taken now; below 0 while in debt
-    // When mBytes was last refilled. A full budget gains nothing from the time before
-    // its first refill, so 0 serves as the start.
-    double mRefilledAt{0.0};
+    // When the bucket is full again if nothing more is taken; at or before mReadAt
+    // while it is full.
+    double mFullAt{0.0};
+    double mReadAt{0.0};  // the time of the last read allowed
 };
 
 }  // namespace ZelvoRelay::Client

@@ -106,7 +106,7 @@ RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32
     // Read as fast as it sends, one member would fill every slower member's send queue
     // with its chat and voice until each is closed for it; left unread, its bytes wait in
     // the socket and TCP slows it down to the budget.
-    if (!mBudget.Refill(now)) {
+    if (!mBudget.Allows(now)) {
         return Received::Spent;
     }
     // Read on while the message worker lags, a client sending small messages faster than

@@ -7,12 +7,12 @@
 namespace ZelvoRelay::Client {
 
 // What one connection may relay to the room: a token bucket, filled at kBytesPerSecond
-// up to kBurstBytes. Each chat or voice frame is taken out of it as it is framed, and
-// the connection is not read while the bucket is in debt, so TCP slows a sender down to
-// the budget instead of the server queueing everything it sends for every member. A
-// read may bring in several frames at once: the debt that read leaves is repaid before
-// the next one, so the average holds and a burst exceeds kBurstBytes by one read at
-// most.
+// up to kBurstBytes. Each frame relayed to the room (chat, voice, name and status
+// changes) is taken out of it as it is framed, and the connection is not read while the
+// bucket is in debt, so TCP slows a sender down to the budget instead of the server
+// queueing everything it sends for every member. A read may bring in several frames at
+// once: the debt that read leaves is repaid before the next one, so the average holds
+// and a burst exceeds kBurstBytes by one read at most.
 //
 // Kept as the time at which the bucket is full again, so that a read costs one
 // comparison and the time given back for the next read is exactly the one that allows

@@ -9,6 +9,8 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/Message/MessageFactory.h"
+#include "ZelvoRelay/Message/Registration/ChangeNameMessage.h"
+#include "ZelvoRelay/Message/Registration/UserStatusMessage.h"
 #include "ZelvoRelay/Message/Voice/VoiceDataMessage.h"
 #include "ZelvoRelay/Threading/ClientThreadWorker.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
@@ -24,6 +26,16 @@ constexpr int kNoDataWaiting = 11;
 constexpr uint32_t kShortestFrame = 5;
 // The bytes of a frame's length prefix.
 constexpr uint32_t kFramePrefix = 4;
+
+// Whether messages of type are relayed to the room, and so count against the sender's
+// relay budget. Name and status changes are relayed whole, like chat and voice: left
+// out, they would let one member flood the room all the same.
+bool IsRelayedToRoom(uint8_t type) {
+    return type == Message::Chat::ChatMessage::MsgId ||
+           type == Message::Voice::VoiceDataMessage::MsgId ||
+           type == Message::Registration::ChangeNameMessage::MsgId ||
+           type == Message::Registration::UserStatusMessage::MsgId;
+}
 
 using PostActions = System::Collections::Vector<System::SmartPointer<PostAction::IPostAction>>;
 
@@ -104,8 +116,8 @@ void RelayClient::Attach(Threading::ClientThreadWorker* worker) {
 RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32_t size, double now,
                                            System::Threading::WakeEvent* wake) {
     // Read as fast as it sends, one member would fill every slower member's send queue
-    // with its chat and voice until each is closed for it; left unread, its bytes wait in
-    // the socket and TCP slows it down to the budget.
+    // with what it relays to the room until each is closed for it; left unread, its bytes
+    // wait in the socket and TCP slows it down to the budget.
     if (!mBudget.Allows(now)) {
         return Received::Spent;
     }
@@ -308,9 +320,7 @@ void RelayClient::OnNetStreamMessage(System::Net::NetStream*, char* data, int si
         Disconnect();
         return;
     }
-    const uint8_t type = message->GetMsgId();
-    if (type == Message::Chat::ChatMessage::MsgId ||
-        type == Message::Voice::VoiceDataMessage::MsgId) {
+    if (IsRelayedToRoom(message->GetMsgId())) {
         mBudget.Charge(static_cast<uint32_t>(size) + kFramePrefix);
     }
     MessageReceived.Raise(this, message);

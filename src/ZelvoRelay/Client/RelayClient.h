@@ -78,8 +78,8 @@ class RelayClient : public System::Object {
     // goes back); complete messages become tasks for the message worker. A closed
     // connection or a receive error disconnects. Nothing is read while
     // kMaxPendingMessages of the client's messages wait for the worker: the client is
-    // then held until the backlog falls back (wake is signalled). Nor while the chat
-    // and voice it sent have spent its relay budget: it may be read again at
+    // then held until the backlog falls back (wake is signalled). Nor while what it sent
+    // to be relayed to the room has spent its relay budget: it may be read again at
     // GetReadableAt().
     Received Receive(char* buffer, uint32_t offset, uint32_t size, double now,
                      System::Threading::WakeEvent* wake);
@@ -192,7 +192,8 @@ class RelayClient : public System::Object {
     // The client's received messages queued for the message worker and not yet
     // handled; shared with their tasks, each of which counts itself out when deleted.
     std::shared_ptr<Threading::ReceiveBacklog> mBacklog;
-    // What the chat and voice it sends may still take; touched by the thread that reads.
+    // What it sends to be relayed to the room may still take; touched by the thread
+    // that reads.
     RelayBudget mBudget;
 };
 

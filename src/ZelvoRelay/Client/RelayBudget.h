@@ -44,7 +44,7 @@ class RelayBudget : public System::Object {
     // When the bucket is full again if nothing more is taken; at or before mReadAt
     // while it is full.
     double mFullAt{0.0};
-    double mReadAt{0.0};  // the time of the last read allowed
+    double mReadAt{0.0};  // the latest time given to Allows
 };
 
 }  // namespace ZelvoRelay::Client

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -1423,6 +1424,113 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
     // Later ones in the same minute add no line.
     EXPECT_TRUE(std::chrono::steady_clock::now() - start >= std::chrono::minutes(1) ||
                 log.find(" at once to keep", at + refusal.size()) == std::string::npos);
+}
+
+// One member with the voice right sends 32,000-byte voice frames as fast as it can, and
+// another sends name changes as large (relayed whole, whatever follows the name), while
+// three members read at 1,000 KB/s: slower than the two send, faster than the server takes
+// what they send to the room. For a few seconds none of the readers is closed, each
+// receives each sender's frames in the order sent, and the senders keep their places.
+// Before, the server read a sender as fast as it sent and queued every frame for every
+// member, and each reader was closed once 16 MiB waited for it.
+TEST(ServerRelay, MembersSendingFastGetNoSlowerMemberClosed) {
+    constexpr size_t kReaders = 3;
+    constexpr auto kTick = std::chrono::milliseconds(10);
+    constexpr size_t kBytesPerTick = 10000;  // 1,000 KB/s
+    constexpr auto kPacedFor = std::chrono::seconds(3);
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start();
+    std::vector<std::unique_ptr<RawClient>> members;
+    for (const std::string name : {"Loud", "Renamer", "Reader0", "Reader1", "Reader2"}) {
+        members.push_back(std::make_unique<RawClient>(room.Port()));
+        // Holding little in its socket, a reader leaves what it has not read queued on the
+        // server, as a member on a slow link does.
+        if (members.size() > 2) {
+            members.back()->SetReceiveBuffer(32 * 1024);
+        }
+        ASSERT_EQ(AdminTest::Join(*members.back(), name, ""), 0);
+    }
+    RawClient& loud = *members[0];
+    RawClient& renamer = *members[1];
+
+    // Each sender's frames carry their count after the voice header or the name.
+    std::atomic<bool> stop{false};
+    const auto flood = [&stop](RawClient& sender, bool voice) {
+        std::string data(32000, 'v');
+        for (uint32_t count = 0; !stop; ++count) {
+            std::memcpy(data.data(), &count, sizeof count);
+            if (!sender.SendFrame(voice ? RelayWire::Voice(7, data)
+                                        : RelayWire::Message(RelayWire::ChangeName, 0,
+                                                             RelayWire::Text("Loud") + data))) {
+                return;
+            }
+        }
+    };
+    std::thread floods[] = {std::thread(flood, std::ref(loud), true),
+                            std::thread(flood, std::ref(renamer), false)};
+    // What each reader got: each sender's frames received in order, and whether it was cut
+    // off (ended, reset, or a frame out of order).
+    struct Got {
+        uint32_t voices{0};
+        uint32_t names{0};
+        bool cut{false};
+    };
+    std::vector<Got> got(kReaders);
+    std::vector<std::thread> reading;
+    for (size_t i = 0; i < kReaders; ++i) {
+        reading.emplace_back([&reader = *members[2 + i], &got = got[i], kTick, kPacedFor] {
+            const auto start = std::chrono::steady_clock::now();
+            for (auto tick = start + kTick; !got.cut && tick <= start + kPacedFor; tick += kTick) {
+                got.cut = !reader.ReadPaced(kBytesPerTick, tick);
+                while (auto frame = reader.TakeFrame()) {
+                    const RelayWire::Parsed message = RelayWire::Parse(*frame);
+                    if (message.type == RelayWire::VoiceData) {
+                        got.cut = got.cut || RelayWire::ReadU32(message.payload, 3) != got.voices;
+                        ++got.voices;
+                    } else if (message.type == RelayWire::ChangeName) {
+                        got.cut = got.cut || RelayWire::ReadU32(message.payload, 5) != got.names;
+                        ++got.names;
+                    }
+                }
+            }
+        });
+    }
+    for (std::thread& thread : reading) {
+        thread.join();
+    }
+
+    // The first reader's chat reaches every other member behind what is queued for it, and
+    // its listing's answer reaches it behind its own; a member closed meanwhile gets neither.
+    members[2]->SendFrame(RelayWire::ChatText("done"));
+    members[2]->SendFrame(kListing);
+    bool served = true;
+    for (size_t i = 0; i < kReaders; ++i) {
+        EXPECT_FALSE(got[i].cut) << "reader " << i << " after " << got[i].voices
+                                 << " voice frames and " << got[i].names << " name changes";
+        EXPECT_GT(got[i].voices, 0u) << "reader " << i;
+        EXPECT_GT(got[i].names, 0u) << "reader " << i;
+        const uint8_t last = i == 0 ? RelayWire::MediaInfo : RelayWire::Chat;
+        served = !AdminTest::FramesUntil(*members[2 + i], last).empty() && served && !got[i].cut;
+    }
+    EXPECT_TRUE(served);
+    // The senders, still sending, are told of the chat and of no member leaving.
+    for (RawClient* sender : {&loud, &renamer}) {
+        const std::vector<std::string> told =
+            served ? AdminTest::FramesUntil(*sender, RelayWire::Chat) : std::vector<std::string>();
+        EXPECT_FALSE(told.empty());
+        for (const std::string& frame : told) {
+            EXPECT_NE(RelayWire::Parse(frame).type, RelayWire::UserLeft);
+        }
+    }
+    stop = true;
+    // A send held up by the server's budget ends when its side is shut.
+    for (RawClient* sender : {&loud, &renamer}) {
+        sender->ShutdownSend();
+    }
+    for (std::thread& thread : floods) {
+        thread.join();
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "support/Wait.h"
@@ -129,6 +130,38 @@ long RawClient::ReadSome(std::chrono::steady_clock::time_point end) {
         }
         return n;
     }
+}
+
+bool RawClient::ReadPaced(size_t most, std::chrono::steady_clock::time_point until) {
+    size_t taken = 0;
+    while (mSocket >= 0) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return true;
+        }
+        // Once it has its share it waits on the socket all the same: a reset or a hang-up
+        // still ends the wait.
+        pollfd waiting{mSocket, static_cast<short>(taken < most ? POLLIN : 0), 0};
+        const int ready = poll(&waiting, 1, static_cast<int>(left.count()));
+        if (ready == 0 || (ready < 0 && errno == EINTR)) {
+            continue;
+        }
+        if (ready < 0 || (waiting.revents & POLLIN) == 0) {
+            return false;
+        }
+        char buffer[65536];
+        const ssize_t n = recv(mSocket, buffer, std::min(sizeof buffer, most - taken), 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        mReceived.append(buffer, static_cast<size_t>(n));
+        taken += static_cast<size_t>(n);
+    }
+    return false;
 }
 
 std::optional<std::string> RawClient::TakeFrame() {

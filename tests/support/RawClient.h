@@ -37,6 +37,13 @@ class RawClient {
     // the connection or has not closed it after deadline.
     std::optional<std::string> ReadToEnd(
         std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    // Reads at most most bytes as they arrive and waits until until, however soon it
+    // has them, as a reader that takes bytes at a pace of its own does; the rest stays
+    // in the socket. Frames read are kept for TakeFrame. False, at once, when the
+    // connection has ended or been reset.
+    bool ReadPaced(size_t most, std::chrono::steady_clock::time_point until);
+    // The payload of the next frame among the bytes already read, reading nothing.
+    std::optional<std::string> TakeFrame();
     // Reads and drops frames until the peer closes or resets the connection; true when
     // it does before deadline.
     bool WaitClosed(std::chrono::milliseconds deadline = std::chrono::seconds(30));
@@ -70,7 +77,6 @@ class RawClient {
     // peer reset the connection, -1 on timeout or another error.
     static constexpr long kReset = -2;
     long ReadSome(std::chrono::steady_clock::time_point end);
-    std::optional<std::string> TakeFrame();
 
     int mSocket{-1};
     std::string mReceived;  // bytes read and not yet taken as frames

@@ -7,7 +7,11 @@
 #include "System/Net/Socket.h"
 #include "System/Net/SocketType.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/Message/MessageFactory.h"
+#include "ZelvoRelay/Message/Registration/ChangeNameMessage.h"
+#include "ZelvoRelay/Message/Registration/UserStatusMessage.h"
+#include "ZelvoRelay/Message/Voice/VoiceDataMessage.h"
 #include "ZelvoRelay/Threading/ClientThreadWorker.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
 #include "ZelvoRelay/Threading/ReceiveBacklog.h"
@@ -20,6 +24,18 @@ namespace {
 constexpr int kNoDataWaiting = 11;
 // The fewest bytes a frame that yields a message takes: its length and a type byte.
 constexpr uint32_t kShortestFrame = 5;
+// The bytes of a frame's length prefix.
+constexpr uint32_t kFramePrefix = 4;
+
+// Whether messages of type are relayed to the room, and so count against the sender's
+// relay budget. Name and status changes are relayed whole, like chat and voice: left
+// out, they would let one member flood the room all the same.
+bool IsRelayedToRoom(uint8_t type) {
+    return type == Message::Chat::ChatMessage::MsgId ||
+           type == Message::Voice::VoiceDataMessage::MsgId ||
+           type == Message::Registration::ChangeNameMessage::MsgId ||
+           type == Message::Registration::UserStatusMessage::MsgId;
+}
 
 using PostActions = System::Collections::Vector<System::SmartPointer<PostAction::IPostAction>>;
 
@@ -97,8 +113,14 @@ void RelayClient::Attach(Threading::ClientThreadWorker* worker) {
     mSendQueue.mMonitor.Exit();
 }
 
-RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32_t size,
+RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32_t size, double now,
                                            System::Threading::WakeEvent* wake) {
+    // Read as fast as it sends, one member would fill every slower member's send queue
+    // with what it relays to the room until each is closed for it; left unread, its bytes
+    // wait in the socket and TCP slows it down to the budget.
+    if (!mBudget.Allows(now)) {
+        return Received::Spent;
+    }
     // Read on while the message worker lags, a client sending small messages faster than
     // they are handled would fill the task queue until memory runs out. Unread, its bytes
     // wait in the socket and TCP slows the sender down.
@@ -297,6 +319,9 @@ void RelayClient::OnNetStreamMessage(System::Net::NetStream*, char* data, int si
     if (message == nullptr) {
         Disconnect();
         return;
+    }
+    if (IsRelayedToRoom(message->GetMsgId())) {
+        mBudget.Charge(static_cast<uint32_t>(size) + kFramePrefix);
     }
     MessageReceived.Raise(this, message);
     auto* task = new Threading::MessageTask(message, GetClientId());

@@ -13,6 +13,7 @@
 #include "System/SmartPointer.h"
 #include "System/Threading/ThreadProperty.h"
 #include "System/Threading/WakeEvent.h"
+#include "ZelvoRelay/Client/RelayBudget.h"
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/UserModel.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
@@ -70,14 +71,20 @@ class RelayClient : public System::Object {
         Data,     // the read was filled; more may wait
         Drained,  // nothing more waits in the socket for now
         Held,     // too many of the client's messages wait for the message worker
+        Spent,    // the client's relay budget is in debt until GetReadableAt()
         Closed,   // the connection ended (and the client is disconnected)
     };
-    // One non-blocking receive into buffer; complete messages become tasks for the
-    // message worker. A closed connection or a receive error disconnects. Nothing is
-    // read while kMaxPendingMessages of the client's messages wait for the worker:
-    // the client is then held until the backlog falls back (wake is signalled).
-    Received Receive(char* buffer, uint32_t offset, uint32_t size,
+    // One non-blocking receive into buffer at time now (seconds on a clock that never
+    // goes back); complete messages become tasks for the message worker. A closed
+    // connection or a receive error disconnects. Nothing is read while
+    // kMaxPendingMessages of the client's messages wait for the worker: the client is
+    // then held until the backlog falls back (wake is signalled). Nor while what it sent
+    // to be relayed to the room has spent its relay budget: it may be read again at
+    // GetReadableAt().
+    Received Receive(char* buffer, uint32_t offset, uint32_t size, double now,
                      System::Threading::WakeEvent* wake);
+    // After Receive found the relay budget spent: when the client may be read again.
+    [[nodiscard]] double GetReadableAt() const { return mBudget.RepaidAt(); }
     // At a stop, once the client's worker has stopped: reads and frames what the socket
     // holds now, however many of the client's messages wait, so that what it sent before
     // the stop is handled. Bytes that arrive meanwhile are left: however long a client
@@ -117,6 +124,7 @@ class RelayClient : public System::Object {
         bool mToRead{false};        // listed for a read in the worker's next turn
         bool mToSend{false};        // listed for a send in the worker's current turn
         bool mHeld{false};          // listed as held
+        bool mSpent{false};         // listed as waiting for its relay budget
         bool mPeerEnded{false};     // the peer's end of stream was reported
         bool mLeaving{false};       // closed, waiting for its messages to be handled
     };
@@ -184,6 +192,9 @@ class RelayClient : public System::Object {
     // The client's received messages queued for the message worker and not yet
     // handled; shared with their tasks, each of which counts itself out when deleted.
     std::shared_ptr<Threading::ReceiveBacklog> mBacklog;
+    // What it sends to be relayed to the room may still take; touched by the thread
+    // that reads.
+    RelayBudget mBudget;
 };
 
 }  // namespace ZelvoRelay::Client

@@ -33,6 +33,14 @@ void Erase(std::vector<T>& list, const T& item) {
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
 }
 
+// Drops the entries of client from a list of (time, client) pairs.
+template <typename List>
+void EraseTimed(List& list, const Client::RelayClient* client) {
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [client](const auto& entry) { return entry.second == client; }),
+               list.end());
+}
+
 }  // namespace
 
 ClientThreadWorker::ClientThreadWorker() {
@@ -100,6 +108,7 @@ void ClientThreadWorker::ReadRestAndClose() {
     mJoinDeadlines.clear();
     mToRead.clear();
     mHeld.clear();
+    mSpent.clear();
     mLeaving.clear();
     mNoticesMonitor.Enter();
     mNotices.clear();
@@ -111,6 +120,7 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
     // Cleared before the notices are taken: a notice that comes after this signals
     // again, so the next wait returns at once.
     mWake.Clear();
+    const double now = Now();
     for (int i = 0; i < count; ++i) {
         if (ready[i].mToken == &mWake) {
             continue;
@@ -157,13 +167,14 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         mLeaving[i] = mLeaving.back();
         mLeaving.pop_back();
     }
-    CloseLateJoiners();
+    ReleaseSpent(now);
+    CloseLateJoiners(now);
 
     std::vector<Client::RelayClient*> reading;
     reading.swap(mToRead);
     for (Client::RelayClient* client : reading) {
         client->GetWorkerState().mToRead = false;
-        Read(client, buffer);
+        Read(client, buffer, now);
     }
     for (Client::RelayClient* client : mToSend) {
         Client::RelayClient::WorkerState& state = client->GetWorkerState();
@@ -179,6 +190,7 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
             client->GetWorkerState().mLeaving = true;
             Erase(mToRead, client);
             Erase(mHeld, client);
+            EraseTimed(mSpent, client);
             mLeaving.push_back(client);
         } else {
             Remove(client);
@@ -187,14 +199,20 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
     mClosed.clear();
 }
 
-void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer) {
+void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer, double now) {
     for (int i = 0; i < kReadsPerTurn; ++i) {
-        switch (client->Receive(buffer, 0, kReceiveBufferSize, &mWake)) {
+        switch (client->Receive(buffer, 0, kReceiveBufferSize, now, &mWake)) {
             case Client::RelayClient::Received::Data:
                 break;
             case Client::RelayClient::Received::Held:
                 client->GetWorkerState().mHeld = true;
                 mHeld.push_back(client);
+                return;
+            case Client::RelayClient::Received::Spent:
+                // Its readiness is reported once, and is not reported again while it is
+                // not read: the worker's own wait brings it back.
+                client->GetWorkerState().mSpent = true;
+                mSpent.emplace_back(client->GetReadableAt(), client);
                 return;
             case Client::RelayClient::Received::Drained:
             case Client::RelayClient::Received::Closed:
@@ -204,12 +222,25 @@ void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer) {
     ListToRead(client);
 }
 
-void ClientThreadWorker::CloseLateJoiners() {
-    if (mJoinDeadlines.empty() || mJoinDeadlines.front().first > Now()) {
+void ClientThreadWorker::ReleaseSpent(double now) {
+    for (size_t i = 0; i < mSpent.size();) {
+        if (mSpent[i].first > now) {
+            ++i;
+            continue;
+        }
+        Client::RelayClient* client = mSpent[i].second;
+        client->GetWorkerState().mSpent = false;
+        ListToRead(client);
+        mSpent[i] = mSpent.back();
+        mSpent.pop_back();
+    }
+}
+
+void ClientThreadWorker::CloseLateJoiners(double now) {
+    if (mJoinDeadlines.empty() || mJoinDeadlines.front().first > now) {
         return;
     }
     auto& clients = MVC::Model::ZelvoRelayModel::Instance()->Clients;
-    const double now = Now();
     clients.mMonitor.Enter();
     while (!mJoinDeadlines.empty() && mJoinDeadlines.front().first <= now) {
         Client::RelayClient* client = mJoinDeadlines.front().second;
@@ -234,11 +265,9 @@ void ClientThreadWorker::Remove(Client::RelayClient* client) {
     mNumClients = list.Count();
     Erase(mToRead, client);
     Erase(mHeld, client);
+    EraseTimed(mSpent, client);
     Erase(mLeaving, client);
-    mJoinDeadlines.erase(
-        std::remove_if(mJoinDeadlines.begin(), mJoinDeadlines.end(),
-                       [client](const auto& deadline) { return deadline.second == client; }),
-        mJoinDeadlines.end());
+    EraseTimed(mJoinDeadlines, client);
     MVC::Events::RemoveRelayClientEvent event(client);
     event.Dispatch();
 }
@@ -247,17 +276,21 @@ int ClientThreadWorker::WaitTimeout() {
     if (!mToRead.empty()) {
         return 0;
     }
-    if (mJoinDeadlines.empty()) {
+    if (mJoinDeadlines.empty() && mSpent.empty()) {
         return -1;
     }
-    const double wait =
-        std::ceil((mJoinDeadlines.front().first + kJoinDeadlineSlack - Now()) * 1000.0);
+    double due = mJoinDeadlines.empty() ? mSpent.front().first
+                                        : mJoinDeadlines.front().first + kJoinDeadlineSlack;
+    for (const auto& spent : mSpent) {
+        due = std::min(due, spent.first);
+    }
+    const double wait = std::ceil((due - Now()) * 1000.0);
     return static_cast<int>(std::clamp(wait, 0.0, 1000.0 * 3600.0));
 }
 
 void ClientThreadWorker::ListToRead(Client::RelayClient* client) {
     Client::RelayClient::WorkerState& state = client->GetWorkerState();
-    if (!state.mToRead && !state.mHeld) {
+    if (!state.mToRead && !state.mHeld && !state.mSpent) {
         state.mToRead = true;
         mToRead.push_back(client);
     }

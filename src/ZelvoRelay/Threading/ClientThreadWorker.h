@@ -20,11 +20,12 @@ class RelayClient;
 namespace ZelvoRelay::Threading {
 
 // Serves the clients it was given: it sleeps until one of their sockets is readable
-// or has room again, a client has frames queued or has closed, or a connection's time
-// to join runs out, and then reads, sends and removes what is due. A client found
-// closed is removed (RemoveRelayClientEvent) and dropped from the list. Once it has
-// stopped, the stopping server has it read what its clients' sockets still hold and
-// close them (ReadRestAndClose).
+// or has room again, a client has frames queued or has closed, a connection's time to
+// join runs out or a client's relay budget allows it to be read again, and then reads,
+// sends and removes what is due. A client found closed is removed
+// (RemoveRelayClientEvent) and dropped from the list. Once it has stopped, the stopping
+// server has it read what its clients' sockets still hold and close them
+// (ReadRestAndClose), whatever their budgets say.
 class ClientThreadWorker : public System::Threading::Thread {
   public:
     static constexpr uint32_t kReceiveBufferSize = 16384;
@@ -69,15 +70,17 @@ class ClientThreadWorker : public System::Threading::Thread {
 
     // One turn: everything that is due after a wait. REQUIRES: the list's monitor.
     void Turn(const System::Net::Poller::Ready* ready, int count, char* buffer);
-    // Reads client a few times at most; lists it for the next turn when bytes may
-    // still wait, or as held.
-    void Read(Client::RelayClient* client, char* buffer);
-    // Closes the connections whose time to join has run out.
-    void CloseLateJoiners();
+    // Reads client a few times at most at time now; lists it for the next turn when
+    // bytes may still wait, as held, or as waiting for its relay budget.
+    void Read(Client::RelayClient* client, char* buffer, double now);
+    // Lists for a read the clients whose relay budget allows it again at time now.
+    void ReleaseSpent(double now);
+    // Closes the connections whose time to join has run out at time now.
+    void CloseLateJoiners(double now);
     // Drops client from every list and removes it from the room (which deletes it).
     void Remove(Client::RelayClient* client);
     // The wait before the next turn, in milliseconds: none while clients are left to
-    // read, until the next join deadline, or without limit.
+    // read, until the next join deadline or relay budget's release, or without limit.
     int WaitTimeout();
     void ListToRead(Client::RelayClient* client);
     void ListToSend(Client::RelayClient* client);
@@ -101,6 +104,8 @@ class ClientThreadWorker : public System::Threading::Thread {
     std::vector<Client::RelayClient*> mToRead;  // bytes may wait; read in the next turn
     std::vector<Client::RelayClient*> mToSend;  // frames to send in this turn
     std::vector<Client::RelayClient*> mHeld;    // not read until their backlog falls
+    // Not read until their relay budget allows it, each with the time it does.
+    std::vector<std::pair<double, Client::RelayClient*>> mSpent;
     std::vector<Client::RelayClient*> mClosed;  // to remove at the end of this turn
     // Closed, and removed once the message worker has handled what they sent.
     std::vector<Client::RelayClient*> mLeaving;

@@ -118,11 +118,11 @@ TEST_F(RelayClientTest, IsNotReadWhileTooManyOfItsMessagesWaitForTheMessageWorke
     char buffer[64];
     uint32_t next = 0;
     for (uint32_t i = 0; i < total; ++i) {
-        mClient->Receive(buffer, 0, frameSize, nullptr);
+        mClient->Receive(buffer, 0, frameSize, 0.0, nullptr);
     }
     EXPECT_EQ(HandleQueued(*model, next), RelayClient::kMaxPendingMessages);
     for (uint32_t i = 0; i < total; ++i) {
-        mClient->Receive(buffer, 0, frameSize, nullptr);
+        mClient->Receive(buffer, 0, frameSize, 0.0, nullptr);
     }
     EXPECT_EQ(HandleQueued(*model, next), 10u);
     EXPECT_TRUE(mClient->IsConnected());
@@ -141,12 +141,14 @@ TEST_F(RelayClientTest, IsLeftUnreadWhileTooManyOfItsMessagesWaitAndLosesNone) {
     }
     PeerSends(frames);
     char buffer[16384];
-    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, nullptr), RelayClient::Received::Data);
-    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, nullptr), RelayClient::Received::Held);
+    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, 0.0, nullptr),
+              RelayClient::Received::Data);
+    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, 0.0, nullptr),
+              RelayClient::Received::Held);
     uint32_t taken = TakeQueued();
     EXPECT_EQ(taken, RelayClient::kMaxPendingMessages);
     for (int read = 0; taken < kFrames && read < 100; ++read) {
-        mClient->Receive(buffer, 0, sizeof buffer, nullptr);
+        mClient->Receive(buffer, 0, sizeof buffer, 0.0, nullptr);
         const uint32_t queued = TakeQueued();
         EXPECT_LE(queued, RelayClient::kMaxPendingMessages);
         taken += queued;
@@ -258,9 +260,11 @@ TEST_F(RelayClientTest, APeerClosingWhileFramesWaitIsSentNoMoreButReadToTheEnd) 
 
     EXPECT_TRUE(mClient->IsConnected());
     char buffer[16384];
-    EXPECT_NE(mClient->Receive(buffer, 0, sizeof buffer, nullptr), RelayClient::Received::Closed);
+    EXPECT_NE(mClient->Receive(buffer, 0, sizeof buffer, 0.0, nullptr),
+              RelayClient::Received::Closed);
     EXPECT_EQ(TakeQueued(), 1u);
-    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, nullptr), RelayClient::Received::Closed);
+    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, 0.0, nullptr),
+              RelayClient::Received::Closed);
     EXPECT_FALSE(mClient->IsConnected());
 }
 

@@ -1,0 +1,19 @@
+#include "ZelvoRelay/Client/RelayBudget.h"
+
+#include <algorithm>
+
+namespace ZelvoRelay::Client {
+
+bool RelayBudget::Allows(double now) {
+    mReadAt = std::max(mReadAt, now);
+    return now >= RepaidAt();
+}
+
+void RelayBudget::Charge(uint32_t frameBytes) {
+    // A full bucket gains nothing from the time it stays full: counted from the read, not
+    // from when it filled, a pause would allow a second burst behind the first.
+    mFullAt = std::max(mFullAt, mReadAt) +
+              static_cast<double>(std::max(frameBytes, kLeastFrameCost)) / kBytesPerSecond;
+}
+
+}  // namespace ZelvoRelay::Client

@@ -35,8 +35,8 @@ class WrongPasswordLimiter {
     WrongPasswordLimiter& operator=(const WrongPasswordLimiter&) = delete;
 
     // Counts a join from address refused for a wrong password at now. Returns true when
-    // this refusal begins a block of the address (false while one already runs, which it
-    // lengthens).
+    // this refusal begins a block of the address; while a block runs, the refusals that
+    // would begin one lengthen it instead.
     bool CountWrongPassword(const System::Net::IPAddress& address, Clock::time_point now);
     // Whether a new connection from address at now is to be closed at once.
     [[nodiscard]] bool IsBlocked(const System::Net::IPAddress& address, Clock::time_point now);

@@ -8,12 +8,14 @@
 #include "System/Collections/HashFunctions.h"
 #include "System/DateTime.h"
 #include "System/Net/Client.h"
+#include "System/Net/IPAddress.h"
 #include "System/Net/IPEndPoint.h"
 #include "System/Net/Server.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
+#include "ZelvoRelay/Server/WrongPasswordLimiter.h"
 
 using System::String;
 using ZelvoRelay::MVC::Model::ZelvoRelayModel;
@@ -68,6 +70,7 @@ RelayObserver::RelayObserver()
                       &DescriptorReserveLog::OnClientRefused);
     mEventManager.Add(relay->Server.OnDiscardedMessages, this,
                       &RelayObserver::OnRelayDiscardedMessages);
+    mEventManager.Add(relay->Server.OnAddressBlocked, this, &RelayObserver::OnRelayAddressBlocked);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
@@ -148,6 +151,12 @@ void RelayObserver::OnRelayHostStopped(System::Net::Server*) {
 }
 
 void RelayObserver::OnRelayHostClientConnect(System::Net::Server*, System::Net::Client& client) {
+    // Closed at once by the relay server, from an address blocked for trying wrong
+    // passwords: its block was logged when it began, and a line per connection would let
+    // the peer flood the log.
+    if (!client.IsConnected()) {
+        return;
+    }
     const System::Net::IPEndPoint peer = client.GetEndPoint().SwapEndian();
     PrintLogMessage(String::Parse("Relay server client %s:%d has connected\n",
                                   peer.GetAddress().ToString().CStr(), peer.GetPort()));
@@ -170,6 +179,16 @@ void RelayObserver::OnRelayDiscardedMessages(uint32_t count) {
         String::Parse("Relay server discarded %u received message%s not yet handled, as "
                       "asked again to stop\n",
                       count, count == 1 ? "" : "s"));
+}
+
+void RelayObserver::OnRelayAddressBlocked(const System::Net::IPAddress& address) {
+    PrintLogMessage(String::Parse(
+        "Relay server closing new connections from %s for %d minutes: %u wrong passwords "
+        "within %d minutes\n",
+        address.SwapEndian().ToString().CStr(),
+        static_cast<int>(ZelvoRelay::Server::WrongPasswordLimiter::kBlockTime.count()),
+        ZelvoRelay::Server::WrongPasswordLimiter::kMaxWrongPasswords,
+        static_cast<int>(ZelvoRelay::Server::WrongPasswordLimiter::kWindow.count())));
 }
 
 void RelayObserver::OnPolicyHost(System::Net::Server* server) {

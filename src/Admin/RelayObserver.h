@@ -14,6 +14,7 @@
 
 namespace System::Net {
 class Client;
+class IPAddress;
 class Server;
 }  // namespace System::Net
 namespace ZelvoRelay::Client {
@@ -60,6 +61,9 @@ class RelayObserver {
     // The relay's stop was asked again and discarded count received messages not yet
     // handled.
     void OnRelayDiscardedMessages(uint32_t count);
+    // New connections from address (network order) are closed at once for a while, as
+    // it tried too many wrong passwords.
+    void OnRelayAddressBlocked(const System::Net::IPAddress& address);
 
     // Policy server events.
     void OnPolicyHost(System::Net::Server* server);

@@ -4,6 +4,7 @@
 #include "Admin/RoomFixture.h"
 #include "support/ListenQueue.h"
 #include "support/Process.h"
+#include "support/RelayTestServer.h"
 #include "support/Text.h"
 #include "support/Wait.h"
 
@@ -56,18 +57,25 @@ std::string StoredPassword(const std::string& config, const std::string& account
     return std::regex_search(config, match, element) ? match[1].str() : "<no " + account + ">";
 }
 
-// Whether the policy server listens; if so, a connection gets the policy and is logged.
-bool PolicyServiceWorks(ServerProcess& server) {
+// Whether the policy server listens; if so, a connection from the loopback address source
+// gets the policy and is logged.
+bool PolicyServiceWorks(ServerProcess& server, const std::string& source = "127.0.0.1") {
     const int hosting = server.WaitForLine("Policy server hosting on port 943");
     EXPECT_GE(hosting, 0);
     if (hosting < 0 || AdminTest::LogText(server.Lines()[static_cast<size_t>(hosting)]) !=
                            "Policy server hosting on port 943") {
         return false;
     }
-    RawClient client(943);
+    RawClient client(943, source);
     EXPECT_EQ(client.ReadToEnd().value_or("<reset>"), kPolicy);
-    EXPECT_GE(server.WaitForLine("Policy server granting access to 127.0.0.1:"), 0);
+    EXPECT_GE(server.WaitForLine("Policy server granting access to " + source + ":"), 0);
     return true;
+}
+
+// config (as ConfigXml writes it) with room for places members.
+std::string WithPlaces(const std::string& config, size_t places) {
+    return std::regex_replace(config, std::regex("RoomMaxClients=\"20\""),
+                              "RoomMaxClients=\"" + std::to_string(places) + "\"");
 }
 
 // A relay frame: the payload's length, little-endian, then the payload.
@@ -946,10 +954,8 @@ TEST(Server, AFailedClosingSaveKeepsTheOldFileAndEndsWithStatus1) {
 TEST(Server, ConnectsMadeAllAtOnceCompleteAndAreServed) {
     constexpr size_t kClients = 100;
     Room room;
-    std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
-    config = std::regex_replace(config, std::regex("RoomMaxClients=\"20\""),
-                                "RoomMaxClients=\"" + std::to_string(kClients) + "\"");
-    room.Write("config.xml", config);
+    room.Write("config.xml",
+               WithPlaces(ConfigXml(room.Port(), Settings(), Privileges("", "", "")), kClients));
     auto server = room.Start();
     server->Signal(SIGSTOP);
     // A thread not yet stopped could still accept, and take connections off the queue.
@@ -1531,6 +1537,107 @@ TEST(ServerRelay, MembersSendingFastGetNoSlowerMemberClosed) {
     for (std::thread& thread : floods) {
         thread.join();
     }
+// The room's places are its members': an outsider without the password holds as many
+// connections open as the room has places, never joining, and members with the password
+// still join until they fill the room; the next one is refused as full. Before, every
+// connection held a place, and the outsider kept every member out.
+TEST(ServerRoom, ConnectionsThatNeverJoinHoldNoPlace) {
+    constexpr size_t kPlaces = 3;
+    Room room;
+    room.Write("config.xml",
+               WithPlaces(ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")), kPlaces));
+    auto server = room.Start();
+    // Accepted in the order they connect, so all of them before any member.
+    std::vector<std::unique_ptr<RawClient>> outsider;
+    std::vector<std::unique_ptr<RawClient>> members;
+    for (size_t i = 0; i < kPlaces; ++i) {
+        outsider.push_back(std::make_unique<RawClient>(room.Port()));
+    }
+    for (size_t i = 0; i < kPlaces; ++i) {
+        members.push_back(std::make_unique<RawClient>(room.Port()));
+        EXPECT_EQ(AdminTest::Join(*members.back(), "member", "pass"), 0) << "member " << i;
+    }
+    RawClient last(room.Port());
+    EXPECT_EQ(AdminTest::Join(last, "last", "pass"), 1);
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+}
+
+// The server closes client at once, unread: what it reads is the end of the stream or a reset,
+// never a frame.
+bool ClosedUnanswered(RawClient& client) {
+    const std::optional<std::string> rest = client.ReadToEnd();
+    return rest ? rest->empty() : client.WasReset();
+}
+
+// How many console lines contain text.
+size_t CountLines(const ServerProcess& server, const std::string& text) {
+    return static_cast<size_t>(std::count_if(
+        server.Lines().begin(), server.Lines().end(),
+        [&text](const std::string& line) { return line.find(text) != std::string::npos; }));
+}
+
+// Wrong passwords are bounded per address: after ten joins from 127.0.0.2 refused for one,
+// the server closes its new connections at once, unread (even one with the password), before
+// they become clients: no id is drawn for them, no member is told of them, and the log says so
+// once, naming the address. Members from 127.0.0.1 still join; a member already joined from
+// 127.0.0.2 stays, a connection it had open before may still try (adding no line), and the
+// policy service still answers it. Before, one peer tried thousands of passwords a second.
+TEST(ServerRoom, AnAddressThatTriesTenWrongPasswordsHasItsNewConnectionsClosed) {
+    const std::string guesser = "127.0.0.2";
+    const auto joined = [](uint32_t id, const std::string& name) {
+        return RelayWire::Message(RelayWire::UserJoined, id,
+                                  RelayWire::Text(name) + RelayWire::U8(2));
+    };
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")));
+    auto server = room.Start();
+    RawClient member(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", "letmein"), 0);  // id 1
+    RawClient resident(room.Port(), guesser);
+    ASSERT_TRUE(resident.Connected());
+    ASSERT_EQ(AdminTest::Join(resident, "Bob", "letmein"), 0);  // id 2
+    const auto admission = AdminTest::FramesUntil(member, RelayWire::UserJoined);
+    EXPECT_EQ(admission.empty() ? "" : admission.back(), joined(2, "Bob"));
+    RawClient earlier(room.Port(), guesser);  // id 3
+    std::set<uint32_t> left;
+    for (uint32_t id = 4; id < 14; ++id) {
+        RawClient guess(room.Port(), guesser);
+        ASSERT_EQ(AdminTest::Join(guess, "Eve", "guess " + std::to_string(id)), 3);
+        left.insert(id);
+    }
+    std::set<uint32_t> told;
+    while (told.size() < left.size()) {
+        const RelayWire::Parsed notice = RelayWire::Parse(member.NextFrame().value_or(""));
+        ASSERT_EQ(notice.type, RelayWire::UserLeft);
+        told.insert(notice.clientId);
+    }
+    EXPECT_EQ(told, left);
+    const std::string blockedLine =
+        "Relay server closing new connections from 127.0.0.2 for 5 "
+        "minutes: 10 wrong passwords within 2 minutes";
+    EXPECT_TRUE(Logs(*server, blockedLine));
+
+    RawClient blocked(room.Port(), guesser);
+    blocked.SendFrame(AdminTest::JoinRequest("Eve", "letmein"));
+    EXPECT_TRUE(ClosedUnanswered(blocked));
+    RawClient newcomer(room.Port());
+    newcomer.SendFrame(AdminTest::JoinRequest("Cid", "letmein"));
+    const auto admitted = AdminTest::FramesUntil(newcomer, RelayWire::JoinResponse);
+    EXPECT_EQ(admitted.empty() ? "" : TestSupport::Hex(admitted.back()),
+              TestSupport::Hex(RelayWire::Message(RelayWire::JoinResponse, 14, RelayWire::U8(0))));
+    TestSupport::ExpectNext(member, joined(14, "Cid"));
+    resident.SendFrame(RelayWire::ChatText("still here"));
+    TestSupport::ExpectNext(member, RelayWire::ChatText("still here", 2));
+    EXPECT_EQ(AdminTest::Join(earlier, "Eve", "wrong"), 3);
+    TestSupport::ExpectNext(member, RelayWire::Message(RelayWire::UserLeft, 3));
+    EXPECT_TRUE(Logs(*server, " (id: 3) has left the room."));
+    EXPECT_EQ(CountLines(*server, blockedLine), 1u);
+    // The resident, the earlier connection and the ten guesses; the closed one is not logged.
+    EXPECT_EQ(CountLines(*server, "Relay server client 127.0.0.2:"), 12u);
+    PolicyServiceWorks(*server, guesser);
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
 }
 
 }  // namespace

@@ -16,10 +16,19 @@
 
 namespace TestSupport {
 
-RawClient::RawClient(uint16_t port) {
+RawClient::RawClient(uint16_t port, const std::string& source) {
     mSocket = socket(AF_INET, SOCK_STREAM, 0);
     if (mSocket < 0) {
         return;
+    }
+    if (!source.empty()) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        if (inet_pton(AF_INET, source.c_str(), &local.sin_addr) != 1 ||
+            bind(mSocket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+            Close();
+            return;
+        }
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;

@@ -12,8 +12,9 @@ namespace TestSupport {
 // payload) by itself, without the project's own classes.
 class RawClient {
   public:
-    // Connects to 127.0.0.1 at port; Connected() tells whether that worked.
-    explicit RawClient(uint16_t port);
+    // Connects to 127.0.0.1 at port, from the loopback address source (dotted) when it is
+    // given, as a peer at another address would; Connected() tells whether that worked.
+    explicit RawClient(uint16_t port, const std::string& source = "");
     ~RawClient();
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;

@@ -9,4 +9,21 @@ Client::RelayClient* ClientCollection::FindClient(uint32_t clientId) const {
     return Find(ClientFindComparer(clientId));
 }
 
+void ClientCollection::Join(Client::RelayClient& client) {
+    client.GetUserModel().IsRegistered = true;
+    ++mNumJoined;
+}
+
+void ClientCollection::RemoveAt(uint32_t index) {
+    if (index < Count() && (*this)[index].GetUserModel().IsRegistered.mValue) {
+        --mNumJoined;
+    }
+    BCollection::RemoveAt(index);
+}
+
+void ClientCollection::Clear() {
+    mNumJoined = 0;
+    BCollection::Clear();
+}
+
 }  // namespace ZelvoRelay::Collections

@@ -152,6 +152,13 @@ void RelayServer::EndHosting() {
 }
 
 void RelayServer::OnClientConnected(System::Net::Server*, System::Net::Client& accepted) {
+    // Closed before it becomes a client, so a peer guessing passwords costs no client id,
+    // no notice to the members and no read.
+    if (MVC::Model::ZelvoRelayModel::Instance()->WrongPasswords.IsBlocked(
+            accepted.GetEndPoint().GetAddress(), WrongPasswordLimiter::Clock::now())) {
+        accepted.GetSocket()->Close();
+        return;
+    }
     MVC::Events::NewRelayClientEvent event(accepted);
     event.Dispatch();
 }

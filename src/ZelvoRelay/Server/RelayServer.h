@@ -5,6 +5,7 @@
 #include "System/Event.h"
 #include "System/EventManager.h"
 #include "System/Net/Client.h"
+#include "System/Net/IPAddress.h"
 #include "System/Net/IPEndPoint.h"
 #include "System/Net/Server.h"
 #include "System/Net/Socket.h"
@@ -13,7 +14,8 @@
 namespace ZelvoRelay::Server {
 
 // The listening TCP server of the relay protocol. Each accepted connection becomes a
-// NewRelayClientEvent. While it hosts, a non-blocking UDP socket is open on the same
+// NewRelayClientEvent, but one from an address blocked for trying wrong passwords,
+// which is closed at once. While it hosts, a non-blocking UDP socket is open on the same
 // end point (drained by the server worker) and the relay workers run: they are
 // started, in the order client, message, server, photo, before the first connection is
 // accepted, and hosting fails when one of them cannot start. When the accept loop ends
@@ -57,6 +59,10 @@ class RelayServer : public System::Net::Server {
     // Raised on the stopping thread when received messages were discarded at the stop,
     // as Disconnect(discard) allows: how many.
     System::Event<uint32_t> OnDiscardedMessages;
+    // Raised on the message worker when an address begins to have its new connections
+    // closed at once for trying wrong passwords (WrongPasswordLimiter): the address,
+    // network order.
+    System::Event<const System::Net::IPAddress&> OnAddressBlocked;
 
   protected:
     // Opens the UDP socket and starts the workers. Returns why a worker could not

@@ -110,9 +110,9 @@ TEST(JoinRulesTest, TheFirstAccountWhosePasswordMatchesDecides) {
     }
 }
 
-// Every connection counts toward the room's limit, joined or not; a room holding exactly
-// its limit still admits.
-TEST(JoinRulesTest, ConnectionsThatHaveNotJoinedCountTowardTheLimit) {
+// Only members count toward the room's limit: a connection that has not joined holds no
+// place, and the limit's last place still admits.
+TEST(JoinRulesTest, OnlyJoinedMembersCountTowardTheLimit) {
     for (uint32_t limit : {0u, 3u}) {
         SCOPED_TRACE(limit);
         RelayTestServer server;
@@ -126,6 +126,7 @@ TEST(JoinRulesTest, ConnectionsThatHaveNotJoinedCountTowardTheLimit) {
         room.Connect();
         room.Join("second");
         room.Join("third");
+        room.Join("fourth");
         ExpectJoin(room.Connect(), "", -1);
     }
 }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "System/EventManager.h"
@@ -527,6 +528,59 @@ TEST_F(RelayPhotosTest, UploadsInProgressWhenTheServerStopsLeaveNoFile) {
 
     Model::Instance()->Server.Disconnect();
     EXPECT_TRUE(std::filesystem::is_empty(mMedia.Path()));
+}
+
+// What reached the server before it stops is stored, whatever of it had been read or
+// handled. With the message worker held (it waits for the client-collection monitor,
+// which the test keeps, while it handles a chat of alice's), a moderator sends the removal
+// of alice's photo, and carol her join and a whole upload behind it, none waiting for an
+// answer: the stop closes the connections before any of it is handled, and most of carol's
+// is still unread in her socket. The upload becomes an item with both files and the removal
+// goes through. Before, the stop dropped carol's join as a frame that only answers, then
+// refused her upload as one from a client that had not joined.
+TEST_F(RelayPhotosTest, AStopStoresAnUploadBehindAJoinAndARemovalThatWereNotHandled) {
+    EXPECT_EQ(Upload(*mAlice, Photo("PNG", 64, 48), "old").second, 0u);
+    ASSERT_EQ(List(*mAlice).size(), 1u);
+    Member& moderator = mRoom->Join("mod", RelayTestServer::Digest("mod"), 1);
+    Member& carol = mRoom->Connect();
+    auto& clients = Model::Instance()->Clients;
+    const auto count = [&clients] {
+        clients.mMonitor.Enter();
+        const uint32_t connected = clients.mValue.Count();
+        clients.mMonitor.Exit();
+        return connected;
+    };
+    ASSERT_TRUE(TestSupport::WaitUntil([&count] { return count() == 3; }));
+
+    clients.mMonitor.Enter();
+    mAlice->client->SendFrame(Wire::ChatText("hold on"));
+    const bool held =
+        TestSupport::WaitUntil([&clients] { return clients.mMonitor.GetNumCallers() == 2; });
+    moderator.client->SendFrame(Wire::Message(Wire::RemoveMedia, 0, Wire::U32(0)));
+    // More messages than a client may have waiting, so that the rest stays in the socket.
+    const std::string photo = Photo("PNG", 120, 90);
+    std::vector<std::string> messages = {Wire::Join("carol", ""),
+                                         Wire::AddMediaRequest(1, 1, photo.size(), "late")};
+    for (size_t at = 0; at < photo.size(); at += 200) {
+        messages.push_back(Wire::Chunk(1, 0, 0, photo.substr(at, 200)));
+    }
+    std::string sent;
+    for (const std::string& message : messages) {
+        sent += Wire::U32(static_cast<uint32_t>(message.size())) + message;
+    }
+    const bool acknowledged = carol.client->SendBytes(sent) && carol.client->WaitAcknowledged() &&
+                              moderator.client->WaitAcknowledged();
+    std::thread stopping([] { Model::Instance()->Server.Disconnect(); });
+    const bool closed = carol.client->WaitClosed() && moderator.client->WaitClosed();
+    clients.mMonitor.Exit();
+    stopping.join();
+    ASSERT_TRUE(held && acknowledged && closed);
+
+    EXPECT_TRUE(Contents(0).empty());
+    const auto contents = Contents(1);
+    ASSERT_EQ(contents.size(), 2u);
+    EXPECT_EQ(ReadFile(File(1, 0)), photo);
+    EXPECT_EQ(contents[1].mFileSize, static_cast<int32_t>(std::filesystem::file_size(File(1, 1))));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "ZelvoRelay/MVC/Model/MessageModel.h"
 #include "ZelvoRelay/MVC/Model/RoomModel.h"
 #include "ZelvoRelay/Server/RelayServer.h"
+#include "ZelvoRelay/Server/WrongPasswordLimiter.h"
 #include "ZelvoRelay/Threading/UploaderHold.h"
 
 namespace ZelvoRelay::Client {
@@ -127,6 +128,9 @@ class ZelvoRelayModel : public System::Object {
     // What uploaders sent after their last chunk, kept back until their photo's outcome
     // has been applied; the message worker's alone.
     Threading::UploaderHold HeldUploaders;
+    // The addresses that tried wrong room passwords, and those whose new connections are
+    // closed for it.
+    ZelvoRelay::Server::WrongPasswordLimiter WrongPasswords;
 };
 
 }  // namespace ZelvoRelay::MVC::Model

@@ -67,7 +67,9 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     UserModel& user = sender->GetUserModel();
     const System::String name = request->GetName();
     Decision decision;
-    if (clients.mValue.Count() > room.MaxClients) {
+    // Only members hold places: counting every connection, one outsider without the
+    // password could hold the room full for as long as it kept reconnecting.
+    if (clients.mValue.NumJoined() >= room.MaxClients) {
         decision.refusal = RoomFull;
     } else if (user.IsRegistered.mValue) {
         decision.refusal = AlreadyJoined;
@@ -77,14 +79,22 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
         decision = Decide(room, request->GetPassword());
     }
     if (decision.refusal != 0) {
+        const System::Net::IPAddress address = sender->GetTcpEndPoint().GetAddress();
         clients.mMonitor.Exit();
         model->QueueMessage(new Message::Registration::JoinRoomResponse(0, decision.refusal),
                             clientId, 0, new PostAction::PostRemoveClient(clientId));
+        // Unbounded, one peer reconnecting at once after each refusal tried thousands of
+        // passwords a second.
+        if (decision.refusal == WrongPassword &&
+            model->WrongPasswords.CountWrongPassword(address,
+                                                     Server::WrongPasswordLimiter::Clock::now())) {
+            model->Server.OnAddressBlocked.Raise(address);
+        }
         return;
     }
 
     user.Name = name;
-    user.IsRegistered = true;
+    clients.mValue.Join(*sender);
     user.Group = decision.group;
     user.Privileges = &decision.account->Privileges;
 

@@ -9,7 +9,8 @@ namespace ZelvoRelay::Processor::Registration {
 // account that matches gives the user its group and rights. An admitted client
 // receives JoinRoomResponse 0, its rights, the room's description, the voice format
 // and one UserJoinedMessage per other connection; the room learns of it. A refused
-// client receives the refusal code and is then disconnected.
+// client receives the refusal code and is then disconnected; a wrong password counts
+// against its address (WrongPasswordLimiter).
 class JoinRoomRequestProcessor : public IMessageProcessor {
   public:
     // The refusal codes of JoinRoomResponse (0 admits).
@@ -22,6 +23,9 @@ class JoinRoomRequestProcessor : public IMessageProcessor {
     };
 
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
+    // A join is handled at a stop too: it decides whether the upload sent right behind it
+    // is stored, which would otherwise be refused as coming from a client not joined.
+    [[nodiscard]] bool ChangesStore() const override { return true; }
 };
 
 }  // namespace ZelvoRelay::Processor::Registration

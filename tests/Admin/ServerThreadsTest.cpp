@@ -1537,6 +1537,8 @@ TEST(ServerRelay, MembersSendingFastGetNoSlowerMemberClosed) {
     for (std::thread& thread : floods) {
         thread.join();
     }
+}
+
 // The room's places are its members': an outsider without the password holds as many
 // connections open as the room has places, never joining, and members with the password
 // still join until they fill the room; the next one is refused as full. Before, every

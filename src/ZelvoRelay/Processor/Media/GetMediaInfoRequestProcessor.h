@@ -1,6 +1,15 @@
 #pragma once
 
+#include <cstdint>
+
 #include "ZelvoRelay/Processor/IMessageProcessor.h"
+
+namespace ZelvoRelay::Collections {
+class MediaCollection;
+}
+namespace ZelvoRelay::Message::Media {
+class GetMediaInfoResponse;
+}
 
 namespace ZelvoRelay::Processor::Media {
 
@@ -10,6 +19,12 @@ namespace ZelvoRelay::Processor::Media {
 class GetMediaInfoRequestProcessor : public IMessageProcessor {
   public:
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
+
+    // The page of up to count items of catalogue from startId downwards, for clientId.
+    // Takes the catalogue's monitor.
+    [[nodiscard]] static Message::Media::GetMediaInfoResponse* Answer(
+        Collections::MediaCollection& catalogue, uint32_t clientId, uint32_t startId,
+        uint32_t count);
 };
 
 }  // namespace ZelvoRelay::Processor::Media

@@ -23,11 +23,6 @@ constexpr int32_t DeflatedOffset = 13;
 
 }  // namespace
 
-struct GetMediaInfoResponse::Listing {
-    uint32_t mXmlLength{0};       // L
-    std::vector<char> mDeflated;  // the D compressed bytes; empty when compression failed
-};
-
 GetMediaInfoResponse::GetMediaInfoResponse(uint32_t clientId, const AtomFeed& feed)
     : GetMediaInfoResponse(clientId, Compress(feed)) {}
 

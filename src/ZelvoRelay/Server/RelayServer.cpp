@@ -17,6 +17,7 @@ namespace ZelvoRelay::Server {
 
 namespace {
 
+// Each work that a stop asked again discards.
 constexpr RelayServer::StopWork kStopWork[] = {RelayServer::StopWork::Messages,
                                                RelayServer::StopWork::Photos};
 

@@ -33,6 +33,8 @@ class GetMediaInfoResponse : public BaseMessage {
 
     // The compact text of feed, compressed.
     [[nodiscard]] static Listing Compress(const System::Resource::Feeds::AtomFeed& feed);
+    // The length bytes of a feed's compact text, compressed.
+    [[nodiscard]] static Listing Compress(const char* text, uint32_t length);
 
     // The feed the message carries; an empty feed when the message is cut short, the text
     // does not inflate to exactly L bytes, or it holds no XML element.

@@ -64,12 +64,9 @@ RelayObserver::RelayObserver()
     mEventManager.Add(relay->Server.OnClientConnect, this,
                       &RelayObserver::OnRelayHostClientConnect);
     mEventManager.Add(relay->Server.OnMakingPhotos, this, &RelayObserver::OnRelayMakingPhotos);
-    mEventManager.Add(relay->Server.OnDiscardedPhotos, this,
-                      &RelayObserver::OnRelayDiscardedPhotos);
+    mEventManager.Add(relay->Server.OnDiscarded, this, &RelayObserver::OnRelayDiscarded);
     mEventManager.Add(relay->Server.OnClientRefused, &mReserveLog,
                       &DescriptorReserveLog::OnClientRefused);
-    mEventManager.Add(relay->Server.OnDiscardedMessages, this,
-                      &RelayObserver::OnRelayDiscardedMessages);
     mEventManager.Add(relay->Server.OnAddressBlocked, this, &RelayObserver::OnRelayAddressBlocked);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
@@ -167,18 +164,13 @@ void RelayObserver::OnRelayMakingPhotos(uint32_t count) {
                                   count, count == 1 ? "" : "s"));
 }
 
-void RelayObserver::OnRelayDiscardedPhotos(uint32_t count) {
+void RelayObserver::OnRelayDiscarded(ZelvoRelay::Server::RelayServer::StopWork work,
+                                     uint32_t count) {
+    const bool messages = work == ZelvoRelay::Server::RelayServer::StopWork::Messages;
     PrintLogMessage(
-        String::Parse("Relay server discarded %u uploaded photo%s not yet made, as "
-                      "asked again to stop\n",
-                      count, count == 1 ? "" : "s"));
-}
-
-void RelayObserver::OnRelayDiscardedMessages(uint32_t count) {
-    PrintLogMessage(
-        String::Parse("Relay server discarded %u received message%s not yet handled, as "
-                      "asked again to stop\n",
-                      count, count == 1 ? "" : "s"));
+        String::Parse("Relay server discarded %u %s%s not yet %s, as asked again to stop\n", count,
+                      messages ? "received message" : "uploaded photo", count == 1 ? "" : "s",
+                      messages ? "handled" : "made"));
 }
 
 void RelayObserver::OnRelayAddressBlocked(const System::Net::IPAddress& address) {

@@ -9,6 +9,7 @@
 #include "System/String.h"
 #include "System/Threading/Monitor.h"
 #include "System/Timer.h"
+#include "ZelvoRelay/Server/RelayServer.h"
 
 #include <cstdint>
 
@@ -56,11 +57,8 @@ class RelayObserver {
     void OnRelayHostClientConnect(System::Net::Server* server, System::Net::Client& client);
     // The relay is stopping and makes count photos of complete uploads first.
     void OnRelayMakingPhotos(uint32_t count);
-    // The relay's stop was asked again and discarded count photos not yet made.
-    void OnRelayDiscardedPhotos(uint32_t count);
-    // The relay's stop was asked again and discarded count received messages not yet
-    // handled.
-    void OnRelayDiscardedMessages(uint32_t count);
+    // The relay's stop was asked again and discarded count pieces of work.
+    void OnRelayDiscarded(ZelvoRelay::Server::RelayServer::StopWork work, uint32_t count);
     // New connections from address (network order) are closed at once for a while, as
     // it tried too many wrong passwords.
     void OnRelayAddressBlocked(const System::Net::IPAddress& address);

@@ -1638,6 +1638,64 @@ TEST(ServerRoom, AnAddressThatTriesTenWrongPasswordsHasItsNewConnectionsClosed) 
     // The resident, the earlier connection and the ten guesses; the closed one is not logged.
     EXPECT_EQ(CountLines(*server, "Relay server client 127.0.0.2:"), 12u);
     PolicyServiceWorks(*server, guesser);
+}
+
+// Connections that have not joined cannot hold the room up by piling requests: each has at
+// most one handled between two of anyone else's. Five of them each pipeline 60 listings of a
+// catalogue of 255 items with 200-byte titles (each of another page, so none is answered from
+// an earlier one) and then join; once the server has read their joins, Bob says something:
+// Carol hears him before she is told of any of them joining. Before, their piles and their
+// joins were all handled first.
+TEST(Server, ConnectionsPilingListingsDoNotHoldUpAMembersChat) {
+    constexpr uint8_t kPilers = 5;
+    constexpr uint32_t kListings = 60;
+    Room room;
+    std::string media = "<media count=\"255\">";
+    for (int id = 1; id <= 255; ++id) {
+        const std::string title = "photo " + std::to_string(id) + " ";
+        media += "<item><entry><id>" + std::to_string(id) + "</id><title>" + title +
+                 std::string(200 - title.size(), 'a' + id % 26) +
+                 "</title></entry><group><content fileSize=\"10\" /></group></item>";
+    }
+    room.Write("media.xml", media + "</media>");
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start();
+    RawClient bob(room.Port());
+    RawClient carol(room.Port());
+    ASSERT_EQ(AdminTest::Join(bob, "Bob", ""), 0);
+    ASSERT_EQ(AdminTest::Join(carol, "Carol", ""), 0);
+
+    std::vector<std::unique_ptr<RawClient>> pilers;
+    std::vector<std::string> piles;
+    for (uint8_t i = 0; i < kPilers; ++i) {
+        pilers.push_back(std::make_unique<RawClient>(room.Port()));
+        std::string pile;
+        for (uint32_t start = 255; start > 255 - kListings; --start) {
+            pile += Frame(RelayWire::Message(RelayWire::GetMediaInfo, 0,
+                                             RelayWire::U32(start) + RelayWire::U8(255 - i)));
+        }
+        piles.push_back(pile + Frame(AdminTest::JoinRequest("Piler" + std::to_string(i), "")));
+    }
+    for (uint8_t i = 0; i < kPilers; ++i) {
+        ASSERT_TRUE(pilers[i]->SendBytes(piles[i]));
+    }
+    // Every join read, Bob's and Carol's included, is logged as it is queued, behind the
+    // listings read before it.
+    for (int joins = 0, from = 0; joins < kPilers + 2; ++joins) {
+        from =
+            server->WaitForLine(" sent 100 (Registration Request).", static_cast<size_t>(from)) + 1;
+        ASSERT_GT(from, 0);
+    }
+    ASSERT_TRUE(bob.SendFrame(RelayWire::ChatText("hello")));
+    const auto heard = AdminTest::FramesUntil(carol, RelayWire::Chat);
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(RelayWire::Parse(heard.back()).payload, RelayWire::Text("hello"));
+    EXPECT_EQ(std::count_if(heard.begin(), heard.end(),
+                            [](const std::string& frame) {
+                                return RelayWire::Parse(frame).type == RelayWire::UserJoined &&
+                                       frame.find("Piler") != std::string::npos;
+                            }),
+              0);
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
 }

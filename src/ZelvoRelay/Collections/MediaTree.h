@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "System/Collections/RedBlackTree.h"
 #include "System/Threading/Monitor.h"
 
@@ -14,6 +16,22 @@ template <typename T>
 class MediaTree : public System::Collections::RedBlackTree<T> {
   public:
     using Node = typename System::Collections::RedBlackTree<T>::Node;
+
+    void Add(const T& value) override {
+        ++mChanges;
+        System::Collections::RedBlackTree<T>::Add(value);
+    }
+    bool Remove(const T& value) override {
+        ++mChanges;
+        return System::Collections::RedBlackTree<T>::Remove(value);
+    }
+    void Clear() override {
+        ++mChanges;
+        System::Collections::RedBlackTree<T>::Clear();
+    }
+    // How many times the tree may have changed: what a reader made of it is still current
+    // while the count stays the same.
+    [[nodiscard]] uint64_t GetChanges() const { return mChanges; }
 
     // The node with the smallest value; null when the tree is empty.
     [[nodiscard]] Node* First() const { return Extreme(this->mRoot, 0); }
@@ -43,6 +61,8 @@ class MediaTree : public System::Collections::RedBlackTree<T> {
     }
 
   private:
+    uint64_t mChanges{0};  // see GetChanges
+
     // The last node reached from node by following child side; null for a null node.
     static Node* Extreme(Node* node, uint32_t side) {
         while (node != nullptr && Child(node, side) != nullptr) {

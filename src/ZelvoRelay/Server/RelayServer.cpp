@@ -10,9 +10,18 @@
 #include "ZelvoRelay/Threading/ClientThreadWorker.h"
 #include "ZelvoRelay/Threading/MessageThreadWorker.h"
 #include "ZelvoRelay/Threading/PhotoThreadWorker.h"
+#include "ZelvoRelay/Threading/StopDiscard.h"
 #include "ZelvoRelay/Threading/StopMark.h"
 
 namespace ZelvoRelay::Server {
+
+namespace {
+
+// Each work that a stop asked again discards.
+constexpr RelayServer::StopWork kStopWork[] = {RelayServer::StopWork::Messages,
+                                               RelayServer::StopWork::Photos};
+
+}  // namespace
 
 RelayServer::RelayServer() : System::Net::Server(System::Net::INetwork::TCP) {
     mEvents.Add(OnHostFailed, this, &RelayServer::OnHostingFailed);
@@ -32,9 +41,9 @@ int RelayServer::Receive(char* buffer, uint32_t offset, uint32_t size,
 }
 
 void RelayServer::Disconnect(bool (*discard)()) {
-    auto* model = MVC::Model::ZelvoRelayModel::Instance();
-    model->MessageWorker().GetStopDiscard().DiscardWhen(discard);
-    model->PhotoWorker().GetStopDiscard().DiscardWhen(discard);
+    for (const StopWork work : kStopWork) {
+        DiscardOf(work).DiscardWhen(discard);
+    }
     Disconnect();
 }
 
@@ -48,7 +57,9 @@ System::String RelayServer::OnHosting() {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
     // What the last stop set for itself.
     model->MessageWorker().ResumeAnswers();
-    model->PhotoWorker().GetStopDiscard().Reset();
+    for (const StopWork work : kStopWork) {
+        DiscardOf(work).Reset();
+    }
     model->HeldUploaders.ResumeHolds();
     System::Threading::ThreadManager* const workers[] = {
         &model->ClientWorkers, &model->MessageWorkers, &model->ServerWorkers, &model->PhotoWorkers};
@@ -115,12 +126,9 @@ void RelayServer::HandleReceivedMessages() {
     }
     auto* mark = new Threading::StopMark();
     std::future<void> reached = mark->GetReached();
-    model->QueueTask(mark);
+    model->Messages.mTasks.EnqueueAfterAll(mark);
     reached.wait();
-    const uint32_t discarded = model->MessageWorker().GetStopDiscard().GetNumDiscarded();
-    if (discarded > 0) {
-        OnDiscardedMessages.Raise(discarded);
-    }
+    TellDiscarded(StopWork::Messages);
 }
 
 void RelayServer::MakeWaitingPhotos() {
@@ -135,10 +143,7 @@ void RelayServer::MakeWaitingPhotos() {
     // turn: the other way round, a complete upload would be thrown away, or its
     // preview left in the media folder with no item.
     model->PhotoWorkers.Stop(true);
-    const uint32_t discarded = photos.GetStopDiscard().GetNumDiscarded();
-    if (discarded > 0) {
-        OnDiscardedPhotos.Raise(discarded);
-    }
+    TellDiscarded(StopWork::Photos);
 }
 
 void RelayServer::EndHosting() {
@@ -149,6 +154,19 @@ void RelayServer::EndHosting() {
     uploads.DiscardUploads();
     uploads.mMonitor.Exit();
     mUdpSocket.Close();
+}
+
+Threading::StopDiscard& RelayServer::DiscardOf(StopWork work) {
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    return work == StopWork::Messages ? model->MessageWorker().GetStopDiscard()
+                                      : model->PhotoWorker().GetStopDiscard();
+}
+
+void RelayServer::TellDiscarded(StopWork work) {
+    const uint32_t discarded = DiscardOf(work).GetNumDiscarded();
+    if (discarded > 0) {
+        OnDiscarded.Raise(work, discarded);
+    }
 }
 
 void RelayServer::OnClientConnected(System::Net::Server*, System::Net::Client& accepted) {

@@ -11,6 +11,10 @@
 #include "System/Net/Socket.h"
 #include "System/String.h"
 
+namespace ZelvoRelay::Threading {
+class StopDiscard;
+}
+
 namespace ZelvoRelay::Server {
 
 // The listening TCP server of the relay protocol. Each accepted connection becomes a
@@ -28,6 +32,12 @@ namespace ZelvoRelay::Server {
 // outcomes as it stops, then the server worker stops.
 class RelayServer : public System::Net::Server {
   public:
+    // The work of a stop that asking it again discards.
+    enum class StopWork {
+        Messages,  // received messages not yet handled
+        Photos,    // photos of complete uploads not yet made
+    };
+
     // Registers the relay commands with the controller.
     RelayServer();
     // Disconnects (closing the listener and waiting for the accept loop to end, which
@@ -53,12 +63,10 @@ class RelayServer : public System::Net::Server {
     // been handled, when photos of complete uploads are still to be made: how many the
     // photo worker makes before it stops.
     System::Event<uint32_t> OnMakingPhotos;
-    // Raised on the stopping thread when photos were discarded at the stop, as
-    // Disconnect(discard) allows: how many.
-    System::Event<uint32_t> OnDiscardedPhotos;
-    // Raised on the stopping thread when received messages were discarded at the stop,
-    // as Disconnect(discard) allows: how many.
-    System::Event<uint32_t> OnDiscardedMessages;
+    // Raised on the stopping thread when work of the stop was discarded, as
+    // Disconnect(discard) allows: which work, once the received messages have been
+    // handled and again once the photos have been made, and how many pieces.
+    System::Event<StopWork, uint32_t> OnDiscarded;
     // Raised on the message worker when an address begins to have its new connections
     // closed at once for trying wrong passwords (WrongPasswordLimiter): the address,
     // network order.
@@ -89,6 +97,10 @@ class RelayServer : public System::Net::Server {
     void MakeWaitingPhotos();
     // Discards the uploads still in progress and closes the UDP socket.
     void EndHosting();
+    // The discard that the worker doing work asks before each piece of it.
+    static Threading::StopDiscard& DiscardOf(StopWork work);
+    // Raises OnDiscarded when the stop discarded some of work.
+    void TellDiscarded(StopWork work);
 
     System::EventManager mEvents;  // the subscriptions to this server's own events
     // Opened when hosting begins, closed once the workers have stopped, so the server

@@ -2,6 +2,7 @@
 
 #include "ZelvoRelay/Message/BaseMessage.h"
 #include "ZelvoRelay/PostAction/IPostAction.h"
+#include "ZelvoRelay/Threading/MessageTaskQueue.h"
 #include "ZelvoRelay/Threading/ReceiveBacklog.h"
 
 #include <utility>
@@ -24,6 +25,11 @@ MessageTask::~MessageTask() {
 void MessageTask::CountIn(std::shared_ptr<ReceiveBacklog> backlog) {
     backlog->Add();
     mBacklog = std::move(backlog);
+}
+
+uint32_t MessageTask::GetTurnOf() const {
+    const bool fromClient = Message != nullptr && (IsIncoming || TargetId == 0);
+    return fromClient ? SenderId : MessageTaskQueue::kServer;
 }
 
 void MessageTask::Discard() {

@@ -41,6 +41,12 @@ class MessageTask : public System::Object {
     // Deletes a task that will never be handled, with its message and post actions.
     void Discard();
 
+    // The connection in whose turn the task is handled: the sender of a received message,
+    // and of a message to the room on its behalf (the notice of its leaving), which so comes
+    // after everything it sent; MessageTaskQueue::kServer for anything else (answers, photo
+    // outcomes, marks).
+    [[nodiscard]] uint32_t GetTurnOf() const;
+
     ZelvoRelay::Message::BaseMessage* Message;  // the message; not owned
     bool IsIncoming;                            // received (true) or to send (false)
     uint32_t TargetId;  // outgoing: the client to send to, 0 for the room; incoming: 0
@@ -50,8 +56,14 @@ class MessageTask : public System::Object {
     System::Collections::Vector<ZelvoRelay::PostAction::IPostAction*> PostActions;
 
   private:
+    friend class MessageTaskQueue;
+
     // The backlog this task is in until it is deleted; null for a task counted nowhere.
     std::shared_ptr<ReceiveBacklog> mBacklog;
+    // The next task of the same line while queued; null otherwise. Guarded by the queue.
+    MessageTask* mNextQueued{nullptr};
+    // Queued to be taken once no connection has a task waiting. Guarded by the queue.
+    bool mAfterAll{false};
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -33,11 +33,6 @@ void MessageThreadWorker::Wake() {
     MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks.Wake();
 }
 
-void MessageThreadWorker::ResumeAnswers() {
-    mAnswering.store(true);
-    mStopDiscard.Reset();
-}
-
 void MessageThreadWorker::Handle(MessageTask* task) {
     // Only a mark or a photo's outcome comes without a message.
     if (task->Message == nullptr) {
@@ -51,31 +46,29 @@ void MessageThreadWorker::Handle(MessageTask* task) {
     if (model->HeldUploaders.Take(task)) {
         return;
     }
-    if (!mAnswering.load() && !IsStillWanted(*task)) {
+    Processor::IMessageProcessor* processor =
+        task->IsIncoming ? model->Messages.GetProcessor(task->Message->GetMsgId()) : nullptr;
+    if (!mAnswering.load() && !IsStillWanted(processor)) {
+        // Only what the stop would still have handled counts as discarded for its being
+        // asked again; the rest is dropped at every stop.
+        if (processor != nullptr && processor->ChangesStore()) {
+            mStopDiscard.CountDiscarded();
+        }
         task->Discard();
         return;
     }
     if (!task->IsIncoming) {
         MVC::Events::RelayMessageEvent event(task);
         event.Dispatch();
-    } else {
-        Processor::IMessageProcessor* processor =
-            model->Messages.GetProcessor(task->Message->GetMsgId());
-        if (processor != nullptr) {
-            processor->Process(task->Message, task->SenderId);
-        }
+    } else if (processor != nullptr) {
+        processor->Process(task->Message, task->SenderId);
     }
     delete task->Message;
     delete task;
 }
 
-bool MessageThreadWorker::IsStillWanted(const MessageTask& task) {
-    if (!task.IsIncoming) {
-        return false;
-    }
-    const Processor::IMessageProcessor* processor =
-        MVC::Model::ZelvoRelayModel::Instance()->Messages.GetProcessor(task.Message->GetMsgId());
-    return processor != nullptr && processor->ChangesStore() && !mStopDiscard.Discards();
+bool MessageThreadWorker::IsStillWanted(const Processor::IMessageProcessor* processor) const {
+    return processor != nullptr && processor->ChangesStore() && !mStopDiscard.IsDiscarding();
 }
 
 }  // namespace ZelvoRelay::Threading

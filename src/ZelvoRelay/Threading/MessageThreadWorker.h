@@ -5,12 +5,16 @@
 #include "System/Threading/Thread.h"
 #include "ZelvoRelay/Threading/StopDiscard.h"
 
+namespace ZelvoRelay::Processor {
+class IMessageProcessor;
+}
+
 namespace ZelvoRelay::Threading {
 
 class MessageTask;
 
-// Takes the tasks of the task queue one by one as they come, and sleeps while it is
-// empty: a received message goes to the processor registered for its type, a message
+// Takes the tasks of the task queue one by one, each connection in turn, and sleeps while
+// it is empty: a received message goes to the processor registered for its type, a message
 // to send goes through RelayMessageEvent to the send queues. The worker deletes each
 // task and its message afterwards. At a stop it handles only what changes what the
 // server stores (EndAnswers); once stopped, it applies the photo outcomes left in the
@@ -32,9 +36,8 @@ class MessageThreadWorker : public System::Threading::Thread {
     // their answers. What members piled up then costs the stop little more than its
     // reading. Any thread.
     void EndAnswers() { mAnswering.store(false); }
-    // Handles every message again and asks nothing before them, for a new start.
-    // REQUIRES: the worker is not running.
-    void ResumeAnswers();
+    // Handles every message again, for a new start. REQUIRES: the worker is not running.
+    void ResumeAnswers() { mAnswering.store(true); }
     // Asked before each received message handled after EndAnswers: a message it discards
     // is dropped unhandled (an upload it belonged to ends without an item).
     StopDiscard& GetStopDiscard() { return mStopDiscard; }
@@ -43,8 +46,9 @@ class MessageThreadWorker : public System::Threading::Thread {
     void Wake() override;
 
   private:
-    // After EndAnswers: whether task is still handled.
-    bool IsStillWanted(const MessageTask& task);
+    // After EndAnswers: whether a task is still handled, given the processor of the
+    // message it received (null for a message to send or one no processor takes).
+    [[nodiscard]] bool IsStillWanted(const Processor::IMessageProcessor* processor) const;
 
     std::atomic<bool> mAnswering{true};  // false from EndAnswers on
     StopDiscard mStopDiscard;            // see GetStopDiscard

@@ -2,12 +2,16 @@
 
 namespace ZelvoRelay::Threading {
 
-bool StopDiscard::Discards() {
+bool StopDiscard::IsDiscarding() const {
     bool (*const discard)() = mDiscardWhen.load();
-    if (discard == nullptr || !discard()) {
+    return discard != nullptr && discard();
+}
+
+bool StopDiscard::Discards() {
+    if (!IsDiscarding()) {
         return false;
     }
-    mDiscarded.fetch_add(1);
+    CountDiscarded();
     return true;
 }
 

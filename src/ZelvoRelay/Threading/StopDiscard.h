@@ -19,6 +19,10 @@ class StopDiscard : public System::Object {
         mDiscardWhen.store(nullptr);
         mDiscarded.store(0);
     }
+    // Whether a piece asked about now is to be discarded; counts nothing.
+    [[nodiscard]] bool IsDiscarding() const;
+    // Counts a piece as discarded.
+    void CountDiscarded() { mDiscarded.fetch_add(1); }
     // Whether the next piece is to be discarded; counts it when so.
     [[nodiscard]] bool Discards();
     // The pieces discarded since the last Reset.

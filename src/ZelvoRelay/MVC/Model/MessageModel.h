@@ -4,7 +4,7 @@
 
 #include "System/Collections/Hash.h"
 #include "System/Object.h"
-#include "System/Threading/ThreadQueue.h"
+#include "ZelvoRelay/Threading/MessageTaskQueue.h"
 
 namespace ZelvoRelay::Message {
 class IMessageConstructor;
@@ -12,15 +12,12 @@ class IMessageConstructor;
 namespace ZelvoRelay::Processor {
 class IMessageProcessor;
 }
-namespace ZelvoRelay::Threading {
-class MessageTask;
-}
 
 namespace ZelvoRelay::MVC::Model {
 
 // The relay's type registry, mapping each type id to the class that parses its
 // messages and to the processor that handles them, and the queue of message tasks
-// that the message worker drains.
+// that the message worker serves, each connection in turn.
 //
 // The registries are filled by the constructor, before any relay thread runs, and
 // only read afterwards, without a lock. The task queue has its own monitor, the last
@@ -52,8 +49,8 @@ class MessageModel : public System::Object {
     System::Collections::Hash<uint32_t, Message::IMessageConstructor*> mConstructors;
     // Type id -> processor of its received messages; owns the processors.
     System::Collections::Hash<uint32_t, Processor::IMessageProcessor*> mProcessors;
-    // First-in first-out tasks for the message worker, guarded by its own monitor.
-    System::Threading::ThreadQueue<Threading::MessageTask*> mTasks;
+    // The tasks for the message worker, guarded by its own lock.
+    Threading::MessageTaskQueue mTasks;
 
   private:
     // Registers message class M under its type id.

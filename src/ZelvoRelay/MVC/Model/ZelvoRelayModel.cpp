@@ -45,7 +45,7 @@ ZelvoRelayModel::~ZelvoRelayModel() {
 }
 
 void ZelvoRelayModel::QueueTask(Threading::MessageTask* task) {
-    Messages.mTasks.Enqueue(task);
+    Messages.mTasks.Enqueue(task->GetTurnOf(), task);
 }
 
 void ZelvoRelayModel::QueueMessage(Message::BaseMessage* message, uint32_t targetId,

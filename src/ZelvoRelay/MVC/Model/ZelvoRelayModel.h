@@ -70,7 +70,7 @@ class ZelvoRelayModel : public System::Object {
     ZelvoRelayModel(const ZelvoRelayModel&) = delete;
     ZelvoRelayModel& operator=(const ZelvoRelayModel&) = delete;
 
-    // Appends task at the tail of the task queue, for the message worker.
+    // Queues task for the message worker, in the turn of the connection it belongs to.
     void QueueTask(Threading::MessageTask* task);
     // Queues message (owned by the task from now on) for the client targetId, or for
     // every joined client except senderId when targetId is 0. A non-null action runs

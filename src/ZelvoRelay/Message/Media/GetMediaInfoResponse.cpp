@@ -23,11 +23,6 @@ constexpr int32_t DeflatedOffset = 13;
 
 }  // namespace
 
-struct GetMediaInfoResponse::Listing {
-    uint32_t mXmlLength{0};       // L
-    std::vector<char> mDeflated;  // the D compressed bytes; empty when compression failed
-};
-
 GetMediaInfoResponse::GetMediaInfoResponse(uint32_t clientId, const AtomFeed& feed)
     : GetMediaInfoResponse(clientId, Compress(feed)) {}
 
@@ -46,15 +41,19 @@ GetMediaInfoResponse::GetMediaInfoResponse(uint32_t clientId, const Listing& lis
 
 GetMediaInfoResponse::Listing GetMediaInfoResponse::Compress(const AtomFeed& feed) {
     const System::String text = AtomSerializer().Serialize(feed).ToString(false);
+    return Compress(text.ToByteArray(), text.Length());
+}
+
+GetMediaInfoResponse::Listing GetMediaInfoResponse::Compress(const char* text, uint32_t length) {
     Listing listing;
-    listing.mXmlLength = text.Length();
+    listing.mXmlLength = length;
     // A text that hardly compresses deflates to more than its own length plus a few bytes;
     // a buffer without zlib's bound would then fail it and the client would see no items.
-    std::vector<char> buffer(compressBound(text.Length()));
+    std::vector<char> buffer(compressBound(length));
     uint32_t check = 0;
-    const unsigned int size = System::Utility::Zip::Deflate(
-        buffer.data(), static_cast<unsigned int>(buffer.size()), text.ToByteArray(), text.Length(),
-        CompressionLevel, check, false);
+    const unsigned int size =
+        System::Utility::Zip::Deflate(buffer.data(), static_cast<unsigned int>(buffer.size()), text,
+                                      length, CompressionLevel, check, false);
     buffer.resize(size);
     listing.mDeflated = std::move(buffer);
     return listing;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "System/Resource/Feeds/AtomFeed.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
@@ -18,20 +19,26 @@ class GetMediaInfoResponse : public BaseMessage {
     // of the bytes present and is refused before anything is allocated for it.
     static constexpr uint64_t MaxExpansion = 1032;
 
+    // The compressed text of a feed.
+    struct Listing {
+        uint32_t mXmlLength{0};       // L
+        std::vector<char> mDeflated;  // the D compressed bytes; empty when compression failed
+    };
+
     explicit GetMediaInfoResponse(const MessageBytes& bytes) : BaseMessage(bytes) {}
     // Serialises feed, takes its compact text and compresses it.
     GetMediaInfoResponse(uint32_t clientId, const System::Resource::Feeds::AtomFeed& feed);
+    // The listing made by Compress, for clientId.
+    GetMediaInfoResponse(uint32_t clientId, const Listing& listing);
+
+    // The compact text of feed, compressed.
+    [[nodiscard]] static Listing Compress(const System::Resource::Feeds::AtomFeed& feed);
+    // The length bytes of a feed's compact text, compressed.
+    [[nodiscard]] static Listing Compress(const char* text, uint32_t length);
 
     // The feed the message carries; an empty feed when the message is cut short, the text
     // does not inflate to exactly L bytes, or it holds no XML element.
     [[nodiscard]] System::Resource::Feeds::AtomFeed GetAtom() const;
-
-  private:
-    // The compressed text of a feed.
-    struct Listing;
-
-    GetMediaInfoResponse(uint32_t clientId, const Listing& listing);
-    static Listing Compress(const System::Resource::Feeds::AtomFeed& feed);
 };
 
 }  // namespace ZelvoRelay::Message::Media

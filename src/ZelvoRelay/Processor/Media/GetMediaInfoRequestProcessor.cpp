@@ -1,33 +1,111 @@
 #include "ZelvoRelay/Processor/Media/GetMediaInfoRequestProcessor.h"
 
-#include <cstdint>
+#include <algorithm>
 
+#include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
+#include "ZelvoRelay/Collections/MediaCollection.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaInfoRequest.h"
-#include "ZelvoRelay/Message/Media/GetMediaInfoResponse.h"
 
 namespace ZelvoRelay::Processor::Media {
+
+using Message::Media::GetMediaInfoResponse;
+
+namespace {
+
+// The compact text of a feed without entries, and what goes before and after the entries of
+// one with some, as the serializer writes them.
+struct FeedText {
+    std::string mEmpty;
+    std::string mBefore;
+    std::string mAfter;
+};
+
+const FeedText& Feed() {
+    static const FeedText text = [] {
+        const System::Resource::Feeds::AtomSerializer serializer;
+        System::Resource::Feeds::AtomFeed feed;
+        FeedText parts;
+        const System::String empty = serializer.Serialize(feed).ToString(false);
+        parts.mEmpty.assign(empty.CStr(), empty.Length());
+        feed.mEntries.Add(System::Resource::Feeds::AtomEntry());
+        const System::String one = serializer.Serialize(feed).ToString(false);
+        const std::string whole(one.CStr(), one.Length());
+        const std::string entry = "<entry />";
+        const size_t at = whole.find(entry);
+        parts.mBefore = whole.substr(0, at);
+        parts.mAfter = whole.substr(at + entry.size());
+        return parts;
+    }();
+    return text;
+}
+
+}  // namespace
 
 void GetMediaInfoRequestProcessor::Process(Message::BaseMessage* message, uint32_t clientId) {
     const auto& request = *static_cast<Message::Media::GetMediaInfoRequest*>(message);
     MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
-    const System::Resource::Feeds::MediaRssSerializer groups;
-    System::Resource::Feeds::AtomFeed feed;
+    model->QueueMessage(Answer(model->Media, clientId, request.GetStartId(), request.GetCount()),
+                        clientId, 0);
+}
 
-    Collections::MediaCollection& catalogue = model->Media;
+GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCollection& catalogue,
+                                                           uint32_t clientId, uint32_t startId,
+                                                           uint32_t count) {
     catalogue.mMonitor.Enter();
-    auto* node = catalogue.FindStart(request.GetStartId());
-    for (uint32_t taken = 0; node != nullptr && taken < request.GetCount(); ++taken) {
-        const MVC::Model::MediaModel& item = node->mValue;
-        System::Resource::Feeds::AtomEntry entry(item);
-        entry.mExtensions.Add(groups.Serialize(item.mMediaGroup));
-        feed.mEntries.Add(entry);
+    auto* node = catalogue.FindStart(startId);
+    Page page;
+    page.mChanges = catalogue.GetChanges();
+    page.mFirstId = node != nullptr ? node->mValue.mMediaId : 0;
+    page.mCount = count;
+    const auto kept = std::find_if(mPages.begin(), mPages.end(), [&page](const Page& other) {
+        return other.mChanges == page.mChanges && other.mFirstId == page.mFirstId &&
+               other.mCount == page.mCount;
+    });
+    if (kept != mPages.end()) {
+        catalogue.mMonitor.Exit();
+        return new GetMediaInfoResponse(clientId, kept->mListing);
+    }
+
+    // Entries made for another catalogue may no longer hold what its items hold.
+    if (mEntriesChanges != page.mChanges) {
+        mEntries.clear();
+        mEntriesChanges = page.mChanges;
+    }
+    std::string text = Feed().mBefore;
+    uint32_t taken = 0;
+    for (; node != nullptr && taken < count; ++taken) {
+        text += EntryText(node->mValue);
         node = catalogue.Previous(node);
     }
     catalogue.mMonitor.Exit();
+    text = taken == 0 ? Feed().mEmpty : text + Feed().mAfter;
 
-    model->QueueMessage(new Message::Media::GetMediaInfoResponse(clientId, feed), clientId, 0);
+    page.mListing = GetMediaInfoResponse::Compress(text.data(), static_cast<uint32_t>(text.size()));
+    // Pages of a catalogue that has changed since can never be answered again.
+    if (!mPages.empty() && mPages.back().mChanges != page.mChanges) {
+        mPages.clear();
+    }
+    if (mPages.size() == kKeptPages) {
+        mPages.pop_front();
+    }
+    mPages.push_back(std::move(page));
+    return new GetMediaInfoResponse(clientId, mPages.back().mListing);
+}
+
+const std::string& GetMediaInfoRequestProcessor::EntryText(const MVC::Model::MediaModel& item) {
+    std::string& text = mEntries[item.mMediaId];
+    if (text.empty()) {
+        System::Resource::Feeds::AtomEntry entry(item);
+        entry.mExtensions.Add(
+            System::Resource::Feeds::MediaRssSerializer().Serialize(item.mMediaGroup));
+        System::Xml::XmlNode parent;
+        System::Resource::Feeds::AtomSerializer().WriteEntry(entry, parent);
+        const System::String written = parent.GetChild(0)->ToString(false);
+        text.assign(written.CStr(), written.Length());
+    }
+    return text;
 }
 
 }  // namespace ZelvoRelay::Processor::Media

@@ -30,18 +30,20 @@ TEST(MessageModelTest, TasksLeftInTheQueueAreDeletedWithTheirMessagesAndActions)
         auto* outgoing = new MessageTask(new Message::Registration::UserLeftMessage(4), 0, 4);
         outgoing->PostActions.Add(new CountedAction(alive));
         outgoing->PostActions.Add(new CountedAction(alive));
-        messages.mTasks.Enqueue(outgoing);
-        messages.mTasks.Enqueue(new MessageTask(new Message::Chat::ChatMessage(2, String("x")), 2));
+        messages.mTasks.Enqueue(outgoing->GetTurnOf(), outgoing);
+        messages.mTasks.Enqueue(2,
+                                new MessageTask(new Message::Chat::ChatMessage(2, String("x")), 2));
         EXPECT_EQ(alive, 2);
 
         messages.DiscardTasks();
         EXPECT_EQ(alive, 0);
         EXPECT_EQ(messages.mTasks.Dequeue(), nullptr);
 
-        messages.mTasks.Enqueue(new MessageTask(new Message::Chat::ChatMessage(2, String("y")), 2));
+        messages.mTasks.Enqueue(2,
+                                new MessageTask(new Message::Chat::ChatMessage(2, String("y")), 2));
         auto* last = new MessageTask(nullptr, 3, 0);
         last->PostActions.Add(new CountedAction(alive));
-        messages.mTasks.Enqueue(last);
+        messages.mTasks.Enqueue(last->GetTurnOf(), last);
     }
     EXPECT_EQ(alive, 0);
 }

@@ -1,0 +1,107 @@
+// What one listing request costs the message worker: a page of the catalogue built, written
+// as the compact feed text, deflated and framed for the send queue, as the worker does it for
+// a client asking for 255 items with 200-byte titles.
+#include "System/String.h"
+#include "ZelvoRelay/Collections/MediaCollection.h"
+#include "ZelvoRelay/MVC/Model/MediaModel.h"
+#include "ZelvoRelay/MVC/Model/NetMessageModel.h"
+#include "ZelvoRelay/Message/Media/GetMediaInfoResponse.h"
+#include "ZelvoRelay/Processor/Media/GetMediaInfoRequestProcessor.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+using ZelvoRelay::MVC::Model::MediaModel;
+
+// A title of length bytes made of words drawn at random, different for every item, as
+// people's titles are.
+System::String Title(uint32_t id, uint32_t length) {
+    static const char* const kWords[] = {
+        "holiday", "beach",    "sunset", "family", "garden", "party", "friends",  "&",
+        "<city>",  "mountain", "river",  "snow",   "dog",    "cat",   "birthday", "2026"};
+    uint32_t seed = id * 2654435761u;
+    System::String title = System::String::Parse("Photo %u:", id);
+    while (title.Length() < length) {
+        seed = seed * 1103515245u + 12345u;
+        title += " ";
+        title += kWords[(seed >> 16) % 16];
+    }
+    return title.Substring(0, length);
+}
+
+// An item as an upload leaves it in the catalogue.
+MediaModel Item(uint32_t id, uint32_t titleLength) {
+    MediaModel item;
+    item.mMediaId = id;
+    item.mId = System::String::Parse("%d", static_cast<int32_t>(id));
+    item.mTitle.mText = Title(id, titleLength);
+    item.mPublished = "2026/12/07 17:32:05";
+    System::Resource::Feeds::AtomPersonConstruct author;
+    author.mName = System::String::Parse("member%u", id % 20);
+    item.mAuthors.Add(author);
+    System::Resource::Feeds::MediaContent photo;
+    photo.mFileSize = static_cast<int32_t>(200000 + id * 37);
+    photo.mWidth = 1600;
+    photo.mHeight = 1200;
+    System::Resource::Feeds::MediaContent preview;
+    preview.mFileSize = static_cast<int32_t>(6000 + id * 3);
+    preview.mWidth = 160;
+    preview.mHeight = 120;
+    item.mMediaGroup.mContents.Add(photo);
+    item.mMediaGroup.mContents.Add(preview);
+    return item;
+}
+
+// A listing of range(0) items with range(1)-byte titles from the newest down (or from one of
+// the 200 newest), by how much of it was made before (range(2)):
+// - kChanged: nothing, as after a change to the catalogue;
+// - kNewPage: a page not asked for before, of items listed before;
+// - kAgain: the same page, as every newcomer and every refresh lists the newest page.
+enum Before { kChanged, kNewPage, kAgain };
+
+void Listing(benchmark::State& state) {
+    const auto count = static_cast<uint32_t>(state.range(0));
+    const auto titleLength = static_cast<uint32_t>(state.range(1));
+    const auto before = static_cast<Before>(state.range(2));
+    ZelvoRelay::Collections::MediaCollection catalogue;
+    for (uint32_t id = 1; id <= 1000; ++id) {
+        catalogue.Add(Item(id, titleLength));
+    }
+    using ZelvoRelay::Processor::Media::GetMediaInfoRequestProcessor;
+    auto processor = std::make_unique<GetMediaInfoRequestProcessor>();
+    for (uint32_t start = 1000; start > 800; --start) {
+        std::unique_ptr<ZelvoRelay::Message::BaseMessage> warm(
+            processor->Answer(catalogue, 4, start, count));
+    }
+    uint32_t start = 1000;
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        if (before == kChanged) {
+            state.PauseTiming();
+            processor = std::make_unique<GetMediaInfoRequestProcessor>();
+            state.ResumeTiming();
+        }
+        if (before != kAgain) {
+            start = start == 801 ? 1000 : start - 1;
+        }
+        std::unique_ptr<ZelvoRelay::Message::Media::GetMediaInfoResponse> answer(
+            processor->Answer(catalogue, 4, start, count));
+        const ZelvoRelay::MVC::Model::NetMessageModel frame(*answer);
+        bytes += frame.Frame->Length();
+        benchmark::DoNotOptimize(frame.Frame->GetBuffer());
+    }
+    state.counters["frame_bytes"] =
+        benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(Listing)
+    ->ArgNames({"items", "title", "before"})
+    ->ArgsProduct({{255}, {200, 20}, {kChanged, kNewPage, kAgain}})
+    ->Args({10, 200, kChanged})
+    ->Args({10, 200, kAgain})
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace

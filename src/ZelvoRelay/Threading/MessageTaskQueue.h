@@ -1,0 +1,88 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <unordered_map>
+
+#include "System/Object.h"
+
+namespace ZelvoRelay::Threading {
+
+class MessageTask;
+
+// The message worker's tasks, served in turns. Each connection has a line of its own
+// tasks, kept in the order queued; the connections with a task waiting take one turn each,
+// in the order they came to have one, so that one connection's pile delays another's next
+// task by at most one task of each connection, never by the pile. The server's own line
+// (connection 0: answers, photo outcomes, anything not received from a client) has a
+// turn after each connection's, so what the server queues never falls behind what the
+// connections send. A task queued with EnqueueAfterAll waits at the head of the server's
+// line until no connection has a task waiting.
+//
+// Queueing and taking cost the same however many tasks and connections wait: the tasks
+// are linked through themselves, and a connection's line is found by its id. Every
+// operation holds the queue's own lock for that change only; the consumer may wait for a
+// task instead of polling. The queue owns no task.
+class MessageTaskQueue : public System::Object {
+  public:
+    // The line of what the server queues itself.
+    static constexpr uint32_t kServer = 0;
+
+    MessageTaskQueue() = default;
+    ~MessageTaskQueue() override = default;
+
+    MessageTaskQueue(const MessageTaskQueue&) = delete;
+    MessageTaskQueue& operator=(const MessageTaskQueue&) = delete;
+
+    // Appends task to the line of the connection connectionId (kServer for the server's
+    // own) and wakes a waiting consumer. REQUIRES: task is in no queue.
+    void Enqueue(uint32_t connectionId, MessageTask* task);
+    // Appends task to the server's line, to be taken only once every task queued before it
+    // has been taken and no connection has a task waiting. REQUIRES: task is in no queue.
+    void EnqueueAfterAll(MessageTask* task);
+
+    // Takes the task whose turn it is; null when the queue is empty. Never blocks.
+    [[nodiscard]] MessageTask* Dequeue();
+    // Takes the task whose turn it is, waiting for one while the queue is empty. Returns
+    // null instead when Wake was called since the last such return (or is called during
+    // the wait).
+    [[nodiscard]] MessageTask* WaitDequeue();
+    // Makes the current or next WaitDequeue return null, so that a consumer asked to stop
+    // sees the request.
+    void Wake();
+
+  private:
+    // One connection's (or the server's) waiting tasks, oldest first.
+    struct Line {
+        uint32_t mConnectionId{kServer};
+        MessageTask* mHead{nullptr};
+        MessageTask* mTail{nullptr};
+        Line* mNextInTurn{nullptr};  // the connection whose turn comes after this one's
+    };
+
+    // REQUIRES: mMutex held.
+    void Append(Line& line, MessageTask* task);
+    // REQUIRES: mMutex held.
+    MessageTask* TakeTurn();
+    // Whether the head of the server's line may be taken now. REQUIRES: mMutex held.
+    [[nodiscard]] bool ServerMayGo() const;
+    // REQUIRES: mMutex held; line not empty.
+    MessageTask* TakeHead(Line& line);
+
+    // Guards every member below. Last in the lock order: nothing else is entered while it
+    // is held.
+    std::mutex mMutex;
+    std::condition_variable mAvailable;  // signalled when a task or a wake arrives
+    // The lines of the connections with a task waiting; a line is let go once empty.
+    std::unordered_map<uint32_t, Line> mConnections;
+    Line* mFirstInTurn{nullptr};  // the connection whose turn is next; null when none waits
+    Line* mLastInTurn{nullptr};   // the connection that came to wait last
+    Line mServer;                 // the server's own tasks
+    bool mServerTurn{false};      // a connection took the last turn: the server's comes next
+    size_t mCount{0};             // tasks waiting in every line
+    bool mWoken{false};           // Wake was called and no WaitDequeue has returned for it yet
+};
+
+}  // namespace ZelvoRelay::Threading

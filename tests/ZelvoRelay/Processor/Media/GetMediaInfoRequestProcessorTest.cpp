@@ -1,0 +1,99 @@
+#include "ZelvoRelay/Processor/Media/GetMediaInfoRequestProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "System/Resource/Feeds/MediaRssSerializer.h"
+#include "ZelvoRelay/Collections/MediaCollection.h"
+#include "ZelvoRelay/Message/MessageTestSupport.h"
+
+namespace {
+
+using MessageTestSupport::Bytes;
+using MessageTestSupport::BytesOf;
+using ZelvoRelay::Collections::MediaCollection;
+using ZelvoRelay::Processor::Media::GetMediaInfoRequestProcessor;
+
+using ZelvoRelay::Message::Media::GetMediaInfoResponse;
+
+// An item as an upload or "media.xml" leaves it: every third one with a foreign element of
+// its own, titles with markup, a line feed, a control byte and bytes that are not UTF-8.
+ZelvoRelay::MVC::Model::MediaModel Item(uint32_t id, const std::string& title) {
+    ZelvoRelay::MVC::Model::MediaModel item;
+    item.mMediaId = id;
+    item.mId = std::to_string(id).c_str();
+    item.mTitle.mText = (title + " & <b>\"x\"</b>\n\x01\xff\xc3\xa9").c_str();
+    item.mPublished = "2026/12/07 17:32:05";
+    item.mAuthors.Add(System::Resource::Feeds::AtomPersonConstruct());
+    item.mAuthors[0].mName = id % 2 == 0 ? "bob" : "";
+    for (int32_t size : {3000 + static_cast<int32_t>(id), 300}) {
+        System::Resource::Feeds::MediaContent content;
+        content.mFileSize = size;
+        content.mWidth = size / 10;
+        content.mHeight = size / 20;
+        item.mMediaGroup.mContents.Add(content);
+    }
+    if (id % 3 == 0) {
+        System::Xml::XmlNode extension;
+        extension.mName = "x:note";
+        extension.mValue = "kept";
+        item.mExtensions.Add(extension);
+    }
+    return item;
+}
+
+// The answer as a feed of the items serialized whole and compressed, for comparison.
+Bytes Written(const MediaCollection& catalogue, uint32_t startId, uint32_t count) {
+    System::Resource::Feeds::AtomFeed feed;
+    auto* node = catalogue.FindStart(startId);
+    for (uint32_t taken = 0; node != nullptr && taken < count; ++taken) {
+        System::Resource::Feeds::AtomEntry entry(node->mValue);
+        entry.mExtensions.Add(
+            System::Resource::Feeds::MediaRssSerializer().Serialize(node->mValue.mMediaGroup));
+        feed.mEntries.Add(entry);
+        node = MediaCollection::Previous(node);
+    }
+    return BytesOf(GetMediaInfoResponse(4, feed));
+}
+
+// The bytes of the answer to a listing of count items from startId.
+Bytes Answer(GetMediaInfoRequestProcessor& processor, MediaCollection& catalogue,
+             uint32_t startId = 0xFFFFFFFF, uint32_t count = 255) {
+    std::unique_ptr<ZelvoRelay::Message::Media::GetMediaInfoResponse> answer(
+        processor.Answer(catalogue, 4, startId, count));
+    return BytesOf(*answer);
+}
+
+}  // namespace
+
+// A page is the whole feed of its items serialized and compressed, byte for byte, whether
+// made anew, of entries kept or answered again from the pages kept, for as long as the
+// catalogue stays the same; after any change, even one that leaves the same ids (an item
+// removed and another given its id), the page shows the catalogue as it is.
+TEST(GetMediaInfoRequestProcessorTest, APageListedAgainIsTheCatalogueAsItIsNow) {
+    MediaCollection catalogue;
+    for (uint32_t id = 1; id <= 30; ++id) {
+        catalogue.Add(Item(id, "photo " + std::to_string(id)));
+    }
+    GetMediaInfoRequestProcessor kept;
+    const auto fresh = [&catalogue](uint32_t startId, uint32_t count) {
+        return Written(catalogue, startId, count);
+    };
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(Answer(kept, catalogue), fresh(0xFFFFFFFF, 255));
+        EXPECT_EQ(Answer(kept, catalogue, 20, 10), fresh(20, 10));
+        EXPECT_EQ(Answer(kept, catalogue, 20, 5), fresh(20, 5));
+    }
+    EXPECT_NE(Answer(kept, catalogue, 20, 10), Answer(kept, catalogue, 20, 5));
+
+    const Bytes before = Answer(kept, catalogue);
+    ASSERT_TRUE(catalogue.RemoveMedia(30));
+    catalogue.Add(Item(30, "another photo"));
+    EXPECT_NE(Answer(kept, catalogue), before);
+    EXPECT_EQ(Answer(kept, catalogue), fresh(0xFFFFFFFF, 255));
+    catalogue.RemoveAll();
+    EXPECT_EQ(Answer(kept, catalogue), fresh(0xFFFFFFFF, 255));
+}

@@ -392,14 +392,25 @@ void AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
 bool AppInitCommand::KeepAsRead(const String& path, const String& text, String& kept) {
     const System::Utility::FileSystem files;
     // An earlier copy may hold what an operator has not mended yet.
+    String newest;
     kept = path + ".bad";
     for (uint32_t n = 1; files.Exists(kept); ++n) {
+        newest = kept;
         kept = String::Parse("%s.bad.%u", path.CStr(), n);
+    }
+    // A server killed before its first save, and started again (a crash loop under a
+    // service manager), would otherwise add one more copy of the same bytes each time. A
+    // link is no copy this server made: it may lead to the very file the next save replaces.
+    if (newest.Length() != 0 && files.FollowLinks(newest) == newest &&
+        System::IO::FileStream(newest, 3).HoldsExactly(text)) {
+        kept = newest;
+        return true;
     }
     // The bytes read, not a copy of the path: the file may be a link, and the file it leads
     // to may have changed since. A copy, not a move, so that start-up may still end leaving
-    // the file where it was.
-    return SaveDataCommand::WriteNewFile(kept, text, path);
+    // the file where it was. Created only where nothing is, so that even a name taken since
+    // it was looked at is never written over.
+    return SaveDataCommand::WriteNewFile(kept, text, path, true);
 }
 
 void AppInitCommand::EndStartUp(const String& message) {

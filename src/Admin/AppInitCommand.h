@@ -59,8 +59,9 @@ class AppInitCommand : public System::MVC::ICommand {
     // so that what the next save drops can still be mended and put back.
     static void LoadCatalogue(const std::optional<System::String>& text);
     // Writes text, the file at path as read, to the first free name of path + ".bad",
-    // ".bad.1", ".bad.2", ..., which kept gets; an earlier copy is never written over.
-    // Returns whether the copy is on the disk whole.
+    // ".bad.1", ".bad.2", ..., which kept gets; an earlier copy is never written over. When
+    // the newest copy (the last name taken) already holds text, no copy is made and kept
+    // names that one. Returns whether a copy holding text is on the disk whole.
     static bool KeepAsRead(const System::String& path, const System::String& text,
                            System::String& kept);
     // Logs message and ends the process with status 1, before anything is hosted or saved.

@@ -34,20 +34,37 @@ void DescriptorReserveLog::OnClientRefused(System::Net::Server*) {
     mLock.Enter();
     ++mRefusedSinceLine;
     const Clock::time_point now = Clock::now();
-    const uint64_t refused = mRefusedSinceLine;
-    const bool due = !mLogged || now - mLastLine >= kInterval;
-    if (due) {
-        mLogged = true;
-        mLastLine = now;
-        mRefusedSinceLine = 0;
-    }
+    const uint64_t refused = !mLogged || now - mLastLine >= kInterval ? TakeForLine(now) : 0;
     mLock.Exit();
-    if (due) {
-        PrintLogMessage(System::String::Parse(
-            "Closed %llu connection%s at once to keep the last %llu descriptors of the open "
-            "file limit (%llu) for saving\n",
-            static_cast<unsigned long long>(refused), refused == 1 ? "" : "s",
-            static_cast<unsigned long long>(DescriptorLimit::kReserve),
-            static_cast<unsigned long long>(DescriptorLimit::Soft())));
+    if (refused != 0) {
+        Report(refused);
     }
+}
+
+void DescriptorReserveLog::ReportRemaining() {
+    mLock.Enter();
+    // Only the next refusal a minute after the last line would tell of these; at the stop
+    // none comes, and most refusals of a flood would never reach the log.
+    const uint64_t refused = mRefusedSinceLine != 0 ? TakeForLine(Clock::now()) : 0;
+    mLock.Exit();
+    if (refused != 0) {
+        Report(refused);
+    }
+}
+
+uint64_t DescriptorReserveLog::TakeForLine(Clock::time_point now) {
+    const uint64_t refused = mRefusedSinceLine;
+    mLogged = true;
+    mLastLine = now;
+    mRefusedSinceLine = 0;
+    return refused;
+}
+
+void DescriptorReserveLog::Report(uint64_t count) {
+    PrintLogMessage(System::String::Parse(
+        "Closed %llu connection%s at once to keep the last %llu descriptors of the open "
+        "file limit (%llu) for saving\n",
+        static_cast<unsigned long long>(count), count == 1 ? "" : "s",
+        static_cast<unsigned long long>(DescriptorLimit::kReserve),
+        static_cast<unsigned long long>(DescriptorLimit::Soft())));
 }

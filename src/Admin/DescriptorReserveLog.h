@@ -13,7 +13,8 @@ class Server;
 // when the limit leaves room for fewer connections than the room admits, and whenever
 // a server closes connections at once to keep the descriptors reserved for the saves
 // (System::IO::DescriptorLimit), at most once a minute, since a flood of connections
-// would otherwise flood the log as well.
+// would otherwise flood the log as well; the connections closed since the last such line
+// are told at the next one or when a server stops, so every one is counted.
 class DescriptorReserveLog {
   public:
     // What one relay connection holds: its TCP connection and its UDP socket.
@@ -34,9 +35,18 @@ class DescriptorReserveLog {
     // Logs how many were closed since the last such line, unless one was written less
     // than kInterval ago.
     void OnClientRefused(System::Net::Server* server);
+    // A server stopped (its accept thread, after its last refusal): logs the connections
+    // closed since the last such line, if any.
+    void ReportRemaining();
 
   private:
     using Clock = std::chrono::steady_clock;
+
+    // Logs that count connections were closed. REQUIRES: mLock not held.
+    static void Report(uint64_t count);
+    // Takes the connections closed and not yet logged, and counts a line written now.
+    // REQUIRES: mLock held.
+    uint64_t TakeForLine(Clock::time_point now);
 
     // Held around the three fields below; taken last, nothing is entered while it is held.
     System::Threading::Monitor mLock;

@@ -142,6 +142,7 @@ void RelayObserver::OnRelayHostFailed(System::Net::Server* server, const String&
 
 void RelayObserver::OnRelayHostStopped(System::Net::Server*) {
     AdminModel::Instance()->mNetwork.IsRelayServerOnline = false;
+    mReserveLog.ReportRemaining();
     PrintLogMessage("Relay server stopped\n");
     mBandwidthTimer.Stop();
     OnBandwidthTimer();
@@ -196,6 +197,7 @@ void RelayObserver::OnPolicyHostFailed(System::Net::Server* server, const String
 
 void RelayObserver::OnPolicyHostStopped(System::Net::Server*) {
     AdminModel::Instance()->mNetwork.IsPolicyServerOnline = false;
+    mReserveLog.ReportRemaining();
     PrintLogMessage("Policy server stopped\n");
 }
 

@@ -14,11 +14,14 @@ FileStream::FileStream(const String& path, int mode) {
     if (name == nullptr) {
         return;
     }
-    const bool create = mode == 1 || mode == 2 || mode == 5;
+    const bool createNew = mode == kCreateNew;
+    const bool create = mode == 1 || mode == 2 || mode == 5 || createNew;
     const bool append = mode == 6;
-    const int flags = create   ? O_RDWR | O_CREAT | O_TRUNC
-                      : append ? O_WRONLY | O_CREAT | O_APPEND
-                               : O_RDONLY;
+    // O_EXCL also refuses a link at the path, and a link is never followed.
+    const int flags = createNew ? O_RDWR | O_CREAT | O_EXCL
+                      : create  ? O_RDWR | O_CREAT | O_TRUNC
+                      : append  ? O_WRONLY | O_CREAT | O_APPEND
+                                : O_RDONLY;
     // Opened without blocking: opening a named pipe would otherwise wait for the other
     // end for good.
     const int file = open(name, flags | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -100,6 +103,22 @@ void FileStream::Flush() {
     if (mFile != nullptr && std::fflush(mFile) != 0) {
         mFailed = true;
     }
+}
+
+bool FileStream::HoldsExactly(const String& bytes) {
+    if (mFile == nullptr) {
+        return false;
+    }
+    unsigned char buffer[64 * 1024];
+    uint32_t compared = 0;
+    for (int read; (read = Read(buffer, 0, sizeof buffer)) > 0;
+         compared += static_cast<uint32_t>(read)) {
+        if (static_cast<uint32_t>(read) > bytes.Length() - compared ||
+            std::memcmp(buffer, bytes.CStr() + compared, static_cast<size_t>(read)) != 0) {
+            return false;
+        }
+    }
+    return compared == bytes.Length() && !mFailed;
 }
 
 bool FileStream::Sync() {

@@ -9,11 +9,17 @@
 namespace System::IO {
 
 // A stream over a standard-library file. Modes 1, 2 and 5 create or truncate the file
-// for reading and writing, mode 6 appends, any other mode opens an existing file for
-// reading; the system writes with mode 2 and reads with mode 3. When the file cannot
-// be opened every flag stays false and every operation does nothing.
+// for reading and writing, mode 6 appends, kCreateNew creates a file that is not there
+// yet, any other mode opens an existing file for reading; the system writes with mode 2
+// and reads with mode 3. When the file cannot be opened every flag stays false and every
+// operation does nothing.
 class FileStream : public Stream {
   public:
+    // Creates the file for reading and writing, and fails when anything is at its path: a
+    // file, a directory, or a link, even one that leads nowhere. What it opens was never
+    // written by another, whatever happened at the path since it was last looked at.
+    static constexpr int kCreateNew = 8;
+
     FileStream(const String& path, int mode);
     ~FileStream() override;
 
@@ -39,6 +45,10 @@ class FileStream : public Stream {
     void Write(const unsigned char* buffer, int offset, int count) override;
     void WriteByte(unsigned char value) override;
 
+    // Whether the bytes from the position to the end of the file are exactly bytes. Reads
+    // at most one buffer past their length, however long the file is. False when the file
+    // is not open or a read fails.
+    [[nodiscard]] bool HoldsExactly(const String& bytes);
     // Flushes the file to the disk (fflush, then fsync); false when either fails.
     [[nodiscard]] bool Sync();
     // True once a read, write, flush (a seek's or a length query's included), sync or

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -83,6 +85,52 @@ TEST(FileStream, ModesTreatExistingAndMissingFilesAsDocumented) {
         EXPECT_EQ(Flags(FileStream(String(pipe.c_str()), mode)), "") << mode;
     }
     close(otherEnd);
+}
+
+// Whatever is at the path stays as it was: a file, a directory, a link to a file, and a
+// link that leads nowhere, whose target is not created.
+TEST(FileStream, CreateNewOpensOnlyWhatItCreates) {
+    TestSupport::TempDir dir;
+    WriteFile(dir.File("file"), "kept");
+    std::filesystem::create_directory(dir.File("directory"));
+    std::filesystem::create_symlink(dir.File("file"), dir.File("link"));
+    std::filesystem::create_symlink(dir.File("nowhere"), dir.File("dangling"));
+    for (const char* name : {"file", "directory", "link", "dangling"}) {
+        FileStream stream(String(dir.File(name).c_str()), FileStream::kCreateNew);
+        EXPECT_EQ(Flags(stream), "") << name;
+        EXPECT_EQ(stream.Error(), String(std::strerror(EEXIST))) << name;
+    }
+    EXPECT_EQ(ReadFile(dir.File("file")), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere")));
+
+    FileStream created(String(dir.File("new").c_str()), FileStream::kCreateNew);
+    EXPECT_EQ(Flags(created), "rsw");
+    Write(created, "fresh");
+    created.Close();
+    EXPECT_EQ(ReadFile(dir.File("new")), "fresh");
+}
+
+// Only the same bytes to the very end match: not a prefix of them, nor more.
+TEST(FileStream, HoldsExactlyComparesTheRestOfTheFile) {
+    TestSupport::TempDir dir;
+    const std::string path = dir.File("data");
+    std::string large(200 * 1024, 'x');
+    large[150 * 1024] = 'y';
+    WriteFile(path, large);
+    const auto holds = [&path](const std::string& bytes, int64_t from = 0) {
+        FileStream stream(String(path.c_str()), 3);
+        stream.Position(from);
+        return stream.HoldsExactly(String(bytes.data(), static_cast<uint32_t>(bytes.size())));
+    };
+    EXPECT_TRUE(holds(large));
+    EXPECT_TRUE(holds(large.substr(10), 10));
+    EXPECT_FALSE(holds(large.substr(0, large.size() - 1)));
+    EXPECT_FALSE(holds(large + "x"));
+    EXPECT_FALSE(holds(std::string(large.size(), 'x')));
+    EXPECT_FALSE(holds(""));
+    WriteFile(path, "");
+    EXPECT_TRUE(holds(""));
+    EXPECT_FALSE(FileStream(String(dir.File("missing").c_str()), 3).HoldsExactly(String()));
 }
 
 TEST(FileStream, LengthLeavesThePositionAlone) {

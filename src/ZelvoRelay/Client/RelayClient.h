@@ -140,6 +140,10 @@ class RelayClient : public System::Object {
         return mUdpClient.GetEndPoint();
     }
     MVC::Model::UserModel& GetUserModel() { return mUser; }
+    // A refused join closes the connection once the refusal is sent; a join it sent behind
+    // the refused one is dropped unanswered. REQUIRES: the client-collection monitor held.
+    void RefuseJoins() { mJoinRefused = true; }
+    [[nodiscard]] bool AreJoinsRefused() const { return mJoinRefused; }
     [[nodiscard]] uint32_t GetClientId() const { return mUser.ClientId.mValue; }
 
     // Order of the client collection: the client ids, unsigned.
@@ -189,6 +193,7 @@ class RelayClient : public System::Object {
     // The worker serving the client, null until Attach; guarded likewise.
     Threading::ClientThreadWorker* mWorker{nullptr};
     WorkerState mWorkerState;
+    bool mJoinRefused{false};  // see RefuseJoins; guarded by the client-collection monitor
     // The client's received messages queued for the message worker and not yet
     // handled; shared with their tasks, each of which counts itself out when deleted.
     std::shared_ptr<Threading::ReceiveBacklog> mBacklog;

@@ -60,7 +60,9 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
 
     clients.mMonitor.Enter();
     Client::RelayClient* sender = clients.mValue.FindClient(clientId);
-    if (sender == nullptr) {
+    // Each join a refused connection sent behind the refused one would be one more password
+    // tried before the connection closes: a pipelining peer would try dozens per connection.
+    if (sender == nullptr || sender->AreJoinsRefused()) {
         clients.mMonitor.Exit();
         return;
     }
@@ -79,6 +81,7 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
         decision = Decide(room, request->GetPassword());
     }
     if (decision.refusal != 0) {
+        sender->RefuseJoins();
         const System::Net::IPAddress address = sender->GetTcpEndPoint().GetAddress();
         clients.mMonitor.Exit();
         model->QueueMessage(new Message::Registration::JoinRoomResponse(0, decision.refusal),

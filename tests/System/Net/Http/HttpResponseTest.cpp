@@ -130,7 +130,7 @@ TEST(HttpResponse, AResponseLongerThanTheBoundIsDroppedNotKept) {
         HttpResponse response;
         EXPECT_FALSE(response.Receive(headers.data(), int(headers.size())));
         const std::string megabyte(1 << 20, 'x');
-        for (int64_t sent = 0; sent <= HttpResponse::kMaxResponseSize; sent += 1 << 20) {
+        for (int64_t sent = 0; sent <= HttpResponse::kMaxBodySize; sent += 1 << 20) {
             EXPECT_FALSE(response.Receive(megabyte.data(), int(megabyte.size())));
         }
         EXPECT_EQ(response.GetData().Length(), 0);

@@ -68,6 +68,7 @@ RelayObserver::RelayObserver()
                       &DescriptorReserveLog::OnClientRefused);
     mEventManager.Add(relay->Server.OnDiscardedMessages, this,
                       &RelayObserver::OnRelayDiscardedMessages);
+    mEventManager.Add(relay->Server.OnPhotoFailed, this, &RelayObserver::OnRelayPhotoFailed);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
@@ -170,6 +171,16 @@ void RelayObserver::OnRelayDiscardedMessages(uint32_t count) {
         String::Parse("Relay server discarded %u received message%s not yet handled, as "
                       "asked again to stop\n",
                       count, count == 1 ? "" : "s"));
+}
+
+void RelayObserver::OnRelayPhotoFailed(uint32_t clientId, uint32_t mediaId,
+                                       ZelvoRelay::Threading::PhotoFailure failure) {
+    // The uploader was answered that its upload was accepted: without this line nothing
+    // would tell why its photo never appears.
+    PrintLogMessage(
+        String::Parse("%s (id: %u) uploaded photo %u, which ended without an item: %s.\n",
+                      LoggedName(clientId).CStr(), clientId, mediaId,
+                      ZelvoRelay::Threading::DescribePhotoFailure(failure)));
 }
 
 void RelayObserver::OnPolicyHost(System::Net::Server* server) {
@@ -314,6 +325,14 @@ void RelayObserver::OnRelayUserChanged(void* user, const String& property) {
     mLock.Enter();
     mNames.Set(model->ClientId.mValue, model->Name.mValue);
     mLock.Exit();
+}
+
+String RelayObserver::LoggedName(uint32_t clientId) {
+    mLock.Enter();
+    const auto* named = mNames.Find(clientId);
+    const String name = named != nullptr ? named->mValue : String();
+    mLock.Exit();
+    return EscapeLogText(name);
 }
 
 uint32_t RelayObserver::ClientCount() {

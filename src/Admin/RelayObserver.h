@@ -9,6 +9,7 @@
 #include "System/String.h"
 #include "System/Threading/Monitor.h"
 #include "System/Timer.h"
+#include "ZelvoRelay/Threading/PhotoFailure.h"
 
 #include <cstdint>
 
@@ -60,6 +61,9 @@ class RelayObserver {
     // The relay's stop was asked again and discarded count received messages not yet
     // handled.
     void OnRelayDiscardedMessages(uint32_t count);
+    // An upload of the client ended without an item (message worker).
+    void OnRelayPhotoFailed(uint32_t clientId, uint32_t mediaId,
+                            ZelvoRelay::Threading::PhotoFailure failure);
 
     // Policy server events.
     void OnPolicyHost(System::Net::Server* server);
@@ -92,6 +96,9 @@ class RelayObserver {
     static uint32_t ClientCount();
 
   private:
+    // The client's name as the message log knows it, escaped for the log.
+    System::String LoggedName(uint32_t clientId);
+
     // Owns every delegate the observer subscribes. Changed after construction only by
     // the client-list handler, under mLock.
     System::EventManager mEventManager;

@@ -9,6 +9,7 @@
 #include "System/Net/Server.h"
 #include "System/Net/Socket.h"
 #include "System/String.h"
+#include "ZelvoRelay/Threading/PhotoFailure.h"
 
 namespace ZelvoRelay::Server {
 
@@ -54,6 +55,9 @@ class RelayServer : public System::Net::Server {
     // Raised on the stopping thread when photos were discarded at the stop, as
     // Disconnect(discard) allows: how many.
     System::Event<uint32_t> OnDiscardedPhotos;
+    // Raised on the message worker when an upload ends without an item for a reason of
+    // its own (neither stopped nor left): its uploader's client id, its media id and why.
+    System::Event<uint32_t, uint32_t, Threading::PhotoFailure> OnPhotoFailed;
     // Raised on the stopping thread when received messages were discarded at the stop,
     // as Disconnect(discard) allows: how many.
     System::Event<uint32_t> OnDiscardedMessages;

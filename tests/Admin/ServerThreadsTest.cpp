@@ -1370,4 +1370,73 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
                 log.find(" at once to keep", at + refusal.size()) == std::string::npos);
 }
 
+// A PNG of width x height RGBA pixels, all zero, made a row at a time so that it costs the
+// test no memory; with rows fewer than height, its image data stops after them.
+std::string BlankPng(uint32_t width, uint32_t height, uint32_t rows) {
+    return TestSupport::FromHex(
+        TestSupport::PythonLines(
+            "import struct, zlib\n"
+            "def chunk(kind, data):\n"
+            "    return struct.pack('>I', len(data)) + kind + data + "
+            "struct.pack('>I', zlib.crc32(kind + data))\n"
+            "w, h, rows = " +
+            std::to_string(width) + ", " + std::to_string(height) + ", " + std::to_string(rows) +
+            "\n"
+            "z = zlib.compressobj(9)\n"
+            "row = bytes(1 + 4 * w)\n"
+            "idat = b''.join(z.compress(row) for _ in range(rows)) + z.flush()\n"
+            "print((b'\\x89PNG\\r\\n\\x1a\\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, "
+            "6, 0, 0, 0)) + chunk(b'IDAT', idat) + chunk(b'IEND', b'')).hex())\n")
+            .at(0));
+}
+
+// Under a memory limit (set on the server alone), a photo that the size limit allows but
+// whose pixels the memory left cannot hold ends without an item, and the log says so with
+// its uploader (its name escaped) and why, once, as it does for a file that is no photo and
+// for one over the size limit. The server goes on: a small photo after them becomes an item,
+// and the stop saves it. Before, such photos vanished without a word.
+TEST(Server, APhotoThatEndsWithoutAnItemIsLoggedWithItsUploaderAndWhy) {
+    const struct {
+        std::string photo;
+        std::string reason;
+    } failures[] = {
+        {BlankPng(7071, 7071, 7071), "out of memory"},
+        {"\x89PNG\r\n\x1a\nnot a picture", "not a PNG or JPEG that can be decoded"},
+        {BlankPng(7072, 7072, 1), "too large, over 50 million pixels"},
+    };
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start({}, {}, {}, 256);
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Al\tice", ""), 0);
+    for (uint32_t id = 0; id < std::size(failures); ++id) {
+        ASSERT_EQ(AddMedia(alice, "lost", failures[id].photo), id);
+        SendChunks(alice, id, failures[id].photo);
+        const std::string line = "uploaded photo " + std::to_string(id) +
+                                 ", which ended without an item: " + failures[id].reason + ".";
+        const int at = server->WaitForLine(line);
+        ASSERT_GE(at, 0) << server->Output();
+        EXPECT_TRUE(std::regex_match(AdminTest::LogText(server->Lines()[static_cast<size_t>(at)]),
+                                     std::regex(R"(Al\\tice \(id: \d+\) )" + line)))
+            << server->Lines()[static_cast<size_t>(at)];
+    }
+    const std::string small = Pngs("(64, 48)")[0];
+    ASSERT_EQ(AddMedia(alice, "kept", small), 3u);
+    SendChunks(alice, 3, small);
+    EXPECT_EQ(Listing(alice), std::vector<std::string>{"3 'kept'"});
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    // Once each.
+    const auto& lines = server->Lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find("without an item") != std::string::npos;
+                            }),
+              3)
+        << server->Output();
+    const std::string media = room.Read("media.xml");
+    EXPECT_NE(media.find("<media count=\"1\">"), std::string::npos) << media;
+    EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"3_0", "3_1"}));
+}
+
 }  // namespace

@@ -995,7 +995,8 @@ TEST(Server, ConnectsMadeAllAtOnceCompleteAndAreServed) {
 }
 
 // A preview or photo the disk does not take whole (a preview on /dev/full, a photo meeting the
-// file-size limit a byte before its end) makes no item and leaves no file behind.
+// file-size limit a byte before its end) makes no item, leaves no file behind, and the log
+// says why.
 TEST(Server, APhotoOrPreviewTheDiskDoesNotTakeWholeMakesNoItem) {
     const std::vector<std::string> hex = TestSupport::PythonLines(
         "import io; from PIL import Image\n"
@@ -1020,6 +1021,10 @@ TEST(Server, APhotoOrPreviewTheDiskDoesNotTakeWholeMakesNoItem) {
         const auto answer = AdminTest::FramesUntil(alice, RelayWire::GetMediaAnswer);
         EXPECT_EQ(RelayWire::Parse(answer.empty() ? "" : answer.back()).payload,
                   RelayWire::U8(2) + RelayWire::U32(id) + RelayWire::U8(1));
+        EXPECT_GE(server->WaitForLine(
+                      "uploaded photo " + std::to_string(id) + ", which ended without an item: " +
+                      (id == 0 ? "its preview" : "its file") + " could not be written."),
+                  0);
     }
     EXPECT_EQ(Listing(alice), std::vector<std::string>{});
     server->Signal(SIGTERM);

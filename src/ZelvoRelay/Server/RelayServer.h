@@ -55,8 +55,8 @@ class RelayServer : public System::Net::Server {
     // Raised on the stopping thread when photos were discarded at the stop, as
     // Disconnect(discard) allows: how many.
     System::Event<uint32_t> OnDiscardedPhotos;
-    // Raised on the message worker when an upload ends without an item for a reason of
-    // its own (neither stopped nor left): its uploader's client id, its media id and why.
+    // Raised on the message worker when an accepted upload ends without an item, unless its
+    // uploader stopped it or left: the uploader's client id, the media id and why.
     System::Event<uint32_t, uint32_t, Threading::PhotoFailure> OnPhotoFailed;
     // Raised on the stopping thread when received messages were discarded at the stop,
     // as Disconnect(discard) allows: how many.

@@ -2,7 +2,7 @@
 
 namespace ZelvoRelay::Threading {
 
-// Why a complete upload ended without becoming an item.
+// Why an accepted upload ended without becoming an item.
 enum class PhotoFailure {
     None,
     Discarded,          // the stop was asked again before the photo was made

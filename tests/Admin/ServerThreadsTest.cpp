@@ -1396,16 +1396,24 @@ std::string BlankPng(uint32_t width, uint32_t height, uint32_t rows) {
 }
 
 // Under a memory limit (set on the server alone), a photo that the size limit allows but
-// whose pixels the memory left cannot hold ends without an item, and the log says so with
-// its uploader (its name escaped) and why, once, as it does for a file that is no photo and
-// for one over the size limit. The server goes on: a small photo after them becomes an item,
-// and the stop saves it. Before, such photos vanished without a word.
+// that the memory left cannot decode (a PNG, a progressive JPEG) ends without an item, and the log
+// says so with its uploader (its name escaped) and why, once, as it does for a file that is no
+// photo and for one over the size limit. The server goes on: a small photo after them becomes an
+// item, and the stop saves it. Before, such photos vanished without a word.
 TEST(Server, APhotoThatEndsWithoutAnItemIsLoggedWithItsUploaderAndWhy) {
     const struct {
         std::string photo;
         std::string reason;
     } failures[] = {
         {BlankPng(7071, 7071, 7071), "out of memory"},
+        {TestSupport::FromHex(
+             TestSupport::PythonLines("import io; from PIL import Image\n"
+                                      "b = io.BytesIO()\n"
+                                      "Image.new('RGB', (7000, 7000)).save(b, 'JPEG', "
+                                      "progressive=True, subsampling=0)\n"
+                                      "print(b.getvalue().hex())\n")
+                 .at(0)),
+         "out of memory"},
         {"\x89PNG\r\n\x1a\nnot a picture", "not a PNG or JPEG that can be decoded"},
         {BlankPng(7072, 7072, 1), "too large, over 50 million pixels"},
     };
@@ -1426,9 +1434,9 @@ TEST(Server, APhotoThatEndsWithoutAnItemIsLoggedWithItsUploaderAndWhy) {
             << server->Lines()[static_cast<size_t>(at)];
     }
     const std::string small = Pngs("(64, 48)")[0];
-    ASSERT_EQ(AddMedia(alice, "kept", small), 3u);
-    SendChunks(alice, 3, small);
-    EXPECT_EQ(Listing(alice), std::vector<std::string>{"3 'kept'"});
+    ASSERT_EQ(AddMedia(alice, "kept", small), 4u);
+    SendChunks(alice, 4, small);
+    EXPECT_EQ(Listing(alice), std::vector<std::string>{"4 'kept'"});
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
     // Once each.
@@ -1437,11 +1445,11 @@ TEST(Server, APhotoThatEndsWithoutAnItemIsLoggedWithItsUploaderAndWhy) {
                             [](const std::string& line) {
                                 return line.find("without an item") != std::string::npos;
                             }),
-              3)
+              4)
         << server->Output();
     const std::string media = room.Read("media.xml");
     EXPECT_NE(media.find("<media count=\"1\">"), std::string::npos) << media;
-    EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"3_0", "3_1"}));
+    EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"4_0", "4_1"}));
 }
 
 }  // namespace

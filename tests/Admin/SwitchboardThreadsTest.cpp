@@ -31,8 +31,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -317,6 +320,46 @@ TEST_F(Switchboard, AccountRequestsCompleteOnceWithTheTextOfTheirOutcome) {
     EXPECT_EQ(done[4].Outcomes(), std::vector<std::string>{"failed: Cannot connect"});
     EXPECT_EQ(mServer.NextRequest(), "POST /sb/UserChangePassword s=&p=one");
 }
+// Memory that runs out while a reply is handled fails that request alone: the log names the
+// reply, the command learns of the failure, and its next request is sent and answered.
+// Before, the failure ended the process on the connection's thread.
+TEST_F(Switchboard, MemoryRunningOutWhileAReplyIsHandledFailsThatRequestAlone) {
+    struct Starved final : HttpCommand {
+        ~Starved() override { Close(); }
+        void Execute(System::MVC::EventDispatcher*) override {
+            Client().SendGetRequest(SwitchboardUri("/Starved"));
+        }
+        void OnConnectFailed(System::Net::Http::HttpClient* client, const String& error) override {
+            HttpCommand::OnConnectFailed(client, error);
+            mDone.On(nullptr, false, error);
+        }
+        void OnResponse(System::Net::Http::HttpClient* client, const System::Uri& uri,
+                        System::Net::Http::HttpResponse& response) override {
+            if (mStarved.exchange(false)) {
+                throw std::bad_alloc();
+            }
+            mDone.On(nullptr, true, response.GetResponseString());
+            HttpCommand::OnResponse(client, uri, response);
+        }
+        std::atomic<bool> mStarved{true};
+        Completion mDone;
+    } starved;
+    mServer.SetReply("/sb/Starved", "<r/>");
+    for (size_t outcomes = 1; outcomes <= 2; ++outcomes) {
+        starved.Execute(nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return starved.mDone.Outcomes().size() == outcomes; }));
+        ASSERT_TRUE(WaitUntil([&] { return !starved.IsRequesting(); }));
+        EXPECT_EQ(mServer.NextRequest(), "GET /sb/Starved");
+    }
+    EXPECT_EQ(starved.mDone.Outcomes(),
+              (std::vector<std::string>{"failed: No usable answer", "ok: <r/>"}));
+    const auto texts = mConsole.Texts();
+    EXPECT_NE(
+        std::find(texts.begin(), texts.end(),
+                  "ZELVO Admin ran out of memory handling the reply from " + Url() + "/Starved"),
+        texts.end());
+}
+
 TEST_F(Switchboard, FindIpKeepsTheWholeBodyOrNothing) {
     FindIpCommand command;
     System::MVC::Controller::Set("FindIpEvent", &command);

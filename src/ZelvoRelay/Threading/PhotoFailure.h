@@ -2,7 +2,8 @@
 
 namespace ZelvoRelay::Threading {
 
-// Why an accepted upload ended without becoming an item.
+// Why an accepted upload ended without becoming an item. DescribePhotoFailure follows
+// the order of the values.
 enum class PhotoFailure {
     None,
     Discarded,          // the stop was asked again before the photo was made

@@ -35,8 +35,10 @@ void HttpCommand::HandleResponse(HttpClient* client, const System::Uri& uri,
     try {
         OnResponse(client, uri, response);
     } catch (const std::bad_alloc&) {
-        PrintLogMessage(String::Parse("ZELVO Admin ran out of memory handling the reply from %s\n",
-                                      uri.OriginalString().CStr()));
+        // The query is left out: it may carry the session id.
+        PrintLogMessage(
+            String::Parse("ZELVO Admin ran out of memory handling the reply to %s from %s\n",
+                          uri.AbsolutePath().CStr(), uri.Host().CStr()));
         OnConnectFailed(client, HttpClient::kNoUsableAnswer);
         client->Disconnect();
     }

@@ -7,6 +7,7 @@
 #include "System/Uri.h"
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 
 namespace System::Xml {
@@ -17,7 +18,10 @@ class XmlDoc;
 // Base of the switchboard commands: each serves one event name with a client of its own,
 // sends one request per dispatch (a dispatch made while a request is in progress is
 // dropped by the client) and learns its outcome on the request's connection thread,
-// through OnResponse or OnConnectFailed, exactly one of them per request.
+// through OnResponse or OnConnectFailed, exactly one of them per request. A reply
+// whose body is longer than kMaxReplySize is not read: its request fails. Memory that
+// runs out while a reply is handled fails that request, with a log line, and nothing
+// else: OnConnectFailed follows the OnResponse that could not end.
 //
 // Every concrete command calls Close() first in its destructor: the connection thread
 // may be running a handler of the command, which must not outlive the command's own part.
@@ -42,6 +46,10 @@ class HttpCommand : public System::MVC::ICommand {
     // before its OnConnectFailed is raised. A dispatch made meanwhile is dropped.
     [[nodiscard]] bool IsRequesting() const { return mClient->IsRequesting(); }
 
+    // The longest reply body read: a reply is one element with a few attributes, and a
+    // long one would cost many times its size to parse.
+    static constexpr int64_t kMaxReplySize = int64_t{1} << 20;
+
   protected:
     // The message key of a request that failed or got no readable reply.
     static constexpr const char* kUnknownKey = "switchboard.uri.unknown";
@@ -59,6 +67,10 @@ class HttpCommand : public System::MVC::ICommand {
                                                  System::Net::Http::HttpResponse& response);
 
   private:
+    // Raises OnResponse, or OnConnectFailed when memory runs out meanwhile.
+    void HandleResponse(System::Net::Http::HttpClient* client, const System::Uri& uri,
+                        System::Net::Http::HttpResponse& response);
+
     System::EventManager mEvents;  // subscriptions to the client's events
     std::unique_ptr<System::Net::Http::HttpClient> mClient;
 };

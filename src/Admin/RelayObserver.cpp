@@ -68,6 +68,7 @@ RelayObserver::RelayObserver()
     mEventManager.Add(relay->Server.OnClientRefused, &mReserveLog,
                       &DescriptorReserveLog::OnClientRefused);
     mEventManager.Add(relay->Server.OnAddressBlocked, this, &RelayObserver::OnRelayAddressBlocked);
+    mEventManager.Add(relay->Server.OnPhotoFailed, this, &RelayObserver::OnRelayPhotoFailed);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
@@ -182,6 +183,16 @@ void RelayObserver::OnRelayAddressBlocked(const System::Net::IPAddress& address)
         static_cast<int>(ZelvoRelay::Server::WrongPasswordLimiter::kBlockTime.count()),
         ZelvoRelay::Server::WrongPasswordLimiter::kMaxWrongPasswords,
         static_cast<int>(ZelvoRelay::Server::WrongPasswordLimiter::kWindow.count())));
+}
+
+void RelayObserver::OnRelayPhotoFailed(uint32_t clientId, uint32_t mediaId,
+                                       ZelvoRelay::Threading::PhotoFailure failure) {
+    // The uploader was answered that its upload was accepted: without this line nothing
+    // would tell why its photo never appears.
+    PrintLogMessage(
+        String::Parse("%s (id: %u) uploaded photo %u, which ended without an item: %s.\n",
+                      LoggedName(clientId).CStr(), clientId, mediaId,
+                      ZelvoRelay::Threading::DescribePhotoFailure(failure)));
 }
 
 void RelayObserver::OnPolicyHost(System::Net::Server* server) {
@@ -327,6 +338,14 @@ void RelayObserver::OnRelayUserChanged(void* user, const String& property) {
     mLock.Enter();
     mNames.Set(model->ClientId.mValue, model->Name.mValue);
     mLock.Exit();
+}
+
+String RelayObserver::LoggedName(uint32_t clientId) {
+    mLock.Enter();
+    const auto* named = mNames.Find(clientId);
+    const String name = named != nullptr ? named->mValue : String();
+    mLock.Exit();
+    return EscapeLogText(name);
 }
 
 uint32_t RelayObserver::ClientCount() {

@@ -10,6 +10,7 @@
 #include "System/Threading/Monitor.h"
 #include "System/Timer.h"
 #include "ZelvoRelay/Server/RelayServer.h"
+#include "ZelvoRelay/Threading/PhotoFailure.h"
 
 #include <cstdint>
 
@@ -62,6 +63,9 @@ class RelayObserver {
     // New connections from address (network order) are closed at once for a while, as
     // it tried too many wrong passwords.
     void OnRelayAddressBlocked(const System::Net::IPAddress& address);
+    // An upload of the client ended without an item (message worker).
+    void OnRelayPhotoFailed(uint32_t clientId, uint32_t mediaId,
+                            ZelvoRelay::Threading::PhotoFailure failure);
 
     // Policy server events.
     void OnPolicyHost(System::Net::Server* server);
@@ -94,6 +98,9 @@ class RelayObserver {
     static uint32_t ClientCount();
 
   private:
+    // The client's name as the message log knows it, escaped for the log.
+    System::String LoggedName(uint32_t clientId);
+
     // Owns every delegate the observer subscribes. Changed after construction only by
     // the client-list handler, under mLock.
     System::EventManager mEventManager;

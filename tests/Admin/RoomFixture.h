@@ -157,12 +157,14 @@ class Room {
     std::string Read(const std::string& name) const { return TestSupport::ReadFile(File(name)); }
 
     // Starts the server here, with ignoredSignals ignored and blockedSignals blocked from the
-    // start, and waits until the relay server has reported hosting and start-up has ended.
+    // start and the memory limit given (ServerProcess), and waits until the relay server has
+    // reported hosting and start-up has ended.
     std::unique_ptr<TestSupport::ServerProcess> Start(const std::vector<std::string>& args = {},
                                                       const std::vector<int>& ignoredSignals = {},
-                                                      const std::vector<int>& blockedSignals = {}) {
-        auto server = std::make_unique<TestSupport::ServerProcess>(kServer, args, mDir.Path(),
-                                                                   ignoredSignals, blockedSignals);
+                                                      const std::vector<int>& blockedSignals = {},
+                                                      uint32_t memoryLimitMb = 0) {
+        auto server = std::make_unique<TestSupport::ServerProcess>(
+            kServer, args, mDir.Path(), ignoredSignals, blockedSignals, memoryLimitMb);
         EXPECT_TRUE(Logs(*server, "Relay server hosting on port " + std::to_string(mPort)))
             << server->Output();
         WaitForStartUp(*server);

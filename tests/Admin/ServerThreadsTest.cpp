@@ -1009,7 +1009,8 @@ TEST(Server, ConnectsMadeAllAtOnceCompleteAndAreServed) {
 }
 
 // A preview or photo the disk does not take whole (a preview on /dev/full, a photo meeting the
-// file-size limit a byte before its end) makes no item and leaves no file behind.
+// file-size limit a byte before its end) makes no item, leaves no file behind, and the log
+// says why.
 TEST(Server, APhotoOrPreviewTheDiskDoesNotTakeWholeMakesNoItem) {
     const std::vector<std::string> hex = TestSupport::PythonLines(
         "import io; from PIL import Image\n"
@@ -1034,6 +1035,10 @@ TEST(Server, APhotoOrPreviewTheDiskDoesNotTakeWholeMakesNoItem) {
         const auto answer = AdminTest::FramesUntil(alice, RelayWire::GetMediaAnswer);
         EXPECT_EQ(RelayWire::Parse(answer.empty() ? "" : answer.back()).payload,
                   RelayWire::U8(2) + RelayWire::U32(id) + RelayWire::U8(1));
+        EXPECT_GE(server->WaitForLine(
+                      "uploaded photo " + std::to_string(id) + ", which ended without an item: " +
+                      (id == 0 ? "its preview" : "its file") + " could not be written."),
+                  0);
     }
     EXPECT_EQ(Listing(alice), std::vector<std::string>{});
     server->Signal(SIGTERM);
@@ -1788,6 +1793,83 @@ TEST(Server, ConnectionsPilingListingsDoNotHoldUpAMembersChat) {
               0);
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+}
+
+// A PNG of width x height RGBA pixels, all zero, made a row at a time so that it costs the
+// test no memory; with rows fewer than height, its image data stops after them.
+std::string BlankPng(uint32_t width, uint32_t height, uint32_t rows) {
+    return TestSupport::FromHex(
+        TestSupport::PythonLines(
+            "import struct, zlib\n"
+            "def chunk(kind, data):\n"
+            "    return struct.pack('>I', len(data)) + kind + data + "
+            "struct.pack('>I', zlib.crc32(kind + data))\n"
+            "w, h, rows = " +
+            std::to_string(width) + ", " + std::to_string(height) + ", " + std::to_string(rows) +
+            "\n"
+            "z = zlib.compressobj(9)\n"
+            "row = bytes(1 + 4 * w)\n"
+            "idat = b''.join(z.compress(row) for _ in range(rows)) + z.flush()\n"
+            "print((b'\\x89PNG\\r\\n\\x1a\\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, "
+            "6, 0, 0, 0)) + chunk(b'IDAT', idat) + chunk(b'IEND', b'')).hex())\n")
+            .at(0));
+}
+
+// Under a memory limit (set on the server alone), a photo that the size limit allows but
+// that the memory left cannot decode (a PNG, a progressive JPEG) ends without an item, and the log
+// says so with its uploader (its name escaped) and why, once, as it does for a file that is no
+// photo and for one over the size limit. The server goes on: a small photo after them becomes an
+// item, and the stop saves it. Before, such photos vanished without a word.
+TEST(Server, APhotoThatEndsWithoutAnItemIsLoggedWithItsUploaderAndWhy) {
+    const struct {
+        std::string photo;
+        std::string reason;
+    } failures[] = {
+        {BlankPng(7071, 7071, 7071), "out of memory"},
+        {TestSupport::FromHex(
+             TestSupport::PythonLines("import io; from PIL import Image\n"
+                                      "b = io.BytesIO()\n"
+                                      "Image.new('RGB', (7000, 7000)).save(b, 'JPEG', "
+                                      "progressive=True, subsampling=0)\n"
+                                      "print(b.getvalue().hex())\n")
+                 .at(0)),
+         "out of memory"},
+        {"\x89PNG\r\n\x1a\nnot a picture", "not a PNG or JPEG that can be decoded"},
+        {BlankPng(7072, 7072, 1), "too large, over 50 million pixels"},
+    };
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start({}, {}, {}, 256);
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Al\tice", ""), 0);
+    for (uint32_t id = 0; id < std::size(failures); ++id) {
+        ASSERT_EQ(AddMedia(alice, "lost", failures[id].photo), id);
+        SendChunks(alice, id, failures[id].photo);
+        const std::string line = "uploaded photo " + std::to_string(id) +
+                                 ", which ended without an item: " + failures[id].reason + ".";
+        const int at = server->WaitForLine(line);
+        ASSERT_GE(at, 0) << server->Output();
+        EXPECT_TRUE(std::regex_match(AdminTest::LogText(server->Lines()[static_cast<size_t>(at)]),
+                                     std::regex(R"(Al\\tice \(id: \d+\) )" + line)))
+            << server->Lines()[static_cast<size_t>(at)];
+    }
+    const std::string small = Pngs("(64, 48)")[0];
+    ASSERT_EQ(AddMedia(alice, "kept", small), 4u);
+    SendChunks(alice, 4, small);
+    EXPECT_EQ(Listing(alice), std::vector<std::string>{"4 'kept'"});
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    // Once each.
+    const auto& lines = server->Lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find("without an item") != std::string::npos;
+                            }),
+              4)
+        << server->Output();
+    const std::string media = room.Read("media.xml");
+    EXPECT_NE(media.find("<media count=\"1\">"), std::string::npos) << media;
+    EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"4_0", "4_1"}));
 }
 
 }  // namespace

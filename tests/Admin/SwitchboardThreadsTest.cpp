@@ -31,8 +31,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -317,6 +320,46 @@ TEST_F(Switchboard, AccountRequestsCompleteOnceWithTheTextOfTheirOutcome) {
     EXPECT_EQ(done[4].Outcomes(), std::vector<std::string>{"failed: Cannot connect"});
     EXPECT_EQ(mServer.NextRequest(), "POST /sb/UserChangePassword s=&p=one");
 }
+// Memory that runs out while a reply is handled fails that request alone: the log names the
+// reply, the command learns of the failure, and its next request is sent and answered.
+// Before, the failure ended the process on the connection's thread.
+TEST_F(Switchboard, MemoryRunningOutWhileAReplyIsHandledFailsThatRequestAlone) {
+    struct Starved final : HttpCommand {
+        ~Starved() override { Close(); }
+        void Execute(System::MVC::EventDispatcher*) override {
+            Client().SendGetRequest(SwitchboardUri("/Starved"));
+        }
+        void OnConnectFailed(System::Net::Http::HttpClient* client, const String& error) override {
+            HttpCommand::OnConnectFailed(client, error);
+            mDone.On(nullptr, false, error);
+        }
+        void OnResponse(System::Net::Http::HttpClient* client, const System::Uri& uri,
+                        System::Net::Http::HttpResponse& response) override {
+            if (mStarved.exchange(false)) {
+                throw std::bad_alloc();
+            }
+            mDone.On(nullptr, true, response.GetResponseString());
+            HttpCommand::OnResponse(client, uri, response);
+        }
+        std::atomic<bool> mStarved{true};
+        Completion mDone;
+    } starved;
+    mServer.SetReply("/sb/Starved", "<r/>");
+    for (size_t outcomes = 1; outcomes <= 2; ++outcomes) {
+        starved.Execute(nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return starved.mDone.Outcomes().size() == outcomes; }));
+        ASSERT_TRUE(WaitUntil([&] { return !starved.IsRequesting(); }));
+        EXPECT_EQ(mServer.NextRequest(), "GET /sb/Starved");
+    }
+    EXPECT_EQ(starved.mDone.Outcomes(),
+              (std::vector<std::string>{"failed: No usable answer", "ok: <r/>"}));
+    const auto texts = mConsole.Texts();
+    EXPECT_NE(
+        std::find(texts.begin(), texts.end(),
+                  "ZELVO Admin ran out of memory handling the reply to /sb/Starved from 127.0.0.1"),
+        texts.end());
+}
+
 TEST_F(Switchboard, FindIpKeepsTheWholeBodyOrNothing) {
     FindIpCommand command;
     System::MVC::Controller::Set("FindIpEvent", &command);
@@ -340,24 +383,30 @@ TEST_F(Switchboard, FindIpKeepsTheWholeBodyOrNothing) {
     EXPECT_EQ(mServer.NextRequest(), "GET /ip");
 }
 
-// The server logs in at start-up with the stored account and sends its first update.
-TEST(SwitchboardServer, AutoLoginThenUpdatesTheRoom) {
-    TestSupport::HttpTestServer switchboard;
-    switchboard.SetReply("/sb/Login", "<r sid=\"S1\" room=\"Listed Room\"/>");
-    switchboard.SetReply("/sb/RoomUpdate", "<r/>");
-    AdminTest::Room room;
+// Writes the room's config.xml: logging in at start-up to the switchboard on port with the
+// stored account "alice", "se&cret", for a public room.
+void WriteAutoLoginConfig(const AdminTest::Room& room, uint16_t port) {
     std::string config =
         AdminTest::ConfigXml(room.Port(), AdminTest::Settings(), AdminTest::Privileges("", "", ""));
     const auto set = [&config](const std::string& key, const std::string& value) {
         const size_t at = config.find(key + "=\"") + key.size() + 2;
         config.replace(at, config.find('"', at) - at, value);
     };
-    set("SwitchboardUrl", "http://127.0.0.1:" + std::to_string(switchboard.Port()) + "/sb");
+    set("SwitchboardUrl", "http://127.0.0.1:" + std::to_string(port) + "/sb");
     set("SwitchboardUsername", "alice");
     set("SwitchboardPassword", AdminTest::Encrypt("se&cret"));
     set("SwitchboardAutoLogin", "true");
     set("RoomIsPublic", "true");
     room.Write("config.xml", config);
+}
+
+// The server logs in at start-up with the stored account and sends its first update.
+TEST(SwitchboardServer, AutoLoginThenUpdatesTheRoom) {
+    TestSupport::HttpTestServer switchboard;
+    switchboard.SetReply("/sb/Login", "<r sid=\"S1\" room=\"Listed Room\"/>");
+    switchboard.SetReply("/sb/RoomUpdate", "<r/>");
+    AdminTest::Room room;
+    WriteAutoLoginConfig(room, switchboard.Port());
     auto server = room.Start();
     EXPECT_TRUE(AdminTest::Logs(*server, "ZELVO Admin successfully connected to the switchboard."));
     EXPECT_EQ(switchboard.NextRequest(), "POST /sb/Login n=alice&p=se%26cret");
@@ -366,6 +415,30 @@ TEST(SwitchboardServer, AutoLoginThenUpdatesTheRoom) {
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
     EXPECT_NE(room.Read("config.xml").find("RoomName=\"Listed Room\""), std::string::npos);
+}
+
+// A login reply far longer than any the switchboard sends (60 MB: 15 million empty elements
+// after a session id) is a failed login: the server reads its first mebibyte, closes the
+// connection and parses none of it, so that under a memory limit of 256 MB it logs the
+// failure, goes on and saves at its stop. Before, it read the whole reply and parsed it,
+// which cost gigabytes and ended the process on the failed allocation.
+TEST(SwitchboardServer, AReplyOverAMebibyteIsAFailedLoginReadNoFurther) {
+    TestSupport::HttpTestServer switchboard;
+    std::string reply = "<r sid=\"S1\" room=\"Listed Room\">";
+    for (int i = 0; i < 15'000'000; ++i) {
+        reply += "<a/>";
+    }
+    switchboard.SetReply("/sb/Login", reply + "</r>");
+    AdminTest::Room room;
+    WriteAutoLoginConfig(room, switchboard.Port());
+    auto server = room.Start({}, {}, {}, 256);
+    EXPECT_EQ(switchboard.NextRequest(), "POST /sb/Login n=alice&p=se%26cret");
+    EXPECT_TRUE(switchboard.WaitForLine("SEND cut"));
+    EXPECT_GE(server->WaitForLine("ZELVO Admin failed to login to the switchboard. Response: "), 0)
+        << server->Output();
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_NE(room.Read("config.xml").find("RoomName=\"Test Room\""), std::string::npos);
 }
 
 }  // namespace

@@ -122,7 +122,11 @@ def serve(conn):
                 reply = sized(b'%d' % served)
             else:
                 reply = canned[path]
-            conn.sendall(reply)
+            try:
+                conn.sendall(reply)
+            except OSError:
+                say('SEND cut')
+                return
             if path in closing:
                 return
 

@@ -18,7 +18,8 @@ void WriteSelfSignedCertificate(const std::string& certificate, const std::strin
 // closes them. It prints a line for each event the tests look for:
 //   "SNI <name>"   a TLS handshake, with the server name the client sent (None when none);
 //   "END clean"    the client ended the connection cleanly (TLS: after close_notify);
-//   "END eof"      the client closed a TLS connection without close_notify.
+//   "END eof"      the client closed a TLS connection without close_notify;
+//   "SEND cut"     the client closed the connection before the whole answer was sent.
 // Paths: /length /mixed /chunked /gzip /deflate /gzip-chunked /close /http10 answer
 // Body(); /early announces more than it sends and closes; /silent never answers;
 // /echo answers with the request's own bytes; /count with the number of requests

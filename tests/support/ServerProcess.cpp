@@ -5,31 +5,50 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 
 namespace TestSupport {
 
 ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::string>& args,
                              const std::string& workDir, const std::vector<int>& ignoredSignals,
-                             const std::vector<int>& blockedSignals) {
+                             const std::vector<int>& blockedSignals, uint32_t memoryLimitMb) {
     std::vector<std::string> argv{binary};
     argv.insert(argv.end(), args.begin(), args.end());
-    Start(argv, workDir, "", true, ignoredSignals, blockedSignals);
+    Start(argv, workDir, "", true, ignoredSignals, blockedSignals, memoryLimitMb);
 }
 
 ServerProcess::ServerProcess(const std::vector<std::string>& argv, const std::string& inputFile) {
-    Start(argv, ".", inputFile, false, {}, {});
+    Start(argv, ".", inputFile, false, {}, {}, 0);
+}
+
+void ServerProcess::LimitMemory(uint32_t megabytes) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    const std::string limits =
+        "allocator_may_return_null=1:hard_rss_limit_mb=" + std::to_string(megabytes) +
+        ":max_allocation_size_mb=" + std::to_string(megabytes / 4);
+    for (const char* name : {"ASAN_OPTIONS", "TSAN_OPTIONS"}) {
+        const char* options = getenv(name);
+        setenv(name, (options != nullptr ? std::string(options) + ":" + limits : limits).c_str(),
+               1);
+    }
+#else
+    const rlim_t bytes = rlim_t{megabytes} << 20;
+    const rlimit limit{bytes, bytes};
+    setrlimit(RLIMIT_DATA, &limit);
+#endif
 }
 
 void ServerProcess::Start(std::vector<std::string> argv, const std::string& workDir,
                           const std::string& inputFile, bool utc,
                           const std::vector<int>& ignoredSignals,
-                          const std::vector<int>& blockedSignals) {
+                          const std::vector<int>& blockedSignals, uint32_t memoryLimitMb) {
     int out[2];
     if (pipe(out) != 0) {
         throw std::runtime_error("pipe failed");
@@ -63,6 +82,9 @@ void ServerProcess::Start(std::vector<std::string> argv, const std::string& work
             sigaddset(&blocked, signal);
         }
         sigprocmask(SIG_SETMASK, &blocked, nullptr);
+        if (memoryLimitMb != 0) {
+            LimitMemory(memoryLimitMb);
+        }
         std::vector<char*> pointers;
         for (std::string& arg : argv) {
             pointers.push_back(arg.data());

@@ -21,10 +21,12 @@ class ServerProcess {
     // Starts binary with args in workDir, with TZ=UTC so that time stamps are fixed.
     // SIGHUP, SIGINT and SIGTERM start handled by default, whatever the test runner
     // ignores, except those in ignoredSignals, which start ignored (as under nohup).
-    // blockedSignals start blocked, as a launcher may leave them.
+    // blockedSignals start blocked, as a launcher may leave them. A memoryLimitMb other
+    // than 0 limits the memory of the process, as a container or a service manager would
+    // (see LimitMemory).
     ServerProcess(const std::string& binary, const std::vector<std::string>& args,
                   const std::string& workDir, const std::vector<int>& ignoredSignals = {},
-                  const std::vector<int>& blockedSignals = {});
+                  const std::vector<int>& blockedSignals = {}, uint32_t memoryLimitMb = 0);
     // Starts argv[0], looked up on PATH, with the rest of argv as its arguments and its
     // standard input read from inputFile.
     ServerProcess(const std::vector<std::string>& argv, const std::string& inputFile);
@@ -49,10 +51,18 @@ class ServerProcess {
     // when the deadline passed first.
     int WaitForExit(std::chrono::milliseconds deadline = std::chrono::seconds(30));
 
+    // Limits the memory of the calling process, which is about to exec, to megabytes: its
+    // data segment and private mappings (RLIMIT_DATA), where an allocation past the limit
+    // fails. A sanitizer's runtime maps terabytes of shadow memory, which no such limit
+    // admits: built with one, the runtime's own limits stand in for it, so that a process
+    // whose memory passes the limit is ended, and an allocation of more than a quarter of
+    // it fails (new(std::nothrow) and malloc return null).
+    static void LimitMemory(uint32_t megabytes);
+
   private:
     void Start(std::vector<std::string> argv, const std::string& workDir,
                const std::string& inputFile, bool utc, const std::vector<int>& ignoredSignals,
-               const std::vector<int>& blockedSignals);
+               const std::vector<int>& blockedSignals, uint32_t memoryLimitMb);
     // Reads what has arrived until the deadline; false when the output has ended.
     bool ReadSome(std::chrono::steady_clock::time_point deadline);
 

@@ -10,6 +10,7 @@
 #include "System/Net/Server.h"
 #include "System/Net/Socket.h"
 #include "System/String.h"
+#include "ZelvoRelay/Threading/PhotoFailure.h"
 
 namespace ZelvoRelay::Threading {
 class StopDiscard;
@@ -71,6 +72,9 @@ class RelayServer : public System::Net::Server {
     // closed at once for trying wrong passwords (WrongPasswordLimiter): the address,
     // network order.
     System::Event<const System::Net::IPAddress&> OnAddressBlocked;
+    // Raised on the message worker when an accepted upload ends without an item, unless its
+    // uploader stopped it or left: the uploader's client id, the media id and why.
+    System::Event<uint32_t, uint32_t, Threading::PhotoFailure> OnPhotoFailed;
 
   protected:
     // Opens the UDP socket and starts the workers. Returns why a worker could not

@@ -9,6 +9,8 @@
 #include "ZelvoRelay/MVC/Events/NewMediaItemEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
+#include <new>
+
 namespace ZelvoRelay::Threading {
 
 namespace {
@@ -26,44 +28,61 @@ constexpr uint32_t PhotoType = 1;
 // The quality of JPEG previews.
 constexpr int PreviewQuality = 80;
 
+// Why a photo of width x height pixels, as its header says, cannot be decoded, or None.
+PhotoFailure CheckSize(uint32_t width, uint32_t height) {
+    if (width == 0 || height == 0) {
+        return PhotoFailure::Undecodable;
+    }
+    return static_cast<uint64_t>(width) * height > Image::kMaxPixels ? PhotoFailure::TooLarge
+                                                                     : PhotoFailure::None;
+}
+
 // Decodes the photo in stream into image, no larger than it must be to cover a
-// coverWidth x coverHeight preview, and reports the photo's own size; the photo's
-// format, or None (image left empty) when it is no PNG or JPEG, or does not decode.
-Format Decode(System::IO::Stream& stream, uint32_t coverWidth, uint32_t coverHeight, Image& image,
-              uint32_t& width, uint32_t& height) {
+// coverWidth x coverHeight preview, and reports the photo's format and own size; why it
+// could not, with image left empty, when it is no PNG or JPEG or does not decode.
+// Throws std::bad_alloc when memory runs out.
+PhotoFailure Decode(System::IO::Stream& stream, uint32_t coverWidth, uint32_t coverHeight,
+                    Image& image, Format& format, uint32_t& width, uint32_t& height) {
     unsigned char magic[4] = {};
     stream.Position(0);
     const int read = stream.Read(magic, 0, sizeof magic);
     stream.Position(0);
     // A shorter file would be judged by bytes it does not hold.
     if (read < static_cast<int>(sizeof magic)) {
-        return Format::None;
+        return PhotoFailure::Undecodable;
     }
     if (magic[0] == 0x89 && magic[1] == 'P' && magic[2] == 'N' && magic[3] == 'G') {
         PNG::PngHeader header;
-        if (PNG::GetHeader(stream, header)) {
-            stream.Position(0);
-            const uint32_t channels = PNG::ChannelCount(header.mColourType);
-            image.Copy(PNG::LoadEightBit(stream), header.mWidth, header.mHeight, channels,
-                       8 * channels);
-            width = header.mWidth;
-            height = header.mHeight;
-            return image.GetImage() != nullptr ? Format::Png : Format::None;
+        if (!PNG::GetHeader(stream, header)) {
+            return PhotoFailure::Undecodable;
         }
+        width = header.mWidth;
+        height = header.mHeight;
+        if (const PhotoFailure refused = CheckSize(width, height); refused != PhotoFailure::None) {
+            return refused;
+        }
+        stream.Position(0);
+        const uint32_t channels = PNG::ChannelCount(header.mColourType);
+        image.Copy(PNG::LoadEightBit(stream), width, height, channels, 8 * channels);
+        format = Format::Png;
     } else if (magic[0] == 0xFF && magic[1] == 0xD8) {
         JPG::JpgHeader header;
-        if (JPG::GetHeader(stream, header)) {
-            stream.Position(0);
-            JPG::JpgHeader decoded;
-            unsigned char* pixels = JPG::Load(stream, coverWidth, coverHeight, decoded);
-            image.Copy(pixels, decoded.mWidth, decoded.mHeight, decoded.mBitsPerPixel / 8u,
-                       decoded.mBitsPerPixel);
-            width = header.mWidth;
-            height = header.mHeight;
-            return image.GetImage() != nullptr ? Format::Jpeg : Format::None;
+        if (!JPG::GetHeader(stream, header)) {
+            return PhotoFailure::Undecodable;
         }
+        width = header.mWidth;
+        height = header.mHeight;
+        if (const PhotoFailure refused = CheckSize(width, height); refused != PhotoFailure::None) {
+            return refused;
+        }
+        stream.Position(0);
+        JPG::JpgHeader decoded;
+        unsigned char* pixels = JPG::Load(stream, coverWidth, coverHeight, decoded);
+        image.Copy(pixels, decoded.mWidth, decoded.mHeight, decoded.mBitsPerPixel / 8u,
+                   decoded.mBitsPerPixel);
+        format = Format::Jpeg;
     }
-    return Format::None;
+    return image.GetImage() != nullptr ? PhotoFailure::None : PhotoFailure::Undecodable;
 }
 
 // Writes preview in format to a new file at path; false when nothing usable was written.
@@ -110,34 +129,50 @@ PhotoTask::~PhotoTask() {
 
 void PhotoTask::MakePreview() {
     if (mMediaType != PhotoType) {
+        mFailure = PhotoFailure::NotAPhoto;
+        return;
+    }
+    // Decoding would be wasted: no preview can come of it.
+    if (!Image::IsAllowedSize(mPreviewWidth, mPreviewHeight, 1)) {
+        mFailure = PhotoFailure::PreviewSize;
         return;
     }
     // A stream of its own: the upload's stream is closed when its client leaves, which
     // may happen at any moment of this.
     System::IO::FileStream photo(mPhotoPath, 3);
     Image full;
-    const Format format =
-        Decode(photo, mPreviewWidth, mPreviewHeight, full, mPhotoWidth, mPhotoHeight);
+    Format format = Format::None;
+    mFailure =
+        Decode(photo, mPreviewWidth, mPreviewHeight, full, format, mPhotoWidth, mPhotoHeight);
     photo.Close();
-    if (format == Format::None) {
+    if (mFailure != PhotoFailure::None) {
         return;
     }
-    // A preview size of 0 leaves the preview empty, which makes no item either.
+    // Resizing a decoded photo to an allowed size fails only for want of memory.
     const Image preview =
         System::Resource::Filters::FilterResize().ApplyFilter(full, mPreviewWidth, mPreviewHeight);
     full.Release();
     if (preview.GetImage() == nullptr) {
-        return;
+        throw std::bad_alloc();
     }
     // An item whose preview failed to write would hand out a broken or empty preview.
     mPreviewWritten = WritePreview(mPreviewPath, format, preview, mPreviewLength);
     if (!mPreviewWritten) {
+        mFailure = PhotoFailure::PreviewNotWritten;
         (void)System::Utility::FileSystem().RemoveFile(mPreviewPath);
     }
 }
 
+void PhotoTask::Fail(PhotoFailure failure) {
+    mFailure = failure;
+    // Memory may have run out while the preview was being written.
+    (void)System::Utility::FileSystem().RemoveFile(mPreviewPath);
+    mPreviewWritten = false;
+}
+
 void PhotoTask::Apply() {
     auto& uploads = MVC::Model::ZelvoRelayModel::Instance()->Uploads;
+    bool failed = false;
     uploads.mMonitor.Enter();
     MVC::Model::MediaTransferModel* upload = uploads.Find(SenderId, mMediaId, mResourceId);
     // An upload no longer there ended while its photo was made (its client left); its
@@ -152,8 +187,13 @@ void PhotoTask::Apply() {
         complete.Dispatch();
     } else if (upload != nullptr) {
         uploads.DiscardUpload(SenderId, mMediaId, mResourceId);
+        failed = true;
     }
     uploads.mMonitor.Exit();
+    if (failed) {
+        MVC::Model::ZelvoRelayModel::Instance()->Server.OnPhotoFailed.Raise(SenderId, mMediaId,
+                                                                            mFailure);
+    }
 }
 
 }  // namespace ZelvoRelay::Threading

@@ -4,6 +4,7 @@
 
 #include "System/String.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
+#include "ZelvoRelay/Threading/PhotoFailure.h"
 
 namespace ZelvoRelay::MVC::Model {
 class MediaTransferModel;
@@ -27,11 +28,16 @@ class PhotoTask : public MessageTask {
 
     // Decodes the photo (PNG or JPEG) and writes its preview, at the configured size
     // and in the photo's format. A photo that is neither, does not decode, or whose
-    // media type is not a photo's gets no preview.
+    // media type is not a photo's gets no preview, and the reason is kept. Throws
+    // std::bad_alloc when memory runs out, for the caller to Fail the photo.
     void MakePreview();
+    // The photo gets no preview, for the reason given; the preview file of a photo
+    // whose making was cut short is removed.
+    void Fail(PhotoFailure failure);
     // The upload becomes an item (NewMediaItemEvent) when it is still in progress and
-    // has its preview, and is discarded (its file removed) when it has none.
-    // REQUIRES: on the message worker, after MakePreview; no relay lock held.
+    // has its preview, and is discarded (its file removed) when it has none, with the
+    // server's OnPhotoFailed.
+    // REQUIRES: on the message worker, after MakePreview or Fail; no relay lock held.
     void Apply();
 
   private:
@@ -47,6 +53,8 @@ class PhotoTask : public MessageTask {
     int64_t mPreviewLength{0};  // bytes of the preview file
     uint32_t mPhotoWidth{0};    // of the photo, in pixels
     uint32_t mPhotoHeight{0};
+    // Why there is no preview; Discarded until the photo is made.
+    PhotoFailure mFailure{PhotoFailure::Discarded};
 };
 
 }  // namespace ZelvoRelay::Threading

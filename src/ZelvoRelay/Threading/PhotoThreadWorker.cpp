@@ -3,6 +3,8 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Threading/PhotoTask.h"
 
+#include <new>
+
 namespace ZelvoRelay::Threading {
 
 PhotoThreadWorker::~PhotoThreadWorker() {
@@ -41,8 +43,16 @@ void PhotoThreadWorker::Wake() {
 
 void PhotoThreadWorker::Make(PhotoTask* task) {
     // A photo not made has no preview, and its upload is discarded with its file.
-    if (!mStopDiscard.Discards()) {
-        task->MakePreview();
+    if (mStopDiscard.Discards()) {
+        task->Fail(PhotoFailure::Discarded);
+    } else {
+        // A photo too large for the memory left fails alone: uncaught, the failure would
+        // end the process, and with it every upload not saved yet.
+        try {
+            task->MakePreview();
+        } catch (const std::bad_alloc&) {
+            task->Fail(PhotoFailure::NoMemory);
+        }
     }
     MVC::Model::ZelvoRelayModel::Instance()->QueueTask(task);
     mPending.fetch_sub(1);

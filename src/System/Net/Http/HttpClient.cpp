@@ -114,6 +114,11 @@ void HttpClient::SetTimeout(std::chrono::milliseconds timeout) {
     mTimeout = timeout;
 }
 
+void HttpClient::SetMaxBodySize(int64_t size) {
+    std::lock_guard<std::mutex> lock(mLock);
+    mResponse.SetMaxBodySize(size);
+}
+
 void HttpClient::OnHttpConnecting(Client* client) {
     {
         std::lock_guard<std::mutex> lock(mLock);
@@ -177,15 +182,27 @@ void HttpClient::OnHttpDisconnect(Client* client) {
 }
 
 void HttpClient::OnReceivedMessage(Client* client, char* buffer, int count) {
+    bool complete = false;
     {
         std::lock_guard<std::mutex> lock(mLock);
-        if (!IsActive(client) || !mAwaiting || !mResponse.Receive(buffer, count)) {
+        if (!IsActive(client) || !mAwaiting) {
+            return;
+        }
+        complete = mResponse.Receive(buffer, count);
+        if (!complete && !mResponse.IsFailed()) {
             return;
         }
         mAwaiting = false;
-        mReusable = mResponse.IsPersistent();
+        mReusable = complete && mResponse.IsPersistent();
     }
-    Deliver();
+    if (complete) {
+        Deliver();
+        return;
+    }
+    // Waiting for the connection to close would let the server go on sending, and hold
+    // the request, for as long as it likes.
+    client->Disconnect(false);
+    Fail(kNoUsableAnswer);
 }
 
 bool HttpClient::Open(const Uri& uri) {

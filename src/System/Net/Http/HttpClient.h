@@ -26,7 +26,9 @@ namespace System::Net::Http {
 // Every request ends in exactly one OnResponse or OnConnectFailed, raised on the
 // connection thread (OnConnectFailed on the caller's thread when the connection thread
 // cannot start). A request fails when the connection cannot be opened, closes before
-// the response is complete, or no complete response has come within the time-out.
+// the response is complete, no complete response has come within the time-out, or the
+// response can never complete (its head does not parse, its body is longer than the
+// bound): then the connection is closed at once, and no more of it is read.
 // Until then the client is requesting, and further requests are dropped without an
 // event. A connection stays open after its response, unless the response says it
 // closes, and serves the next request to the same scheme, host and port.
@@ -45,6 +47,7 @@ class HttpClient : public Object {
     static constexpr const char* kClosedEarly =
         "Connection closed before the response was complete";
     static constexpr const char* kCannotStart = "The connection could not be started";
+    static constexpr const char* kNoUsableAnswer = "No usable answer";
 
     HttpClient() = default;
     // Ends the connection, waiting for its thread, and the time-out's thread.
@@ -65,6 +68,8 @@ class HttpClient : public Object {
     void Disconnect();
     // The time-out of the requests sent from now on.
     void SetTimeout(std::chrono::milliseconds timeout);
+    // The longest response body taken from now on (HttpResponse's bound by default).
+    void SetMaxBodySize(int64_t size);
 
     // The URI of the request in progress or last sent.
     [[nodiscard]] const Uri& GetUri() const { return mUri; }

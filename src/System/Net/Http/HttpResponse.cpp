@@ -100,9 +100,8 @@ bool HttpResponse::Receive(const char* bytes, int count) {
     }
     // A server announcing a huge length, or sending without end, would otherwise have the
     // whole of it kept until memory runs out.
-    if (mData.Length() + count > kMaxResponseSize) {
-        mData.Close();
-        mBroken = true;
+    if (mData.Length() + count > MaxKept()) {
+        Drop();
         return false;
     }
     mData.Seek(0, 2);
@@ -117,16 +116,22 @@ bool HttpResponse::Receive(const char* bytes, int count) {
         case Framing::Length:
             // Bytes past the announced length are not part of this response; waiting
             // for an exact count would never end.
-            if (mContentLength < 0) {
-                mBroken = true;
+            if (mContentLength < 0 || mContentLength > mMaxBodySize) {
+                Drop();
             } else if (mData.Length() - mBodyOffset >= mContentLength) {
                 Complete(mBodyOffset + static_cast<int64_t>(mContentLength));
             }
             break;
         case Framing::Chunked:
             DecodeChunks();
+            if (!mComplete && mChunkEnd - mBodyOffset > mMaxBodySize) {
+                Drop();
+            }
             break;
         case Framing::Close:
+            if (mData.Length() - mBodyOffset > mMaxBodySize) {
+                Drop();
+            }
             break;
     }
     return mComplete;
@@ -252,6 +257,10 @@ void HttpResponse::DecodeChunks() {
 }
 
 void HttpResponse::Complete(int64_t end) {
+    if (end - mBodyOffset > mMaxBodySize) {
+        Drop();
+        return;
+    }
     mData.SetLength(end);
     mData.Seek(0, 2);
     mContentLength = static_cast<int32_t>(end - mBodyOffset);
@@ -261,11 +270,20 @@ void HttpResponse::Complete(int64_t end) {
     mComplete = true;
 }
 
+void HttpResponse::Drop() {
+    mData.Close();
+    mBroken = true;
+}
+
+int64_t HttpResponse::MaxKept() const {
+    return (mParsed ? int64_t{mBodyOffset} : kMaxHeaderSize) + 2 * mMaxBodySize;
+}
+
 void HttpResponse::Inflate() {
     // The room an inflated body may take is bounded by its compressed size, which
     // keeps a small reply from claiming a huge buffer.
     const size_t capacity =
-        std::min((static_cast<size_t>(mContentLength) + 4) * 32, kMaxInflatedSize);
+        std::min((static_cast<size_t>(mContentLength) + 4) * 32, static_cast<size_t>(mMaxBodySize));
     const std::unique_ptr<char[]> inflated(new (std::nothrow) char[capacity]);
     unsigned int size = 0;
     if (inflated != nullptr) {

@@ -24,20 +24,24 @@ class HttpResponse : public Object {
   public:
     using Headers = HttpHeader::Headers;
 
-    // An inflated body gets at most this many bytes; a larger one counts as failed.
-    static constexpr size_t kMaxInflatedSize = size_t{64} << 20;
     // Headers not complete within this many bytes are not waited for.
     static constexpr int64_t kMaxHeaderSize = 64 * 1024;
-    // A response is kept in memory whole; one longer than this is not waited for.
-    static constexpr int64_t kMaxResponseSize = int64_t{64} << 20;
+    // A response is kept in memory whole: by default a body longer than this, as sent or
+    // once inflated, fails the response.
+    static constexpr int64_t kMaxBodySize = int64_t{64} << 20;
 
     HttpResponse() = default;
     ~HttpResponse() override = default;
     HttpResponse(const HttpResponse&) = delete;
     HttpResponse& operator=(const HttpResponse&) = delete;
 
-    // Forgets everything, the body offset included, and releases the data.
+    // Forgets everything, the body offset included, and releases the data. The bound on
+    // the body stays.
     void Clear();
+    // The longest body taken from now on: a longer one, whether announced, sent or
+    // inflated, fails the response at once, and nothing more of it is kept. Chunk framing
+    // may take as many bytes again as the body.
+    void SetMaxBodySize(int64_t size) { mMaxBodySize = size; }
     // Appends received bytes and carries the parse as far as they allow. Returns
     // IsComplete(); bytes received after completion are not kept.
     bool Receive(const char* bytes, int count);
@@ -45,6 +49,9 @@ class HttpResponse : public Object {
     // complete now. Returns IsComplete().
     bool EndOfStream();
     [[nodiscard]] bool IsComplete() const { return mComplete; }
+    // The response can never complete: its head does not parse, its framing is broken or
+    // its body is longer than the bound.
+    [[nodiscard]] bool IsFailed() const { return mBroken; }
 
     // The first "Content-Length" header (any case) read as a number; 0 without one.
     [[nodiscard]] int32_t GetContentLength() const;
@@ -82,8 +89,13 @@ class HttpResponse : public Object {
     // Moves every complete chunk's bytes down to the end of the decoded body, and
     // completes the response at the blank line after the last chunk.
     void DecodeChunks();
-    // The body ends at end: drops what follows and inflates a compressed body.
+    // The body ends at end: drops what follows and inflates a compressed body; fails the
+    // response when the body is longer than the bound.
     void Complete(int64_t end);
+    // The response can never complete: what was kept is released.
+    void Drop();
+    // The most bytes kept at once: the head, then the body as sent with its framing.
+    [[nodiscard]] int64_t MaxKept() const;
     void Inflate();
 
     String mVersion;            // "HTTP/1.1"
@@ -103,6 +115,7 @@ class HttpResponse : public Object {
     int64_t mChunkEnd{0};
     int64_t mChunkNext{0};
     bool mInTrailer{false};
+    int64_t mMaxBodySize{kMaxBodySize};  // see SetMaxBodySize
 };
 
 }  // namespace System::Net::Http

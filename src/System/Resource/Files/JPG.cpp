@@ -232,8 +232,12 @@ unsigned char* JPG::Load(IO::Stream& stream, uint32_t coverWidth, uint32_t cover
     // volatile: it changes after setjmp and is freed after the jump back.
     unsigned char* volatile pixels = nullptr;
     if (setjmp(decoder.mError.mJump) != 0) {
+        const bool outOfMemory = decoder.mError.mManager.msg_code == JERR_OUT_OF_MEMORY;
         delete[] pixels;
         jpeg_destroy_decompress(&decoder.mInfo);
+        if (outOfMemory) {
+            throw std::bad_alloc();
+        }
         return nullptr;
     }
     StartDecoder(decoder);
@@ -253,7 +257,7 @@ unsigned char* JPG::Load(IO::Stream& stream, uint32_t coverWidth, uint32_t cover
     const size_t rowBytes = static_cast<size_t>(info.output_width) * channels;
     pixels = new (std::nothrow) unsigned char[rowBytes * info.output_height];
     if (pixels == nullptr) {
-        JpgErrorExit(reinterpret_cast<j_common_ptr>(&info));
+        ERREXIT1(&info, JERR_OUT_OF_MEMORY, 0);
     }
     decoder.mProgress = {};
     decoder.mProgress.mManager.progress_monitor = JpgProgress;

@@ -35,6 +35,7 @@ class JPG : public Object {
     // has more than 256 scans or scans that together visit more blocks than 32 full scans
     // of a grey picture at that size limit (refused as the scan that would pass it starts).
     // Only Huffman-coded files decode: an arithmetic-coded one is refused after its header.
+    // Throws std::bad_alloc when memory for the image or the decoder runs out.
     static unsigned char* Load(IO::Stream& stream);
     // Decodes as Load does, at the smallest of libjpeg's scales 1/8, 1/4, 1/2 and 1
     // whose size still covers coverWidth x coverHeight: a preview never needs more, and

@@ -107,6 +107,16 @@ bool ReadHeaderData(IO::Stream& stream, const ChunkHead& head, PNG::PngHeader& h
     return true;
 }
 
+// new[] of count bytes, throwing std::bad_alloc when memory runs out. The failure is
+// thrown here rather than by new: a sanitizer's operator new ends the process instead.
+unsigned char* NewBytes(size_t count) {
+    auto* bytes = new (std::nothrow) unsigned char[count];
+    if (bytes == nullptr) {
+        throw std::bad_alloc();
+    }
+    return bytes;
+}
+
 // The bytes per pixel of a header Load can decode, else 0.
 uint32_t DecodableBytesPerPixel(const PNG::PngHeader& header) {
     const uint32_t bytes = PNG::ChannelCount(header.mColourType) * (header.mBitDepth / 8);
@@ -135,10 +145,7 @@ class IdatPieces {
         if (length == 0) {
             return true;
         }
-        auto* data = new (std::nothrow) unsigned char[length];
-        if (data == nullptr) {
-            return false;
-        }
+        auto* data = NewBytes(length);
         mPieces.Add(PNG::Zipstream(data, length));
         mTotal += length;
         return Crypto::ReadFull(stream, data, length) == length;
@@ -238,9 +245,9 @@ bool InflateRows(const IdatPieces& pieces, const PNG::PngHeader& header, uint32_
     const size_t outBytes = cut ? rowBytes / 2 : rowBytes;
     // The line being inflated (its filter type, then its bytes), and two rebuilt rows:
     // the current one and the one above it.
-    std::unique_ptr<unsigned char[]> buffers(new (std::nothrow) unsigned char[3 * lineBytes]);
+    std::unique_ptr<unsigned char[]> buffers(NewBytes(3 * lineBytes));
     z_stream inflater{};
-    if (buffers == nullptr || inflateInit(&inflater) != Z_OK) {
+    if (inflateInit(&inflater) != Z_OK) {
         return false;
     }
     unsigned char* line = buffers.get();
@@ -379,9 +386,9 @@ unsigned char* PNG::Decode(IO::Stream& stream, bool highBytes) {
         return nullptr;
     }
     const uint32_t kept = highBytes && header.mBitDepth == 16 ? bytesPerPixel / 2 : bytesPerPixel;
-    std::unique_ptr<unsigned char[]> pixels(new (
-        std::nothrow) unsigned char[static_cast<size_t>(header.mWidth) * header.mHeight * kept]);
-    if (pixels == nullptr || !InflateRows(pieces, header, bytesPerPixel, highBytes, pixels.get())) {
+    std::unique_ptr<unsigned char[]> pixels(
+        NewBytes(static_cast<size_t>(header.mWidth) * header.mHeight * kept));
+    if (!InflateRows(pieces, header, bytesPerPixel, highBytes, pixels.get())) {
         return nullptr;
     }
     return pixels.release();

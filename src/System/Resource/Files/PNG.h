@@ -51,6 +51,7 @@ class PNG : public Object {
     // format follows from the header (ChannelCount, bit depth). Null for a file the
     // class does not read, a size Image refuses, a chunk running past the end of the
     // data, and image data that does not inflate to exactly the size the image needs.
+    // Throws std::bad_alloc when memory for the image runs out.
     static unsigned char* Load(IO::Stream& stream);
     // Decodes as Load does, except that two-byte samples are cut to their high byte as
     // each row is inflated: the array has one byte a sample (channels x 8 bits a pixel),

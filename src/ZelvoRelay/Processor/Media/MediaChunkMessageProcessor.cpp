@@ -14,6 +14,7 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
     MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
     auto& uploads = model->Uploads;
     Threading::PhotoTask* photo = nullptr;
+    bool notWritten = false;
     uploads.mMonitor.Enter();
     MVC::Model::MediaTransferModel* upload =
         uploads.Find(clientId, chunk.GetMediaId(), chunk.GetResourceId());
@@ -34,13 +35,18 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
         // cut short, and its position may never reach the announced size: the upload ends
         // here and its file goes.
         const auto* file = dynamic_cast<const System::IO::FileStream*>(upload->mStream);
-        if (file != nullptr && file->Failed()) {
+        notWritten = file != nullptr && file->Failed();
+        if (notWritten) {
             uploads.DiscardUpload(clientId, chunk.GetMediaId(), chunk.GetResourceId());
         } else if (complete) {
             photo = new Threading::PhotoTask(*upload);
         }
     }
     uploads.mMonitor.Exit();
+    if (notWritten) {
+        model->Server.OnPhotoFailed.Raise(clientId, chunk.GetMediaId(),
+                                          Threading::PhotoFailure::PhotoNotWritten);
+    }
     // Handed over outside the uploads monitor: the hold looks the uploader up in the
     // client collection, whose monitor comes first.
     if (photo != nullptr) {

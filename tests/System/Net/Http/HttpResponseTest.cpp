@@ -130,12 +130,47 @@ TEST(HttpResponse, AResponseLongerThanTheBoundIsDroppedNotKept) {
         HttpResponse response;
         EXPECT_FALSE(response.Receive(headers.data(), int(headers.size())));
         const std::string megabyte(1 << 20, 'x');
-        for (int64_t sent = 0; sent <= HttpResponse::kMaxResponseSize; sent += 1 << 20) {
+        for (int64_t sent = 0; sent <= HttpResponse::kMaxBodySize; sent += 1 << 20) {
             EXPECT_FALSE(response.Receive(megabyte.data(), int(megabyte.size())));
         }
         EXPECT_EQ(response.GetData().Length(), 0);
+        EXPECT_TRUE(response.IsFailed());
         EXPECT_FALSE(response.EndOfStream());
     }
+
+    // A bound set on the body holds however the body is framed: a body of the bound
+    // completes, one a byte longer fails as soon as it is announced or passes the bound,
+    // and one that inflates past it comes out empty.
+    constexpr int kBound = 1000;
+    const std::string chunk = "3e8\r\n" + std::string(kBound, 'x') + "\r\n";
+    const std::string gzip =
+        TestSupport::FromHex(TestSupport::PythonLines("import gzip;print(gzip.compress(bytes(" +
+                                                      std::to_string(kBound + 1) + ")).hex())")
+                                 .at(0));
+    const struct {
+        std::string bytes;
+        bool complete;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(kBound, 'x'), true},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 1001\r\n\r\n", false},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + chunk + "0\r\n\r\n", true},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + chunk + "1\r\nx\r\n", false},
+        {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(kBound + 1, 'x'), false},
+    };
+    for (const auto& test : cases) {
+        HttpResponse response;
+        response.SetMaxBodySize(kBound);
+        EXPECT_EQ(response.Receive(test.bytes.data(), int(test.bytes.size())), test.complete)
+            << test.bytes.substr(0, 60);
+        EXPECT_EQ(response.IsFailed(), !test.complete) << test.bytes.substr(0, 60);
+        EXPECT_EQ(response.GetResponseString().Length(), test.complete ? uint32_t{kBound} : 0u);
+    }
+    const std::string inflating = "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
+                                  std::to_string(gzip.size()) + "\r\n\r\n" + gzip;
+    HttpResponse response;
+    response.SetMaxBodySize(kBound);
+    ASSERT_TRUE(response.Receive(inflating.data(), int(inflating.size())));
+    EXPECT_EQ(Text(response.GetResponseString()), "");
 }
 
 }  // namespace

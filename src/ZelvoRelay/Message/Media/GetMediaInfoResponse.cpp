@@ -17,7 +17,11 @@ using System::Resource::Feeds::AtomSerializer;
 
 namespace {
 
-constexpr int CompressionLevel = 9;
+// A listing not asked for before is deflated on the message worker, where every other
+// connection waits for it: level 9 took about 4 ms for 255 items with 200-byte titles, level 2
+// about 0.7 ms for a frame a third larger (level 1 is as fast and larger still, level 3 and up
+// over a millisecond). Clients inflate whatever level the zlib stream was made at.
+constexpr int CompressionLevel = 2;
 // Header, L and D.
 constexpr int32_t DeflatedOffset = 13;
 

@@ -10,8 +10,8 @@ namespace ZelvoRelay::Message::Media {
 
 // Type 151, server to client, with the requester's id: a page of the catalogue as an Atom
 // feed. Payload: the byte length L of the feed's compact XML text (4 bytes), the length D of
-// the compressed text (4 bytes) and the D bytes: the text deflated at level 9 as one zlib
-// stream. A listing that cannot be compressed is sent as the header alone.
+// the compressed text (4 bytes) and the D bytes: the text deflated as one zlib stream. A listing
+// that cannot be compressed is sent as the header alone.
 class GetMediaInfoResponse : public BaseMessage {
   public:
     static constexpr uint8_t MsgId = 151;

@@ -68,9 +68,18 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
         return new GetMediaInfoResponse(clientId, kept->mListing);
     }
 
-    // Entries made for another catalogue may no longer hold what its items hold.
+    // An entry's text is made of its item alone, so only the items added or removed since
+    // may have texts that no longer hold; a removed item's text goes, which keeps the texts
+    // within the catalogue.
     if (mEntriesChanges != page.mChanges) {
-        mEntries.clear();
+        const auto changed = catalogue.ChangedSince(mEntriesChanges);
+        if (changed) {
+            for (uint32_t mediaId : *changed) {
+                mEntries.erase(mediaId);
+            }
+        } else {
+            mEntries.clear();
+        }
         mEntriesChanges = page.mChanges;
     }
     std::string text = Feed().mBefore;

@@ -24,8 +24,8 @@ namespace ZelvoRelay::Processor::Media {
 // The last pages answered are kept compressed while the catalogue does not change: most of
 // a listing's cost is deflating its text at the level the clients expect, and clients list
 // the same pages again and again (each newcomer, each refresh), so a page asked for again
-// costs a copy of its bytes. The text of each item listed is kept as well until the
-// catalogue changes, so a page not asked for before costs little more than its deflating.
+// costs a copy of its bytes. The text of each item listed is kept as well until that item
+// changes, so a page not asked for before costs little more than its deflating.
 //
 // REQUIRES: used by the message worker only, so the kept pages take no lock.
 class GetMediaInfoRequestProcessor : public IMessageProcessor {
@@ -50,13 +50,13 @@ class GetMediaInfoRequestProcessor : public IMessageProcessor {
         Message::Media::GetMediaInfoResponse::Listing mListing;
     };
 
-    // The compact text of item's entry, made once while the catalogue stays as it is.
+    // The compact text of item's entry, made once while the item stays in the catalogue.
     const std::string& EntryText(const MVC::Model::MediaModel& item);
 
     std::deque<Page> mPages;  // the last kKeptPages pages made, oldest first
-    // The catalogue's change count that mEntries were made at.
+    // The catalogue's change count that mEntries are current at.
     uint64_t mEntriesChanges{0};
-    // Media id -> the compact text of its entry, for the items listed since then.
+    // Media id -> the compact text of its entry, for the items listed and not changed since.
     std::unordered_map<uint32_t, std::string> mEntries;
 };
 

@@ -97,3 +97,21 @@ TEST(GetMediaInfoRequestProcessorTest, APageListedAgainIsTheCatalogueAsItIsNow) 
     catalogue.RemoveAll();
     EXPECT_EQ(Answer(kept, catalogue), fresh(0xFFFFFFFF, 255));
 }
+
+// An item changed long before the next listing, behind more changes than the catalogue
+// remembers, is not listed with the text it had.
+TEST(GetMediaInfoRequestProcessorTest, AnItemChangedBehindManyChangesIsListedAsItIsNow) {
+    MediaCollection catalogue;
+    for (uint32_t id = 1; id <= 10; ++id) {
+        catalogue.Add(Item(id, "photo " + std::to_string(id)));
+    }
+    GetMediaInfoRequestProcessor kept;
+    Answer(kept, catalogue);
+    ASSERT_TRUE(catalogue.RemoveMedia(5));
+    catalogue.Add(Item(5, "another photo"));
+    for (size_t change = 0; change < MediaCollection::kRememberedChanges; ++change) {
+        catalogue.Add(Item(11, "brief"));
+        ASSERT_TRUE(catalogue.RemoveMedia(11));
+    }
+    EXPECT_EQ(Answer(kept, catalogue), Written(catalogue, 0xFFFFFFFF, 255));
+}

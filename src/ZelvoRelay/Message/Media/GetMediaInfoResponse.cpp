@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <memory>
 #include <vector>
 
 #include "System/Resource/Feeds/AtomSerializer.h"
@@ -53,13 +54,15 @@ GetMediaInfoResponse::Listing GetMediaInfoResponse::Compress(const char* text, u
     listing.mXmlLength = length;
     // A text that hardly compresses deflates to more than its own length plus a few bytes;
     // a buffer without zlib's bound would then fail it and the client would see no items.
-    std::vector<char> buffer(compressBound(length));
+    // The buffer is left unfilled, and the listing keeps only what was written: kept pages
+    // would otherwise each hold room for the whole text.
+    const uLong bound = compressBound(length);
+    const std::unique_ptr<char[]> buffer(new char[bound]);
     uint32_t check = 0;
     const unsigned int size =
-        System::Utility::Zip::Deflate(buffer.data(), static_cast<unsigned int>(buffer.size()), text,
-                                      length, CompressionLevel, check, false);
-    buffer.resize(size);
-    listing.mDeflated = std::move(buffer);
+        System::Utility::Zip::Deflate(buffer.get(), static_cast<unsigned int>(bound), text, length,
+                                      CompressionLevel, check, false);
+    listing.mDeflated.assign(buffer.get(), buffer.get() + size);
     return listing;
 }
 

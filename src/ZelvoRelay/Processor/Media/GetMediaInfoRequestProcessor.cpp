@@ -1,6 +1,7 @@
 #include "ZelvoRelay/Processor/Media/GetMediaInfoRequestProcessor.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
@@ -82,14 +83,26 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
         }
         mEntriesChanges = page.mChanges;
     }
-    std::string text = Feed().mBefore;
-    uint32_t taken = 0;
-    for (; node != nullptr && taken < count; ++taken) {
-        text += EntryText(node->mValue);
-        node = catalogue.Previous(node);
+    // The page's text is written once into a buffer of its length: growing it entry by entry
+    // copied it over and over.
+    std::vector<const std::string*> entries;
+    size_t length = Feed().mBefore.size() + Feed().mAfter.size();
+    for (; node != nullptr && entries.size() < count; node = catalogue.Previous(node)) {
+        entries.push_back(&EntryText(node->mValue));
+        length += entries.back()->size();
     }
     catalogue.mMonitor.Exit();
-    text = taken == 0 ? Feed().mEmpty : text + Feed().mAfter;
+    std::string text;
+    if (entries.empty()) {
+        text = Feed().mEmpty;
+    } else {
+        text.reserve(length);
+        text += Feed().mBefore;
+        for (const std::string* entry : entries) {
+            text += *entry;
+        }
+        text += Feed().mAfter;
+    }
 
     page.mListing = GetMediaInfoResponse::Compress(text.data(), static_cast<uint32_t>(text.size()));
     // Pages of a catalogue that has changed since can never be answered again.

@@ -119,12 +119,13 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
 const std::string& GetMediaInfoRequestProcessor::EntryText(const MVC::Model::MediaModel& item) {
     std::string& text = mEntries[item.mMediaId];
     if (text.empty()) {
-        System::Resource::Feeds::AtomEntry entry(item);
-        entry.mExtensions.Add(
-            System::Resource::Feeds::MediaRssSerializer().Serialize(item.mMediaGroup));
+        // The item is written as the entry it is, and its group added as the last element,
+        // where the serializer puts an extension appended to a copy of it.
         System::Xml::XmlNode parent;
-        System::Resource::Feeds::AtomSerializer().WriteEntry(entry, parent);
-        const System::String written = parent.GetChild(0)->ToString(false);
+        System::Resource::Feeds::AtomSerializer().WriteEntry(item, parent);
+        System::Xml::XmlNode* entry = parent.GetChild(0U);
+        entry->AddChild(System::Resource::Feeds::MediaRssSerializer().Serialize(item.mMediaGroup));
+        const System::String written = entry->ToString(false);
         text.assign(written.CStr(), written.Length());
     }
     return text;

@@ -1,7 +1,7 @@
 // What one listing request costs the message worker: a page of the catalogue built, written
 // as the compact feed text, deflated and framed for the send queue, as the worker does it for
-// a client asking for 255 items with 200-byte titles. Almost all of a new page's cost is
-// zlib's deflating of its text (about 130 kB for 255 items with 200-byte titles).
+// a client asking for 255 items with 200-byte titles (about 130 kB of text). A new page joins
+// the runs of entries deflated before and deflates only the partial runs at its ends.
 #include "System/String.h"
 #include "ZelvoRelay/Collections/MediaCollection.h"
 #include "ZelvoRelay/MVC/Model/MediaModel.h"
@@ -59,12 +59,13 @@ MediaModel Item(uint32_t id, uint32_t titleLength) {
 
 // A listing of range(0) items with range(1)-byte titles from the newest down (or from one of
 // the 200 newest), by how much of it was made before (range(2)):
-// - kNothing: nothing, as for the first listing after start-up: every entry is written;
-// - kNewPage: a page not asked for before, of items listed before: the page is deflated;
+// - kNothing: nothing, as for the first listing after start-up: every entry is written and
+//   every run deflated;
+// - kNewPage: a page not asked for before, of items listed before;
 // - kAgain: the same page, as every newcomer and every refresh lists the newest page;
 // - kOneChanged: a page listed before, after one of its items was replaced (removed and added
 //   again with the same id), as after an upload or a removal: that entry is written and the
-//   page deflated.
+//   runs it and the next item are in deflated again.
 enum Before { kNothing, kNewPage, kAgain, kOneChanged };
 
 void Listing(benchmark::State& state) {

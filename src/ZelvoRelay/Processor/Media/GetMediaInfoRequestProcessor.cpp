@@ -74,9 +74,6 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
     }
     std::vector<const Entry*> entries;
     std::vector<uint32_t> ids;
-    const bool firstWhole =
-        node == nullptr || catalogue.Next(node) == nullptr ||
-        catalogue.Next(node)->mValue.mMediaId / kRunIds != node->mValue.mMediaId / kRunIds;
     for (; node != nullptr && entries.size() < count; node = catalogue.Previous(node)) {
         entries.push_back(&EntryOf(node->mValue));
         ids.push_back(node->mValue.mMediaId);
@@ -89,7 +86,7 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
         page.mListing = GetMediaInfoResponse::Compress(Feed().mEmpty.data(),
                                                        static_cast<uint32_t>(Feed().mEmpty.size()));
     } else {
-        page.mListing = Join(entries, ids, firstWhole, lastWhole);
+        page.mListing = Join(entries, ids, lastWhole);
     }
     // Pages of a catalogue that has changed since can never be answered again.
     if (!mPages.empty() && mPages.back().mChanges != page.mChanges) {
@@ -140,8 +137,7 @@ void GetMediaInfoRequestProcessor::Forget(const Collections::MediaCollection& ca
 }
 
 GetMediaInfoResponse::Listing GetMediaInfoRequestProcessor::Join(
-    const std::vector<const Entry*>& entries, const std::vector<uint32_t>& ids, bool firstWhole,
-    bool lastWhole) {
+    const std::vector<const Entry*>& entries, const std::vector<uint32_t>& ids, bool lastWhole) {
     // Deflated once for the many pages that hold the run whole: a stronger level (9 makes
     // hardly smaller runs and takes half as long again).
     constexpr int kRunLevel = 6;
@@ -160,7 +156,10 @@ GetMediaInfoResponse::Listing GetMediaInfoRequestProcessor::Join(
         while (to < entries.size() && ids[to] / kRunIds == ids[from] / kRunIds) {
             ++to;
         }
-        const bool whole = (from > 0 || firstWhole) && (to < entries.size() || lastWhole);
+        // The first run is deflated for the page even when the page holds it whole: kept, it
+        // would follow the feed's start, and pages that hold it further down would deflate
+        // it again each time, one after the other.
+        const bool whole = from > 0 && (to < entries.size() || lastWhole);
         const std::string& preceding = from == 0 ? Feed().mBefore : entries[from - 1]->mText;
         const uint64_t precedingSerial = from == 0 ? 0 : entries[from - 1]->mSerial;
         std::vector<uint64_t> serials;

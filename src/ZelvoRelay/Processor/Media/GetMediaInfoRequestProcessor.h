@@ -27,8 +27,8 @@ namespace ZelvoRelay::Processor::Media {
 // for again costs a copy of its bytes. The text of each item listed is kept until that item
 // changes. A page not asked for before is joined from pieces deflated on their own: the
 // entries of each run of kRunIds ids that the page holds whole are deflated once and kept
-// while those items and the one before them stay, so only the partial runs at the page's
-// two ends are deflated for it (deflating the whole page's text took most of a millisecond).
+// while those items and the one before them stay, so only the runs at the page's two ends
+// are deflated for it (deflating the whole page's text took most of a millisecond).
 //
 // REQUIRES: used by the message worker only, so the kept pages take no lock.
 class GetMediaInfoRequestProcessor : public IMessageProcessor {
@@ -65,7 +65,7 @@ class GetMediaInfoRequestProcessor : public IMessageProcessor {
     // The entries of one run of ids, deflated as one piece after the entry before them.
     struct Run {
         std::vector<uint64_t> mSerials;  // the serials of its entries, in the page's order
-        uint64_t mPrecedingSerial{0};    // the entry before them; 0 for the feed's start
+        uint64_t mPrecedingSerial{0};    // the serial of the entry before them
         Message::Media::GetMediaInfoResponse::Piece mPiece;
     };
 
@@ -73,11 +73,11 @@ class GetMediaInfoRequestProcessor : public IMessageProcessor {
     const Entry& EntryOf(const MVC::Model::MediaModel& item);
     // Drops the entries and runs of the items changed since mEntriesChanges.
     void Forget(const Collections::MediaCollection& catalogue, uint64_t changes);
-    // The page of the entries, whose first item is the first of its run when firstWhole and
-    // whose last item is the last of its run when lastWhole, as one compressed stream.
+    // The page of entries (of items ids), whose last item is the last of its run when
+    // lastWhole, as one compressed stream.
     Message::Media::GetMediaInfoResponse::Listing Join(const std::vector<const Entry*>& entries,
                                                        const std::vector<uint32_t>& ids,
-                                                       bool firstWhole, bool lastWhole);
+                                                       bool lastWhole);
 
     std::deque<Page> mPages;  // the last kKeptPages pages made, oldest first
     // The catalogue's change count that mEntries and mRuns are current at.

@@ -15,6 +15,39 @@ MVC::Model::MediaModel Key(uint32_t mediaId) {
 
 }  // namespace
 
+void MediaCollection::Add(const MVC::Model::MediaModel& item) {
+    MediaTree::Add(item);
+    Remember(item.mMediaId);
+}
+
+bool MediaCollection::Remove(const MVC::Model::MediaModel& item) {
+    const bool removed = MediaTree::Remove(item);
+    Remember(item.mMediaId);
+    return removed;
+}
+
+void MediaCollection::Clear() {
+    MediaTree::Clear();
+    mChangedIds.clear();
+    mChangedIdsFrom = GetChanges();
+}
+
+std::optional<std::vector<uint32_t>> MediaCollection::ChangedSince(uint64_t changes) const {
+    if (changes < mChangedIdsFrom || changes > GetChanges()) {
+        return std::nullopt;
+    }
+    return std::vector<uint32_t>(
+        mChangedIds.begin() + static_cast<ptrdiff_t>(changes - mChangedIdsFrom), mChangedIds.end());
+}
+
+void MediaCollection::Remember(uint32_t mediaId) {
+    mChangedIds.push_back(mediaId);
+    if (mChangedIds.size() > kRememberedChanges) {
+        mChangedIds.pop_front();
+        ++mChangedIdsFrom;
+    }
+}
+
 bool MediaCollection::RemoveMedia(uint32_t mediaId) {
     if (!Remove(Key(mediaId))) {
         return false;

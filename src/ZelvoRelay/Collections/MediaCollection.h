@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -14,7 +16,14 @@ namespace ZelvoRelay::Collections {
 // guards it; the collection takes no lock itself.
 class MediaCollection : public MediaTree<MVC::Model::MediaModel> {
   public:
+    // The changes whose ids are remembered.
+    static constexpr size_t kRememberedChanges = 1024;
+
     ~MediaCollection() override = default;
+
+    void Add(const MVC::Model::MediaModel& item) override;
+    bool Remove(const MVC::Model::MediaModel& item) override;
+    void Clear() override;
 
     // Removes the item with that id; false when there is none. Its files wait for deletion
     // (RemovedIds), and its id stays in use, until ForgetRemoved.
@@ -35,9 +44,20 @@ class MediaCollection : public MediaTree<MVC::Model::MediaModel> {
     // tree's shape), else the smallest or the greatest item when startId lies beyond every
     // id; so 0xFFFFFFFF starts at the greatest. Null when the catalogue is empty.
     [[nodiscard]] Node* FindStart(uint32_t startId) const;
+    // The ids of the items added or removed since the change count was changes (GetChanges),
+    // so that what a reader made of the other items stays current; nothing when those
+    // changes are no longer all remembered (more than kRememberedChanges, or a Clear).
+    [[nodiscard]] std::optional<std::vector<uint32_t>> ChangedSince(uint64_t changes) const;
 
   private:
+    // Remembers the id of the change just counted.
+    void Remember(uint32_t mediaId);
+
     std::set<uint32_t> mRemoved;  // removed items whose files wait; guarded by mMonitor
+    // The ids of the last changes, oldest first, and the change count before the oldest;
+    // guarded by mMonitor.
+    std::deque<uint32_t> mChangedIds;
+    uint64_t mChangedIdsFrom{0};
 };
 
 }  // namespace ZelvoRelay::Collections

@@ -1,6 +1,7 @@
 #include "ZelvoRelay/Processor/Media/GetMediaInfoRequestProcessor.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
@@ -68,21 +69,25 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
         return new GetMediaInfoResponse(clientId, kept->mListing);
     }
 
-    // Entries made for another catalogue may no longer hold what its items hold.
     if (mEntriesChanges != page.mChanges) {
-        mEntries.clear();
-        mEntriesChanges = page.mChanges;
+        Forget(catalogue, page.mChanges);
     }
-    std::string text = Feed().mBefore;
-    uint32_t taken = 0;
-    for (; node != nullptr && taken < count; ++taken) {
-        text += EntryText(node->mValue);
-        node = catalogue.Previous(node);
+    std::vector<const Entry*> entries;
+    std::vector<uint32_t> ids;
+    for (; node != nullptr && entries.size() < count; node = catalogue.Previous(node)) {
+        entries.push_back(&EntryOf(node->mValue));
+        ids.push_back(node->mValue.mMediaId);
     }
+    const bool lastWhole =
+        node == nullptr || ids.empty() || node->mValue.mMediaId / kRunIds != ids.back() / kRunIds;
     catalogue.mMonitor.Exit();
-    text = taken == 0 ? Feed().mEmpty : text + Feed().mAfter;
 
-    page.mListing = GetMediaInfoResponse::Compress(text.data(), static_cast<uint32_t>(text.size()));
+    if (entries.empty()) {
+        page.mListing = GetMediaInfoResponse::Compress(Feed().mEmpty.data(),
+                                                       static_cast<uint32_t>(Feed().mEmpty.size()));
+    } else {
+        page.mListing = Join(entries, ids, lastWhole);
+    }
     // Pages of a catalogue that has changed since can never be answered again.
     if (!mPages.empty() && mPages.back().mChanges != page.mChanges) {
         mPages.clear();
@@ -94,18 +99,96 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
     return new GetMediaInfoResponse(clientId, mPages.back().mListing);
 }
 
-const std::string& GetMediaInfoRequestProcessor::EntryText(const MVC::Model::MediaModel& item) {
-    std::string& text = mEntries[item.mMediaId];
-    if (text.empty()) {
-        System::Resource::Feeds::AtomEntry entry(item);
-        entry.mExtensions.Add(
-            System::Resource::Feeds::MediaRssSerializer().Serialize(item.mMediaGroup));
+const GetMediaInfoRequestProcessor::Entry& GetMediaInfoRequestProcessor::EntryOf(
+    const MVC::Model::MediaModel& item) {
+    Entry& entry = mEntries[item.mMediaId];
+    if (entry.mSerial == 0) {
+        // The item is written as the entry it is, and its group added as the last element,
+        // where the serializer puts an extension appended to a copy of it.
         System::Xml::XmlNode parent;
-        System::Resource::Feeds::AtomSerializer().WriteEntry(entry, parent);
-        const System::String written = parent.GetChild(0)->ToString(false);
-        text.assign(written.CStr(), written.Length());
+        System::Resource::Feeds::AtomSerializer().WriteEntry(item, parent);
+        System::Xml::XmlNode* element = parent.GetChild(0U);
+        element->AddChild(
+            System::Resource::Feeds::MediaRssSerializer().Serialize(item.mMediaGroup));
+        const System::String written = element->ToString(false);
+        entry.mText.assign(written.CStr(), written.Length());
+        entry.mSerial = ++mLastSerial;
     }
-    return text;
+    return entry;
+}
+
+void GetMediaInfoRequestProcessor::Forget(const Collections::MediaCollection& catalogue,
+                                          uint64_t changes) {
+    // An entry's text is made of its item alone, so only the items added or removed since
+    // may have texts that no longer hold, and runs that no longer hold what they held. A
+    // removed item's text and run go, which keeps both within the catalogue; a run whose
+    // preceding entry changed is told by its serials.
+    const auto changed = catalogue.ChangedSince(mEntriesChanges);
+    if (changed) {
+        for (uint32_t mediaId : *changed) {
+            mEntries.erase(mediaId);
+            mRuns.erase(mediaId / kRunIds);
+        }
+    } else {
+        mEntries.clear();
+        mRuns.clear();
+    }
+    mEntriesChanges = changes;
+}
+
+GetMediaInfoResponse::Listing GetMediaInfoRequestProcessor::Join(
+    const std::vector<const Entry*>& entries, const std::vector<uint32_t>& ids, bool lastWhole) {
+    // Deflated once for the many pages that hold the run whole: a stronger level (9 makes
+    // hardly smaller runs and takes half as long again).
+    constexpr int kRunLevel = 6;
+    // Deflated for one page.
+    constexpr int kPageLevel = GetMediaInfoResponse::kFastLevel;
+    static const GetMediaInfoResponse::Piece start = GetMediaInfoResponse::Deflate(
+        Feed().mBefore.data(), static_cast<uint32_t>(Feed().mBefore.size()), "", kRunLevel);
+    static const GetMediaInfoResponse::Piece end = GetMediaInfoResponse::Deflate(
+        Feed().mAfter.data(), static_cast<uint32_t>(Feed().mAfter.size()), "", kRunLevel);
+
+    std::vector<const GetMediaInfoResponse::Piece*> pieces{&start};
+    std::vector<GetMediaInfoResponse::Piece> ends;  // the partial runs: at most two
+    ends.reserve(2);
+    for (size_t from = 0; from < entries.size();) {
+        size_t to = from + 1;
+        while (to < entries.size() && ids[to] / kRunIds == ids[from] / kRunIds) {
+            ++to;
+        }
+        // The first run is deflated for the page even when the page holds it whole: kept, it
+        // would follow the feed's start, and pages that hold it further down would deflate
+        // it again each time, one after the other.
+        const bool whole = from > 0 && (to < entries.size() || lastWhole);
+        const std::string& preceding = from == 0 ? Feed().mBefore : entries[from - 1]->mText;
+        const uint64_t precedingSerial = from == 0 ? 0 : entries[from - 1]->mSerial;
+        std::vector<uint64_t> serials;
+        for (size_t at = from; at < to; ++at) {
+            serials.push_back(entries[at]->mSerial);
+        }
+        Run* run = whole ? &mRuns[ids[from] / kRunIds] : nullptr;
+        if (run == nullptr || run->mPrecedingSerial != precedingSerial ||
+            run->mSerials != serials) {
+            std::string text;
+            for (size_t at = from; at < to; ++at) {
+                text += entries[at]->mText;
+            }
+            auto piece =
+                GetMediaInfoResponse::Deflate(text.data(), static_cast<uint32_t>(text.size()),
+                                              preceding, whole ? kRunLevel : kPageLevel);
+            if (run == nullptr) {
+                ends.push_back(std::move(piece));
+            } else {
+                run->mSerials = std::move(serials);
+                run->mPrecedingSerial = precedingSerial;
+                run->mPiece = std::move(piece);
+            }
+        }
+        pieces.push_back(run == nullptr ? &ends.back() : &run->mPiece);
+        from = to;
+    }
+    pieces.push_back(&end);
+    return GetMediaInfoResponse::Join(pieces);
 }
 
 }  // namespace ZelvoRelay::Processor::Media

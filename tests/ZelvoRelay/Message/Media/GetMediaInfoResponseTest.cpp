@@ -59,7 +59,7 @@ AtomFeed FeedOf(const Bytes& bytes) {
 
 }  // namespace
 
-TEST(GetMediaInfoResponseTest, TheListingIsTheCompactFeedDeflatedAtLevelNine) {
+TEST(GetMediaInfoResponseTest, TheListingIsTheCompactFeedAsOneZlibStream) {
     const Bytes bytes = BytesOf(GetMediaInfoResponse(4, OneItem()));
     ASSERT_GT(bytes.size(), 13u);
     const size_t deflated = bytes.size() - 13;
@@ -71,12 +71,13 @@ TEST(GetMediaInfoResponseTest, TheListingIsTheCompactFeedDeflatedAtLevelNine) {
     const auto result = TestSupport::RunPython(
         "import sys, zlib\n"
         "data = sys.stdin.buffer.read()\n"
-        "text = zlib.decompress(data)\n"
-        "sys.stdout.buffer.write(text)\n"
-        "print('|level 9' if zlib.compress(text, 9) == data else '|other level')\n",
+        "inflater = zlib.decompressobj()\n"
+        "text = inflater.decompress(data)\n"
+        "assert inflater.eof and not inflater.unused_data\n"
+        "sys.stdout.buffer.write(text)\n",
         std::string(bytes.begin() + 13, bytes.end()));
     ASSERT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.output, std::string(OneItemText) + "|level 9\n");
+    EXPECT_EQ(result.output, OneItemText);
 
     const AtomFeed feed = FeedOf(bytes);
     ASSERT_EQ(feed.mEntries.Count(), 1u);

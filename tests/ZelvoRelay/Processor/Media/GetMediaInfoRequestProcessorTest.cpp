@@ -6,9 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
 #include "ZelvoRelay/Collections/MediaCollection.h"
 #include "ZelvoRelay/Message/MessageTestSupport.h"
+#include "support/Process.h"
 
 namespace {
 
@@ -45,8 +47,8 @@ ZelvoRelay::MVC::Model::MediaModel Item(uint32_t id, const std::string& title) {
     return item;
 }
 
-// The answer as a feed of the items serialized whole and compressed, for comparison.
-Bytes Written(const MediaCollection& catalogue, uint32_t startId, uint32_t count) {
+// The compact text of the feed of count items from startId, serialized whole, for comparison.
+std::string Written(const MediaCollection& catalogue, uint32_t startId, uint32_t count) {
     System::Resource::Feeds::AtomFeed feed;
     auto* node = catalogue.FindStart(startId);
     for (uint32_t taken = 0; node != nullptr && taken < count; ++taken) {
@@ -56,7 +58,25 @@ Bytes Written(const MediaCollection& catalogue, uint32_t startId, uint32_t count
         feed.mEntries.Add(entry);
         node = MediaCollection::Previous(node);
     }
-    return BytesOf(GetMediaInfoResponse(4, feed));
+    const System::String text =
+        System::Resource::Feeds::AtomSerializer().Serialize(feed).ToString(false);
+    return std::string(text.CStr(), text.Length());
+}
+
+// The text a listing carries, as python's zlib inflates it: its lengths must hold and the
+// stream end with its checksum right where the frame ends; "bad" otherwise.
+std::string Listed(const Bytes& bytes) {
+    const auto result = TestSupport::RunPython(
+        "import sys, zlib\n"
+        "data = sys.stdin.buffer.read()\n"
+        "length, deflated = int.from_bytes(data[5:9], 'little'), int.from_bytes(data[9:13], "
+        "'little')\n"
+        "inflater = zlib.decompressobj()\n"
+        "text = inflater.decompress(data[13:])\n"
+        "ok = deflated == len(data) - 13 and inflater.eof and not inflater.unused_data\n"
+        "sys.stdout.buffer.write(text if ok and len(text) == length else b'bad')\n",
+        std::string(bytes.begin(), bytes.end()));
+    return result.exitCode == 0 ? result.output : "bad";
 }
 
 // The bytes of the answer to a listing of count items from startId.
@@ -69,13 +89,13 @@ Bytes Answer(GetMediaInfoRequestProcessor& processor, MediaCollection& catalogue
 
 }  // namespace
 
-// A page is the whole feed of its items serialized and compressed, byte for byte, whether
-// made anew, of entries kept or answered again from the pages kept, for as long as the
-// catalogue stays the same; after any change, even one that leaves the same ids (an item
+// A page is the whole feed of its items serialized, compressed as one zlib stream, whether
+// made anew, of entries and runs kept or answered again from the pages kept, for as long as
+// the catalogue stays the same; after any change, even one that leaves the same ids (an item
 // removed and another given its id), the page shows the catalogue as it is.
 TEST(GetMediaInfoRequestProcessorTest, APageListedAgainIsTheCatalogueAsItIsNow) {
     MediaCollection catalogue;
-    for (uint32_t id = 1; id <= 30; ++id) {
+    for (uint32_t id = 1; id <= 100; ++id) {
         catalogue.Add(Item(id, "photo " + std::to_string(id)));
     }
     GetMediaInfoRequestProcessor kept;
@@ -83,17 +103,40 @@ TEST(GetMediaInfoRequestProcessorTest, APageListedAgainIsTheCatalogueAsItIsNow) 
         return Written(catalogue, startId, count);
     };
     for (int round = 0; round < 2; ++round) {
-        EXPECT_EQ(Answer(kept, catalogue), fresh(0xFFFFFFFF, 255));
-        EXPECT_EQ(Answer(kept, catalogue, 20, 10), fresh(20, 10));
-        EXPECT_EQ(Answer(kept, catalogue, 20, 5), fresh(20, 5));
+        EXPECT_EQ(Listed(Answer(kept, catalogue)), fresh(0xFFFFFFFF, 255));
+        EXPECT_EQ(Listed(Answer(kept, catalogue, 70, 50)), fresh(70, 50));
+        EXPECT_EQ(Listed(Answer(kept, catalogue, 20, 10)), fresh(20, 10));
+        EXPECT_EQ(Listed(Answer(kept, catalogue, 20, 5)), fresh(20, 5));
     }
     EXPECT_NE(Answer(kept, catalogue, 20, 10), Answer(kept, catalogue, 20, 5));
 
-    const Bytes before = Answer(kept, catalogue);
-    ASSERT_TRUE(catalogue.RemoveMedia(30));
-    catalogue.Add(Item(30, "another photo"));
-    EXPECT_NE(Answer(kept, catalogue), before);
-    EXPECT_EQ(Answer(kept, catalogue), fresh(0xFFFFFFFF, 255));
+    // Item 64 stands right before the run of ids 32 to 63, and item 40 within it.
+    for (uint32_t changed : {64, 40}) {
+        const Bytes before = Answer(kept, catalogue);
+        ASSERT_TRUE(catalogue.RemoveMedia(changed));
+        catalogue.Add(Item(changed, "another photo"));
+        EXPECT_NE(Answer(kept, catalogue), before);
+        EXPECT_EQ(Listed(Answer(kept, catalogue)), fresh(0xFFFFFFFF, 255));
+        EXPECT_EQ(Listed(Answer(kept, catalogue, 70, 50)), fresh(70, 50));
+    }
     catalogue.RemoveAll();
-    EXPECT_EQ(Answer(kept, catalogue), fresh(0xFFFFFFFF, 255));
+    EXPECT_EQ(Listed(Answer(kept, catalogue)), fresh(0xFFFFFFFF, 255));
+}
+
+// An item changed long before the next listing, behind more changes than the catalogue
+// remembers, is not listed with the text it had.
+TEST(GetMediaInfoRequestProcessorTest, AnItemChangedBehindManyChangesIsListedAsItIsNow) {
+    MediaCollection catalogue;
+    for (uint32_t id = 1; id <= 10; ++id) {
+        catalogue.Add(Item(id, "photo " + std::to_string(id)));
+    }
+    GetMediaInfoRequestProcessor kept;
+    Answer(kept, catalogue);
+    ASSERT_TRUE(catalogue.RemoveMedia(5));
+    catalogue.Add(Item(5, "another photo"));
+    for (size_t change = 0; change < MediaCollection::kRememberedChanges; ++change) {
+        catalogue.Add(Item(11, "brief"));
+        ASSERT_TRUE(catalogue.RemoveMedia(11));
+    }
+    EXPECT_EQ(Listed(Answer(kept, catalogue)), Written(catalogue, 0xFFFFFFFF, 255));
 }

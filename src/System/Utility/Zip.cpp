@@ -70,6 +70,10 @@ Zip::~Zip() {
     }
 }
 
+unsigned int Zip::DeflateBound(unsigned int sourceSize) {
+    return static_cast<unsigned int>(compressBound(sourceSize));
+}
+
 unsigned int Zip::Deflate(char* destination, unsigned int destinationSize, const char* source,
                           unsigned int sourceSize, int level, uint32_t& check, bool gzip) {
     z_stream stream{};

@@ -54,6 +54,8 @@ class Zip : public Object {
     // (zlib) or CRC-32 (gzip) of the source. The destination comes first.
     static unsigned int Deflate(char* destination, unsigned int destinationSize, const char* source,
                                 unsigned int sourceSize, int level, uint32_t& check, bool gzip);
+    // The most Deflate may write for sourceSize bytes in zlib format.
+    static unsigned int DeflateBound(unsigned int sourceSize);
     // Decompresses a whole zlib-format (or, with gzip, gzip-format) stream into at most
     // destinationSize bytes. Returns the number of bytes written, 0 unless the stream
     // is intact and ends within the destination. The source comes first.

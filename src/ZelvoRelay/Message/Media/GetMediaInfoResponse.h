@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "System/Resource/Feeds/AtomFeed.h"
@@ -31,16 +30,6 @@ class GetMediaInfoResponse : public BaseMessage {
         std::vector<char> mDeflated;  // the D compressed bytes; empty when compression failed
     };
 
-    // A stretch of a feed's compact text deflated on its own, to be joined with the stretches
-    // around it into one stream (Join).
-    struct Piece {
-        uint32_t mLength{0};  // the bytes of text
-        uint32_t mAdler{1};   // their Adler-32
-        // Raw deflate blocks, none of them final, ending on a byte boundary; empty when
-        // compression failed.
-        std::vector<char> mDeflated;
-    };
-
     explicit GetMediaInfoResponse(const MessageBytes& bytes) : BaseMessage(bytes) {}
     // Serialises feed, takes its compact text and compresses it.
     GetMediaInfoResponse(uint32_t clientId, const System::Resource::Feeds::AtomFeed& feed);
@@ -51,13 +40,6 @@ class GetMediaInfoResponse : public BaseMessage {
     [[nodiscard]] static Listing Compress(const System::Resource::Feeds::AtomFeed& feed);
     // The length bytes of a feed's compact text, compressed at kFastLevel.
     [[nodiscard]] static Listing Compress(const char* text, uint32_t length);
-    // The length bytes of text deflated at level as a piece that follows preceding in the
-    // feed's text: it may refer back into those bytes.
-    [[nodiscard]] static Piece Deflate(const char* text, uint32_t length,
-                                       const std::string& preceding, int level);
-    // The texts of pieces, in order, compressed as one stream; nothing compressed when a
-    // piece is empty. REQUIRES: each piece was deflated after the text of those before it.
-    [[nodiscard]] static Listing Join(const std::vector<const Piece*>& pieces);
 
     // The feed the message carries; an empty feed when the message is cut short, the text
     // does not inflate to exactly L bytes, or it holds no XML element.

@@ -143,13 +143,13 @@ GetMediaInfoResponse::Listing GetMediaInfoRequestProcessor::Join(
     constexpr int kRunLevel = 6;
     // Deflated for one page.
     constexpr int kPageLevel = GetMediaInfoResponse::kFastLevel;
-    static const GetMediaInfoResponse::Piece start = GetMediaInfoResponse::Deflate(
+    static const System::Utility::DeflatePiece start(
         Feed().mBefore.data(), static_cast<uint32_t>(Feed().mBefore.size()), "", kRunLevel);
-    static const GetMediaInfoResponse::Piece end = GetMediaInfoResponse::Deflate(
+    static const System::Utility::DeflatePiece end(
         Feed().mAfter.data(), static_cast<uint32_t>(Feed().mAfter.size()), "", kRunLevel);
 
-    std::vector<const GetMediaInfoResponse::Piece*> pieces{&start};
-    std::vector<GetMediaInfoResponse::Piece> ends;  // the partial runs: at most two
+    std::vector<const System::Utility::DeflatePiece*> pieces{&start};
+    std::vector<System::Utility::DeflatePiece> ends;  // the partial runs: at most two
     ends.reserve(2);
     for (size_t from = 0; from < entries.size();) {
         size_t to = from + 1;
@@ -173,9 +173,8 @@ GetMediaInfoResponse::Listing GetMediaInfoRequestProcessor::Join(
             for (size_t at = from; at < to; ++at) {
                 text += entries[at]->mText;
             }
-            auto piece =
-                GetMediaInfoResponse::Deflate(text.data(), static_cast<uint32_t>(text.size()),
-                                              preceding, whole ? kRunLevel : kPageLevel);
+            System::Utility::DeflatePiece piece(text.data(), static_cast<uint32_t>(text.size()),
+                                                preceding, whole ? kRunLevel : kPageLevel);
             if (run == nullptr) {
                 ends.push_back(std::move(piece));
             } else {
@@ -188,7 +187,9 @@ GetMediaInfoResponse::Listing GetMediaInfoRequestProcessor::Join(
         from = to;
     }
     pieces.push_back(&end);
-    return GetMediaInfoResponse::Join(pieces);
+    GetMediaInfoResponse::Listing listing;
+    listing.mDeflated = System::Utility::DeflatePiece::Join(pieces, listing.mXmlLength);
+    return listing;
 }
 
 }  // namespace ZelvoRelay::Processor::Media

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "System/Utility/DeflatePiece.h"
 #include "ZelvoRelay/Message/Media/GetMediaInfoResponse.h"
 #include "ZelvoRelay/Processor/IMessageProcessor.h"
 
@@ -66,7 +67,7 @@ class GetMediaInfoRequestProcessor : public IMessageProcessor {
     struct Run {
         std::vector<uint64_t> mSerials;  // the serials of its entries, in the page's order
         uint64_t mPrecedingSerial{0};    // the serial of the entry before them
-        Message::Media::GetMediaInfoResponse::Piece mPiece;
+        System::Utility::DeflatePiece mPiece;
     };
 
     // The entry of item, made once while the item stays in the catalogue.

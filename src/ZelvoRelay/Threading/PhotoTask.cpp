@@ -28,8 +28,16 @@ constexpr uint32_t PhotoType = 1;
 // The quality of JPEG previews.
 constexpr int PreviewQuality = 80;
 
-// Why a photo of width x height pixels, as its header says, cannot be decoded, or None.
-PhotoFailure CheckSize(uint32_t width, uint32_t height) {
+// Reads the header of a photo in Codec's format, and its size; why the photo cannot be
+// decoded, as its header says, or None.
+template <typename Codec, typename Header>
+PhotoFailure ReadHeader(System::IO::Stream& stream, Header& header, uint32_t& width,
+                        uint32_t& height) {
+    if (!Codec::GetHeader(stream, header)) {
+        return PhotoFailure::Undecodable;
+    }
+    width = header.mWidth;
+    height = header.mHeight;
     if (width == 0 || height == 0) {
         return PhotoFailure::Undecodable;
     }
@@ -53,12 +61,8 @@ PhotoFailure Decode(System::IO::Stream& stream, uint32_t coverWidth, uint32_t co
     }
     if (magic[0] == 0x89 && magic[1] == 'P' && magic[2] == 'N' && magic[3] == 'G') {
         PNG::PngHeader header;
-        if (!PNG::GetHeader(stream, header)) {
-            return PhotoFailure::Undecodable;
-        }
-        width = header.mWidth;
-        height = header.mHeight;
-        if (const PhotoFailure refused = CheckSize(width, height); refused != PhotoFailure::None) {
+        if (const PhotoFailure refused = ReadHeader<PNG>(stream, header, width, height);
+            refused != PhotoFailure::None) {
             return refused;
         }
         stream.Position(0);
@@ -67,12 +71,8 @@ PhotoFailure Decode(System::IO::Stream& stream, uint32_t coverWidth, uint32_t co
         format = Format::Png;
     } else if (magic[0] == 0xFF && magic[1] == 0xD8) {
         JPG::JpgHeader header;
-        if (!JPG::GetHeader(stream, header)) {
-            return PhotoFailure::Undecodable;
-        }
-        width = header.mWidth;
-        height = header.mHeight;
-        if (const PhotoFailure refused = CheckSize(width, height); refused != PhotoFailure::None) {
+        if (const PhotoFailure refused = ReadHeader<JPG>(stream, header, width, height);
+            refused != PhotoFailure::None) {
             return refused;
         }
         stream.Position(0);

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
-
 #include "System/Collections/LinkList.h"
 #include "System/Object.h"
+#include "System/Threading/QueueLock.h"
 
 namespace System::Threading {
 
@@ -23,53 +21,34 @@ class ThreadQueue : public Object {
 
     // Appends item at the tail and wakes a waiting consumer.
     void Enqueue(const T& item) {
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mItems.Add(item);
-        }
-        mAvailable.notify_one();
+        mLock.Produce([&] { mItems.Add(item); });
     }
 
     // Takes the item at the head; T's default value (null for a pointer) when the
     // queue is empty. Never blocks for work.
     [[nodiscard]] T Dequeue() {
-        std::lock_guard<std::mutex> lock(mMutex);
-        return TakeHead();
+        return mLock.Hold([this] { return TakeHead(); });
     }
 
     // Takes the item at the head, waiting for one while the queue is empty. Returns
     // T's default value instead when Wake was called since the last such return (or
     // is called during the wait).
     [[nodiscard]] T WaitDequeue() {
-        std::unique_lock<std::mutex> lock(mMutex);
-        // The wake flag is tested under the lock that Wake sets it under, so a Wake
-        // that comes between the test and the wait still ends the wait.
-        mAvailable.wait(lock, [this] { return mWoken || mItems.mHead != nullptr; });
-        if (mWoken) {
-            mWoken = false;
-            return T();
-        }
-        return TakeHead();
+        return mLock.WaitToTake([this] { return mItems.mHead != nullptr; },
+                                [this] { return TakeHead(); });
     }
 
     // Makes the current or next WaitDequeue return without an item, so that a
     // consumer asked to stop sees the request.
-    void Wake() {
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mWoken = true;
-        }
-        mAvailable.notify_all();
-    }
+    void Wake() { mLock.Wake(); }
 
     // Drops every item; pointed-to objects are not deleted.
     void Clear() {
-        std::lock_guard<std::mutex> lock(mMutex);
-        mItems.Clear();
+        mLock.Hold([this] { mItems.Clear(); });
     }
 
   private:
-    // REQUIRES: mMutex held.
+    // REQUIRES: mLock held.
     T TakeHead() {
         if (mItems.mHead == nullptr) {
             return T();
@@ -80,12 +59,8 @@ class ThreadQueue : public Object {
         return item;
     }
 
-    // Guards mItems and mWoken. Last in the lock order: nothing else is entered while
-    // it is held.
-    std::mutex mMutex;
-    std::condition_variable mAvailable;  // signalled when an item or a wake arrives
+    QueueLock mLock;  // guards mItems; last in the lock order
     Collections::LinkList<T> mItems;
-    bool mWoken{false};  // Wake was called and no WaitDequeue has returned for it yet
 };
 
 }  // namespace System::Threading

@@ -7,23 +7,21 @@
 namespace ZelvoRelay::Threading {
 
 void MessageTaskQueue::Enqueue(uint32_t connectionId, MessageTask* task) {
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
+    mLock.Produce([&] {
         if (connectionId == kServer) {
             Append(mServer, task);
-        } else {
-            Line& line = mConnections[connectionId];
-            if (line.mHead == nullptr) {
-                // A connection with nothing waiting comes to wait after every other.
-                line.mConnectionId = connectionId;
-                line.mNextInTurn = nullptr;
-                (mLastInTurn != nullptr ? mLastInTurn->mNextInTurn : mFirstInTurn) = &line;
-                mLastInTurn = &line;
-            }
-            Append(line, task);
+            return;
         }
-    }
-    mAvailable.notify_one();
+        Line& line = mConnections[connectionId];
+        if (line.mHead == nullptr) {
+            // A connection with nothing waiting comes to wait after every other.
+            line.mConnectionId = connectionId;
+            line.mNextInTurn = nullptr;
+            (mLastInTurn != nullptr ? mLastInTurn->mNextInTurn : mFirstInTurn) = &line;
+            mLastInTurn = &line;
+        }
+        Append(line, task);
+    });
 }
 
 void MessageTaskQueue::EnqueueAfterAll(MessageTask* task) {
@@ -32,28 +30,15 @@ void MessageTaskQueue::EnqueueAfterAll(MessageTask* task) {
 }
 
 MessageTask* MessageTaskQueue::Dequeue() {
-    std::lock_guard<std::mutex> lock(mMutex);
-    return TakeTurn();
+    return mLock.Hold([this] { return TakeTurn(); });
 }
 
 MessageTask* MessageTaskQueue::WaitDequeue() {
-    std::unique_lock<std::mutex> lock(mMutex);
-    // The wake flag is tested under the lock that Wake sets it under, so a Wake that comes
-    // between the test and the wait still ends the wait.
-    mAvailable.wait(lock, [this] { return mWoken || mCount > 0; });
-    if (mWoken) {
-        mWoken = false;
-        return nullptr;
-    }
-    return TakeTurn();
+    return mLock.WaitToTake([this] { return mCount > 0; }, [this] { return TakeTurn(); });
 }
 
 void MessageTaskQueue::Wake() {
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        mWoken = true;
-    }
-    mAvailable.notify_all();
+    mLock.Wake();
 }
 
 void MessageTaskQueue::Append(Line& line, MessageTask* task) {

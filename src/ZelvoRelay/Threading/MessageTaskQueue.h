@@ -1,12 +1,11 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <unordered_map>
 
 #include "System/Object.h"
+#include "System/Threading/QueueLock.h"
 
 namespace ZelvoRelay::Threading {
 
@@ -62,19 +61,18 @@ class MessageTaskQueue : public System::Object {
         Line* mNextInTurn{nullptr};  // the connection whose turn comes after this one's
     };
 
-    // REQUIRES: mMutex held.
+    // REQUIRES: mLock held.
     void Append(Line& line, MessageTask* task);
-    // REQUIRES: mMutex held.
+    // REQUIRES: mLock held.
     MessageTask* TakeTurn();
-    // Whether the head of the server's line may be taken now. REQUIRES: mMutex held.
+    // Whether the head of the server's line may be taken now. REQUIRES: mLock held.
     [[nodiscard]] bool ServerMayGo() const;
-    // REQUIRES: mMutex held; line not empty.
+    // REQUIRES: mLock held; line not empty.
     MessageTask* TakeHead(Line& line);
 
     // Guards every member below. Last in the lock order: nothing else is entered while it
     // is held.
-    std::mutex mMutex;
-    std::condition_variable mAvailable;  // signalled when a task or a wake arrives
+    System::Threading::QueueLock mLock;
     // The lines of the connections with a task waiting; a line is let go once empty.
     std::unordered_map<uint32_t, Line> mConnections;
     Line* mFirstInTurn{nullptr};  // the connection whose turn is next; null when none waits
@@ -82,7 +80,6 @@ class MessageTaskQueue : public System::Object {
     Line mServer;                 // the server's own tasks
     bool mServerTurn{false};      // a connection took the last turn: the server's comes next
     size_t mCount{0};             // tasks waiting in every line
-    bool mWoken{false};           // Wake was called and no WaitDequeue has returned for it yet
 };
 
 }  // namespace ZelvoRelay::Threading

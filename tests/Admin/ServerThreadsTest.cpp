@@ -1306,6 +1306,25 @@ TEST(ServerCatalogue, FilesKeptAsReadAreCopiedOnceAndAConfigurationCopyMustBeWri
     EXPECT_EQ(Entries(room.File("")), before);
 }
 
+// A symbolic link named as the newest copy is no copy the server made, even when it shows the
+// bytes read: here it leads to media.xml itself, which the closing save replaces, so taken as
+// the copy it would show the saved catalogue and the item left out would be lost. A real copy
+// takes the next name, and the link is left as it was.
+TEST(ServerCatalogue, ALinkNamedAsTheNewestCopyIsNoCopy) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    const std::string repeated = "<media count=\"2\">" + Item("3") + Item("3") + "</media>";
+    room.Write("media.xml", repeated);
+    std::filesystem::create_symlink("media.xml", room.File("media.xml.bad"));
+    auto server = room.Start();
+    EXPECT_TRUE(Logs(*server, "media.xml as read is kept as media.xml.bad.1"));
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(room.Read("media.xml.bad.1"), repeated);
+    EXPECT_EQ(std::filesystem::read_symlink(room.File("media.xml.bad")), "media.xml");
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"1\">" + Item("3") + "</media>");
+}
+
 // A removed item's files stay until a save no longer lists it: killed before that save, the
 // server serves the item whole after a restart; when the save of the catalogue fails, the
 // files stay too, named in the list of files to delete that was written before it, and the log

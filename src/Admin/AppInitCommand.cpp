@@ -4,6 +4,7 @@
 #include "Admin/ChangePasswordCommand.h"
 #include "Admin/ConfigProperty.h"
 #include "Admin/CryptoUtil.h"
+#include "Admin/DeletionList.h"
 #include "Admin/DescriptorReserveLog.h"
 #include "Admin/FindIpCommand.h"
 #include "Admin/LoginCommand.h"
@@ -160,12 +161,17 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
     LoadMessageTexts();
     RegisterCommands();
     const bool passwordGiven = ApplyCommandLine(init->mArgc, init->mArgv);
-    LoadCatalogue(catalogue);
+    const bool catalogueAsWritten = LoadCatalogue(catalogue);
     if (passwordGiven) {
         SaveUserDataEvent save;
         save.Dispatch();
     }
     ConfigureRelay();
+    // A catalogue kept as read may lack items the operator puts back, with the files the list
+    // names: they stay for a start that reads the whole catalogue.
+    if (catalogueAsWritten) {
+        DeletionList::DeleteNamedFiles();
+    }
     MediaFileCheck::LogItemsThatCannotBeSent();
     PrintLogMessage(
         String::Parse("Open file limit: %llu\n",
@@ -343,11 +349,11 @@ ZelvoRelay::MVC::Model::MediaModel AppInitCommand::ReadCatalogueItem(const XmlNo
     return item;
 }
 
-void AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
+bool AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
     System::Xml::XmlDoc document;
     const XmlNode* root = ReadDocument(document, "media.xml", text);
     if (root == nullptr) {
-        return;
+        return !text;
     }
     auto& catalogue = ZelvoRelayModel::Instance()->Media;
     uint32_t highest = 0;
@@ -377,7 +383,7 @@ void AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
         ZelvoRelay::MVC::Model::MediaModel::SetMediaIdCounter(highest + 1);
     }
     if (!leftOut) {
-        return;
+        return true;
     }
     String kept;
     if (!KeepAsRead("media.xml", *text, kept)) {
@@ -387,6 +393,7 @@ void AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
                           kept.CStr()));
     }
     PrintLogMessage(String::Parse("media.xml as read is kept as %s\n", kept.CStr()));
+    return false;
 }
 
 bool AppInitCommand::KeepAsRead(const String& path, const String& text, String& kept) {

@@ -12,7 +12,8 @@
 // "config.xml" into the configuration and the room's accounts, loads the message texts,
 // registers the administration commands, applies the command line, loads "media.xml"
 // into the catalogue, saves when a password was given on the command line, copies the
-// configuration into the relay models, creates the console observer, starts the relay
+// configuration into the relay models, deletes the files of removed items that an earlier
+// run left named for deletion (DeletionList), creates the console observer, starts the relay
 // and policy servers, and logs in to the switchboard when so configured.
 //
 // The command-line options -sp, -ap, -mp and -up (or --switchboardPassword,
@@ -56,8 +57,9 @@ class AppInitCommand : public System::MVC::ICommand {
     static bool ApplyCommandLine(int argc, char** argv);
     // Adds the items of media.xml to the catalogue. An item whose id names no number, or
     // one already read, is left out and logged; media.xml as read is then kept (KeepAsRead),
-    // so that what the next save drops can still be mended and put back.
-    static void LoadCatalogue(const std::optional<System::String>& text);
+    // so that what the next save drops can still be mended and put back. Returns whether
+    // the catalogue is media.xml as written: false when the file was kept as read.
+    static bool LoadCatalogue(const std::optional<System::String>& text);
     // Writes text, the file at path as read, to the first free name of path + ".bad",
     // ".bad.1", ".bad.2", ..., which kept gets; an earlier copy is never written over. When
     // the newest copy (the last name taken) already holds text, no copy is made and kept

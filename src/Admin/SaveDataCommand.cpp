@@ -3,6 +3,7 @@
 #include "Admin/AdminConfigurationModel.h"
 #include "Admin/AdminModel.h"
 #include "Admin/CryptoUtil.h"
+#include "Admin/DeletionList.h"
 #include "Admin/PrintLogMessage.h"
 #include "System/IO/Directory.h"
 #include "System/IO/FileStream.h"
@@ -91,13 +92,22 @@ void SaveDataCommand::Execute(System::MVC::EventDispatcher*) {
     const bool config = WriteFile("config.xml", ConfigNode().ToString(true), 0);
     std::vector<uint32_t> removed;
     const String catalogue = MediaNode(removed).ToString(false);
+    // Named on the disk before the catalogue stops listing them, the files are deleted by the
+    // next start when a kill comes before their deletion. The catalogue is saved even when
+    // the list is not: its news count more, and the files then wait for a later save.
+    const bool listed = removed.empty() || DeletionList::Write(removed);
     const bool media = WriteFile("media.xml", catalogue, removed.size());
     // Deleted before the file on the disk stopped listing them, a kill in between would
-    // leave items listed whose every download is refused.
-    if (media) {
-        ZelvoRelayModel::Instance()->DeleteRemovedFiles(removed);
+    // leave items listed whose every download is refused. The ids stay in use while the list
+    // names their files, so that no name on it is ever a new item's file.
+    ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
+    if (!removed.empty() && media && listed && relay->DeleteRemovedFiles(removed) &&
+        DeletionList::Remove()) {
+        relay->Media.mMonitor.Enter();
+        relay->Media.ForgetRemoved(removed);
+        relay->Media.mMonitor.Exit();
     }
-    AdminModel::Instance()->mSaveFailed = !(config && media);
+    AdminModel::Instance()->mSaveFailed = !(config && media && listed);
 }
 
 XmlNode SaveDataCommand::ConfigNode() {

@@ -13,8 +13,9 @@
 // "media.xml" (the photo catalogue, compact). Runs for "SaveUserDataEvent": after
 // command-line passwords at start-up, every 300 seconds and on closing, each time on
 // the main thread. AdminModel::mSaveFailed tells afterwards whether either file was left
-// as it was. The files of items removed since the last save are deleted once "media.xml"
-// no longer lists them.
+// as it was, or the list of files to delete could not be written. The files of items removed
+// since the last save are deleted once "media.xml" no longer lists them, named before that
+// save in that list (DeletionList).
 class SaveDataCommand : public System::MVC::ICommand {
   public:
     void Execute(System::MVC::EventDispatcher* event) override;

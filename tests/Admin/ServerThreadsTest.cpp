@@ -1306,10 +1306,31 @@ TEST(ServerCatalogue, FilesKeptAsReadAreCopiedOnceAndAConfigurationCopyMustBeWri
     EXPECT_EQ(Entries(room.File("")), before);
 }
 
+// A symbolic link named as the newest copy is no copy the server made, even when it shows the
+// bytes read: here it leads to media.xml itself, which the closing save replaces, so taken as
+// the copy it would show the saved catalogue and the item left out would be lost. A real copy
+// takes the next name, and the link is left as it was.
+TEST(ServerCatalogue, ALinkNamedAsTheNewestCopyIsNoCopy) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    const std::string repeated = "<media count=\"2\">" + Item("3") + Item("3") + "</media>";
+    room.Write("media.xml", repeated);
+    std::filesystem::create_symlink("media.xml", room.File("media.xml.bad"));
+    auto server = room.Start();
+    EXPECT_TRUE(Logs(*server, "media.xml as read is kept as media.xml.bad.1"));
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(room.Read("media.xml.bad.1"), repeated);
+    EXPECT_EQ(std::filesystem::read_symlink(room.File("media.xml.bad")), "media.xml");
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"1\">" + Item("3") + "</media>");
+}
+
 // A removed item's files stay until a save no longer lists it: killed before that save, the
 // server serves the item whole after a restart; when the save of the catalogue fails, the
-// files stay too, and the log line of the failure counts the removed photos whose files
-// wait; while they stay no upload takes its id; the save at the stop deletes them.
+// files stay too, named in the list of files to delete that was written before it, and the log
+// line of the failure counts the removed photos whose files wait; the next start keeps them,
+// as the catalogue still lists the item, and removes the list; while they stay no upload takes
+// its id; the save at the stop deletes them and removes its list.
 TEST(ServerCatalogue, ARemovedItemKeepsItsFilesUntilASaveNoLongerListsIt) {
     Room room;
     room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("boss", "", "")));
@@ -1326,6 +1347,12 @@ TEST(ServerCatalogue, ARemovedItemKeepsItsFilesUntilASaveNoLongerListsIt) {
     for (const Stop stop : {Stop::Kill, Stop::FailedSave, Stop::Saved}) {
         SCOPED_TRACE(static_cast<int>(stop));
         auto server = room.Start();
+        if (stop == Stop::Saved) {
+            EXPECT_TRUE(Logs(*server,
+                             "Deleted 0 files of removed photos named in media.xml.delete, and "
+                             "kept 2 of listed items"));
+        }
+        EXPECT_FALSE(std::filesystem::exists(room.File("media.xml.delete")));
         RawClient boss(room.Port());
         ASSERT_EQ(AdminTest::Join(boss, "boss", "boss"), 0);
         EXPECT_EQ(Download(boss, 0), "photo");
@@ -1345,6 +1372,7 @@ TEST(ServerCatalogue, ARemovedItemKeepsItsFilesUntilASaveNoLongerListsIt) {
                              "Saving media.xml failed; the file is left as it was; the files "
                              "of 1 removed photo wait for a save that succeeds"));
             std::filesystem::remove(room.File("media.xml.new"));
+            EXPECT_EQ(room.Read("media.xml.delete"), "media/0_0\nmedia/0_1\n");
         }
         if (stop != Stop::Saved) {
             EXPECT_EQ(room.Read("media.xml"), media);
@@ -1353,6 +1381,71 @@ TEST(ServerCatalogue, ARemovedItemKeepsItsFilesUntilASaveNoLongerListsIt) {
     }
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"1\">" + Item("-1") + "</media>");
     EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"-1_0", "-1_1"}));
+    EXPECT_FALSE(std::filesystem::exists(room.File("media.xml.delete")));
+}
+
+// A kill between a save and the deletion of the files it left to delete leaves the list that
+// names them; the next start deletes the named files whose items the catalogue does not list,
+// and nothing else: not a listed item's files, nor a name the server does not make under
+// MediaPath (another folder, "..", an absolute path, another form of an id, a third file),
+// whatever is there. While media.xml is kept as read, and while the list cannot be read, no
+// file is deleted. Before, nothing ever deleted them.
+TEST(ServerCatalogue, FilesAKillLeftNamedForDeletionAreDeletedByTheNextStartAndNothingElse) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    const std::string media = "<media count=\"1\">" + Item("1") + "</media>";
+    const std::set<std::string> foreign{"3_0", "4_2", "+5_0", "4294967294_0"};
+    std::set<std::string> stored = foreign;
+    for (const std::string name : {"1_0", "1_1", "2_0", "2_1", "-2_0", "-2_1"}) {
+        stored.insert(name);
+    }
+    for (const std::string& name : stored) {
+        room.Write("media/" + name, "file " + name);
+    }
+    const std::string list =
+        "media/2_0\nmedia/1_0\nmedia/2_1\nmedia/1_1\nmedia/-2_0\nmedia/6_0\n"
+        "media/../config.xml\n" +
+        room.File("media/3_0") + "\nmedia/4_2\nmedia/+5_0\nmedia/4294967294_0\n\nmedia/-2_1\n";
+    room.Write("media.xml.delete", list);
+    room.Write("media.xml", "<media");
+    {
+        auto server = room.Start();
+        server->Signal(SIGKILL);
+        server->WaitForExit();
+        EXPECT_EQ(room.Read("media.xml.delete"), list);
+        EXPECT_EQ(StoredFiles(room), stored);
+    }
+
+    room.Write("media.xml", media);
+    auto server = room.Start();
+    EXPECT_TRUE(Logs(*server,
+                     "media.xml.delete names 5 files that the server does not make under "
+                     "MediaPath \"media/\", left alone: \"media/../config.xml\" and others"));
+    EXPECT_TRUE(Logs(*server,
+                     "Deleted 4 files of removed photos named in media.xml.delete, and kept 2 "
+                     "of listed items"));
+    EXPECT_FALSE(std::filesystem::exists(room.File("media.xml.delete")));
+    std::set<std::string> left = foreign;
+    left.insert({"1_0", "1_1"});
+    EXPECT_EQ(StoredFiles(room), left);
+    EXPECT_TRUE(std::filesystem::exists(room.File("config.xml")));
+    RawClient member(room.Port());
+    EXPECT_EQ(Download(member, 1), "file 1_0");
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+
+    std::filesystem::create_directory(room.File("media.xml.delete"));
+    room.Write("media/7_0", "file 7_0");
+    server = room.Start();
+    const int line = server->WaitForLine("media.xml.delete cannot be read: ");
+    ASSERT_GE(line, 0) << server->Output();
+    EXPECT_NE(server->Lines()[static_cast<size_t>(line)].find("; no file it names is deleted"),
+              std::string::npos);
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_TRUE(std::filesystem::is_directory(room.File("media.xml.delete")));
+    left.insert("7_0");
+    EXPECT_EQ(StoredFiles(room), left);
 }
 
 // A listed item whose photo or preview cannot be sent (an empty preview, a missing photo, a

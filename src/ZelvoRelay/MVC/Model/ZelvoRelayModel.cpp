@@ -1,5 +1,6 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
+#include "System/IO/Directory.h"
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/RelayMessageEvent.h"
@@ -81,9 +82,8 @@ void ZelvoRelayModel::Distribute(const NetMessageModel& entry, uint32_t targetId
     }
 }
 
-void ZelvoRelayModel::DeleteRemovedFiles(const std::vector<uint32_t>& mediaIds) {
-    // Outside the monitor, so that uploads and listings do not wait on the disk; the ids
-    // stay in use until the files are gone, so no new item's files can be taken.
+bool ZelvoRelayModel::DeleteRemovedFiles(const std::vector<uint32_t>& mediaIds) {
+    // Outside the catalogue monitor, so that uploads and listings do not wait on the disk.
     const System::Utility::FileSystem files;
     for (uint32_t mediaId : mediaIds) {
         for (uint32_t resource : {MediaModel::FullImage, MediaModel::Preview}) {
@@ -91,9 +91,11 @@ void ZelvoRelayModel::DeleteRemovedFiles(const std::vector<uint32_t>& mediaIds) 
                 MediaModel::GetResourcePath(Configuration.MediaPath, mediaId, resource)));
         }
     }
-    Media.mMonitor.Enter();
-    Media.ForgetRemoved(mediaIds);
-    Media.mMonitor.Exit();
+    // Until the deletions are on the disk, the removal of the list that names the files may
+    // reach it first, and a power cut would bring the files back with nothing to name them.
+    return mediaIds.empty() ||
+           System::IO::Directory::SyncHolding(MediaModel::GetResourcePath(
+               Configuration.MediaPath, mediaIds.front(), MediaModel::FullImage));
 }
 
 void ZelvoRelayModel::RelayToRoom(Message::BaseMessage* message, uint32_t senderId) {

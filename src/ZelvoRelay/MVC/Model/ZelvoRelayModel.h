@@ -92,9 +92,11 @@ class ZelvoRelayModel : public System::Object {
     // monitor held.
     void Distribute(const NetMessageModel& entry, uint32_t targetId, uint32_t senderId);
     // Deletes the photo and the preview of each removed item in mediaIds, which a save of
-    // the catalogue that no longer lists them has written, and frees their ids. A file that
-    // cannot be deleted is passed over. REQUIRES: the catalogue monitor not held.
-    void DeleteRemovedFiles(const std::vector<uint32_t>& mediaIds);
+    // the catalogue that no longer lists them has written, and flushes their folder to the
+    // disk; returns whether that flush succeeded. A file that cannot be deleted is passed
+    // over. Their ids stay in use until Media.ForgetRemoved: the files stay named for
+    // deletion until the caller has removed the list that names them.
+    [[nodiscard]] bool DeleteRemovedFiles(const std::vector<uint32_t>& mediaIds);
 
     AudioModel Audio;                  // the voice format announced to joining clients
     ConfigurationModel Configuration;  // media settings

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "ZelvoRelay/MVC/Events/RemoveMediaItemEvent.h"
 #include "support/RelayTestServer.h"
@@ -40,7 +41,11 @@ class RemoveMediaItemCommandTest : public ::testing::Test {
         ZelvoRelay::MVC::Commands::RemoveMediaItemCommand().Execute(&event);
     }
     // What a save that no longer lists the removed items does next.
-    void DeleteRemovedFiles() { mModel->DeleteRemovedFiles(mModel->Media.RemovedIds()); }
+    void DeleteRemovedFiles() {
+        const std::vector<uint32_t> removed = mModel->Media.RemovedIds();
+        EXPECT_TRUE(mModel->DeleteRemovedFiles(removed));
+        mModel->Media.ForgetRemoved(removed);
+    }
 
     TestSupport::RelayTestServer mServer;
     ZelvoRelay::MVC::Model::ZelvoRelayModel* mModel{

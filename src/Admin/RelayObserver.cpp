@@ -12,10 +12,10 @@
 #include "System/Net/IPEndPoint.h"
 #include "System/Net/Server.h"
 #include "ZelvoRelay/Client/RelayClient.h"
+#include "ZelvoRelay/Collections/AddressTable.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
-#include "ZelvoRelay/Server/WrongPasswordLimiter.h"
 
 using System::String;
 using ZelvoRelay::MVC::Model::ZelvoRelayModel;
@@ -180,9 +180,9 @@ void RelayObserver::OnRelayAddressBlocked(const System::Net::IPAddress& address)
         "Relay server closing new connections from %s for %d minutes: %u wrong passwords "
         "within %d minutes\n",
         address.SwapEndian().ToString().CStr(),
-        static_cast<int>(ZelvoRelay::Server::WrongPasswordLimiter::kBlockTime.count()),
-        ZelvoRelay::Server::WrongPasswordLimiter::kMaxWrongPasswords,
-        static_cast<int>(ZelvoRelay::Server::WrongPasswordLimiter::kWindow.count())));
+        static_cast<int>(ZelvoRelay::Collections::AddressTable::kBlockTime.count()),
+        ZelvoRelay::Collections::AddressTable::kMaxWrongPasswords,
+        static_cast<int>(ZelvoRelay::Collections::AddressTable::kWindow.count())));
 }
 
 void RelayObserver::OnRelayPhotoFailed(uint32_t clientId, uint32_t mediaId,

@@ -1828,6 +1828,33 @@ TEST(ServerRoom, AnAddressThatTriesTenWrongPasswordsHasItsNewConnectionsClosed) 
     PolicyServiceWorks(*server, guesser);
 }
 
+// A join refused because the room is full is no wrong password: eleven connections from one
+// address refused as full, one more than the wrong passwords that block an address, leave its
+// next connection answered, and it joins once a place is free. Counted as wrong passwords,
+// members of one office arriving at a full room would have it locked out for five minutes.
+TEST(ServerRoom, JoinsRefusedForAFullRoomCountAsNoWrongPassword) {
+    const std::string office = "127.0.0.5";
+    Room room;
+    room.Write("config.xml",
+               WithPlaces(ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")), 2));
+    auto server = room.Start();
+    RawClient ann(room.Port());
+    ASSERT_EQ(AdminTest::Join(ann, "Ann", "letmein"), 0);  // id 1
+    RawClient bob(room.Port());
+    ASSERT_EQ(AdminTest::Join(bob, "Bob", "letmein"), 0);  // id 2
+    ASSERT_FALSE(AdminTest::FramesUntil(ann, RelayWire::UserJoined).empty());
+    for (uint32_t id = 3; id < 15; ++id) {
+        RawClient late(room.Port(), office);
+        ASSERT_EQ(AdminTest::Join(late, "Eve", "letmein"), 1) << id;
+        TestSupport::ExpectNext(ann, RelayWire::Message(RelayWire::UserLeft, id));
+    }
+    bob.Close();
+    TestSupport::ExpectNext(ann, RelayWire::Message(RelayWire::UserLeft, 2));
+    RawClient eve(room.Port(), office);
+    EXPECT_EQ(AdminTest::Join(eve, "Eve", "letmein"), 0);
+    EXPECT_EQ(CountLines(*server, "Relay server closing new connections"), 0u);
+}
+
 // Connections that have not joined cannot hold the room up by piling requests: each has at
 // most one handled between two of anyone else's. Five of them each pipeline 60 listings of a
 // catalogue of 255 items with 200-byte titles (each of another page, so none is answered from

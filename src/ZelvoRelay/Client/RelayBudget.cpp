@@ -6,7 +6,7 @@ namespace ZelvoRelay::Client {
 
 bool RelayBudget::Allows(double now) {
     mReadAt = std::max(mReadAt, now);
-    return now >= RepaidAt();
+    return mReadAt >= RepaidAt();
 }
 
 void RelayBudget::Charge(uint32_t frameBytes) {
@@ -14,6 +14,11 @@ void RelayBudget::Charge(uint32_t frameBytes) {
     // from when it filled, a pause would allow a second burst behind the first.
     mFullAt = std::max(mFullAt, mReadAt) +
               static_cast<double>(std::max(frameBytes, kLeastFrameCost)) / kBytesPerSecond;
+}
+
+void RelayBudget::ChargeAt(uint32_t frameBytes, double now) {
+    mReadAt = std::max(mReadAt, now);
+    Charge(frameBytes);
 }
 
 }  // namespace ZelvoRelay::Client

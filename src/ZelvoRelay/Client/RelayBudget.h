@@ -16,8 +16,11 @@ namespace ZelvoRelay::Client {
 //
 // Kept as the time at which the bucket is full again, so that a read costs one
 // comparison and the time given back for the next read is exactly the one that allows
-// it. Times are seconds on a clock that never goes back. Touched by the thread that
-// reads the connection only; no lock.
+// it. Times are seconds on a clock that never goes back; a time earlier than one given
+// before counts as that one, so that callers that read the clock before taking a lock
+// agree on what the budget holds. A connection's budget is touched by the thread that
+// reads the connection only, with no lock; an address's (Collections::AddressTable) is
+// touched under its table's lock.
 class RelayBudget : public System::Object {
   public:
     // What the budget refills a second, on average.
@@ -37,6 +40,8 @@ class RelayBudget : public System::Object {
     // Takes a frame of frameBytes bytes, its length prefix included, out of the budget,
     // which may fall into debt by it.
     void Charge(uint32_t frameBytes);
+    // Charge, the frame taken at now.
+    void ChargeAt(uint32_t frameBytes, double now);
     // The earliest time Allows is true.
     [[nodiscard]] double RepaidAt() const { return mFullAt - kBurstBytes / kBytesPerSecond; }
 

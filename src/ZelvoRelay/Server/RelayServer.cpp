@@ -170,10 +170,10 @@ void RelayServer::TellDiscarded(StopWork work) {
 }
 
 void RelayServer::OnClientConnected(System::Net::Server*, System::Net::Client& accepted) {
-    // Closed before it becomes a client, so a peer guessing passwords costs no client id,
-    // no notice to the members and no read.
-    if (MVC::Model::ZelvoRelayModel::Instance()->WrongPasswords.IsBlocked(
-            accepted.GetEndPoint().GetAddress(), WrongPasswordLimiter::Clock::now())) {
+    // Closed before it becomes a client, so a peer guessing passwords or cycling
+    // connections costs no client id, no notice to the members and no read.
+    if (MVC::Model::ZelvoRelayModel::Instance()->Addresses.IsRefused(
+            accepted.GetEndPoint().GetAddress(), Collections::AddressTable::Clock::now())) {
         accepted.GetSocket()->Close();
         return;
     }

@@ -19,8 +19,9 @@ class StopDiscard;
 namespace ZelvoRelay::Server {
 
 // The listening TCP server of the relay protocol. Each accepted connection becomes a
-// NewRelayClientEvent, but one from an address blocked for trying wrong passwords,
-// which is closed at once. While it hosts, a non-blocking UDP socket is open on the same
+// NewRelayClientEvent, but one from an address that the address table refuses (for
+// trying wrong passwords, or for what the notices about its connections took), which is
+// closed at once. While it hosts, a non-blocking UDP socket is open on the same
 // end point (drained by the server worker) and the relay workers run: they are
 // started, in the order client, message, server, photo, before the first connection is
 // accepted, and hosting fails when one of them cannot start. When the accept loop ends
@@ -69,7 +70,7 @@ class RelayServer : public System::Net::Server {
     // handled and again once the photos have been made, and how many pieces.
     System::Event<StopWork, uint32_t> OnDiscarded;
     // Raised on the message worker when an address begins to have its new connections
-    // closed at once for trying wrong passwords (WrongPasswordLimiter): the address,
+    // closed at once for trying wrong passwords (Collections::AddressTable): the address,
     // network order.
     System::Event<const System::Net::IPAddress&> OnAddressBlocked;
     // Raised on the message worker when an accepted upload ends without an item, unless its

@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "ZelvoRelay/Client/RelayBudget.h"
+#include "ZelvoRelay/Collections/AddressTable.h"
+#include "ZelvoRelay/Message/Registration/UserLeftMessage.h"
 #include "support/Process.h"
 #include "support/RelayTestServer.h"
 #include "support/RelayWire.h"
@@ -234,6 +239,83 @@ TEST(RelayJoinTest, AConnectionThatDoesNotJoinInTimeIsClosedLikeALeavingClient) 
     }
     alice.client->SendFrame(Wire::ChatText("still here"));
     ExpectNext(*bob.client, Wire::Message(Wire::Chat, alice.id, Wire::Text("still here")));
+}
+
+// What one address's connections make the room send about their coming and going (each
+// admitted one's notice with its name, each leaving one's) draws on a budget of the address.
+// Once it is in debt the address's new connections are closed at once, before they become
+// clients: no id is drawn and no member is told of them. Another address still joins, and a
+// member already joined from the address stays. Before, one party rejoining with long names
+// as fast as it could had slower members closed for what the room sent them.
+//
+// The budgets of the two addresses cycling are spent as of an hour ahead, but for a few
+// notices' worth: the table never counts time back, so nothing is refilled while the test
+// runs, and the joins and leaves below spend the rest.
+TEST(RelayJoinTest, AnAddressWhoseNoticesSpendItsBudgetHasItsNewConnectionsClosed) {
+    using ZelvoRelay::Collections::AddressTable;
+    const std::string rejoiner = "127.0.0.3";
+    const std::string outsider = "127.0.0.4";
+    RelayTestServer server;
+    server.Room().MaxClients = 10;
+    ASSERT_TRUE(server.Start());
+    RelayTestRoom room(server.Port());
+    RelayTestRoom::Member& ann = room.Join("ann");
+    TestSupport::RawClient bob(server.Port(), rejoiner);
+    bob.SendFrame(Wire::Join("bob", ""));
+    ExpectNext(bob, Wire::Message(Wire::JoinResponse, 2, Wire::U8(0)));
+    ExpectNext(*ann.client, Wire::Message(Wire::UserJoined, 2, Wire::Text("bob") + Wire::U8(2)));
+
+    // What is left before the debt: nine joins with 255-byte names and their leaves (330
+    // bytes each, with 64 for a leave) for the rejoiner, ten leaves for the outsider.
+    AddressTable& addresses = RelayTestServer::Model::Instance()->Addresses;
+    const ZelvoRelay::Message::Registration::UserLeftMessage left(1);
+    const AddressTable::Clock::time_point ahead =
+        AddressTable::Clock::now() + std::chrono::hours(1);
+    const auto burst = static_cast<uint32_t>(ZelvoRelay::Client::RelayBudget::kBurstBytes);
+    for (const auto& [source, leftOver] : {std::pair(rejoiner, 3008u), std::pair(outsider, 640u)}) {
+        for (uint32_t spent = leftOver; spent < burst; spent += 64) {
+            addresses.ChargeNotice(System::Net::IPAddress::Parse(source.c_str()).SwapEndian(), left,
+                                   ahead);
+        }
+    }
+
+    uint32_t nextId = 3;
+    // Connections from source each sending a join with name, closed once answered, until
+    // one is closed without an answer (at most 40): how many were answered. Ann is told of
+    // each one admitted and of each leaving.
+    const auto cycle = [&](const std::string& source, const std::string& name) {
+        uint32_t answered = 0;
+        for (; answered < 40; ++answered) {
+            TestSupport::RawClient client(server.Port(), source);
+            client.SendFrame(Wire::Join(name, ""));
+            const std::optional<std::string> answer = client.NextFrame();
+            if (!answer) {
+                break;
+            }
+            const uint32_t id = nextId++;
+            const bool admitted = !name.empty();
+            EXPECT_EQ(TestSupport::Hex(*answer),
+                      TestSupport::Hex(Wire::Message(Wire::JoinResponse, admitted ? id : 0,
+                                                     Wire::U8(admitted ? 0 : 2))));
+            if (admitted) {
+                ExpectNext(*ann.client,
+                           Wire::Message(Wire::UserJoined, id, Wire::Text(name) + Wire::U8(2)));
+            }
+            client.Close();
+            ExpectNext(*ann.client, Wire::Message(Wire::UserLeft, id));
+        }
+        return answered;
+    };
+    EXPECT_EQ(cycle(rejoiner, std::string(255, 'r')), 10u);
+    EXPECT_EQ(cycle(outsider, ""), 11u);
+
+    TestSupport::RawClient newcomer(server.Port());
+    newcomer.SendFrame(Wire::Join("cid", ""));
+    ExpectNext(newcomer, Wire::Message(Wire::JoinResponse, nextId, Wire::U8(0)));
+    ExpectNext(*ann.client,
+               Wire::Message(Wire::UserJoined, nextId, Wire::Text("cid") + Wire::U8(2)));
+    bob.SendFrame(Wire::ChatText("still here"));
+    ExpectNext(*ann.client, Wire::Message(Wire::Chat, 2, Wire::Text("still here")));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/Client/RelayClient.h"
+#include "ZelvoRelay/Collections/AddressTable.h"
 #include "ZelvoRelay/MVC/Events/RemoveRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Registration/UserLeftMessage.h"
@@ -42,7 +43,12 @@ void RemoveRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
     model->Clients.mMonitor.Exit();
 
     EndTransfers(model, clientId);
-    model->QueueMessage(new Message::Registration::UserLeftMessage(clientId), 0, clientId);
+    // Every leave is announced, joined or not, since a newcomer is told of every
+    // connection; one party cycling connections pays for what that sends the members.
+    auto* notice = new Message::Registration::UserLeftMessage(clientId);
+    model->Addresses.ChargeNotice(client->GetTcpEndPoint().GetAddress(), *notice,
+                                  Collections::AddressTable::Clock::now());
+    model->QueueMessage(notice, 0, clientId);
     delete client;
 }
 

@@ -7,6 +7,7 @@
 #include "System/Singleton.h"
 #include "System/Threading/ThreadManager.h"
 #include "System/Threading/ThreadProperty.h"
+#include "ZelvoRelay/Collections/AddressTable.h"
 #include "ZelvoRelay/Collections/ClientCollection.h"
 #include "ZelvoRelay/Collections/DownloadQueue.h"
 #include "ZelvoRelay/Collections/MediaCollection.h"
@@ -16,7 +17,6 @@
 #include "ZelvoRelay/MVC/Model/MessageModel.h"
 #include "ZelvoRelay/MVC/Model/RoomModel.h"
 #include "ZelvoRelay/Server/RelayServer.h"
-#include "ZelvoRelay/Server/WrongPasswordLimiter.h"
 #include "ZelvoRelay/Threading/UploaderHold.h"
 
 namespace ZelvoRelay::Client {
@@ -130,9 +130,10 @@ class ZelvoRelayModel : public System::Object {
     // What uploaders sent after their last chunk, kept back until their photo's outcome
     // has been applied; the message worker's alone.
     Threading::UploaderHold HeldUploaders;
-    // The addresses that tried wrong room passwords, and those whose new connections are
-    // closed for it.
-    ZelvoRelay::Server::WrongPasswordLimiter WrongPasswords;
+    // What is kept per address: the wrong room passwords it tried and what the notices
+    // about its connections took, and whether its new connections are closed for them.
+    // Its lock is taken last of all.
+    Collections::AddressTable Addresses;
 };
 
 }  // namespace ZelvoRelay::MVC::Model

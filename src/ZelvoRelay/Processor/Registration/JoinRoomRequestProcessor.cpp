@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ZelvoRelay/Client/RelayClient.h"
+#include "ZelvoRelay/Collections/AddressTable.h"
 #include "ZelvoRelay/MVC/Events/VoiceInitEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Registration/JoinRoomRequest.h"
@@ -80,17 +81,16 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     } else {
         decision = Decide(room, request->GetPassword());
     }
+    const System::Net::IPAddress address = sender->GetTcpEndPoint().GetAddress();
     if (decision.refusal != 0) {
         sender->RefuseJoins();
-        const System::Net::IPAddress address = sender->GetTcpEndPoint().GetAddress();
         clients.mMonitor.Exit();
         model->QueueMessage(new Message::Registration::JoinRoomResponse(0, decision.refusal),
                             clientId, 0, new PostAction::PostRemoveClient(clientId));
         // Unbounded, one peer reconnecting at once after each refusal tried thousands of
         // passwords a second.
         if (decision.refusal == WrongPassword &&
-            model->WrongPasswords.CountWrongPassword(address,
-                                                     Server::WrongPasswordLimiter::Clock::now())) {
+            model->Addresses.CountWrongPassword(address, Collections::AddressTable::Clock::now())) {
             model->Server.OnAddressBlocked.Raise(address);
         }
         return;
@@ -122,7 +122,11 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     // after its join is handled. Queued as a task, the notice would follow the
     // newcomer's first chat, already waiting in the task queue, and the members would
     // see a chat from an id they were never told of.
-    model->SendNowToRoom(new Message::Registration::UserJoinedMessage(clientId, user), clientId);
+    auto* notice = new Message::Registration::UserJoinedMessage(clientId, user);
+    // Unbounded, one party rejoining with long names as fast as it could sent each member
+    // more than the slower ones could read, and they were closed for it.
+    model->Addresses.ChargeNotice(address, *notice, Collections::AddressTable::Clock::now());
+    model->SendNowToRoom(notice, clientId);
     clients.mMonitor.Exit();
 }
 

@@ -10,7 +10,8 @@ namespace ZelvoRelay::Processor::Registration {
 // receives JoinRoomResponse 0, its rights, the room's description, the voice format
 // and one UserJoinedMessage per other connection; the room learns of it. A refused
 // client receives the refusal code and is then disconnected; a wrong password counts
-// against its address (WrongPasswordLimiter).
+// against its address (Collections::AddressTable), as the room's notice of an admitted
+// one does against its address's budget.
 class JoinRoomRequestProcessor : public IMessageProcessor {
   public:
     // The refusal codes of JoinRoomResponse (0 admits).

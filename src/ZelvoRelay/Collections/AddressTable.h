@@ -9,19 +9,30 @@
 
 #include "System/Net/IPAddress.h"
 #include "System/Threading/Monitor.h"
+#include "ZelvoRelay/Client/RelayBudget.h"
 
-namespace ZelvoRelay::Server {
+namespace ZelvoRelay::Message {
+class BaseMessage;
+}
 
-// Bounds the room passwords one address may try. An address whose joins were refused
-// for a wrong password kMaxWrongPasswords times within kWindow is blocked for kBlockTime
-// from the last of them: the relay server closes its new connections at once, unread.
-// Only the kMaxAddresses addresses seen last are remembered (a refusal or a connection
-// checked counts as seen), so a flood of addresses costs a bounded amount of memory.
-// Every call is O(1).
+namespace ZelvoRelay::Collections {
+
+// What the relay server keeps per IP address, one party for what its connections cost:
+// - The room passwords it tries. An address whose joins were refused for a wrong password
+//   kMaxWrongPasswords times within kWindow is blocked for kBlockTime from the last of
+//   them.
+// - The notices the members are sent about its connections coming and going. Each draws
+//   on a budget of the address (Client::RelayBudget, as a connection's relayed frames draw
+//   on its own), counted once however many members receive it; one joining or leaving is
+//   never held back, so the budget may fall into debt.
+// While an address is blocked or its budget in debt, the relay server closes its new
+// connections at once, unread. Only the kMaxAddresses addresses seen last are remembered
+// (a refusal, a notice or a connection checked counts as seen; one forgotten starts
+// afresh), so a flood of addresses costs a bounded amount of memory. Every call is O(1).
 //
-// Thread-safe: refusals are counted on the message worker, connections are checked on
-// the relay server's accept thread.
-class WrongPasswordLimiter {
+// Thread-safe: joins are handled on the message worker, leaves on the client workers, and
+// connections are checked on the relay server's accept thread.
+class AddressTable {
   public:
     using Clock = std::chrono::steady_clock;
 
@@ -30,16 +41,21 @@ class WrongPasswordLimiter {
     static constexpr std::chrono::minutes kBlockTime{5};
     static constexpr size_t kMaxAddresses = 4096;
 
-    WrongPasswordLimiter() = default;
-    WrongPasswordLimiter(const WrongPasswordLimiter&) = delete;
-    WrongPasswordLimiter& operator=(const WrongPasswordLimiter&) = delete;
+    AddressTable() = default;
+    AddressTable(const AddressTable&) = delete;
+    AddressTable& operator=(const AddressTable&) = delete;
 
     // Counts a join from address refused for a wrong password at now. Returns true when
     // this refusal begins a block of the address; while a block runs, the refusals that
     // would begin one lengthen it instead.
     bool CountWrongPassword(const System::Net::IPAddress& address, Clock::time_point now);
+    // Takes notice, a message the members are sent about a connection from address joining
+    // or leaving, out of the address's budget at now. A time earlier than one given before
+    // for the address counts as that one.
+    void ChargeNotice(const System::Net::IPAddress& address, const Message::BaseMessage& notice,
+                      Clock::time_point now);
     // Whether a new connection from address at now is to be closed at once.
-    [[nodiscard]] bool IsBlocked(const System::Net::IPAddress& address, Clock::time_point now);
+    [[nodiscard]] bool IsRefused(const System::Net::IPAddress& address, Clock::time_point now);
 
   private:
     // The address bytes and family, as a key.
@@ -62,12 +78,18 @@ class WrongPasswordLimiter {
         uint32_t mCount{0};                 // refusals held in mRefusals
         uint32_t mOldest{0};                // index of the oldest one
         Clock::time_point mBlockedUntil{};  // new connections are closed before this
+        Client::RelayBudget mNotices;       // what the notices about its connections took
     };
     using Records = std::list<Record>;
 
     static Key KeyOf(const System::Net::IPAddress& address);
+    // The budget's time for now.
+    static double Seconds(Clock::time_point now);
     // The record of key, moved to the end of the list as the one seen last, or null.
     Record* Touch(const Key& key);
+    // The record of key as Touch finds it, or a new one in place of the one seen longest
+    // ago when none is. REQUIRES: mLock held.
+    Record& Seen(const Key& key);
 
     // Held around the two fields below; taken last, nothing is entered while it is held.
     System::Threading::Monitor mLock;
@@ -77,4 +99,4 @@ class WrongPasswordLimiter {
     std::unordered_map<Key, Records::iterator, KeyHash> mIndex;
 };
 
-}  // namespace ZelvoRelay::Server
+}  // namespace ZelvoRelay::Collections

@@ -99,7 +99,7 @@ void AddressLogLimiter::ReportRemaining(Clock::time_point now) {
 AddressLogLimiter::LeftOut AddressLogLimiter::Take(Record& record, Clock::time_point now) {
     LeftOut leftOut;
     leftOut.mAddress = record.mAddress;
-    leftOut.mTime = std::max(std::chrono::ceil<std::chrono::seconds>(now - record.mLeftOutSince),
+    leftOut.mTime = std::max(std::chrono::round<std::chrono::seconds>(now - record.mLeftOutSince),
                              std::chrono::seconds(1));
     leftOut.mCounts = record.mLeftOut;
     record.mLeftOut = {};

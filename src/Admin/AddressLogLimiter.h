@@ -64,7 +64,7 @@ class AddressLogLimiter {
     // What was left out of an address's lines over the time told.
     struct LeftOut {
         System::Net::IPAddress mAddress;
-        std::chrono::seconds mTime{0};
+        std::chrono::seconds mTime{0};  // since the first was left out, rounded, at least 1
         std::array<uint64_t, kKinds> mCounts{};
     };
     // What is remembered of one address.

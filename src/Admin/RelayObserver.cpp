@@ -89,7 +89,15 @@ RelayObserver::RelayObserver()
                       &RelayObserver::OnConfigPropertyChanged);
 }
 
+RelayObserver::~RelayObserver() {
+    // The relay's model removes the clients left at the stop after the relay stopped,
+    // and their leavings may be left out too.
+    mAddressLog.ReportRemaining(AddressLogLimiter::Clock::now());
+}
+
 void RelayObserver::OnBandwidthTimer() {
+    // Counts of an address gone quiet would otherwise wait for its next line.
+    mAddressLog.ReportDue(AddressLogLimiter::Clock::now());
     AdminModel* admin = AdminModel::Instance();
     NetworkModel& network = admin->mNetwork;
     mTrafficLock.Enter();
@@ -144,6 +152,7 @@ void RelayObserver::OnRelayHostFailed(System::Net::Server* server, const String&
 void RelayObserver::OnRelayHostStopped(System::Net::Server*) {
     AdminModel::Instance()->mNetwork.IsRelayServerOnline = false;
     mReserveLog.ReportRemaining();
+    mAddressLog.ReportRemaining(AddressLogLimiter::Clock::now());
     PrintLogMessage("Relay server stopped\n");
     mBandwidthTimer.Stop();
     OnBandwidthTimer();
@@ -154,6 +163,9 @@ void RelayObserver::OnRelayHostClientConnect(System::Net::Server*, System::Net::
     // passwords: its block was logged when it began, and a line per connection would let
     // the peer flood the log.
     if (!client.IsConnected()) {
+        return;
+    }
+    if (!Logs(client, AddressLogLimiter::Kind::Connection)) {
         return;
     }
     const System::Net::IPEndPoint peer = client.GetEndPoint().SwapEndian();
@@ -225,9 +237,11 @@ void RelayObserver::OnRelayClientListUpdated(void*,
     mLock.Enter();
     if (removed != nullptr) {
         const auto& user = removed->GetUserModel();
-        PrintLogMessage(String::Parse("%s (id: %u) has left the room.\n",
-                                      EscapeLogText(user.Name.mValue).CStr(),
-                                      user.ClientId.mValue));
+        if (Logs(removed->GetTcpClient(), AddressLogLimiter::Kind::Leaving)) {
+            PrintLogMessage(String::Parse("%s (id: %u) has left the room.\n",
+                                          EscapeLogText(user.Name.mValue).CStr(),
+                                          user.ClientId.mValue));
+        }
         mEventManager.Remove(removed->MessageReceived);
         mEventManager.Remove(removed->GetTcpClient().OnReceiveMessage);
         mEventManager.Remove(removed->GetTcpClient().OnSendMessage);
@@ -306,7 +320,7 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
                                             ZelvoRelay::Message::BaseMessage* message) {
     const uint8_t type = message->GetMsgId();
     const auto* entry = mMessageNames.Find(type);
-    if (entry == nullptr) {
+    if (entry == nullptr || !Logs(client->GetTcpClient(), AddressLogLimiter::Kind::Message)) {
         return;
     }
     // The name is the observer's own copy: the user's may be changing under the
@@ -338,6 +352,11 @@ void RelayObserver::OnRelayUserChanged(void* user, const String& property) {
     mLock.Enter();
     mNames.Set(model->ClientId.mValue, model->Name.mValue);
     mLock.Exit();
+}
+
+bool RelayObserver::Logs(const System::Net::Client& client, AddressLogLimiter::Kind kind) {
+    return mAddressLog.Allows(client.GetEndPoint().GetAddress(), kind,
+                              AddressLogLimiter::Clock::now());
 }
 
 String RelayObserver::LoggedName(uint32_t clientId) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Admin/AddressLogLimiter.h"
 #include "Admin/DescriptorReserveLog.h"
 #include "Admin/NetworkModel.h"
 #include "System/Collections/CollectionChangedAction.h"
@@ -28,7 +29,8 @@ class BaseMessage;
 
 // The console log and the server's periodic jobs. It watches the relay server, the
 // policy server, the relay clients, the switchboard session and the configuration, logs
-// what happens through PrintLogMessage (text that clients control escaped), keeps the
+// what happens through PrintLogMessage (text that clients control escaped; the lines
+// about the connections of one address bounded by AddressLogLimiter), keeps the
 // traffic figures of NetworkModel and the uptime of AdminModel current, and runs three
 // timers on the main loop: the 1-second traffic tick (while the relay server listens),
 // the 60-second switchboard update (while logged in and the room is public) and the
@@ -43,6 +45,8 @@ class RelayObserver {
     // Sets up the three timers (starting only the save timer), the message names, then
     // subscribes to everything it watches.
     RelayObserver();
+    // Writes what was left out of the lines about each address and not yet written.
+    ~RelayObserver();
     RelayObserver(const RelayObserver&) = delete;
     RelayObserver& operator=(const RelayObserver&) = delete;
 
@@ -98,6 +102,9 @@ class RelayObserver {
     static uint32_t ClientCount();
 
   private:
+    // Whether a line of kind about the connection client is to be written, or left out
+    // as its address has had its share of the log.
+    bool Logs(const System::Net::Client& client, AddressLogLimiter::Kind kind);
     // The client's name as the message log knows it, escaped for the log.
     System::String LoggedName(uint32_t clientId);
 
@@ -105,8 +112,8 @@ class RelayObserver {
     // the client-list handler, under mLock.
     System::EventManager mEventManager;
     // Held while the client-list handler runs and around mNames; taken after the
-    // client-collection Monitor, and nothing is entered while it is held but the
-    // console's output.
+    // client-collection Monitor, and nothing is entered while it is held but the lock of
+    // mAddressLog and the console's output.
     System::Threading::Monitor mLock;
     // Client id to the user's name as last set, for the message log; guarded by mLock.
     System::Collections::Hash<uint32_t, System::String> mNames;
@@ -123,4 +130,6 @@ class RelayObserver {
     // Logs the connections the relay and policy servers close to keep the descriptor
     // reserve.
     DescriptorReserveLog mReserveLog;
+    // Bounds the lines about the connections of each address.
+    AddressLogLimiter mAddressLog;
 };

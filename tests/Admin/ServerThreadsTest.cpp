@@ -27,6 +27,7 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <regex>
@@ -1883,7 +1884,9 @@ TEST(Server, ConnectionsPilingListingsDoNotHoldUpAMembersChat) {
     std::vector<std::unique_ptr<RawClient>> pilers;
     std::vector<std::string> piles;
     for (uint8_t i = 0; i < kPilers; ++i) {
-        pilers.push_back(std::make_unique<RawClient>(room.Port()));
+        // Each at an address of its own, whose lines all fit in its share of the log.
+        pilers.push_back(
+            std::make_unique<RawClient>(room.Port(), "127.0.0." + std::to_string(10 + i)));
         std::string pile;
         for (uint32_t start = 255; start > 255 - kListings; --start) {
             pile += Frame(RelayWire::Message(RelayWire::GetMediaInfo, 0,
@@ -1913,6 +1916,126 @@ TEST(Server, ConnectionsPilingListingsDoNotHoldUpAMembersChat) {
               0);
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+}
+
+// How many lines about the connections of address the log says it left out, of the kind
+// named by the pattern kind ("messages? sent", "connections?", "leavings?").
+uint64_t LeftOut(const ServerProcess& server, const std::string& address, const std::string& kind) {
+    const std::regex summary("Relay server left out \\d+ lines? about " + address +
+                             " in the last \\d+ s: .*");
+    const std::regex count("(?:: |, )(\\d+) " + kind + "(?:,|$)");
+    uint64_t total = 0;
+    for (const std::string& line : server.Lines()) {
+        const std::string text = AdminTest::LogText(line);
+        std::smatch match;
+        if (std::regex_match(text, summary) && std::regex_search(text, match, count)) {
+            total += std::stoull(match[1].str());
+        }
+    }
+    return total;
+}
+
+// Reads console lines until told() comes to count; false when the output ends, or no line
+// comes for the deadline of WaitForLine, first.
+bool WaitUntilTold(ServerProcess& server, const std::function<uint64_t()>& told, uint64_t count) {
+    while (told() < count) {
+        if (server.WaitForLine("", server.Lines().size()) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The log is bounded per address: a connection that never joined pipelines 2,000 listing
+// requests, and a burst of them and 20 a second are logged; the rest are counted in lines
+// naming its address, so that written and counted make every request. Meanwhile a member at
+// another address has every line written. Before, every request was a line of its own.
+TEST(ServerLog, LinesAboutOneAddressAreBoundedAndCountedAndAnotherAddressKeepsItsLines) {
+    constexpr uint32_t kRequests = 2000;
+    constexpr uint32_t kChats = 50;
+    const std::string listing = Frame(RelayWire::Message(
+        RelayWire::GetMediaInfo, 0, RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")));
+    auto server = room.Start();
+    const auto begin = std::chrono::steady_clock::now();
+    RawClient flooder(room.Port());  // id 1
+    std::string requests;
+    for (uint32_t i = 0; i < kRequests; ++i) {
+        requests += listing;
+    }
+    ASSERT_TRUE(flooder.SendBytes(requests));
+    // Answers are read beside the log, which fills its pipe long before 2,000 lines. Each
+    // request is logged as it is read, before it is answered.
+    double seconds = 0;
+    std::thread reader([&] {
+        for (uint32_t answers = 0; answers < kRequests; ++answers) {
+            if (AdminTest::FramesUntil(flooder, RelayWire::MediaInfo).empty()) {
+                ADD_FAILURE() << answers << " answers";
+                return;
+            }
+        }
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    });
+    const std::string written = " (id: 1) sent 150 (Media Info Request).";
+    EXPECT_TRUE(WaitUntilTold(
+        *server,
+        [&] {
+            return CountLines(*server, written) + LeftOut(*server, "127.0.0.1", "messages? sent");
+        },
+        kRequests));
+    reader.join();
+    EXPECT_EQ(CountLines(*server, written) + LeftOut(*server, "127.0.0.1", "messages? sent"),
+              kRequests);
+    // A burst of 200 lines, the connection's own among them, and 20 a second.
+    EXPECT_LE(CountLines(*server, written), 200 + 20 * (seconds + 1));
+
+    RawClient member(room.Port(), "127.0.0.2");
+    ASSERT_EQ(AdminTest::Join(member, "Bob", "letmein"), 0);  // id 2
+    std::string chats;
+    for (uint32_t i = 0; i < kChats; ++i) {
+        chats += Frame(RelayWire::ChatText("line " + std::to_string(i)));
+    }
+    ASSERT_TRUE(member.SendBytes(chats + listing));
+    ASSERT_FALSE(AdminTest::FramesUntil(member, RelayWire::MediaInfo).empty());
+    // Logged after every chat line before it.
+    ASSERT_GE(server->WaitForLine("Bob (id: 2) sent 150 (Media Info Request)."), 0);
+    std::multiset<std::string> texts;
+    for (const std::string& line : server->Lines()) {
+        texts.insert(AdminTest::LogText(line));
+    }
+    for (uint32_t i = 0; i < kChats; ++i) {
+        EXPECT_EQ(texts.count("Bob (id: 2) sent a chat msg. line " + std::to_string(i)), 1u) << i;
+    }
+    EXPECT_EQ(CountLines(*server, "Relay server client 127.0.0.2:"), 1u);
+    EXPECT_EQ(CountLines(*server, "about 127.0.0.2"), 0u);
+}
+
+// Connections and leavings are bounded and counted as messages are, those of the connections
+// the stop closes too: they leave after the relay has stopped, and the log still tells of
+// each. Before, each was a line of its own.
+TEST(ServerLog, ConnectionsAndTheirLeavingAtTheStopAreBoundedAndCounted) {
+    constexpr uint64_t kConnections = 250;
+    const std::string peer = "127.0.0.3";
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")));
+    auto server = room.Start();
+    std::vector<std::unique_ptr<RawClient>> connections;
+    for (uint64_t i = 0; i < kConnections; ++i) {
+        connections.push_back(std::make_unique<RawClient>(room.Port(), peer));
+    }
+    const auto connected = [&] {
+        return CountLines(*server, "Relay server client " + peer + ":") +
+               LeftOut(*server, peer, "connections?");
+    };
+    EXPECT_TRUE(WaitUntilTold(*server, connected, kConnections));
+    EXPECT_EQ(connected(), kConnections);
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0);
+    // A burst at most, since the bucket was last full.
+    EXPECT_LE(CountLines(*server, " has left the room."), 200u);
+    EXPECT_EQ(CountLines(*server, " has left the room.") + LeftOut(*server, peer, "leavings?"),
+              kConnections);
 }
 
 // A PNG of width x height RGBA pixels, all zero, made a row at a time so that it costs the

@@ -1,0 +1,140 @@
+#include "Admin/AddressLogLimiter.h"
+
+#include "Admin/PrintLogMessage.h"
+#include "System/String.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = AddressLogLimiter::Clock;
+
+// The time one line takes to come back into the bucket.
+constexpr Clock::duration kLineTime =
+    std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) /
+    AddressLogLimiter::kLinesPerSecond;
+// How far ahead of now the bucket may be full again while a line is still allowed.
+constexpr Clock::duration kBurstTime = kLineTime * (AddressLogLimiter::kBurstLines - 1);
+
+// What each kind is called in the line about left-out lines, one and several.
+constexpr const char* kKindNames[][2] = {
+    {"message sent", "messages sent"}, {"connection", "connections"}, {"leaving", "leavings"}};
+
+}  // namespace
+
+AddressLogLimiter::Key AddressLogLimiter::KeyOf(const System::Net::IPAddress& address) {
+    Key key{};
+    std::memcpy(key.data(), address.GetAddressBytes(), 16);
+    key[16] = static_cast<char>(address.GetAddressFamily());
+    return key;
+}
+
+AddressLogLimiter::Record& AddressLogLimiter::Remember(const System::Net::IPAddress& address,
+                                                       Clock::time_point now,
+                                                       std::optional<LeftOut>& forgotten) {
+    const Key key = KeyOf(address);
+    const auto found = mIndex.find(key);
+    if (found != mIndex.end()) {
+        mRecords.splice(mRecords.end(), mRecords, found->second);
+        return *found->second;
+    }
+    if (mRecords.size() == kMaxAddresses) {
+        Record& oldest = mRecords.front();
+        if (Owes(oldest)) {
+            forgotten = Take(oldest, now);
+        }
+        mIndex.erase(KeyOf(oldest.mAddress));
+        mRecords.pop_front();
+    }
+    Record& record = mRecords.emplace_back();
+    record.mAddress = address;
+    mIndex.emplace(key, std::prev(mRecords.end()));
+    return record;
+}
+
+bool AddressLogLimiter::Spend(Record& record, Kind kind, Clock::time_point now) {
+    if (record.mFullAt - now <= kBurstTime) {
+        // A bucket that stayed full gains nothing from it: counted from now, a pause
+        // would allow a second burst behind the first.
+        record.mFullAt = std::max(record.mFullAt, now) + kLineTime;
+        return true;
+    }
+    if (!Owes(record)) {
+        record.mLeftOutSince = now;
+    }
+    ++record.mLeftOut[static_cast<size_t>(kind)];
+    return false;
+}
+
+bool AddressLogLimiter::Allows(const System::Net::IPAddress& address, Kind kind,
+                               Clock::time_point now) {
+    std::optional<LeftOut> forgotten;
+    std::optional<LeftOut> due;
+    mLock.Enter();
+    Record& record = Remember(address, now, forgotten);
+    if (IsDue(record, now)) {
+        due = Take(record, now);
+    }
+    const bool allowed = Spend(record, kind, now);
+    mLock.Exit();
+    for (const auto* leftOut : {&forgotten, &due}) {
+        if (*leftOut) {
+            Write(**leftOut);
+        }
+    }
+    return allowed;
+}
+
+void AddressLogLimiter::ReportDue(Clock::time_point now) {
+    Report(now, true);
+}
+
+void AddressLogLimiter::ReportRemaining(Clock::time_point now) {
+    Report(now, false);
+}
+
+AddressLogLimiter::LeftOut AddressLogLimiter::Take(Record& record, Clock::time_point now) {
+    LeftOut leftOut;
+    leftOut.mAddress = record.mAddress;
+    leftOut.mTime = std::max(std::chrono::round<std::chrono::seconds>(now - record.mLeftOutSince),
+                             std::chrono::seconds(1));
+    leftOut.mCounts = record.mLeftOut;
+    record.mLeftOut = {};
+    return leftOut;
+}
+
+void AddressLogLimiter::Report(Clock::time_point now, bool dueOnly) {
+    std::vector<LeftOut> reports;
+    mLock.Enter();
+    for (Record& record : mRecords) {
+        if (dueOnly ? IsDue(record, now) : Owes(record)) {
+            reports.push_back(Take(record, now));
+        }
+    }
+    mLock.Exit();
+    for (const LeftOut& leftOut : reports) {
+        Write(leftOut);
+    }
+}
+
+void AddressLogLimiter::Write(const LeftOut& leftOut) {
+    uint64_t total = 0;
+    std::string counts;
+    for (size_t kind = 0; kind < kKinds; ++kind) {
+        const uint64_t count = leftOut.mCounts[kind];
+        if (count == 0) {
+            continue;
+        }
+        total += count;
+        counts += (counts.empty() ? "" : ", ") + std::to_string(count) + " " +
+                  kKindNames[kind][count == 1 ? 0 : 1];
+    }
+    PrintLogMessage(
+        System::String::Parse("Relay server left out %llu line%s about %s in the last %lld s: %s\n",
+                              static_cast<unsigned long long>(total), total == 1 ? "" : "s",
+                              leftOut.mAddress.SwapEndian().ToString().CStr(),
+                              static_cast<long long>(leftOut.mTime.count()), counts.c_str()));
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "System/Net/IPAddress.h"
+#include "System/Threading/Monitor.h"
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+// Bounds what the log writes about the connections of one address: their connecting,
+// their leaving and the messages they send. Each address has a bucket of kBurstLines
+// lines, refilled at kLinesPerSecond; a line that finds it empty is left out and counted
+// by kind, and a line naming the address and those counts is written once the first of
+// them is kReportInterval old: before the address's next line, at the next tick
+// (ReportDue), or at the stop (ReportRemaining), so no count is lost. One peer
+// pipelining requests would otherwise write the log as fast as the server answers, and
+// a member chatting stays far below the bound.
+//
+// Only the kMaxAddresses addresses seen last are remembered; the counts of one forgotten
+// are written as it goes. A flood of addresses thus costs bounded memory, and each new
+// address at most one burst. A line costs O(1); a tick looks at every address remembered.
+//
+// Thread-safe: lines come from the relay's accept thread and from the client workers,
+// the ticks from the main thread.
+class AddressLogLimiter {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    // What a line is about.
+    enum class Kind { Message, Connection, Leaving };
+
+    static constexpr uint32_t kLinesPerSecond = 20;
+    static constexpr uint32_t kBurstLines = 200;
+    static constexpr std::chrono::seconds kReportInterval{1};
+    static constexpr size_t kMaxAddresses = 4096;
+
+    AddressLogLimiter() = default;
+    AddressLogLimiter(const AddressLogLimiter&) = delete;
+    AddressLogLimiter& operator=(const AddressLogLimiter&) = delete;
+
+    // Whether a line of kind about address (network order) is to be written at now; if
+    // not, it is counted as left out. Writes first what was left out of the address's
+    // lines when that is due, and of the address forgotten to remember this one.
+    bool Allows(const System::Net::IPAddress& address, Kind kind, Clock::time_point now);
+    // Writes what was left out of each address's lines when that is due at now.
+    void ReportDue(Clock::time_point now);
+    // Writes what was left out of each address's lines and not yet written.
+    void ReportRemaining(Clock::time_point now);
+
+  private:
+    static constexpr size_t kKinds = 3;
+    // The address bytes and the family.
+    using Key = std::array<char, 17>;
+    struct KeyHash {
+        size_t operator()(const Key& key) const {
+            return std::hash<std::string_view>()(std::string_view(key.data(), key.size()));
+        }
+    };
+    // What was left out of an address's lines over the time told.
+    struct LeftOut {
+        System::Net::IPAddress mAddress;
+        std::chrono::seconds mTime{0};  // since the first was left out, rounded, at least 1
+        std::array<uint64_t, kKinds> mCounts{};
+    };
+    // What is remembered of one address.
+    struct Record {
+        System::Net::IPAddress mAddress;  // network order
+        // When the bucket is full again if no more lines are written; a line may be
+        // written while this is less than a burst's time ahead.
+        Clock::time_point mFullAt{};
+        std::array<uint64_t, kKinds> mLeftOut{};  // lines left out and not yet told
+        Clock::time_point mLeftOutSince{};        // when the first of them was left out
+    };
+    using Records = std::list<Record>;
+
+    static Key KeyOf(const System::Net::IPAddress& address);
+    // Whether record has lines left out and not yet told.
+    static bool Owes(const Record& record) {
+        return record.mLeftOut != std::array<uint64_t, kKinds>{};
+    }
+    // Whether record's left-out counts are to be written at now.
+    static bool IsDue(const Record& record, Clock::time_point now) {
+        return Owes(record) && now - record.mLeftOutSince >= kReportInterval;
+    }
+    // Takes the left-out counts of record, which owes some, to be written.
+    static LeftOut Take(Record& record, Clock::time_point now);
+    // The record of address, moved to the end of the list as the one seen last; made
+    // if there is none, the one seen longest ago forgotten (its counts taken into
+    // forgotten) when kMaxAddresses are remembered. REQUIRES: mLock held.
+    Record& Remember(const System::Net::IPAddress& address, Clock::time_point now,
+                     std::optional<LeftOut>& forgotten);
+    // Takes a line of kind at now out of record's bucket; counts it as left out and
+    // returns false when the bucket is empty.
+    static bool Spend(Record& record, Kind kind, Clock::time_point now);
+    // Takes the counts of every address that owes some (only those due at now when
+    // dueOnly) and writes them. REQUIRES: mLock not held.
+    void Report(Clock::time_point now, bool dueOnly);
+    // Writes one address's left-out counts. REQUIRES: mLock not held.
+    static void Write(const LeftOut& leftOut);
+
+    // Held around the two fields below; taken last, nothing is entered while it is held.
+    System::Threading::Monitor mLock;
+    // The remembered addresses, the one seen longest ago first.
+    Records mRecords;
+    // Each remembered address's place in mRecords.
+    std::unordered_map<Key, Records::iterator, KeyHash> mIndex;
+};

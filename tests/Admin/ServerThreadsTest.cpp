@@ -1449,6 +1449,53 @@ TEST(ServerCatalogue, FilesAKillLeftNamedForDeletionAreDeletedByTheNextStartAndN
     EXPECT_EQ(StoredFiles(room), left);
 }
 
+// A member asks again for a photo it is downloading after a moderator removed the item: the
+// download goes on to its end (the files stay until a save), so the repeat is answered as
+// already downloading and the file comes whole. Before, the repeat was answered NotFound and
+// then the rest of the file came all the same.
+TEST(ServerCatalogue, ARepeatOfARunningDownloadWhoseItemWasRemovedIsAnsweredAsRunning) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "mod", "")));
+    room.Write("media.xml", "<media count=\"1\">" + Item("5") + "</media>");
+    // Far more than the sockets' buffers hold, so that the download still runs while the
+    // member reads nothing; no two chunks alike.
+    std::string photo(8 << 20, '\0');
+    for (size_t at = 0; at < photo.size(); ++at) {
+        photo[at] = static_cast<char>(at * 7 + at / 4096);
+    }
+    room.Write("media/5_0", photo);
+    auto server = room.Start();
+    RawClient member(room.Port());
+    RawClient moderator(room.Port());
+    member.SetReceiveBuffer(32 * 1024);
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
+    ASSERT_EQ(AdminTest::Join(moderator, "Bob", "mod"), 0);
+    // Each chat reaches the moderator once the request before it has been handled.
+    const auto ask = [&member, &moderator](const std::string& chat) {
+        member.SendBytes(Frame(RelayWire::MediaFile(RelayWire::GetMedia, 5, 0)) +
+                         Frame(RelayWire::ChatText(chat)));
+        return !AdminTest::FramesUntil(moderator, RelayWire::Chat).empty();
+    };
+    ASSERT_TRUE(ask("asked"));
+    moderator.SendFrame(RelayWire::Message(RelayWire::RemoveMedia, 0, RelayWire::U32(5)));
+    ASSERT_FALSE(AdminTest::FramesUntil(moderator, RelayWire::RemoveMediaAnswer).empty());
+    ASSERT_TRUE(ask("again"));
+
+    std::string received;
+    std::vector<int> answers;
+    while (received.size() < photo.size() || answers.size() < 2) {
+        const RelayWire::Parsed message = RelayWire::Parse(member.NextFrame().value_or(""));
+        ASSERT_NE(message.type, 0) << received.size() << " bytes received";
+        if (message.type == RelayWire::MediaChunk) {
+            received += message.payload.substr(11);
+        } else if (message.type == RelayWire::GetMediaAnswer) {
+            answers.push_back(message.payload[0]);
+        }
+    }
+    EXPECT_EQ(answers, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(received == photo) << received.size() << " bytes received";
+}
+
 // A listed item whose photo or preview cannot be sent (an empty preview, a missing photo, a
 // directory, a named pipe, a link that leads nowhere) is named at start-up, on one line that
 // counts them all and names the first ten; it stays listed, and a download of that file is

@@ -38,11 +38,13 @@ canned = {
     '/close': ok(b'Connection: close\r\n', body),
     '/http10': b'HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n' % len(body) + body,
     '/early': ok(b'Content-Length: 100000\r\n', body),
+    '/gzip-broken': sized(body, b'Content-Encoding: gzip\r\n'),
+    '/gzip-broken-close': ok(b'Content-Encoding: gzip\r\nConnection: close\r\n', body),
     '/continue': b'HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n' +
                  sized(body),
 }
 released = threading.Event()
-closing = {'/close', '/http10', '/early'}
+closing = {'/close', '/http10', '/early', '/gzip-broken-close'}
 
 printing = threading.Lock()
 def say(*words):

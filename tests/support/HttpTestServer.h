@@ -21,8 +21,9 @@ void WriteSelfSignedCertificate(const std::string& certificate, const std::strin
 //   "END eof"      the client closed a TLS connection without close_notify;
 //   "SEND cut"     the client closed the connection before the whole answer was sent.
 // Paths: /length /mixed /chunked /gzip /deflate /gzip-chunked /close /http10 answer
-// Body(); /early announces more than it sends and closes; /silent never answers;
-// /echo answers with the request's own bytes; /count with the number of requests
+// Body(); /early announces more than it sends and closes; /gzip-broken answers Body() as
+// gzip, which it is not, and /gzip-broken-close does so until it closes; /silent never
+// answers; /echo answers with the request's own bytes; /count with the number of requests
 // served on the connection so far; /continue answers Body() after two interim responses
 // sent with it; /continue-later sends an interim response, prints "INTERIM" and answers
 // Body() once /release is requested on another connection. A path given an answer with SetReply

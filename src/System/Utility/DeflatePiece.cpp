@@ -45,7 +45,7 @@ std::vector<char> DeflatePiece::Join(const std::vector<const DeflatePiece*>& pie
     uLong adler = adler32(0, nullptr, 0);
     size_t size = sizeof kHeader + sizeof kLastBlock + 4;
     for (const DeflatePiece* piece : pieces) {
-        if (piece->mDeflated.empty()) {
+        if (!piece->IsDeflated()) {
             return joined;
         }
         textLength += piece->mLength;

@@ -26,6 +26,9 @@ class DeflatePiece : public Object {
     DeflatePiece(DeflatePiece&&) = default;
     DeflatePiece& operator=(DeflatePiece&&) = default;
 
+    // Whether the text was deflated: false for a piece whose compression failed.
+    [[nodiscard]] bool IsDeflated() const { return !mDeflated.empty(); }
+
     // The texts of pieces, in order, as one zlib stream, and their total length in
     // textLength; empty when a piece failed. REQUIRES: each piece was made after the text
     // of those before it.

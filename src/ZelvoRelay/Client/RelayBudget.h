@@ -9,10 +9,11 @@ namespace ZelvoRelay::Client {
 // What one connection may relay to the room: a token bucket, filled at kBytesPerSecond
 // up to kBurstBytes. Each frame relayed to the room (chat, voice, name and status
 // changes) is taken out of it as it is framed, and the connection is not read while the
-// bucket is in debt, so TCP slows a sender down to the budget instead of the server
-// queueing everything it sends for every member. A read may bring in several frames at
-// once: the debt that read leaves is repaid before the next one, so the average holds
-// and a burst exceeds kBurstBytes by one read at most.
+// bucket is in debt (its worker reads it again once the bucket holds kResumeBytes), so TCP
+// slows a sender down to the budget instead of the server queueing everything it sends for
+// every member. A read may bring in several frames at once: the debt that read leaves is
+// repaid before the next one, so the average holds and a burst exceeds kBurstBytes by one
+// read at most.
 //
 // Kept as the time at which the bucket is full again, so that a read costs one
 // comparison and the time given back for the next read is exactly the one that allows
@@ -29,6 +30,8 @@ class RelayBudget : public System::Object {
     static constexpr double kBurstBytes = 1024.0 * 1024;
     // What a frame counts at least, so that tiny frames cannot come by the thousand.
     static constexpr uint32_t kLeastFrameCost = 64;
+    // What the budget holds again when a connection held back by it is read again.
+    static constexpr double kResumeBytes = 16.0 * 1024;
 
     // A full budget.
     RelayBudget() = default;
@@ -44,6 +47,10 @@ class RelayBudget : public System::Object {
     void ChargeAt(uint32_t frameBytes, double now);
     // The earliest time Allows is true.
     [[nodiscard]] double RepaidAt() const { return mFullAt - kBurstBytes / kBytesPerSecond; }
+    // When a connection held back by the budget is best read again: once it holds
+    // kResumeBytes. Read as soon as it allows a frame, a throttled connection would be read,
+    // and its worker woken, for every frame or two: about a thousand times a second.
+    [[nodiscard]] double ResumesAt() const { return RepaidAt() + kResumeBytes / kBytesPerSecond; }
 
   private:
     // When the bucket is full again if nothing more is taken; at or before mReadAt

@@ -83,8 +83,9 @@ class RelayClient : public System::Object {
     // GetReadableAt().
     Received Receive(char* buffer, uint32_t offset, uint32_t size, double now,
                      System::Threading::WakeEvent* wake);
-    // After Receive found the relay budget spent: when the client may be read again.
-    [[nodiscard]] double GetReadableAt() const { return mBudget.RepaidAt(); }
+    // After Receive found the relay budget spent: when the client is to be read again, once
+    // the budget allows a read of several KiB.
+    [[nodiscard]] double GetReadableAt() const { return mBudget.ResumesAt(); }
     // At a stop, once the client's worker has stopped: reads and frames what the socket
     // holds now, however many of the client's messages wait, so that what it sent before
     // the stop is handled. Bytes that arrive meanwhile are left: however long a client

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -76,6 +77,38 @@ class RelayClientTest : public ::testing::Test {
             ++taken;
         }
         return taken;
+    }
+
+    // What ReadChatsUntilSpent took.
+    struct Taken {
+        uint64_t mBytes{0};  // the frames' bytes, their lengths included
+        bool mSpent{false};  // a read found the relay budget spent
+    };
+    // The peer sends 250-byte chats, at most limit bytes of them, as fast as the client reads
+    // them at time now; each is handled as the message worker does. Ends once a read finds
+    // the client's relay budget spent, or the client has read every chat.
+    Taken ReadChatsUntilSpent(double now, uint64_t limit) {
+        const std::string chat = RelayWire::ChatText(std::string(250, 'c'));
+        const std::string frame = RelayWire::U32(static_cast<uint32_t>(chat.size())) + chat;
+        std::string frames;
+        while (frames.size() + frame.size() <= limit) {
+            frames += frame;
+        }
+        Taken taken;
+        char buffer[16384];
+        for (size_t sent = 0;;) {
+            const ssize_t n = send(mPeer, frames.data() + sent,
+                                   std::min<size_t>(frames.size() - sent, 65536), MSG_DONTWAIT);
+            sent += n > 0 ? static_cast<size_t>(n) : 0;
+            const RelayClient::Received received =
+                mClient->Receive(buffer, 0, sizeof buffer, now, nullptr);
+            taken.mBytes += TakeQueued() * frame.size();
+            taken.mSpent = received == RelayClient::Received::Spent;
+            if (taken.mSpent || taken.mBytes == frames.size() ||
+                received == RelayClient::Received::Closed) {
+                return taken;
+            }
+        }
     }
 
     std::unique_ptr<RelayClient> mClient;
@@ -155,6 +188,35 @@ TEST_F(RelayClientTest, IsLeftUnreadWhileTooManyOfItsMessagesWaitAndLosesNone) {
     }
     EXPECT_EQ(taken, kFrames);
     EXPECT_TRUE(mClient->IsConnected());
+}
+
+constexpr double kBudgetRate = ZelvoRelay::Client::RelayBudget::kBytesPerSecond;
+constexpr double kBudgetBurst = ZelvoRelay::Client::RelayBudget::kBurstBytes;
+
+// Chat is relayed to the room like voice and counts against the budget like it: a client that
+// sends nothing but chat is left unread once past its burst, its bytes waiting in its socket.
+TEST_F(RelayClientTest, ChatAlonePastTheBudgetIsLeftUnread) {
+    ZelvoRelayModel::Instance();  // no worker runs
+    const Taken taken = ReadChatsUntilSpent(0.0, 2 * static_cast<uint64_t>(kBudgetBurst));
+    EXPECT_TRUE(taken.mSpent);
+    EXPECT_GE(taken.mBytes, kBudgetBurst);
+    EXPECT_LE(taken.mBytes, kBudgetBurst + 1024);
+    EXPECT_TRUE(mClient->IsConnected());
+}
+
+// Once past its budget, a client is read again when the budget allows several KiB, not a frame
+// or two: read again as soon as one frame was allowed, a throttled member was read, and its
+// worker woken, about a thousand times a second. The average still holds.
+TEST_F(RelayClientTest, AClientPastItsBudgetIsReadAgainOnlyOnceSeveralKiBMayCome) {
+    ZelvoRelayModel::Instance();  // no worker runs
+    const uint64_t limit = 2 * static_cast<uint64_t>(kBudgetBurst);
+    const Taken burst = ReadChatsUntilSpent(0.0, limit);
+    ASSERT_TRUE(burst.mSpent);
+    const double readable = mClient->GetReadableAt();
+    const Taken next = ReadChatsUntilSpent(readable, limit);
+    EXPECT_TRUE(next.mSpent);
+    EXPECT_GE(next.mBytes, 8u * 1024) << "read again " << readable << " s after the burst";
+    EXPECT_LE(burst.mBytes + next.mBytes, kBudgetBurst + readable * kBudgetRate + 1024);
 }
 
 // What a stalled reader's queue may hold is bounded by what the frames take in memory:

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "System/IO/FileStream.h"
@@ -286,6 +287,44 @@ TEST_F(RelayTrafficTest, AnExchangeOfSingleMessagesNeverStalls) {
         ExpectNext(*to.client, Wire::Message(Wire::Chat, from.id, Wire::Text(text)));
         ExpectNext(*mCarol->client, Wire::Message(Wire::Chat, from.id, Wire::Text(text)));
     }
+}
+
+// A member that sends past its relay budget is read again once the budget allows, while a
+// connection that has not joined waits for its time to join to run out: every frame the member
+// sent reaches the room, in order, long before that connection is closed. A worker whose wait
+// looked only at the join deadline left the member unread until then, up to 30 s.
+TEST_F(RelayTrafficTest, AMemberPastItsBudgetIsReadAgainWhileAConnectionHasYetToJoin) {
+    ASSERT_TRUE(mServer.Start());
+    mRoom = std::make_unique<RelayTestRoom>(mServer.Port());
+    // Connected first, so its deadline comes first on whichever worker serves the member.
+    RelayTestRoom::Member& outsider = mRoom->Connect();
+    RelayTestRoom::Member& loud = mRoom->Join("loud");
+    RelayTestRoom::Member& reader = mRoom->Join("reader");
+    // A quarter of a burst past the budget: the member is held back for most of a second.
+    const std::string data(32000, '\x5A');
+    constexpr int kFrames = 40;
+    std::thread sending([&loud, &data] {
+        for (int i = 0; i < kFrames; ++i) {
+            loud.client->SendFrame(Wire::Voice(static_cast<uint8_t>(i), data));
+        }
+        loud.client->SendFrame(Wire::ChatText("last"));
+    });
+    int relayed = 0;
+    for (std::optional<std::string> frame; relayed < kFrames; ++relayed) {
+        frame = reader.client->NextFrame();
+        if (!frame || *frame != Wire::Voice(static_cast<uint8_t>(relayed), data, loud.id)) {
+            break;
+        }
+    }
+    EXPECT_EQ(relayed, kFrames) << "the member's frames stopped coming";
+    if (relayed == kFrames) {
+        ExpectNext(*reader.client, Wire::Message(Wire::Chat, loud.id, Wire::Text("last")));
+    }
+    // Its end would be waiting had it been closed.
+    EXPECT_FALSE(outsider.client->Pending());
+    // A send still held up by the budget ends when its side is shut.
+    loud.client->ShutdownSend();
+    sending.join();
 }
 
 // Workers asleep for want of work wake when the server stops, and the client workers

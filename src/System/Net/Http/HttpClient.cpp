@@ -158,6 +158,7 @@ void HttpClient::OnHttpConnectFailed(Client* client, const String& error) {
 void HttpClient::OnHttpDisconnect(Client* client) {
     bool deliver = false;
     bool fail = false;
+    bool unusable = false;  // the response can never complete
     bool timedOut = false;
     {
         std::lock_guard<std::mutex> lock(mLock);
@@ -171,12 +172,15 @@ void HttpClient::OnHttpDisconnect(Client* client) {
             timedOut = mTimedOut;
             deliver = !timedOut && mResponse.EndOfStream();
             fail = !deliver;
+            unusable = mResponse.IsFailed();
         }
     }
     if (deliver) {
         Deliver();
     } else if (fail) {
-        Fail(timedOut ? kTimedOut : kClosedEarly);
+        // A body that ends with the connection may still be unusable: it does not inflate
+        // within the bound.
+        Fail(timedOut ? kTimedOut : unusable ? kNoUsableAnswer : kClosedEarly);
     }
     OnDisconnect.Raise(this);
 }

@@ -28,7 +28,8 @@ namespace System::Net::Http {
 // cannot start). A request fails when the connection cannot be opened, closes before
 // the response is complete, no complete response has come within the time-out, or the
 // response can never complete (its head does not parse, its body is longer than the
-// bound): then the connection is closed at once, and no more of it is read.
+// bound, as sent or once inflated, or does not inflate): then the connection is closed at
+// once, and no more of it is read.
 // Until then the client is requesting, and further requests are dropped without an
 // event. A connection stays open after its response, unless the response says it
 // closes, and serves the next request to the same scheme, host and port.

@@ -264,14 +264,18 @@ void HttpResponse::Complete(int64_t end) {
     mData.SetLength(end);
     mData.Seek(0, 2);
     mContentLength = static_cast<int32_t>(end - mBodyOffset);
-    if (IsStreamCompressed()) {
-        Inflate();
+    // Completed empty, a body that cannot be inflated would pass for an empty answer, and
+    // its connection would serve the next request.
+    if (IsStreamCompressed() && mContentLength > 0 && !Inflate()) {
+        Drop();
+        return;
     }
     mComplete = true;
 }
 
 void HttpResponse::Drop() {
     mData.Close();
+    mContentLength = 0;
     mBroken = true;
 }
 
@@ -279,24 +283,29 @@ int64_t HttpResponse::MaxKept() const {
     return (mParsed ? int64_t{mBodyOffset} : kMaxHeaderSize) + 2 * mMaxBodySize;
 }
 
-void HttpResponse::Inflate() {
+bool HttpResponse::Inflate() {
     // The room an inflated body may take is bounded by its compressed size, which
     // keeps a small reply from claiming a huge buffer.
     const size_t capacity =
         std::min((static_cast<size_t>(mContentLength) + 4) * 32, static_cast<size_t>(mMaxBodySize));
     const std::unique_ptr<char[]> inflated(new (std::nothrow) char[capacity]);
-    unsigned int size = 0;
-    if (inflated != nullptr) {
-        const bool gzip = GetHeader(HttpHeader::ResponseContentEncoding)->ToLower() == "gzip";
-        size = Utility::Zip::Inflate(reinterpret_cast<const char*>(mData.GetBuffer()) + mBodyOffset,
-                                     static_cast<unsigned int>(mContentLength), inflated.get(),
-                                     static_cast<unsigned int>(capacity), gzip);
+    if (inflated == nullptr) {
+        return false;
+    }
+    const bool gzip = GetHeader(HttpHeader::ResponseContentEncoding)->ToLower() == "gzip";
+    const unsigned int size =
+        Utility::Zip::Inflate(reinterpret_cast<const char*>(mData.GetBuffer()) + mBodyOffset,
+                              static_cast<unsigned int>(mContentLength), inflated.get(),
+                              static_cast<unsigned int>(capacity), gzip);
+    if (size == 0) {
+        return false;
     }
     mData.Position(mBodyOffset);
     mData.Write(reinterpret_cast<const unsigned char*>(inflated.get()), 0, static_cast<int>(size));
     mData.SetLength(mBodyOffset + static_cast<int64_t>(size));
     mData.Seek(0, 2);
     mContentLength = static_cast<int32_t>(size);
+    return true;
 }
 
 }  // namespace System::Net::Http

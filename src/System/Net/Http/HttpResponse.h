@@ -49,8 +49,8 @@ class HttpResponse : public Object {
     // complete now. Returns IsComplete().
     bool EndOfStream();
     [[nodiscard]] bool IsComplete() const { return mComplete; }
-    // The response can never complete: its head does not parse, its framing is broken or
-    // its body is longer than the bound.
+    // The response can never complete: its head does not parse, its framing is broken, its
+    // body is longer than the bound, or a compressed body does not inflate within it.
     [[nodiscard]] bool IsFailed() const { return mBroken; }
 
     // The first "Content-Length" header (any case) read as a number; 0 without one.
@@ -72,7 +72,7 @@ class HttpResponse : public Object {
     [[nodiscard]] const String& GetReason() const { return mReason; }
     [[nodiscard]] const Headers& GetHeaders() const { return mHeaders; }
     // The body's length: announced until the response is complete, then the length
-    // of the plain body (0 when inflating failed).
+    // of the plain body; 0 once it has failed.
     [[nodiscard]] int32_t GetBodyLength() const { return mContentLength; }
     [[nodiscard]] int32_t GetBodyOffset() const { return mBodyOffset; }
     IO::MemoryStream& GetData() { return mData; }
@@ -90,13 +90,15 @@ class HttpResponse : public Object {
     // completes the response at the blank line after the last chunk.
     void DecodeChunks();
     // The body ends at end: drops what follows and inflates a compressed body; fails the
-    // response when the body is longer than the bound.
+    // response when the body is longer than the bound or does not inflate within it.
     void Complete(int64_t end);
     // The response can never complete: what was kept is released.
     void Drop();
     // The most bytes kept at once: the head, then the body as sent with its framing.
     [[nodiscard]] int64_t MaxKept() const;
-    void Inflate();
+    // Replaces the compressed body by what it inflates to; false, leaving it, when it is not
+    // a whole stream that inflates to at most 32 times its size and the bound, or to nothing.
+    [[nodiscard]] bool Inflate();
 
     String mVersion;            // "HTTP/1.1"
     int32_t mStatus{0};         // 200

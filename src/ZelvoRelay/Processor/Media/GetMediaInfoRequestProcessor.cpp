@@ -88,6 +88,11 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
     } else {
         page.mListing = Join(entries, ids, lastWhole);
     }
+    // Kept, a page that could not be compressed (zlib out of memory) would answer every later
+    // request for it empty.
+    if (page.mListing.mDeflated.empty()) {
+        return new GetMediaInfoResponse(clientId, page.mListing);
+    }
     // Pages of a catalogue that has changed since can never be answered again.
     if (!mPages.empty() && mPages.back().mChanges != page.mChanges) {
         mPages.clear();
@@ -143,12 +148,19 @@ GetMediaInfoResponse::Listing GetMediaInfoRequestProcessor::Join(
     constexpr int kRunLevel = 6;
     // Deflated for one page.
     constexpr int kPageLevel = GetMediaInfoResponse::kFastLevel;
-    static const System::Utility::DeflatePiece start(
-        Feed().mBefore.data(), static_cast<uint32_t>(Feed().mBefore.size()), "", kRunLevel);
-    static const System::Utility::DeflatePiece end(
-        Feed().mAfter.data(), static_cast<uint32_t>(Feed().mAfter.size()), "", kRunLevel);
+    // A piece that could not be made (zlib out of memory) fails this page alone: kept, it
+    // would fail every later page that holds it.
+    if (!mFeedStart.IsDeflated() || !mFeedEnd.IsDeflated()) {
+        mFeedStart = System::Utility::DeflatePiece(
+            Feed().mBefore.data(), static_cast<uint32_t>(Feed().mBefore.size()), "", kRunLevel);
+        mFeedEnd = System::Utility::DeflatePiece(
+            Feed().mAfter.data(), static_cast<uint32_t>(Feed().mAfter.size()), "", kRunLevel);
+        if (!mFeedStart.IsDeflated() || !mFeedEnd.IsDeflated()) {
+            return {};
+        }
+    }
 
-    std::vector<const System::Utility::DeflatePiece*> pieces{&start};
+    std::vector<const System::Utility::DeflatePiece*> pieces{&mFeedStart};
     std::vector<System::Utility::DeflatePiece> ends;  // the partial runs: at most two
     ends.reserve(2);
     for (size_t from = 0; from < entries.size();) {
@@ -175,6 +187,9 @@ GetMediaInfoResponse::Listing GetMediaInfoRequestProcessor::Join(
             }
             System::Utility::DeflatePiece piece(text.data(), static_cast<uint32_t>(text.size()),
                                                 preceding, whole ? kRunLevel : kPageLevel);
+            if (!piece.IsDeflated()) {
+                return {};
+            }
             if (run == nullptr) {
                 ends.push_back(std::move(piece));
             } else {
@@ -186,7 +201,7 @@ GetMediaInfoResponse::Listing GetMediaInfoRequestProcessor::Join(
         pieces.push_back(run == nullptr ? &ends.back() : &run->mPiece);
         from = to;
     }
-    pieces.push_back(&end);
+    pieces.push_back(&mFeedEnd);
     GetMediaInfoResponse::Listing listing;
     listing.mDeflated = System::Utility::DeflatePiece::Join(pieces, listing.mXmlLength);
     return listing;

@@ -29,7 +29,9 @@ namespace ZelvoRelay::Processor::Media {
 // changes. A page not asked for before is joined from pieces deflated on their own: the
 // entries of each run of kRunIds ids that the page holds whole are deflated once and kept
 // while those items and the one before them stay, so only the runs at the page's two ends
-// are deflated for it (deflating the whole page's text took most of a millisecond).
+// are deflated for it (deflating the whole page's text took most of a millisecond). A page
+// or piece that could not be compressed (zlib out of memory) is never kept: its answer alone
+// carries no stream.
 //
 // REQUIRES: used by the message worker only, so the kept pages take no lock.
 class GetMediaInfoRequestProcessor : public IMessageProcessor {
@@ -88,6 +90,9 @@ class GetMediaInfoRequestProcessor : public IMessageProcessor {
     uint64_t mLastSerial{0};  // the serial of the last entry made
     // Media id / kRunIds -> the run last deflated whole, for runs none of whose items changed.
     std::unordered_map<uint32_t, Run> mRuns;
+    // What goes before and after the entries of every page, deflated once they can be.
+    System::Utility::DeflatePiece mFeedStart;
+    System::Utility::DeflatePiece mFeedEnd;
 };
 
 }  // namespace ZelvoRelay::Processor::Media

@@ -53,8 +53,10 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     if (starts) {
         PostAction::PostSendMediaChunk::Start(clientId, mediaId, resourceId, true);
     } else if (present && !accepted) {
-        answer(running && available ? GetMediaResponse::AlreadyDownloading
-                                    : GetMediaResponse::NotFound);
+        // A running download goes on to its end even once its item is removed (its files
+        // stay until the next save); answered NotFound, its client would drop a transfer
+        // whose chunks still come.
+        answer(running ? GetMediaResponse::AlreadyDownloading : GetMediaResponse::NotFound);
     }
 }
 

@@ -160,6 +160,23 @@ TEST_F(HttpClientThreads, EveryFailedRequestEndsWithOneEventAndTheNextRequestIsS
     EXPECT_EQ(mLog.Count("response"), 3);
 }
 
+// A compressed body that inflates past the bound, or does not inflate, however it is framed,
+// fails the request as a longer body does, and its connection is not kept: the next request
+// is the first on a new one. Before, the response was delivered with an empty body and its
+// connection served the next request.
+TEST_F(HttpClientThreads, ACompressedBodyThatDoesNotInflateWithinTheBoundIsNoUsableAnswer) {
+    mClient.SetMaxBodySize(static_cast<int64_t>(HttpTestServer::Body().size()) - 1);
+    for (const char* path : {"/gzip", "/deflate", "/gzip-broken", "/gzip-broken-close"}) {
+        SCOPED_TRACE(path);
+        Get(At("/count"));
+        Get(At(path));
+        EXPECT_EQ(mLog.Names().back(), "failed");
+        EXPECT_EQ(mLog.Get(mLog.mError), HttpClient::kNoUsableAnswer);
+        Get(At("/count"));
+        EXPECT_EQ(Body(), "1");
+    }
+}
+
 TEST_F(HttpClientThreads, OfTwoRequestsMadeAtOnceOneIsSent) {
     std::thread other([&] { mClient.SendGetRequest(Uri(At("/silent").c_str())); });
     mClient.SendGetRequest(Uri(At("/silent").c_str()));

@@ -112,15 +112,27 @@ TEST(HttpResponse, ANewResponseNeverTakesThePreviousBodyOffset) {
     EXPECT_EQ(Text(response.GetResponseString()), "yes");
 }
 
-TEST(HttpResponse, ABodyThatInflatesPastItsBoundComesOutEmpty) {
+// A compressed body that inflates past its bound, or does not inflate, fails the response as a
+// longer body does. Before, it completed with an empty body.
+TEST(HttpResponse, ABodyThatInflatesPastItsBoundOrNotAtAllFailsTheResponse) {
     // zlib shrinks 100000 zero bytes far below a 32nd of their size.
     const std::string deflated = TestSupport::FromHex(
         TestSupport::PythonLines("import zlib;print(zlib.compress(bytes(100000)).hex())").at(0));
-    const std::string bytes = "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\nContent-Length: " +
-                              std::to_string(deflated.size()) + "\r\n\r\n" + deflated;
+    for (const std::string& body : {deflated, std::string("not deflated")}) {
+        const std::string bytes =
+            "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\nContent-Length: " +
+            std::to_string(body.size()) + "\r\n\r\n" + body;
+        HttpResponse response;
+        EXPECT_FALSE(response.Receive(bytes.data(), int(bytes.size())));
+        EXPECT_TRUE(response.IsFailed());
+        EXPECT_EQ(response.GetBodyLength(), 0);
+        EXPECT_EQ(Text(response.GetResponseString()), "");
+    }
+    // An empty body has nothing to inflate: it stays empty.
+    const std::string empty =
+        "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 0\r\n\r\n";
     HttpResponse response;
-    ASSERT_TRUE(response.Receive(bytes.data(), int(bytes.size())));
-    EXPECT_EQ(response.GetBodyLength(), 0);
+    EXPECT_TRUE(response.Receive(empty.data(), int(empty.size())));
     EXPECT_EQ(Text(response.GetResponseString()), "");
 }
 
@@ -140,7 +152,7 @@ TEST(HttpResponse, AResponseLongerThanTheBoundIsDroppedNotKept) {
 
     // A bound set on the body holds however the body is framed: a body of the bound
     // completes, one a byte longer fails as soon as it is announced or passes the bound,
-    // and one that inflates past it comes out empty.
+    // and so does one that inflates past it.
     constexpr int kBound = 1000;
     const std::string chunk = "3e8\r\n" + std::string(kBound, 'x') + "\r\n";
     const std::string gzip =
@@ -169,7 +181,8 @@ TEST(HttpResponse, AResponseLongerThanTheBoundIsDroppedNotKept) {
                                   std::to_string(gzip.size()) + "\r\n\r\n" + gzip;
     HttpResponse response;
     response.SetMaxBodySize(kBound);
-    ASSERT_TRUE(response.Receive(inflating.data(), int(inflating.size())));
+    EXPECT_FALSE(response.Receive(inflating.data(), int(inflating.size())));
+    EXPECT_TRUE(response.IsFailed());
     EXPECT_EQ(Text(response.GetResponseString()), "");
 }
 

@@ -1,7 +1,10 @@
 #include "ZelvoRelay/Processor/Media/GetMediaInfoRequestProcessor.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,6 +14,27 @@
 #include "ZelvoRelay/Collections/MediaCollection.h"
 #include "ZelvoRelay/Message/MessageTestSupport.h"
 #include "support/Process.h"
+
+// While set, zlib cannot allocate the state of a deflate stream, as when memory runs out;
+// otherwise zlib's own functions run. Defined here, they take the place of zlib's for the
+// code linked into this program.
+std::atomic<bool> gDeflateOutOfMemory{false};
+
+template <typename Function, typename... Arguments>
+int ZlibOrOutOfMemory(const char* name, Arguments... arguments) {
+    static const auto zlib = reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+    return gDeflateOutOfMemory ? Z_MEM_ERROR : zlib(arguments...);
+}
+
+extern "C" int deflateInit_(z_streamp stream, int level, const char* version, int size) {
+    return ZlibOrOutOfMemory<decltype(deflateInit_)>("deflateInit_", stream, level, version, size);
+}
+
+extern "C" int deflateInit2_(z_streamp stream, int level, int method, int windowBits, int memLevel,
+                             int strategy, const char* version, int size) {
+    return ZlibOrOutOfMemory<decltype(deflateInit2_)>(
+        "deflateInit2_", stream, level, method, windowBits, memLevel, strategy, version, size);
+}
 
 namespace {
 
@@ -139,4 +163,29 @@ TEST(GetMediaInfoRequestProcessorTest, AnItemChangedBehindManyChangesIsListedAsI
         ASSERT_TRUE(catalogue.RemoveMedia(11));
     }
     EXPECT_EQ(Listed(Answer(kept, catalogue)), Written(catalogue, 0xFFFFFFFF, 255));
+}
+
+// A listing that zlib cannot compress for lack of memory fails alone: its answer carries no
+// stream, and no piece of it is kept, so the same pages and pages holding the same runs are
+// made afresh once memory is back, as is the page of an empty catalogue. Before, the empty
+// pieces and pages were kept as good, and every later page holding those items came empty.
+// What fails is the page of the empty catalogue, then the feed's start and end (made with the
+// first page of items), then the first run of a page.
+TEST(GetMediaInfoRequestProcessorTest, AListingThatCouldNotBeCompressedIsNotKept) {
+    MediaCollection catalogue;
+    GetMediaInfoRequestProcessor processor;
+    uint32_t id = 0;
+    for (const uint32_t items : {0, 100, 101}) {
+        while (id < items) {
+            ++id;
+            catalogue.Add(Item(id, "photo " + std::to_string(id)));
+        }
+        gDeflateOutOfMemory = true;
+        EXPECT_EQ(Answer(processor, catalogue).size(), 5u) << items << " items";
+        gDeflateOutOfMemory = false;
+        EXPECT_TRUE(Listed(Answer(processor, catalogue)) == Written(catalogue, 0xFFFFFFFF, 255))
+            << items << " items";
+        EXPECT_TRUE(Listed(Answer(processor, catalogue, 70, 50)) == Written(catalogue, 70, 50))
+            << items << " items";
+    }
 }

@@ -98,17 +98,18 @@ TEST_F(GetMediaRequestProcessorTest, ASecondRequestForARunningDownloadLeavesItAs
     MediaTransferModel running(kClient, kItem, 0);
     running.mStream = new System::IO::MemoryStream();
     mModel->Downloads.Add(running);
-    // One with no file to read: refused as not found even so.
-    MediaTransferModel unreadable(kClient, kItem, 1);
-    unreadable.mStream = new System::IO::MemoryStream();
-    mModel->Downloads.Add(unreadable);
+    // One whose file is gone from the disk: it goes on with the file it holds open, so it is
+    // answered as running too, not as not found.
+    MediaTransferModel fileGone(kClient, kItem, 1);
+    fileGone.mStream = new System::IO::MemoryStream();
+    mModel->Downloads.Add(fileGone);
 
     Request(kClient, kItem, 0);
     Request(kClient, kItem, 1);
-    EXPECT_EQ(Queued(), (Lines{"to 1: answer 1 for 5_0", "to 1: answer 2 for 5_1"}));
+    EXPECT_EQ(Queued(), (Lines{"to 1: answer 1 for 5_0", "to 1: answer 1 for 5_1"}));
     EXPECT_EQ(mModel->Downloads.Count(), 2u);
     EXPECT_EQ(mModel->Downloads.Find(kClient, kItem, 0)->mStream, running.mStream);
-    EXPECT_EQ(mModel->Downloads.Find(kClient, kItem, 1)->mStream, unreadable.mStream);
+    EXPECT_EQ(mModel->Downloads.Find(kClient, kItem, 1)->mStream, fileGone.mStream);
 }
 
 TEST_F(GetMediaRequestProcessorTest, ASenderThatHasLeftGetsNothingAndKeepsNoDownload) {

@@ -132,11 +132,13 @@ long RawClient::ReadSome(std::chrono::steady_clock::time_point end) {
             continue;
         }
         if (n < 0 && errno == ECONNRESET) {
+            mEnded = true;
             return kReset;
         }
         if (n > 0) {
             mReceived.append(buffer, static_cast<size_t>(n));
         }
+        mEnded = mEnded || n == 0;
         return n;
     }
 }

@@ -56,6 +56,9 @@ class RawClient {
     // Whether the peer has reset the connection. Also seen after the end of the stream
     // has been read, when reads no longer report a reset that follows it.
     [[nodiscard]] bool WasReset() const;
+    // Whether a read of NextFrame, ReadToEnd or WaitClosed has found the end of the stream
+    // or a reset: the peer's word that nothing more comes, which a deadline is not.
+    [[nodiscard]] bool Ended() const { return mEnded; }
 
     // Whether a frame is already complete or bytes are waiting, without blocking.
     bool Pending();
@@ -81,6 +84,7 @@ class RawClient {
 
     int mSocket{-1};
     std::string mReceived;  // bytes read and not yet taken as frames
+    bool mEnded{false};     // see Ended
 };
 
 }  // namespace TestSupport

@@ -5,10 +5,12 @@
 namespace ZelvoRelay::Threading {
 
 void ReceiveBacklog::Remove() {
-    // Whoever clears the flag wakes the worker, and only once: Hold sets the flag
+    // Whoever ends the hold wakes the worker, and only once: Hold makes the hold
     // before it looks at the count, so a count that falls in between is seen by one
     // side or the other.
-    if (mCount.fetch_sub(1) - 1 <= mMark.load() && mHeld.load() && mHeld.exchange(false)) {
+    const uint32_t count = mCount.fetch_sub(1) - 1;
+    uint32_t hold = mHold.load();
+    if (hold != kNotHeld && count < hold && mHold.compare_exchange_strong(hold, kNotHeld)) {
         if (System::Threading::WakeEvent* wake = mWake.load()) {
             wake->Signal();
         }
@@ -17,9 +19,9 @@ void ReceiveBacklog::Remove() {
 
 bool ReceiveBacklog::Hold(System::Threading::WakeEvent* wake, uint32_t mark) {
     mWake.store(wake);
-    mMark.store(mark);
-    mHeld.store(true);
-    return !(mCount.load() <= mark && mHeld.exchange(false));
+    uint32_t hold = mark + 1;
+    mHold.store(hold);
+    return !(mCount.load() <= mark && mHold.compare_exchange_strong(hold, kNotHeld));
 }
 
 }  // namespace ZelvoRelay::Threading

@@ -40,14 +40,19 @@ class ReceiveBacklog : public System::Object {
     // nothing, when the count has already fallen that far. Worker thread only.
     [[nodiscard]] bool Hold(System::Threading::WakeEvent* wake, uint32_t mark = kResumeMark);
     // Whether the client is held (a worker may read it again once this is false).
-    [[nodiscard]] bool IsHeld() const { return mHeld.load(); }
+    [[nodiscard]] bool IsHeld() const { return mHold.load() != kNotHeld; }
     // Forgets the wake event: the client is gone, and its worker may be too.
     void Detach() { mWake.store(nullptr); }
 
   private:
+    static constexpr uint32_t kNotHeld = 0;
+
     std::atomic<uint32_t> mCount{0};
-    std::atomic<bool> mHeld{false};
-    std::atomic<uint32_t> mMark{kResumeMark};  // the count at which a hold ends
+    // kNotHeld, or one more than the count at which the hold ends. The flag and its mark
+    // are one word, so that a hold ends only by the mark it was made with: a closed
+    // client held anew until its last message (mark 0) is never let go by a message
+    // handled meanwhile against the resume mark.
+    std::atomic<uint32_t> mHold{kNotHeld};
     // Signalled by the Remove that ends a hold; null once detached.
     std::atomic<System::Threading::WakeEvent*> mWake{nullptr};
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -182,36 +183,64 @@ TEST_F(RelayTrafficTest, ClientThatStopsReadingIsDisconnectedPastSixteenMebibyte
     StartWithThree();
     mRoom->Leave(*mBob);
     // Carol never reads again, and holds little in her socket. What one member may send is
-    // bounded, so alice and fifteen others talk, each reading what the others say, until
-    // alice is told that carol left.
+    // bounded, so alice and fifteen others talk until alice is told that carol left. Each
+    // talker has a reader of its own, which takes what the others say as it comes until
+    // it is told that carol left: a send held up by one talker's budget keeps no other
+    // talker from reading, so none falls behind by the test's own doing.
     mCarol->client->SetReceiveBuffer(4096);
     std::vector<RelayTestRoom::Member*> talkers{mAlice};
     while (talkers.size() < 16) {
         talkers.push_back(&mRoom->Join("talker"));
     }
+    struct Heard {
+        uint64_t voice{0};
+        std::vector<std::string> others;  // neither voice nor the notice that carol left
+        bool toldLeft{false};
+    };
+    const std::string carolLeft = Wire::Message(Wire::UserLeft, mCarol->id);
+    std::vector<Heard> heard(talkers.size());
+    std::atomic<bool> left{false};
+    std::vector<std::thread> readers;
+    for (size_t i = 0; i < talkers.size(); ++i) {
+        readers.emplace_back([&, i] {
+            while (const auto frame = talkers[i]->client->NextFrame()) {
+                if (Wire::Parse(*frame).type == Wire::VoiceData) {
+                    ++heard[i].voice;
+                } else if (*frame == carolLeft) {
+                    heard[i].toldLeft = true;
+                    if (talkers[i] == mAlice) {
+                        left = true;
+                    }
+                    return;
+                } else {
+                    heard[i].others.push_back(*frame);
+                }
+            }
+        });
+    }
     const std::string voice = Wire::Voice(0, std::string(32000, '\x33'));
     const uint64_t limit = 16ull << 20;
     uint64_t sent = 0;
-    bool left = false;
-    while (!left && sent < 16 * limit) {
-        for (RelayTestRoom::Member* talker : talkers) {
-            ASSERT_TRUE(talker->client->SendFrame(voice));
+    bool sending = true;
+    while (sending && !left && sent < 16 * limit) {
+        for (size_t i = 0; sending && i < talkers.size(); ++i) {
+            sending = talkers[i]->client->SendFrame(voice);
             sent += voice.size();
         }
-        for (RelayTestRoom::Member* talker : talkers) {
-            while (talker->client->Pending()) {
-                const auto frame = talker->client->NextFrame();
-                ASSERT_TRUE(frame.has_value()) << talker->id;
-                if (Wire::Parse(*frame).type != Wire::VoiceData) {
-                    EXPECT_EQ(TestSupport::Hex(*frame),
-                              TestSupport::Hex(Wire::Message(Wire::UserLeft, mCarol->id)));
-                    left = left || talker == mAlice;
-                }
-            }
-        }
     }
+    for (std::thread& reader : readers) {
+        reader.join();
+    }
+    EXPECT_TRUE(sending);
     EXPECT_TRUE(left);
     EXPECT_GT(sent, limit);
+    for (size_t i = 0; i < talkers.size(); ++i) {
+        EXPECT_TRUE(heard[i].toldLeft) << talkers[i]->id;
+        EXPECT_GT(heard[i].voice, 0u) << talkers[i]->id;
+        for (const std::string& frame : heard[i].others) {
+            ADD_FAILURE() << talkers[i]->id << " was sent " << TestSupport::Hex(frame);
+        }
+    }
     mCarol->open = false;
 }
 

@@ -5,6 +5,9 @@
 #include "System/DelegateBase.h"
 #include "System/Object.h"
 
+#include <unordered_map>
+#include <vector>
+
 namespace System {
 
 // The subscriber's side of its subscriptions: creates a delegate for each one,
@@ -34,14 +37,25 @@ class EventManager : public Object {
         auto* delegate = new CDelegate<T, B...>(target, handler);
         event.Add(delegate);
         mDelegates.Add(delegate);
+        mByEvent[&event].push_back(mDelegates.mTail);
     }
 
     // Unsubscribes and deletes the first delegate of this manager that is
-    // subscribed to event; does nothing when there is none.
+    // subscribed to event; does nothing when there is none. Costs the same however
+    // many delegates the manager holds.
     void Remove(DelegateBase& event);
 
-    // The delegates made by Add, in creation order. Owners may walk it.
+    // The delegates made by Add, in creation order. Owners may walk it; only Add,
+    // Remove and destruction change it.
     Collections::LinkList<DelegateBase*> mDelegates;
+
+  private:
+    using Node = Collections::LinkNode<DelegateBase*>;
+
+    // For each event given to Add, the entries of mDelegates made for it, oldest first.
+    // Without it Remove searched every delegate: the console log, subscribed to four
+    // events of each connection, took a minute to see 9,900 connections leave.
+    std::unordered_map<const DelegateBase*, std::vector<Node*>> mByEvent;
 };
 
 }  // namespace System

@@ -1411,15 +1411,15 @@ size_t Held(pid_t pid, int from = 0) {
 }
 
 // Connects until the server closes two connections in a row (the first may get the number its
-// accept took while every lower one was held); one whose listing is answered stays, silent.
+// accept took while every lower one was held); one whose join is answered stays, silent. They
+// join, since the server would close one that has not joined to make room for a new one.
 // Every connection closed adds one to closed. Whether the server then holds no reserved
 // number, once it has closed those connections.
 bool Reconnect(uint16_t port, std::deque<std::unique_ptr<RawClient>>& silent, pid_t pid,
                uint64_t& closed) {
     for (int refused = 0; refused < 2 && silent.size() < kLimit;) {
         auto client = std::make_unique<RawClient>(port);
-        client->SendFrame(kListing);
-        const bool served = !AdminTest::FramesUntil(*client, RelayWire::MediaInfo).empty();
+        const bool served = AdminTest::Join(*client, "silent", "") == 0;
         refused = served ? 0 : refused + 1;
         closed += served ? 0 : 1;
         if (served) {
@@ -1515,6 +1515,46 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
                 told.size() == 2)
         << log;
     EXPECT_LT(log.rfind(" at once to keep"), log.find(": Relay server stopped\n")) << log;
+}
+
+// One outsider without the password, at 127.0.0.2, opens more connections than the descriptors
+// below the reserve can hold, none of which joins: each new one is served, the one that has
+// waited longest without joining being closed to make room for it, its leave told to the
+// members and logged as any other. A member from 127.0.0.1 still joins, no reserved number is
+// held, and no connection is closed at once to keep the reserve. Before, once the outsider held
+// every descriptor, every new connection was closed at once, the member's too.
+TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
+    ServerProcess server(
+        {"sh", "-c",
+         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
+        "");
+    EXPECT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
+    RawClient member(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);  // id 1
+    std::vector<std::unique_ptr<RawClient>> outsider;
+    size_t served = 0;
+    for (int i = 0; i < kLimit; ++i) {
+        outsider.push_back(std::make_unique<RawClient>(room.Port(), "127.0.0.2"));
+        outsider.back()->SendFrame(kListing);
+        served += AdminTest::FramesUntil(*outsider.back(), RelayWire::MediaInfo).empty() ? 0 : 1;
+    }
+    EXPECT_EQ(served, outsider.size());
+    RawClient newcomer(room.Port());
+    EXPECT_EQ(AdminTest::Join(newcomer, "Bob", "pass"), 0);
+    EXPECT_EQ(outsider.front()->ReadToEnd().value_or(""), "");  // closed, first
+    const auto told = AdminTest::FramesUntil(member, RelayWire::UserLeft);
+    EXPECT_EQ(TestSupport::Hex(told.empty() ? "" : told.back()),
+              TestSupport::Hex(RelayWire::Message(RelayWire::UserLeft, 2)));
+    EXPECT_TRUE(Logs(server, " (id: 2) has left the room."));
+    outsider.back()->SendFrame(kListing);
+    EXPECT_FALSE(AdminTest::FramesUntil(*outsider.back(), RelayWire::MediaInfo).empty());
+    EXPECT_TRUE(TestSupport::WaitUntil([&] { return Held(server.Pid(), kLimit - 16) == 0; }));
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitForExit(), 0);
+    EXPECT_EQ(server.Output().find(" at once to keep the last 16 descriptors"), std::string::npos)
+        << server.Output();
 }
 
 // One member with the voice right sends 32,000-byte voice frames as fast as it can, and

@@ -1557,6 +1557,37 @@ TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
         << server.Output();
 }
 
+// A stop with hundreds of connections open that never joined ends, and once its closing save
+// is made (which fails here, and says so) one more stop signal ends the process at once with the
+// status that save decided, whatever is left of the closing: here it waits on a log that nobody
+// reads, as behind a stalled terminal. The connections come from many addresses, as a crowd's
+// would. Before, a signal after the closing save did nothing, and with thousands of connections
+// the rest of the closing took most of a minute.
+TEST(Server, ASignalAfterTheClosingSaveEndsTheProcessAtOnceWithItsStatus) {
+    constexpr int kConnections = 300;
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
+    auto server = room.Start();
+    std::vector<std::unique_ptr<RawClient>> outsiders;
+    for (int i = 0; i < kConnections; ++i) {
+        outsiders.push_back(
+            std::make_unique<RawClient>(room.Port(), "127.0.1." + std::to_string(1 + i % 30)));
+        outsiders.back()->SendFrame(kListing);
+        ASSERT_FALSE(AdminTest::FramesUntil(*outsiders.back(), RelayWire::MediaInfo).empty()) << i;
+    }
+    // A directory where the temporary file would go: the saves of the catalogue fail.
+    std::filesystem::create_directory(room.File("media.xml.new"));
+    server->LimitUnreadOutput();
+    server->Signal(SIGTERM);
+    const int stopped = server->WaitForLine("Relay server stopped");
+    ASSERT_GE(stopped, 0) << server->Output();
+    ASSERT_GE(server->WaitForLine("Saving media.xml failed", static_cast<size_t>(stopped) + 1), 0)
+        << server->Output();
+    server->Signal(SIGTERM);
+    EXPECT_TRUE(server->WaitForEndUnread());
+    EXPECT_EQ(server->WaitForExit(), 1) << server->Output();
+}
+
 // One member with the voice right sends 32,000-byte voice frames as fast as it can, and
 // another sends name changes as large (relayed whole, whatever follows the name), while
 // three members read at 1,000 KB/s: slower than the two send, faster than the server takes

@@ -1,7 +1,5 @@
 #include "System/EventManager.h"
 
-#include <cstddef>
-
 namespace System {
 
 EventManager::~EventManager() {
@@ -14,27 +12,17 @@ EventManager::~EventManager() {
 }
 
 void EventManager::Remove(DelegateBase& event) {
-    const auto found = mByEvent.find(&event);
-    if (found == mByEvent.end()) {
-        return;
-    }
-    std::vector<Node*>& nodes = found->second;
-    // An entry whose delegate is no longer on the event (the event was destroyed, or
-    // unsubscribed it) is passed over and forgotten; the delegate stays in mDelegates,
-    // unlinked, until the manager goes.
-    std::size_t next = 0;
-    while (next < nodes.size()) {
-        Node* node = nodes[next++];
-        DelegateBase* delegate = node->mValue;
-        if (delegate != nullptr && delegate->mLinks.Contains(&event)) {
-            mDelegates.RemoveNode(node);
+    // The event lists its subscribers in the order they subscribed, which for those of
+    // this manager is the order Add made them.
+    for (auto* node = event.mLinks.mHead; node != nullptr; node = node->mNext) {
+        const auto entry = mEntries.find(node->mValue);
+        if (entry != mEntries.end()) {
+            DelegateBase* delegate = node->mValue;
+            mDelegates.RemoveNode(entry->second);
+            mEntries.erase(entry);
             delete delegate;
-            break;
+            return;
         }
-    }
-    nodes.erase(nodes.begin(), nodes.begin() + static_cast<std::ptrdiff_t>(next));
-    if (nodes.empty()) {
-        mByEvent.erase(found);
     }
 }
 

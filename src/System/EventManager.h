@@ -6,7 +6,6 @@
 #include "System/Object.h"
 
 #include <unordered_map>
-#include <vector>
 
 namespace System {
 
@@ -37,12 +36,13 @@ class EventManager : public Object {
         auto* delegate = new CDelegate<T, B...>(target, handler);
         event.Add(delegate);
         mDelegates.Add(delegate);
-        mByEvent[&event].push_back(mDelegates.mTail);
+        mEntries.emplace(delegate, mDelegates.mTail);
     }
 
     // Unsubscribes and deletes the first delegate of this manager that is
-    // subscribed to event; does nothing when there is none. Costs the same however
-    // many delegates the manager holds.
+    // subscribed to event; does nothing when there is none. Looks among the event's
+    // subscribers, not among the manager's delegates: it costs the same however many
+    // delegates the manager holds.
     void Remove(DelegateBase& event);
 
     // The delegates made by Add, in creation order. Owners may walk it; only Add,
@@ -50,12 +50,10 @@ class EventManager : public Object {
     Collections::LinkList<DelegateBase*> mDelegates;
 
   private:
-    using Node = Collections::LinkNode<DelegateBase*>;
-
-    // For each event given to Add, the entries of mDelegates made for it, oldest first.
-    // Without it Remove searched every delegate: the console log, subscribed to four
-    // events of each connection, took a minute to see 9,900 connections leave.
-    std::unordered_map<const DelegateBase*, std::vector<Node*>> mByEvent;
+    // Each delegate of mDelegates with its entry there. Without it Remove searched every
+    // delegate: the console log, subscribed to four events of each connection, took a
+    // minute to see 9,900 connections leave.
+    std::unordered_map<const DelegateBase*, Collections::LinkNode<DelegateBase*>*> mEntries;
 };
 
 }  // namespace System

@@ -52,6 +52,8 @@ int MainApp::Main(int argc, char** argv) {
     // Status 0 after a closing save that kept an old file would tell a supervisor that
     // the state on disk is the latest, when the changes since the last save are lost.
     const int status = mAdminModel->mSaveFailed ? 1 : 0;
+    // Nothing is left to save: one more stop signal ends the process at once.
+    EndAtNextStop(status);
     // The commands go before the models they use: a command that still had a request
     // under way would otherwise answer it into a deleted model.
     System::MVC::Controller::Set("AppInitEvent", nullptr);

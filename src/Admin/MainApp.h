@@ -9,7 +9,8 @@ class AppInitCommand;
 
 // The server's application: creates the application-wide models, runs start-up through
 // the command controller, then the frame-paced main loop, and once the loop ends (on
-// SIGINT, SIGTERM or SIGHUP) stops both servers, saves and deletes the three models.
+// SIGINT, SIGTERM or SIGHUP) stops both servers, saves and deletes the three models; one
+// more of those signals after the last save ends the process at once.
 class MainApp : public Application::App {
   public:
     // Creates AppModel and AdminModel.

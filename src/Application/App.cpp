@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 
 #include <X11/Xlib.h>
@@ -106,6 +107,18 @@ bool App::InstallSignalHandlers() {
 
 void App::RequestStop() {
     sStopRequests.fetch_add(1);
+    const int status = sExitStatus.load();
+    if (status >= 0) {
+        std::_Exit(status);
+    }
+}
+
+void App::EndAtNextStop(int status) {
+    sExitStatus.store(status);
+    // A request that came before the status was stored found none to end with.
+    if (IsSecondStopRequested()) {
+        std::_Exit(status);
+    }
 }
 
 void App::OnSizeHandle(int width, int height, WindowState state) {

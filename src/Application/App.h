@@ -62,14 +62,20 @@ class App : public System::Object {
 
     // Asks the main loop to end at the end of the current frame, or at the end of
     // the first frame when the loop has not started yet. Every call counts, however soon
-    // after another: the loop ends on one, and the next asks the closing to hurry.
-    // Async-signal-safe.
+    // after another: the loop ends on one, and the next asks the closing to hurry, or
+    // after EndAtNextStop ends the process. Async-signal-safe.
     static void RequestStop();
     // Whether stops were requested beyond those the main loop has ended on: once the loop
     // has returned, a second request to stop. Any thread.
     [[nodiscard]] static bool IsSecondStopRequested() {
         return sStopRequests.load() > sStopsTaken.load();
     }
+    // For once the closing's last save is made and has decided the exit status: from now
+    // on a request to stop ends the process at once with status, and one already made
+    // beyond those the loop ended on ends it now. What the closing has left to do frees
+    // memory the process gives back anyway, and with thousands of connections it took
+    // most of a minute, longer than a supervisor or an operator waits. Any thread.
+    static void EndAtNextStop(int status);
 
     // The loop's frame rate. A rate that is not above 0 is ignored: it would make
     // the frame period infinite or negative.
@@ -167,6 +173,11 @@ class App : public System::Object {
     static_assert(std::atomic<uint32_t>::is_always_lock_free);
     // The requests the loop has ended on, one each time; written by the loop only.
     static inline std::atomic<uint32_t> sStopsTaken{0};
+    // The status a request to stop ends the process with at once (EndAtNextStop); -1
+    // while a request only asks the loop and the closing to end. Lock-free, so that the
+    // signal handler reads it.
+    static inline std::atomic<int> sExitStatus{-1};
+    static_assert(std::atomic<int>::is_always_lock_free);
     static inline bool mEnableSysClose{true};
 
     // True from Start until the loop is asked to end.

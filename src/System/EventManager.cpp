@@ -12,11 +12,14 @@ EventManager::~EventManager() {
 }
 
 void EventManager::Remove(DelegateBase& event) {
-    DelegateBase* const target = &event;
-    for (auto* node = mDelegates.mHead; node != nullptr; node = node->mNext) {
-        DelegateBase* delegate = node->mValue;
-        if (delegate != nullptr && delegate->mLinks.Contains(target)) {
-            mDelegates.Remove(delegate);
+    // The event lists its subscribers in the order they subscribed, which for those of
+    // this manager is the order Add made them.
+    for (auto* node = event.mLinks.mHead; node != nullptr; node = node->mNext) {
+        const auto entry = mEntries.find(node->mValue);
+        if (entry != mEntries.end()) {
+            DelegateBase* delegate = node->mValue;
+            mDelegates.RemoveNode(entry->second);
+            mEntries.erase(entry);
             delete delegate;
             return;
         }

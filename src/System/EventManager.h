@@ -5,6 +5,8 @@
 #include "System/DelegateBase.h"
 #include "System/Object.h"
 
+#include <unordered_map>
+
 namespace System {
 
 // The subscriber's side of its subscriptions: creates a delegate for each one,
@@ -34,14 +36,24 @@ class EventManager : public Object {
         auto* delegate = new CDelegate<T, B...>(target, handler);
         event.Add(delegate);
         mDelegates.Add(delegate);
+        mEntries.emplace(delegate, mDelegates.mTail);
     }
 
     // Unsubscribes and deletes the first delegate of this manager that is
-    // subscribed to event; does nothing when there is none.
+    // subscribed to event; does nothing when there is none. Looks among the event's
+    // subscribers, not among the manager's delegates: it costs the same however many
+    // delegates the manager holds.
     void Remove(DelegateBase& event);
 
-    // The delegates made by Add, in creation order. Owners may walk it.
+    // The delegates made by Add, in creation order. Owners may walk it; only Add,
+    // Remove and destruction change it.
     Collections::LinkList<DelegateBase*> mDelegates;
+
+  private:
+    // Each delegate of mDelegates with its entry there. Without it Remove searched every
+    // delegate: the console log, subscribed to four events of each connection, took a
+    // minute to see 9,900 connections leave.
+    std::unordered_map<const DelegateBase*, Collections::LinkNode<DelegateBase*>*> mEntries;
 };
 
 }  // namespace System

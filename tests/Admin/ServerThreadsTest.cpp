@@ -1568,7 +1568,8 @@ std::vector<std::string> AnswerOrEnd(RawClient& client, uint8_t type) {
 }
 
 // Connects until the server closes two connections in a row (the first may get the number its
-// accept took while every lower one was held); one whose listing is answered stays, silent.
+// accept took while every lower one was held); one whose join is answered stays, silent. They
+// join, since the server would close one that has not joined to make room for a new one.
 // Every connection closed adds one to closed. Whether the server then holds no reserved
 // number, once it has closed those connections.
 bool Reconnect(uint16_t port, std::deque<std::unique_ptr<RawClient>>& silent, pid_t pid,
@@ -1579,8 +1580,9 @@ bool Reconnect(uint16_t port, std::deque<std::unique_ptr<RawClient>>& silent, pi
             ADD_FAILURE() << "cannot connect";
             return false;
         }
-        client->SendFrame(kListing);
-        const bool served = !AnswerOrEnd(*client, RelayWire::MediaInfo).empty();
+        client->SendFrame(AdminTest::JoinRequest("silent", ""));
+        const auto frames = AnswerOrEnd(*client, RelayWire::JoinResponse);
+        const bool served = !frames.empty() && frames.back().size() >= 6 && frames.back()[5] == 0;
         refused = served ? 0 : refused + 1;
         closed += served ? 0 : 1;
         if (served) {
@@ -1676,6 +1678,77 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
                 told.size() == 2)
         << log;
     EXPECT_LT(log.rfind(" at once to keep"), log.find(": Relay server stopped\n")) << log;
+}
+
+// One outsider without the password, at 127.0.0.2, opens more connections than the descriptors
+// below the reserve can hold, none of which joins: each new one is served, the one that has
+// waited longest without joining being closed to make room for it, its leave told to the
+// members and logged as any other. A member from 127.0.0.1 still joins, no reserved number is
+// held, and no connection is closed at once to keep the reserve. Before, once the outsider held
+// every descriptor, every new connection was closed at once, the member's too.
+TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
+    ServerProcess server(
+        {"sh", "-c",
+         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
+        "");
+    EXPECT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
+    RawClient member(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);  // id 1
+    std::vector<std::unique_ptr<RawClient>> outsider;
+    size_t served = 0;
+    for (int i = 0; i < kLimit; ++i) {
+        outsider.push_back(std::make_unique<RawClient>(room.Port(), "127.0.0.2"));
+        outsider.back()->SendFrame(kListing);
+        served += AdminTest::FramesUntil(*outsider.back(), RelayWire::MediaInfo).empty() ? 0 : 1;
+    }
+    EXPECT_EQ(served, outsider.size());
+    RawClient newcomer(room.Port());
+    EXPECT_EQ(AdminTest::Join(newcomer, "Bob", "pass"), 0);
+    EXPECT_EQ(outsider.front()->ReadToEnd().value_or(""), "");  // closed, first
+    const auto told = AdminTest::FramesUntil(member, RelayWire::UserLeft);
+    EXPECT_EQ(TestSupport::Hex(told.empty() ? "" : told.back()),
+              TestSupport::Hex(RelayWire::Message(RelayWire::UserLeft, 2)));
+    EXPECT_TRUE(Logs(server, " (id: 2) has left the room."));
+    outsider.back()->SendFrame(kListing);
+    EXPECT_FALSE(AdminTest::FramesUntil(*outsider.back(), RelayWire::MediaInfo).empty());
+    EXPECT_TRUE(TestSupport::WaitUntil([&] { return Held(server.Pid(), kLimit - 16) == 0; }));
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitForExit(), 0);
+    EXPECT_EQ(server.Output().find(" at once to keep the last 16 descriptors"), std::string::npos)
+        << server.Output();
+}
+
+// A stop with hundreds of connections open that never joined ends, and once its closing save
+// is made (which fails here, and says so) one more stop signal ends the process at once with the
+// status that save decided, whatever is left of the closing: here it waits on a log that nobody
+// reads, as behind a stalled terminal. The connections come from many addresses, as a crowd's
+// would. Before, a signal after the closing save did nothing, and with thousands of connections
+// the rest of the closing took most of a minute.
+TEST(Server, ASignalAfterTheClosingSaveEndsTheProcessAtOnceWithItsStatus) {
+    constexpr int kConnections = 300;
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
+    auto server = room.Start();
+    std::vector<std::unique_ptr<RawClient>> outsiders;
+    for (int i = 0; i < kConnections; ++i) {
+        outsiders.push_back(
+            std::make_unique<RawClient>(room.Port(), "127.0.1." + std::to_string(1 + i % 30)));
+        outsiders.back()->SendFrame(kListing);
+        ASSERT_FALSE(AdminTest::FramesUntil(*outsiders.back(), RelayWire::MediaInfo).empty()) << i;
+    }
+    // A directory where the temporary file would go: the saves of the catalogue fail.
+    std::filesystem::create_directory(room.File("media.xml.new"));
+    server->LimitUnreadOutput();
+    server->Signal(SIGTERM);
+    const int stopped = server->WaitForLine("Relay server stopped");
+    ASSERT_GE(stopped, 0) << server->Output();
+    ASSERT_GE(server->WaitForLine("Saving media.xml failed", static_cast<size_t>(stopped) + 1), 0)
+        << server->Output();
+    server->Signal(SIGTERM);
+    EXPECT_TRUE(server->WaitForEndUnread());
+    EXPECT_EQ(server->WaitForExit(), 1) << server->Output();
 }
 
 // One member with the voice right sends 32,000-byte voice frames as fast as it can, and

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace System {
 namespace {
@@ -61,6 +63,39 @@ TEST(EventManagerTest, DelegatesOfADestroyedEventAreDeletedSafelyLater) {
         listener.events.Add(value, &listener, &Listener::OnValue);
     }
     EXPECT_EQ(listener.events.mDelegates.mHead->mValue->mLinks.Count(), 0u);
+}
+
+// Remove finds the delegate of the event it is given among many others, and passes over one
+// left on an event destroyed before: a new event at the same address loses its own delegate,
+// while the old one stays with the manager, unlinked.
+TEST(EventManagerTest, RemoveTakesTheEventsOwnDelegateAmongManyAndPassesOverDestroyedEvents) {
+    Listener listener;
+    std::vector<Event<int>> values(100);
+    for (Event<int>& value : values) {
+        listener.events.Add(value, &listener, &Listener::OnValue);
+    }
+    std::optional<Event<>> tick;
+    tick.emplace();
+    listener.events.Add(*tick, &listener, &Listener::OnTick);
+    tick.emplace();
+    listener.events.Add(*tick, &listener, &Listener::OnTick);
+    listener.events.Add(*tick, &listener, &Listener::OnTick);
+    EXPECT_EQ(listener.events.mDelegates.Count(), 103u);
+
+    listener.events.Remove(values[50]);
+    listener.events.Remove(*tick);
+    EXPECT_EQ(listener.events.mDelegates.Count(), 101u);
+    EXPECT_EQ(tick->mLinks.Count(), 1u);
+    tick->Raise();
+    EXPECT_EQ(listener.ticks, 1);
+    for (int i = 0; i < 100; ++i) {
+        values[static_cast<size_t>(i)].Raise(i);
+    }
+    EXPECT_EQ(listener.sum, 99 * 100 / 2 - 50);
+    listener.events.Remove(*tick);
+    listener.events.Remove(*tick);
+    EXPECT_EQ(tick->mLinks.Count(), 0u);
+    EXPECT_EQ(listener.events.mDelegates.Count(), 100u);
 }
 
 // A subscriber that, when ticked, destroys another subscriber and with it that

@@ -166,10 +166,28 @@ void ServerProcess::CloseOutput() {
     }
 }
 
+void ServerProcess::LimitUnreadOutput() {
+    for (;;) {
+        // Read first: a pipe cannot shrink below what it holds.
+        pollfd fd{mOutFd, POLLIN, 0};
+        while (mOutFd >= 0 && poll(&fd, 1, 0) > 0 && ReadSome(std::chrono::steady_clock::now())) {
+        }
+        if (mOutFd < 0 || fcntl(mOutFd, F_SETPIPE_SZ, getpagesize()) >= 0 || errno != EBUSY) {
+            return;
+        }
+    }
+}
+
 void ServerProcess::Signal(int signal) {
     if (!mReaped) {
         kill(mPid, signal);
     }
+}
+
+bool ServerProcess::WaitForEndUnread(std::chrono::milliseconds deadline) {
+    return WaitUntil(
+        [this] { return mReaped || (mReaped = waitpid(mPid, &mStatus, WNOHANG) == mPid); },
+        deadline);
 }
 
 int ServerProcess::WaitForExit(std::chrono::milliseconds deadline) {
@@ -182,10 +200,8 @@ int ServerProcess::WaitForExit(std::chrono::milliseconds deadline) {
         }
     }
     // Once the output has ended or been closed, only the exit itself is left to wait for.
-    const bool exited = WaitUntil(
-        [this] { return mReaped || (mReaped = waitpid(mPid, &mStatus, WNOHANG) == mPid); },
-        std::chrono::duration_cast<std::chrono::milliseconds>(end -
-                                                              std::chrono::steady_clock::now()));
+    const bool exited = WaitForEndUnread(std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now()));
     if (!exited) {
         return -2;
     }

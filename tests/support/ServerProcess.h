@@ -45,11 +45,18 @@ class ServerProcess {
 
     // Closes the reading end of the output, so that the process's next write fails.
     void CloseOutput();
+    // Reads what waits in the output, then lets its pipe hold one page only: from then on
+    // the process blocks writing once a page waits unread, as behind a stalled terminal.
+    void LimitUnreadOutput();
     void Signal(int signal);
     pid_t Pid() const { return mPid; }
     // Waits for the process to end; its exit status, -1 when a signal ended it, or -2
     // when the deadline passed first.
     int WaitForExit(std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    // Waits for the process to end, reading none of its output (so a process blocked
+    // writing it stays blocked); false when the deadline passes first. WaitForExit then
+    // gives its status.
+    bool WaitForEndUnread(std::chrono::milliseconds deadline = std::chrono::seconds(30));
 
     // Limits the memory of the calling process, which is about to exec, to megabytes: its
     // data segment and private mappings (RLIMIT_DATA), where an allocation past the limit

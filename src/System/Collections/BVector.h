@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 
 #include "System/Collections/ICompare.h"
 #include "System/Collections/IList.h"
-#include "System/Collections/Vector.h"
 
 namespace System::Collections {
 
@@ -15,7 +15,7 @@ class BVector;
 // Pointers to items kept in ascending order of the items (T's operator< and
 // operator>; items for which neither holds are equal), found by bisection. The
 // vector stores the addresses of the items it is given and never copies, owns or
-// deletes them. Storage grows by doubling and shrinks by halving like Vector's.
+// deletes them. Adding or removing at either end costs the same whatever the count.
 //
 // REQUIRES: external synchronization when shared between threads.
 template <typename T>
@@ -34,7 +34,7 @@ class BVector<T*> : public IList<T> {
         T* const address = const_cast<T*>(std::addressof(item));
         const int32_t n = static_cast<int32_t>(Count());
         if (n == 0 || item > *mItems[n - 1]) {
-            mItems.Insert(n, address);
+            mItems.push_back(address);
             return n;
         }
         // hi starts at the count, not at n - 1: that decides where an item lands
@@ -65,16 +65,16 @@ class BVector<T*> : public IList<T> {
                 break;
             }
         }
-        mItems.Insert(position, address);
+        mItems.insert(mItems.begin() + position, address);
         return position;
     }
 
     // Forgets every pointer and frees the storage.
-    void Clear() override { mItems.Clear(); }
+    void Clear() override { std::deque<T*>().swap(mItems); }
 
     [[nodiscard]] bool Contains(const T& item) const override { return IndexOf(item) != -1; }
 
-    [[nodiscard]] uint32_t Count() const override { return mItems.Count(); }
+    [[nodiscard]] uint32_t Count() const override { return static_cast<uint32_t>(mItems.size()); }
 
     bool Remove(const T& item) override {
         const int32_t index = IndexOf(item);
@@ -100,7 +100,11 @@ class BVector<T*> : public IList<T> {
     void Insert(uint32_t, const T&) override {}
 
     // Removes the pointer at index; an index at or beyond Count() is ignored.
-    void RemoveAt(uint32_t index) override { mItems.RemoveAt(index); }
+    void RemoveAt(uint32_t index) override {
+        if (index < Count()) {
+            mItems.erase(mItems.begin() + index);
+        }
+    }
 
     // The stored item at which comparer returns 0, or null.
     [[nodiscard]] T* Find(const ICompare<T*>& comparer) const {
@@ -129,7 +133,10 @@ class BVector<T*> : public IList<T> {
         return -1;
     }
 
-    Vector<T*> mItems;           // ascending order of the pointed-to items
+    // Ascending order of the pointed-to items. A double-ended queue, so that adding or
+    // removing moves the items on the shorter side only: the first or the last goes at
+    // once, whatever the count (the relay's clients leave mostly oldest or newest first).
+    std::deque<T*> mItems;
     bool mReplaceEqual = false;  // Add overwrites an equal item instead of inserting
 };
 

@@ -60,6 +60,12 @@ class LinkList : public ICollection<T> {
         if (node == nullptr) {
             return false;
         }
+        RemoveNode(node);
+        return true;
+    }
+
+    // Unlinks and deletes node without a search. REQUIRES: node is one of this list's.
+    void RemoveNode(LinkNode<T>* node) {
         if (node->mPrev != nullptr) {
             node->mPrev->mNext = node->mNext;
         } else {
@@ -72,7 +78,6 @@ class LinkList : public ICollection<T> {
         }
         delete node;
         --mCount;
-        return true;
     }
 
     LinkNode<T>* mHead{nullptr};  // first node; null when empty

@@ -34,7 +34,7 @@ void Server::Run() {
             // began to wait, so it may lie in the reserve although a lower one has been
             // freed since: that connection is refused, and the next accept takes the
             // lowest free number again.
-            if (IO::DescriptorLimit::IsReserved(descriptor)) {
+            if (IO::DescriptorLimit::IsReserved(descriptor) && !KeepsReserveItself()) {
                 Socket(descriptor, true).Close();
                 OnClientRefused.Raise(this);
                 continue;

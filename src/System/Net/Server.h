@@ -32,7 +32,7 @@ class Server : public Threading::Thread, public INetwork {
     // The server's thread: accepts connections (TCP) or receives datagrams (UDP)
     // until disconnected, then raises OnHostStopped. A connection given a descriptor
     // of the reserve (IO::DescriptorLimit) is closed at once and raises OnClientRefused
-    // instead of OnClientConnect.
+    // instead of OnClientConnect, unless the server keeps the reserve itself.
     void Run() override;
     // Disconnects, makes a new socket of the type, binds it to endPoint (network
     // order) and listens, readies the rest of the server (OnHosting), starts the
@@ -59,8 +59,8 @@ class Server : public Threading::Thread, public INetwork {
     // it when destroyed. A handler that keeps the connection copies the Client.
     Event<Server*, Client&> OnClientConnect;
     // A connection was closed at once to keep the descriptors reserved for the saves;
-    // raised by the accept loop, and by a connection handler that refuses a connection
-    // for a descriptor of its own (on the server's thread).
+    // raised by the accept loop, and by a connection handler that keeps the reserve
+    // itself (on the server's thread).
     Event<Server*> OnClientRefused;
     // The loop has ended; raised once per successful Host.
     Event<Server*> OnHostStopped;
@@ -72,6 +72,10 @@ class Server : public Threading::Thread, public INetwork {
     // else the server needs in order to serve. Returns "" when it is ready, else why
     // not, and hosting then fails with that text. The base needs nothing.
     virtual String OnHosting() { return String(); }
+    // Whether OnClientConnect is raised for a connection given a descriptor of the
+    // reserve too, its handler keeping the reserve in its own way (the relay makes room
+    // by closing a connection that has not joined); the base refuses it in the loop.
+    [[nodiscard]] virtual bool KeepsReserveItself() const { return false; }
 
     NetworkType mType;     // the kind of socket Host makes
     IPEndPoint mEndPoint;  // the one given to Host, network order

@@ -1,5 +1,6 @@
 #include "System/Net/Socket.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -128,6 +129,24 @@ void Socket::Shutdown() {
     const int descriptor = mDescriptor.load();
     if (descriptor >= 0) {
         shutdown(descriptor, SHUT_RDWR);
+    }
+}
+
+void Socket::TakeLowestNumber() {
+    std::lock_guard<std::mutex> lock(mRelease);
+    const int descriptor = mDescriptor.load();
+    if (descriptor < 0) {
+        return;
+    }
+    const int lowest = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (lowest < 0) {
+        return;
+    }
+    if (lowest < descriptor) {
+        mDescriptor = lowest;
+        close(descriptor);
+    } else {
+        close(lowest);
     }
 }
 

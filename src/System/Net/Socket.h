@@ -58,6 +58,10 @@ class Socket : public Object {
     // socket (Listen, Open, Receive), keeping the descriptor until Close, so that it
     // cannot be reused under that thread. Not connected afterwards.
     void Shutdown();
+    // Moves the descriptor to the lowest free number when that is lower than its own,
+    // releasing the old number; the socket stays as it was. Only for a socket that no
+    // other thread uses yet: it would go on with the old number.
+    void TakeLowestNumber();
     // Ends the sending direction only: the peer reads the end of what was sent, while
     // this side still receives until the peer closes in turn. A server that closed
     // with the peer's bytes unread would reset the connection, and a reset may

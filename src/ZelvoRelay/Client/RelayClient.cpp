@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "System/IO/DescriptorLimit.h"
 #include "System/Net/Net.h"
 #include "System/Net/Socket.h"
 #include "System/Net/SocketType.h"
@@ -49,8 +48,12 @@ RelayClient::RelayClient()
 }
 
 RelayClient::RelayClient(const System::Net::Client& accepted, uint32_t clientId)
+    : RelayClient(accepted, System::Net::Socket(System::Net::SocketType::UDP(), true), clientId) {}
+
+RelayClient::RelayClient(const System::Net::Client& accepted, const System::Net::Socket& udp,
+                         uint32_t clientId)
     : mTcpClient(accepted),
-      mUdpClient(System::Net::Socket(System::Net::SocketType::UDP(), true)),
+      mUdpClient(udp),
       mBacklog(std::make_shared<Threading::ReceiveBacklog>()) {
     mUser.ClientId = clientId;
     mTcpClient.GetSocket()->EnableBlocking(false);
@@ -59,15 +62,6 @@ RelayClient::RelayClient(const System::Net::Client& accepted, uint32_t clientId)
     mTcpClient.GetSocket()->SetNoDelay(true);
     mUdpClient.GetSocket()->EnableBlocking(false);
     Subscribe();
-    // Kept in the reserve, the UDP descriptors of enough connections would leave a save
-    // none. A connection that cannot have both is closed at once, its UDP descriptor
-    // first, so that nothing of it is held once its peer sees it closed; the caller
-    // finds the client disconnected.
-    const int udp = mUdpClient.GetSocket()->GetSocket();
-    if (udp < 0 || System::IO::DescriptorLimit::IsReserved(udp)) {
-        mUdpClient.Disconnect(false);
-        mTcpClient.Disconnect(false);
-    }
 }
 
 RelayClient::~RelayClient() {
@@ -86,8 +80,10 @@ bool RelayClient::IsConnected() {
 }
 
 void RelayClient::CloseSockets() {
-    mTcpClient.Disconnect(false);
+    // The UDP descriptor first, so that nothing of the client is held once its peer sees
+    // the connection closed.
     mUdpClient.Disconnect(false);
+    mTcpClient.Disconnect(false);
 }
 
 void RelayClient::Disconnect() {

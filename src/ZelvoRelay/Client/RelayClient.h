@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <list>
 #include <memory>
 
 #include "System/Event.h"
@@ -51,8 +52,12 @@ class RelayClient : public System::Object {
 
     // A client without a connection and with client id 0.
     RelayClient();
-    // Takes over the accepted connection (sharing its descriptor) under the given id.
+    // Takes over the accepted connection (sharing its descriptor) under the given id,
+    // with a UDP descriptor of its own opened here.
     RelayClient(const System::Net::Client& accepted, uint32_t clientId);
+    // The same with the UDP descriptor given (the client closes it).
+    RelayClient(const System::Net::Client& accepted, const System::Net::Socket& udp,
+                uint32_t clientId);
     // Closes both sockets; queued frames are released unsent, their actions unrun.
     ~RelayClient() override;
 
@@ -119,15 +124,25 @@ class RelayClient : public System::Object {
     // first. Called once, by the worker's Add.
     void Attach(Threading::ClientThreadWorker* worker);
 
-    // Bookkeeping of the worker that serves the client; touched by that worker only.
+    // Bookkeeping of the worker that serves the client; touched by that worker only,
+    // under its list's monitor. The places are indexes in the worker's lists
+    // (Threading::ClientList), kUnlisted when the client is not in that list.
     struct WorkerState {
-        bool mAwaitingRoom{false};  // frames wait for the socket's writable readiness
-        bool mToRead{false};        // listed for a read in the worker's next turn
-        bool mToSend{false};        // listed for a send in the worker's current turn
-        bool mHeld{false};          // listed as held
-        bool mSpent{false};         // listed as waiting for its relay budget
-        bool mPeerEnded{false};     // the peer's end of stream was reported
-        bool mLeaving{false};       // closed, waiting for its messages to be handled
+        static constexpr uint32_t kUnlisted = UINT32_MAX;
+        uint32_t mServed{kUnlisted};   // place among the clients the worker serves
+        uint32_t mToRead{kUnlisted};   // place among those to read in the next turn
+        uint32_t mHeld{kUnlisted};     // place among those held
+        uint32_t mSpent{kUnlisted};    // place among those waiting for their relay budget
+        uint32_t mLeaving{kUnlisted};  // place among those closed, waiting for their
+                                       // messages to be handled
+        bool mAwaitingRoom{false};     // frames wait for the socket's writable readiness
+        bool mToSend{false};           // listed for a send in the worker's current turn
+        bool mPeerEnded{false};        // the peer's end of stream was reported
+        bool mHeldToLeave{false};      // has been held once its connection closed
+        // Its entry among the connections that must join by a time, while mMustJoin.
+        std::list<RelayClient*>::iterator mJoinEntry;
+        bool mMustJoin{false};
+        double mJoinDeadline{0.0};  // when it must have joined, while mMustJoin
     };
     WorkerState& GetWorkerState() { return mWorkerState; }
 

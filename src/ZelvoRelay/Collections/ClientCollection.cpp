@@ -11,18 +11,18 @@ Client::RelayClient* ClientCollection::FindClient(uint32_t clientId) const {
 
 void ClientCollection::Join(Client::RelayClient& client) {
     client.GetUserModel().IsRegistered = true;
-    ++mNumJoined;
+    mJoined.Add(client);
 }
 
 void ClientCollection::RemoveAt(uint32_t index) {
     if (index < Count() && (*this)[index].GetUserModel().IsRegistered.mValue) {
-        --mNumJoined;
+        mJoined.Remove((*this)[index]);
     }
     BCollection::RemoveAt(index);
 }
 
 void ClientCollection::Clear() {
-    mNumJoined = 0;
+    mJoined.Clear();
     BCollection::Clear();
 }
 

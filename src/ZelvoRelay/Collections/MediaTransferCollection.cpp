@@ -15,6 +15,34 @@ MediaTransferCollection::~MediaTransferCollection() {
     }
 }
 
+void MediaTransferCollection::Add(const MediaTransferModel& transfer) {
+    const uint32_t held = Count();
+    MediaTree::Add(transfer);
+    if (Count() != held) {
+        mByClient[transfer.mClientId].emplace(transfer.mMediaId, transfer.mResourceId);
+    }
+}
+
+bool MediaTransferCollection::Remove(const MediaTransferModel& transfer) {
+    // Read first: transfer may be the value of a node that the removal moves or deletes.
+    const uint32_t clientId = transfer.mClientId;
+    const std::pair<uint32_t, uint32_t> key(transfer.mMediaId, transfer.mResourceId);
+    if (!MediaTree::Remove(transfer)) {
+        return false;
+    }
+    const auto client = mByClient.find(clientId);
+    client->second.erase(key);
+    if (client->second.empty()) {
+        mByClient.erase(client);
+    }
+    return true;
+}
+
+void MediaTransferCollection::Clear() {
+    MediaTree::Clear();
+    mByClient.clear();
+}
+
 bool MediaTransferCollection::RemoveMedia(uint32_t clientId, uint32_t mediaId,
                                           uint32_t resourceId) {
     MediaTransferModel* transfer = Find(clientId, mediaId, resourceId);
@@ -54,27 +82,24 @@ MediaTransferModel* MediaTransferCollection::Find(uint32_t clientId, uint32_t me
 
 System::Collections::Vector<MediaTransferModel> MediaTransferCollection::RemoveClient(
     uint32_t clientId) {
-    // Removing rotates the tree under a walk, so collect the client's transfers first.
     System::Collections::Vector<MediaTransferModel> ended;
-    for (Node* node = First(); node != nullptr; node = Next(node)) {
-        if (node->mValue.mClientId == clientId) {
-            ended.Add(node->mValue);
-        }
+    const auto client = mByClient.find(clientId);
+    if (client == mByClient.end()) {
+        return ended;
     }
-    for (uint32_t i = 0; i < ended.Count(); ++i) {
-        MediaTransferModel& transfer = ended[i];
-        RemoveMedia(transfer.mClientId, transfer.mMediaId, transfer.mResourceId);
-        transfer.mStream = nullptr;
+    // Copied: each removal changes the client's set.
+    const std::set<std::pair<uint32_t, uint32_t>> keys = client->second;
+    for (const auto& [mediaId, resourceId] : keys) {
+        ended.Add(*Find(clientId, mediaId, resourceId));
+        RemoveMedia(clientId, mediaId, resourceId);
+        ended[ended.Count() - 1].mStream = nullptr;
     }
     return ended;
 }
 
 uint32_t MediaTransferCollection::CountClient(uint32_t clientId) const {
-    uint32_t count = 0;
-    for (Node* node = First(); node != nullptr; node = Next(node)) {
-        count += node->mValue.mClientId == clientId ? 1 : 0;
-    }
-    return count;
+    const auto client = mByClient.find(clientId);
+    return client == mByClient.end() ? 0 : static_cast<uint32_t>(client->second.size());
 }
 
 bool MediaTransferCollection::HoldsMedia(uint32_t mediaId) const {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
+#include <unordered_map>
+#include <utility>
 
 #include "System/Collections/Vector.h"
 #include "ZelvoRelay/Collections/MediaTree.h"
@@ -9,11 +12,17 @@
 namespace ZelvoRelay::Collections {
 
 // Uploads or downloads in progress, ordered by (media id, resource id, client id), never
-// holding two equal transfers. Its Monitor guards it; the collection takes no lock itself.
+// holding two equal transfers, and each client's transfers apart, so that a client's
+// leaving or its count costs the same however many transfers others have. Its Monitor
+// guards it; the collection takes no lock itself.
 class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel> {
   public:
     // Deletes the streams of the transfers still held, closing their files.
     ~MediaTransferCollection() override;
+
+    void Add(const MVC::Model::MediaTransferModel& transfer) override;
+    bool Remove(const MVC::Model::MediaTransferModel& transfer) override;
+    void Clear() override;
 
     // Ends the matching transfer: deletes its stream (the file stays on disk) and removes it.
     // False when there is none.
@@ -35,6 +44,12 @@ class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel>
     [[nodiscard]] uint32_t CountClient(uint32_t clientId) const;
     // True when some transfer concerns that media id.
     [[nodiscard]] bool HoldsMedia(uint32_t mediaId) const;
+
+  private:
+    // The (media id, resource id) of each transfer of each client that has one. Without it
+    // a client's leaving searched every transfer: connections holding downloads made
+    // each one's leaving cost as much as all of them.
+    std::unordered_map<uint32_t, std::set<std::pair<uint32_t, uint32_t>>> mByClient;
 };
 
 }  // namespace ZelvoRelay::Collections

@@ -81,6 +81,9 @@ class RelayServer : public System::Net::Server {
     // Opens the UDP socket and starts the workers. Returns why a worker could not
     // start, or "" when all of them did.
     System::String OnHosting() override;
+    // New connections are kept out of the descriptor reserve by NewRelayClientCommand,
+    // which makes room by closing one that has not joined.
+    [[nodiscard]] bool KeepsReserveItself() const override { return true; }
 
   private:
     void OnHostingFailed(System::Net::Server* server, const System::String& error);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 
-#include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/RemoveRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
@@ -28,19 +28,6 @@ double Now() {
         .count();
 }
 
-template <typename T>
-void Erase(std::vector<T>& list, const T& item) {
-    list.erase(std::remove(list.begin(), list.end(), item), list.end());
-}
-
-// Drops the entries of client from a list of (time, client) pairs.
-template <typename List>
-void EraseTimed(List& list, const Client::RelayClient* client) {
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [client](const auto& entry) { return entry.second == client; }),
-               list.end());
-}
-
 }  // namespace
 
 ClientThreadWorker::ClientThreadWorker() {
@@ -52,8 +39,11 @@ ClientThreadWorker::~ClientThreadWorker() = default;
 void ClientThreadWorker::Add(Client::RelayClient* client) {
     mClientList.mMonitor.Enter();
     mClientList.mValue.Add(client);
-    mNumClients = mClientList.mValue.Count();
-    mJoinDeadlines.emplace_back(Now() + mJoinTimeout, client);
+    mNumClients = static_cast<uint32_t>(mClientList.mValue.Count());
+    WorkerState& state = client->GetWorkerState();
+    state.mJoinDeadline = Now() + mJoinTimeout;
+    state.mJoinEntry = mJoinDeadlines.insert(mJoinDeadlines.end(), client);
+    state.mMustJoin = true;
     client->Attach(this);
     if (!mPoller.Add(client->GetTcpClient().GetSocket()->GetSocket(), client)) {
         client->Disconnect();
@@ -95,21 +85,19 @@ void ClientThreadWorker::Run() {
 void ClientThreadWorker::ReadRestAndClose() {
     char buffer[kReceiveBufferSize];
     mClientList.mMonitor.Enter();
-    auto& list = mClientList.mValue;
     // Read past their allowance of waiting messages: the server stops once the message
     // worker has handled what they sent, and an upload whose last bytes still waited in
     // the socket would otherwise be thrown away.
-    for (uint32_t i = 0; i < list.Count(); ++i) {
-        list[i]->ReceiveRest(buffer, kReceiveBufferSize);
-        list[i]->Disconnect();
+    for (Client::RelayClient* client : mClientList.mValue.TakeAll()) {
+        client->ReceiveRest(buffer, kReceiveBufferSize);
+        client->Disconnect();
+        ForgetDeadline(client);
     }
-    list.Clear();
     mNumClients = 0;
-    mJoinDeadlines.clear();
-    mToRead.clear();
-    mHeld.clear();
-    mSpent.clear();
-    mLeaving.clear();
+    mToRead.TakeAll();
+    mHeld.TakeAll();
+    mSpent.TakeAll();
+    mLeaving.TakeAll();
     mNoticesMonitor.Enter();
     mNotices.clear();
     mNoticesMonitor.Exit();
@@ -126,7 +114,7 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
             continue;
         }
         auto* client = static_cast<Client::RelayClient*>(ready[i].mToken);
-        Client::RelayClient::WorkerState& state = client->GetWorkerState();
+        WorkerState& state = client->GetWorkerState();
         if (ready[i].mReadable) {
             state.mPeerEnded = state.mPeerEnded || ready[i].mEnded;
             ListToRead(client);
@@ -147,37 +135,32 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
             ListToSend(notice.mClient);
         }
     }
-    for (size_t i = 0; i < mHeld.size();) {
+    for (size_t i = 0; i < mHeld.Count();) {
         Client::RelayClient* client = mHeld[i];
         if (client->IsHeld()) {
             ++i;
             continue;
         }
-        client->GetWorkerState().mHeld = false;
+        mHeld.RemoveAt(i);
         ListToRead(client);
-        mHeld[i] = mHeld.back();
-        mHeld.pop_back();
     }
-    for (size_t i = 0; i < mLeaving.size();) {
-        if (mLeaving[i]->IsHeld()) {
+    for (size_t i = 0; i < mLeaving.Count();) {
+        Client::RelayClient* client = mLeaving[i];
+        if (client->IsHeld()) {
             ++i;
             continue;
         }
-        mClosed.push_back(mLeaving[i]);
-        mLeaving[i] = mLeaving.back();
-        mLeaving.pop_back();
+        mLeaving.RemoveAt(i);
+        mClosed.push_back(client);
     }
     ReleaseSpent(now);
     CloseLateJoiners(now);
 
-    std::vector<Client::RelayClient*> reading;
-    reading.swap(mToRead);
-    for (Client::RelayClient* client : reading) {
-        client->GetWorkerState().mToRead = false;
+    for (Client::RelayClient* client : mToRead.TakeAll()) {
         Read(client, buffer, now);
     }
     for (Client::RelayClient* client : mToSend) {
-        Client::RelayClient::WorkerState& state = client->GetWorkerState();
+        WorkerState& state = client->GetWorkerState();
         state.mToSend = false;
         state.mAwaitingRoom = client->Send();
     }
@@ -186,12 +169,13 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
     for (Client::RelayClient* client : mClosed) {
         // Removed at once, a client that sent a chat and closed would leave the room
         // before the chat was handled, and the chat would be lost.
-        if (!client->GetWorkerState().mLeaving && client->HoldUntilHandled(&mWake)) {
-            client->GetWorkerState().mLeaving = true;
-            Erase(mToRead, client);
-            Erase(mHeld, client);
-            EraseTimed(mSpent, client);
-            mLeaving.push_back(client);
+        WorkerState& state = client->GetWorkerState();
+        if (!state.mHeldToLeave && client->HoldUntilHandled(&mWake)) {
+            state.mHeldToLeave = true;
+            mToRead.Remove(client);
+            mHeld.Remove(client);
+            mSpent.Remove(client);
+            mLeaving.Add(client);
         } else {
             Remove(client);
         }
@@ -205,14 +189,12 @@ void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer, double 
             case Client::RelayClient::Received::Data:
                 break;
             case Client::RelayClient::Received::Held:
-                client->GetWorkerState().mHeld = true;
-                mHeld.push_back(client);
+                mHeld.Add(client);
                 return;
             case Client::RelayClient::Received::Spent:
                 // Its readiness is reported once, and is not reported again while it is
                 // not read: the worker's own wait brings it back.
-                client->GetWorkerState().mSpent = true;
-                mSpent.emplace_back(client->GetReadableAt(), client);
+                mSpent.Add(client);
                 return;
             case Client::RelayClient::Received::Drained:
             case Client::RelayClient::Received::Closed:
@@ -223,28 +205,27 @@ void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer, double 
 }
 
 void ClientThreadWorker::ReleaseSpent(double now) {
-    for (size_t i = 0; i < mSpent.size();) {
-        if (mSpent[i].first > now) {
+    for (size_t i = 0; i < mSpent.Count();) {
+        Client::RelayClient* client = mSpent[i];
+        if (client->GetReadableAt() > now) {
             ++i;
             continue;
         }
-        Client::RelayClient* client = mSpent[i].second;
-        client->GetWorkerState().mSpent = false;
+        mSpent.RemoveAt(i);
         ListToRead(client);
-        mSpent[i] = mSpent.back();
-        mSpent.pop_back();
     }
 }
 
 void ClientThreadWorker::CloseLateJoiners(double now) {
-    if (mJoinDeadlines.empty() || mJoinDeadlines.front().first > now) {
+    if (mJoinDeadlines.empty() || mJoinDeadlines.front()->GetWorkerState().mJoinDeadline > now) {
         return;
     }
     auto& clients = MVC::Model::ZelvoRelayModel::Instance()->Clients;
     clients.mMonitor.Enter();
-    while (!mJoinDeadlines.empty() && mJoinDeadlines.front().first <= now) {
-        Client::RelayClient* client = mJoinDeadlines.front().second;
-        mJoinDeadlines.pop_front();
+    while (!mJoinDeadlines.empty() &&
+           mJoinDeadlines.front()->GetWorkerState().mJoinDeadline <= now) {
+        Client::RelayClient* client = mJoinDeadlines.front();
+        ForgetDeadline(client);
         // Connections that never join would otherwise hold the places the room's
         // limit counts for as long as they like, and lock every member out.
         if (!client->GetUserModel().IsRegistered.mValue) {
@@ -254,50 +235,89 @@ void ClientThreadWorker::CloseLateJoiners(double now) {
     clients.mMonitor.Exit();
 }
 
-void ClientThreadWorker::Remove(Client::RelayClient* client) {
-    auto& list = mClientList.mValue;
-    for (uint32_t i = 0; i < list.Count(); ++i) {
-        if (list[i] == client) {
-            list.RemoveAt(i);
-            break;
-        }
+double ClientThreadWorker::OldestJoinDeadline() {
+    auto& clients = MVC::Model::ZelvoRelayModel::Instance()->Clients;
+    mClientList.mMonitor.Enter();
+    clients.mMonitor.Enter();
+    ForgetJoinedOrClosed();
+    const double deadline = mJoinDeadlines.empty()
+                                ? std::numeric_limits<double>::infinity()
+                                : mJoinDeadlines.front()->GetWorkerState().mJoinDeadline;
+    clients.mMonitor.Exit();
+    mClientList.mMonitor.Exit();
+    return deadline;
+}
+
+bool ClientThreadWorker::CloseOldestUnjoined() {
+    auto& clients = MVC::Model::ZelvoRelayModel::Instance()->Clients;
+    // Under the list's monitor the worker is between turns, so it reads no socket while
+    // this one is closed and its number taken by the connection it makes room for.
+    mClientList.mMonitor.Enter();
+    clients.mMonitor.Enter();
+    ForgetJoinedOrClosed();
+    Client::RelayClient* oldest = mJoinDeadlines.empty() ? nullptr : mJoinDeadlines.front();
+    if (oldest != nullptr) {
+        ForgetDeadline(oldest);
+        oldest->Disconnect();
     }
-    mNumClients = list.Count();
-    Erase(mToRead, client);
-    Erase(mHeld, client);
-    EraseTimed(mSpent, client);
-    Erase(mLeaving, client);
-    EraseTimed(mJoinDeadlines, client);
+    clients.mMonitor.Exit();
+    mClientList.mMonitor.Exit();
+    return oldest != nullptr;
+}
+
+void ClientThreadWorker::ForgetJoinedOrClosed() {
+    // One already closed would free no descriptor when closed again.
+    while (!mJoinDeadlines.empty() && (mJoinDeadlines.front()->GetUserModel().IsRegistered.mValue ||
+                                       !mJoinDeadlines.front()->IsConnected())) {
+        ForgetDeadline(mJoinDeadlines.front());
+    }
+}
+
+void ClientThreadWorker::ForgetDeadline(Client::RelayClient* client) {
+    WorkerState& state = client->GetWorkerState();
+    if (state.mMustJoin) {
+        state.mMustJoin = false;
+        mJoinDeadlines.erase(state.mJoinEntry);
+    }
+}
+
+void ClientThreadWorker::Remove(Client::RelayClient* client) {
+    mClientList.mValue.Remove(client);
+    mNumClients = static_cast<uint32_t>(mClientList.mValue.Count());
+    mToRead.Remove(client);
+    mHeld.Remove(client);
+    mSpent.Remove(client);
+    mLeaving.Remove(client);
+    ForgetDeadline(client);
     MVC::Events::RemoveRelayClientEvent event(client);
     event.Dispatch();
 }
 
 int ClientThreadWorker::WaitTimeout() {
-    if (!mToRead.empty()) {
+    if (!mToRead.Empty()) {
         return 0;
     }
-    if (mJoinDeadlines.empty() && mSpent.empty()) {
+    if (mJoinDeadlines.empty() && mSpent.Empty()) {
         return -1;
     }
-    double due = mJoinDeadlines.empty() ? mSpent.front().first
-                                        : mJoinDeadlines.front().first + kJoinDeadlineSlack;
-    for (const auto& spent : mSpent) {
-        due = std::min(due, spent.first);
+    double due = mJoinDeadlines.empty()
+                     ? std::numeric_limits<double>::infinity()
+                     : mJoinDeadlines.front()->GetWorkerState().mJoinDeadline + kJoinDeadlineSlack;
+    for (size_t i = 0; i < mSpent.Count(); ++i) {
+        due = std::min(due, mSpent[i]->GetReadableAt());
     }
     const double wait = std::ceil((due - Now()) * 1000.0);
     return static_cast<int>(std::clamp(wait, 0.0, 1000.0 * 3600.0));
 }
 
 void ClientThreadWorker::ListToRead(Client::RelayClient* client) {
-    Client::RelayClient::WorkerState& state = client->GetWorkerState();
-    if (!state.mToRead && !state.mHeld && !state.mSpent) {
-        state.mToRead = true;
-        mToRead.push_back(client);
+    if (!mHeld.Contains(client) && !mSpent.Contains(client)) {
+        mToRead.Add(client);
     }
 }
 
 void ClientThreadWorker::ListToSend(Client::RelayClient* client) {
-    Client::RelayClient::WorkerState& state = client->GetWorkerState();
+    WorkerState& state = client->GetWorkerState();
     if (!state.mToSend) {
         state.mToSend = true;
         mToSend.push_back(client);

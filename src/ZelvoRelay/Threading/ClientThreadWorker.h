@@ -2,20 +2,16 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
-#include <utility>
+#include <list>
 #include <vector>
 
-#include "System/Collections/Vector.h"
 #include "System/Net/Poller.h"
 #include "System/Threading/Monitor.h"
 #include "System/Threading/Thread.h"
 #include "System/Threading/ThreadProperty.h"
 #include "System/Threading/WakeEvent.h"
-
-namespace ZelvoRelay::Client {
-class RelayClient;
-}
+#include "ZelvoRelay/Client/RelayClient.h"
+#include "ZelvoRelay/Threading/ClientList.h"
 
 namespace ZelvoRelay::Threading {
 
@@ -50,6 +46,16 @@ class ClientThreadWorker : public System::Threading::Thread {
     // the clients added from now on.
     void SetJoinTimeout(double seconds) { mJoinTimeout = seconds; }
 
+    // When the open connection served here that has waited longest without joining must
+    // have joined; infinity when every one has joined or closed. Takes the list's monitor,
+    // then the client-collection monitor.
+    double OldestJoinDeadline();
+    // Closes the open connection served here that has waited longest without joining, as
+    // its time to join running out would: its leave is handled as any other's, and its
+    // descriptors are free when this returns. False when every one has joined or closed.
+    // Takes the list's monitor, then the client-collection monitor.
+    bool CloseOldestUnjoined();
+
     void Run() override;
 
     // At a stop: reads what the socket of each client still served holds now, so that
@@ -77,6 +83,12 @@ class ClientThreadWorker : public System::Threading::Thread {
     void ReleaseSpent(double now);
     // Closes the connections whose time to join has run out at time now.
     void CloseLateJoiners(double now);
+    // Forgets the connections at the head of the join deadlines that have joined or are
+    // closed, so that the head is the oldest still open that has not joined. REQUIRES:
+    // the list's and the client-collection monitors.
+    void ForgetJoinedOrClosed();
+    // Takes client off the join deadlines. REQUIRES: the list's monitor.
+    void ForgetDeadline(Client::RelayClient* client);
     // Drops client from every list and removes it from the room (which deletes it).
     void Remove(Client::RelayClient* client);
     // The wait before the next turn, in milliseconds: none while clients are left to
@@ -85,30 +97,32 @@ class ClientThreadWorker : public System::Threading::Thread {
     void ListToRead(Client::RelayClient* client);
     void ListToSend(Client::RelayClient* client);
 
+    using WorkerState = Client::RelayClient::WorkerState;
+
     System::Net::Poller mPoller;         // the clients' sockets and mWake
     System::Threading::WakeEvent mWake;  // signalled by Notify, Wake and released holds
-    // The clients served, in the order they were added; not owned. Its monitor is held
-    // for a whole turn and by Add, and comes first in the relay's lock order.
-    System::Threading::ThreadProperty<System::Collections::Vector<Client::RelayClient*>>
-        mClientList;
+    // The clients served; not owned. Its monitor is held for a whole turn and by Add,
+    // and comes first in the relay's lock order.
+    System::Threading::ThreadProperty<ClientList<&WorkerState::mServed>> mClientList;
     std::atomic<uint32_t> mNumClients{0};  // mirrors the list's count for GetNumClient
-    // When each client added must have joined, in the order added; guarded by the
-    // list's monitor.
-    std::deque<std::pair<double, Client::RelayClient*>> mJoinDeadlines;
+    // The clients that must join by a time, in the order added (so by that time, the
+    // timeout being the same for them); guarded by the list's monitor. Those that have
+    // joined are dropped when they reach the head.
+    std::list<Client::RelayClient*> mJoinDeadlines;
     double mJoinTimeout{kJoinTimeout};  // set before the clients it applies to are added
     // Guards mNotices. Last in the lock order: taken under a client's send-queue
     // monitor, and nothing is entered while it is held.
     System::Threading::Monitor mNoticesMonitor;
     std::vector<Notice> mNotices;  // what Notify told, oldest first
     // Touched by the worker's thread only, in its turns:
-    std::vector<Client::RelayClient*> mToRead;  // bytes may wait; read in the next turn
+    ClientList<&WorkerState::mToRead> mToRead;  // bytes may wait; read in the next turn
     std::vector<Client::RelayClient*> mToSend;  // frames to send in this turn
-    std::vector<Client::RelayClient*> mHeld;    // not read until their backlog falls
-    // Not read until their relay budget allows it, each with the time it does.
-    std::vector<std::pair<double, Client::RelayClient*>> mSpent;
+    ClientList<&WorkerState::mHeld> mHeld;      // not read until their backlog falls
+    // Not read until their relay budget allows it (GetReadableAt).
+    ClientList<&WorkerState::mSpent> mSpent;
     std::vector<Client::RelayClient*> mClosed;  // to remove at the end of this turn
     // Closed, and removed once the message worker has handled what they sent.
-    std::vector<Client::RelayClient*> mLeaving;
+    ClientList<&WorkerState::mLeaving> mLeaving;
 };
 
 }  // namespace ZelvoRelay::Threading

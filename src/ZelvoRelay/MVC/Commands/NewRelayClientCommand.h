@@ -8,10 +8,12 @@
 namespace ZelvoRelay::MVC::Commands {
 
 // Makes a relay client of an accepted connection under the next free client id, adds
-// it to the client collection and hands it to the least-loaded client worker. A client
-// that could not have its UDP descriptor outside the reserve kept for the saves is
-// closed at once and reported through the relay server's OnClientRefused instead. Runs
-// on the accept thread.
+// it to the client collection and hands it to the least-loaded client worker. Its TCP and
+// UDP descriptors are kept out of the reserve kept for the saves: where they would lie in
+// it, the connection that has waited longest without joining is closed to make room (as
+// its time to join running out would close it). Only when every open connection has
+// joined is the new one closed at once instead, and reported through the relay server's
+// OnClientRefused. Runs on the accept thread.
 class NewRelayClientCommand : public System::MVC::ICommand {
   public:
     explicit NewRelayClientCommand(uint32_t firstClientId = 1) : mNextClientId(firstClientId) {}

@@ -71,9 +71,9 @@ void ZelvoRelayModel::SendNowToRoom(Message::BaseMessage* message, uint32_t send
 void ZelvoRelayModel::Distribute(const NetMessageModel& entry, uint32_t targetId,
                                  uint32_t senderId) {
     if (targetId == 0) {
-        for (uint32_t i = 0; i < Clients.mValue.Count(); ++i) {
-            Client::RelayClient& client = Clients.mValue[i];
-            if (client.GetUserModel().IsRegistered.mValue && client.GetClientId() != senderId) {
+        for (uint32_t i = 0; i < Clients.mValue.NumJoined(); ++i) {
+            Client::RelayClient& client = Clients.mValue.JoinedAt(i);
+            if (client.GetClientId() != senderId) {
                 client.Enqueue(entry);
             }
         }

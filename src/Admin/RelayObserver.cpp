@@ -37,9 +37,7 @@ uint16_t ListeningPort(System::Net::Server* server) {
 
 }  // namespace
 
-RelayObserver::RelayObserver()
-    : mNames(256, System::Collections::HashFunctions::IntHash),
-      mMessageNames(64, System::Collections::HashFunctions::IntHash) {
+RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunctions::IntHash) {
     mBandwidthTimer.SetInterval(1.0);
     mSwitchboardTimer.SetInterval(60.0);
     mSaveTimer.SetInterval(300.0);
@@ -246,10 +244,10 @@ void RelayObserver::OnRelayClientListUpdated(void*,
         mEventManager.Remove(removed->GetTcpClient().OnReceiveMessage);
         mEventManager.Remove(removed->GetTcpClient().OnSendMessage);
         mEventManager.Remove(removed->GetUserModel().PropertyChanged);
-        mNames.Remove(removed->GetClientId());
+        mNames.erase(removed->GetClientId());
     }
     if (added != nullptr) {
-        mNames.Set(added->GetClientId(), added->GetUserModel().Name.mValue);
+        mNames[added->GetClientId()] = added->GetUserModel().Name.mValue;
         mEventManager.Add(added->GetUserModel().PropertyChanged, this,
                           &RelayObserver::OnRelayUserChanged);
         mEventManager.Add(added->GetTcpClient().OnReceiveMessage, this,
@@ -327,10 +325,7 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
     // client-collection Monitor, which a room send holds while it queues to every member,
     // and a worker waiting for it to log each chat line would hold up the room's traffic.
     const uint32_t clientId = client->GetClientId();
-    mLock.Enter();
-    const auto* named = mNames.Find(clientId);
-    const String name = named != nullptr ? named->mValue : String();
-    mLock.Exit();
+    const String name = NameOf(clientId);
     // Names and chat come from clients: unescaped, a line feed or a terminal sequence in
     // them would forge or garble log lines.
     if (type == kChatMessage) {
@@ -350,7 +345,7 @@ void RelayObserver::OnRelayUserChanged(void* user, const String& property) {
     }
     const auto* model = static_cast<ZelvoRelay::MVC::Model::UserModel*>(user);
     mLock.Enter();
-    mNames.Set(model->ClientId.mValue, model->Name.mValue);
+    mNames[model->ClientId.mValue] = model->Name.mValue;
     mLock.Exit();
 }
 
@@ -359,12 +354,16 @@ bool RelayObserver::Logs(const System::Net::Client& client, AddressLogLimiter::K
                               AddressLogLimiter::Clock::now());
 }
 
-String RelayObserver::LoggedName(uint32_t clientId) {
+String RelayObserver::NameOf(uint32_t clientId) {
     mLock.Enter();
-    const auto* named = mNames.Find(clientId);
-    const String name = named != nullptr ? named->mValue : String();
+    const auto named = mNames.find(clientId);
+    const String name = named != mNames.end() ? named->second : String();
     mLock.Exit();
-    return EscapeLogText(name);
+    return name;
+}
+
+String RelayObserver::LoggedName(uint32_t clientId) {
+    return EscapeLogText(NameOf(clientId));
 }
 
 uint32_t RelayObserver::ClientCount() {

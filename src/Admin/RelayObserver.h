@@ -14,6 +14,7 @@
 #include "ZelvoRelay/Threading/PhotoFailure.h"
 
 #include <cstdint>
+#include <unordered_map>
 
 namespace System::Net {
 class Client;
@@ -105,6 +106,8 @@ class RelayObserver {
     // Whether a line of kind about the connection client is to be written, or left out
     // as its address has had its share of the log.
     bool Logs(const System::Net::Client& client, AddressLogLimiter::Kind kind);
+    // The client's name as the message log knows it.
+    System::String NameOf(uint32_t clientId);
     // The client's name as the message log knows it, escaped for the log.
     System::String LoggedName(uint32_t clientId);
 
@@ -116,7 +119,9 @@ class RelayObserver {
     // mAddressLog and the console's output.
     System::Threading::Monitor mLock;
     // Client id to the user's name as last set, for the message log; guarded by mLock.
-    System::Collections::Hash<uint32_t, System::String> mNames;
+    // A table that grows with the room: one of fixed size would make each connection's
+    // coming and going search a share of every other.
+    std::unordered_map<uint32_t, System::String> mNames;
     System::Timer mBandwidthTimer;
     System::Timer mSwitchboardTimer;
     System::Timer mSaveTimer;

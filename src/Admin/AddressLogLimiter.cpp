@@ -4,7 +4,6 @@
 #include "System/String.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,33 +24,15 @@ constexpr const char* kKindNames[][2] = {
 
 }  // namespace
 
-AddressLogLimiter::Key AddressLogLimiter::KeyOf(const System::Net::IPAddress& address) {
-    Key key{};
-    std::memcpy(key.data(), address.GetAddressBytes(), 16);
-    key[16] = static_cast<char>(address.GetAddressFamily());
-    return key;
-}
-
 AddressLogLimiter::Record& AddressLogLimiter::Remember(const System::Net::IPAddress& address,
                                                        Clock::time_point now,
                                                        std::optional<LeftOut>& forgotten) {
-    const Key key = KeyOf(address);
-    const auto found = mIndex.find(key);
-    if (found != mIndex.end()) {
-        mRecords.splice(mRecords.end(), mRecords, found->second);
-        return *found->second;
-    }
-    if (mRecords.size() == kMaxAddresses) {
-        Record& oldest = mRecords.front();
+    Record& record = mRecords.Seen(System::Net::IPAddressKey(address), [&](Record& oldest) {
         if (Owes(oldest)) {
             forgotten = Take(oldest, now);
         }
-        mIndex.erase(KeyOf(oldest.mAddress));
-        mRecords.pop_front();
-    }
-    Record& record = mRecords.emplace_back();
+    });
     record.mAddress = address;
-    mIndex.emplace(key, std::prev(mRecords.end()));
     return record;
 }
 
@@ -109,11 +90,11 @@ AddressLogLimiter::LeftOut AddressLogLimiter::Take(Record& record, Clock::time_p
 void AddressLogLimiter::Report(Clock::time_point now, bool dueOnly) {
     std::vector<LeftOut> reports;
     mLock.Enter();
-    for (Record& record : mRecords) {
+    mRecords.ForEach([&](Record& record) {
         if (dueOnly ? IsDue(record, now) : Owes(record)) {
             reports.push_back(Take(record, now));
         }
-    }
+    });
     mLock.Exit();
     for (const LeftOut& leftOut : reports) {
         Write(leftOut);

@@ -1,16 +1,15 @@
 #pragma once
 
+#include "System/Collections/RecentMap.h"
 #include "System/Net/IPAddress.h"
+#include "System/Net/IPAddressKey.h"
 #include "System/Threading/Monitor.h"
 
 #include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <list>
 #include <optional>
-#include <string_view>
-#include <unordered_map>
 
 // Bounds what the log writes about the connections of one address: their connecting,
 // their leaving and the messages they send. Each address has a bucket of kBurstLines
@@ -54,13 +53,6 @@ class AddressLogLimiter {
 
   private:
     static constexpr size_t kKinds = 3;
-    // The address bytes and the family.
-    using Key = std::array<char, 17>;
-    struct KeyHash {
-        size_t operator()(const Key& key) const {
-            return std::hash<std::string_view>()(std::string_view(key.data(), key.size()));
-        }
-    };
     // What was left out of an address's lines over the time told.
     struct LeftOut {
         System::Net::IPAddress mAddress;
@@ -76,9 +68,6 @@ class AddressLogLimiter {
         std::array<uint64_t, kKinds> mLeftOut{};  // lines left out and not yet told
         Clock::time_point mLeftOutSince{};        // when the first of them was left out
     };
-    using Records = std::list<Record>;
-
-    static Key KeyOf(const System::Net::IPAddress& address);
     // Whether record has lines left out and not yet told.
     static bool Owes(const Record& record) {
         return record.mLeftOut != std::array<uint64_t, kKinds>{};
@@ -103,10 +92,10 @@ class AddressLogLimiter {
     // Writes one address's left-out counts. REQUIRES: mLock not held.
     static void Write(const LeftOut& leftOut);
 
-    // Held around the two fields below; taken last, nothing is entered while it is held.
+    // Held around the field below; taken last, nothing is entered while it is held.
     System::Threading::Monitor mLock;
-    // The remembered addresses, the one seen longest ago first.
-    Records mRecords;
-    // Each remembered address's place in mRecords.
-    std::unordered_map<Key, Records::iterator, KeyHash> mIndex;
+    // The remembered addresses.
+    System::Collections::RecentMap<System::Net::IPAddressKey, Record,
+                                   System::Net::IPAddressKey::Hash>
+        mRecords{kMaxAddresses};
 };

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <list>
-#include <unordered_map>
 
+#include "System/Collections/RecentMap.h"
 #include "System/Net/IPAddress.h"
+#include "System/Net/IPAddressKey.h"
 #include "System/Threading/Monitor.h"
 #include "ZelvoRelay/Client/RelayBudget.h"
 
@@ -58,21 +58,8 @@ class AddressTable {
     [[nodiscard]] bool IsRefused(const System::Net::IPAddress& address, Clock::time_point now);
 
   private:
-    // The address bytes and family, as a key.
-    struct Key {
-        uint64_t mHigh{0};
-        uint64_t mLow{0};
-        int32_t mFamily{0};
-        bool operator==(const Key& other) const {
-            return mHigh == other.mHigh && mLow == other.mLow && mFamily == other.mFamily;
-        }
-    };
-    struct KeyHash {
-        size_t operator()(const Key& key) const;
-    };
     // What is remembered of one address.
     struct Record {
-        Key mKey;
         // The times of its last kMaxWrongPasswords refusals, a ring starting at mOldest.
         std::array<Clock::time_point, kMaxWrongPasswords> mRefusals{};
         uint32_t mCount{0};                 // refusals held in mRefusals
@@ -80,23 +67,15 @@ class AddressTable {
         Clock::time_point mBlockedUntil{};  // new connections are closed before this
         Client::RelayBudget mNotices;       // what the notices about its connections took
     };
-    using Records = std::list<Record>;
-
-    static Key KeyOf(const System::Net::IPAddress& address);
     // The budget's time for now.
     static double Seconds(Clock::time_point now);
-    // The record of key, moved to the end of the list as the one seen last, or null.
-    Record* Touch(const Key& key);
-    // The record of key as Touch finds it, or a new one in place of the one seen longest
-    // ago when none is. REQUIRES: mLock held.
-    Record& Seen(const Key& key);
 
-    // Held around the two fields below; taken last, nothing is entered while it is held.
+    // Held around the field below; taken last, nothing is entered while it is held.
     System::Threading::Monitor mLock;
-    // The remembered addresses, the one seen longest ago first.
-    Records mRecords;
-    // Each remembered address's place in mRecords.
-    std::unordered_map<Key, Records::iterator, KeyHash> mIndex;
+    // The remembered addresses.
+    System::Collections::RecentMap<System::Net::IPAddressKey, Record,
+                                   System::Net::IPAddressKey::Hash>
+        mRecords{kMaxAddresses};
 };
 
 }  // namespace ZelvoRelay::Collections

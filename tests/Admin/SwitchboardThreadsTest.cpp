@@ -192,6 +192,42 @@ TEST_F(Switchboard, LoginRecordsTheSessionOrTheRefusalAndLogsIt) {
     }
 }
 
+// A compressed reply is bounded by the size it inflates to: a login reply padded with spaces
+// and gzipped logs in up to a mebibyte inflated, and one a byte longer is refused. Before,
+// a reply that inflated to more than 32 times its compressed size was refused, 2 KiB of
+// spaces being enough.
+TEST_F(Switchboard, AGzippedLoginReplyIsBoundedByItsInflatedSizeNotItsCompression) {
+    mServer.SetReply("/sb/RoomUpdate", "<r error=\"sb.denied\"/>");
+    const std::string session = "<r sid=\"S1\"/>";
+    constexpr size_t kBound = HttpCommand::kMaxReplySize;
+    for (const size_t size : {size_t{64} << 10, kBound, kBound + 1}) {
+        const bool connected = size <= kBound;
+        const size_t logged = mConsole.Texts().size();
+        mServer.SetReply("/sb/Login", session + std::string(size - session.size(), ' '), true);
+        mNetwork.SwitchboardUpdateError = "";
+        LoginEvent("alice", "pw").Dispatch();
+        // A session ends its login with the outcome of its first update.
+        ASSERT_TRUE(WaitUntil([&] {
+            return mNetwork.SwitchboardUpdateError.Get().Length() != 0 ||
+                   mNetwork.SwitchboardLoginError.Get().Length() != 0;
+        })) << size;
+        Idle();
+        EXPECT_EQ(mNetwork.SwitchboardState.Get(),
+                  connected ? NetworkModel::Connected : NetworkModel::Disconnected)
+            << size;
+        EXPECT_EQ(Text(mNetwork.SwitchboardSessionId.Get()), connected ? "S1" : "") << size;
+        const auto texts = mConsole.Texts();
+        EXPECT_EQ(std::vector<std::string>(texts.begin() + static_cast<long>(logged), texts.end()),
+                  connected ? kConnected : kUnreadable)
+            << size;
+        EXPECT_EQ(mServer.NextRequest(), "POST /sb/Login n=alice&p=pw") << size;
+        if (connected) {
+            EXPECT_EQ(mServer.NextRequest(),
+                      "POST /sb/RoomUpdate s=S1&pt=4502&f=14&pub=1&m=20&c=0");
+        }
+    }
+}
+
 TEST_F(Switchboard, RoomUpdatesSendTheFieldsThatAreSetAndRecordTheOutcome) {
     mNetwork.SwitchboardSessionId = "S1";
     mServer.SetReply("/sb/RoomUpdate", "<r/>");

@@ -101,7 +101,10 @@ def serve(conn):
             body = request[len(head) + 4:].decode('latin-1')
             say('REQUEST', method.decode(), target.decode(), *[body][:len(body)])
             answer = os.path.join('replies', path.replace('/', '_'))
-            if os.path.exists(answer):
+            if os.path.exists(answer + '.gzip'):
+                with open(answer + '.gzip', 'rb') as file:
+                    reply = sized(gzip.compress(file.read()), b'Content-Encoding: gzip\r\n')
+            elif os.path.exists(answer):
                 with open(answer, 'rb') as file:
                     reply = file.read()
                 if reply == b'<silent>':
@@ -179,14 +182,17 @@ bool HttpTestServer::WaitForLine(const std::string& text) {
     return FindLine(text) >= 0;
 }
 
-void HttpTestServer::SetReply(const std::string& path, const std::string& body) {
+void HttpTestServer::SetReply(const std::string& path, const std::string& body, bool gzip) {
     std::string name = path;
     std::replace(name.begin(), name.end(), '/', '_');
     std::filesystem::create_directories(mDir.File("replies"));
-    // Renamed into place, so that the server never reads half an answer.
-    const std::string file = mDir.File("replies/" + name);
+    // Renamed into place, so that the server never reads half an answer; the answer of the
+    // other encoding goes once this one is there.
+    const std::string plain = mDir.File("replies/" + name);
+    const std::string file = gzip ? plain + ".gzip" : plain;
     std::ofstream(file + ".new", std::ios::binary) << body;
     std::filesystem::rename(file + ".new", file);
+    std::filesystem::remove(gzip ? plain : plain + ".gzip");
 }
 
 std::string HttpTestServer::NextRequest() {

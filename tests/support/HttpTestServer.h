@@ -36,9 +36,10 @@ class HttpTestServer {
     // Waits for a line holding text printed after the last line found; false when none
     // comes.
     bool WaitForLine(const std::string& text);
-    // From now on requests to path are answered with body (Content-Length framed);
-    // "<silent>" leaves them unanswered.
-    void SetReply(const std::string& path, const std::string& body);
+    // From now on requests to path are answered with body (Content-Length framed), compressed
+    // by python's gzip and sent with "Content-Encoding: gzip" when gzip; "<silent>" leaves
+    // them unanswered.
+    void SetReply(const std::string& path, const std::string& body, bool gzip = false);
     // The next request printed after the last line found, as "<method> <target> <body>"
     // (no body: nothing after the target); "" when none comes.
     std::string NextRequest();

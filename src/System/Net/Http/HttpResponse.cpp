@@ -1,12 +1,11 @@
 #include "System/Net/Http/HttpResponse.h"
 
 #include "System/Utility/Convert.h"
-#include "System/Utility/Zip.h"
+
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <new>
 
 namespace System::Net::Http {
 
@@ -23,6 +22,48 @@ int64_t FindLineEnd(const unsigned char* data, int64_t from, int64_t length) {
         }
     }
     return -1;
+}
+
+// zlib's window bits for a gzip wrapper around a 32 KiB window.
+constexpr int kGzipWindowBits = MAX_WBITS + 16;
+// The bytes inflated at a time.
+constexpr uInt kInflatePiece = 16 * 1024;
+
+// Inflates a whole zlib (or gzip) stream of size bytes at source into out, which starts
+// empty, a piece at a time: out grows with what the stream really holds, so a body that
+// compresses well is taken whole up to the limit, and one that inflates past it costs no more
+// than the limit. False when the stream is broken or cut short, inflates past limit bytes, or
+// out cannot grow.
+bool InflateWithin(const unsigned char* source, uInt size, bool gzip, int64_t limit,
+                   IO::MemoryStream& out) {
+    z_stream stream{};
+    if (inflateInit2(&stream, gzip ? kGzipWindowBits : MAX_WBITS) != Z_OK) {
+        return false;
+    }
+    stream.next_in = const_cast<Bytef*>(source);
+    stream.avail_in = size;
+    unsigned char piece[kInflatePiece];
+    bool ended = false;
+    for (;;) {
+        stream.next_out = piece;
+        stream.avail_out = kInflatePiece;
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        const int produced = static_cast<int>(kInflatePiece - stream.avail_out);
+        const int64_t length = out.Length() + produced;
+        if ((result != Z_OK && result != Z_STREAM_END) || length > limit) {
+            break;
+        }
+        out.Write(piece, 0, produced);
+        if (out.Length() != length) {
+            break;
+        }
+        if (result == Z_STREAM_END) {
+            ended = true;
+            break;
+        }
+    }
+    inflateEnd(&stream);
+    return ended;
 }
 
 }  // namespace
@@ -284,27 +325,20 @@ int64_t HttpResponse::MaxKept() const {
 }
 
 bool HttpResponse::Inflate() {
-    // The room an inflated body may take is bounded by its compressed size, which
-    // keeps a small reply from claiming a huge buffer.
-    const size_t capacity =
-        std::min((static_cast<size_t>(mContentLength) + 4) * 32, static_cast<size_t>(mMaxBodySize));
-    const std::unique_ptr<char[]> inflated(new (std::nothrow) char[capacity]);
-    if (inflated == nullptr) {
-        return false;
-    }
+    IO::MemoryStream inflated;
     const bool gzip = GetHeader(HttpHeader::ResponseContentEncoding)->ToLower() == "gzip";
-    const unsigned int size =
-        Utility::Zip::Inflate(reinterpret_cast<const char*>(mData.GetBuffer()) + mBodyOffset,
-                              static_cast<unsigned int>(mContentLength), inflated.get(),
-                              static_cast<unsigned int>(capacity), gzip);
-    if (size == 0) {
+    if (!InflateWithin(mData.GetBuffer() + mBodyOffset, static_cast<uInt>(mContentLength), gzip,
+                       mMaxBodySize, inflated) ||
+        inflated.Length() == 0) {
         return false;
     }
-    mData.Position(mBodyOffset);
-    mData.Write(reinterpret_cast<const unsigned char*>(inflated.get()), 0, static_cast<int>(size));
-    mData.SetLength(mBodyOffset + static_cast<int64_t>(size));
-    mData.Seek(0, 2);
-    mContentLength = static_cast<int32_t>(size);
+    const int size = static_cast<int>(inflated.Length());
+    mData.SetLength(mBodyOffset);
+    mData.Write(inflated.GetBuffer(), 0, size);
+    if (mData.Length() != mBodyOffset + size) {
+        return false;
+    }
+    mContentLength = size;
     return true;
 }
 

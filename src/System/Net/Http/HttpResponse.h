@@ -96,8 +96,8 @@ class HttpResponse : public Object {
     void Drop();
     // The most bytes kept at once: the head, then the body as sent with its framing.
     [[nodiscard]] int64_t MaxKept() const;
-    // Replaces the compressed body by what it inflates to; false, leaving it, when it is not
-    // a whole stream that inflates to at most 32 times its size and the bound, or to nothing.
+    // Replaces the compressed body by what it inflates to; false when it is not a whole
+    // stream that inflates to at most the bound, inflates to nothing, or memory runs out.
     [[nodiscard]] bool Inflate();
 
     String mVersion;            // "HTTP/1.1"

@@ -15,15 +15,21 @@
 #include "ZelvoRelay/Message/MessageTestSupport.h"
 #include "support/Process.h"
 
-// While set, zlib cannot allocate the state of a deflate stream, as when memory runs out;
-// otherwise zlib's own functions run. Defined here, they take the place of zlib's for the
-// code linked into this program.
-std::atomic<bool> gDeflateOutOfMemory{false};
+// The deflate streams whose state zlib cannot allocate, as when memory runs out: none (0),
+// every one (kEveryStream), or the n-th made from now on (n), and none after it. The others
+// run zlib's own functions. Defined here, they take the place of zlib's for the code linked
+// into this program.
+constexpr int kEveryStream = -1;
+std::atomic<int> gDeflateOutOfMemory{0};
 
 template <typename Function, typename... Arguments>
 int ZlibOrOutOfMemory(const char* name, Arguments... arguments) {
     static const auto zlib = reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
-    return gDeflateOutOfMemory ? Z_MEM_ERROR : zlib(arguments...);
+    const int failing = gDeflateOutOfMemory.load();
+    if (failing > 0) {
+        gDeflateOutOfMemory.store(failing - 1);
+    }
+    return failing == kEveryStream || failing == 1 ? Z_MEM_ERROR : zlib(arguments...);
 }
 
 extern "C" int deflateInit_(z_streamp stream, int level, const char* version, int size) {
@@ -180,12 +186,41 @@ TEST(GetMediaInfoRequestProcessorTest, AListingThatCouldNotBeCompressedIsNotKept
             ++id;
             catalogue.Add(Item(id, "photo " + std::to_string(id)));
         }
-        gDeflateOutOfMemory = true;
+        gDeflateOutOfMemory = kEveryStream;
         EXPECT_EQ(Answer(processor, catalogue).size(), 5u) << items << " items";
-        gDeflateOutOfMemory = false;
+        gDeflateOutOfMemory = 0;
         EXPECT_TRUE(Listed(Answer(processor, catalogue)) == Written(catalogue, 0xFFFFFFFF, 255))
             << items << " items";
         EXPECT_TRUE(Listed(Answer(processor, catalogue, 70, 50)) == Written(catalogue, 70, 50))
             << items << " items";
     }
+}
+
+// The same when a single piece of a page could not be compressed, whichever it is: the feed's
+// start or end, the run at the page's top, deflated for that page alone, or a run it holds
+// whole, kept for every page that holds it. Before, a run held whole whose compression failed
+// was kept, and every later page holding it came empty.
+TEST(GetMediaInfoRequestProcessorTest, APageOneOfWhosePiecesCouldNotBeCompressedKeepsNone) {
+    MediaCollection catalogue;
+    for (uint32_t id = 1; id <= 101; ++id) {
+        catalogue.Add(Item(id, "photo " + std::to_string(id)));
+    }
+    // Past the page's last stream, the failing one is never made and the page is answered.
+    constexpr int kMostStreams = 16;
+    int failing = 1;
+    for (; failing <= kMostStreams; ++failing) {
+        GetMediaInfoRequestProcessor processor;
+        gDeflateOutOfMemory = failing;
+        const bool failed = Answer(processor, catalogue).size() == 5u;
+        gDeflateOutOfMemory = 0;
+        if (!failed) {
+            break;
+        }
+        EXPECT_TRUE(Listed(Answer(processor, catalogue)) == Written(catalogue, 0xFFFFFFFF, 255))
+            << "stream " << failing;
+        EXPECT_TRUE(Listed(Answer(processor, catalogue, 70, 50)) == Written(catalogue, 70, 50))
+            << "stream " << failing;
+    }
+    // The feed's start and end, the run of ids 96 to 101, and the three runs below it.
+    EXPECT_EQ(failing, 7);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Admin/AdminConfigurationModel.h"
+#include "Admin/DeletionList.h"
 #include "Admin/NetworkModel.h"
 #include "Admin/RelayObserver.h"
 #include "Admin/SharedProperty.h"
@@ -44,4 +45,6 @@ class AdminModel {
     SharedProperty<int64_t> mUptime;
     // Whether the last save left a file as it was. Main thread only: every save runs there.
     bool mSaveFailed{false};
+    // The files of removed photos waiting for deletion, named on the disk. Main thread only.
+    DeletionList mDeletionList;
 };

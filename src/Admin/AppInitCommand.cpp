@@ -4,7 +4,6 @@
 #include "Admin/ChangePasswordCommand.h"
 #include "Admin/ConfigProperty.h"
 #include "Admin/CryptoUtil.h"
-#include "Admin/DeletionList.h"
 #include "Admin/DescriptorReserveLog.h"
 #include "Admin/FindIpCommand.h"
 #include "Admin/LoginCommand.h"
@@ -167,11 +166,7 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
         save.Dispatch();
     }
     ConfigureRelay();
-    // A catalogue kept as read may lack items the operator puts back, with the files the list
-    // names: they stay for a start that reads the whole catalogue.
-    if (catalogueAsWritten) {
-        DeletionList::DeleteNamedFiles();
-    }
+    AdminModel::Instance()->mDeletionList.TakeUp(catalogueAsWritten);
     MediaFileCheck::LogItemsThatCannotBeSent();
     PrintLogMessage(
         String::Parse("Open file limit: %llu\n",
@@ -396,15 +391,25 @@ bool AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
     return false;
 }
 
+String AppInitCommand::FreeCopyName(const String& path, String* newest) {
+    const System::Utility::FileSystem files;
+    String before;
+    String name = path + ".bad";
+    for (uint32_t n = 1; files.Exists(name); ++n) {
+        before = name;
+        name = String::Parse("%s.bad.%u", path.CStr(), n);
+    }
+    if (newest != nullptr) {
+        *newest = before;
+    }
+    return name;
+}
+
 bool AppInitCommand::KeepAsRead(const String& path, const String& text, String& kept) {
     const System::Utility::FileSystem files;
     // An earlier copy may hold what an operator has not mended yet.
     String newest;
-    kept = path + ".bad";
-    for (uint32_t n = 1; files.Exists(kept); ++n) {
-        newest = kept;
-        kept = String::Parse("%s.bad.%u", path.CStr(), n);
-    }
+    kept = FreeCopyName(path, &newest);
     // A server killed before its first save, and started again (a crash loop under a
     // service manager), would otherwise add one more copy of the same bytes each time. A
     // link is no copy this server made: it may lead to the very file the next save replaces.

@@ -12,7 +12,7 @@
 // "config.xml" into the configuration and the room's accounts, loads the message texts,
 // registers the administration commands, applies the command line, loads "media.xml"
 // into the catalogue, saves when a password was given on the command line, copies the
-// configuration into the relay models, deletes the files of removed items that an earlier
+// configuration into the relay models, takes up the files of removed items that an earlier
 // run left named for deletion (DeletionList), creates the console observer, starts the relay
 // and policy servers, and logs in to the switchboard when so configured.
 //
@@ -43,6 +43,12 @@ class AppInitCommand : public System::MVC::ICommand {
     // One item of media.xml: its Atom entry, its Media RSS group and the id the entry
     // names (MediaIdOf; 0 when it names none).
     static ZelvoRelay::MVC::Model::MediaModel ReadCatalogueItem(const System::Xml::XmlNode& node);
+
+    // The first of the names path + ".bad", ".bad.1", ".bad.2", ... at which nothing is, for a
+    // kept copy of the file at path; newest, when given, gets the name before it (empty when
+    // there is none).
+    [[nodiscard]] static System::String FreeCopyName(const System::String& path,
+                                                     System::String* newest = nullptr);
 
   private:
     // The text of the file at path, none when there is no such file. A file that exists

@@ -95,14 +95,15 @@ void SaveDataCommand::Execute(System::MVC::EventDispatcher*) {
     // Named on the disk before the catalogue stops listing them, the files are deleted by the
     // next start when a kill comes before their deletion. The catalogue is saved even when
     // the list is not: its news count more, and the files then wait for a later save.
-    const bool listed = removed.empty() || DeletionList::Write(removed);
+    const DeletionList& deletions = AdminModel::Instance()->mDeletionList;
+    const bool listed = removed.empty() || deletions.Write(removed);
     const bool media = WriteFile("media.xml", catalogue, removed.size());
     // Deleted before the file on the disk stopped listing them, a kill in between would
     // leave items listed whose every download is refused. The ids stay in use while the list
-    // names their files, so that no name on it is ever a new item's file.
+    // names their files, so that no file this run deletes is ever a new item's.
     ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
     if (!removed.empty() && media && listed && relay->DeleteRemovedFiles(removed) &&
-        DeletionList::Remove()) {
+        deletions.Shorten()) {
         relay->Media.mMonitor.Enter();
         relay->Media.ForgetRemoved(removed);
         relay->Media.mMonitor.Exit();

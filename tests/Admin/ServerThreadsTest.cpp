@@ -2255,4 +2255,80 @@ TEST(Server, APhotoThatEndsWithoutAnItemIsLoggedWithItsUploaderAndWhy) {
     EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"4_0", "4_1"}));
 }
 
+// A list of files to delete that a kill left is kept as it is by a start that keeps media.xml
+// as read (an item left out), which may lack items the operator puts back; a save that then
+// removes a photo names the kept list's files again beside its own and deletes only its own,
+// so a start that reads the whole catalogue deletes them, never a listed item's. Before, that
+// save wrote its list over the kept one, and the files it named stayed for good.
+TEST(ServerCatalogue, FilesOfAListKeptAtStartUpAreNamedByTheNextSaveAndDeletedByAWholeStart) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("boss", "", "")));
+    room.Write("media.xml", "<media count=\"3\">" + Item("1") + Item("3") + Item("x") + "</media>");
+    for (const std::string name : {"1_0", "1_1", "2_0", "2_1", "3_0", "3_1"}) {
+        room.Write("media/" + name, "file " + name);
+    }
+    const std::string list = "media/2_0\nmedia/1_0\nmedia/2_1\n";
+    room.Write("media.xml.delete", list);
+    auto server = room.Start();
+    EXPECT_TRUE(Logs(*server,
+                     "Left 2 files of removed photos named in media.xml.delete for a start that "
+                     "reads media.xml whole, and kept 1 of listed items"));
+    EXPECT_EQ(room.Read("media.xml.delete"), list);
+    RawClient boss(room.Port());
+    ASSERT_EQ(AdminTest::Join(boss, "boss", "boss"), 0);
+    boss.SendFrame(RelayWire::Message(RelayWire::RemoveMedia, 0, RelayWire::U32(3)));
+    ASSERT_FALSE(AdminTest::FramesUntil(boss, RelayWire::RemoveMediaAnswer).empty());
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"1\">" + Item("1") + "</media>");
+    EXPECT_EQ(room.Read("media.xml.delete"), "media/2_0\nmedia/2_1\n");
+    EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"1_0", "1_1", "2_0", "2_1"}));
+
+    server = room.Start();
+    EXPECT_TRUE(Logs(*server, "Deleted 2 files of removed photos named in media.xml.delete"));
+    RawClient member(room.Port());
+    EXPECT_EQ(Download(member, 1), "file 1_0");
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"1_0", "1_1"}));
+    EXPECT_FALSE(std::filesystem::exists(room.File("media.xml.delete")));
+}
+
+// The list of files to delete is untrusted and read within a bound: one larger than 1 MiB, or
+// one naming a file twice (more names than the ids of the catalogue could need, as one name
+// repeated), is left unread with a log line, and moved aside for the operator, where no save
+// writes over it; nothing it names is deleted, and the room is hosted. Before, it was read
+// whole however large (a 50 MB list held the start-up 14 s), and deleted from.
+TEST(ServerCatalogue, AListOfFilesToDeletePastItsBoundIsLeftUnreadAndKept) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    room.Write("media.xml", "<media count=\"1\">" + Item("1") + "</media>");
+    room.Write("media/2_0", "file 2_0");
+    room.Write("media/2_1", "file 2_1");
+    const struct {
+        std::string list;
+        std::string why;
+        std::string kept;
+    } lists[] = {
+        {"media/2_0\nmedia/2_1\n" + std::string(1 << 20, '\n'), "is larger than 1048576 bytes",
+         "media.xml.delete.bad"},
+        {"media/2_0\nmedia/2_1\nmedia/2_0\n",
+         "names \"media/2_0\" twice, more than the ids of the catalogue could need",
+         "media.xml.delete.bad.1"},
+    };
+    for (const auto& [list, why, kept] : lists) {
+        SCOPED_TRACE(why);
+        room.Write("media.xml.delete", list);
+        auto server = room.Start();
+        EXPECT_TRUE(Logs(*server, "media.xml.delete " + why + ": it is left unread and kept as " +
+                                      kept + " for the operator; no file it names is deleted"));
+        server->Signal(SIGTERM);
+        ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+        // Compared as a whole: a megabyte of line feeds would fill the report.
+        EXPECT_TRUE(room.Read(kept) == list);
+        EXPECT_FALSE(std::filesystem::exists(room.File("media.xml.delete")));
+        EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"2_0", "2_1"}));
+    }
+}
+
 }  // namespace

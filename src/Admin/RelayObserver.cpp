@@ -69,6 +69,7 @@ RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunc
                       &DescriptorReserveLog::OnClientRefused);
     mEventManager.Add(relay->Server.OnAddressBlocked, this, &RelayObserver::OnRelayAddressBlocked);
     mEventManager.Add(relay->Server.OnPhotoFailed, this, &RelayObserver::OnRelayPhotoFailed);
+    mEventManager.Add(relay->Server.OnUploadLeft, this, &RelayObserver::OnRelayUploadLeft);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
@@ -210,6 +211,17 @@ void RelayObserver::OnRelayPhotoFailed(uint32_t clientId, uint32_t mediaId,
         String::Parse("%s (id: %u) uploaded photo %u, which ended without an item: %s.\n",
                       LoggedName(clientId).CStr(), clientId, mediaId,
                       ZelvoRelay::Threading::DescribePhotoFailure(failure)));
+}
+
+void RelayObserver::OnRelayUploadLeft(const String& uploader, uint32_t clientId, uint32_t mediaId,
+                                      uint64_t received, uint64_t announced) {
+    // Its partial file is removed: without this line a photo that never came could not be
+    // told from one lost.
+    PrintLogMessage(String::Parse(
+        "%s (id: %u) uploaded photo %u, which ended without an item: its uploader left after "
+        "%llu of %llu bytes.\n",
+        EscapeLogText(uploader).CStr(), clientId, mediaId,
+        static_cast<unsigned long long>(received), static_cast<unsigned long long>(announced)));
 }
 
 void RelayObserver::OnPolicyHost(System::Net::Server* server) {

@@ -71,6 +71,10 @@ class RelayObserver {
     // An upload of the client ended without an item (message worker).
     void OnRelayPhotoFailed(uint32_t clientId, uint32_t mediaId,
                             ZelvoRelay::Threading::PhotoFailure failure);
+    // An upload ended incomplete as its uploader, named uploader, left: the bytes that came
+    // of the size announced (client worker).
+    void OnRelayUploadLeft(const System::String& uploader, uint32_t clientId, uint32_t mediaId,
+                           uint64_t received, uint64_t announced);
 
     // Policy server events.
     void OnPolicyHost(System::Net::Server* server);

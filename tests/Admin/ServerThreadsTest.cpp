@@ -2422,4 +2422,27 @@ TEST(ServerLog, ASecondSignalLosesNoLeavingOfTheConnectionsTheStopCloses) {
         << server->Output();
 }
 
+// A member that leaves during an upload has the partial file removed, and the log says so
+// with the bytes that came and the size announced. Before, the upload vanished without a line.
+TEST(Server, AnUploadItsUploaderLeavesIncompleteIsLoggedWithTheBytesThatCame) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start();
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Al\tice", ""), 0);
+    const std::string photo(5000, 'p');
+    ASSERT_EQ(AddMedia(alice, "lost", photo), 0u);
+    const size_t came = 2000;
+    SendChunks(alice, 0, photo.substr(0, came), came);
+    ASSERT_TRUE(alice.WaitAcknowledged());
+    alice.Close();
+    const int at = server->WaitForLine("uploaded photo 0, which ended without an item: ");
+    ASSERT_GE(at, 0) << server->Output();
+    EXPECT_EQ(AdminTest::LogText(server->Lines()[static_cast<size_t>(at)]),
+              "Al\\tice (id: 1) uploaded photo 0, which ended without an item: its uploader "
+              "left after " +
+                  std::to_string(came) + " of " + std::to_string(photo.size()) + " bytes.");
+    EXPECT_TRUE(StoredFiles(room).empty());
+}
+
 }  // namespace

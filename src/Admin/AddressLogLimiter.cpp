@@ -36,22 +36,41 @@ AddressLogLimiter::Record& AddressLogLimiter::Remember(const System::Net::IPAddr
     return record;
 }
 
-bool AddressLogLimiter::Spend(Record& record, Kind kind, Clock::time_point now) {
-    if (record.mFullAt - now <= kBurstTime) {
-        // A bucket that stayed full gains nothing from it: counted from now, a pause
-        // would allow a second burst behind the first.
-        record.mFullAt = std::max(record.mFullAt, now) + kLineTime;
-        return true;
+bool AddressLogLimiter::Spend(Record& record, Bucket bucket, Clock::time_point now) {
+    Clock::time_point& fullAt = record.mFullAt[static_cast<size_t>(bucket)];
+    if (fullAt - now > kBurstTime) {
+        return false;
     }
+    // A bucket that stayed full gains nothing from it: counted from now, a pause would
+    // allow a second burst behind the first.
+    fullAt = std::max(fullAt, now) + kLineTime;
+    return true;
+}
+
+void AddressLogLimiter::Count(Record& record, Kind kind, Clock::time_point now) {
     if (!Owes(record)) {
         record.mLeftOutSince = now;
     }
     ++record.mLeftOut[static_cast<size_t>(kind)];
-    return false;
 }
 
-bool AddressLogLimiter::Allows(const System::Net::IPAddress& address, Kind kind,
+bool AddressLogLimiter::Allows(const System::Net::IPAddress& address, Bucket bucket, Kind kind,
                                Clock::time_point now) {
+    return Draw(address, bucket, kind, now);
+}
+
+bool AddressLogLimiter::AllowsHeld(const System::Net::IPAddress& address, Bucket bucket,
+                                   Clock::time_point now) {
+    return Draw(address, bucket, std::nullopt, now);
+}
+
+void AddressLogLimiter::LeaveOut(const System::Net::IPAddress& address, Kind kind,
+                                 Clock::time_point now) {
+    Draw(address, std::nullopt, kind, now);
+}
+
+bool AddressLogLimiter::Draw(const System::Net::IPAddress& address, std::optional<Bucket> bucket,
+                             std::optional<Kind> counted, Clock::time_point now) {
     std::optional<LeftOut> forgotten;
     std::optional<LeftOut> due;
     mLock.Enter();
@@ -59,7 +78,10 @@ bool AddressLogLimiter::Allows(const System::Net::IPAddress& address, Kind kind,
     if (IsDue(record, now)) {
         due = Take(record, now);
     }
-    const bool allowed = Spend(record, kind, now);
+    const bool allowed = bucket && Spend(record, *bucket, now);
+    if (!allowed && counted) {
+        Count(record, *counted, now);
+    }
     mLock.Exit();
     for (const auto* leftOut : {&forgotten, &due}) {
         if (*leftOut) {

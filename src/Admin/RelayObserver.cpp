@@ -23,6 +23,8 @@ using ZelvoRelay::MVC::Model::ZelvoRelayModel;
 namespace {
 
 constexpr uint32_t kChatMessage = 50;
+constexpr uint32_t kJoinRequest = 100;
+constexpr uint32_t kAddMediaRequest = 154;
 
 // The port a server was asked to host on; its end point is kept in network order.
 uint16_t HostPort(System::Net::Server* server) {
@@ -67,6 +69,7 @@ RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunc
                       &DescriptorReserveLog::OnClientRefused);
     mEventManager.Add(relay->Server.OnAddressBlocked, this, &RelayObserver::OnRelayAddressBlocked);
     mEventManager.Add(relay->Server.OnPhotoFailed, this, &RelayObserver::OnRelayPhotoFailed);
+    mEventManager.Add(relay->Server.OnUploadLeft, this, &RelayObserver::OnRelayUploadLeft);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
@@ -85,12 +88,6 @@ RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunc
                       &RelayObserver::OnSwitchboardUpdateError);
     mEventManager.Add(AppModel::Instance()->mConfiguration.PropertyChanged, this,
                       &RelayObserver::OnConfigPropertyChanged);
-}
-
-RelayObserver::~RelayObserver() {
-    // The relay's model removes the clients left at the stop after the relay stopped,
-    // and their leavings may be left out too.
-    mAddressLog.ReportRemaining(AddressLogLimiter::Clock::now());
 }
 
 void RelayObserver::OnBandwidthTimer() {
@@ -150,6 +147,17 @@ void RelayObserver::OnRelayHostFailed(System::Net::Server* server, const String&
 void RelayObserver::OnRelayHostStopped(System::Net::Server*) {
     AdminModel::Instance()->mNetwork.IsRelayServerOnline = false;
     mReserveLog.ReportRemaining();
+    // The connections still open leave only as the relay's model goes, after the closing
+    // save, where a second stop signal ends the process at once: told then, their leavings
+    // and the count of those left out would be lost to it.
+    auto& clients = ZelvoRelayModel::Instance()->Clients;
+    clients.mMonitor.Enter();
+    mLock.Enter();
+    for (uint32_t i = 0; i < clients.mValue.Count(); ++i) {
+        TellLeaving(clients.mValue[i]);
+    }
+    mLock.Exit();
+    clients.mMonitor.Exit();
     mAddressLog.ReportRemaining(AddressLogLimiter::Clock::now());
     PrintLogMessage("Relay server stopped\n");
     mBandwidthTimer.Stop();
@@ -163,7 +171,7 @@ void RelayObserver::OnRelayHostClientConnect(System::Net::Server*, System::Net::
     if (!client.IsConnected()) {
         return;
     }
-    if (!Logs(client, AddressLogLimiter::Kind::Connection)) {
+    if (!Logs(client, AddressLogLimiter::Bucket::NotJoined, AddressLogLimiter::Kind::Connection)) {
         return;
     }
     const System::Net::IPEndPoint peer = client.GetEndPoint().SwapEndian();
@@ -205,6 +213,17 @@ void RelayObserver::OnRelayPhotoFailed(uint32_t clientId, uint32_t mediaId,
                       ZelvoRelay::Threading::DescribePhotoFailure(failure)));
 }
 
+void RelayObserver::OnRelayUploadLeft(const String& uploader, uint32_t clientId, uint32_t mediaId,
+                                      uint64_t received, uint64_t announced) {
+    // Its partial file is removed: without this line a photo that never came could not be
+    // told from one lost.
+    PrintLogMessage(String::Parse(
+        "%s (id: %u) uploaded photo %u, which ended without an item: its uploader left after "
+        "%llu of %llu bytes.\n",
+        EscapeLogText(uploader).CStr(), clientId, mediaId,
+        static_cast<unsigned long long>(received), static_cast<unsigned long long>(announced)));
+}
+
 void RelayObserver::OnPolicyHost(System::Net::Server* server) {
     AdminModel::Instance()->mNetwork.IsPolicyServerOnline = true;
     PrintLogMessage(String::Parse("Policy server hosting on port %d\n", ListeningPort(server)));
@@ -234,20 +253,14 @@ void RelayObserver::OnRelayClientListUpdated(void*,
                                              ZelvoRelay::Client::RelayClient* removed, int) {
     mLock.Enter();
     if (removed != nullptr) {
-        const auto& user = removed->GetUserModel();
-        if (Logs(removed->GetTcpClient(), AddressLogLimiter::Kind::Leaving)) {
-            PrintLogMessage(String::Parse("%s (id: %u) has left the room.\n",
-                                          EscapeLogText(user.Name.mValue).CStr(),
-                                          user.ClientId.mValue));
-        }
+        TellLeaving(*removed);
         mEventManager.Remove(removed->MessageReceived);
         mEventManager.Remove(removed->GetTcpClient().OnReceiveMessage);
         mEventManager.Remove(removed->GetTcpClient().OnSendMessage);
         mEventManager.Remove(removed->GetUserModel().PropertyChanged);
-        mNames.erase(removed->GetClientId());
     }
     if (added != nullptr) {
-        mNames[added->GetClientId()] = added->GetUserModel().Name.mValue;
+        mClients[added->GetClientId()].mName = added->GetUserModel().Name.mValue;
         mEventManager.Add(added->GetUserModel().PropertyChanged, this,
                           &RelayObserver::OnRelayUserChanged);
         mEventManager.Add(added->GetTcpClient().OnReceiveMessage, this,
@@ -318,52 +331,119 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
                                             ZelvoRelay::Message::BaseMessage* message) {
     const uint8_t type = message->GetMsgId();
     const auto* entry = mMessageNames.Find(type);
-    if (entry == nullptr || !Logs(client->GetTcpClient(), AddressLogLimiter::Kind::Message)) {
+    if (entry == nullptr) {
         return;
     }
     // The name is the observer's own copy: the user's may be changing under the
     // client-collection Monitor, which a room send holds while it queues to every member,
     // and a worker waiting for it to log each chat line would hold up the room's traffic.
     const uint32_t clientId = client->GetClientId();
-    const String name = NameOf(clientId);
+    String name;
+    bool joined = false;
+    bool firstJoin = false;
+    mLock.Enter();
+    const auto known = mClients.find(clientId);
+    if (known != mClients.end()) {
+        name = known->second.mName;
+        joined = known->second.mJoined;
+        firstJoin = type == kJoinRequest && !joined && !known->second.mJoinAsked;
+        if (firstJoin) {
+            known->second.mJoinAsked = true;
+        }
+    }
+    mLock.Exit();
+    const auto bucket =
+        joined ? AddressLogLimiter::Bucket::Joined : AddressLogLimiter::Bucket::NotJoined;
+    // A member's upload is told whatever else it or its address sent: it is the only line
+    // that names an upload.
+    if (joined && type == kAddMediaRequest) {
+        PrintLogMessage(MessageLine(name, clientId, *message, entry->mValue));
+        return;
+    }
+    // Whether a join admits its client is known only once it is handled; the member's
+    // join line is kept until then, since connections without the password at its
+    // address may have spent every line of those not joined.
+    if (firstJoin && !mAddressLog.AllowsHeld(client->GetTcpClient().GetEndPoint().GetAddress(),
+                                             bucket, AddressLogLimiter::Clock::now())) {
+        mLock.Enter();
+        const auto held = mClients.find(clientId);
+        if (held != mClients.end()) {
+            held->second.mHeldJoinLine = MessageLine(name, clientId, *message, entry->mValue);
+        }
+        mLock.Exit();
+        return;
+    }
+    if (firstJoin || Logs(client->GetTcpClient(), bucket, AddressLogLimiter::Kind::Message)) {
+        PrintLogMessage(MessageLine(name, clientId, *message, entry->mValue));
+    }
+}
+
+String RelayObserver::MessageLine(const String& name, uint32_t clientId,
+                                  ZelvoRelay::Message::BaseMessage& message,
+                                  const String& typeName) {
     // Names and chat come from clients: unescaped, a line feed or a terminal sequence in
     // them would forge or garble log lines.
-    if (type == kChatMessage) {
-        const auto* chat = static_cast<ZelvoRelay::Message::Chat::ChatMessage*>(message);
-        PrintLogMessage(String::Parse("%s (id: %u) sent a chat msg. %s\n",
-                                      EscapeLogText(name).CStr(), clientId,
-                                      EscapeLogText(chat->GetMessage()).CStr()));
-    } else {
-        PrintLogMessage(String::Parse("%s (id: %u) sent %d (%s).\n", EscapeLogText(name).CStr(),
-                                      clientId, type, entry->mValue.CStr()));
+    if (message.GetMsgId() == kChatMessage) {
+        const auto& chat = static_cast<ZelvoRelay::Message::Chat::ChatMessage&>(message);
+        return String::Parse("%s (id: %u) sent a chat msg. %s\n", EscapeLogText(name).CStr(),
+                             clientId, EscapeLogText(chat.GetMessage()).CStr());
     }
+    return String::Parse("%s (id: %u) sent %d (%s).\n", EscapeLogText(name).CStr(), clientId,
+                         message.GetMsgId(), typeName.CStr());
 }
 
 void RelayObserver::OnRelayUserChanged(void* user, const String& property) {
-    if (property != "Name") {
-        return;
-    }
     const auto* model = static_cast<ZelvoRelay::MVC::Model::UserModel*>(user);
     mLock.Enter();
-    mNames[model->ClientId.mValue] = model->Name.mValue;
+    const auto known = mClients.find(model->ClientId.mValue);
+    if (known != mClients.end()) {
+        if (property == "Name") {
+            known->second.mName = model->Name.mValue;
+        } else if (property == "IsRegistered" && model->IsRegistered.mValue) {
+            known->second.mJoined = true;
+            if (known->second.mHeldJoinLine.Length() != 0) {
+                PrintLogMessage(known->second.mHeldJoinLine);
+                known->second.mHeldJoinLine = String();
+            }
+        }
+    }
     mLock.Exit();
 }
 
-bool RelayObserver::Logs(const System::Net::Client& client, AddressLogLimiter::Kind kind) {
-    return mAddressLog.Allows(client.GetEndPoint().GetAddress(), kind,
+void RelayObserver::TellLeaving(ZelvoRelay::Client::RelayClient& client) {
+    const auto known = mClients.find(client.GetClientId());
+    if (known == mClients.end()) {
+        return;
+    }
+    const System::Net::Client& connection = client.GetTcpClient();
+    const auto now = AddressLogLimiter::Clock::now();
+    if (known->second.mHeldJoinLine.Length() != 0) {
+        mAddressLog.LeaveOut(connection.GetEndPoint().GetAddress(),
+                             AddressLogLimiter::Kind::Message, now);
+    }
+    const auto bucket = known->second.mJoined ? AddressLogLimiter::Bucket::Joined
+                                              : AddressLogLimiter::Bucket::NotJoined;
+    if (Logs(connection, bucket, AddressLogLimiter::Kind::Leaving)) {
+        const auto& user = client.GetUserModel();
+        PrintLogMessage(String::Parse("%s (id: %u) has left the room.\n",
+                                      EscapeLogText(user.Name.mValue).CStr(),
+                                      user.ClientId.mValue));
+    }
+    mClients.erase(known);
+}
+
+bool RelayObserver::Logs(const System::Net::Client& client, AddressLogLimiter::Bucket bucket,
+                         AddressLogLimiter::Kind kind) {
+    return mAddressLog.Allows(client.GetEndPoint().GetAddress(), bucket, kind,
                               AddressLogLimiter::Clock::now());
 }
 
-String RelayObserver::NameOf(uint32_t clientId) {
-    mLock.Enter();
-    const auto named = mNames.find(clientId);
-    const String name = named != mNames.end() ? named->second : String();
-    mLock.Exit();
-    return name;
-}
-
 String RelayObserver::LoggedName(uint32_t clientId) {
-    return EscapeLogText(NameOf(clientId));
+    mLock.Enter();
+    const auto known = mClients.find(clientId);
+    const String name = known != mClients.end() ? known->second.mName : String();
+    mLock.Exit();
+    return EscapeLogText(name);
 }
 
 uint32_t RelayObserver::ClientCount() {

@@ -46,8 +46,6 @@ class RelayObserver {
     // Sets up the three timers (starting only the save timer), the message names, then
     // subscribes to everything it watches.
     RelayObserver();
-    // Writes what was left out of the lines about each address and not yet written.
-    ~RelayObserver();
     RelayObserver(const RelayObserver&) = delete;
     RelayObserver& operator=(const RelayObserver&) = delete;
 
@@ -59,6 +57,8 @@ class RelayObserver {
     // Relay server events.
     void OnRelayHost(System::Net::Server* server);
     void OnRelayHostFailed(System::Net::Server* server, const System::String& error);
+    // After the relay's own handler has stopped its workers and closed its connections:
+    // tells the leaving of each connection still open and what the log left out.
     void OnRelayHostStopped(System::Net::Server* server);
     void OnRelayHostClientConnect(System::Net::Server* server, System::Net::Client& client);
     // The relay is stopping and makes count photos of complete uploads first.
@@ -71,6 +71,10 @@ class RelayObserver {
     // An upload of the client ended without an item (message worker).
     void OnRelayPhotoFailed(uint32_t clientId, uint32_t mediaId,
                             ZelvoRelay::Threading::PhotoFailure failure);
+    // An upload ended incomplete as its uploader, named uploader, left: the bytes that came
+    // of the size announced (client worker).
+    void OnRelayUploadLeft(const System::String& uploader, uint32_t clientId, uint32_t mediaId,
+                           uint64_t received, uint64_t announced);
 
     // Policy server events.
     void OnPolicyHost(System::Net::Server* server);
@@ -96,32 +100,49 @@ class RelayObserver {
     void OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* client,
                                  ZelvoRelay::Message::BaseMessage* message);
     // A user's property changed (under the client-collection Monitor): keeps the copy
-    // of its name that the message log reads.
+    // of its name and of its joining that the message log reads.
     void OnRelayUserChanged(void* user, const System::String& property);
 
     // The number of clients in the client collection, read under its Monitor.
     static uint32_t ClientCount();
 
   private:
+    // What the message log knows of a client.
+    struct KnownClient {
+        System::String mName;  // the user's name as last set
+        bool mJoined{false};   // whether it has joined the room
+        // Whether its first join request came: only that one can admit it, as the relay
+        // refuses every later one.
+        bool mJoinAsked{false};
+        // That request's line, held while the bucket of those not joined had no room for
+        // it: written if the request admits the client, counted as left out otherwise.
+        System::String mHeldJoinLine;
+    };
+
     // Whether a line of kind about the connection client is to be written, or left out
     // as its address has had its share of the log.
-    bool Logs(const System::Net::Client& client, AddressLogLimiter::Kind kind);
-    // The client's name as the message log knows it.
-    System::String NameOf(uint32_t clientId);
+    bool Logs(const System::Net::Client& client, AddressLogLimiter::Bucket bucket,
+              AddressLogLimiter::Kind kind);
+    // The line about message, of type named typeName, from client clientId named name.
+    static System::String MessageLine(const System::String& name, uint32_t clientId,
+                                      ZelvoRelay::Message::BaseMessage& message,
+                                      const System::String& typeName);
+    // Tells that client left and forgets it, unless told already. REQUIRES: mLock held.
+    void TellLeaving(ZelvoRelay::Client::RelayClient& client);
     // The client's name as the message log knows it, escaped for the log.
     System::String LoggedName(uint32_t clientId);
 
     // Owns every delegate the observer subscribes. Changed after construction only by
     // the client-list handler, under mLock.
     System::EventManager mEventManager;
-    // Held while the client-list handler runs and around mNames; taken after the
+    // Held while the client-list handler runs and around mClients; taken after the
     // client-collection Monitor, and nothing is entered while it is held but the lock of
     // mAddressLog and the console's output.
     System::Threading::Monitor mLock;
-    // Client id to the user's name as last set, for the message log; guarded by mLock.
-    // A table that grows with the room: one of fixed size would make each connection's
-    // coming and going search a share of every other.
-    std::unordered_map<uint32_t, System::String> mNames;
+    // Client id to what the message log knows of it, from its coming until its leaving is
+    // told; guarded by mLock. A table that grows with the room: one of fixed size would
+    // make each connection's coming and going search a share of every other.
+    std::unordered_map<uint32_t, KnownClient> mClients;
     System::Timer mBandwidthTimer;
     System::Timer mSwitchboardTimer;
     System::Timer mSaveTimer;

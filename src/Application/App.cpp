@@ -82,6 +82,9 @@ bool App::InstallSignalHandlers() {
     struct sigaction stop = {};
     stop.sa_handler = OnStopSignal;
     sigemptyset(&stop.sa_mask);
+    // A second stop signal may land on a thread that waits to write a log line to a
+    // stalled terminal or pipe: cut short, the write would lose the line.
+    stop.sa_flags = SA_RESTART;
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);

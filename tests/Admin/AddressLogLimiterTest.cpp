@@ -14,6 +14,7 @@
 // left at the stop, on a clock the test sets.
 namespace {
 
+using Bucket = AddressLogLimiter::Bucket;
 using Kind = AddressLogLimiter::Kind;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
@@ -27,12 +28,12 @@ IPAddress Address(uint32_t hostOrder) {
     return IPAddress(hostOrder).SwapEndian();
 }
 
-// How many of count lines of kind about address at now are to be written.
+// How many of count lines of kind about address at now, drawn on bucket, are to be written.
 uint32_t Allowed(AddressLogLimiter& limiter, const IPAddress& address, Kind kind, uint32_t count,
-                 AddressLogLimiter::Clock::time_point now) {
+                 AddressLogLimiter::Clock::time_point now, Bucket bucket = Bucket::NotJoined) {
     uint32_t allowed = 0;
     for (uint32_t i = 0; i < count; ++i) {
-        allowed += limiter.Allows(address, kind, now) ? 1 : 0;
+        allowed += limiter.Allows(address, bucket, kind, now) ? 1 : 0;
     }
     return allowed;
 }
@@ -58,7 +59,8 @@ TEST(AddressLogLimiterTest, ABurstThenTwentyASecondAndWhatIsLeftOutIsTold) {
 
     // A quiet address's next line tells first what was left out before it.
     EXPECT_EQ(Allowed(limiter, peer, Kind::Message, 21, kStart + milliseconds(1500)), 20u);
-    EXPECT_TRUE(limiter.Allows(peer, Kind::Connection, kStart + milliseconds(3600)));
+    EXPECT_TRUE(
+        limiter.Allows(peer, Bucket::NotJoined, Kind::Connection, kStart + milliseconds(3600)));
     EXPECT_EQ(console.Texts().back(),
               "Relay server left out 1 line about 10.0.0.1 in the last 2 s: 1 message sent");
     EXPECT_EQ(Allowed(limiter, peer, Kind::Message, 400, kStart + seconds(100)), 200u);
@@ -74,10 +76,12 @@ TEST(AddressLogLimiterTest, CountsOfAForgottenAddressAndThoseLeftAtTheStopAreWri
     EXPECT_EQ(Allowed(limiter, first, Kind::Connection, 203, kStart), 200u);
     EXPECT_EQ(Allowed(limiter, second, Kind::Leaving, 202, kStart), 200u);
     for (uint32_t i = 2; i < AddressLogLimiter::kMaxAddresses; ++i) {
-        EXPECT_TRUE(limiter.Allows(Address(0x0B000000u + i), Kind::Message, kStart));
+        EXPECT_TRUE(
+            limiter.Allows(Address(0x0B000000u + i), Bucket::NotJoined, Kind::Message, kStart));
     }
     EXPECT_TRUE(console.Texts().empty());
-    EXPECT_TRUE(limiter.Allows(Address(0x0C000000u), Kind::Message, kStart + milliseconds(10)));
+    EXPECT_TRUE(limiter.Allows(Address(0x0C000000u), Bucket::NotJoined, Kind::Message,
+                               kStart + milliseconds(10)));
     EXPECT_EQ(console.Texts(),
               std::vector<std::string>{"Relay server left out 3 lines about 10.0.0.1 in the "
                                        "last 1 s: 3 connections"});
@@ -89,6 +93,27 @@ TEST(AddressLogLimiterTest, CountsOfAForgottenAddressAndThoseLeftAtTheStopAreWri
                   "Relay server left out 3 lines about 10.0.0.1 in the last 1 s: 3 connections",
                   "Relay server left out 2 lines about 10.0.0.2 in the last 1 s: 2 leavings",
                   "Relay server left out 1 line about 10.0.0.1 in the last 1 s: 1 message sent"}));
+}
+
+// The lines about an address's connections that have joined and about those that have not
+// draw on two buckets. A line held back when its bucket is empty is not counted until it is
+// left out after all.
+TEST(AddressLogLimiterTest, JoinedAndNotJoinedDrawOnTwoBucketsAndAHeldLineIsCountedOnlyIfLeftOut) {
+    AdminTest::ConsoleCapture console;
+    AddressLogLimiter limiter;
+    const IPAddress office = Address(0x0A000001u);
+    EXPECT_EQ(Allowed(limiter, office, Kind::Message, 300, kStart), 200u);
+    EXPECT_FALSE(limiter.AllowsHeld(office, Bucket::NotJoined, kStart));
+    EXPECT_EQ(Allowed(limiter, office, Kind::Message, 200, kStart, Bucket::Joined), 200u);
+    EXPECT_TRUE(limiter.AllowsHeld(Address(0x0A000002u), Bucket::NotJoined, kStart));
+    limiter.ReportRemaining(kStart + milliseconds(10));
+    limiter.LeaveOut(office, Kind::Message, kStart + milliseconds(20));
+    limiter.ReportRemaining(kStart + milliseconds(30));
+    EXPECT_EQ(console.Texts(),
+              (std::vector<std::string>{"Relay server left out 100 lines about 10.0.0.1 in the "
+                                        "last 1 s: 100 messages sent",
+                                        "Relay server left out 1 line about 10.0.0.1 in the "
+                                        "last 1 s: 1 message sent"}));
 }
 
 }  // namespace

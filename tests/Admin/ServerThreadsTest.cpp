@@ -15,6 +15,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -27,6 +28,7 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -1722,10 +1724,10 @@ TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
 
 // A stop with hundreds of connections open that never joined ends, and once its closing save
 // is made (which fails here, and says so) one more stop signal ends the process at once with the
-// status that save decided, whatever is left of the closing: here it waits on a log that nobody
-// reads, as behind a stalled terminal. The connections come from many addresses, as a crowd's
-// would. Before, a signal after the closing save did nothing, and with thousands of connections
-// the rest of the closing took most of a minute.
+// status that save decided, whatever is left of the closing, with the log left unread, as
+// behind a stalled terminal. The connections come from many addresses, as a crowd's would. Before,
+// a signal after the closing save did nothing, and with thousands of connections the rest of the
+// closing took most of a minute.
 TEST(Server, ASignalAfterTheClosingSaveEndsTheProcessAtOnceWithItsStatus) {
     constexpr int kConnections = 300;
     Room room;
@@ -2329,6 +2331,194 @@ TEST(ServerCatalogue, AListOfFilesToDeletePastItsBoundIsLeftUnreadAndKept) {
         EXPECT_FALSE(std::filesystem::exists(room.File("media.xml.delete")));
         EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"2_0", "2_1"}));
     }
+}
+
+// count listing requests, framed one after another as a pipelining peer sends them.
+std::string Listings(uint32_t count) {
+    std::string frames;
+    for (uint32_t i = 0; i < count; ++i) {
+        frames += Frame(kListing);
+    }
+    return frames;
+}
+
+// Messages logged about the connections with the given ids, written or counted as left out
+// about address.
+uint64_t MessagesTold(const ServerProcess& server, const std::string& address,
+                      const std::vector<uint32_t>& ids) {
+    uint64_t written = 0;
+    for (const uint32_t id : ids) {
+        written += CountLines(server, "(id: " + std::to_string(id) + ") sent ");
+    }
+    return written + LeftOut(server, address, "messages? sent");
+}
+
+// At one address (an office), a connection that never joins keeps piling listings, past what
+// the log tells of that address. A connection there with a wrong password is refused, and a
+// member there joins, uploads and chats: its join, upload and chat lines are written, its
+// join line although those not joined had no line left. Its own pile of listings then leaves
+// out its own listings, never the upload it asks for after them. Written and counted, every
+// message is told. Before, one bucket served the address, and the listings left the member's
+// lines out.
+TEST(ServerLog, AMembersJoinUploadsAndChatsAreWrittenWhateverItsAddressPiles) {
+    constexpr uint32_t kChats = 10;
+    constexpr uint32_t kOwnListings = 300;
+    constexpr uint32_t kBatch = 20;
+    const std::string office = "127.0.0.5";
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")));
+    auto server = room.Start();
+    RawClient piler(room.Port(), office);  // id 1
+    const std::string batch = Listings(kBatch);
+    std::atomic<bool> piling{true};
+    std::atomic<uint64_t> piled{0};
+    std::thread pile([&] {
+        while (piling.load()) {
+            ASSERT_TRUE(piler.SendBytes(batch));
+            for (uint32_t i = 0; i < kBatch; ++i) {
+                ASSERT_FALSE(AdminTest::FramesUntil(piler, RelayWire::MediaInfo).empty());
+            }
+            piled += kBatch;
+        }
+    });
+    // Told once the first line left out is a second old: the address has no line left.
+    EXPECT_GE(server->WaitForLine("Relay server left out "), 0);
+
+    RawClient intruder(room.Port(), office);  // id 2
+    EXPECT_EQ(AdminTest::Join(intruder, "Eve", "guess"), 3);
+    RawClient member(room.Port(), office);  // id 3
+    ASSERT_EQ(AdminTest::Join(member, "Ann", "letmein"), 0);
+    const std::string photo(5000, 'p');
+    EXPECT_EQ(AddMedia(member, "first", photo), 0u);
+    std::string chats;
+    for (uint32_t i = 0; i < kChats; ++i) {
+        chats += Frame(RelayWire::ChatText("line " + std::to_string(i)));
+    }
+    ASSERT_TRUE(member.SendBytes(chats));
+    ASSERT_TRUE(member.SendBytes(Listings(kOwnListings)));
+    EXPECT_EQ(AddMedia(member, "second", photo), 1u);
+    piling = false;
+    pile.join();
+
+    const uint64_t sent = piled.load() + 1 + 1 + 2 + kChats + kOwnListings;
+    EXPECT_TRUE(WaitUntilTold(
+        *server,
+        [&] {
+            return MessagesTold(*server, office, {1, 2, 3});
+        },
+        sent));
+    EXPECT_EQ(MessagesTold(*server, office, {1, 2, 3}), sent);
+    EXPECT_EQ(CountLines(*server, " (id: 3) sent 100 (Registration Request)."), 1u);
+    EXPECT_EQ(CountLines(*server, "Ann (id: 3) sent 154 (Add Media Request)."), 2u);
+    for (uint32_t i = 0; i < kChats; ++i) {
+        EXPECT_EQ(CountLines(*server, "Ann (id: 3) sent a chat msg. line " + std::to_string(i)), 1u)
+            << i;
+    }
+    EXPECT_LT(CountLines(*server, "Ann (id: 3) sent 150 (Media Info Request)."), kOwnListings);
+}
+
+// A thread of process pid that waits to write to a full pipe; 0 when there is none.
+pid_t ThreadWritingAFullPipe(pid_t pid) {
+    std::error_code error;
+    for (const auto& task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream wchan(task.path() / "wchan");
+        std::string waitingIn;
+        std::getline(wchan, waitingIn);
+        if (waitingIn.find("pipe_write") != std::string::npos) {
+            return static_cast<pid_t>(std::stol(task.path().filename().string()));
+        }
+    }
+    return 0;
+}
+
+// Whether a signal sent to thread tid of process pid is still to be taken.
+bool SignalPending(pid_t pid, pid_t tid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) +
+                         "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigPnd:", 0) == 0) {
+            return line.find_first_not_of("0", line.find_first_not_of("SigPnd:\t")) !=
+                   std::string::npos;
+        }
+    }
+    return false;
+}
+
+// The connections still open at the stop leave as it stops, before its closing save, so a
+// second signal loses none of their leavings: at one address, one connection's listings have
+// spent the address's lines, and the leavings of its 60 connections are written or counted;
+// 300 connections from other addresses each have theirs written. The second signal comes once
+// the first leaving is written, with the log unread, as behind a stalled terminal, to the
+// thread that waits to write the log. Before, the leavings came after the closing save, where
+// that signal ended the process at once: the log told some of them and gave no count of the
+// rest; and a signal to a thread waiting to write cut the line short.
+TEST(ServerLog, ASecondSignalLosesNoLeavingOfTheConnectionsTheStopCloses) {
+    constexpr uint64_t kAtOffice = 60;
+    constexpr uint64_t kElsewhere = 300;
+    constexpr uint32_t kListings = 400;
+    const std::string office = "127.0.0.3";
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")));
+    auto server = room.Start();
+    std::vector<std::unique_ptr<RawClient>> connections;
+    connections.push_back(std::make_unique<RawClient>(room.Port(), office));
+    ASSERT_TRUE(connections.back()->SendBytes(Listings(kListings)));
+    for (uint32_t i = 0; i < kListings; ++i) {
+        ASSERT_FALSE(AdminTest::FramesUntil(*connections.back(), RelayWire::MediaInfo).empty());
+    }
+    while (connections.size() < kAtOffice) {
+        connections.push_back(std::make_unique<RawClient>(room.Port(), office));
+    }
+    // Opened last, they leave first where the connections leave last to first.
+    for (uint64_t i = 0; i < kElsewhere; ++i) {
+        connections.push_back(std::make_unique<RawClient>(
+            room.Port(),
+            "127.0." + std::to_string(4 + i / 200) + "." + std::to_string(1 + i % 200)));
+    }
+    EXPECT_TRUE(WaitUntilTold(
+        *server,
+        [&] {
+            return CountLines(*server, "Relay server client 127.0.") +
+                   LeftOut(*server, office, "connections?");
+        },
+        kAtOffice + kElsewhere));
+    server->LimitUnreadOutput();
+    server->Signal(SIGTERM);
+    ASSERT_GE(server->WaitForLine(" has left the room."), 0) << server->Output();
+    pid_t writer = 0;
+    ASSERT_TRUE(TestSupport::WaitUntil(
+        [&] { return (writer = ThreadWritingAFullPipe(server->Pid())) != 0; }));
+    syscall(SYS_tgkill, server->Pid(), writer, SIGTERM);
+    // Taken while the write still waits, not once the log is read.
+    EXPECT_TRUE(TestSupport::WaitUntil([&] { return !SignalPending(server->Pid(), writer); }));
+    EXPECT_EQ(server->WaitForExit(), 0);
+    EXPECT_EQ(CountLines(*server, " has left the room.") + LeftOut(*server, office, "leavings?"),
+              kAtOffice + kElsewhere)
+        << server->Output();
+}
+
+// A member that leaves during an upload has the partial file removed, and the log says so
+// with the bytes that came and the size announced. Before, the upload vanished without a line.
+TEST(Server, AnUploadItsUploaderLeavesIncompleteIsLoggedWithTheBytesThatCame) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start();
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Al\tice", ""), 0);
+    const std::string photo(5000, 'p');
+    ASSERT_EQ(AddMedia(alice, "lost", photo), 0u);
+    const size_t came = 2000;
+    SendChunks(alice, 0, photo.substr(0, came), came);
+    ASSERT_TRUE(alice.WaitAcknowledged());
+    alice.Close();
+    const int at = server->WaitForLine("uploaded photo 0, which ended without an item: ");
+    ASSERT_GE(at, 0) << server->Output();
+    EXPECT_EQ(AdminTest::LogText(server->Lines()[static_cast<size_t>(at)]),
+              "Al\\tice (id: 1) uploaded photo 0, which ended without an item: its uploader "
+              "left after " +
+                  std::to_string(came) + " of " + std::to_string(photo.size()) + " bytes.");
+    EXPECT_TRUE(StoredFiles(room).empty());
 }
 
 }  // namespace

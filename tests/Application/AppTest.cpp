@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <functional>
 
 namespace {
@@ -96,6 +97,32 @@ TEST(AppTest, WritingToAClosedPipeFailsInsteadOfEndingTheProcess) {
     EXPECT_EQ(write(fds[1], "x", 1), -1);
     EXPECT_EQ(errno, EPIPE);
     close(fds[1]);
+}
+
+// Runs the loop until it ends on a request to stop, then a closing whose last save decides
+// status 7: a second request to stop comes before that save when beforeTheSave, after it
+// otherwise. Reaching its end, the closing exits with status 0.
+[[noreturn]] void CloseAskedAgain(bool beforeTheSave) {
+    FrameApp app;
+    app.mStop = [](App&) { App::RequestStop(); };
+    App::EntryPoint(0, nullptr);
+    if (beforeTheSave) {
+        App::RequestStop();
+    }
+    App::EndAtNextStop(7);
+    if (!beforeTheSave) {
+        App::RequestStop();
+    }
+    std::exit(0);
+}
+
+// Once the closing's last save is made, a second request to stop ends the process at once with
+// the status that save decided, whether it came while the closing was still saving or comes
+// later; what the closing has left to do is never waited for.
+TEST(AppDeathTest, ASecondStopBeforeOrAfterTheLastSaveEndsTheProcessWithItsStatus) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(CloseAskedAgain(true), testing::ExitedWithCode(7), "");
+    EXPECT_EXIT(CloseAskedAgain(false), testing::ExitedWithCode(7), "");
 }
 
 }  // namespace

@@ -80,9 +80,9 @@ MediaTransferModel* MediaTransferCollection::Find(uint32_t clientId, uint32_t me
     return node != nullptr ? &node->mValue : nullptr;
 }
 
-System::Collections::Vector<MediaTransferModel> MediaTransferCollection::RemoveClient(
+std::vector<MediaTransferCollection::Ended> MediaTransferCollection::RemoveClient(
     uint32_t clientId) {
-    System::Collections::Vector<MediaTransferModel> ended;
+    std::vector<Ended> ended;
     const auto client = mByClient.find(clientId);
     if (client == mByClient.end()) {
         return ended;
@@ -90,9 +90,11 @@ System::Collections::Vector<MediaTransferModel> MediaTransferCollection::RemoveC
     // Copied: each removal changes the client's set.
     const std::set<std::pair<uint32_t, uint32_t>> keys = client->second;
     for (const auto& [mediaId, resourceId] : keys) {
-        ended.Add(*Find(clientId, mediaId, resourceId));
+        const MediaTransferModel& transfer = *Find(clientId, mediaId, resourceId);
+        const int64_t position = transfer.mStream != nullptr ? transfer.mStream->Position() : 0;
+        ended.push_back({transfer, static_cast<uint64_t>(position)});
         RemoveMedia(clientId, mediaId, resourceId);
-        ended[ended.Count() - 1].mStream = nullptr;
+        ended.back().mTransfer.mStream = nullptr;
     }
     return ended;
 }

@@ -4,8 +4,8 @@
 #include <set>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
-#include "System/Collections/Vector.h"
 #include "ZelvoRelay/Collections/MediaTree.h"
 #include "ZelvoRelay/MVC/Model/MediaTransferModel.h"
 
@@ -17,6 +17,13 @@ namespace ZelvoRelay::Collections {
 // guards it; the collection takes no lock itself.
 class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel> {
   public:
+    // A transfer ended with its client, and how far its file had come.
+    struct Ended {
+        MVC::Model::MediaTransferModel mTransfer;  // with no stream
+        // Where its stream stood: for an upload, the bytes received.
+        uint64_t mPosition{0};
+    };
+
     // Deletes the streams of the transfers still held, closing their files.
     ~MediaTransferCollection() override;
 
@@ -37,9 +44,9 @@ class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel>
     // none.
     [[nodiscard]] MVC::Model::MediaTransferModel* Find(uint32_t clientId, uint32_t mediaId,
                                                        uint32_t resourceId) const;
-    // Ends every transfer of the client as RemoveMedia does. Returns copies of the ended
-    // transfers, in order and with no stream, so the caller can tidy their files.
-    System::Collections::Vector<MVC::Model::MediaTransferModel> RemoveClient(uint32_t clientId);
+    // Ends every transfer of the client as RemoveMedia does. Returns the ended transfers,
+    // in order, so the caller can tidy and tell of their files.
+    std::vector<Ended> RemoveClient(uint32_t clientId);
     // The number of transfers of the client.
     [[nodiscard]] uint32_t CountClient(uint32_t clientId) const;
     // True when some transfer concerns that media id.

@@ -76,6 +76,10 @@ class RelayServer : public System::Net::Server {
     // Raised on the message worker when an accepted upload ends without an item, unless its
     // uploader stopped it or left: the uploader's client id, the media id and why.
     System::Event<uint32_t, uint32_t, Threading::PhotoFailure> OnPhotoFailed;
+    // Raised on the client worker when an upload ends incomplete as its uploader leaves
+    // (its partial file removed): the uploader's name and client id, the media id, the
+    // bytes that came and the size announced.
+    System::Event<const System::String&, uint32_t, uint32_t, uint64_t, uint64_t> OnUploadLeft;
 
   protected:
     // Opens the UDP socket and starts the workers. Returns why a worker could not

@@ -135,9 +135,9 @@ TEST(MediaCollectionTest, TransfersOrderByMediaResourceClientAndEndWithTheirStre
     EXPECT_FALSE(transfers.HoldsMedia(2));
 
     auto ended = transfers.RemoveClient(1);
-    ASSERT_EQ(ended.Count(), 3u);
-    EXPECT_EQ(ended[0].mMediaId, 5u);
-    EXPECT_EQ(ended[2].mMediaId, 7u);
-    EXPECT_EQ(ended[2].mStream, nullptr);
+    ASSERT_EQ(ended.size(), 3u);
+    EXPECT_EQ(ended[0].mTransfer.mMediaId, 5u);
+    EXPECT_EQ(ended[2].mTransfer.mMediaId, 7u);
+    EXPECT_EQ(ended[2].mTransfer.mStream, nullptr);
     EXPECT_EQ(transfers.Count(), 1u);  // the last one ends with the collection
 }

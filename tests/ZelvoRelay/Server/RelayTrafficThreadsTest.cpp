@@ -157,6 +157,8 @@ TEST_F(RelayTrafficTest, LeavingEndsTheClientsTransfersAndRemovesItsPartialUploa
     // uploading item 9.
     auto track = [](auto& transfers, uint32_t client, uint32_t id, uint32_t resource, int mode) {
         MediaTransferModel transfer(client, id, resource);
+        // Its announced size, which an accepted upload holds until it completes.
+        transfer.mMediaGroup.mContents.Add(System::Resource::Feeds::MediaContent());
         transfer.mStream = new System::IO::FileStream(transfer.GetResourcePath(resource), mode);
         transfers.mMonitor.Enter();
         transfers.Add(transfer);

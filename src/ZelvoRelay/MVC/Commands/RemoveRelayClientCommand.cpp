@@ -1,5 +1,7 @@
 #include "ZelvoRelay/MVC/Commands/RemoveRelayClientCommand.h"
 
+#include <vector>
+
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/Collections/AddressTable.h"
@@ -12,17 +14,22 @@ namespace ZelvoRelay::MVC::Commands {
 namespace {
 
 // A leaving client's uploads and downloads end with it, and its waiting downloads are
-// dropped. Its uploads never become catalogue items, so their partial files are removed;
-// left open, a download would keep its file and its transfer record for as long as the
-// server runs.
-void EndTransfers(Model::ZelvoRelayModel* model, uint32_t clientId) {
+// dropped. Its uploads never become catalogue items, so their partial files are removed,
+// each with a word of how far it came; left open, a download would keep its file and its
+// transfer record for as long as the server runs.
+void EndTransfers(Model::ZelvoRelayModel* model, Client::RelayClient& client) {
+    const uint32_t clientId = client.GetClientId();
     model->Uploads.mMonitor.Enter();
-    System::Collections::Vector<Model::MediaTransferModel> ended =
+    const std::vector<Collections::MediaTransferCollection::Ended> ended =
         model->Uploads.RemoveClient(clientId);
     model->Uploads.mMonitor.Exit();
     System::Utility::FileSystem files;
-    for (uint32_t i = 0; i < ended.Count(); ++i) {
-        (void)files.RemoveFile(ended[i].GetResourcePath(ended[i].mResourceId));
+    for (const auto& [upload, received] : ended) {
+        (void)files.RemoveFile(upload.GetResourcePath(upload.mResourceId));
+        // Until the upload completes, element 0 holds the announced size.
+        model->Server.OnUploadLeft.Raise(
+            client.GetUserModel().Name.mValue, clientId, uint32_t{upload.mMediaId}, received,
+            uint64_t{static_cast<uint32_t>(upload.mMediaGroup.mContents[0].mFileSize)});
     }
 
     model->Downloads.mMonitor.Enter();
@@ -42,7 +49,7 @@ void RemoveRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
     model->Clients.mValue.Remove(*client);
     model->Clients.mMonitor.Exit();
 
-    EndTransfers(model, clientId);
+    EndTransfers(model, *client);
     // Every leave is announced, joined or not, since a newcomer is told of every
     // connection; one party cycling connections pays for what that sends the members.
     auto* notice = new Message::Registration::UserLeftMessage(clientId);

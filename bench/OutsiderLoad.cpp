@@ -76,6 +76,7 @@ constexpr uint64_t kStopTime = 30 * kSecond;      // for the server to stop afte
 constexpr uint64_t kSampleEvery = kSecond;        // the server's descriptors
 constexpr int kOpenBatch = 64;  // outsider connects per pass, so a probe waits one batch at most
 constexpr int kRoomMaxClients = 20;
+constexpr uint64_t kProbeDescriptors = 256;
 constexpr uint16_t kPolicyPort = 943;
 const char kPolicyRequest[] = "<policy-file-request/>";
 
@@ -232,6 +233,18 @@ struct ListedFile {
 const ListedFile kFiles[] = {{1, 0, 40000}, {1, 1, 4000}, {2, 0, 60000}, {2, 1, 6000}};
 constexpr int kFileCount = sizeof kFiles / sizeof kFiles[0];
 
+// The tool's open-file limit.
+uint64_t OwnDescriptors() {
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    return files.rlim_cur;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream file(path);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
 bool WriteFile(const std::string& path, const std::string& text) {
     std::ofstream file(path, std::ios::binary);
     file << text;
@@ -312,8 +325,7 @@ class Server {
 
     // utime + stime of all its threads so far, in seconds.
     [[nodiscard]] double CpuSeconds() const {
-        std::ifstream file("/proc/" + std::to_string(mPid) + "/stat");
-        std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const std::string stat = ReadText("/proc/" + std::to_string(mPid) + "/stat");
         const size_t name = stat.rfind(')');
         if (name == std::string::npos) {
             return 0;
@@ -369,6 +381,7 @@ struct OutsiderTally {
     uint64_t connected{0};
     uint64_t failed{0};     // refused, reset or timed out before the handshake ended
     uint64_t notOpened{0};  // the tool had no socket or port for it
+    int notOpenedError{0};  // the last reason
     uint64_t closedByServer{0};
     std::vector<double> lifetimes;  // seconds from the handshake to the server's close
 };
@@ -523,6 +536,7 @@ class OutsiderLoad {
         mMemberTally = MemberTally();
         mMemberTally.closedAt = closedAt;
         const uint64_t openedBefore = mOutsider.opened;
+        const uint64_t connectedBefore = mOutsider.connected;
         const uint64_t begin = Now();
         mEnd = begin + static_cast<uint64_t>(mOptions.seconds) * kSecond;
         uint64_t nextProbe = begin;
@@ -557,7 +571,8 @@ class OutsiderLoad {
         }
         mServerCpu = mServer.CpuSeconds() - cpu;
         mMemberAtEnd = mMemberTally;
-        mOutsiderInRun = mOutsider.opened - openedBefore;
+        mOpenedInRun = mOutsider.opened - openedBefore;
+        mConnectedInRun = mOutsider.connected - connectedBefore;
         rusage after{};
         getrusage(RUSAGE_SELF, &after);
         const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
@@ -635,7 +650,8 @@ class OutsiderLoad {
     }
 
     bool OutsiderDue(uint64_t now) const {
-        return OutsiderWanted(now) > 0 && mConnecting < static_cast<uint64_t>(mOptions.inFlight);
+        return OutsiderWanted(now) > 0 && mConnecting < static_cast<uint64_t>(mOptions.inFlight) &&
+               mOutsiderOpen < mOutsiderMost;
     }
 
     void OpenOutsiders(uint64_t now) {
@@ -645,8 +661,10 @@ class OutsiderLoad {
             ++mOutsider.opened;
             const int fd = StartConnect(OutsiderAddress(from), mPort);
             if (fd < 0) {
+                // Tried again at the next pass, the probes served in between.
                 ++mOutsider.notOpened;
-                continue;
+                mOutsider.notOpenedError = errno;
+                return;
             }
             if (static_cast<size_t>(fd) >= mSockets.size()) {
                 mSockets.resize(fd + 1024, Socket::kNone);
@@ -654,6 +672,7 @@ class OutsiderLoad {
             }
             mSockets[fd] = Socket::kConnecting;
             ++mConnecting;
+            ++mOutsiderOpen;
             // Edge-triggered: the end of the handshake and the server's close, one event each.
             Watch(fd, EPOLL_CTL_ADD, EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET, fd);
         }
@@ -683,6 +702,7 @@ class OutsiderLoad {
 
     void DropOutsider(int fd) {
         mSockets[fd] = Socket::kNone;
+        --mOutsiderOpen;
         close(fd);
     }
 
@@ -998,15 +1018,18 @@ class OutsiderLoad {
         const OutsiderTally& out = mOutsider;
         const MemberTally& member = mMemberTally;
         std::printf("%-22s %s\n", "what", "figure");
+        std::printf("%-22s %.0f/s connected in the run (%.0f/s tried)\n", "outsider rate",
+                    static_cast<double>(mConnectedInRun) / seconds,
+                    static_cast<double>(mOpenedInRun) / seconds);
         std::printf(
-            "%-22s %llu opened (%.0f/s in the run), %llu connected, %llu closed by the "
-            "server, %llu failed, %llu not opened, %llu open at the end\n",
+            "%-22s %llu tried, %llu connected, %llu closed by the server, %llu failed, %llu "
+            "not opened%s%s, %llu open at the end\n",
             "outsider", static_cast<unsigned long long>(out.opened),
-            static_cast<double>(mOutsiderInRun) / seconds,
             static_cast<unsigned long long>(out.connected),
             static_cast<unsigned long long>(out.closedByServer),
             static_cast<unsigned long long>(out.failed),
-            static_cast<unsigned long long>(out.notOpened),
+            static_cast<unsigned long long>(out.notOpened), out.notOpened > 0 ? ": " : "",
+            out.notOpened > 0 ? std::strerror(out.notOpenedError) : "",
             static_cast<unsigned long long>(mOutsiderLeft));
         std::vector<double> lifetimes = out.lifetimes;
         std::sort(lifetimes.begin(), lifetimes.end());
@@ -1084,9 +1107,14 @@ class OutsiderLoad {
     std::vector<Socket> mSockets;  // by descriptor: the outsider's connections
     std::vector<uint64_t> mSince;  // by descriptor: when its handshake ended
     uint64_t mConnecting{0};
+    uint64_t mOutsiderOpen{0};  // connecting or connected
+    // The outsider's bound: the tool's own descriptors, less those the probes and the
+    // server's figures need.
+    uint64_t mOutsiderMost{OwnDescriptors() - kProbeDescriptors};
     bool mOutsiderClosed{false};
-    uint64_t mOutsiderLeft{0};   // open when the tool closed them
-    uint64_t mOutsiderInRun{0};  // opened while the probes ran
+    uint64_t mOutsiderLeft{0};    // open when the tool closed them
+    uint64_t mOpenedInRun{0};     // outsider connections tried while the probes ran
+    uint64_t mConnectedInRun{0};  // and those whose handshake ended then
     OutsiderTally mOutsider;
 
     int mMember{-1};
@@ -1153,11 +1181,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "OutsiderLoad: cannot run %s\n", options.server.c_str());
         return 2;
     }
-    // The outsider holds as many connections as the server does, and more while connecting.
+    // The outsider holds as many connections as the server does, and more while they wait
+    // in its listen queue: its limit must not be the server's. Root may raise the hard limit
+    // up to the system's bound.
     rlimit files{};
     getrlimit(RLIMIT_NOFILE, &files);
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
+    const rlim_t most = static_cast<rlim_t>(std::atoll(ReadText("/proc/sys/fs/nr_open").c_str()));
+    const rlimit raised{std::max(most, files.rlim_max), std::max(most, files.rlim_max)};
+    if (setrlimit(RLIMIT_NOFILE, &raised) != 0) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     const uint16_t port = FreePort();
     const std::string room = port != 0 ? MakeRoom(port) : "";
@@ -1168,12 +1202,14 @@ int main(int argc, char** argv) {
     }
     double load[3] = {0, 0, 0};
     getloadavg(load, 3);
-    std::printf("OutsiderLoad: %d address%s, %s, %d s, open-file limit %d; load average %.1f\n",
-                options.addresses, options.addresses == 1 ? "" : "es",
-                options.rate > 0
-                    ? (std::to_string(static_cast<long>(options.rate)) + " connections/s").c_str()
-                    : "as fast as it can",
-                options.seconds, options.files, load[0]);
+    std::printf(
+        "OutsiderLoad: %d address%s, %s, %d s, open-file limit %d (the tool's %llu); "
+        "load average %.1f\n",
+        options.addresses, options.addresses == 1 ? "" : "es",
+        options.rate > 0
+            ? (std::to_string(static_cast<long>(options.rate)) + " connections/s").c_str()
+            : "as fast as it can",
+        options.seconds, options.files, static_cast<unsigned long long>(OwnDescriptors()), load[0]);
     Server server(options.server, room, options.files);
     const bool ok = OutsiderLoad(options, server, port).Run();
     if (ok) {

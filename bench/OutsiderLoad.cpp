@@ -11,15 +11,10 @@
 // deadline on every phase. The server binds port 943, so run it as root, in a network
 // namespace of its own.
 
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/epoll.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,14 +24,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "LoadSupport.h"
 #include "support/RelayWire.h"
 
 namespace {
+
+using LoadSupport::Address;
+using LoadSupport::kSecond;
+using LoadSupport::Now;
+using LoadSupport::ReadText;
+using LoadSupport::Server;
+using LoadSupport::ToSeconds;
 
 const char* const kUsage =
     "usage: OutsiderLoad --server PATH [-a A] [--rate R] [-t T] [-w W] [--files F]\n"
@@ -65,7 +67,6 @@ struct Options {
     int inFlight{4096};
 };
 
-constexpr uint64_t kSecond = 1000000000;
 constexpr uint64_t kProbeEvery = kSecond / 2;     // the member's and the policy client's
 constexpr uint64_t kNewcomerEvery = 2 * kSecond;  // each kind of newcomer's
 constexpr uint64_t kJoinDelay = 3 * kSecond;      // a late newcomer's wait before its join
@@ -98,16 +99,6 @@ constexpr uint8_t kNotFound = 2;
 constexpr uint8_t kCannotCreate = 4;
 constexpr uint8_t kPhoto = 1;  // an upload's media type
 
-uint64_t Now() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint64_t>(now.tv_sec) * kSecond + static_cast<uint64_t>(now.tv_nsec);
-}
-
-double ToSeconds(uint64_t nanoseconds) {
-    return static_cast<double>(nanoseconds) / kSecond;
-}
-
 // A message as sent: its length, then the message.
 std::string Framed(const std::string& message) {
     return RelayWire::U32(static_cast<uint32_t>(message.size())) + message;
@@ -116,14 +107,6 @@ std::string Framed(const std::string& message) {
 // A join without password.
 std::string JoinFrame(const std::string& name) {
     return Framed(RelayWire::Join(name, ""));
-}
-
-sockaddr_in Address(uint32_t host, uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(host);
-    return address;
 }
 
 // A non-blocking socket bound to the host given and connecting to the server's port, or -1
@@ -142,10 +125,7 @@ int StartConnect(uint32_t from, uint16_t port) {
     if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
         (connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0 &&
          errno != EINPROGRESS)) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-        return -1;
+        return LoadSupport::CloseKeepingErrno(fd);
     }
     return fd;
 }
@@ -202,26 +182,6 @@ double Smallest(const std::vector<double>& values) {
     return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
 }
 
-// A port on which nothing listens over TCP nor receives over UDP, as the server binds both.
-uint16_t FreePort() {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const int tcp = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int udp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = Address(kServerAddress, 0);
-        socklen_t length = sizeof address;
-        auto* any = reinterpret_cast<sockaddr*>(&address);
-        const bool free = bind(tcp, any, sizeof address) == 0 &&
-                          getsockname(tcp, any, &length) == 0 &&
-                          bind(udp, any, sizeof address) == 0;
-        close(udp);
-        close(tcp);
-        if (free) {
-            return ntohs(address.sin_port);
-        }
-    }
-    return 0;
-}
-
 // One listed file: its item, its resource (0 the photo, 1 the preview) and its size.
 struct ListedFile {
     uint32_t mediaId;
@@ -240,25 +200,9 @@ uint64_t OwnDescriptors() {
     return files.rlim_cur;
 }
 
-std::string ReadText(const std::string& path) {
-    std::ifstream file(path);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-bool WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-    return static_cast<bool>(file.flush());
-}
-
 // A room directory in /tmp: anyone joins without a password, may view and post photos, and
 // the catalogue lists the two photos of kFiles, whose files are there.
 std::string MakeRoom(uint16_t port) {
-    char pattern[] = "/tmp/outsiderload-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        return "";
-    }
-    const std::string room = pattern;
     const std::string config =
         "<config RelayServerPort=\"" + std::to_string(port) +
         "\" RoomName=\"Outsider\" RoomMaxClients=\"" + std::to_string(kRoomMaxClients) +
@@ -277,103 +221,21 @@ std::string MakeRoom(uint16_t port) {
                  "\" height=\"120\" width=\"160\" /></group></item>";
     }
     media += "</media>";
+    const std::string room = LoadSupport::MakeRoom("outsiderload", config, media);
     std::error_code error;
-    bool written = std::filesystem::create_directory(room + "/media", error) &&
-                   WriteFile(room + "/config.xml", config) && WriteFile(room + "/media.xml", media);
+    bool written = !room.empty() && std::filesystem::create_directory(room + "/media", error);
     for (const ListedFile& file : kFiles) {
         std::string bytes(file.size, '\0');
         for (uint32_t i = 0; i < file.size; ++i) {
             bytes[i] = static_cast<char>(i * 2654435761u >> 24);
         }
-        written = written && WriteFile(room + "/media/" + std::to_string(file.mediaId) + "_" +
-                                           std::to_string(file.resourceId),
-                                       bytes);
+        written =
+            written && LoadSupport::WriteFile(room + "/media/" + std::to_string(file.mediaId) +
+                                                  "_" + std::to_string(file.resourceId),
+                                              bytes);
     }
     return written ? room : "";
 }
-
-// The server under test, run in its room directory under the open-file limit given, with
-// its console in server.log there.
-class Server {
-  public:
-    Server(const std::string& binary, const std::string& room, int files) {
-        mPid = fork();
-        if (mPid == 0) {
-            // A tool that dies must not leave a server behind.
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            const rlimit limit{static_cast<rlim_t>(files), static_cast<rlim_t>(files)};
-            const int log =
-                open((room + "/server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (setrlimit(RLIMIT_NOFILE, &limit) != 0 || log < 0 || chdir(room.c_str()) != 0) {
-                _exit(126);
-            }
-            dup2(log, STDOUT_FILENO);
-            dup2(log, STDERR_FILENO);
-            execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    Server(const Server&) = delete;
-    Server& operator=(const Server&) = delete;
-
-    [[nodiscard]] bool Running() {
-        if (mPid > 0 && waitpid(mPid, &mStatus, WNOHANG) == mPid) {
-            mPid = -1;
-        }
-        return mPid > 0;
-    }
-
-    // utime + stime of all its threads so far, in seconds.
-    [[nodiscard]] double CpuSeconds() const {
-        const std::string stat = ReadText("/proc/" + std::to_string(mPid) + "/stat");
-        const size_t name = stat.rfind(')');
-        if (name == std::string::npos) {
-            return 0;
-        }
-        // After the name in parentheses come field 3 (the state) to 13, then utime and stime.
-        unsigned long long user = 0, system = 0;
-        std::sscanf(stat.c_str() + name + 2,
-                    "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system);
-        return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-    }
-
-    // The descriptors it has open now.
-    [[nodiscard]] int Descriptors() const {
-        std::error_code error;
-        int count = 0;
-        for (std::filesystem::directory_iterator
-                 entry("/proc/" + std::to_string(mPid) + "/fd", error),
-             end;
-             !error && entry != end; entry.increment(error)) {
-            ++count;
-        }
-        return count;
-    }
-
-    // Asks it to stop (it saves its files first) and kills it after kStopTime; the seconds it
-    // took, negative when it was killed or did not end with status 0.
-    double Stop() {
-        const uint64_t start = Now();
-        if (Running()) {
-            kill(mPid, SIGTERM);
-        }
-        while (Running() && Now() - start < kStopTime) {
-            usleep(10000);
-        }
-        if (Running()) {
-            kill(mPid, SIGKILL);
-            waitpid(mPid, &mStatus, 0);
-            mPid = -1;
-            return -1;
-        }
-        const bool clean = WIFEXITED(mStatus) && WEXITSTATUS(mStatus) == 0;
-        return clean ? ToSeconds(Now() - start) : -1;
-    }
-
-  private:
-    pid_t mPid{-1};
-    int mStatus{0};  // wait status once it has ended
-};
 
 // What became of the outsider's connections.
 struct OutsiderTally {
@@ -435,16 +297,13 @@ struct Visitor {
 class OutsiderLoad {
   public:
     OutsiderLoad(const Options& options, Server& server, uint16_t port)
-        : mOptions(options), mServer(server), mPort(port) {
-        mEpoll = epoll_create1(EPOLL_CLOEXEC);
-    }
+        : mOptions(options), mServer(server), mPort(port) {}
     ~OutsiderLoad() {
         CloseOutsiders();
         for (const Visitor& visitor : mVisitors) {
             close(visitor.fd);
         }
         close(mMember);
-        close(mEpoll);
     }
     OutsiderLoad(const OutsiderLoad&) = delete;
     OutsiderLoad& operator=(const OutsiderLoad&) = delete;
@@ -452,12 +311,13 @@ class OutsiderLoad {
     // Sets the room up, runs the outsider with the probes and prints the table; false when a
     // phase failed.
     bool Run() {
-        if (!Listening() || !FetchPolicy() || !JoinMember() || !Measure()) {
+        if (!mServer.AwaitListening(mPort, mFailure) || !FetchPolicy() || !JoinMember() ||
+            !Measure()) {
             std::fprintf(stderr, "OutsiderLoad: %s\n", mFailure.c_str());
             return false;
         }
         CloseOutsiders();
-        const double stop = mServer.Stop();
+        const double stop = mServer.Stop(kStopTime);
         Print(stop);
         return true;
     }
@@ -467,26 +327,6 @@ class OutsiderLoad {
     static constexpr uint64_t kVisitorTag = uint64_t{1} << 41;  // | the visitor's index
 
     enum class Socket : uint8_t { kNone, kConnecting, kOpen };
-
-    // Waits until the server's relay port takes connections.
-    bool Listening() {
-        for (const uint64_t deadline = Now() + kSetupTime;; usleep(20000)) {
-            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            const sockaddr_in server = Address(kServerAddress, mPort);
-            const bool connected =
-                connect(fd, reinterpret_cast<const sockaddr*>(&server), sizeof server) == 0;
-            const int error = errno;
-            close(fd);
-            if (connected) {
-                return true;
-            }
-            if (error != ECONNREFUSED || Now() > deadline || !mServer.Running()) {
-                mFailure =
-                    std::string("the server does not take connections: ") + std::strerror(error);
-                return false;
-            }
-        }
-    }
 
     // Asks for the policy once, before any load, to know what a whole answer is.
     bool FetchPolicy() {
@@ -506,7 +346,7 @@ class OutsiderLoad {
             mFailure = std::string("the member cannot connect: ") + std::strerror(errno);
             return false;
         }
-        Watch(mMember, EPOLL_CTL_ADD, EPOLLIN | EPOLLRDHUP, kMemberTag);
+        mPoller.Watch(mMember, EPOLL_CTL_ADD, EPOLLIN | EPOLLRDHUP, kMemberTag);
         SendMember(JoinFrame("member"));
         if (!Serve(Now() + kSetupTime, [this] { return mMemberId != 0; })) {
             return Failed("the member was not admitted");
@@ -544,8 +384,7 @@ class OutsiderLoad {
         uint64_t nextPrompt = begin + kNewcomerEvery / 2;
         uint64_t nextSample = begin;
         const double cpu = mServer.CpuSeconds();
-        rusage before{};
-        getrusage(RUSAGE_SELF, &before);
+        const double ownBefore = LoadSupport::OwnCpuSeconds();
         const auto probing = [&](uint64_t now) {
             if (now >= nextSample && now < mEnd) {
                 nextSample += kSampleEvery;
@@ -573,11 +412,7 @@ class OutsiderLoad {
         mMemberAtEnd = mMemberTally;
         mOpenedInRun = mOutsider.opened - openedBefore;
         mConnectedInRun = mOutsider.connected - connectedBefore;
-        rusage after{};
-        getrusage(RUSAGE_SELF, &after);
-        const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
-        mToolCpu = seconds(after.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_utime) -
-                   seconds(before.ru_stime);
+        mToolCpu = LoadSupport::OwnCpuSeconds() - ownBefore;
         // Each probe ends by its own deadlines (to connect, to send a late join, to be
         // answered): past the longest, none is left.
         const uint64_t drain = Now() + 2 * kAnswerTime + kJoinDelay + kSecond;
@@ -605,7 +440,7 @@ class OutsiderLoad {
             OnTimers(Now());
             // Not waiting while outsider connections are due, so the outsider goes as fast
             // as it can; the probes' timers are looked at every millisecond otherwise.
-            const int count = epoll_wait(mEpoll, events, 1024, OutsiderDue(Now()) ? 0 : 1);
+            const int count = mPoller.Wait(events, 1024, OutsiderDue(Now()) ? 0 : 1);
             for (int i = 0; i < count; ++i) {
                 const uint64_t tag = events[i].data.u64;
                 if (tag == kMemberTag) {
@@ -626,13 +461,6 @@ class OutsiderLoad {
             mFailure = why;
         }
         return false;
-    }
-
-    void Watch(int fd, int operation, uint32_t events, uint64_t tag) {
-        epoll_event event{};
-        event.events = events;
-        event.data.u64 = tag;
-        epoll_ctl(mEpoll, operation, fd, &event);
     }
 
     // --- The outsider ---
@@ -674,7 +502,7 @@ class OutsiderLoad {
             ++mConnecting;
             ++mOutsiderOpen;
             // Edge-triggered: the end of the handshake and the server's close, one event each.
-            Watch(fd, EPOLL_CTL_ADD, EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET, fd);
+            mPoller.Watch(fd, EPOLL_CTL_ADD, EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET, fd);
         }
     }
 
@@ -770,7 +598,7 @@ class OutsiderLoad {
         if (!mMemberGone) {
             mMemberGone = true;
             mMemberTally.closedAt = mStart != 0 ? ToSeconds(Now() - mStart) : 0;
-            Watch(mMember, EPOLL_CTL_DEL, 0, 0);
+            mPoller.Watch(mMember, EPOLL_CTL_DEL, 0, 0);
         }
     }
 
@@ -896,8 +724,8 @@ class OutsiderLoad {
             return;
         }
         mVisitors.push_back(visitor);
-        Watch(visitor.fd, EPOLL_CTL_ADD, EPOLLIN | EPOLLOUT | EPOLLRDHUP,
-              kVisitorTag | (mVisitors.size() - 1));
+        mPoller.Watch(visitor.fd, EPOLL_CTL_ADD, EPOLLIN | EPOLLOUT | EPOLLRDHUP,
+                      kVisitorTag | (mVisitors.size() - 1));
     }
 
     // Ends the visitor at index with its outcome counted; the last takes its place.
@@ -906,10 +734,10 @@ class OutsiderLoad {
         mVisitors[index] = mVisitors.back();
         mVisitors.pop_back();
         if (index < mVisitors.size()) {
-            Watch(mVisitors[index].fd, EPOLL_CTL_MOD,
-                  mVisitors[index].connected != 0 ? EPOLLIN | EPOLLRDHUP
-                                                  : EPOLLIN | EPOLLOUT | EPOLLRDHUP,
-                  kVisitorTag | index);
+            mPoller.Watch(mVisitors[index].fd, EPOLL_CTL_MOD,
+                          mVisitors[index].connected != 0 ? EPOLLIN | EPOLLRDHUP
+                                                          : EPOLLIN | EPOLLOUT | EPOLLRDHUP,
+                          kVisitorTag | index);
         }
     }
 
@@ -935,7 +763,7 @@ class OutsiderLoad {
             }
             visitor.connected = Now();
             tally.connects.push_back(ToSeconds(visitor.connected - visitor.opened));
-            Watch(visitor.fd, EPOLL_CTL_MOD, EPOLLIN | EPOLLRDHUP, kVisitorTag | index);
+            mPoller.Watch(visitor.fd, EPOLL_CTL_MOD, EPOLLIN | EPOLLRDHUP, kVisitorTag | index);
             if (visitor.kind == Visit::Policy) {
                 SendVisitor(visitor, kPolicyRequest);
             } else if (visitor.kind == Visit::Prompt) {
@@ -1099,7 +927,7 @@ class OutsiderLoad {
     const Options& mOptions;
     Server& mServer;
     uint16_t mPort;
-    int mEpoll{-1};
+    LoadSupport::Poller mPoller;
     std::string mFailure;  // the phase that went wrong
     uint64_t mStart{0};    // the outsider's start, 0 before
     uint64_t mEnd{0};      // the run's end
@@ -1150,13 +978,7 @@ bool Parse(int argc, char** argv, Options& options) {
                      : option == "--files"     ? &options.files
                      : option == "--in-flight" ? &options.inFlight
                                                : nullptr;
-        if (option == "--server") {
-            options.server = value;
-        } else if (option == "--rate") {
-            options.rate = std::atof(value);
-        } else if (count != nullptr) {
-            *count = std::atoi(value);
-        } else {
+        if (!LoadSupport::TakeOption(option, value, options.server, options.rate, count)) {
             return false;
         }
     }
@@ -1168,17 +990,8 @@ bool Parse(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Figures and failures stay in order when both go to one file.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     Options options;
-    if (!Parse(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    std::error_code error;
-    options.server = std::filesystem::absolute(options.server, error);
-    if (access(options.server.c_str(), X_OK) != 0) {
-        std::fprintf(stderr, "OutsiderLoad: cannot run %s\n", options.server.c_str());
+    if (!LoadSupport::StartUp("OutsiderLoad", kUsage, Parse(argc, argv, options), options.server)) {
         return 2;
     }
     // The outsider holds as many connections as the server does, and more while they wait
@@ -1193,7 +1006,7 @@ int main(int argc, char** argv) {
         setrlimit(RLIMIT_NOFILE, &files);
     }
 
-    const uint16_t port = FreePort();
+    const uint16_t port = LoadSupport::FreePort(kServerAddress);
     const std::string room = port != 0 ? MakeRoom(port) : "";
     if (room.empty()) {
         std::fputs("OutsiderLoad: cannot make a room directory in /tmp or find a free port\n",
@@ -1212,12 +1025,8 @@ int main(int argc, char** argv) {
         options.seconds, options.files, static_cast<unsigned long long>(OwnDescriptors()), load[0]);
     Server server(options.server, room, options.files);
     const bool ok = OutsiderLoad(options, server, port).Run();
-    if (ok) {
-        std::filesystem::remove_all(room, error);
-    } else {
-        server.Stop();
-        std::fprintf(stderr, "OutsiderLoad: the room and the server's log are kept in %s\n",
-                     room.c_str());
+    if (!ok) {
+        server.Stop(kStopTime);
     }
-    return ok ? 0 : 1;
+    return LoadSupport::Finish("OutsiderLoad", room, ok);
 }

@@ -10,13 +10,10 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <signal.h>
 #include <sys/epoll.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/timerfd.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -25,16 +22,20 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "LoadSupport.h"
+
 namespace {
+
+using LoadSupport::kSecond;
+using LoadSupport::Now;
+using LoadSupport::Server;
+using LoadSupport::ToSeconds;
 
 const char* const kUsage =
     "usage: RelayLoad --server PATH [-n N] [-k K] [-m M] [-s S] [--rate R] [--idle]\n"
@@ -58,7 +59,6 @@ struct Options {
     bool idle{false};
 };
 
-constexpr uint64_t kSecond = 1000000000;
 constexpr uint64_t kIdleTime = 10 * kSecond;
 // The server listens with a backlog of 10: more handshakes at once would lose connections.
 constexpr int kJoinsInFlight = 8;
@@ -68,12 +68,6 @@ constexpr int kFloodBatch = 32;  // messages a flooding sender queues per writab
 // Deliveries per second that the deadlines still allow for: a tenth of what the server
 // managed when this was written.
 constexpr double kSlowestDeliveries = 10000;
-
-uint64_t Now() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint64_t>(now.tv_sec) * kSecond + static_cast<uint64_t>(now.tv_nsec);
-}
 
 uint64_t Seconds(double seconds) {
     return static_cast<uint64_t>(seconds * kSecond);
@@ -141,130 +135,16 @@ class Histogram {
     uint64_t mMax{0};
 };
 
-// A port on which nothing listens over TCP nor receives over UDP, as the server binds both.
-uint16_t FreePort() {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const int tcp = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int udp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        socklen_t length = sizeof address;
-        auto* any = reinterpret_cast<sockaddr*>(&address);
-        const bool free = bind(tcp, any, sizeof address) == 0 &&
-                          getsockname(tcp, any, &length) == 0 &&
-                          bind(udp, any, sizeof address) == 0;
-        close(udp);
-        close(tcp);
-        if (free) {
-            return ntohs(address.sin_port);
-        }
-    }
-    return 0;
-}
-
-bool WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-    return static_cast<bool>(file.flush());
-}
-
 // A room directory in /tmp for the server: anyone joins without a password and may chat;
 // every setting left out reads as empty, 0 or false.
 std::string MakeRoom(int clients, uint16_t port) {
-    char pattern[] = "/tmp/relayload-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        return "";
-    }
-    const std::string room = pattern;
     const std::string config =
         "<config RelayServerPort=\"" + std::to_string(port) +
         "\" RoomName=\"Load\" RoomMaxClients=\"" + std::to_string(clients + 16) +
         "\" RoomIsPublic=\"false\">\n\t<privileges>\n\t\t<user isEnabled=\"true\" password=\"\" "
         "chat=\"true\" />\n\t</privileges>\n</config>";
-    if (!WriteFile(room + "/config.xml", config) ||
-        !WriteFile(room + "/media.xml", "<media count=\"0\" />")) {
-        return "";
-    }
-    return room;
+    return LoadSupport::MakeRoom("relayload", config, "<media count=\"0\" />");
 }
-
-// The server under test, run in its room directory with its console in server.log there.
-class Server {
-  public:
-    Server(const std::string& binary, const std::string& room) {
-        mPid = fork();
-        if (mPid == 0) {
-            // A benchmark that dies must not leave a server behind.
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            const int log =
-                open((room + "/server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (log < 0 || chdir(room.c_str()) != 0) {
-                _exit(126);
-            }
-            dup2(log, STDOUT_FILENO);
-            dup2(log, STDERR_FILENO);
-            execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    Server(const Server&) = delete;
-    Server& operator=(const Server&) = delete;
-
-    [[nodiscard]] bool Running() {
-        if (mPid > 0 && waitpid(mPid, &mStatus, WNOHANG) == mPid) {
-            mPid = -1;
-        }
-        return mPid > 0;
-    }
-
-    // utime + stime of all its threads so far, in seconds.
-    [[nodiscard]] double CpuSeconds() const {
-        std::ifstream file("/proc/" + std::to_string(mPid) + "/stat");
-        std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        const size_t name = stat.rfind(')');
-        if (name == std::string::npos) {
-            return 0;
-        }
-        // After the name in parentheses come field 3 (the state) to 13, then utime and stime.
-        unsigned long long user = 0, system = 0;
-        std::sscanf(stat.c_str() + name + 2,
-                    "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system);
-        return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-    }
-
-    // Its peak resident memory (VmHWM), in MiB.
-    [[nodiscard]] double PeakMegabytes() const {
-        std::ifstream file("/proc/" + std::to_string(mPid) + "/status");
-        for (std::string line; std::getline(file, line);) {
-            if (line.rfind("VmHWM:", 0) == 0) {
-                return std::strtod(line.c_str() + 6, nullptr) / 1024;
-            }
-        }
-        return 0;
-    }
-
-    // Asks it to stop (it saves its files first) and kills it after 10 s; true when it
-    // ended by itself with status 0.
-    bool Stop() {
-        if (!Running()) {
-            return WIFEXITED(mStatus) && WEXITSTATUS(mStatus) == 0;
-        }
-        kill(mPid, SIGTERM);
-        for (const uint64_t end = Now() + 10 * kSecond; Now() < end; usleep(10000)) {
-            if (!Running()) {
-                return WIFEXITED(mStatus) && WEXITSTATUS(mStatus) == 0;
-            }
-        }
-        kill(mPid, SIGKILL);
-        waitpid(mPid, &mStatus, 0);
-        mPid = -1;
-        return false;
-    }
-
-  private:
-    pid_t mPid{-1};
-    int mStatus{0};  // wait status once it has ended
-};
 
 // One member of the room.
 struct Client {
@@ -283,7 +163,6 @@ class Load {
   public:
     Load(const Options& options, Server& server, uint16_t port)
         : mOptions(options), mServer(server), mPort(port), mClients(options.clients) {
-        mEpoll = epoll_create1(EPOLL_CLOEXEC);
         for (int slot = 0; slot < options.senders; ++slot) {
             const auto index = static_cast<int>(int64_t{slot} * options.clients / options.senders);
             mClients[index].slot = slot;
@@ -302,7 +181,6 @@ class Load {
             close(client.fd);
         }
         close(mTimer);
-        close(mEpoll);
     }
     Load(const Load&) = delete;
     Load& operator=(const Load&) = delete;
@@ -325,16 +203,17 @@ class Load {
         const double n = mOptions.clients;
         const uint64_t deadline = start + Seconds(30 + n * n / kSlowestDeliveries);
         size_t connected = 0;
-        const bool joined = Listening() && RunUntil(deadline, "joining", [&] {
-                                while (connected < mClients.size() && mJoining < kJoinsInFlight &&
-                                       mFailure.empty()) {
-                                    Connect(mClients[connected++]);
-                                }
-                                return mKnowing == mOptions.clients;
-                            });
+        const bool joined =
+            mServer.AwaitListening(mPort, mFailure) && RunUntil(deadline, "joining", [&] {
+                while (connected < mClients.size() && mJoining < kJoinsInFlight &&
+                       mFailure.empty()) {
+                    Connect(mClients[connected++]);
+                }
+                return mKnowing == mOptions.clients;
+            });
         if (joined) {
             std::printf("joined:         %d clients in %.2f s\n", mOptions.clients,
-                        static_cast<double>(Now() - start) / kSecond);
+                        ToSeconds(Now() - start));
         }
         return joined;
     }
@@ -345,7 +224,7 @@ class Load {
         if (!RunFor(kIdleTime, "idling")) {
             return false;
         }
-        const double seconds = static_cast<double>(Now() - start) / kSecond;
+        const double seconds = ToSeconds(Now() - start);
         const double used = mServer.CpuSeconds() - cpu;
         std::printf("server CPU:     %.2f s in %.1f s idle, %.2f%% of a core\n", used, seconds,
                     100 * used / seconds);
@@ -358,13 +237,12 @@ class Load {
         const uint64_t expected = total * (mOptions.clients - 1);
         const double schedule = mOptions.rate > 0 ? total / mOptions.rate : 0;
         const double cpu = mServer.CpuSeconds();
-        rusage before{};
-        getrusage(RUSAGE_SELF, &before);
+        const double ownBefore = LoadSupport::OwnCpuSeconds();
         mStart = Now();
         mLastReceipt = mStart;
         if (mOptions.rate > 0) {
             mTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-            Watch(mTimer, EPOLL_CTL_ADD, EPOLLIN, kTimerTag);
+            mPoller.Watch(mTimer, EPOLL_CTL_ADD, EPOLLIN, kTimerTag);
             Pace();
         } else {
             mFlooding = true;
@@ -381,13 +259,12 @@ class Load {
         }
         const double used = mServer.CpuSeconds() - cpu;
         const double peak = mServer.PeakMegabytes();
-        rusage after{};
-        getrusage(RUSAGE_SELF, &after);
+        const double own = LoadSupport::OwnCpuSeconds() - ownBefore;
         // A copy that comes after the last expected delivery must fail the run too.
         if (!RunFor(Seconds(0.2), "watching for late copies")) {
             return false;
         }
-        const double wall = static_cast<double>(mLastReceipt - mStart) / kSecond;
+        const double wall = ToSeconds(mLastReceipt - mStart);
         const auto ms = [this](double q) {
             return static_cast<double>(mLatency.Quantile(q)) / 1e6;
         };
@@ -398,9 +275,6 @@ class Load {
                     ms(0.999), static_cast<double>(mLatency.Max()) / 1e6);
         std::printf("server CPU:     %.2f s, %.2f us per delivery\n", used, used * 1e6 / mReceived);
         std::printf("server memory:  %.1f MiB peak (VmHWM)\n", peak);
-        const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
-        const double own = seconds(after.ru_utime) + seconds(after.ru_stime) -
-                           seconds(before.ru_utime) - seconds(before.ru_stime);
         std::printf("RelayLoad CPU:  %.0f%% of a core (near 100%%, the tool sets the pace)\n",
                     100 * own / wall);
         return true;
@@ -432,48 +306,9 @@ class Load {
         }
     }
 
-    void Watch(int fd, int operation, uint32_t events, uint64_t tag) {
-        epoll_event event{};
-        event.events = events;
-        event.data.u64 = tag;
-        epoll_ctl(mEpoll, operation, fd, &event);
-    }
-
-    // A socket connected to the server, or -1 with errno set. Connecting blocks: loopback
-    // completes the handshake at once, before the server accepts.
-    int Connected() const {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(mPort);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            const int error = errno;
-            close(fd);
-            errno = error;
-            return -1;
-        }
-        return fd;
-    }
-
-    // Waits until the server takes connections, with one that it closes again at once.
-    bool Listening() {
-        for (const uint64_t deadline = Now() + Seconds(30);; usleep(20000)) {
-            const int fd = Connected();
-            if (fd >= 0) {
-                close(fd);
-                return true;
-            }
-            if (errno != ECONNREFUSED || Now() > deadline || !mServer.Running()) {
-                Fail(std::string("the server does not take connections: ") + std::strerror(errno));
-                return false;
-            }
-        }
-    }
-
     // Connects the client and sends its join.
     void Connect(Client& client) {
-        client.fd = Connected();
+        client.fd = LoadSupport::ConnectLoopback(mPort);
         if (client.fd < 0) {
             return Fail(std::string("cannot connect: ") + std::strerror(errno));
         }
@@ -482,7 +317,7 @@ class Load {
         setsockopt(client.fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
         fcntl(client.fd, F_SETFL, O_NONBLOCK);
         const auto index = static_cast<uint64_t>(&client - mClients.data());
-        Watch(client.fd, EPOLL_CTL_ADD, EPOLLIN, index);
+        mPoller.Watch(client.fd, EPOLL_CTL_ADD, EPOLLIN, index);
         // JoinRoomRequest: name, digest length 0 (no password), the 32 digest bytes unused.
         const std::string name = "load" + std::to_string(index);
         AppendU32(client.out, static_cast<uint32_t>(5 + 1 + name.size() + 1 + 32));
@@ -496,7 +331,7 @@ class Load {
 
     void Poll() {
         epoll_event events[256];
-        const int count = epoll_wait(mEpoll, events, 256, 100);
+        const int count = mPoller.Wait(events, 256, 100);
         for (int i = 0; i < count && mFailure.empty(); ++i) {
             if (events[i].data.u64 == kTimerTag) {
                 Pace();
@@ -536,8 +371,8 @@ class Load {
                           (flooding && client.queued < static_cast<uint32_t>(mOptions.messages));
         if (more != client.polledOut) {
             client.polledOut = more;
-            Watch(client.fd, EPOLL_CTL_MOD, more ? EPOLLIN | EPOLLOUT : EPOLLIN,
-                  &client - mClients.data());
+            mPoller.Watch(client.fd, EPOLL_CTL_MOD, more ? EPOLLIN | EPOLLOUT : EPOLLIN,
+                          &client - mClients.data());
         }
     }
 
@@ -705,7 +540,7 @@ class Load {
     uint16_t mPort;
     std::vector<Client> mClients;
     std::vector<int> mSenders;  // client index of each sender slot
-    int mEpoll{-1};
+    LoadSupport::Poller mPoller;
     int mTimer{-1};
     int64_t mWallOffset{0};  // the wall clock minus the monotonic clock, for kernel stamps
     int mJoining{0};         // clients connected and not yet admitted
@@ -735,13 +570,7 @@ bool Parse(int argc, char** argv, Options& options) {
                      : option == "-m" ? &options.messages
                      : option == "-s" ? &options.size
                                       : nullptr;
-        if (option == "--server") {
-            options.server = value;
-        } else if (option == "--rate") {
-            options.rate = std::atof(value);
-        } else if (count != nullptr) {
-            *count = std::atoi(value);
-        } else {
+        if (!LoadSupport::TakeOption(option, value, options.server, options.rate, count)) {
             return false;
         }
     }
@@ -757,17 +586,8 @@ bool Parse(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Figures and failures stay in order when both go to one file.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     Options options;
-    if (!Parse(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    std::error_code error;
-    options.server = std::filesystem::absolute(options.server, error);
-    if (access(options.server.c_str(), X_OK) != 0) {
-        std::fprintf(stderr, "RelayLoad: cannot run %s\n", options.server.c_str());
+    if (!LoadSupport::StartUp("RelayLoad", kUsage, Parse(argc, argv, options), options.server)) {
         return 2;
     }
     rlimit files{};
@@ -776,7 +596,7 @@ int main(int argc, char** argv) {
         std::max<rlim_t>(files.rlim_cur, std::min<rlim_t>(files.rlim_max, options.clients + 64));
     setrlimit(RLIMIT_NOFILE, &files);
 
-    const uint16_t port = FreePort();
+    const uint16_t port = LoadSupport::FreePort(INADDR_ANY);
     const std::string room = port != 0 ? MakeRoom(options.clients, port) : "";
     if (room.empty()) {
         std::fputs("RelayLoad: cannot make a room directory in /tmp or find a free port\n", stderr);
@@ -796,15 +616,9 @@ int main(int argc, char** argv) {
     }
     Server server(options.server, room);
     bool ok = Load(options, server, port).Run();
-    if (!server.Stop()) {
+    if (server.Stop(10 * kSecond) < 0) {
         std::fputs("RelayLoad: the server did not stop cleanly\n", stderr);
         ok = false;
     }
-    if (ok) {
-        std::filesystem::remove_all(room, error);
-    } else {
-        std::fprintf(stderr, "RelayLoad: the room and the server's log are kept in %s\n",
-                     room.c_str());
-    }
-    return ok ? 0 : 1;
+    return LoadSupport::Finish("RelayLoad", room, ok);
 }

@@ -1,0 +1,253 @@
+#include "LoadSupport.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace LoadSupport {
+
+uint64_t Now() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * kSecond + static_cast<uint64_t>(now.tv_nsec);
+}
+
+double ToSeconds(uint64_t nanoseconds) {
+    return static_cast<double>(nanoseconds) / kSecond;
+}
+
+double OwnCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+bool TakeOption(const std::string& option, const char* value, std::string& server, double& rate,
+                int* count) {
+    if (option == "--server") {
+        server = value;
+    } else if (option == "--rate") {
+        rate = std::atof(value);
+    } else if (count != nullptr) {
+        *count = std::atoi(value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+sockaddr_in Address(uint32_t host, uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(host);
+    return address;
+}
+
+uint16_t FreePort(uint32_t host) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int tcp = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int udp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address = Address(host, 0);
+        socklen_t length = sizeof address;
+        auto* any = reinterpret_cast<sockaddr*>(&address);
+        const bool free = bind(tcp, any, sizeof address) == 0 &&
+                          getsockname(tcp, any, &length) == 0 &&
+                          bind(udp, any, sizeof address) == 0;
+        close(udp);
+        close(tcp);
+        if (free) {
+            return ntohs(address.sin_port);
+        }
+    }
+    return 0;
+}
+
+int CloseKeepingErrno(int fd) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+}
+
+int ConnectLoopback(uint16_t port) {
+    const sockaddr_in address = Address(INADDR_LOOPBACK, port);
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return CloseKeepingErrno(fd);
+    }
+    return fd;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream file(path);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+bool WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+    return static_cast<bool>(file.flush());
+}
+
+bool StartUp(const char* tool, const char* usage, bool parsed, std::string& server) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (!parsed) {
+        std::fputs(usage, stderr);
+        return false;
+    }
+    std::error_code error;
+    server = std::filesystem::absolute(server, error);
+    if (access(server.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "%s: cannot run %s\n", tool, server.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string MakeRoom(const std::string& prefix, const std::string& config,
+                     const std::string& media) {
+    std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        return "";
+    }
+    const bool written =
+        WriteFile(pattern + "/config.xml", config) && WriteFile(pattern + "/media.xml", media);
+    return written ? pattern : "";
+}
+
+int Finish(const char* tool, const std::string& room, bool ok) {
+    if (ok) {
+        std::error_code error;
+        std::filesystem::remove_all(room, error);
+        return 0;
+    }
+    std::fprintf(stderr, "%s: the room and the server's log are kept in %s\n", tool, room.c_str());
+    return 1;
+}
+
+Poller::Poller() : mFd(epoll_create1(EPOLL_CLOEXEC)) {}
+
+Poller::~Poller() {
+    close(mFd);
+}
+
+void Poller::Watch(int fd, int operation, uint32_t events, uint64_t tag) {
+    epoll_event event{};
+    event.events = events;
+    event.data.u64 = tag;
+    epoll_ctl(mFd, operation, fd, &event);
+}
+
+int Poller::Wait(epoll_event* events, int count, int timeout) {
+    return epoll_wait(mFd, events, count, timeout);
+}
+
+Server::Server(const std::string& binary, const std::string& room, uint64_t files) {
+    mPid = fork();
+    if (mPid == 0) {
+        // A tool that dies must not leave a server behind.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const rlimit limit{static_cast<rlim_t>(files), static_cast<rlim_t>(files)};
+        const int log = open((room + "/server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if ((files != 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) || log < 0 ||
+            chdir(room.c_str()) != 0) {
+            _exit(126);
+        }
+        dup2(log, STDOUT_FILENO);
+        dup2(log, STDERR_FILENO);
+        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+}
+
+bool Server::Running() {
+    if (mPid > 0 && waitpid(mPid, &mStatus, WNOHANG) == mPid) {
+        mPid = -1;
+    }
+    return mPid > 0;
+}
+
+bool Server::AwaitListening(uint16_t port, std::string& why) {
+    for (const uint64_t deadline = Now() + 30 * kSecond;; usleep(20000)) {
+        const int fd = ConnectLoopback(port);
+        if (fd >= 0) {
+            close(fd);
+            return true;
+        }
+        const int error = errno;
+        if (error != ECONNREFUSED || Now() > deadline || !Running()) {
+            why = std::string("the server does not take connections: ") + std::strerror(error);
+            return false;
+        }
+    }
+}
+
+double Server::CpuSeconds() const {
+    const std::string stat = ReadText("/proc/" + std::to_string(mPid) + "/stat");
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos) {
+        return 0;
+    }
+    // After the name in parentheses come field 3 (the state) to 13, then utime and stime.
+    unsigned long long user = 0, system = 0;
+    std::sscanf(stat.c_str() + name + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu",
+                &user, &system);
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double Server::PeakMegabytes() const {
+    std::ifstream file("/proc/" + std::to_string(mPid) + "/status");
+    for (std::string line; std::getline(file, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::strtod(line.c_str() + 6, nullptr) / 1024;
+        }
+    }
+    return 0;
+}
+
+int Server::Descriptors() const {
+    std::error_code error;
+    int count = 0;
+    for (std::filesystem::directory_iterator entry("/proc/" + std::to_string(mPid) + "/fd", error),
+         end;
+         !error && entry != end; entry.increment(error)) {
+        ++count;
+    }
+    return count;
+}
+
+double Server::Stop(uint64_t timeout) {
+    const uint64_t start = Now();
+    if (Running()) {
+        kill(mPid, SIGTERM);
+    }
+    while (Running() && Now() - start < timeout) {
+        usleep(10000);
+    }
+    if (Running()) {
+        kill(mPid, SIGKILL);
+        waitpid(mPid, &mStatus, 0);
+        mPid = -1;
+        return -1;
+    }
+    const bool clean = WIFEXITED(mStatus) && WEXITSTATUS(mStatus) == 0;
+    return clean ? ToSeconds(Now() - start) : -1;
+}
+
+}  // namespace LoadSupport

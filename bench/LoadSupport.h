@@ -1,0 +1,114 @@
+#pragma once
+
+// What the load tools share: the clock, the start and end of a run, a room directory of its
+// own on a free port, an epoll set, and the server binary run in that room and measured from
+// /proc.
+
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+namespace LoadSupport {
+
+constexpr uint64_t kSecond = 1000000000;
+
+// The monotonic clock, in nanoseconds.
+uint64_t Now();
+
+double ToSeconds(uint64_t nanoseconds);
+
+// The CPU time, user and system, this process has used so far, in seconds.
+double OwnCpuSeconds();
+
+// Takes the value of --server, --rate or the whole-number option that count points to (null
+// for none); false for an option the tool does not have.
+[[nodiscard]] bool TakeOption(const std::string& option, const char* value, std::string& server,
+                              double& rate, int* count);
+
+// The IPv4 address host:port, both in host byte order.
+sockaddr_in Address(uint32_t host, uint16_t port);
+
+// A port of host on which nothing listens over TCP nor receives over UDP, as the server binds
+// both; 0 when none was found.
+uint16_t FreePort(uint32_t host);
+
+// Closes fd, a socket that could not connect, keeping errno; -1.
+int CloseKeepingErrno(int fd);
+
+// A socket connected to port of 127.0.0.1, or -1 with errno set. Connecting blocks: loopback
+// completes the handshake at once, before the server accepts.
+int ConnectLoopback(uint16_t port);
+
+// The whole file, empty when it cannot be read.
+std::string ReadText(const std::string& path);
+
+bool WriteFile(const std::string& path, const std::string& text);
+
+// What a tool does first: line-buffers stdout, so that figures and failures stay in order
+// when both go to one file, and makes server an absolute path. False, with usage or the
+// reason on stderr, when the command line was not parsed or the server cannot be run.
+[[nodiscard]] bool StartUp(const char* tool, const char* usage, bool parsed, std::string& server);
+
+// A new directory /tmp/prefix-XXXXXX holding config.xml and media.xml with the texts given;
+// empty when it cannot be made.
+std::string MakeRoom(const std::string& prefix, const std::string& config,
+                     const std::string& media);
+
+// Removes the room after a run that went well and keeps it, saying where as tool, after one
+// that did not; the tool's exit status.
+int Finish(const char* tool, const std::string& room, bool ok);
+
+// An epoll instance whose events carry the tag each descriptor was watched with.
+class Poller {
+  public:
+    Poller();
+    ~Poller();
+    Poller(const Poller&) = delete;
+    Poller& operator=(const Poller&) = delete;
+
+    // Adds (EPOLL_CTL_ADD), changes (EPOLL_CTL_MOD) or ends (EPOLL_CTL_DEL) fd's watch.
+    void Watch(int fd, int operation, uint32_t events, uint64_t tag);
+
+    // Waits up to timeout milliseconds for at most count events; how many came.
+    int Wait(epoll_event* events, int count, int timeout);
+
+  private:
+    int mFd{-1};
+};
+
+// The server under test, run in its room directory with its console in server.log there.
+class Server {
+  public:
+    // files, unless 0, is its open-file limit, soft and hard; otherwise it has the tool's.
+    Server(const std::string& binary, const std::string& room, uint64_t files = 0);
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    [[nodiscard]] bool Running();
+
+    // Waits up to 30 s until it takes connections on port, with one that it closes again at
+    // once; false, with why, when it does not.
+    [[nodiscard]] bool AwaitListening(uint16_t port, std::string& why);
+
+    // utime + stime of all its threads so far, in seconds.
+    [[nodiscard]] double CpuSeconds() const;
+
+    // Its peak resident memory (VmHWM), in MiB.
+    [[nodiscard]] double PeakMegabytes() const;
+
+    // The descriptors it has open now.
+    [[nodiscard]] int Descriptors() const;
+
+    // Asks it to stop (it saves its files first) and kills it after timeout nanoseconds; the
+    // seconds it took, negative when it was killed or did not end with status 0.
+    double Stop(uint64_t timeout);
+
+  private:
+    pid_t mPid{-1};
+    int mStatus{0};  // wait status once it has ended
+};
+
+}  // namespace LoadSupport

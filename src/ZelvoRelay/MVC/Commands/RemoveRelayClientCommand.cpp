@@ -45,17 +45,29 @@ void RemoveRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
     const uint32_t clientId = client->GetClientId();
     Model::ZelvoRelayModel* model = Model::ZelvoRelayModel::Instance();
 
+    auto* notice = new Message::Registration::UserLeftMessage(clientId);
+    // Charged whoever is sent it: one party cycling connections pays for what its
+    // coming and going may send the members.
+    model->Addresses.ChargeNotice(client->GetTcpEndPoint().GetAddress(), *notice,
+                                  Collections::AddressTable::Clock::now());
     model->Clients.mMonitor.Enter();
+    const bool joined = client->GetUserModel().IsRegistered.mValue;
     model->Clients.mValue.Remove(*client);
+    if (!joined) {
+        // Only the members admitted while it was open were told of it, so connections
+        // that come and go between two admissions cost the members nothing (an outsider
+        // cycling them sent every member more leave notices than a slow one could read).
+        // Sent at once rather than in its turn: a connection that has not joined sends
+        // nothing to the room that would have to go first.
+        model->SendNowToRoom(notice, clientId, client->GetOpenedAt());
+    }
     model->Clients.mMonitor.Exit();
 
     EndTransfers(model, *client);
-    // Every leave is announced, joined or not, since a newcomer is told of every
-    // connection; one party cycling connections pays for what that sends the members.
-    auto* notice = new Message::Registration::UserLeftMessage(clientId);
-    model->Addresses.ChargeNotice(client->GetTcpEndPoint().GetAddress(), *notice,
-                                  Collections::AddressTable::Clock::now());
-    model->QueueMessage(notice, 0, clientId);
+    if (joined) {
+        // In the member's turn, behind everything it sent.
+        model->QueueMessage(notice, 0, clientId);
+    }
     delete client;
 }
 

@@ -26,10 +26,14 @@ void EndTransfers(Model::ZelvoRelayModel* model, Client::RelayClient& client) {
     System::Utility::FileSystem files;
     for (const auto& [upload, received] : ended) {
         (void)files.RemoveFile(upload.GetResourcePath(upload.mResourceId));
+        // Each client worker ends the uploads of its own clients, and one event raised on two
+        // threads at once would tangle its raises: told under the uploads monitor.
+        model->Uploads.mMonitor.Enter();
         // Until the upload completes, element 0 holds the announced size.
         model->Server.OnUploadLeft.Raise(
             client.GetUserModel().Name.mValue, clientId, uint32_t{upload.mMediaId}, received,
             uint64_t{static_cast<uint32_t>(upload.mMediaGroup.mContents[0].mFileSize)});
+        model->Uploads.mMonitor.Exit();
     }
 
     model->Downloads.mMonitor.Enter();

@@ -115,7 +115,8 @@ class ZelvoRelayModel : public System::Object {
     Threading::MessageThreadWorker& MessageWorker();
     // The photo catalogue, loaded from and saved to "media.xml"; guarded by its monitor.
     Collections::MediaCollection Media;
-    // Uploads in progress; its monitor comes after the client collection's and before the
+    // Uploads in progress; its monitor, also held while a leaving uploader's ended uploads
+    // are told (Server.OnUploadLeft), comes after the client collection's and before the
     // catalogue's.
     Collections::MediaTransferCollection Uploads;
     // Downloads in progress, and those whose place is claimed while their file is opened

@@ -1684,10 +1684,11 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
 
 // One outsider without the password, at 127.0.0.2, opens more connections than the descriptors
 // below the reserve can hold, none of which joins: each new one is served, the one that has
-// waited longest without joining being closed to make room for it, its leave told to the
-// members and logged as any other. A member from 127.0.0.1 still joins, no reserved number is
-// held, and no connection is closed at once to keep the reserve. Before, once the outsider held
-// every descriptor, every new connection was closed at once, the member's too.
+// waited longest without joining being closed to make room for it, its leave logged as any
+// other and told to no member (none was admitted while it was open). A member from 127.0.0.1
+// still joins, no reserved number is held, and no connection is closed at once to keep the
+// reserve. Before, once the outsider held every descriptor, every new connection was closed at
+// once, the member's too.
 TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
     Room room;
     room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
@@ -1709,10 +1710,13 @@ TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
     RawClient newcomer(room.Port());
     EXPECT_EQ(AdminTest::Join(newcomer, "Bob", "pass"), 0);
     EXPECT_EQ(outsider.front()->ReadToEnd().value_or(""), "");  // closed, first
-    const auto told = AdminTest::FramesUntil(member, RelayWire::UserLeft);
-    EXPECT_EQ(TestSupport::Hex(told.empty() ? "" : told.back()),
-              TestSupport::Hex(RelayWire::Message(RelayWire::UserLeft, 2)));
     EXPECT_TRUE(Logs(server, " (id: 2) has left the room."));
+    newcomer.SendFrame(RelayWire::ChatText("hello"));
+    const auto told = AdminTest::FramesUntil(member, RelayWire::Chat);
+    EXPECT_FALSE(told.empty());
+    for (const std::string& frame : told) {
+        EXPECT_NE(RelayWire::Parse(frame).type, RelayWire::UserLeft);
+    }
     outsider.back()->SendFrame(kListing);
     EXPECT_FALSE(AdminTest::FramesUntil(*outsider.back(), RelayWire::MediaInfo).empty());
     EXPECT_TRUE(TestSupport::WaitUntil([&] { return Held(server.Pid(), kLimit - 16) == 0; }));
@@ -1904,9 +1908,11 @@ size_t CountLines(const ServerProcess& server, const std::string& text) {
 // the server closes its new connections at once, unread (even one with the password), before
 // they become clients: no id is drawn for them, no member is told of them, and the log says so
 // once, naming the address. Members from 127.0.0.1 still join; a member already joined from
-// 127.0.0.2 stays, a connection it had open before may still try (adding no line), and the
-// policy service still answers it. A connection is closed once refused, and tries no more
-// passwords however many joins it sent. Before, one peer tried thousands of passwords a second.
+// 127.0.0.2 stays, a connection it had open before may still try (adding no line), its leave
+// told to the member admitted while it was open alone, and the policy service still answers
+// it. A connection is closed once refused, and tries no more passwords however many joins it
+// sent; the members admitted before it opened are not told of its leaving. Before, one peer
+// tried thousands of passwords a second.
 TEST(ServerRoom, AnAddressThatTriesTenWrongPasswordsHasItsNewConnectionsClosed) {
     const std::string guesser = "127.0.0.2";
     const auto joined = [](uint32_t id, const std::string& name) {
@@ -1924,7 +1930,6 @@ TEST(ServerRoom, AnAddressThatTriesTenWrongPasswordsHasItsNewConnectionsClosed) 
     const auto admission = AdminTest::FramesUntil(member, RelayWire::UserJoined);
     EXPECT_EQ(admission.empty() ? "" : admission.back(), joined(2, "Bob"));
     RawClient earlier(room.Port(), guesser);  // id 3
-    std::set<uint32_t> left;
     for (uint32_t id = 4; id < 14; ++id) {
         RawClient guess(room.Port(), guesser);
         // The first sends twenty more behind its guess at once: a refusal closes the
@@ -1937,15 +1942,8 @@ TEST(ServerRoom, AnAddressThatTriesTenWrongPasswordsHasItsNewConnectionsClosed) 
         const auto refused = AdminTest::FramesUntil(guess, RelayWire::JoinResponse);
         ASSERT_EQ(refused.empty() ? -1 : static_cast<uint8_t>(refused.back()[5]), 3) << id;
         EXPECT_TRUE(ClosedUnanswered(guess)) << id;
-        left.insert(id);
+        EXPECT_TRUE(Logs(*server, " (id: " + std::to_string(id) + ") has left the room.")) << id;
     }
-    std::set<uint32_t> told;
-    while (told.size() < left.size()) {
-        const RelayWire::Parsed notice = RelayWire::Parse(member.NextFrame().value_or(""));
-        ASSERT_EQ(notice.type, RelayWire::UserLeft);
-        told.insert(notice.clientId);
-    }
-    EXPECT_EQ(told, left);
     const std::string blockedLine =
         "Relay server closing new connections from 127.0.0.2 for 5 "
         "minutes: 10 wrong passwords within 2 minutes";
@@ -1963,8 +1961,12 @@ TEST(ServerRoom, AnAddressThatTriesTenWrongPasswordsHasItsNewConnectionsClosed) 
     resident.SendFrame(RelayWire::ChatText("still here"));
     TestSupport::ExpectNext(member, RelayWire::ChatText("still here", 2));
     EXPECT_EQ(AdminTest::Join(earlier, "Eve", "wrong"), 3);
-    TestSupport::ExpectNext(member, RelayWire::Message(RelayWire::UserLeft, 3));
+    const auto toldCid = AdminTest::FramesUntil(newcomer, RelayWire::UserLeft);
+    EXPECT_EQ(toldCid.empty() ? "" : TestSupport::Hex(toldCid.back()),
+              TestSupport::Hex(RelayWire::Message(RelayWire::UserLeft, 3)));
     EXPECT_TRUE(Logs(*server, " (id: 3) has left the room."));
+    resident.SendFrame(RelayWire::ChatText("still"));
+    TestSupport::ExpectNext(member, RelayWire::ChatText("still", 2));
     EXPECT_EQ(CountLines(*server, blockedLine), 1u);
     // The resident, the earlier connection and the ten guesses; the closed one is not logged.
     EXPECT_EQ(CountLines(*server, "Relay server client 127.0.0.2:"), 12u);
@@ -1989,8 +1991,9 @@ TEST(ServerRoom, JoinsRefusedForAFullRoomCountAsNoWrongPassword) {
     for (uint32_t id = 3; id < 15; ++id) {
         RawClient late(room.Port(), office);
         ASSERT_EQ(AdminTest::Join(late, "Eve", "letmein"), 1) << id;
-        TestSupport::ExpectNext(ann, RelayWire::Message(RelayWire::UserLeft, id));
+        EXPECT_TRUE(Logs(*server, " (id: " + std::to_string(id) + ") has left the room.")) << id;
     }
+    // Admitted before the late ones opened, Ann is told of none of them leaving.
     bob.Close();
     TestSupport::ExpectNext(ann, RelayWire::Message(RelayWire::UserLeft, 2));
     RawClient eve(room.Port(), office);
@@ -2519,6 +2522,50 @@ TEST(Server, AnUploadItsUploaderLeavesIncompleteIsLoggedWithTheBytesThatCame) {
               "left after " +
                   std::to_string(came) + " of " + std::to_string(photo.size()) + " bytes.");
     EXPECT_TRUE(StoredFiles(room).empty());
+}
+
+// The leave of a connection that never joined goes only to the members told of it, those
+// admitted while it was open. Ann joins before an outsider at 127.0.0.2 opens a connection,
+// Bob while it is open, and the outsider opens a second one after both: when the two close,
+// Bob alone is told that the first left, nobody that the second did, and both members go on
+// receiving the room's traffic in order. Before, every member was sent every such leave, and
+// an outsider cycling connections sent each member more leave notices than a slow one reads.
+TEST(ServerNotices, TheLeaveOfAConnectionThatNeverJoinedGoesOnlyToTheMembersToldOfIt) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
+    auto server = room.Start();
+    // A connection of the outsider that the server holds once this returns.
+    const auto open = [&room] {
+        auto outsider = std::make_unique<RawClient>(room.Port(), "127.0.0.2");
+        outsider->SendFrame(kListing);
+        EXPECT_FALSE(AdminTest::FramesUntil(*outsider, RelayWire::MediaInfo).empty());
+        return outsider;
+    };
+    RawClient ann(room.Port());
+    ASSERT_EQ(AdminTest::Join(ann, "Ann", "pass"), 0);  // id 1
+    ASSERT_FALSE(AdminTest::FramesUntil(ann, RelayWire::VoiceInit).empty());
+    std::unique_ptr<RawClient> before = open();  // id 2
+    RawClient bob(room.Port());
+    ASSERT_EQ(AdminTest::Join(bob, "Bob", "pass"), 0);  // id 3
+    const auto admission = AdminTest::FramesUntil(bob, RelayWire::UserJoined);
+    EXPECT_EQ(admission.empty() ? "" : TestSupport::Hex(admission.back()),
+              TestSupport::Hex(RelayWire::Message(RelayWire::UserJoined, 1,
+                                                  RelayWire::Text("Ann") + RelayWire::U8(2))));
+    TestSupport::ExpectNext(
+        bob, RelayWire::Message(RelayWire::UserJoined, 2, RelayWire::Text("") + RelayWire::U8(2)));
+    TestSupport::ExpectNext(ann, RelayWire::Message(RelayWire::UserJoined, 3,
+                                                    RelayWire::Text("Bob") + RelayWire::U8(2)));
+    std::unique_ptr<RawClient> after = open();  // id 4
+
+    before->Close();
+    after->Close();
+    EXPECT_TRUE(Logs(*server, " (id: 2) has left the room."));
+    EXPECT_TRUE(Logs(*server, " (id: 4) has left the room."));
+    ann.SendFrame(RelayWire::ChatText("hello"));
+    TestSupport::ExpectNext(bob, RelayWire::Message(RelayWire::UserLeft, 2));
+    TestSupport::ExpectNext(bob, RelayWire::ChatText("hello", 1));
+    bob.SendFrame(RelayWire::ChatText("hi"));
+    TestSupport::ExpectNext(ann, RelayWire::ChatText("hi", 3));
 }
 
 }  // namespace

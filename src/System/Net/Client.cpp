@@ -8,8 +8,8 @@ namespace System::Net {
 
 Client::Client(NetworkType type) : mType(type) {}
 
-Client::Client(const Socket& accepted)
-    : mType(TCP), mEndPoint(accepted.GetRemoteEndPoint()), mSocket(accepted) {}
+Client::Client(const Socket& accepted, const IPEndPoint& peer)
+    : mType(TCP), mEndPoint(peer), mSocket(accepted) {}
 
 Client::Client(const Client& other)
     : Thread(),

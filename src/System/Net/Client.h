@@ -24,9 +24,9 @@ class Client : public Threading::Thread, public INetwork {
 
     // Not connected; Connect makes a socket of this type.
     explicit Client(NetworkType type);
-    // An accepted connection: shares its descriptor; the end point is the peer's
-    // (network order); type TCP.
-    explicit Client(const Socket& accepted);
+    // An accepted connection: shares its descriptor; the end point is peer, the address
+    // accept gave (network order); type TCP.
+    Client(const Socket& accepted, const IPEndPoint& peer);
     // Type, end point and socket (sharing the descriptor); no events, no thread.
     Client(const Client& other);
     // Closes this client's own descriptor first, then copies as above.

@@ -52,7 +52,7 @@ ClientSSL::ClientSSL() : Client(TCP), mContext(SSL_CTX_new(TLS_client_method()))
 }
 
 ClientSSL::ClientSSL(SSL_CTX* context, const Socket& accepted)
-    : Client(accepted), mContext(context) {
+    : Client(accepted, accepted.GetRemoteEndPoint()), mContext(context) {
     // The library writes with write(): a peer that has gone would raise SIGPIPE. A
     // socket accepted from anywhere may not have passed through SocketType yet.
     SocketType::IgnoreBrokenPipes();

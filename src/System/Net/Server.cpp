@@ -22,7 +22,8 @@ Server::~Server() {
 void Server::Run() {
     if (mType == TCP) {
         while (GetThreadState() != 0 && mSocket.IsConnected()) {
-            const int descriptor = mSocket.Listen();
+            IPEndPoint peer;
+            const int descriptor = mSocket.Listen(peer);
             if (descriptor < 0) {
                 if (mSocket.IsConnected()) {
                     Sleep(kAcceptRetryMicroseconds);
@@ -39,7 +40,7 @@ void Server::Run() {
                 OnClientRefused.Raise(this);
                 continue;
             }
-            Client connection(Socket(descriptor, true));
+            Client connection(Socket(descriptor, true), peer);
             OnClientConnect.Raise(this, connection);
         }
     } else if (mType == UDP) {

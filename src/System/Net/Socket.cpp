@@ -107,8 +107,13 @@ bool Socket::Host(const IPEndPoint& endPoint) {
     return true;
 }
 
-int Socket::Listen() {
-    return accept4(GetSocket(), nullptr, nullptr, SOCK_CLOEXEC);
+int Socket::Listen(IPEndPoint& peer) {
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    const int descriptor =
+        accept4(GetSocket(), reinterpret_cast<sockaddr*>(&address), &size, SOCK_CLOEXEC);
+    peer = descriptor >= 0 && address.sin_family == AF_INET ? ToEndPoint(address) : IPEndPoint();
+    return descriptor;
 }
 
 void Socket::Close() {

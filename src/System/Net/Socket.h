@@ -49,8 +49,10 @@ class Socket : public Object {
     // holds still fails. Datagram sockets are only bound. False when it has no address
     // or bind or listen fails.
     bool Host(const IPEndPoint& endPoint);
-    // Accepts a connection: its new descriptor, or a negative value.
-    int Listen();
+    // Accepts a connection: its new descriptor, or a negative value. peer is the address
+    // accept gave for it (network order), empty on failure: a peer that resets at once
+    // has no address left to ask afterwards.
+    int Listen(IPEndPoint& peer);
     // Ends the connection for both directions, which wakes a thread blocked on the
     // socket, and releases the descriptor. Harmless when there is none.
     void Close();

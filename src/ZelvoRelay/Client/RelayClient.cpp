@@ -53,7 +53,7 @@ RelayClient::RelayClient(const System::Net::Client& accepted, uint32_t clientId)
 RelayClient::RelayClient(const System::Net::Client& accepted, const System::Net::Socket& udp,
                          uint32_t clientId)
     : mTcpClient(accepted),
-      mUdpClient(udp),
+      mUdpClient(udp, udp.GetRemoteEndPoint()),
       mBacklog(std::make_shared<Threading::ReceiveBacklog>()) {
     mUser.ClientId = clientId;
     mTcpClient.GetSocket()->EnableBlocking(false);

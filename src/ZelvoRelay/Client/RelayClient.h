@@ -161,6 +161,14 @@ class RelayClient : public System::Object {
     void RefuseJoins() { mJoinRefused = true; }
     [[nodiscard]] bool AreJoinsRefused() const { return mJoinRefused; }
     [[nodiscard]] uint32_t GetClientId() const { return mUser.ClientId.mValue; }
+    // Where the client stands among the room's admissions (ClientCollection counts them):
+    // how many had been made when it connected, and its own number once admitted (0
+    // before). A member was told of the connections open at its admission. REQUIRES: the
+    // client-collection monitor held.
+    void SetOpenedAt(uint64_t admissions) { mOpenedAt = admissions; }
+    [[nodiscard]] uint64_t GetOpenedAt() const { return mOpenedAt; }
+    void SetAdmission(uint64_t admission) { mAdmission = admission; }
+    [[nodiscard]] uint64_t GetAdmission() const { return mAdmission; }
 
     // Order of the client collection: the client ids, unsigned.
     bool operator<(const RelayClient& other) const { return GetClientId() < other.GetClientId(); }
@@ -210,6 +218,8 @@ class RelayClient : public System::Object {
     Threading::ClientThreadWorker* mWorker{nullptr};
     WorkerState mWorkerState;
     bool mJoinRefused{false};  // see RefuseJoins; guarded by the client-collection monitor
+    uint64_t mOpenedAt{0};     // see SetOpenedAt; guarded likewise
+    uint64_t mAdmission{0};    // see SetAdmission; guarded likewise
     // The client's received messages queued for the message worker and not yet
     // handled; shared with their tasks, each of which counts itself out when deleted.
     std::shared_ptr<Threading::ReceiveBacklog> mBacklog;

@@ -9,8 +9,15 @@ Client::RelayClient* ClientCollection::FindClient(uint32_t clientId) const {
     return Find(ClientFindComparer(clientId));
 }
 
+void ClientCollection::Add(const Client::RelayClient& client) {
+    // The collection holds the client itself, not a copy.
+    const_cast<Client::RelayClient&>(client).SetOpenedAt(mAdmissions);
+    BCollection::Add(client);
+}
+
 void ClientCollection::Join(Client::RelayClient& client) {
     client.GetUserModel().IsRegistered = true;
+    client.SetAdmission(++mAdmissions);
     mJoined.Add(client);
 }
 

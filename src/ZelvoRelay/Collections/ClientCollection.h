@@ -27,9 +27,14 @@ class ClientCollection : public System::Collections::BCollection<Client::RelayCl
     // The client with the given id, found by bisection, or null.
     [[nodiscard]] Client::RelayClient* FindClient(uint32_t clientId) const;
 
-    // Marks client, held here and not joined yet, as joined (its IsRegistered), and
-    // counts it among the joined until it is removed.
+    // Adds client, which has not joined, noting how many admissions came before it: the
+    // members admitted from now on are those told of it.
+    void Add(const Client::RelayClient& client) override;
+    // Marks client, held here and not joined yet, as joined (its IsRegistered), gives it
+    // the next admission number, and counts it among the joined until it is removed.
     void Join(Client::RelayClient& client);
+    // The admissions made so far.
+    [[nodiscard]] uint64_t NumAdmissions() const { return mAdmissions; }
     // The clients held here that have joined the room.
     [[nodiscard]] uint32_t NumJoined() const { return mJoined.Count(); }
     // The joined client at index, in ascending client id. REQUIRES: index < NumJoined().
@@ -42,6 +47,7 @@ class ClientCollection : public System::Collections::BCollection<Client::RelayCl
     // The clients that have joined, sorted like the collection; no more than the room
     // admits.
     System::Collections::BVector<Client::RelayClient*> mJoined;
+    uint64_t mAdmissions{0};  // joins admitted, counted from the start
 };
 
 }  // namespace ZelvoRelay::Collections

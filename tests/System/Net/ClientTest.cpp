@@ -34,7 +34,7 @@ class SendWatcher {
 TEST(Client, SendReportsOnTheCallerAndKeepsTheErrorOfTheSend) {
     int pair[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    Client client(Socket(pair[0], true));
+    Client client(Socket(pair[0], true), IPEndPoint());
     SendWatcher watcher;
     EventManager events;
     events.Add(client.OnSendMessage, &watcher, &SendWatcher::OnSendMessage);
@@ -58,14 +58,14 @@ TEST(Client, CopiesShareTheConnectionAndAssignmentClosesTheOldOne) {
     int second[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, first), 0);
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, second), 0);
-    Client original(Socket(first[0], true));
+    Client original(Socket(first[0], true), IPEndPoint());
     {
         const Client copy(original);
         EXPECT_TRUE(copy.IsConnected());
     }
     EXPECT_EQ(original.Send("a", 0, 1), 1);
 
-    Client other(Socket(second[0], true));
+    Client other(Socket(second[0], true), IPEndPoint());
     other = original;
     EXPECT_EQ(fcntl(second[0], F_GETFD), -1);
     EXPECT_EQ(other.GetSocket()->GetSocket(), first[0]);

@@ -151,7 +151,7 @@ TEST(NetStream, WithoutAMaximumEachMessageGetsItsOwnBuffer) {
 TEST(NetStream, SendWritesTheLittleEndianLengthThenThePayload) {
     int pair[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    Client client(Socket(pair[0], true));
+    Client client(Socket(pair[0], true), IPEndPoint());
     NetStream stream(client, kMax);
     EXPECT_EQ(stream.Send("hello", 5), 9);
     char received[16];

@@ -2,6 +2,7 @@
 
 #include "EventRecorders.h"
 #include "System/Net/Net.h"
+#include "support/ListenQueue.h"
 #include "support/Process.h"
 #include "support/RawClient.h"
 #include "support/RawSocket.h"
@@ -11,9 +12,17 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <fstream>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -263,6 +272,110 @@ TEST_F(ServerThreads, HostReportsAThreadThatCannotStart) {
     EXPECT_EQ(mLog.Names(), (Names{"failed"}));
     EXPECT_FALSE(mServer.IsHosting());
     EXPECT_EQ(mServer.GetSocket()->GetSocket(), -1);
+}
+
+// The end point of every connection the server hands over. The first hand-over waits
+// until Release, so that the connections made meanwhile wait in the listen queue.
+class HeldAccepts {
+  public:
+    explicit HeldAccepts(Server& server) : mServer(server) {
+        mEvents.Add(server.OnClientConnect, this, &HeldAccepts::OnClientConnect);
+    }
+    // Lets a held hand-over go on, and waits for the loop to end before the members go.
+    ~HeldAccepts() {
+        Release();
+        mServer.Disconnect();
+    }
+    HeldAccepts(const HeldAccepts&) = delete;
+    HeldAccepts& operator=(const HeldAccepts&) = delete;
+
+    void OnClientConnect(Server*, Client& connection) {
+        if (mReached++ == 0) {
+            mReleased.wait();
+        }
+        std::lock_guard<std::mutex> lock(mMutex);
+        mPeers.push_back(connection.GetEndPoint());
+        connection.Disconnect(false);
+    }
+
+    void Release() {
+        std::call_once(mReleaseOnce, [this] { mRelease.set_value(); });
+    }
+    // How many hand-overs have begun.
+    int Reached() const { return mReached; }
+    std::vector<IPEndPoint> Peers() {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mPeers;
+    }
+
+  private:
+    Server& mServer;
+    std::promise<void> mRelease;
+    std::shared_future<void> mReleased{mRelease.get_future().share()};
+    std::once_flag mReleaseOnce;
+    std::atomic<int> mReached{0};
+    std::mutex mMutex;  // guards mPeers
+    std::vector<IPEndPoint> mPeers;
+    EventManager mEvents;
+};
+
+// Whether the kernel's table of IPv4 TCP sockets holds one at the local port port with the
+// peer port peerPort (host order). A connection reset while it waits to be accepted leaves it.
+bool KernelHolds(uint16_t port, uint16_t peerPort) {
+    const auto portOf = [](const std::string& address) {
+        return std::stoul(address.substr(address.find(':') + 1), nullptr, 16);
+    };
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the headings
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot;
+        std::string local;
+        std::string remote;
+        fields >> slot >> local >> remote;
+        if (portOf(local) == port && portOf(remote) == peerPort) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A peer from 127.0.0.9 resets its connection before the server accepts it: the server still
+// hands the connection over with that address and port, the ones accept gave. Asked of the
+// connection afterwards, they were gone, and every such connection went under one made-up
+// address whoever made it.
+TEST_F(ServerThreads, AConnectionResetBeforeItIsAcceptedKeepsTheAddressAcceptGave) {
+    HeldAccepts accepts(mServer);
+    Host();
+    const TestSupport::RawClient first(mPort);
+    ASSERT_TRUE(WaitUntil([&] { return accepts.Reached() == 1; }));
+
+    const int peer = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = inet_addr("127.0.0.9");
+    ASSERT_EQ(bind(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(mPort);
+    ASSERT_EQ(connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    ASSERT_EQ(getsockname(peer, reinterpret_cast<sockaddr*>(&local), &size), 0);
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto queue = TestSupport::ReadListenQueue(mPort);
+        return queue && queue->waiting == 1;
+    }));
+    const linger reset{1, 0};
+    ASSERT_EQ(setsockopt(peer, SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
+    close(peer);
+    ASSERT_TRUE(WaitUntil([&] { return !KernelHolds(mPort, ntohs(local.sin_port)); }));
+
+    accepts.Release();
+    ASSERT_TRUE(WaitUntil([&] { return accepts.Peers().size() == 2; }));
+    const IPEndPoint accepted = accepts.Peers()[1];
+    EXPECT_EQ(accepted.GetAddress().GetAddress(), local.sin_addr.s_addr);
+    EXPECT_EQ(accepted.GetPort(), local.sin_port);
 }
 
 }  // namespace

@@ -64,10 +64,13 @@ TEST(Socket, ConnectsToAHostedSocketAndCarriesBytes) {
     EXPECT_EQ(client.GetRemoteEndPoint().GetPort(), htons(port));
     EXPECT_EQ(client.GetRemoteEndPoint().GetAddress().GetAddress(), htonl(INADDR_LOOPBACK));
 
-    const int descriptor = listener.Listen();
+    IPEndPoint peer;
+    const int descriptor = listener.Listen(peer);
     ASSERT_GE(descriptor, 0);
     Socket accepted(descriptor, true);
     EXPECT_EQ(accepted.GetRemoteEndPoint().GetPort(), client.GetLocalEndPoint().GetPort());
+    EXPECT_EQ(peer.GetPort(), client.GetLocalEndPoint().GetPort());
+    EXPECT_EQ(peer.GetAddress().GetAddress(), htonl(INADDR_LOOPBACK));
 
     EXPECT_EQ(client.Send("xxhello", 2, 5), 5);
     char buffer[16] = {};

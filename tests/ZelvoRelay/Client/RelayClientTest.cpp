@@ -35,7 +35,7 @@ class RelayClientTest : public ::testing::Test {
         int pair[2];
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
         mClient = std::make_unique<RelayClient>(
-            System::Net::Client(System::Net::Socket(pair[0], true)), 7);
+            System::Net::Client(System::Net::Socket(pair[0], true), System::Net::IPEndPoint()), 7);
         mPeer = pair[1];
     }
     void TearDown() override {

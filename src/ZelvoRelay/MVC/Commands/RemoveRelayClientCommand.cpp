@@ -26,10 +26,14 @@ void EndTransfers(Model::ZelvoRelayModel* model, Client::RelayClient& client) {
     System::Utility::FileSystem files;
     for (const auto& [upload, received] : ended) {
         (void)files.RemoveFile(upload.GetResourcePath(upload.mResourceId));
+        // Each client worker ends the uploads of its own clients, and one event raised on two
+        // threads at once would tangle its raises: told under the uploads monitor.
+        model->Uploads.mMonitor.Enter();
         // Until the upload completes, element 0 holds the announced size.
         model->Server.OnUploadLeft.Raise(
             client.GetUserModel().Name.mValue, clientId, uint32_t{upload.mMediaId}, received,
             uint64_t{static_cast<uint32_t>(upload.mMediaGroup.mContents[0].mFileSize)});
+        model->Uploads.mMonitor.Exit();
     }
 
     model->Downloads.mMonitor.Enter();
@@ -45,17 +49,29 @@ void RemoveRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
     const uint32_t clientId = client->GetClientId();
     Model::ZelvoRelayModel* model = Model::ZelvoRelayModel::Instance();
 
+    auto* notice = new Message::Registration::UserLeftMessage(clientId);
+    // Charged whoever is sent it: one party cycling connections pays for what its
+    // coming and going may send the members.
+    model->Addresses.ChargeNotice(client->GetTcpEndPoint().GetAddress(), *notice,
+                                  Collections::AddressTable::Clock::now());
     model->Clients.mMonitor.Enter();
+    const bool joined = client->GetUserModel().IsRegistered.mValue;
     model->Clients.mValue.Remove(*client);
+    if (!joined) {
+        // Only the members admitted while it was open were told of it, so connections
+        // that come and go between two admissions cost the members nothing (an outsider
+        // cycling them sent every member more leave notices than a slow one could read).
+        // Sent at once rather than in its turn: a connection that has not joined sends
+        // nothing to the room that would have to go first.
+        model->SendNowToRoom(notice, clientId, client->GetOpenedAt());
+    }
     model->Clients.mMonitor.Exit();
 
     EndTransfers(model, *client);
-    // Every leave is announced, joined or not, since a newcomer is told of every
-    // connection; one party cycling connections pays for what that sends the members.
-    auto* notice = new Message::Registration::UserLeftMessage(clientId);
-    model->Addresses.ChargeNotice(client->GetTcpEndPoint().GetAddress(), *notice,
-                                  Collections::AddressTable::Clock::now());
-    model->QueueMessage(notice, 0, clientId);
+    if (joined) {
+        // In the member's turn, behind everything it sent.
+        model->QueueMessage(notice, 0, clientId);
+    }
     delete client;
 }
 

@@ -63,21 +63,26 @@ void ZelvoRelayModel::SendNow(Client::RelayClient& client, Message::BaseMessage*
     delete message;
 }
 
-void ZelvoRelayModel::SendNowToRoom(Message::BaseMessage* message, uint32_t senderId) {
-    Distribute(NetMessageModel(*message), 0, senderId);
+void ZelvoRelayModel::SendNowToRoom(Message::BaseMessage* message, uint32_t senderId,
+                                    uint64_t admittedAfter) {
+    // With nobody admitted since, there is no one to frame it for.
+    if (admittedAfter < Clients.mValue.NumAdmissions()) {
+        Distribute(NetMessageModel(*message), 0, senderId, admittedAfter);
+    }
     delete message;
 }
 
-void ZelvoRelayModel::Distribute(const NetMessageModel& entry, uint32_t targetId,
-                                 uint32_t senderId) {
+void ZelvoRelayModel::Distribute(const NetMessageModel& entry, uint32_t targetId, uint32_t senderId,
+                                 uint64_t admittedAfter) {
+    Collections::ClientCollection& clients = Clients.mValue;
     if (targetId == 0) {
-        for (uint32_t i = 0; i < Clients.mValue.NumJoined(); ++i) {
-            Client::RelayClient& client = Clients.mValue.JoinedAt(i);
-            if (client.GetClientId() != senderId) {
+        for (uint32_t i = 0; i < clients.NumJoined(); ++i) {
+            Client::RelayClient& client = clients.JoinedAt(i);
+            if (client.GetClientId() != senderId && client.GetAdmission() > admittedAfter) {
                 client.Enqueue(entry);
             }
         }
-    } else if (Client::RelayClient* client = Clients.mValue.FindClient(targetId)) {
+    } else if (Client::RelayClient* client = clients.FindClient(targetId)) {
         client->Enqueue(entry);
     }
 }

@@ -81,16 +81,19 @@ class ZelvoRelayModel : public System::Object {
     // client later, and deletes it. REQUIRES: the client-collection monitor held.
     void SendNow(Client::RelayClient& client, Message::BaseMessage* message);
     // Frames message at once into the send queue of every joined client except
-    // senderId, and deletes it. REQUIRES: the client-collection monitor held.
-    void SendNowToRoom(Message::BaseMessage* message, uint32_t senderId);
+    // senderId admitted after the first admittedAfter admissions, and deletes it.
+    // REQUIRES: the client-collection monitor held.
+    void SendNowToRoom(Message::BaseMessage* message, uint32_t senderId,
+                       uint64_t admittedAfter = 0);
     // Copies message at once into the send queue of every joined client except
     // senderId; the caller keeps the message. REQUIRES: the client-collection monitor
     // not held.
     void RelayToRoom(Message::BaseMessage* message, uint32_t senderId);
-    // Appends a copy of entry to the send queue of the client targetId, or of every
-    // joined client except senderId when targetId is 0. REQUIRES: the client-collection
-    // monitor held.
-    void Distribute(const NetMessageModel& entry, uint32_t targetId, uint32_t senderId);
+    // Appends a copy of entry to the send queue of the client targetId, or, when targetId
+    // is 0, of every joined client except senderId admitted after the first admittedAfter
+    // admissions. REQUIRES: the client-collection monitor held.
+    void Distribute(const NetMessageModel& entry, uint32_t targetId, uint32_t senderId,
+                    uint64_t admittedAfter = 0);
     // Deletes the photo and the preview of each removed item in mediaIds, which a save of
     // the catalogue that no longer lists them has written, and flushes their folder to the
     // disk; returns whether that flush succeeded. A file that cannot be deleted is passed
@@ -112,7 +115,8 @@ class ZelvoRelayModel : public System::Object {
     Threading::MessageThreadWorker& MessageWorker();
     // The photo catalogue, loaded from and saved to "media.xml"; guarded by its monitor.
     Collections::MediaCollection Media;
-    // Uploads in progress; its monitor comes after the client collection's and before the
+    // Uploads in progress; its monitor, also held while a leaving uploader's ended uploads
+    // are told (Server.OnUploadLeft), comes after the client collection's and before the
     // catalogue's.
     Collections::MediaTransferCollection Uploads;
     // Downloads in progress, and those whose place is claimed while their file is opened

@@ -132,8 +132,8 @@ class RelayObserver {
     uint64_t mLastBytesReceived{0};  // the received total at the last traffic tick
     // Message type id to name, for the message log; written only by the constructor.
     System::Collections::Hash<uint32_t, System::String> mMessageNames;
-    // Logs the connections the relay and policy servers close to keep the descriptor
-    // reserve.
+    // Logs what is closed and refused to keep the descriptor reserve; told by
+    // System::IO::DescriptorRoom from the constructor to the destructor.
     DescriptorReserveLog mReserveLog;
     // Bounds the lines about the connections of each address.
     AddressLogLimiter mAddressLog;

@@ -1543,6 +1543,13 @@ constexpr int kLimit = 64;
 const std::string kListing =
     RelayWire::Message(RelayWire::GetMediaInfo, 0, RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255));
 
+// The command that starts the server in room's directory under an open file limit of kLimit.
+std::vector<std::string> WithSmallFileLimit(const Room& room) {
+    return {"sh", "-c",
+            "cd " + room.File("") + " && exec prlimit --nofile=32:" + std::to_string(kLimit) + " " +
+                AdminTest::kServer};
+}
+
 // How many descriptors of the server have a number from `from` up to the limit (excluded).
 size_t Held(pid_t pid, int from = 0) {
     const auto fds = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd");
@@ -1650,10 +1657,7 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
     room.Write("config.xml", config);
     room.Write("media.xml", media);
     room.Write("media/0_0", "photo");
-    ServerProcess server(
-        {"sh", "-c",
-         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
-        "");
+    ServerProcess server(WithSmallFileLimit(room), "");
     EXPECT_TRUE(Logs(server, "Open file limit: 64"));
     // Counted once the servers listen, the room is told before anyone connects.
     EXPECT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
@@ -1729,10 +1733,7 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
 TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
     Room room;
     room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
-    ServerProcess server(
-        {"sh", "-c",
-         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
-        "");
+    ServerProcess server(WithSmallFileLimit(room), "");
     EXPECT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
     RawClient member(room.Port());
     ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);  // id 1
@@ -1827,10 +1828,7 @@ TEST(ServerDescriptors, AnOutsiderHoldingEveryDescriptorLeavesMembersDownloadsUp
                "<media count=\"1\"><item><entry><id>0</id></entry><group /></item></media>");
     room.Write("media/0_0", "photo");
     room.Write("media/0_1", "preview");
-    ServerProcess server(
-        {"sh", "-c",
-         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
-        "");
+    ServerProcess server(WithSmallFileLimit(room), "");
     const int hosting = server.WaitForLine("Policy server hosting on port 943");
     const bool policy =
         hosting >= 0 && AdminTest::LogText(server.Lines()[static_cast<size_t>(hosting)]) ==
@@ -1905,10 +1903,7 @@ TEST(ServerDescriptors, AnOutsiderHoldingEveryDescriptorLeavesMembersDownloadsUp
 TEST(ServerDescriptors, TheAddressHoldingTheMostGivesUpItsOldestConnectionFirst) {
     Room room;
     room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
-    ServerProcess server(
-        {"sh", "-c",
-         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
-        "");
+    ServerProcess server(WithSmallFileLimit(room), "");
     AdminTest::WaitForStartUp(server);
     // Each connection takes two numbers; the two servers' accepts may hold one each.
     const size_t fit = (kLimit - 16 - HeldBelowReserve(server.Pid()) - 2) / 2;
@@ -2421,12 +2416,15 @@ TEST(ServerLog, LinesAboutOneAddressAreBoundedAndCountedAndAnotherAddressKeepsIt
 
 // Connections and leavings are bounded and counted as messages are, those of the connections
 // the stop closes too: they leave after the relay has stopped, and the log still tells of
-// each. Before, each was a line of its own.
+// each. Before, each was a line of its own. The room admits as many as connect, so that one
+// address may hold them all without joining.
 TEST(ServerLog, ConnectionsAndTheirLeavingAtTheStopAreBoundedAndCounted) {
     constexpr uint64_t kConnections = 250;
     const std::string peer = "127.0.0.3";
     Room room;
-    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")));
+    room.Write("config.xml",
+               WithPlaces(ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")),
+                          kConnections));
     auto server = room.Start();
     std::vector<std::unique_ptr<RawClient>> connections;
     for (uint64_t i = 0; i < kConnections; ++i) {

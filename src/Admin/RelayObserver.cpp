@@ -7,6 +7,7 @@
 #include "Application/SaveUserDataEvent.h"
 #include "System/Collections/HashFunctions.h"
 #include "System/DateTime.h"
+#include "System/IO/DescriptorRoom.h"
 #include "System/Net/Client.h"
 #include "System/Net/IPAddress.h"
 #include "System/Net/IPEndPoint.h"
@@ -65,8 +66,6 @@ RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunc
                       &RelayObserver::OnRelayHostClientConnect);
     mEventManager.Add(relay->Server.OnMakingPhotos, this, &RelayObserver::OnRelayMakingPhotos);
     mEventManager.Add(relay->Server.OnDiscarded, this, &RelayObserver::OnRelayDiscarded);
-    mEventManager.Add(relay->Server.OnClientRefused, &mReserveLog,
-                      &DescriptorReserveLog::OnClientRefused);
     mEventManager.Add(relay->Server.OnAddressBlocked, this, &RelayObserver::OnRelayAddressBlocked);
     mEventManager.Add(relay->Server.OnPhotoFailed, this, &RelayObserver::OnRelayPhotoFailed);
     mEventManager.Add(relay->Server.OnUploadLeft, this, &RelayObserver::OnRelayUploadLeft);
@@ -76,8 +75,6 @@ RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunc
                       &RelayObserver::OnPolicyHostStopped);
     mEventManager.Add(admin->mPolicyServer.OnClientConnect, this,
                       &RelayObserver::OnPolicyHostClientConnect);
-    mEventManager.Add(admin->mPolicyServer.OnClientRefused, &mReserveLog,
-                      &DescriptorReserveLog::OnClientRefused);
     mEventManager.Add(relay->Clients.mValue.CollectionChanged, this,
                       &RelayObserver::OnRelayClientListUpdated);
     mEventManager.Add(admin->mNetwork.SwitchboardState.Changed, this,
@@ -88,11 +85,17 @@ RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunc
                       &RelayObserver::OnSwitchboardUpdateError);
     mEventManager.Add(AppModel::Instance()->mConfiguration.PropertyChanged, this,
                       &RelayObserver::OnConfigPropertyChanged);
+    System::IO::DescriptorRoom::SetListener(&mReserveLog);
+}
+
+RelayObserver::~RelayObserver() {
+    System::IO::DescriptorRoom::SetListener(nullptr);
 }
 
 void RelayObserver::OnBandwidthTimer() {
     // Counts of an address gone quiet would otherwise wait for its next line.
     mAddressLog.ReportDue(AddressLogLimiter::Clock::now());
+    mReserveLog.ReportDue();
     AdminModel* admin = AdminModel::Instance();
     NetworkModel& network = admin->mNetwork;
     mTrafficLock.Enter();
@@ -242,6 +245,11 @@ void RelayObserver::OnPolicyHostStopped(System::Net::Server*) {
 }
 
 void RelayObserver::OnPolicyHostClientConnect(System::Net::Server*, System::Net::Client& client) {
+    // Closed at once by the policy server to keep the descriptor reserve: counted by the
+    // reserve's log.
+    if (!client.IsConnected()) {
+        return;
+    }
     const System::Net::IPEndPoint peer = client.GetEndPoint().SwapEndian();
     PrintLogMessage(String::Parse("Policy server granting access to %s:%d\n",
                                   peer.GetAddress().ToString().CStr(), peer.GetPort()));

@@ -46,6 +46,8 @@ class RelayObserver {
     // Sets up the three timers (starting only the save timer), the message names, then
     // subscribes to everything it watches.
     RelayObserver();
+    // Stops telling the descriptor reserve's closings and refusals to the log.
+    ~RelayObserver();
     RelayObserver(const RelayObserver&) = delete;
     RelayObserver& operator=(const RelayObserver&) = delete;
 
@@ -153,8 +155,8 @@ class RelayObserver {
     uint64_t mLastBytesReceived{0};  // the received total at the last traffic tick
     // Message type id to name, for the message log; written only by the constructor.
     System::Collections::Hash<uint32_t, System::String> mMessageNames;
-    // Logs the connections the relay and policy servers close to keep the descriptor
-    // reserve.
+    // Logs what is closed and refused to keep the descriptor reserve; told by
+    // System::IO::DescriptorRoom from the constructor to the destructor.
     DescriptorReserveLog mReserveLog;
     // Bounds the lines about the connections of each address.
     AddressLogLimiter mAddressLog;

@@ -1,5 +1,6 @@
 #include "Silverlight/SilverlightPolicyServer.h"
 
+#include "System/IO/DescriptorRoom.h"
 #include "System/Net/IPEndPoint.h"
 #include "System/Net/Net.h"
 
@@ -46,6 +47,12 @@ const System::String& SilverlightPolicyServer::Policy() {
 
 void SilverlightPolicyServer::OnClientConnected(System::Net::Server*,
                                                 System::Net::Client& connection) {
+    // Refused, a plug-in would be kept out of the room by peers holding every descriptor
+    // with relay connections that never join.
+    if (!connection.GetSocket()->LeaveReserve(System::IO::DescriptorRoom::Use::Policy)) {
+        connection.GetSocket()->Close();
+        return;
+    }
     const System::String& policy = Policy();
     connection.Send(policy.ToByteArray(), 0, policy.Length());
     mDrainer.Add(*connection.GetSocket());

@@ -13,7 +13,10 @@ namespace Silverlight {
 
 // The socket-policy service that browser plug-ins ask before they may open a socket to
 // this host: on TCP port 943 it answers every connection with one fixed XML policy,
-// whatever the connection sends, and closes it.
+// whatever the connection sends, and closes it. A connection given a descriptor of the
+// reserve kept for the saves takes a lower one, made free by closing a relay connection
+// that has not joined when none is (System::IO::DescriptorRoom), and is closed unanswered
+// only when nothing could be closed.
 class SilverlightPolicyServer : public System::Net::Server {
   public:
     static constexpr unsigned short kPort = 943;
@@ -49,6 +52,8 @@ class SilverlightPolicyServer : public System::Net::Server {
     // Starts the thread that closes the answered connections. When it cannot start,
     // hosting fails with the error text as a port in use does.
     System::String OnHosting() override;
+
+    [[nodiscard]] bool KeepsReserveItself() const override { return true; }
 
   private:
     void OnClientConnected(System::Net::Server* server, System::Net::Client& connection);

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -1544,6 +1545,13 @@ constexpr int kLimit = 64;
 const std::string kListing =
     RelayWire::Message(RelayWire::GetMediaInfo, 0, RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255));
 
+// The command that starts the server in room's directory under an open file limit of kLimit.
+std::vector<std::string> WithSmallFileLimit(const Room& room) {
+    return {"sh", "-c",
+            "cd " + room.File("") + " && exec prlimit --nofile=32:" + std::to_string(kLimit) + " " +
+                AdminTest::kServer};
+}
+
 // How many descriptors of the server have a number from `from` up to the limit (excluded).
 size_t Held(pid_t pid, int from = 0) {
     const auto fds = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd");
@@ -1567,6 +1575,48 @@ std::vector<std::string> AnswerOrEnd(RawClient& client, uint8_t type) {
         }
     }
     return {};
+}
+
+// One line of the descriptor reserve's log: how many connections that had not joined were
+// closed for each use, and how many of each use were refused, in the order new connections,
+// downloads, uploads, policy requests.
+struct ReserveLine {
+    std::array<uint64_t, 4> closedFor{};
+    std::array<uint64_t, 4> refused{};
+};
+
+// The descriptor reserve's lines in log, in order; each one's total of connections closed is
+// checked against its counts by use.
+std::vector<ReserveLine> ReserveLines(const std::string& log) {
+    const std::regex line(
+        R"(: Descriptor reserve \(the last 16 of the open file limit 64, kept for saving\): )"
+        R"(closed (\d+) connections? that had not joined, for new connections (\d+), downloads )"
+        R"((\d+), uploads (\d+), policy requests (\d+); refused new connections (\d+), )"
+        R"(downloads (\d+), uploads (\d+), policy requests (\d+)\n)");
+    std::vector<ReserveLine> lines;
+    for (std::sregex_iterator it(log.begin(), log.end(), line), none; it != none; ++it) {
+        ReserveLine counts;
+        uint64_t closed = 0;
+        for (size_t use = 0; use < 4; ++use) {
+            counts.closedFor[use] = std::stoull((*it)[2 + use].str());
+            counts.refused[use] = std::stoull((*it)[6 + use].str());
+            closed += counts.closedFor[use];
+        }
+        EXPECT_EQ(std::stoull((*it)[1].str()), closed) << (*it)[0].str();
+        lines.push_back(counts);
+    }
+    return lines;
+}
+
+// The closings for, or refusals of, use (0: new connections, 1: downloads, 2: uploads,
+// 3: policy requests) that lines tell of, summed.
+uint64_t Told(const std::vector<ReserveLine>& lines, std::array<uint64_t, 4> ReserveLine::*what,
+              size_t use) {
+    uint64_t sum = 0;
+    for (const ReserveLine& line : lines) {
+        sum += (line.*what)[use];
+    }
+    return sum;
 }
 
 // Connects until the server closes two connections in a row (the first may get the number its
@@ -1609,10 +1659,7 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
     room.Write("config.xml", config);
     room.Write("media.xml", media);
     room.Write("media/0_0", "photo");
-    ServerProcess server(
-        {"sh", "-c",
-         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
-        "");
+    ServerProcess server(WithSmallFileLimit(room), "");
     EXPECT_TRUE(Logs(server, "Open file limit: 64"));
     // Counted once the servers listen, the room is told before anyone connects.
     EXPECT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
@@ -1661,41 +1708,34 @@ TEST(ServerDescriptors, ConnectionsNeverTakeTheDescriptorsKeptForTheSavesAndTheL
                        "descriptors and 16 are kept for saving\n"),
               std::string::npos);
     // The first refusal is told at once, later ones at most once a minute, and what is left
-    // by the stop: every connection closed is counted.
-    const std::regex line(
-        R"(: Closed (\d+) connections? at once to keep the last 16 descriptors of the open file )"
-        R"(limit \(64\) for saving\n)");
-    std::vector<uint64_t> told;
-    for (std::sregex_iterator it(log.begin(), log.end(), line), none; it != none; ++it) {
-        told.push_back(std::stoull((*it)[1].str()));
+    // by the stop: every connection closed is counted, and so are the upload and the download
+    // refused, each by its kind. Every connection had joined: none was closed to make room.
+    const std::vector<ReserveLine> told = ReserveLines(log);
+    ASSERT_FALSE(told.empty()) << log;
+    EXPECT_EQ(told.front().refused, (std::array<uint64_t, 4>{1, 0, 0, 0})) << log;
+    EXPECT_EQ(Told(told, &ReserveLine::refused, 0), closed) << log;
+    EXPECT_EQ(Told(told, &ReserveLine::refused, 1), 1u) << log;
+    EXPECT_EQ(Told(told, &ReserveLine::refused, 2), 1u) << log;
+    for (size_t use = 0; use < 4; ++use) {
+        EXPECT_EQ(Told(told, &ReserveLine::closedFor, use), 0u) << log;
     }
-    ASSERT_FALSE(told.empty());
-    EXPECT_EQ(told.front(), 1u);
-    uint64_t sum = 0;
-    for (const uint64_t count : told) {
-        sum += count;
-    }
-    EXPECT_EQ(sum, closed) << log;
     EXPECT_TRUE(std::chrono::steady_clock::now() - start >= std::chrono::minutes(1) ||
                 told.size() == 2)
         << log;
-    EXPECT_LT(log.rfind(" at once to keep"), log.find(": Relay server stopped\n")) << log;
+    EXPECT_LT(log.rfind(": Descriptor reserve "), log.find(": Relay server stopped\n")) << log;
 }
 
 // One outsider without the password, at 127.0.0.2, opens more connections than the descriptors
 // below the reserve can hold, none of which joins: each new one is served, the one that has
 // waited longest without joining being closed to make room for it, its leave logged as any
 // other and told to no member (none was admitted while it was open). A member from 127.0.0.1
-// still joins, no reserved number is held, and no connection is closed at once to keep the
-// reserve. Before, once the outsider held every descriptor, every new connection was closed at
-// once, the member's too.
+// still joins, no reserved number is held, no connection is refused to keep the reserve, and
+// the log counts the connections closed for new ones. Before, once the outsider held every
+// descriptor, every new connection was closed at once, the member's too.
 TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
     Room room;
     room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
-    ServerProcess server(
-        {"sh", "-c",
-         "cd " + room.File("") + " && exec prlimit --nofile=32:64 " + AdminTest::kServer},
-        "");
+    ServerProcess server(WithSmallFileLimit(room), "");
     EXPECT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
     RawClient member(room.Port());
     ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);  // id 1
@@ -1709,7 +1749,8 @@ TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
     EXPECT_EQ(served, outsider.size());
     RawClient newcomer(room.Port());
     EXPECT_EQ(AdminTest::Join(newcomer, "Bob", "pass"), 0);
-    EXPECT_EQ(outsider.front()->ReadToEnd().value_or(""), "");  // closed, first
+    // Closed first: the server ends it (a deadline would pass for a connection never closed).
+    EXPECT_TRUE(outsider.front()->WaitClosed());
     EXPECT_TRUE(Logs(server, " (id: 2) has left the room."));
     newcomer.SendFrame(RelayWire::ChatText("hello"));
     const auto told = AdminTest::FramesUntil(member, RelayWire::Chat);
@@ -1722,8 +1763,222 @@ TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
     EXPECT_TRUE(TestSupport::WaitUntil([&] { return Held(server.Pid(), kLimit - 16) == 0; }));
     server.Signal(SIGTERM);
     EXPECT_EQ(server.WaitForExit(), 0);
-    EXPECT_EQ(server.Output().find(" at once to keep the last 16 descriptors"), std::string::npos)
-        << server.Output();
+    const std::vector<ReserveLine> lines = ReserveLines(server.Output());
+    EXPECT_GT(Told(lines, &ReserveLine::closedFor, 0), 0u) << server.Output();
+    EXPECT_EQ(Told(lines, &ReserveLine::refused, 0), 0u) << server.Output();
+}
+
+// How many numbers below the reserve (the last 16 under the limit of 64) the server holds. A
+// listening server's accept also holds one while it waits, which shows nowhere.
+size_t HeldBelowReserve(pid_t pid) {
+    return Held(pid) - Held(pid, kLimit - 16);
+}
+
+// A connection from the loopback address source that sends a listing request and never joins;
+// null when it is not answered (the server closed it).
+std::unique_ptr<RawClient> Unjoined(uint16_t port, const std::string& source) {
+    auto client = std::make_unique<RawClient>(port, source);
+    client->SendFrame(kListing);
+    return AdminTest::FramesUntil(*client, RelayWire::MediaInfo).empty() ? nullptr
+                                                                         : std::move(client);
+}
+
+// Whether client is still served: a listing request is answered, not met by the end.
+bool Served(RawClient& client) {
+    client.SendFrame(kListing);
+    return !AnswerOrEnd(client, RelayWire::MediaInfo).empty();
+}
+
+// Opens a connection from source that never joins, kept in into, and tells whether the server
+// closed another to serve it: whether it holds no more numbers than before. Fails the test
+// when the connection is not served.
+bool ServedByClosing(uint16_t port, const std::string& source, pid_t pid,
+                     std::vector<std::unique_ptr<RawClient>>& into) {
+    const size_t before = HeldBelowReserve(pid);
+    into.push_back(Unjoined(port, source));
+    EXPECT_NE(into.back(), nullptr) << source;
+    return HeldBelowReserve(pid) <= before;
+}
+
+// Opens connections from source that never join until one is served by closing another: then
+// every number below the reserve is taken. False when none is.
+bool FillBelowReserve(uint16_t port, const std::string& source, pid_t pid,
+                      std::vector<std::unique_ptr<RawClient>>& into) {
+    for (int i = 0; i < 2 * kLimit; ++i) {
+        if (ServedByClosing(port, source, pid, into)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One outsider without the password, at 127.0.0.2, holds every descriptor below the reserve
+// with connections that never join, and takes them all again before each thing a member asks
+// for. The member's download of a listed photo comes whole, its upload is accepted and a plug-in
+// at another address gets the policy (when this server could bind its port), each by closing
+// one of the outsider's connections; the log counts them by kind at the stop, and refuses
+// nothing. Before, the download was answered 2 (not found), the upload 4 (cannot create) and
+// the policy was closed unsent.
+TEST(ServerDescriptors, AnOutsiderHoldingEveryDescriptorLeavesMembersDownloadsUploadsAndPolicy) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
+    room.Write("media.xml",
+               "<media count=\"1\"><item><entry><id>0</id></entry><group /></item></media>");
+    room.Write("media/0_0", "photo");
+    room.Write("media/0_1", "preview");
+    ServerProcess server(WithSmallFileLimit(room), "");
+    const int hosting = server.WaitForLine("Policy server hosting on port 943");
+    const bool policy =
+        hosting >= 0 && AdminTest::LogText(server.Lines()[static_cast<size_t>(hosting)]) ==
+                            "Policy server hosting on port 943";
+    RawClient member(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);
+    std::vector<std::unique_ptr<RawClient>> outsider;
+    ASSERT_TRUE(FillBelowReserve(room.Port(), "127.0.0.2", server.Pid(), outsider));
+    size_t full = HeldBelowReserve(server.Pid());
+    // The leaves of the outsider's connections closed may come between the frames.
+    member.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, 0, 0));
+    const auto answer = AnswerOrEnd(member, RelayWire::GetMediaAnswer);
+    ASSERT_EQ(RelayWire::Parse(answer.empty() ? "" : answer.back()).payload,
+              RelayWire::U8(0) + RelayWire::U32(0) + RelayWire::U8(0));
+    const auto chunk = AnswerOrEnd(member, RelayWire::MediaChunk);
+    EXPECT_EQ(
+        RelayWire::Parse(chunk.empty() ? "" : chunk.back()).payload,
+        RelayWire::U32(0) + RelayWire::U8(0) + RelayWire::U32(0) + RelayWire::U16(5) + "photo");
+    // Both numbers of the connection closed for it are free once its file is closed.
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return HeldBelowReserve(server.Pid()) + 2 == full; },
+                                       std::chrono::seconds(3)))
+        << full << " " << HeldBelowReserve(server.Pid()) << server.Output();
+
+    // The policy server's accept holds a number while it waits, which its next connection may
+    // take: plug-ins connect until one is served by closing the outsider's oldest connection.
+    size_t oldest = 0;
+    const auto closedSince = [&] {
+        size_t closed = 0;
+        for (; oldest < outsider.size() && !Served(*outsider[oldest]); ++oldest) {
+            ++closed;
+        }
+        return closed;
+    };
+    for (int plugins = 0; policy; ++plugins) {
+        ASSERT_LT(plugins, 6);
+        ASSERT_TRUE(FillBelowReserve(room.Port(), "127.0.0.2", server.Pid(), outsider));
+        closedSince();
+        RawClient plugin(943, "127.0.0.3");
+        EXPECT_EQ(plugin.ReadToEnd().value_or("<reset>"), kPolicy);
+        if (closedSince() != 0) {
+            break;
+        }
+    }
+
+    ASSERT_TRUE(FillBelowReserve(room.Port(), "127.0.0.2", server.Pid(), outsider));
+    member.SendFrame(RelayWire::AddMediaRequest(1, 1, 100, "new"));
+    const auto added = AnswerOrEnd(member, RelayWire::AddMediaAnswer);
+    EXPECT_EQ(RelayWire::Parse(added.empty() ? "" : added.back()).payload.substr(0, 2),
+              RelayWire::U8(1) + RelayWire::U8(0));
+
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitForExit(), 0);
+    const std::string log = server.Output();
+    const std::vector<ReserveLine> told = ReserveLines(log);
+    EXPECT_EQ(Told(told, &ReserveLine::closedFor, 1), 1u) << log;
+    EXPECT_EQ(Told(told, &ReserveLine::closedFor, 2), 1u) << log;
+    EXPECT_EQ(Told(told, &ReserveLine::closedFor, 3), policy ? 1u : 0u) << log;
+    for (size_t use = 0; use < 4; ++use) {
+        EXPECT_EQ(Told(told, &ReserveLine::refused, use), 0u) << log;
+    }
+}
+
+// With the descriptors about to run out, connections come from three addresses in turn, so
+// that the two client workers serve them alternately: a newcomer at 127.0.0.4 first, then the
+// outsider at 127.0.0.2, and 127.0.0.3 on the worker of the outsider's first two connections,
+// holding more there than the outsider. The first connection served by closing another closes
+// the outsider's first one: the oldest of the address holding the most across both workers,
+// neither the oldest of all (the newcomer's) nor what either worker's own connections would
+// give (127.0.0.3's first, or the outsider's third). The outsider then opens many more, each
+// closing one of its own, and the newcomer, joining only now, is admitted. Before, the
+// newcomer was closed first, having waited longest.
+TEST(ServerDescriptors, TheAddressHoldingTheMostGivesUpItsOldestConnectionFirst) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
+    ServerProcess server(WithSmallFileLimit(room), "");
+    AdminTest::WaitForStartUp(server);
+    // Each connection takes two numbers; the two servers' accepts may hold one each.
+    const size_t fit = (kLimit - 16 - HeldBelowReserve(server.Pid()) - 2) / 2;
+    ASSERT_GE(fit, 10u);
+    // With no connection before, the workers take them in turn: the even ones (the newcomer,
+    // then the outsider) on one, the odd ones (the outsider's first two, then 127.0.0.3) on
+    // the other. The outsider holds at least two more than 127.0.0.3, so it still holds the
+    // most once it has lost one.
+    std::vector<std::unique_ptr<RawClient>> open;
+    for (size_t i = 0; i < fit; ++i) {
+        const std::string source = i == 0                 ? "127.0.0.4"
+                                   : i <= 3 || i % 2 == 0 ? "127.0.0.2"
+                                                          : "127.0.0.3";
+        ASSERT_FALSE(ServedByClosing(room.Port(), source, server.Pid(), open)) << i;
+    }
+    // Newcomers from yet another address, one at a time, until one is served by closing.
+    std::vector<std::unique_ptr<RawClient>> last;
+    bool closed = false;
+    for (int i = 0; i < 4 && !closed; ++i) {
+        closed = ServedByClosing(room.Port(), "127.0.0.7", server.Pid(), last);
+    }
+    ASSERT_TRUE(closed);
+    // Asked first, so that a wrong choice fails at once rather than after a deadline.
+    EXPECT_TRUE(Served(*open[2]));       // the outsider's first on the newcomer's worker
+    EXPECT_TRUE(Served(*open[5]));       // 127.0.0.3's first
+    EXPECT_TRUE(Served(*open[0]));       // the newcomer
+    EXPECT_TRUE(open[1]->WaitClosed());  // the outsider's first
+
+    std::vector<std::unique_ptr<RawClient>> more;
+    for (int i = 0; i < kLimit; ++i) {
+        more.push_back(Unjoined(room.Port(), "127.0.0.2"));
+        ASSERT_NE(more.back(), nullptr) << i;
+    }
+    EXPECT_EQ(AdminTest::Join(*open[0], "Bob", "pass"), 0);
+    EXPECT_TRUE(Served(*open[5]));
+}
+
+// One address holds at most 64 connections that have not joined, or RoomMaxClients when that is
+// larger: here 70, as an office of 70 members behind one address connecting at once, who all
+// join, and then may connect again. One more connection from the address while the bound is
+// held is closed at once, before it is read or made a client (the next client's id shows that
+// none was drawn for it). Before, one address could hold every descriptor with such
+// connections.
+TEST(ServerDescriptors, OneAddressHoldsABoundedNumberOfConnectionsThatHaveNotJoined) {
+    for (const size_t places : {70u, 20u}) {
+        const size_t bound = std::max<size_t>(places, 64);
+        Room room;
+        room.Write(
+            "config.xml",
+            WithPlaces(ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")), places));
+        auto server = room.Start();
+        std::vector<std::unique_ptr<RawClient>> office;
+        for (size_t i = 0; i < bound; ++i) {
+            office.push_back(Unjoined(room.Port(), "127.0.0.5"));
+            ASSERT_NE(office.back(), nullptr) << places << " " << i;
+        }
+        RawClient extra(room.Port(), "127.0.0.5");
+        extra.SendFrame(kListing);
+        EXPECT_TRUE(AnswerOrEnd(extra, RelayWire::MediaInfo).empty()) << places;
+        EXPECT_TRUE(extra.Ended()) << places;
+        if (places == bound) {
+            for (size_t i = 0; i < places; ++i) {
+                EXPECT_EQ(AdminTest::Join(*office[i], "Member" + std::to_string(i), "pass"), 0)
+                    << i;
+            }
+            EXPECT_NE(Unjoined(room.Port(), "127.0.0.5"), nullptr);
+            continue;
+        }
+        RawClient other(room.Port(), "127.0.0.6");
+        other.SendFrame(AdminTest::JoinRequest("Other", "pass"));
+        const auto joined = AnswerOrEnd(other, RelayWire::JoinResponse);
+        ASSERT_FALSE(joined.empty()) << places;
+        EXPECT_EQ(TestSupport::Hex(joined.back()),
+                  TestSupport::Hex(RelayWire::Message(
+                      RelayWire::JoinResponse, static_cast<uint32_t>(bound + 1), RelayWire::U8(0))))
+            << places;
+    }
 }
 
 // A stop with hundreds of connections open that never joined ends, and once its closing save
@@ -2158,12 +2413,15 @@ TEST(ServerLog, LinesAboutOneAddressAreBoundedAndCountedAndAnotherAddressKeepsIt
 
 // Connections and leavings are bounded and counted as messages are, those of the connections
 // the stop closes too: they leave after the relay has stopped, and the log still tells of
-// each. Before, each was a line of its own.
+// each. Before, each was a line of its own. The room admits as many as connect, so that one
+// address may hold them all without joining.
 TEST(ServerLog, ConnectionsAndTheirLeavingAtTheStopAreBoundedAndCounted) {
     constexpr uint64_t kConnections = 250;
     const std::string peer = "127.0.0.3";
     Room room;
-    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")));
+    room.Write("config.xml",
+               WithPlaces(ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")),
+                          kConnections));
     auto server = room.Start();
     std::vector<std::unique_ptr<RawClient>> connections;
     for (uint64_t i = 0; i < kConnections; ++i) {

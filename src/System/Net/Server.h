@@ -58,9 +58,8 @@ class Server : public Threading::Thread, public INetwork {
     // A connection was accepted: a temporary Client around it, which does not close
     // it when destroyed. A handler that keeps the connection copies the Client.
     Event<Server*, Client&> OnClientConnect;
-    // A connection was closed at once to keep the descriptors reserved for the saves;
-    // raised by the accept loop, and by a connection handler that keeps the reserve
-    // itself (on the server's thread).
+    // A connection was closed at once by the accept loop to keep the descriptors reserved
+    // for the saves.
     Event<Server*> OnClientRefused;
     // The loop has ended; raised once per successful Host.
     Event<Server*> OnHostStopped;
@@ -73,8 +72,8 @@ class Server : public Threading::Thread, public INetwork {
     // not, and hosting then fails with that text. The base needs nothing.
     virtual String OnHosting() { return String(); }
     // Whether OnClientConnect is raised for a connection given a descriptor of the
-    // reserve too, its handler keeping the reserve in its own way (the relay makes room
-    // by closing a connection that has not joined); the base refuses it in the loop.
+    // reserve too, its handler keeping the reserve in its own way (making room by closing
+    // a relay connection that has not joined); the base refuses it in the loop.
     [[nodiscard]] virtual bool KeepsReserveItself() const { return false; }
 
     NetworkType mType;     // the kind of socket Host makes

@@ -1,5 +1,7 @@
 #include "System/Net/Socket.h"
 
+#include "System/IO/DescriptorLimit.h"
+
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -153,6 +155,16 @@ void Socket::TakeLowestNumber() {
     } else {
         close(lowest);
     }
+}
+
+bool Socket::LeaveReserve(IO::DescriptorRoom::Use use) {
+    while (IO::DescriptorLimit::IsReserved(GetSocket())) {
+        TakeLowestNumber();
+        if (IO::DescriptorLimit::IsReserved(GetSocket()) && !IO::DescriptorRoom::Make(use)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void Socket::ShutdownSend() {

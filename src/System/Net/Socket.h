@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "System/Collections/Vector.h"
+#include "System/IO/DescriptorRoom.h"
 #include "System/Net/IPAddress.h"
 #include "System/Net/IPEndPoint.h"
 #include "System/Object.h"
@@ -64,6 +65,11 @@ class Socket : public Object {
     // releasing the old number; the socket stays as it was. Only for a socket that no
     // other thread uses yet: it would go on with the old number.
     void TakeLowestNumber();
+    // Moves the descriptor out of the reserve kept for the saves (IO::DescriptorLimit) when
+    // it lies there: to the lowest free number, made free for use by closing something that
+    // gives way (IO::DescriptorRoom) when no lower one is. False when it still lies there,
+    // nothing being left to close. Only for a socket that no other thread uses yet.
+    [[nodiscard]] bool LeaveReserve(IO::DescriptorRoom::Use use);
     // Ends the sending direction only: the peer reads the end of what was sent, while
     // this side still receives until the peer closes in turn. A server that closed
     // with the peer's bytes unread would reset the connection, and a reset may

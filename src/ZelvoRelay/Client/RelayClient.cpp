@@ -88,6 +88,19 @@ void RelayClient::CloseSockets() {
 
 void RelayClient::Disconnect() {
     CloseSockets();
+    EndAndTellWorker();
+}
+
+void RelayClient::CloseForRoom() {
+    // The worker may be about to read or send on the TCP descriptor: released here, its
+    // number could be taken by a new connection under that call, which would then read the
+    // newcomer's bytes or send it this client's frames. Nothing uses the UDP one.
+    mUdpClient.GetSocket()->Close();
+    mTcpClient.GetSocket()->Shutdown();
+    EndAndTellWorker();
+}
+
+void RelayClient::EndAndTellWorker() {
     mSendQueue.mMonitor.Enter();
     mSendEnded = true;
     // A closed socket leaves the worker's watch without a word, so the worker must be

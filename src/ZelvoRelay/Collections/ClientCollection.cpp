@@ -11,25 +11,44 @@ Client::RelayClient* ClientCollection::FindClient(uint32_t clientId) const {
 
 void ClientCollection::Add(const Client::RelayClient& client) {
     // The collection holds the client itself, not a copy.
-    const_cast<Client::RelayClient&>(client).SetOpenedAt(mAdmissions);
+    auto* held = const_cast<Client::RelayClient*>(&client);
+    held->SetOpenedAt(mAdmissions);
     BCollection::Add(client);
+    mUnjoined.Add(held, client.GetTcpEndPoint().GetAddress());
 }
 
 void ClientCollection::Join(Client::RelayClient& client) {
     client.GetUserModel().IsRegistered = true;
     client.SetAdmission(++mAdmissions);
     mJoined.Add(client);
+    mUnjoined.Remove(&client);
+}
+
+Client::RelayClient* ClientCollection::TakeOldestUnjoined() {
+    while (Client::RelayClient* oldest = mUnjoined.Oldest()) {
+        mUnjoined.Remove(oldest);
+        // One already closed would free no descriptor when closed again.
+        if (oldest->IsConnected()) {
+            return oldest;
+        }
+    }
+    return nullptr;
 }
 
 void ClientCollection::RemoveAt(uint32_t index) {
-    if (index < Count() && (*this)[index].GetUserModel().IsRegistered.mValue) {
-        mJoined.Remove((*this)[index]);
+    if (index < Count()) {
+        Client::RelayClient& client = (*this)[index];
+        if (client.GetUserModel().IsRegistered.mValue) {
+            mJoined.Remove(client);
+        }
+        mUnjoined.Remove(&client);
     }
     BCollection::RemoveAt(index);
 }
 
 void ClientCollection::Clear() {
     mJoined.Clear();
+    mUnjoined.Clear();
     BCollection::Clear();
 }
 

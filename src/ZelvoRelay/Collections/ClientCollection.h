@@ -4,6 +4,8 @@
 
 #include "System/Collections/BCollection.h"
 #include "System/Collections/BVector.h"
+#include "System/Net/IPAddress.h"
+#include "ZelvoRelay/Collections/UnjoinedClients.h"
 
 namespace ZelvoRelay::Client {
 class RelayClient;
@@ -15,8 +17,9 @@ namespace ZelvoRelay::Collections {
 // for every insertion and removal, and those of them that have joined the room, apart:
 // what is sent to the room goes to the members without a walk over every connection
 // (a stop closing 9,900 connections that never joined walked them all for each one's
-// leave notice). The collection does not own the clients: the relay's commands create
-// and delete them.
+// leave notice). Those that have not joined are kept apart too, by address, so that the
+// one to close when descriptors run short is found without a walk. The collection does
+// not own the clients: the relay's commands create and delete them.
 //
 // REQUIRES: the client-collection monitor (the monitor of ZelvoRelayModel::Clients)
 // held around every use.
@@ -27,8 +30,9 @@ class ClientCollection : public System::Collections::BCollection<Client::RelayCl
     // The client with the given id, found by bisection, or null.
     [[nodiscard]] Client::RelayClient* FindClient(uint32_t clientId) const;
 
-    // Adds client, which has not joined, noting how many admissions came before it: the
-    // members admitted from now on are those told of it.
+    // Adds client, which has not joined, also among the unjoined of its address, noting
+    // how many admissions came before it: the members admitted from now on are those told
+    // of it.
     void Add(const Client::RelayClient& client) override;
     // Marks client, held here and not joined yet, as joined (its IsRegistered), gives it
     // the next admission number, and counts it among the joined until it is removed.
@@ -40,6 +44,16 @@ class ClientCollection : public System::Collections::BCollection<Client::RelayCl
     // The joined client at index, in ascending client id. REQUIRES: index < NumJoined().
     Client::RelayClient& JoinedAt(uint32_t index) { return mJoined[index]; }
 
+    // The open connections from address that have not joined, and those closed but not yet
+    // removed (until TakeOldestUnjoined passes them).
+    [[nodiscard]] uint32_t NumUnjoined(const System::Net::IPAddress& address) const {
+        return mUnjoined.Count(address);
+    }
+    // Takes the open connection that has not joined, the oldest of the address that holds
+    // the most such connections, off the unjoined, which forget on the way those found
+    // closed; null when none is open.
+    [[nodiscard]] Client::RelayClient* TakeOldestUnjoined();
+
     void RemoveAt(uint32_t index) override;
     void Clear() override;
 
@@ -48,6 +62,8 @@ class ClientCollection : public System::Collections::BCollection<Client::RelayCl
     // admits.
     System::Collections::BVector<Client::RelayClient*> mJoined;
     uint64_t mAdmissions{0};  // joins admitted, counted from the start
+    // The clients that have not joined, by the address they connected from.
+    UnjoinedClients mUnjoined;
 };
 
 }  // namespace ZelvoRelay::Collections

@@ -1,6 +1,7 @@
 #include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
 
 #include "System/IO/DescriptorLimit.h"
+#include "System/IO/DescriptorRoom.h"
 #include "System/IO/FileStatus.h"
 #include "System/IO/FileStream.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -22,11 +23,28 @@ void Answer(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_
         0);
 }
 
+// The file at path opened for reading, with a descriptor below the reserve kept for the
+// saves: kept open in the reserve, the downloads of a few members could leave no descriptor
+// for a save. Where it lands in the reserve, a relay connection that has not joined is
+// closed to make room; null when none is left to close.
+System::IO::FileStream* OpenBelowReserve(const System::String& path) {
+    for (;;) {
+        auto* file = new System::IO::FileStream(path, 3);
+        if (!file->CanRead() || !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
+            return file;
+        }
+        delete file;
+        if (!System::IO::DescriptorRoom::Make(System::IO::DescriptorRoom::Use::Download)) {
+            return nullptr;
+        }
+    }
+}
+
 // The download of resource resourceId of item mediaId to clientId, built from the item as
 // the catalogue holds it now, with its file open for reading (the stream is the caller's);
 // false, with no stream, when the catalogue no longer holds the item, or its file cannot be
-// read, is empty or its descriptor falls in the reserve kept for the saves. Takes the
-// catalogue monitor.
+// read, is empty or finds no descriptor below the reserve kept for the saves. Takes the
+// catalogue monitor, and the client-collection monitor when it makes room.
 bool Open(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, MediaTransferModel& download) {
     ZelvoRelayModel* model = ZelvoRelayModel::Instance();
     model->Media.mMonitor.Enter();
@@ -41,12 +59,10 @@ bool Open(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, MediaTransfe
     download.mClientId = clientId;
     download.mResourceId = resourceId;
     // Any resource number whose file exists may be fetched.
-    auto* file = new System::IO::FileStream(download.GetResourcePath(resourceId), 3);
-    // Kept open in the reserve, the downloads of a few members could leave no descriptor
-    // for a save. An empty file would end the download before its first chunk, and the
-    // client, told it comes, would wait for it for good.
-    if (file->CanRead() && !System::IO::DescriptorLimit::IsReserved(file->Descriptor()) &&
-        file->Length() > 0) {
+    System::IO::FileStream* file = OpenBelowReserve(download.GetResourcePath(resourceId));
+    // An empty file would end the download before its first chunk, and the client, told it
+    // comes, would wait for it for good.
+    if (file != nullptr && file->CanRead() && file->Length() > 0) {
         download.mStream = file;
         return true;
     }

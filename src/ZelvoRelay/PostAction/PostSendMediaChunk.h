@@ -30,9 +30,10 @@ class PostSendMediaChunk : public IPostAction {
     // among the client's running downloads is claimed (a transfer with no file in
     // Downloads): opens its file outside the downloads monitor, answers Accepted when answer
     // is set, and queues the first chunk. A download that cannot start (its item removed,
-    // its file unreadable or empty, its descriptor in the reserve) is answered NotFound and
-    // makes way for the client's next waiting one, and so on. Nothing when the client has
-    // left. REQUIRES: no monitor held.
+    // its file unreadable or empty, no descriptor below the reserve to be had) is answered
+    // NotFound and makes way for the client's next waiting one, and so on. Nothing when the
+    // client has left. REQUIRES: no monitor held but the list monitor of the client worker
+    // running it.
     static void Start(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, bool answer);
 
     // Queues the next chunk, or ends the download at the end of the file and starts the

@@ -1,9 +1,12 @@
 #include "ZelvoRelay/Server/RelayServer.h"
 
+#include <algorithm>
 #include <future>
 
+#include "System/IO/DescriptorRoom.h"
 #include "System/Net/Net.h"
 #include "System/Net/SocketType.h"
+#include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/NewRelayClientEvent.h"
 #include "ZelvoRelay/MVC/MVCInit.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -20,6 +23,51 @@ namespace {
 // Each work that a stop asked again discards.
 constexpr RelayServer::StopWork kStopWork[] = {RelayServer::StopWork::Messages,
                                                RelayServer::StopWork::Photos};
+
+// Closes the connection that has not joined, the oldest of the address that holds the most
+// such connections, as its time to join running out would, freeing its descriptors; false
+// when none is open. Whoever holds fewer is closed only when no one holds more, so one
+// party's connections that never join cannot shut out a newcomer that takes a moment.
+bool CloseOneUnjoined() {
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    const unsigned int workers = model->ClientWorkers.GetNumThread();
+    auto& clients = model->Clients;
+    // A download starting on a client worker holds that worker's list monitor, and taking
+    // another's there could deadlock with a worker doing the same.
+    bool onWorker = false;
+    for (unsigned int i = 0; i < workers; ++i) {
+        onWorker = onWorker || model->ClientWorker(i).IsCurrentThread();
+    }
+    if (!onWorker) {
+        for (unsigned int i = 0; i < workers; ++i) {
+            model->ClientWorker(i).PauseTurns();
+        }
+    }
+    clients.mMonitor.Enter();
+    Client::RelayClient* oldest = clients.mValue.TakeOldestUnjoined();
+    if (oldest != nullptr && onWorker) {
+        oldest->CloseForRoom();
+    } else if (oldest != nullptr) {
+        // No worker is in a turn: nothing reads or sends on its descriptors as they are freed.
+        oldest->Disconnect();
+    }
+    clients.mMonitor.Exit();
+    if (!onWorker) {
+        for (unsigned int i = workers; i-- > 0;) {
+            model->ClientWorker(i).ResumeTurns();
+        }
+    }
+    return oldest != nullptr;
+}
+
+// Whether address already holds as many connections that have not joined as it may.
+bool HoldsMostUnjoined(const System::Net::IPAddress& address) {
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    model->Clients.mMonitor.Enter();
+    const uint32_t held = model->Clients.mValue.NumUnjoined(address);
+    model->Clients.mMonitor.Exit();
+    return held >= std::max(RelayServer::kMaxUnjoinedPerAddress, model->Room.MaxClients);
+}
 
 }  // namespace
 
@@ -61,6 +109,7 @@ System::String RelayServer::OnHosting() {
         DiscardOf(work).Reset();
     }
     model->HeldUploaders.ResumeHolds();
+    System::IO::DescriptorRoom::SetCloser(&CloseOneUnjoined);
     System::Threading::ThreadManager* const workers[] = {
         &model->ClientWorkers, &model->MessageWorkers, &model->ServerWorkers, &model->PhotoWorkers};
     int error = 0;
@@ -112,10 +161,9 @@ void RelayServer::StopWorkers() {
 }
 
 void RelayServer::ReadWhatClientsSent() {
-    System::Threading::ThreadManager& workers =
-        MVC::Model::ZelvoRelayModel::Instance()->ClientWorkers;
-    for (unsigned int i = 0; i < workers.GetNumThread(); ++i) {
-        static_cast<Threading::ClientThreadWorker*>(workers.GetThread(i))->ReadRestAndClose();
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    for (unsigned int i = 0; i < model->ClientWorkers.GetNumThread(); ++i) {
+        model->ClientWorker(i).ReadRestAndClose();
     }
 }
 
@@ -147,6 +195,7 @@ void RelayServer::MakeWaitingPhotos() {
 }
 
 void RelayServer::EndHosting() {
+    System::IO::DescriptorRoom::SetCloser(nullptr);
     auto& uploads = MVC::Model::ZelvoRelayModel::Instance()->Uploads;
     // Uploads still in progress end as a leaving client's do; their partial files
     // would otherwise stay under the media path with nothing referring to them.
@@ -170,10 +219,12 @@ void RelayServer::TellDiscarded(StopWork work) {
 }
 
 void RelayServer::OnClientConnected(System::Net::Server*, System::Net::Client& accepted) {
-    // Closed before it becomes a client, so a peer guessing passwords or cycling
-    // connections costs no client id, no notice to the members and no read.
+    // Closed before it becomes a client, so a peer guessing passwords, cycling
+    // connections or holding many that never join costs no client id, no notice to the
+    // members and no read.
     if (MVC::Model::ZelvoRelayModel::Instance()->Addresses.IsRefused(
-            accepted.GetEndPoint().GetAddress(), Collections::AddressTable::Clock::now())) {
+            accepted.GetEndPoint().GetAddress(), Collections::AddressTable::Clock::now()) ||
+        HoldsMostUnjoined(accepted.GetEndPoint().GetAddress())) {
         accepted.GetSocket()->Close();
         return;
     }

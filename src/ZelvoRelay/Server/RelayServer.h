@@ -20,12 +20,14 @@ namespace ZelvoRelay::Server {
 
 // The listening TCP server of the relay protocol. Each accepted connection becomes a
 // NewRelayClientEvent, but one from an address that the address table refuses (for
-// trying wrong passwords, or for what the notices about its connections took), which is
-// closed at once. While it hosts, a non-blocking UDP socket is open on the same
-// end point (drained by the server worker) and the relay workers run: they are
-// started, in the order client, message, server, photo, before the first connection is
-// accepted, and hosting fails when one of them cannot start. When the accept loop ends
-// (or hosting fails) they stop so that nothing a member sent to be stored is lost, in
+// trying wrong passwords, or for what the notices about its connections took), or that
+// holds as many connections that have not joined as it may, which is closed at once.
+// While it hosts, a descriptor that would lie in the reserve kept for the saves is made
+// room for by closing a connection that has not joined (System::IO::DescriptorRoom). While it
+// hosts, a non-blocking UDP socket is open on the same end point (drained by the server worker) and
+// the relay workers run: they are started, in the order client, message, server, photo, before the
+// first connection is accepted, and hosting fails when one of them cannot start. When the accept
+// loop ends (or hosting fails) they stop so that nothing a member sent to be stored is lost, in
 // these steps: the client workers stop, so nothing is sent to members any more; what
 // each connection's socket holds is read and the connections are closed; the message
 // worker handles what those messages and the ones queued before change in what the
@@ -39,6 +41,11 @@ class RelayServer : public System::Net::Server {
         Messages,  // received messages not yet handled
         Photos,    // photos of complete uploads not yet made
     };
+
+    // The connections that have not joined one address may hold, or RoomMaxClients if
+    // larger: a room's members behind one address connecting at once never meet it, and
+    // one party's connections cannot fill what is left for everyone else.
+    static constexpr uint32_t kMaxUnjoinedPerAddress = 64;
 
     // Registers the relay commands with the controller.
     RelayServer();
@@ -86,7 +93,7 @@ class RelayServer : public System::Net::Server {
     // start, or "" when all of them did.
     System::String OnHosting() override;
     // New connections are kept out of the descriptor reserve by NewRelayClientCommand,
-    // which makes room by closing one that has not joined.
+    // which makes room by closing connections that have not joined.
     [[nodiscard]] bool KeepsReserveItself() const override { return true; }
 
   private:

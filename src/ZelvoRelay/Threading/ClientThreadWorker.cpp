@@ -130,6 +130,10 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
     mNoticesMonitor.Exit();
     for (const Notice& notice : notices) {
         if (notice.mClosed) {
+            // Closed from another thread to make room, it still holds its TCP descriptor,
+            // which only this worker may release (RelayClient::CloseForRoom): released now,
+            // not once what it sent has been handled.
+            notice.mClient->Disconnect();
             mClosed.push_back(notice.mClient);
         } else {
             ListToSend(notice.mClient);
@@ -233,44 +237,6 @@ void ClientThreadWorker::CloseLateJoiners(double now) {
         }
     }
     clients.mMonitor.Exit();
-}
-
-double ClientThreadWorker::OldestJoinDeadline() {
-    auto& clients = MVC::Model::ZelvoRelayModel::Instance()->Clients;
-    mClientList.mMonitor.Enter();
-    clients.mMonitor.Enter();
-    ForgetJoinedOrClosed();
-    const double deadline = mJoinDeadlines.empty()
-                                ? std::numeric_limits<double>::infinity()
-                                : mJoinDeadlines.front()->GetWorkerState().mJoinDeadline;
-    clients.mMonitor.Exit();
-    mClientList.mMonitor.Exit();
-    return deadline;
-}
-
-bool ClientThreadWorker::CloseOldestUnjoined() {
-    auto& clients = MVC::Model::ZelvoRelayModel::Instance()->Clients;
-    // Under the list's monitor the worker is between turns, so it reads no socket while
-    // this one is closed and its number taken by the connection it makes room for.
-    mClientList.mMonitor.Enter();
-    clients.mMonitor.Enter();
-    ForgetJoinedOrClosed();
-    Client::RelayClient* oldest = mJoinDeadlines.empty() ? nullptr : mJoinDeadlines.front();
-    if (oldest != nullptr) {
-        ForgetDeadline(oldest);
-        oldest->Disconnect();
-    }
-    clients.mMonitor.Exit();
-    mClientList.mMonitor.Exit();
-    return oldest != nullptr;
-}
-
-void ClientThreadWorker::ForgetJoinedOrClosed() {
-    // One already closed would free no descriptor when closed again.
-    while (!mJoinDeadlines.empty() && (mJoinDeadlines.front()->GetUserModel().IsRegistered.mValue ||
-                                       !mJoinDeadlines.front()->IsConnected())) {
-        ForgetDeadline(mJoinDeadlines.front());
-    }
 }
 
 void ClientThreadWorker::ForgetDeadline(Client::RelayClient* client) {

@@ -46,15 +46,12 @@ class ClientThreadWorker : public System::Threading::Thread {
     // the clients added from now on.
     void SetJoinTimeout(double seconds) { mJoinTimeout = seconds; }
 
-    // When the open connection served here that has waited longest without joining must
-    // have joined; infinity when every one has joined or closed. Takes the list's monitor,
-    // then the client-collection monitor.
-    double OldestJoinDeadline();
-    // Closes the open connection served here that has waited longest without joining, as
-    // its time to join running out would: its leave is handled as any other's, and its
-    // descriptors are free when this returns. False when every one has joined or closed.
-    // Takes the list's monitor, then the client-collection monitor.
-    bool CloseOldestUnjoined();
+    // Keeps the worker between turns until ResumeTurns: meanwhile it reads, sends on and
+    // watches no socket of its clients, so another thread may close one at once. Takes the
+    // list's monitor: REQUIRES no client-collection monitor held, nor the list monitor of a
+    // worker after this one in the manager's order.
+    void PauseTurns() { mClientList.mMonitor.Enter(); }
+    void ResumeTurns() { mClientList.mMonitor.Exit(); }
 
     void Run() override;
 
@@ -83,10 +80,6 @@ class ClientThreadWorker : public System::Threading::Thread {
     void ReleaseSpent(double now);
     // Closes the connections whose time to join has run out at time now.
     void CloseLateJoiners(double now);
-    // Forgets the connections at the head of the join deadlines that have joined or are
-    // closed, so that the head is the oldest still open that has not joined. REQUIRES:
-    // the list's and the client-collection monitors.
-    void ForgetJoinedOrClosed();
     // Takes client off the join deadlines. REQUIRES: the list's monitor.
     void ForgetDeadline(Client::RelayClient* client);
     // Drops client from every list and removes it from the room (which deletes it).
@@ -101,8 +94,9 @@ class ClientThreadWorker : public System::Threading::Thread {
 
     System::Net::Poller mPoller;         // the clients' sockets and mWake
     System::Threading::WakeEvent mWake;  // signalled by Notify, Wake and released holds
-    // The clients served; not owned. Its monitor is held for a whole turn and by Add,
-    // and comes first in the relay's lock order.
+    // The clients served; not owned. Its monitor is held for a whole turn, by Add and
+    // between PauseTurns and ResumeTurns, and comes first in the relay's lock order; a thread
+    // holding several workers' takes them in the manager's order.
     System::Threading::ThreadProperty<ClientList<&WorkerState::mServed>> mClientList;
     std::atomic<uint32_t> mNumClients{0};  // mirrors the list's count for GetNumClient
     // The clients that must join by a time, in the order added (so by that time, the

@@ -26,6 +26,11 @@ Threading::PhotoThreadWorker& ZelvoRelayModel::PhotoWorker() {
     return *static_cast<Threading::PhotoThreadWorker*>(PhotoWorkers.GetThread(0));
 }
 
+Threading::ClientThreadWorker& ZelvoRelayModel::ClientWorker(unsigned int index) {
+    // The group only ever holds threads of this type.
+    return *static_cast<Threading::ClientThreadWorker*>(ClientWorkers.GetThread(index));
+}
+
 Threading::MessageThreadWorker& ZelvoRelayModel::MessageWorker() {
     // The group only ever holds one thread, of this type.
     return *static_cast<Threading::MessageThreadWorker*>(MessageWorkers.GetThread(0));

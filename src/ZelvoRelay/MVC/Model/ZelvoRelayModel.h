@@ -30,6 +30,7 @@ class IPostAction;
 }
 namespace ZelvoRelay::Threading {
 class MessageTask;
+class ClientThreadWorker;
 class MessageThreadWorker;
 class PhotoThreadWorker;
 }  // namespace ZelvoRelay::Threading
@@ -107,6 +108,8 @@ class ZelvoRelayModel : public System::Object {
     RoomModel Room;         // the room's settings and its three accounts
     MessageModel Messages;  // the type registries and the task queue
     System::Threading::ThreadManager ClientWorkers;
+    // The thread of ClientWorkers at index. REQUIRES: index < ClientWorkers.GetNumThread().
+    Threading::ClientThreadWorker& ClientWorker(unsigned int index);
     System::Threading::ThreadManager ServerWorkers;
     // The connected clients. Its monitor is the client-collection monitor.
     System::Threading::ThreadProperty<Collections::ClientCollection> Clients;

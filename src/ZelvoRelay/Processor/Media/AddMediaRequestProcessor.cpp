@@ -5,6 +5,7 @@
 
 #include "System/DateTime.h"
 #include "System/IO/DescriptorLimit.h"
+#include "System/IO/DescriptorRoom.h"
 #include "System/IO/FileStream.h"
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/Client/RelayClient.h"
@@ -27,9 +28,11 @@ constexpr uint8_t ImageType = 1;
 
 // Draws the media id of the announced upload, creates its file and enters it into the
 // uploads; the id, or nothing when the file could not be created or the client has as many
-// uploads in progress as it may.
+// uploads in progress as it may. A file given a descriptor of the reserve kept for the saves
+// is removed again, and reserved set.
 std::optional<uint32_t> StartUpload(ZelvoRelayModel* model, const AddMediaRequest& request,
-                                    uint32_t clientId, const System::String& uploader) {
+                                    uint32_t clientId, const System::String& uploader,
+                                    bool& reserved) {
     MediaTransferModel upload;
     upload.mClientId = clientId;
     upload.mResourceId = MediaModel::FullImage;
@@ -60,9 +63,8 @@ std::optional<uint32_t> StartUpload(ZelvoRelayModel* model, const AddMediaReques
     const System::String path = upload.GetResourcePath(MediaModel::FullImage);
     auto* file = new System::IO::FileStream(path, 2);
     upload.mStream = file;
-    // A file given a descriptor of the reserve kept for the saves is refused as one that
-    // cannot be created: kept open, the uploads of a few members could make a save fail.
-    const bool reserved = System::IO::DescriptorLimit::IsReserved(file->Descriptor());
+    // Kept open in the reserve, the uploads of a few members could make a save fail.
+    reserved = System::IO::DescriptorLimit::IsReserved(file->Descriptor());
     const bool accepted =
         file->CanWrite() && !reserved &&
         uploads.Find(upload.mClientId, upload.mMediaId, upload.mResourceId) == nullptr;
@@ -90,23 +92,29 @@ void AddMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     // The client-collection monitor is held until the upload is entered, so a client that
     // leaves has the upload ended with its others instead of leaving it open for good.
     auto& clients = model->Clients;
-    clients.mMonitor.Enter();
-    Client::RelayClient* sender = clients.mValue.FindClient(clientId);
-    // Without this check any connection, joined or not, could fill the disk with photos.
-    if (sender == nullptr ||
-        !sender->GetUserModel().CanWrite(MVC::Model::UserPrivilegeModel::UserPrivilege::Photos)) {
-        error = AddMediaResponse::NotAllowed;
-    } else if (request.GetMediaSize() > model->Configuration.MaxMediaSize) {
-        error = AddMediaResponse::TooLarge;
-    } else if (request.GetMediaType() != ImageType) {
-        error = AddMediaResponse::WrongType;
-    } else {
-        mediaId = StartUpload(model, request, clientId, sender->GetUserModel().Name.mValue);
-        if (!mediaId) {
-            error = AddMediaResponse::CannotCreate;
+    for (bool reserved = true; reserved;) {
+        reserved = false;
+        clients.mMonitor.Enter();
+        Client::RelayClient* sender = clients.mValue.FindClient(clientId);
+        // Without this check any connection, joined or not, could fill the disk with photos.
+        if (sender == nullptr || !sender->GetUserModel().CanWrite(
+                                     MVC::Model::UserPrivilegeModel::UserPrivilege::Photos)) {
+            error = AddMediaResponse::NotAllowed;
+        } else if (request.GetMediaSize() > model->Configuration.MaxMediaSize) {
+            error = AddMediaResponse::TooLarge;
+        } else if (request.GetMediaType() != ImageType) {
+            error = AddMediaResponse::WrongType;
+        } else {
+            mediaId =
+                StartUpload(model, request, clientId, sender->GetUserModel().Name.mValue, reserved);
+            error = mediaId ? AddMediaResponse::Accepted : AddMediaResponse::CannotCreate;
         }
+        clients.mMonitor.Exit();
+        // Room is made with no monitor held, since closing a connection takes the
+        // client-collection monitor; the request is then looked at afresh.
+        reserved =
+            reserved && System::IO::DescriptorRoom::Make(System::IO::DescriptorRoom::Use::Upload);
     }
-    clients.mMonitor.Exit();
 
     model->QueueMessage(
         new AddMediaResponse(clientId, request.GetRequestId(), error, mediaId.value_or(0)),

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <unordered_map>
+
+#include "System/Net/IPAddress.h"
+#include "System/Net/IPAddressKey.h"
+
+namespace ZelvoRelay::Client {
+class RelayClient;
+}
+
+namespace ZelvoRelay::Collections {
+
+// The connections that have not joined the room, by IP address: each address's in the order
+// they were added, and the addresses by how many they hold, so that the oldest of the
+// address holding the most is found, and each is added or taken off, at a cost that does
+// not grow with the number held. Among addresses holding as many, the one that came to hold
+// that many first is taken. Holds no address without a client, so its memory follows the
+// connections open. The clients are not owned.
+//
+// REQUIRES: external synchronization (the client-collection monitor).
+class UnjoinedClients {
+  public:
+    UnjoinedClients() = default;
+    UnjoinedClients(const UnjoinedClients&) = delete;
+    UnjoinedClients& operator=(const UnjoinedClients&) = delete;
+
+    // Adds client, connected from address, as the newest of that address. REQUIRES: client
+    // is not held.
+    void Add(Client::RelayClient* client, const System::Net::IPAddress& address);
+    // Takes client off; nothing when it is not held.
+    void Remove(const Client::RelayClient* client);
+    void Clear();
+
+    // The clients held from address.
+    [[nodiscard]] uint32_t Count(const System::Net::IPAddress& address) const;
+    // The clients held.
+    [[nodiscard]] size_t Count() const { return mPlaces.size(); }
+    // The oldest client of the address that holds the most; null when none is held.
+    [[nodiscard]] Client::RelayClient* Oldest() const;
+
+  private:
+    struct Bucket;
+    using Buckets = std::list<Bucket>;
+
+    // One address's clients.
+    struct Address {
+        System::Net::IPAddressKey mKey;            // its key in mAddresses
+        std::list<Client::RelayClient*> mClients;  // oldest first; never empty while listed
+        Buckets::iterator mBucket;                 // the bucket of its count
+        std::list<Address*>::iterator mInBucket;   // its place there
+    };
+    // The addresses holding one count of clients.
+    struct Bucket {
+        uint32_t mCount;
+        std::list<Address*> mAddresses;  // in the order they came to hold mCount
+    };
+    // Where one client is held.
+    struct Place {
+        Address* mAddress;
+        std::list<Client::RelayClient*>::iterator mEntry;
+    };
+
+    // Moves address, whose count has just changed from the count of its bucket, to the
+    // bucket of its count, made when missing; an emptied bucket is dropped.
+    void Rebucket(Address& address);
+
+    std::unordered_map<System::Net::IPAddressKey, Address, System::Net::IPAddressKey::Hash>
+        mAddresses;  // those holding a client; node-based, so an Address never moves
+    std::unordered_map<const Client::RelayClient*, Place> mPlaces;  // every client held
+    Buckets mBuckets;  // by ascending count, none empty; the last holds the most
+};
+
+}  // namespace ZelvoRelay::Collections

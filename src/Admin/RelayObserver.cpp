@@ -17,15 +17,20 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
+#include "ZelvoRelay/Message/Media/AddMediaRequest.h"
+#include "ZelvoRelay/Message/Registration/JoinRoomRequest.h"
+
+#include <algorithm>
 
 using System::String;
 using ZelvoRelay::MVC::Model::ZelvoRelayModel;
 
 namespace {
 
+using ZelvoRelay::Message::Media::AddMediaRequest;
+using ZelvoRelay::Message::Registration::JoinRoomRequest;
+
 constexpr uint32_t kChatMessage = 50;
-constexpr uint32_t kJoinRequest = 100;
-constexpr uint32_t kAddMediaRequest = 154;
 
 // The port a server was asked to host on; its end point is kept in network order.
 uint16_t HostPort(System::Net::Server* server) {
@@ -51,10 +56,10 @@ RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunc
 
     mMessageNames.Set(10, "Voice Initialization Msg");
     mMessageNames.Set(kChatMessage, "Chat Msg");
-    mMessageNames.Set(100, "Registration Request");
+    mMessageNames.Set(JoinRoomRequest::MsgId, "Registration Request");
     mMessageNames.Set(150, "Media Info Request");
     mMessageNames.Set(152, "Get Media Request");
-    mMessageNames.Set(154, "Add Media Request");
+    mMessageNames.Set(AddMediaRequest::MsgId, "Add Media Request");
     mMessageNames.Set(157, "Stop Media Transfer");
 
     ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
@@ -69,6 +74,7 @@ RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunc
     mEventManager.Add(relay->Server.OnAddressBlocked, this, &RelayObserver::OnRelayAddressBlocked);
     mEventManager.Add(relay->Server.OnPhotoFailed, this, &RelayObserver::OnRelayPhotoFailed);
     mEventManager.Add(relay->Server.OnUploadLeft, this, &RelayObserver::OnRelayUploadLeft);
+    mEventManager.Add(relay->Server.OnUploadAnswered, this, &RelayObserver::OnRelayUploadAnswered);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
@@ -168,10 +174,12 @@ void RelayObserver::OnRelayHostStopped(System::Net::Server*) {
 }
 
 void RelayObserver::OnRelayHostClientConnect(System::Net::Server*, System::Net::Client& client) {
-    // Closed at once by the relay server, from an address blocked for trying wrong
-    // passwords: its block was logged when it began, and a line per connection would let
-    // the peer flood the log.
+    // Closed at once by the relay server (an address blocked for wrong passwords, in debt
+    // for its notices, or holding its share of connections that never joined): a line
+    // each would let the peer flood the log, so they are only counted.
     if (!client.IsConnected()) {
+        mAddressLog.LeaveOut(client.GetEndPoint().GetAddress(), AddressLogLimiter::Kind::Connection,
+                             AddressLogLimiter::Clock::now());
         return;
     }
     if (!Logs(client, AddressLogLimiter::Bucket::NotJoined, AddressLogLimiter::Kind::Connection)) {
@@ -268,7 +276,9 @@ void RelayObserver::OnRelayClientListUpdated(void*,
         mEventManager.Remove(removed->GetUserModel().PropertyChanged);
     }
     if (added != nullptr) {
-        mClients[added->GetClientId()].mName = added->GetUserModel().Name.mValue;
+        KnownClient& known = mClients[added->GetClientId()];
+        known.mName = added->GetUserModel().Name.mValue;
+        known.mAddress = added->GetTcpClient().GetEndPoint().GetAddress();
         mEventManager.Add(added->GetUserModel().PropertyChanged, this,
                           &RelayObserver::OnRelayUserChanged);
         mEventManager.Add(added->GetTcpClient().OnReceiveMessage, this,
@@ -354,7 +364,7 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
     if (known != mClients.end()) {
         name = known->second.mName;
         joined = known->second.mJoined;
-        firstJoin = type == kJoinRequest && !joined && !known->second.mJoinAsked;
+        firstJoin = type == JoinRoomRequest::MsgId && !joined && !known->second.mJoinAsked;
         if (firstJoin) {
             known->second.mJoinAsked = true;
         }
@@ -362,27 +372,55 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
     mLock.Exit();
     const auto bucket =
         joined ? AddressLogLimiter::Bucket::Joined : AddressLogLimiter::Bucket::NotJoined;
-    // A member's upload is told whatever else it or its address sent: it is the only line
-    // that names an upload.
-    if (joined && type == kAddMediaRequest) {
-        PrintLogMessage(MessageLine(name, clientId, *message, entry->mValue));
+    // A member's join line and the line of an upload it is granted are never left out,
+    // though connections at its address may have spent every line. Whether a request is
+    // granted is known only once it is handled: its line is held until then.
+    const bool upload = type == AddMediaRequest::MsgId;
+    const bool kept = firstJoin || (joined && upload);
+    const bool written =
+        kept ? mAddressLog.AllowsHeld(client->GetTcpClient().GetEndPoint().GetAddress(), bucket,
+                                      AddressLogLimiter::Clock::now())
+             : Logs(client->GetTcpClient(), bucket, AddressLogLimiter::Kind::Message);
+    const String line =
+        written || kept ? MessageLine(name, clientId, *message, entry->mValue) : String();
+    if (written) {
+        PrintLogMessage(line);
+    }
+    if (!upload && (written || !kept)) {
         return;
     }
-    // Whether a join admits its client is known only once it is handled; the member's
-    // join line is kept until then, since connections without the password at its
-    // address may have spent every line of those not joined.
-    if (firstJoin && !mAddressLog.AllowsHeld(client->GetTcpClient().GetEndPoint().GetAddress(),
-                                             bucket, AddressLogLimiter::Clock::now())) {
-        mLock.Enter();
-        const auto held = mClients.find(clientId);
-        if (held != mClients.end()) {
-            held->second.mHeldJoinLine = MessageLine(name, clientId, *message, entry->mValue);
+    // Recorded before the relay is given the request, so before its answer.
+    mLock.Enter();
+    const auto held = mClients.find(clientId);
+    if (held != mClients.end()) {
+        if (upload) {
+            held->second.mUploadLines.push_back(written ? String() : line);
+        } else {
+            held->second.mHeldJoinLine = line;
         }
-        mLock.Exit();
+    }
+    mLock.Exit();
+}
+
+void RelayObserver::OnRelayUploadAnswered(uint32_t clientId, bool accepted) {
+    String line;
+    System::Net::IPAddress address;
+    mLock.Enter();
+    const auto known = mClients.find(clientId);
+    if (known != mClients.end() && !known->second.mUploadLines.empty()) {
+        line = known->second.mUploadLines.front();
+        known->second.mUploadLines.pop_front();
+        address = known->second.mAddress;
+    }
+    mLock.Exit();
+    if (line.Length() == 0) {
         return;
     }
-    if (firstJoin || Logs(client->GetTcpClient(), bucket, AddressLogLimiter::Kind::Message)) {
-        PrintLogMessage(MessageLine(name, clientId, *message, entry->mValue));
+    if (accepted) {
+        PrintLogMessage(line);
+    } else {
+        mAddressLog.LeaveOut(address, AddressLogLimiter::Kind::Message,
+                             AddressLogLimiter::Clock::now());
     }
 }
 
@@ -425,7 +463,12 @@ void RelayObserver::TellLeaving(ZelvoRelay::Client::RelayClient& client) {
     }
     const System::Net::Client& connection = client.GetTcpClient();
     const auto now = AddressLogLimiter::Clock::now();
-    if (known->second.mHeldJoinLine.Length() != 0) {
+    // Held lines of requests that can no longer be granted.
+    const uint64_t held = (known->second.mHeldJoinLine.Length() != 0 ? 1 : 0) +
+                          static_cast<uint64_t>(std::count_if(
+                              known->second.mUploadLines.begin(), known->second.mUploadLines.end(),
+                              [](const String& line) { return line.Length() != 0; }));
+    for (uint64_t i = 0; i < held; ++i) {
         mAddressLog.LeaveOut(connection.GetEndPoint().GetAddress(),
                              AddressLogLimiter::Kind::Message, now);
     }

@@ -6,6 +6,7 @@
 #include "System/Collections/CollectionChangedAction.h"
 #include "System/Collections/Hash.h"
 #include "System/EventManager.h"
+#include "System/Net/IPAddress.h"
 #include "System/Property.h"
 #include "System/String.h"
 #include "System/Threading/Monitor.h"
@@ -14,11 +15,11 @@
 #include "ZelvoRelay/Threading/PhotoFailure.h"
 
 #include <cstdint>
+#include <deque>
 #include <unordered_map>
 
 namespace System::Net {
 class Client;
-class IPAddress;
 class Server;
 }  // namespace System::Net
 namespace ZelvoRelay::Client {
@@ -77,6 +78,8 @@ class RelayObserver {
     // of the size announced (client worker).
     void OnRelayUploadLeft(const System::String& uploader, uint32_t clientId, uint32_t mediaId,
                            uint64_t received, uint64_t announced);
+    // An upload request of the client was answered, accepted or not (message worker).
+    void OnRelayUploadAnswered(uint32_t clientId, bool accepted);
 
     // Policy server events.
     void OnPolicyHost(System::Net::Server* server);
@@ -119,6 +122,12 @@ class RelayObserver {
         // That request's line, held while the bucket of those not joined had no room for
         // it: written if the request admits the client, counted as left out otherwise.
         System::String mHeldJoinLine;
+        // The lines of its upload requests not yet answered, in the order they came (the
+        // order they are answered in): empty when written already, else held while its
+        // address had no line left, to be written if the upload is accepted and counted as
+        // left out otherwise. As long as the requests the relay holds for it.
+        std::deque<System::String> mUploadLines;
+        System::Net::IPAddress mAddress;  // its address, network order
     };
 
     // Whether a line of kind about the connection client is to be written, or left out

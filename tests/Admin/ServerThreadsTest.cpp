@@ -2678,6 +2678,64 @@ TEST(ServerLog, AMembersJoinUploadsAndChatsAreWrittenWhateverItsAddressPiles) {
     EXPECT_LT(CountLines(*server, "Ann (id: 3) sent 150 (Media Info Request)."), kOwnListings);
 }
 
+// A member pipelining upload requests that are refused at once, as too large, has their
+// lines bounded as any message's: a burst and 20 a second are written, the rest counted about
+// its address; the upload it is then granted still has its line written. Before, each refused
+// request wrote a line.
+TEST(ServerLog, RefusedUploadRequestsOfAMemberAreBoundedAndCountedAndAGrantedOneIsWritten) {
+    constexpr uint32_t kRefused = 1000;
+    const std::string address = "127.0.0.6";
+    const std::string uploadLine = "Ann (id: 1) sent 154 (Add Media Request).";
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start();
+    RawClient member(room.Port(), address);
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);  // id 1
+    const auto begin = std::chrono::steady_clock::now();
+    std::string requests;
+    for (uint32_t i = 0; i < kRefused; ++i) {
+        requests += Frame(RelayWire::AddMediaRequest(1, 1, 0xFFFFFFFF, "huge"));
+    }
+    ASSERT_TRUE(member.SendBytes(requests));
+    for (uint32_t answers = 0; answers < kRefused; ++answers) {
+        ASSERT_FALSE(AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer).empty()) << answers;
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    const int leftOut = server->WaitForLine("Relay server left out ");
+    ASSERT_GE(leftOut, 0);
+    EXPECT_EQ(AddMedia(member, "small", std::string(5000, 'p')), 0u);
+    EXPECT_GE(server->WaitForLine(uploadLine, static_cast<size_t>(leftOut) + 1), 0);
+    EXPECT_TRUE(WaitUntilTold(
+        *server, [&] { return MessagesTold(*server, address, {1}); }, kRefused + 2));
+    EXPECT_EQ(MessagesTold(*server, address, {1}), kRefused + 2);
+    // The join, a burst, 20 a second and the granted upload.
+    EXPECT_LE(CountLines(*server, uploadLine), 200 + 20 * (seconds + 1) + 1);
+}
+
+// Connections the relay closes at once, past the never-joined connections one address may
+// hold, are counted about their address. Before, they left no trace in the log.
+TEST(ServerLog, ConnectionsClosedAtOnceAreCountedAboutTheirAddress) {
+    constexpr uint64_t kHeld = 64;
+    const std::string peer = "127.0.0.7";
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "letmein")));
+    auto server = room.Start();
+    std::vector<std::unique_ptr<RawClient>> connections;
+    for (uint64_t i = 0; i < kHeld; ++i) {
+        connections.push_back(std::make_unique<RawClient>(room.Port(), peer));
+    }
+    RawClient closed(room.Port(), peer);
+    EXPECT_TRUE(closed.WaitClosed());
+    const auto connected = [&] {
+        return CountLines(*server, "Relay server client " + peer + ":") +
+               LeftOut(*server, peer, "connections?");
+    };
+    EXPECT_TRUE(WaitUntilTold(*server, connected, kHeld + 1));
+    EXPECT_EQ(CountLines(*server, "Relay server client " + peer + ":"), kHeld);
+    EXPECT_EQ(LeftOut(*server, peer, "connections?"), 1u);
+}
+
 // A thread of process pid that waits to write to a full pipe; 0 when there is none.
 pid_t ThreadWritingAFullPipe(pid_t pid) {
     std::error_code error;

@@ -87,6 +87,9 @@ class RelayServer : public System::Net::Server {
     // (its partial file removed): the uploader's name and client id, the media id, the
     // bytes that came and the size announced.
     System::Event<const System::String&, uint32_t, uint32_t, uint64_t, uint64_t> OnUploadLeft;
+    // Raised on the message worker, no monitor held, once an upload request is answered:
+    // the asking client's id and whether its upload was accepted.
+    System::Event<uint32_t, bool> OnUploadAnswered;
 
   protected:
     // Opens the UDP socket and starts the workers. Returns why a worker could not

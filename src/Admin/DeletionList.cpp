@@ -50,16 +50,20 @@ std::optional<uint64_t> FileNamed(const String& name, const String& mediaPath) {
     return std::nullopt;
 }
 
-// Calls take with each line of file, without its line feed, until take returns false;
-// returns whether take had every line. A line longer than longest is cut to one byte more,
-// so that it costs no more and still names no file of that length. Reads about as much as a
-// list may hold, however long the file has grown since its length was looked at (or a device,
-// which has none, would go on for good).
+// How far EachLine went through a list.
+enum class Reading { Whole, Stopped, PastBound };
+
+// Calls take with each line of file, without its line feed, until take returns false (then
+// Stopped). A line longer than longest is cut to one byte more, so that it costs no more and
+// still names no file of that length. Reads a piece past as much as a list may hold, however
+// long the file has grown since its length was looked at (or a device, which has none, would
+// go on for good); a file found longer than that is PastBound, its cut-off last line not taken.
 template <typename Take>
-bool EachLine(System::IO::FileStream& file, uint32_t longest, Take take) {
+Reading EachLine(System::IO::FileStream& file, uint32_t longest, Take take) {
     unsigned char buffer[64 * 1024];
     std::string line;
-    for (int64_t total = 0, read = 0;
+    int64_t total = 0;
+    for (int64_t read = 0;
          total <= DeletionList::kMaxBytes && (read = file.Read(buffer, 0, sizeof buffer)) > 0;
          total += read) {
         for (int i = 0; i < read; ++i) {
@@ -68,13 +72,18 @@ bool EachLine(System::IO::FileStream& file, uint32_t longest, Take take) {
                     line.push_back(static_cast<char>(buffer[i]));
                 }
             } else if (!take(String(line.data(), static_cast<uint32_t>(line.size())))) {
-                return false;
+                return Reading::Stopped;
             } else {
                 line.clear();
             }
         }
     }
-    return line.empty() || take(String(line.data(), static_cast<uint32_t>(line.size())));
+    if (total > DeletionList::kMaxBytes) {
+        return Reading::PastBound;
+    }
+    return line.empty() || take(String(line.data(), static_cast<uint32_t>(line.size())))
+               ? Reading::Whole
+               : Reading::Stopped;
 }
 
 }  // namespace
@@ -114,7 +123,7 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
     // Read whole, a list of 50 MB (one name repeated) held the start-up for 14 s at 334 MB.
     if (file.CanRead() && file.Length() > kMaxBytes) {
         file.Close();
-        SetAside(String::Parse("is larger than %lld bytes", static_cast<long long>(kMaxBytes)));
+        SetAsidePastBound();
         return;
     }
     ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
@@ -125,7 +134,7 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
     uint32_t refused = 0;
     String firstRefused;
     String repeated;
-    const bool whole = EachLine(file, longest, [&](const String& name) {
+    const Reading reading = EachLine(file, longest, [&](const String& name) {
         // An empty line names nothing.
         if (name.Length() == 0) {
             return true;
@@ -149,7 +158,11 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
         return;
     }
     file.Close();
-    if (!whole) {
+    if (reading == Reading::PastBound) {
+        SetAsidePastBound();
+        return;
+    }
+    if (reading == Reading::Stopped) {
         SetAside(String::Parse("names \"%s\" twice, more than the ids of the catalogue could need",
                                EscapeLogText(repeated).CStr()));
         return;
@@ -204,6 +217,10 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
     if (deleted == 0 || System::IO::Directory::SyncHolding(lastDeleted)) {
         static_cast<void>(Shorten());
     }
+}
+
+void DeletionList::SetAsidePastBound() {
+    SetAside(String::Parse("is larger than %lld bytes", static_cast<long long>(kMaxBytes)));
 }
 
 void DeletionList::SetAside(const String& why) {

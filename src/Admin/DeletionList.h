@@ -34,8 +34,8 @@ class DeletionList {
     // whole catalogue deletes them. The list is untrusted: a name that is not a photo or
     // preview file the server makes under the media path (another folder, "..", another form
     // of the id) is logged and left alone. A list that cannot be read is logged and left as it
-    // is; one larger than kMaxBytes, or naming a file twice, is logged and moved aside for the
-    // operator, unread. Either way nothing is deleted.
+    // is; one larger than kMaxBytes (before or while it is read), or naming a file twice, is
+    // logged and moved aside for the operator, unread. Either way nothing is deleted.
     void TakeUp(bool catalogueAsWritten);
 
   private:
@@ -45,6 +45,8 @@ class DeletionList {
     // Moves the list, left unread for why, to the first free name of a kept copy, where no
     // save writes over it, and logs it.
     static void SetAside(const System::String& why);
+    // SetAside for a list larger than kMaxBytes, whether found so before or while reading it.
+    static void SetAsidePastBound();
 
     // The removed items whose files a list kept at start-up names and that the catalogue
     // read then does not list; ascending. Named in every list written, deleted by none.

@@ -2560,8 +2560,10 @@ TEST(ServerCatalogue, FilesOfAListKeptAtStartUpAreNamedByTheNextSaveAndDeletedBy
 // The list of files to delete is untrusted and read within a bound: one larger than 1 MiB, or
 // one naming a file twice (more names than the ids of the catalogue could need, as one name
 // repeated), is left unread with a log line, and moved aside for the operator, where no save
-// writes over it; nothing it names is deleted, and the room is hosted. Before, it was read
-// whole however large (a 50 MB list held the start-up 14 s), and deleted from.
+// writes over it; nothing it names is deleted, and the room is hosted. So is one found larger
+// only while it is read (a file grown since its size was looked at, or a device, which has no
+// size). Before, it was read whole however large (a 50 MB list held the start-up 14 s), and
+// deleted from; later, one found larger while read was taken as read whole.
 TEST(ServerCatalogue, AListOfFilesToDeletePastItsBoundIsLeftUnreadAndKept) {
     Room room;
     room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
@@ -2592,6 +2594,18 @@ TEST(ServerCatalogue, AListOfFilesToDeletePastItsBoundIsLeftUnreadAndKept) {
         EXPECT_FALSE(std::filesystem::exists(room.File("media.xml.delete")));
         EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"2_0", "2_1"}));
     }
+
+    std::filesystem::create_symlink("/dev/zero", room.File("media.xml.delete"));
+    auto server = room.Start();
+    EXPECT_TRUE(Logs(*server,
+                     "media.xml.delete is larger than 1048576 bytes: it is left unread "
+                     "and kept as media.xml.delete.bad.2 for the operator; no file it "
+                     "names is deleted"));
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(std::filesystem::read_symlink(room.File("media.xml.delete.bad.2")), "/dev/zero");
+    EXPECT_FALSE(std::filesystem::exists(room.File("media.xml.delete")));
+    EXPECT_EQ(StoredFiles(room), (std::set<std::string>{"2_0", "2_1"}));
 }
 
 // count listing requests, framed one after another as a pipelining peer sends them.

@@ -30,9 +30,10 @@ class Server : public Threading::Thread, public INetwork {
     Server& operator=(const Server&) = delete;
 
     // The server's thread: accepts connections (TCP) or receives datagrams (UDP)
-    // until disconnected, then raises OnHostStopped. A connection given a descriptor
-    // of the reserve (IO::DescriptorLimit) is closed at once and raises OnClientRefused
-    // instead of OnClientConnect, unless the server keeps the reserve itself.
+    // until disconnected, then raises OnHostStopped. On a server that does not keep the
+    // reserve itself, a connection given a descriptor of the reserve (IO::DescriptorLimit)
+    // is closed at once and raises OnClientRefused instead of OnClientConnect; the
+    // program's servers, relay and policy, both keep it themselves.
     void Run() override;
     // Disconnects, makes a new socket of the type, binds it to endPoint (network
     // order) and listens, readies the rest of the server (OnHosting), starts the
@@ -59,7 +60,8 @@ class Server : public Threading::Thread, public INetwork {
     // it when destroyed. A handler that keeps the connection copies the Client.
     Event<Server*, Client&> OnClientConnect;
     // A connection was closed at once by the accept loop to keep the descriptors reserved
-    // for the saves.
+    // for the saves; raised only on a server that does not keep the reserve itself, so
+    // never on the program's relay and policy servers.
     Event<Server*> OnClientRefused;
     // The loop has ended; raised once per successful Host.
     Event<Server*> OnHostStopped;
@@ -73,7 +75,8 @@ class Server : public Threading::Thread, public INetwork {
     virtual String OnHosting() { return String(); }
     // Whether OnClientConnect is raised for a connection given a descriptor of the
     // reserve too, its handler keeping the reserve in its own way (making room by closing
-    // a relay connection that has not joined); the base refuses it in the loop.
+    // a relay connection that has not joined); the base refuses it in the loop. Both of the
+    // program's servers, relay and policy, keep it themselves.
     [[nodiscard]] virtual bool KeepsReserveItself() const { return false; }
 
     NetworkType mType;     // the kind of socket Host makes

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "System/IO/FileStream.h"
@@ -12,8 +13,40 @@ namespace System::Utility {
 namespace {
 
 // zlib's window bits for a gzip wrapper around a 32 KiB window.
-constexpr int kGzipWindowBits = 31;
+constexpr int kGzipWindowBits = MAX_WBITS + 16;
 constexpr int kGzipMemoryLevel = 9;
+// The bytes inflated at a time.
+constexpr uInt kInflatePiece = 16 * 1024;
+
+// Inflates a whole zlib (or gzip) stream of size bytes at source a piece at a time, handing
+// each piece to take(piece, length), which returns false to stop. True only when the stream
+// ended intact with every piece taken.
+template <typename Take>
+bool InflatePieces(const unsigned char* source, uInt size, bool gzip, Take take) {
+    z_stream stream{};
+    if (inflateInit2(&stream, gzip ? kGzipWindowBits : MAX_WBITS) != Z_OK) {
+        return false;
+    }
+    stream.next_in = const_cast<Bytef*>(source);
+    stream.avail_in = size;
+    unsigned char piece[kInflatePiece];
+    bool ended = false;
+    for (;;) {
+        stream.next_out = piece;
+        stream.avail_out = kInflatePiece;
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        if ((result != Z_OK && result != Z_STREAM_END) ||
+            !take(piece, static_cast<unsigned int>(kInflatePiece - stream.avail_out))) {
+            break;
+        }
+        if (result == Z_STREAM_END) {
+            ended = true;
+            break;
+        }
+    }
+    inflateEnd(&stream);
+    return ended;
+}
 
 // Reads a little-endian number of sizeof(T) bytes; it stays 0 unless all its bytes
 // were there.
@@ -99,21 +132,29 @@ unsigned int Zip::Deflate(char* destination, unsigned int destinationSize, const
 
 unsigned int Zip::Inflate(const char* source, unsigned int sourceSize, char* destination,
                           unsigned int destinationSize, bool gzip) {
-    z_stream stream{};
-    const int init = gzip ? inflateInit2(&stream, kGzipWindowBits) : inflateInit(&stream);
-    if (init != Z_OK) {
-        return 0;
-    }
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(source));
-    stream.avail_in = sourceSize;
-    stream.next_out = reinterpret_cast<Bytef*>(destination);
-    stream.avail_out = destinationSize;
-    const int result = inflate(&stream, Z_FINISH);
-    const uLong total = stream.total_out;
-    if (inflateEnd(&stream) != Z_OK || result != Z_STREAM_END) {
-        return 0;
-    }
-    return static_cast<unsigned int>(total);
+    unsigned int written = 0;
+    const bool ended = InflatePieces(reinterpret_cast<const unsigned char*>(source), sourceSize,
+                                     gzip, [&](const unsigned char* piece, unsigned int length) {
+                                         if (length > destinationSize - written) {
+                                             return false;
+                                         }
+                                         std::memcpy(destination + written, piece, length);
+                                         written += length;
+                                         return true;
+                                     });
+    return ended ? written : 0;
+}
+
+bool Zip::InflateWithin(const unsigned char* source, unsigned int size, bool gzip, int64_t limit,
+                        IO::MemoryStream& out) {
+    return InflatePieces(source, size, gzip, [&](const unsigned char* piece, unsigned int length) {
+        const int64_t grown = out.Length() + length;
+        if (grown > limit) {
+            return false;
+        }
+        out.Write(piece, 0, static_cast<int>(length));
+        return out.Length() == grown;
+    });
 }
 
 Zip::ZipFileHeader Zip::ReadHeader(IO::Stream& stream) {

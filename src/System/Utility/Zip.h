@@ -6,6 +6,7 @@
 #include <minizip/zip.h>
 
 #include "System/Collections/Vector.h"
+#include "System/IO/MemoryStream.h"
 #include "System/IO/Stream.h"
 #include "System/Object.h"
 #include "System/String.h"
@@ -61,6 +62,13 @@ class Zip : public Object {
     // is intact and ends within the destination. The source comes first.
     static unsigned int Inflate(const char* source, unsigned int sourceSize, char* destination,
                                 unsigned int destinationSize, bool gzip);
+    // Inflates a whole zlib (or gzip) stream of size bytes at source into out, which starts
+    // empty, a piece at a time: out grows with what the stream really holds, so a stream that
+    // compresses well is taken whole up to the limit, and one that inflates past it costs no
+    // more than the limit. False when the stream is broken or cut short, inflates past limit
+    // bytes, or out cannot grow.
+    static bool InflateWithin(const unsigned char* source, unsigned int size, bool gzip,
+                              int64_t limit, IO::MemoryStream& out);
 
     // The local header at the stream's position, leaving the stream at the entry's
     // data. Under a foreign signature the header holds just those 4 bytes, and the

@@ -44,7 +44,8 @@ System::IO::FileStream* OpenBelowReserve(const System::String& path) {
 // the catalogue holds it now, with its file open for reading (the stream is the caller's);
 // false, with no stream, when the catalogue no longer holds the item, or its file cannot be
 // read, is empty or finds no descriptor below the reserve kept for the saves. Takes the
-// catalogue monitor, and the client-collection monitor when it makes room.
+// catalogue monitor, and the client-collection monitor when it makes room; making room off a
+// client worker first takes every client worker's list monitor too.
 bool Open(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, MediaTransferModel& download) {
     ZelvoRelayModel* model = ZelvoRelayModel::Instance();
     model->Media.mMonitor.Enter();

@@ -61,7 +61,7 @@ bool CloseOneUnjoined() {
 }
 
 // Whether address already holds as many connections that have not joined as it may.
-bool HoldsMostUnjoined(const System::Net::IPAddress& address) {
+bool AtUnjoinedBound(const System::Net::IPAddress& address) {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
     model->Clients.mMonitor.Enter();
     const uint32_t held = model->Clients.mValue.NumUnjoined(address);
@@ -224,7 +224,7 @@ void RelayServer::OnClientConnected(System::Net::Server*, System::Net::Client& a
     // members and no read.
     if (MVC::Model::ZelvoRelayModel::Instance()->Addresses.IsRefused(
             accepted.GetEndPoint().GetAddress(), Collections::AddressTable::Clock::now()) ||
-        HoldsMostUnjoined(accepted.GetEndPoint().GetAddress())) {
+        AtUnjoinedBound(accepted.GetEndPoint().GetAddress())) {
         accepted.GetSocket()->Close();
         return;
     }

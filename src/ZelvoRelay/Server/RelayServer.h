@@ -23,8 +23,8 @@ namespace ZelvoRelay::Server {
 // trying wrong passwords, or for what the notices about its connections took), or that
 // holds as many connections that have not joined as it may, which is closed at once.
 // While it hosts, a descriptor that would lie in the reserve kept for the saves is made
-// room for by closing a connection that has not joined (System::IO::DescriptorRoom). While it
-// hosts, a non-blocking UDP socket is open on the same end point (drained by the server worker) and
+// room for by closing a connection that has not joined (System::IO::DescriptorRoom). Meanwhile
+// a non-blocking UDP socket is open on the same end point (drained by the server worker) and
 // the relay workers run: they are started, in the order client, message, server, photo, before the
 // first connection is accepted, and hosting fails when one of them cannot start. When the accept
 // loop ends (or hosting fails) they stop so that nothing a member sent to be stored is lost, in

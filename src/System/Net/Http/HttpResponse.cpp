@@ -1,8 +1,7 @@
 #include "System/Net/Http/HttpResponse.h"
 
 #include "System/Utility/Convert.h"
-
-#include <zlib.h>
+#include "System/Utility/Zip.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,48 +21,6 @@ int64_t FindLineEnd(const unsigned char* data, int64_t from, int64_t length) {
         }
     }
     return -1;
-}
-
-// zlib's window bits for a gzip wrapper around a 32 KiB window.
-constexpr int kGzipWindowBits = MAX_WBITS + 16;
-// The bytes inflated at a time.
-constexpr uInt kInflatePiece = 16 * 1024;
-
-// Inflates a whole zlib (or gzip) stream of size bytes at source into out, which starts
-// empty, a piece at a time: out grows with what the stream really holds, so a body that
-// compresses well is taken whole up to the limit, and one that inflates past it costs no more
-// than the limit. False when the stream is broken or cut short, inflates past limit bytes, or
-// out cannot grow.
-bool InflateWithin(const unsigned char* source, uInt size, bool gzip, int64_t limit,
-                   IO::MemoryStream& out) {
-    z_stream stream{};
-    if (inflateInit2(&stream, gzip ? kGzipWindowBits : MAX_WBITS) != Z_OK) {
-        return false;
-    }
-    stream.next_in = const_cast<Bytef*>(source);
-    stream.avail_in = size;
-    unsigned char piece[kInflatePiece];
-    bool ended = false;
-    for (;;) {
-        stream.next_out = piece;
-        stream.avail_out = kInflatePiece;
-        const int result = inflate(&stream, Z_NO_FLUSH);
-        const int produced = static_cast<int>(kInflatePiece - stream.avail_out);
-        const int64_t length = out.Length() + produced;
-        if ((result != Z_OK && result != Z_STREAM_END) || length > limit) {
-            break;
-        }
-        out.Write(piece, 0, produced);
-        if (out.Length() != length) {
-            break;
-        }
-        if (result == Z_STREAM_END) {
-            ended = true;
-            break;
-        }
-    }
-    inflateEnd(&stream);
-    return ended;
 }
 
 }  // namespace
@@ -327,8 +284,9 @@ int64_t HttpResponse::MaxKept() const {
 bool HttpResponse::Inflate() {
     IO::MemoryStream inflated;
     const bool gzip = GetHeader(HttpHeader::ResponseContentEncoding)->ToLower() == "gzip";
-    if (!InflateWithin(mData.GetBuffer() + mBodyOffset, static_cast<uInt>(mContentLength), gzip,
-                       mMaxBodySize, inflated) ||
+    if (!Utility::Zip::InflateWithin(mData.GetBuffer() + mBodyOffset,
+                                     static_cast<unsigned int>(mContentLength), gzip, mMaxBodySize,
+                                     inflated) ||
         inflated.Length() == 0) {
         return false;
     }

@@ -1,8 +1,8 @@
 #include "Admin/DeletionList.h"
 
-#include "Admin/AppInitCommand.h"
 #include "Admin/PrintLogMessage.h"
-#include "Admin/SaveDataCommand.h"
+#include "Admin/StoredFile.h"
+#include "Admin/StoredMediaId.h"
 #include "System/IO/Directory.h"
 #include "System/IO/FileStream.h"
 #include "System/Utility/FileSystem.h"
@@ -39,7 +39,7 @@ std::optional<uint64_t> FileNamed(const String& name, const String& mediaPath) {
         if (name.Length() < mediaPath.Length() + suffix) {
             continue;
         }
-        const std::optional<uint32_t> id = AppInitCommand::MediaIdOf(
+        const std::optional<uint32_t> id = StoredMediaId::Of(
             name.Substring(mediaPath.Length(), name.Length() - mediaPath.Length() - suffix));
         // Compared whole, so that no other folder, no ".." and no other form of an id ("+5",
         // "4294967295") passes for the file the server made.
@@ -111,8 +111,8 @@ bool DeletionList::Replace(const std::vector<uint32_t>& mediaIds, size_t waiting
             text += '\n';
         }
     }
-    return SaveDataCommand::WriteFile(
-        kPath, String(text.data(), static_cast<uint32_t>(text.size())), waiting);
+    return StoredFile::Replace(kPath, String(text.data(), static_cast<uint32_t>(text.size())),
+                               waiting);
 }
 
 void DeletionList::TakeUp(bool catalogueAsWritten) {
@@ -225,11 +225,11 @@ void DeletionList::SetAsidePastBound() {
 
 void DeletionList::SetAside(const String& why) {
     const System::Utility::FileSystem files;
-    const String kept = AppInitCommand::FreeCopyName(kPath);
+    const String kept = StoredFile::FreeCopyName(kPath);
     // Left in place, it would be replaced by the next save that removes photos. The name is
     // taken by a new file first, so that a copy made there since it was looked at is never
     // renamed over.
-    const bool taken = SaveDataCommand::WriteNewFile(kept, String(), kPath, true);
+    const bool taken = StoredFile::WriteNew(kept, String(), kPath, true);
     const bool moved = taken && files.MoveFile(kPath, kept);
     if (taken && !moved) {
         static_cast<void>(files.RemoveFile(kept));

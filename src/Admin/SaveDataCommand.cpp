@@ -10,6 +10,9 @@
 #include "System/Resource/Feeds/MediaRssSerializer.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
+#include <algorithm>
+#include <iterator>
+
 using System::String;
 using System::Xml::XmlNode;
 using ZelvoRelay::MVC::Model::MediaModel;
@@ -99,11 +102,19 @@ void SaveDataCommand::Execute(System::MVC::EventDispatcher*) {
     // leave items listed whose every download is refused. The ids stay in use while the list
     // names their files, so that no file this run deletes is ever a new item's.
     ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
-    if (!removed.empty() && media && listed && relay->DeleteRemovedFiles(removed) &&
-        deletions.Shorten()) {
-        relay->Media.mMonitor.Enter();
-        relay->Media.ForgetRemoved(removed);
-        relay->Media.mMonitor.Exit();
+    if (!removed.empty() && media && listed) {
+        const bool synced = relay->DeleteRemovedFiles(removed);
+        // Forgotten, the files that could not be deleted would stay for good with nothing to
+        // name them: they stay removed, named by the list and by the next save.
+        const std::vector<uint32_t> undeleted = deletions.Undeleted(removed);
+        if (synced && deletions.Shorten(undeleted)) {
+            std::vector<uint32_t> deleted;
+            std::set_difference(removed.begin(), removed.end(), undeleted.begin(), undeleted.end(),
+                                std::back_inserter(deleted));
+            relay->Media.mMonitor.Enter();
+            relay->Media.ForgetRemoved(deleted);
+            relay->Media.mMonitor.Exit();
+        }
     }
     AdminModel::Instance()->mSaveFailed = !(config && media && listed);
 }

@@ -14,7 +14,8 @@
 // the main thread. AdminModel::mSaveFailed tells afterwards whether either file was left
 // as it was, or the list of files to delete could not be written. The files of items removed
 // since the last save are deleted once "media.xml" no longer lists them, named before that
-// save in that list (DeletionList).
+// save in that list (DeletionList); those that cannot be deleted stay named, and removed, for
+// the next save to delete.
 class SaveDataCommand : public System::MVC::ICommand {
   public:
     void Execute(System::MVC::EventDispatcher* event) override;

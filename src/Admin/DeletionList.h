@@ -41,7 +41,7 @@ class DeletionList {
     // start that reads the whole catalogue deletes them. The list is untrusted: a name that is
     // not a photo or preview file the server makes under the media path (another folder, "..",
     // another form of the id) is logged and left alone. A list that cannot be read is logged
-    // and left as it is; one larger than kMaxBytes not in the form a save writes (before or
+    // and left as it is; one not in the form a save writes and larger than kMaxBytes (found so
     // while it is read), or naming a file twice, is logged and moved aside for the operator,
     // unread. Either way nothing is deleted.
     void TakeUp(bool catalogueAsWritten);

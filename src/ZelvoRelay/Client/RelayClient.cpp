@@ -91,18 +91,10 @@ void RelayClient::Disconnect() {
     EndAndTellWorker();
 }
 
-void RelayClient::CloseForRoom() {
-    // The worker may be about to read or send on the TCP descriptor: released here, its
-    // number could be taken by a new connection under that call, which would then read the
-    // newcomer's bytes or send it this client's frames. Nothing uses the UDP one.
-    mUdpClient.GetSocket()->Close();
-    mTcpClient.GetSocket()->Shutdown();
-    EndAndTellWorker();
-}
-
 void RelayClient::EndAndTellWorker() {
     mSendQueue.mMonitor.Enter();
     mSendEnded = true;
+    mBacklog->EndAnswers();
     // A closed socket leaves the worker's watch without a word, so the worker must be
     // told, or the client would stay in its list and in the room for good. Told under
     // the monitor, the closing is the last notice about the client.
@@ -283,6 +275,7 @@ void RelayClient::EndSending() {
     // longer sent to, and is read on until its read side ends, as after an orderly
     // close. Its queued frames go unsent, their actions unrun.
     mSendEnded = true;
+    mBacklog->EndAnswers();
     mSendQueue.mValue.clear();
     mQueuedBytes = 0;
     mSendPending = false;

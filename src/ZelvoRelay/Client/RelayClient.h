@@ -68,14 +68,8 @@ class RelayClient : public System::Object {
     // read side has ended).
     [[nodiscard]] bool IsConnected();
     // Closes the connection without waiting; the client's worker is told, and removes
-    // the client (RemoveRelayClientEvent). Frames queued from now on are dropped. Closes
-    // what CloseForRoom left open when called again.
+    // the client (RemoveRelayClientEvent). Frames queued from now on are dropped.
     void Disconnect();
-    // Closes the connection as Disconnect does, from a thread that may not keep the client's
-    // worker between turns, freeing one descriptor at once: the UDP one. The TCP connection
-    // ends now; its worker releases its descriptor when told. REQUIRES: the
-    // client-collection monitor held.
-    void CloseForRoom();
 
     // What one Receive found.
     enum class Received {

@@ -222,4 +222,62 @@ TEST(ServerUnjoined, AConnectionClosedForRoomGivesBackEverythingItHoldsFirst) {
     EXPECT_GT(lines, 0u) << log;
 }
 
+// How many sockets the server holds open.
+size_t SocketsOpen(pid_t pid) {
+    size_t sockets = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        sockets += target.rfind("socket:", 0) == 0 ? 1 : 0;
+    }
+    return sockets;
+}
+
+// A member and an outsider without the password share 127.0.0.2. The outsider opens 10
+// connections that each ask for 60 listings of 255 items with titles deflate cannot shrink, and
+// read none: each holds far less than a member may have queued, but together far more than one
+// member's 16 MiB, so some of them are closed long before their time to join runs out (30 s),
+// while the member, joined, is still served. Before, the server held every answer.
+TEST(ServerUnjoined, OneAddressesConnectionsThatHaveNotJoinedHoldOneMembersShareOfMemory) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
+    std::string media = "<media count=\"255\">";
+    uint32_t seed = 1;
+    for (uint32_t id = 0; id < 255; ++id) {
+        std::string title;
+        for (int i = 0; i < 1000; ++i) {
+            seed = seed * 1103515245 + 12345;
+            title += static_cast<char>('A' + (seed >> 16) % 58 % 26 + ((seed >> 24) % 2) * 32);
+        }
+        media += "<item><entry><id>" + std::to_string(id) + "</id><title>" + title +
+                 "</title></entry><group /></item>";
+    }
+    room.Write("media.xml", media + "</media>");
+    auto server = room.Start();
+    RawClient member(room.Port(), "127.0.0.2");
+    ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);
+    std::vector<std::unique_ptr<RawClient>> outsider;
+    int line = server->WaitForLine(" has connected");  // the member's
+    for (int i = 0; i < 10; ++i) {
+        outsider.push_back(std::make_unique<RawClient>(room.Port(), "127.0.0.2"));
+        outsider.back()->SetReceiveBuffer(4096);
+        line = server->WaitForLine(" has connected", static_cast<size_t>(line) + 1);
+        ASSERT_GE(line, 0);
+    }
+    const size_t open = SocketsOpen(server->Pid());
+    std::string listings;
+    for (int i = 0; i < 60; ++i) {
+        listings += Frame(kListing);
+    }
+    for (const auto& client : outsider) {
+        client->SendBytes(listings);
+    }
+    // Well before the time to join runs out.
+    EXPECT_TRUE(TestSupport::WaitUntil([&] { return SocketsOpen(server->Pid()) < open; },
+                                       std::chrono::seconds(20)));
+    member.SendFrame(kListing);
+    EXPECT_FALSE(AdminTest::FramesUntil(member, RelayWire::MediaInfo).empty());
+}
+
 }  // namespace

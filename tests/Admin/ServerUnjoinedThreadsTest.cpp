@@ -34,6 +34,15 @@ std::string Frame(const std::string& payload) {
     return RelayWire::U32(static_cast<uint32_t>(payload.size())) + payload;
 }
 
+// The frames asking for resource of items first to first + count - 1.
+std::string Requests(uint32_t first, uint32_t count, uint8_t resource) {
+    std::string requests;
+    for (uint32_t id = first; id < first + count; ++id) {
+        requests += Frame(RelayWire::MediaFile(RelayWire::GetMedia, id, resource));
+    }
+    return requests;
+}
+
 // A room for the password "pass" whose items 0 to members - 1 have a preview of a few KiB
 // (PreviewOf), and items kPhotos to kPhotos + kShare - 1 a photo of 64 MiB that takes no disk
 // space, far more than any socket holds, so that no download of one ends while it is unread.
@@ -75,11 +84,7 @@ int PhotosOpen(const Room& room, pid_t pid) {
 std::unique_ptr<RawClient> Downloader(uint16_t port, const std::string& source) {
     auto client = std::make_unique<RawClient>(port, source);
     client->SetReceiveBuffer(4096);
-    std::string requests;
-    for (uint32_t id = kPhotos; id < kPhotos + kShare; ++id) {
-        requests += Frame(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
-    }
-    client->SendBytes(requests + Frame(kListing));
+    client->SendBytes(Requests(kPhotos, kShare, 0) + Frame(kListing));
     return AdminTest::FramesUntil(*client, RelayWire::MediaInfo).empty() ? nullptr
                                                                          : std::move(client);
 }
@@ -132,11 +137,7 @@ TEST(ServerUnjoined, NeverJoinedConnectionsHoldOneFileEachAndSixteenPerAddress) 
 
     RawClient member(room.Port());
     ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);
-    std::string gallery;
-    for (uint32_t id = 0; id < kGallery; ++id) {
-        gallery += Frame(RelayWire::MediaFile(RelayWire::GetMedia, id, 1));
-    }
-    member.SendBytes(gallery);
+    member.SendBytes(Requests(0, kGallery, 1));
     const std::vector<std::string> previews = ReadDownloads(member, 0, kGallery, 1);
     for (uint32_t id = 0; id < kGallery; ++id) {
         EXPECT_EQ(previews[id], PreviewOf(id)) << id;
@@ -193,11 +194,7 @@ TEST(ServerUnjoined, AConnectionClosedForRoomGivesBackEverythingItHoldsFirst) {
     }
     EXPECT_EQ(AdminTest::Join(newcomer, "Bob", "pass"), 0);
 
-    std::string previews;
-    for (uint32_t id = 0; id < kPreviews; ++id) {
-        previews += Frame(RelayWire::MediaFile(RelayWire::GetMedia, id, 1));
-    }
-    member.SendBytes(previews);
+    member.SendBytes(Requests(0, kPreviews, 1));
     const std::vector<std::string> files = ReadDownloads(member, 0, kPreviews, 1);
     for (uint32_t id = 0; id < kPreviews; ++id) {
         EXPECT_EQ(files[id], PreviewOf(id)) << id;

@@ -2,8 +2,8 @@
 
 #include "System/IO/DescriptorLimit.h"
 #include "System/IO/DescriptorRoom.h"
+#include "System/IO/FileReader.h"
 #include "System/IO/FileStatus.h"
-#include "System/IO/FileStream.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
@@ -27,9 +27,9 @@ void Answer(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_
 // saves: kept open in the reserve, the downloads of a few members could leave no descriptor
 // for a save. Where it lands in the reserve, a relay connection that has not joined is
 // closed to make room; null when none is left to close.
-System::IO::FileStream* OpenBelowReserve(const System::String& path) {
+System::IO::FileReader* OpenBelowReserve(const System::String& path) {
     for (;;) {
-        auto* file = new System::IO::FileStream(path, 3);
+        auto* file = new System::IO::FileReader(path);
         if (!file->CanRead() || !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
             return file;
         }
@@ -66,7 +66,7 @@ System::IO::Stream* Open(uint32_t mediaId, uint32_t resourceId) {
         return nullptr;
     }
     // Any resource number whose file exists may be fetched.
-    System::IO::FileStream* file = OpenBelowReserve(ResourcePath(mediaId, resourceId));
+    System::IO::FileReader* file = OpenBelowReserve(ResourcePath(mediaId, resourceId));
     // An empty file would end the download before its first chunk, and the client, told it
     // comes, would wait for it for good.
     if (file != nullptr && file->CanRead() && file->Length() > 0) {

@@ -37,7 +37,8 @@ int FileReader::OpenDescriptor(const String& path, int flags, bool& missing, Str
 }
 
 FileReader::FileReader(const String& path) {
-    mDescriptor = OpenDescriptor(path, O_RDONLY, mMissing, mError);
+    String error;
+    mDescriptor = OpenDescriptor(path, O_RDONLY, mMissing, error);
     mCanRead = mDescriptor >= 0;
     mCanSeek = mCanRead;
 }

@@ -52,7 +52,6 @@ class FileReader : public Stream {
   private:
     int mDescriptor{-1};
     bool mMissing{false};
-    String mError;  // why the file could not be opened
 };
 
 }  // namespace System::IO

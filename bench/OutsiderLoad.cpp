@@ -308,9 +308,13 @@ std::string MakeRoom(uint16_t port, const Options& options) {
                                               bytes);
     }
     for (uint32_t id = kOutsiderPhoto; id < kOutsiderPhoto + kOutsiderPhotos && written; ++id) {
-        const std::string photo = room + "/media/" + std::to_string(id) + "_0";
-        written = LoadSupport::WriteFile(photo, "") &&
-                  (std::filesystem::resize_file(photo, photoSize, error), !error);
+        const uint32_t sizes[] = {photoSize, kFiles[1].size};  // the photo, then its preview
+        for (uint32_t resource = 0; resource < 2; ++resource) {
+            const std::string file =
+                room + "/media/" + std::to_string(id) + "_" + std::to_string(resource);
+            written = written && LoadSupport::WriteFile(file, "") &&
+                      (std::filesystem::resize_file(file, sizes[resource], error), !error);
+        }
     }
     return written ? room : "";
 }
@@ -396,7 +400,9 @@ class OutsiderLoad {
     // Sets the room up, runs the outsider with the probes and prints the table; false when a
     // phase failed.
     bool Run() {
-        if (!mServer.AwaitListening(mPort, mFailure) || !FetchPolicy() || !JoinMember() ||
+        // The policy service starts after the relay's.
+        if (!mServer.AwaitListening(mPort, mFailure) ||
+            !mServer.AwaitListening(kPolicyPort, mFailure) || !FetchPolicy() || !JoinMember() ||
             !Measure()) {
             std::fprintf(stderr, "OutsiderLoad: %s\n", mFailure.c_str());
             return false;

@@ -1,16 +1,15 @@
 #include "Admin/PrintLogMessage.h"
 
+#include "System/IO/StandardOutput.h"
 #include "System/Utility/Utf8.h"
 
-#include <cstdio>
 #include <string>
 
 void PrintLogMessage(const System::String& text) {
     const System::String line = FormatLogMessage(System::DateTime::Now(), text);
-    std::fwrite(line.CStr(), 1, line.Length(), stdout);
-    // Unflushed lines would sit in the buffer of a piped or redirected log, and be
-    // lost when the process is killed.
-    std::fflush(stdout);
+    // Written at once, not into a buffer: unflushed lines would sit in the buffer of a piped
+    // or redirected log, and be lost when the process is killed.
+    (void)System::IO::StandardOutput::Write(line.CStr(), line.Length());
 }
 
 System::String FormatLogMessage(const System::DateTime& time, const System::String& text) {

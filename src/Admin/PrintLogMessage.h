@@ -6,8 +6,8 @@
 // The console log: one line on standard output per event, stamped with the local time.
 
 // Writes the local time as "yyyy-MM-dd hh:mm:ss", ": " and text (which carries its own
-// line feed) to standard output in one write, and flushes it. Lines written by
-// different threads never mix within a line. Output errors are ignored.
+// line feed) to standard output at once, unbuffered. Lines written by different threads
+// never mix within a line. Output errors are ignored.
 void PrintLogMessage(const System::String& text);
 
 // The line PrintLogMessage writes for text at the given time.

@@ -75,6 +75,7 @@ RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunc
     mEventManager.Add(relay->Server.OnPhotoFailed, this, &RelayObserver::OnRelayPhotoFailed);
     mEventManager.Add(relay->Server.OnUploadLeft, this, &RelayObserver::OnRelayUploadLeft);
     mEventManager.Add(relay->Server.OnUploadAnswered, this, &RelayObserver::OnRelayUploadAnswered);
+    mEventManager.Add(relay->Server.OnUploadEnded, this, &RelayObserver::OnRelayUploadEnded);
     mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
     mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
@@ -372,9 +373,10 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
     mLock.Exit();
     const auto bucket =
         joined ? AddressLogLimiter::Bucket::Joined : AddressLogLimiter::Bucket::NotJoined;
-    // A member's join line and the line of an upload it is granted are never left out,
-    // though connections at its address may have spent every line. Whether a request is
-    // granted is known only once it is handled: its line is held until then.
+    // A member's join line and the line of an upload that becomes an item are never left
+    // out, though connections at its address may have spent every line. Whether a join is
+    // granted is known once it is handled, whether an upload becomes an item once it ends:
+    // the line is held until then.
     const bool upload = type == AddMediaRequest::MsgId;
     const bool kept = firstJoin || (joined && upload);
     const bool written =
@@ -402,7 +404,7 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
     mLock.Exit();
 }
 
-void RelayObserver::OnRelayUploadAnswered(uint32_t clientId, bool accepted) {
+void RelayObserver::OnRelayUploadAnswered(uint32_t clientId, uint32_t mediaId, bool accepted) {
     String line;
     System::Net::IPAddress address;
     mLock.Enter();
@@ -411,12 +413,40 @@ void RelayObserver::OnRelayUploadAnswered(uint32_t clientId, bool accepted) {
         line = known->second.mUploadLines.front();
         known->second.mUploadLines.pop_front();
         address = known->second.mAddress;
+        // Written when accepted, the lines of a member announcing uploads and stopping them
+        // over and over were bounded by nothing.
+        if (accepted && line.Length() != 0) {
+            known->second.mHeldUploads.emplace_back(mediaId, line);
+        }
+    }
+    mLock.Exit();
+    if (!accepted && line.Length() != 0) {
+        mAddressLog.LeaveOut(address, AddressLogLimiter::Kind::Message,
+                             AddressLogLimiter::Clock::now());
+    }
+}
+
+void RelayObserver::OnRelayUploadEnded(uint32_t clientId, uint32_t mediaId, bool item) {
+    String line;
+    System::Net::IPAddress address;
+    mLock.Enter();
+    const auto known = mClients.find(clientId);
+    if (known != mClients.end()) {
+        auto& held = known->second.mHeldUploads;
+        const auto upload = std::find_if(held.begin(), held.end(), [mediaId](const auto& entry) {
+            return entry.first == mediaId;
+        });
+        if (upload != held.end()) {
+            line = upload->second;
+            address = known->second.mAddress;
+            held.erase(upload);
+        }
     }
     mLock.Exit();
     if (line.Length() == 0) {
         return;
     }
-    if (accepted) {
+    if (item) {
         PrintLogMessage(line);
     } else {
         mAddressLog.LeaveOut(address, AddressLogLimiter::Kind::Message,
@@ -463,11 +493,13 @@ void RelayObserver::TellLeaving(ZelvoRelay::Client::RelayClient& client) {
     }
     const System::Net::Client& connection = client.GetTcpClient();
     const auto now = AddressLogLimiter::Clock::now();
-    // Held lines of requests that can no longer be granted.
+    // Held lines of requests that can no longer be granted, and of uploads that can no
+    // longer become items.
     const uint64_t held = (known->second.mHeldJoinLine.Length() != 0 ? 1 : 0) +
                           static_cast<uint64_t>(std::count_if(
                               known->second.mUploadLines.begin(), known->second.mUploadLines.end(),
-                              [](const String& line) { return line.Length() != 0; }));
+                              [](const String& line) { return line.Length() != 0; })) +
+                          known->second.mHeldUploads.size();
     for (uint64_t i = 0; i < held; ++i) {
         mAddressLog.LeaveOut(connection.GetEndPoint().GetAddress(),
                              AddressLogLimiter::Kind::Message, now);

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <deque>
 #include <unordered_map>
+#include <utility>
 
 namespace System::Net {
 class Client;
@@ -78,8 +79,11 @@ class RelayObserver {
     // of the size announced (client worker).
     void OnRelayUploadLeft(const System::String& uploader, uint32_t clientId, uint32_t mediaId,
                            uint64_t received, uint64_t announced);
-    // An upload request of the client was answered, accepted or not (message worker).
-    void OnRelayUploadAnswered(uint32_t clientId, bool accepted);
+    // An upload request of the client was answered, accepted as the upload mediaId or not
+    // (message worker).
+    void OnRelayUploadAnswered(uint32_t clientId, uint32_t mediaId, bool accepted);
+    // The client's accepted upload mediaId ended, an item or not (message worker).
+    void OnRelayUploadEnded(uint32_t clientId, uint32_t mediaId, bool item);
 
     // Policy server events.
     void OnPolicyHost(System::Net::Server* server);
@@ -124,9 +128,13 @@ class RelayObserver {
         System::String mHeldJoinLine;
         // The lines of its upload requests not yet answered, in the order they came (the
         // order they are answered in): empty when written already, else held while its
-        // address had no line left, to be written if the upload is accepted and counted as
-        // left out otherwise. As long as the requests the relay holds for it.
+        // address had no line left, to be held on while the upload runs if it is accepted
+        // and counted as left out otherwise. As long as the requests the relay holds for it.
         std::deque<System::String> mUploadLines;
+        // The media id and the held line of each of its accepted uploads still running whose
+        // line is held: written if the upload becomes an item, counted as left out if it
+        // ends otherwise. No longer than the uploads it may have at once.
+        std::deque<std::pair<uint32_t, System::String>> mHeldUploads;
         System::Net::IPAddress mAddress;  // its address, network order
     };
 

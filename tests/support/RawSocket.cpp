@@ -46,6 +46,10 @@ RawSocket RawSocket::Datagram() {
     return Bound(SOCK_DGRAM);
 }
 
+RawSocket RawSocket::Refusing() {
+    return Bound(SOCK_STREAM);
+}
+
 RawSocket::RawSocket(RawSocket&& other) noexcept
     : mDescriptor(std::exchange(other.mDescriptor, -1)) {}
 

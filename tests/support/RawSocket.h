@@ -13,6 +13,9 @@ class RawSocket {
     static RawSocket Listen();
     // A UDP socket bound to a port of the system's choice.
     static RawSocket Datagram();
+    // A TCP socket bound to a port of the system's choice and never listening: connections
+    // to the port are refused for as long as it lives, as no other socket can take it.
+    static RawSocket Refusing();
 
     RawSocket() = default;
     explicit RawSocket(int descriptor) : mDescriptor(descriptor) {}

@@ -197,9 +197,17 @@ SSL* ClientSSL::Open(String& error) {
         SSL_set_tlsext_host_name(ssl, const_cast<char*>(mServerName.CStr()));
     }
     SSL_set_fd(ssl, mSocket.GetSocket());
-    ERR_clear_error();
-    const int result = SSL_connect(ssl);
-    const int saved = errno;
+    int result = 0;
+    int saved = 0;
+    int kind = SSL_ERROR_NONE;
+    // On the blocking socket the handshake asks to be called again only when a signal cut
+    // a read or write short.
+    do {
+        ERR_clear_error();
+        result = SSL_connect(ssl);
+        saved = errno;
+        kind = result == 1 ? SSL_ERROR_NONE : SSL_get_error(ssl, result);
+    } while (kind == SSL_ERROR_WANT_READ || kind == SSL_ERROR_WANT_WRITE);
     if (result == 1) {
         return ssl;
     }

@@ -6,6 +6,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -43,6 +44,36 @@ bool ToSocketAddress(const IPEndPoint& endPoint, sockaddr_storage& address, uint
     return true;
 }
 
+// What call returns once a signal no longer cuts it short. The stop signals' handler does
+// not have the system restart the call it lands in (that held the handler back under
+// ThreadSanitizer), so a call interrupted before anything was sent, received or accepted
+// fails with EINTR and is made again.
+template <typename Call>
+auto Uninterrupted(Call call) {
+    for (;;) {
+        const auto result = call();
+        if (result != -1 || errno != EINTR) {
+            return result;
+        }
+    }
+}
+
+// Waits until the connect that a signal interrupted on descriptor, which goes on, ends;
+// whether it succeeded, errno set otherwise.
+bool ConnectEnded(int descriptor) {
+    pollfd socket{descriptor, POLLOUT, 0};
+    if (Uninterrupted([&] { return poll(&socket, 1, -1); }) < 0) {
+        return false;
+    }
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+        return false;
+    }
+    errno = error;
+    return error == 0;
+}
+
 }  // namespace
 
 // A short queue drops the connects beyond it while the accept thread is busy, and each
@@ -75,8 +106,11 @@ bool Socket::Open(const IPEndPoint& endPoint) {
     mEndPoint = endPoint;
     sockaddr_storage address;
     uint32_t length = 0;
-    if (!ToSocketAddress(endPoint, address, length) ||
-        connect(GetSocket(), reinterpret_cast<sockaddr*>(&address), length) == -1) {
+    if (!ToSocketAddress(endPoint, address, length)) {
+        return false;
+    }
+    if (connect(GetSocket(), reinterpret_cast<sockaddr*>(&address), length) == -1 &&
+        (errno != EINTR || !ConnectEnded(GetSocket()))) {
         return false;
     }
     mConnected = true;
@@ -112,8 +146,9 @@ bool Socket::Host(const IPEndPoint& endPoint) {
 int Socket::Listen(IPEndPoint& peer) {
     sockaddr_in address{};
     socklen_t size = sizeof address;
-    const int descriptor =
-        accept4(GetSocket(), reinterpret_cast<sockaddr*>(&address), &size, SOCK_CLOEXEC);
+    const int descriptor = Uninterrupted([&] {
+        return accept4(GetSocket(), reinterpret_cast<sockaddr*>(&address), &size, SOCK_CLOEXEC);
+    });
     peer = descriptor >= 0 && address.sin_family == AF_INET ? ToEndPoint(address) : IPEndPoint();
     return descriptor;
 }
@@ -176,7 +211,8 @@ void Socket::ShutdownSend() {
 }
 
 int Socket::Send(const char* buffer, uint32_t offset, uint32_t length) {
-    return static_cast<int>(send(GetSocket(), buffer + offset, length, MSG_NOSIGNAL));
+    return static_cast<int>(
+        Uninterrupted([&] { return send(GetSocket(), buffer + offset, length, MSG_NOSIGNAL); }));
 }
 
 int Socket::Send(const Piece* pieces, uint32_t count) {
@@ -190,7 +226,8 @@ int Socket::Send(const Piece* pieces, uint32_t count) {
     msghdr message{};
     message.msg_iov = vectors;
     message.msg_iovlen = count;
-    return static_cast<int>(sendmsg(GetSocket(), &message, MSG_NOSIGNAL));
+    return static_cast<int>(
+        Uninterrupted([&] { return sendmsg(GetSocket(), &message, MSG_NOSIGNAL); }));
 }
 
 int Socket::Send(const char* buffer, uint32_t offset, uint32_t length, const IPEndPoint& to) {
@@ -198,19 +235,24 @@ int Socket::Send(const char* buffer, uint32_t offset, uint32_t length, const IPE
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = to.GetAddress().GetAddress();
     address.sin_port = to.GetPort();
-    return static_cast<int>(sendto(GetSocket(), buffer + offset, length, MSG_NOSIGNAL,
-                                   reinterpret_cast<sockaddr*>(&address), sizeof address));
+    return static_cast<int>(Uninterrupted([&] {
+        return sendto(GetSocket(), buffer + offset, length, MSG_NOSIGNAL,
+                      reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }));
 }
 
 int Socket::Receive(char* buffer, uint32_t offset, uint32_t length) {
-    return static_cast<int>(recv(GetSocket(), buffer + offset, length, 0));
+    return static_cast<int>(
+        Uninterrupted([&] { return recv(GetSocket(), buffer + offset, length, 0); }));
 }
 
 int Socket::Receive(char* buffer, uint32_t offset, uint32_t length, IPEndPoint& from) {
     sockaddr_in address{};
     socklen_t size = sizeof address;
-    const int result = static_cast<int>(recvfrom(GetSocket(), buffer + offset, length, 0,
-                                                 reinterpret_cast<sockaddr*>(&address), &size));
+    const int result = static_cast<int>(Uninterrupted([&] {
+        return recvfrom(GetSocket(), buffer + offset, length, 0,
+                        reinterpret_cast<sockaddr*>(&address), &size);
+    }));
     const int error = errno;
     from = ToEndPoint(address);
     errno = error;

@@ -28,7 +28,7 @@ Drained Drain(Socket& socket) {
     char buffer[kReadSize];
     for (int i = 0; i < kReadsPerTurn; ++i) {
         const int received = socket.Receive(buffer, 0, sizeof buffer);
-        if (received > 0 || (received < 0 && errno == EINTR)) {
+        if (received > 0) {
             continue;
         }
         if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {

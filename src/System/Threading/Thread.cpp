@@ -1,5 +1,6 @@
 #include "System/Threading/Thread.h"
 
+#include <cerrno>
 #include <ctime>
 
 namespace System::Threading {
@@ -79,7 +80,9 @@ void Thread::Sleep(unsigned int microseconds) {
     timespec delay{};
     delay.tv_sec = microseconds / 1000000;
     delay.tv_nsec = static_cast<long>(microseconds % 1000000) * 1000;
-    nanosleep(&delay, nullptr);
+    // A signal's handler cuts the sleep short; the rest is slept.
+    while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+    }
 }
 
 void* Thread::RunProcess(void* launch) {

@@ -88,8 +88,13 @@ class RelayServer : public System::Net::Server {
     // bytes that came and the size announced.
     System::Event<const System::String&, uint32_t, uint32_t, uint64_t, uint64_t> OnUploadLeft;
     // Raised on the message worker, no monitor held, once an upload request is answered:
-    // the asking client's id and whether its upload was accepted.
-    System::Event<uint32_t, bool> OnUploadAnswered;
+    // the asking client's id, the media id of its upload when accepted (else 0) and whether
+    // it was accepted.
+    System::Event<uint32_t, uint32_t, bool> OnUploadAnswered;
+    // Raised on the message worker, no monitor held, when an accepted upload ends while its
+    // uploader is there: the uploader's client id, the media id and whether it became an
+    // item (stopped by its uploader or failed, otherwise).
+    System::Event<uint32_t, uint32_t, bool> OnUploadEnded;
 
   protected:
     // Opens the UDP socket and starts the workers. Returns why a worker could not

@@ -54,6 +54,9 @@ class MessageTask : public System::Object {
     bool IsIncoming;                            // received (true) or to send (false)
     uint32_t TargetId;  // outgoing: the client to send to, 0 for the room; incoming: 0
     uint32_t SenderId;  // incoming: the sender; outgoing to the room: the client left out
+    // Outgoing to the room: only the members among the first AdmittedBy admissions are sent
+    // it, those told of the connection it is about.
+    uint64_t AdmittedBy{UINT64_MAX};
     // Run once the message has been fully sent to a client; empty unless a producer
     // adds some after construction. Not owned.
     System::Collections::Vector<ZelvoRelay::PostAction::IPostAction*> PostActions;

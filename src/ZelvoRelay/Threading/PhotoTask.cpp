@@ -172,6 +172,7 @@ void PhotoTask::Fail(PhotoFailure failure) {
 
 void PhotoTask::Apply() {
     auto& uploads = MVC::Model::ZelvoRelayModel::Instance()->Uploads;
+    bool made = false;
     bool failed = false;
     uploads.mMonitor.Enter();
     MVC::Model::MediaTransferModel* upload = uploads.Find(SenderId, mMediaId, mResourceId);
@@ -185,14 +186,18 @@ void PhotoTask::Apply() {
         mPreviewWritten = false;
         MVC::Events::NewMediaItemEvent complete(*upload);
         complete.Dispatch();
+        made = true;
     } else if (upload != nullptr) {
         uploads.DiscardUpload(SenderId, mMediaId, mResourceId);
         failed = true;
     }
     uploads.mMonitor.Exit();
+    auto& server = MVC::Model::ZelvoRelayModel::Instance()->Server;
     if (failed) {
-        MVC::Model::ZelvoRelayModel::Instance()->Server.OnPhotoFailed.Raise(SenderId, mMediaId,
-                                                                            mFailure);
+        server.OnPhotoFailed.Raise(SenderId, mMediaId, mFailure);
+    }
+    if (made || failed) {
+        server.OnUploadEnded.Raise(SenderId, mMediaId, made);
     }
 }
 

@@ -19,7 +19,7 @@ void RelayMessageCommand::Execute(System::MVC::EventDispatcher* event) {
 
     Model::ZelvoRelayModel* model = Model::ZelvoRelayModel::Instance();
     model->Clients.mMonitor.Enter();
-    model->Distribute(entry, task->TargetId, task->SenderId);
+    model->Distribute(entry, task->TargetId, task->SenderId, 0, task->AdmittedBy);
     model->Clients.mMonitor.Exit();
 }
 

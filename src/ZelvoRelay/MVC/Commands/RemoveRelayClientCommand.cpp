@@ -9,6 +9,7 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Registration/UserLeftMessage.h"
 #include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
+#include "ZelvoRelay/Threading/MessageTask.h"
 
 namespace ZelvoRelay::MVC::Commands {
 
@@ -55,6 +56,7 @@ void RemoveRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
     model->Clients.mMonitor.Enter();
     const bool joined = client->GetUserModel().IsRegistered.mValue;
     model->Clients.mValue.Remove(*client);
+    const uint64_t admittedBy = model->Clients.mValue.NumAdmissions();
     if (!joined) {
         // Only the members admitted while it was open were told of it, so connections
         // that come and go between two admissions cost the members nothing (an outsider
@@ -67,8 +69,12 @@ void RemoveRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
 
     EndTransfers(model, *client);
     if (joined) {
-        // In the member's turn, behind everything it sent.
-        model->QueueMessage(notice, 0, clientId);
+        // In the member's turn, behind everything it sent, and only to the members admitted
+        // by now: one admitted while it waits in the queue was never told of the leaver, and
+        // would be sent the leave of an id it does not know.
+        auto* task = new Threading::MessageTask(notice, 0, clientId);
+        task->AdmittedBy = admittedBy;
+        model->QueueTask(task);
     }
     delete client;
 }

@@ -87,12 +87,14 @@ void ZelvoRelayModel::SendNowToRoom(Message::BaseMessage* message, uint32_t send
 }
 
 void ZelvoRelayModel::Distribute(const NetMessageModel& entry, uint32_t targetId, uint32_t senderId,
-                                 uint64_t admittedAfter) {
+                                 uint64_t admittedAfter, uint64_t admittedBy) {
     Collections::ClientCollection& clients = Clients.mValue;
     if (targetId == 0) {
         for (uint32_t i = 0; i < clients.NumJoined(); ++i) {
             Client::RelayClient& client = clients.JoinedAt(i);
-            if (client.GetClientId() != senderId && client.GetAdmission() > admittedAfter) {
+            const uint64_t admission = client.GetAdmission();
+            if (client.GetClientId() != senderId && admission > admittedAfter &&
+                admission <= admittedBy) {
                 client.Enqueue(entry);
             }
         }

@@ -93,9 +93,10 @@ class ZelvoRelayModel : public System::Object {
     void RelayToRoom(Message::BaseMessage* message, uint32_t senderId);
     // Appends a copy of entry to the send queue of the client targetId, or, when targetId
     // is 0, of every joined client except senderId admitted after the first admittedAfter
-    // admissions. REQUIRES: the client-collection monitor held.
+    // admissions and among the first admittedBy. REQUIRES: the client-collection monitor
+    // held.
     void Distribute(const NetMessageModel& entry, uint32_t targetId, uint32_t senderId,
-                    uint64_t admittedAfter = 0);
+                    uint64_t admittedAfter = 0, uint64_t admittedBy = UINT64_MAX);
     // Deletes the photo and the preview of each removed item in mediaIds, which a save of
     // the catalogue that no longer lists them has written, and flushes their folder to the
     // disk; returns whether that flush succeeded. A file that cannot be deleted is passed

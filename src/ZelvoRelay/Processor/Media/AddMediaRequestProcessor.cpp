@@ -116,7 +116,8 @@ void AddMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
             reserved && System::IO::DescriptorRoom::Make(System::IO::DescriptorRoom::Use::Upload);
     }
 
-    model->Server.OnUploadAnswered.Raise(clientId, error == AddMediaResponse::Accepted);
+    model->Server.OnUploadAnswered.Raise(clientId, mediaId.value_or(0),
+                                         error == AddMediaResponse::Accepted);
     model->QueueMessage(
         new AddMediaResponse(clientId, request.GetRequestId(), error, mediaId.value_or(0)),
         clientId, 0);

@@ -46,6 +46,7 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
     if (notWritten) {
         model->Server.OnPhotoFailed.Raise(clientId, chunk.GetMediaId(),
                                           Threading::PhotoFailure::PhotoNotWritten);
+        model->Server.OnUploadEnded.Raise(clientId, chunk.GetMediaId(), false);
     }
     // Handed over outside the uploads monitor: the hold looks the uploader up in the
     // client collection, whose monitor comes first.

@@ -7,10 +7,14 @@ namespace ZelvoRelay::Processor::Media {
 
 void StopMediaTransferMessageProcessor::Process(Message::BaseMessage* message, uint32_t clientId) {
     const auto& stop = *static_cast<Message::Media::StopMediaTransferMessage*>(message);
-    auto& uploads = MVC::Model::ZelvoRelayModel::Instance()->Uploads;
+    MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
+    auto& uploads = model->Uploads;
     uploads.mMonitor.Enter();
-    uploads.DiscardUpload(clientId, stop.GetMediaId(), stop.GetResourceId());
+    const bool stopped = uploads.DiscardUpload(clientId, stop.GetMediaId(), stop.GetResourceId());
     uploads.mMonitor.Exit();
+    if (stopped) {
+        model->Server.OnUploadEnded.Raise(clientId, stop.GetMediaId(), false);
+    }
 }
 
 }  // namespace ZelvoRelay::Processor::Media

@@ -25,6 +25,9 @@ constexpr int kNoDataWaiting = 11;
 constexpr uint32_t kShortestFrame = 5;
 // The bytes of a frame's length prefix.
 constexpr uint32_t kFramePrefix = 4;
+// The bytes the system holds for a connection beyond those on their way: enough to keep a
+// fast link busy between two turns of its worker.
+constexpr uint32_t kUnsentBytes = 64 << 10;
 
 // Whether messages of type are relayed to the room, and so count against the sender's
 // relay budget. Name and status changes are relayed whole, like chat and voice: left
@@ -60,6 +63,10 @@ RelayClient::RelayClient(const System::Net::Client& accepted, const System::Net:
     // Chat and voice are small frames that matter now; batched sends already fill
     // the packets, so holding a frame back for an acknowledgement only adds delay.
     mTcpClient.GetSocket()->SetNoDelay(true);
+    // Left to grow, the system's buffer for a peer that reads nothing takes megabytes of
+    // downloads, each read from disk and copied at the server's cost: connections asking
+    // downloads and reading nothing held a core and every member's chat for seconds.
+    mTcpClient.GetSocket()->LimitUnsent(kUnsentBytes);
     mUdpClient.GetSocket()->EnableBlocking(false);
     Subscribe();
 }

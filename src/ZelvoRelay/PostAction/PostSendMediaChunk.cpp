@@ -5,8 +5,8 @@
 
 #include "System/IO/DescriptorLimit.h"
 #include "System/IO/DescriptorRoom.h"
+#include "System/IO/FileReader.h"
 #include "System/IO/FileStatus.h"
-#include "System/IO/FileStream.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
@@ -34,9 +34,9 @@ void Answer(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_
 // closed to make room; null when none is left to close. On a client worker no room is made:
 // the closing waits for every client worker, that one among them. Null with deferred set
 // then, for the message worker to try again.
-System::IO::FileStream* OpenBelowReserve(const System::String& path, bool& deferred) {
+System::IO::FileReader* OpenBelowReserve(const System::String& path, bool& deferred) {
     for (;;) {
-        auto* file = new System::IO::FileStream(path, 3);
+        auto* file = new System::IO::FileReader(path);
         if (!file->CanRead() || !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
             return file;
         }
@@ -49,37 +49,40 @@ System::IO::FileStream* OpenBelowReserve(const System::String& path, bool& defer
     }
 }
 
-// The download of resource resourceId of item mediaId to clientId, built from the item as
-// the catalogue holds it now, with its file open for reading (the stream is the caller's);
-// false, with no stream, when the catalogue no longer holds the item, or its file cannot be
-// read, is empty or finds no descriptor below the reserve kept for the saves, or, with
-// deferred set, when only the message worker may make room for it (OpenBelowReserve). Takes
-// the catalogue monitor, and when it makes room every client worker's list monitor and the
-// client-collection monitor.
-bool Open(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, MediaTransferModel& download,
-          bool& deferred) {
+// The file of resource resourceId of item mediaId, named by the ids alone: a copy of the
+// item, which nothing of a download reads, cost more than the rest of its start.
+System::String ResourcePath(uint32_t mediaId, uint32_t resourceId) {
+    return MVC::Model::MediaModel::GetResourcePath(
+        ZelvoRelayModel::Instance()->Configuration.MediaPath, mediaId, resourceId);
+}
+
+// Whether the catalogue lists item mediaId. Takes the catalogue monitor.
+bool Listed(uint32_t mediaId) {
     ZelvoRelayModel* model = ZelvoRelayModel::Instance();
     model->Media.mMonitor.Enter();
-    const auto* item = model->Media.FindMedia(mediaId);
-    if (item != nullptr) {
-        download = MediaTransferModel(item->mValue);
-    }
+    const bool listed = model->Media.FindMedia(mediaId) != nullptr;
     model->Media.mMonitor.Exit();
-    if (item == nullptr) {
-        return false;
+    return listed;
+}
+
+// The file of resource resourceId of item mediaId opened for reading (the caller's); null
+// when the catalogue no longer holds the item, or its file cannot be read, is empty or finds
+// no descriptor below the reserve kept for the saves, or, with deferred set, when only the
+// message worker may make room for it (OpenBelowReserve). Takes the catalogue monitor, and
+// when it makes room every client worker's list monitor and the client-collection monitor.
+System::IO::Stream* Open(uint32_t mediaId, uint32_t resourceId, bool& deferred) {
+    if (!Listed(mediaId)) {
+        return nullptr;
     }
-    download.mClientId = clientId;
-    download.mResourceId = resourceId;
     // Any resource number whose file exists may be fetched.
-    System::IO::FileStream* file = OpenBelowReserve(download.GetResourcePath(resourceId), deferred);
+    System::IO::FileReader* file = OpenBelowReserve(ResourcePath(mediaId, resourceId), deferred);
     // An empty file would end the download before its first chunk, and the client, told it
     // comes, would wait for it for good.
     if (file != nullptr && file->CanRead() && file->Length() > 0) {
-        download.mStream = file;
-        return true;
+        return file;
     }
     delete file;
-    return false;
+    return nullptr;
 }
 
 // Queues the next chunk of the running download, with the action that sends the one
@@ -151,12 +154,7 @@ bool ClaimAfter(ZelvoRelayModel* model, uint32_t& clientId,
 }  // namespace
 
 bool PostSendMediaChunk::CanBeSent(uint32_t mediaId, uint32_t resourceId) {
-    ZelvoRelayModel* model = ZelvoRelayModel::Instance();
-    model->Media.mMonitor.Enter();
-    const bool listed = model->Media.FindMedia(mediaId) != nullptr;
-    model->Media.mMonitor.Exit();
-    const MediaTransferModel download(0, mediaId, resourceId);
-    return listed && System::IO::FileStatus::HoldsBytes(download.GetResourcePath(resourceId));
+    return Listed(mediaId) && System::IO::FileStatus::HoldsBytes(ResourcePath(mediaId, resourceId));
 }
 
 void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t resourceId,
@@ -167,15 +165,15 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
     for (bool next = true; next; answer = false) {
         // Opened outside the downloads monitor: every client's requests and chunks wait on
         // that monitor, and none should wait on this client's disk.
-        MediaTransferModel opened;
         bool deferred = false;
-        const bool readable = Open(clientId, file.mMediaId, file.mResourceId, opened, deferred);
+        System::IO::Stream* opened = Open(file.mMediaId, file.mResourceId, deferred);
         if (deferred) {
             // Its place stays claimed meanwhile.
             model->QueueTask(
                 new Threading::DownloadStart(clientId, file.mMediaId, file.mResourceId, answer));
             return;
         }
+        const bool readable = opened != nullptr;
         if (readable && answer) {
             // Queued before the first chunk can be.
             Answer(model, clientId, file.mMediaId, file.mResourceId, GetMediaResponse::Accepted);
@@ -185,8 +183,8 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         MediaTransferModel* claimed = downloads.Find(clientId, file.mMediaId, file.mResourceId);
         bool running = false;
         if (claimed != nullptr && readable) {
-            *claimed = opened;
-            opened.mStream = nullptr;
+            claimed->mStream = opened;
+            opened = nullptr;
             running = SendChunk(model, clientId, file.mMediaId, file.mResourceId);
         } else if (claimed != nullptr) {
             downloads.RemoveMedia(clientId, file.mMediaId, file.mResourceId);
@@ -195,7 +193,7 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         const Collections::DownloadQueue::File ended = file;
         next = claimed != nullptr && !running && ClaimAfter(model, clientId, file);
         downloads.mMonitor.Exit();
-        delete opened.mStream;
+        delete opened;
         // A download that was accepted, or waited after it was, is answered that it will not
         // come rather than dropped in silence: its client would wait for it for good.
         if (claimed != nullptr && !readable) {

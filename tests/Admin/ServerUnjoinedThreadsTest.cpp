@@ -5,10 +5,15 @@
 #include "support/Wait.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <regex>
 #include <set>
@@ -219,16 +224,106 @@ TEST(ServerUnjoined, AConnectionClosedForRoomGivesBackEverythingItHoldsFirst) {
     EXPECT_GT(lines, 0u) << log;
 }
 
-// How many sockets the server holds open.
-size_t SocketsOpen(pid_t pid) {
-    size_t sockets = 0;
+// The server's open descriptors, each with what it refers to.
+std::map<int, std::string> Descriptors(pid_t pid) {
+    std::map<int, std::string> descriptors;
     for (const auto& entry :
          std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
         std::error_code error;
-        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        descriptors[std::stoi(entry.path().filename())] =
+            std::filesystem::read_symlink(entry.path(), error).string();
+    }
+    return descriptors;
+}
+
+// How many sockets the server holds open.
+size_t SocketsOpen(pid_t pid) {
+    size_t sockets = 0;
+    for (const auto& [descriptor, target] : Descriptors(pid)) {
         sockets += target.rfind("socket:", 0) == 0 ? 1 : 0;
     }
     return sockets;
+}
+
+// At an open file limit of 64, an outsider without the password at 127.0.0.2 holds four
+// connections; then a member reading little asks for a photo of 1 MiB and 16 of the outsider's
+// photos: 16 run and the last waits. The soft limit is then lowered at run time so that every
+// download's file lies among the 16 descriptors it keeps for saving. When the first download
+// ends, on a client worker, the waiting one starts there; its file would take the number just
+// freed, in the reserve, so the message worker makes room for it by closing the outsider's
+// oldest connection, and its chunks come. A client worker making room itself would wait for
+// every client worker's turn to pause, its own among them, and nothing would come again.
+TEST(ServerUnjoined, ADownloadStartingOnAClientWorkerHasRoomMadeByTheMessageWorker) {
+    // Far more than its share of what the sockets hold, so it runs on until it is read.
+    constexpr uint32_t kFirst = 1u << 20;
+    constexpr rlim_t kReserve = 16;
+    constexpr uint32_t kWaiting = kPhotos + kShare - 1;
+    Room room;
+    WriteRoom(room, 1);
+    room.Write("media/0_0", std::string(kFirst, 'f'));
+    const std::string first = std::filesystem::canonical(room.File("media/0_0"));
+    const std::string media = std::filesystem::canonical(room.File("media")).string() + "/";
+    TestSupport::ServerProcess server(WithSmallFileLimit(room), "");
+    ASSERT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
+    AdminTest::WaitForStartUp(server);
+    const pid_t pid = server.Pid();
+    RawClient member(room.Port());
+    member.SetReceiveBuffer(256 << 10);
+    ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);
+    // Connected first, so that their sockets take lower numbers than the files.
+    std::vector<std::unique_ptr<RawClient>> outsider;
+    int line = server.WaitForLine(" has connected");
+    for (int i = 0; i < 4; ++i) {
+        outsider.push_back(std::make_unique<RawClient>(room.Port(), "127.0.0.2"));
+        line = server.WaitForLine(" has connected", static_cast<size_t>(line) + 1);
+        ASSERT_GE(line, 0);
+    }
+
+    member.SendBytes(Frame(RelayWire::MediaFile(RelayWire::GetMedia, 0, 0)) +
+                     Requests(kPhotos, kShare, 0));
+    ASSERT_TRUE(TestSupport::WaitUntil([&] {
+        return TestSupport::DescriptorsOpenOn(pid, first) == 1 &&
+               PhotosOpen(room, pid) == static_cast<int>(kShare) - 1;
+    })) << server.Output();
+    int lowest = -1;
+    int firstFile = -1;
+    for (const auto& [descriptor, target] : Descriptors(pid)) {
+        if (target.rfind(media, 0) == 0) {
+            lowest = lowest < 0 ? descriptor : lowest;
+            firstFile = target == first ? descriptor : firstFile;
+        }
+    }
+    // The reserve from the lowest file up, and the first download's number still allowed.
+    rlimit limit{};
+    ASSERT_EQ(prlimit(pid, RLIMIT_NOFILE, nullptr, &limit), 0) << std::strerror(errno);
+    limit.rlim_cur =
+        std::max(static_cast<rlim_t>(lowest) + kReserve, static_cast<rlim_t>(firstFile) + 1);
+    ASSERT_EQ(prlimit(pid, RLIMIT_NOFILE, &limit, nullptr), 0) << std::strerror(errno);
+    ASSERT_EQ(TestSupport::DescriptorsOpenOn(pid, first), 1) << "the first download ended early";
+
+    uint32_t firstCame = 0;
+    for (bool started = false; !started;) {
+        const auto frame = member.NextFrame();
+        ASSERT_TRUE(frame) << firstCame << " bytes of the first download came\n" << server.Output();
+        const RelayWire::Parsed message = RelayWire::Parse(*frame);
+        if (message.type == RelayWire::MediaChunk) {
+            const uint32_t id = RelayWire::ReadU32(message.payload, 0);
+            firstCame += id == 0 ? static_cast<uint32_t>(message.payload.size() - 11) : 0;
+            started = id == kWaiting;
+        }
+    }
+    EXPECT_EQ(firstCame, kFirst);
+    EXPECT_TRUE(outsider[0]->WaitClosed());
+
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitForExit(), 0);
+    const std::string log = server.Output();
+    const std::regex closed(R"(that had not joined, for new connections \d+, downloads (\d+))");
+    int forDownloads = 0;
+    for (std::sregex_iterator it(log.begin(), log.end(), closed), none; it != none; ++it) {
+        forDownloads += std::stoi((*it)[1].str());
+    }
+    EXPECT_EQ(forDownloads, 1) << log;
 }
 
 // A member and an outsider without the password share 127.0.0.2. The outsider opens 10

@@ -212,10 +212,18 @@ double Server::CpuSeconds() const {
 }
 
 double Server::PeakMegabytes() const {
+    return StatusMegabytes("VmHWM:");
+}
+
+double Server::ResidentMegabytes() const {
+    return StatusMegabytes("VmRSS:");
+}
+
+double Server::StatusMegabytes(const std::string& key) const {
     std::ifstream file("/proc/" + std::to_string(mPid) + "/status");
     for (std::string line; std::getline(file, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::strtod(line.c_str() + 6, nullptr) / 1024;
+        if (line.rfind(key, 0) == 0) {
+            return std::strtod(line.c_str() + key.size(), nullptr) / 1024;
         }
     }
     return 0;

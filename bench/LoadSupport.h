@@ -99,6 +99,9 @@ class Server {
     // Its peak resident memory (VmHWM), in MiB.
     [[nodiscard]] double PeakMegabytes() const;
 
+    // Its resident memory now (VmRSS), in MiB.
+    [[nodiscard]] double ResidentMegabytes() const;
+
     // The descriptors it has open now.
     [[nodiscard]] int Descriptors() const;
 
@@ -107,6 +110,9 @@ class Server {
     double Stop(uint64_t timeout);
 
   private:
+    // The figure of /proc/PID/status whose line starts with key, in MiB.
+    [[nodiscard]] double StatusMegabytes(const std::string& key) const;
+
     pid_t mPid{-1};
     int mStatus{0};  // wait status once it has ended
 };

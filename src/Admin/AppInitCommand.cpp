@@ -14,6 +14,8 @@
 #include "Admin/RelayObserver.h"
 #include "Admin/RoomUpdateCommand.h"
 #include "Admin/SaveDataCommand.h"
+#include "Admin/StoredFile.h"
+#include "Admin/StoredMediaId.h"
 #include "Admin/UserForgotPasswordCommand.h"
 #include "Admin/UserRegisterCommand.h"
 #include "Application/AppClosingCommand.h"
@@ -37,7 +39,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
-#include <limits>
 #include <optional>
 #include <string>
 
@@ -322,20 +323,6 @@ bool AppInitCommand::ApplyCommandLine(int argc, char** argv) {
     return passwordGiven;
 }
 
-std::optional<uint32_t> AppInitCommand::MediaIdOf(const String& text) {
-    // Read through an int, every unsigned form above 2147483647 would be clamped to that
-    // one id and those items would merge.
-    const char* begin = text.CStr();
-    char* end = nullptr;
-    const long long value = std::strtoll(begin, &end, 10);
-    // A number too long for strtoll comes back clamped, and out of range here too.
-    if (end == begin || value < std::numeric_limits<int32_t>::min() ||
-        value > std::numeric_limits<uint32_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<uint32_t>(value);
-}
-
 ZelvoRelay::MVC::Model::MediaModel AppInitCommand::ReadCatalogueItem(const XmlNode& node) {
     ZelvoRelay::MVC::Model::MediaModel item;
     const auto feed = System::Resource::Feeds::AtomSerializer().Deserialize(node);
@@ -345,7 +332,7 @@ ZelvoRelay::MVC::Model::MediaModel AppInitCommand::ReadCatalogueItem(const XmlNo
     if (const XmlNode* group = node.GetChild("group")) {
         item.mMediaGroup = System::Resource::Feeds::MediaRssSerializer().Deserialize(*group);
     }
-    item.mMediaId = MediaIdOf(item.mId).value_or(0);
+    item.mMediaId = StoredMediaId::Of(item.mId).value_or(0);
     return item;
 }
 
@@ -363,7 +350,7 @@ bool AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
         // Read as 0, an id that names no number would take item 0's place; and an item
         // dropped without a word would be gone from the file after the next save while its
         // photo stays on the disk.
-        const std::optional<uint32_t> id = MediaIdOf(item.mId);
+        const std::optional<uint32_t> id = StoredMediaId::Of(item.mId);
         const char* const fault = !id                                   ? "its id is no number"
                                   : catalogue.FindMedia(*id) != nullptr ? "its id is already in use"
                                                                         : nullptr;
@@ -396,25 +383,11 @@ bool AppInitCommand::LoadCatalogue(const std::optional<String>& text) {
     return false;
 }
 
-String AppInitCommand::FreeCopyName(const String& path, String* newest) {
-    const System::Utility::FileSystem files;
-    String before;
-    String name = path + ".bad";
-    for (uint32_t n = 1; files.Exists(name); ++n) {
-        before = name;
-        name = String::Parse("%s.bad.%u", path.CStr(), n);
-    }
-    if (newest != nullptr) {
-        *newest = before;
-    }
-    return name;
-}
-
 bool AppInitCommand::KeepAsRead(const String& path, const String& text, String& kept) {
     const System::Utility::FileSystem files;
     // An earlier copy may hold what an operator has not mended yet.
     String newest;
-    kept = FreeCopyName(path, &newest);
+    kept = StoredFile::FreeCopyName(path, &newest);
     // A server killed before its first save, and started again (a crash loop under a
     // service manager), would otherwise add one more copy of the same bytes each time. A
     // link is no copy this server made: it may lead to the very file the next save replaces.
@@ -427,7 +400,7 @@ bool AppInitCommand::KeepAsRead(const String& path, const String& text, String& 
     // to may have changed since. A copy, not a move, so that start-up may still end leaving
     // the file where it was. Created only where nothing is, so that even a name taken since
     // it was looked at is never written over.
-    return SaveDataCommand::WriteNewFile(kept, text, path, true);
+    return StoredFile::WriteNew(kept, text, path, true);
 }
 
 void AppInitCommand::EndStartUp(const String& message) {

@@ -33,22 +33,9 @@ class AppInitCommand : public System::MVC::ICommand {
     // event is the AppInitEvent with the process arguments.
     void Execute(System::MVC::EventDispatcher* event) override;
 
-    // The media id an Atom id text names, as the unsigned 32-bit number it is: written
-    // signed, as ids above 2147483647 are saved ("-2147483648"), or unsigned, as another
-    // tool may write them ("4294967295"). Leading white space and text after the number are
-    // passed over, as for any number read from the files. None when the text begins with no
-    // number or the number is out of range in both forms.
-    [[nodiscard]] static std::optional<uint32_t> MediaIdOf(const System::String& text);
-
     // One item of media.xml: its Atom entry, its Media RSS group and the id the entry
-    // names (MediaIdOf; 0 when it names none).
+    // names (StoredMediaId; 0 when it names none).
     static ZelvoRelay::MVC::Model::MediaModel ReadCatalogueItem(const System::Xml::XmlNode& node);
-
-    // The first of the names path + ".bad", ".bad.1", ".bad.2", ... at which nothing is, for a
-    // kept copy of the file at path; newest, when given, gets the name before it (empty when
-    // there is none).
-    [[nodiscard]] static System::String FreeCopyName(const System::String& path,
-                                                     System::String* newest = nullptr);
 
   private:
     // The text of the file at path, none when there is no such file. A file that exists

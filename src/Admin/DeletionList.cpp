@@ -1,8 +1,8 @@
 #include "Admin/DeletionList.h"
 
-#include "Admin/AppInitCommand.h"
 #include "Admin/PrintLogMessage.h"
-#include "Admin/SaveDataCommand.h"
+#include "Admin/StoredFile.h"
+#include "Admin/StoredMediaId.h"
 #include "System/IO/Directory.h"
 #include "System/IO/FileStream.h"
 #include "System/Utility/FileSystem.h"
@@ -12,7 +12,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
-#include <unordered_set>
+#include <utility>
 
 using System::String;
 using ZelvoRelay::MVC::Model::MediaModel;
@@ -22,13 +22,30 @@ namespace {
 
 constexpr uint32_t kResources[] = {MediaModel::FullImage, MediaModel::Preview};
 
-// A photo or preview file of an item, as one number: the media id, then the resource bit.
+// A photo or preview file of an item, as one number: the media id, then the resource bit. Keys
+// ascend as a save names the files.
 uint64_t FileKey(uint32_t mediaId, uint32_t resource) {
     return uint64_t{mediaId} << 1 | resource;
 }
 
 uint32_t IdOfKey(uint64_t key) {
     return static_cast<uint32_t>(key >> 1);
+}
+
+String NameOfKey(uint64_t key, const String& mediaPath) {
+    return MediaModel::GetResourcePath(mediaPath, IdOfKey(key), static_cast<uint32_t>(key & 1));
+}
+
+// The keys of the two files of each item in mediaIds (ascending), ascending.
+std::vector<uint64_t> KeysOf(const std::vector<uint32_t>& mediaIds) {
+    std::vector<uint64_t> keys;
+    keys.reserve(mediaIds.size() * std::size(kResources));
+    for (const uint32_t mediaId : mediaIds) {
+        for (const uint32_t resource : kResources) {
+            keys.push_back(FileKey(mediaId, resource));
+        }
+    }
+    return keys;
 }
 
 // The file (FileKey) that name is, exactly as the server names photos and previews under
@@ -39,7 +56,7 @@ std::optional<uint64_t> FileNamed(const String& name, const String& mediaPath) {
         if (name.Length() < mediaPath.Length() + suffix) {
             continue;
         }
-        const std::optional<uint32_t> id = AppInitCommand::MediaIdOf(
+        const std::optional<uint32_t> id = StoredMediaId::Of(
             name.Substring(mediaPath.Length(), name.Length() - mediaPath.Length() - suffix));
         // Compared whole, so that no other folder, no ".." and no other form of an id ("+5",
         // "4294967295") passes for the file the server made.
@@ -51,68 +68,100 @@ std::optional<uint64_t> FileNamed(const String& name, const String& mediaPath) {
 }
 
 // How far EachLine went through a list.
-enum class Reading { Whole, Stopped, PastBound };
+enum class Reading { Whole, PastBound };
 
-// Calls take with each line of file, without its line feed, until take returns false (then
-// Stopped). A line longer than longest is cut to one byte more, so that it costs no more and
-// still names no file of that length. Reads a piece past as much as a list may hold, however
-// long the file has grown since its length was looked at (or a device, which has none, would
-// go on for good); a file found longer than that is PastBound, its cut-off last line not taken.
+// Calls take with each line of file, without its line feed; take returns whether the line is
+// one a save writes where it stands. A line longer than longest is cut to one byte more, so
+// that it costs no more and still names no file of that length. Once a line is not as a save
+// writes it, or the last one has no line feed, the list reads a piece past kMaxBytes at most,
+// however long the file has grown since (or a device, which has none, would go on for good); a
+// file found longer than that is PastBound, its cut-off last line not taken. Until then it is
+// read whole: each line names a file past the one before, so the ids bound its length.
 template <typename Take>
 Reading EachLine(System::IO::FileStream& file, uint32_t longest, Take take) {
     unsigned char buffer[64 * 1024];
     std::string line;
+    bool asSaved = true;
     int64_t total = 0;
-    for (int64_t read = 0;
-         total <= DeletionList::kMaxBytes && (read = file.Read(buffer, 0, sizeof buffer)) > 0;
+    for (int64_t read = 0; (asSaved || total <= DeletionList::kMaxBytes) &&
+                           (read = file.Read(buffer, 0, sizeof buffer)) > 0;
          total += read) {
         for (int i = 0; i < read; ++i) {
             if (buffer[i] != '\n') {
                 if (line.size() <= longest) {
                     line.push_back(static_cast<char>(buffer[i]));
+                } else {
+                    asSaved = false;
                 }
-            } else if (!take(String(line.data(), static_cast<uint32_t>(line.size())))) {
-                return Reading::Stopped;
             } else {
+                asSaved = take(String(line.data(), static_cast<uint32_t>(line.size()))) && asSaved;
                 line.clear();
             }
         }
     }
-    if (total > DeletionList::kMaxBytes) {
+    asSaved = asSaved && line.empty();
+    if (!asSaved && total > DeletionList::kMaxBytes) {
         return Reading::PastBound;
     }
-    return line.empty() || take(String(line.data(), static_cast<uint32_t>(line.size())))
-               ? Reading::Whole
-               : Reading::Stopped;
+    if (!line.empty()) {
+        static_cast<void>(take(String(line.data(), static_cast<uint32_t>(line.size()))));
+    }
+    return Reading::Whole;
 }
 
 }  // namespace
 
 bool DeletionList::Write(const std::vector<uint32_t>& mediaIds) const {
-    std::vector<uint32_t> named;
-    std::set_union(mediaIds.begin(), mediaIds.end(), mCarried.begin(), mCarried.end(),
+    const std::vector<uint64_t> removed = KeysOf(mediaIds);
+    std::vector<uint64_t> named;
+    std::set_union(removed.begin(), removed.end(), mCarried.begin(), mCarried.end(),
                    std::back_inserter(named));
     return Replace(named, mediaIds.size());
 }
 
-bool DeletionList::Shorten() const {
-    return mCarried.empty() ? System::Utility::FileSystem().RemoveFile(kPath)
-                            : Replace(mCarried, 0);
+std::vector<uint32_t> DeletionList::Undeleted(const std::vector<uint32_t>& mediaIds) const {
+    const String& mediaPath = ZelvoRelayModel::Instance()->Configuration.MediaPath;
+    const System::Utility::FileSystem files;
+    std::vector<uint32_t> undeleted;
+    uint32_t left = 0;
+    String first;
+    for (const uint64_t key : KeysOf(mediaIds)) {
+        if (const String name = NameOfKey(key, mediaPath); files.Exists(name)) {
+            first = left++ == 0 ? name : first;
+            if (undeleted.empty() || undeleted.back() != IdOfKey(key)) {
+                undeleted.push_back(IdOfKey(key));
+            }
+        }
+    }
+    if (left != 0) {
+        PrintLogMessage(String::Parse(
+            "%u file%s of removed photos could not be deleted (\"%s\"%s); %s names %s, and "
+            "each save tries again\n",
+            left, left == 1 ? "" : "s", EscapeLogText(first).CStr(), left == 1 ? "" : " and others",
+            kPath, left == 1 ? "it" : "them"));
+    }
+    return undeleted;
 }
 
-bool DeletionList::Replace(const std::vector<uint32_t>& mediaIds, size_t waiting) {
+bool DeletionList::Shorten(const std::vector<uint32_t>& undeleted) const {
+    const std::vector<uint64_t> left = KeysOf(undeleted);
+    std::vector<uint64_t> named;
+    std::set_union(left.begin(), left.end(), mCarried.begin(), mCarried.end(),
+                   std::back_inserter(named));
+    return named.empty() ? System::Utility::FileSystem().RemoveFile(kPath) : Replace(named, 0);
+}
+
+bool DeletionList::Replace(const std::vector<uint64_t>& keys, size_t waiting) {
     const String& mediaPath = ZelvoRelayModel::Instance()->Configuration.MediaPath;
     // Built as one text: a string that grows by copies would take the square of the length of
     // the list when a whole catalogue is removed.
     std::string text;
-    for (const uint32_t mediaId : mediaIds) {
-        for (const uint32_t resource : kResources) {
-            text += MediaModel::GetResourcePath(mediaPath, mediaId, resource).CStr();
-            text += '\n';
-        }
+    for (const uint64_t key : keys) {
+        text += NameOfKey(key, mediaPath).CStr();
+        text += '\n';
     }
-    return SaveDataCommand::WriteFile(
-        kPath, String(text.data(), static_cast<uint32_t>(text.size())), waiting);
+    return StoredFile::Replace(kPath, String(text.data(), static_cast<uint32_t>(text.size())),
+                               waiting);
 }
 
 void DeletionList::TakeUp(bool catalogueAsWritten) {
@@ -120,37 +169,28 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
     if (file.IsMissing()) {
         return;
     }
-    // Read whole, a list of 50 MB (one name repeated) held the start-up for 14 s at 334 MB.
-    if (file.CanRead() && file.Length() > kMaxBytes) {
-        file.Close();
-        SetAsidePastBound();
-        return;
-    }
     ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
     const String& mediaPath = relay->Configuration.MediaPath;
     const uint32_t longest =
         MediaModel::GetResourcePath(mediaPath, 0x80000000u, MediaModel::Preview).Length();
-    std::unordered_set<uint64_t> named;
+    std::vector<uint64_t> named;
     uint32_t refused = 0;
     String firstRefused;
-    String repeated;
+    // Read whole whatever its size, a list of 50 MB (one name repeated) held the start-up for
+    // 14 s at 334 MB; bounded at 1 MiB whatever its form, the list a save wrote after 35,000
+    // removals was left unread and their files stayed for good.
     const Reading reading = EachLine(file, longest, [&](const String& name) {
         // An empty line names nothing.
         if (name.Length() == 0) {
-            return true;
+            return false;
         }
         const std::optional<uint64_t> key = FileNamed(name, mediaPath);
         if (!key) {
             firstRefused = refused++ == 0 ? name : firstRefused;
-            return true;
-        }
-        // A save names each file once: a name that comes again is no list a save wrote, and
-        // what follows it could go on for as long as the list is.
-        if (!named.insert(*key).second) {
-            repeated = name;
             return false;
         }
-        return true;
+        named.push_back(*key);
+        return named.size() == 1 || named[named.size() - 2] < *key;
     });
     if (!file.CanRead() || file.Failed()) {
         PrintLogMessage(String::Parse("%s cannot be read: %s; no file it names is deleted\n", kPath,
@@ -159,12 +199,15 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
     }
     file.Close();
     if (reading == Reading::PastBound) {
-        SetAsidePastBound();
+        SetAside(String::Parse("is larger than %lld bytes", static_cast<long long>(kMaxBytes)));
         return;
     }
-    if (reading == Reading::Stopped) {
+    std::sort(named.begin(), named.end());
+    // A save names each file once: a name that comes again is no list a save wrote.
+    if (const auto repeated = std::adjacent_find(named.begin(), named.end());
+        repeated != named.end()) {
         SetAside(String::Parse("names \"%s\" twice, more than the ids of the catalogue could need",
-                               EscapeLogText(repeated).CStr()));
+                               EscapeLogText(NameOfKey(*repeated, mediaPath)).CStr()));
         return;
     }
     if (refused != 0) {
@@ -183,16 +226,12 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
         }
     }
     relay->Media.mMonitor.Exit();
-    const uint32_t kept = static_cast<uint32_t>(named.size() - unlisted.size());
+    const auto kept = static_cast<uint32_t>(named.size() - unlisted.size());
     const String listed =
         kept == 0 ? String() : String::Parse(", and kept %u of listed items", kept);
     if (!catalogueAsWritten) {
-        for (const uint64_t key : unlisted) {
-            mCarried.push_back(IdOfKey(key));
-        }
-        std::sort(mCarried.begin(), mCarried.end());
-        mCarried.erase(std::unique(mCarried.begin(), mCarried.end()), mCarried.end());
-        const auto left = static_cast<uint32_t>(unlisted.size());
+        mCarried = std::move(unlisted);
+        const auto left = static_cast<uint32_t>(mCarried.size());
         PrintLogMessage(String::Parse(
             "Left %u file%s of removed photos named in %s for a start that reads media.xml "
             "whole%s\n",
@@ -203,15 +242,24 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
     uint32_t deleted = 0;
     String lastDeleted;
     for (const uint64_t key : unlisted) {
-        const String name =
-            MediaModel::GetResourcePath(mediaPath, IdOfKey(key), static_cast<uint32_t>(key & 1));
+        const String name = NameOfKey(key, mediaPath);
         if (files.RemoveFile(name)) {
             ++deleted;
             lastDeleted = name;
+        } else if (files.Exists(name)) {
+            // Forgotten, it would stay for good: nothing else names it (a media folder
+            // read-only for one start left every file of the list).
+            mCarried.push_back(key);
         }
     }
-    PrintLogMessage(String::Parse("Deleted %u file%s of removed photos named in %s%s\n", deleted,
-                                  deleted == 1 ? "" : "s", kPath, listed.CStr()));
+    const auto left = static_cast<uint32_t>(mCarried.size());
+    const String undeleted =
+        left == 0 ? String()
+                  : String::Parse("; %u could not be deleted (\"%s\"%s) and %s named in it", left,
+                                  EscapeLogText(NameOfKey(mCarried.front(), mediaPath)).CStr(),
+                                  left == 1 ? "" : " and others", left == 1 ? "stays" : "stay");
+    PrintLogMessage(String::Parse("Deleted %u file%s of removed photos named in %s%s%s\n", deleted,
+                                  deleted == 1 ? "" : "s", kPath, listed.CStr(), undeleted.CStr()));
     // Removed before the deletions are on the disk, the list could be gone after a power cut
     // while the files are back.
     if (deleted == 0 || System::IO::Directory::SyncHolding(lastDeleted)) {
@@ -219,17 +267,13 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
     }
 }
 
-void DeletionList::SetAsidePastBound() {
-    SetAside(String::Parse("is larger than %lld bytes", static_cast<long long>(kMaxBytes)));
-}
-
 void DeletionList::SetAside(const String& why) {
     const System::Utility::FileSystem files;
-    const String kept = AppInitCommand::FreeCopyName(kPath);
+    const String kept = StoredFile::FreeCopyName(kPath);
     // Left in place, it would be replaced by the next save that removes photos. The name is
     // taken by a new file first, so that a copy made there since it was looked at is never
     // renamed over.
-    const bool taken = SaveDataCommand::WriteNewFile(kept, String(), kPath, true);
+    const bool taken = StoredFile::WriteNew(kept, String(), kPath, true);
     const bool moved = taken && files.MoveFile(kPath, kept);
     if (taken && !moved) {
         static_cast<void>(files.RemoveFile(kept));

@@ -4,14 +4,14 @@
 #include "Admin/AdminModel.h"
 #include "Admin/CryptoUtil.h"
 #include "Admin/DeletionList.h"
-#include "Admin/PrintLogMessage.h"
-#include "System/IO/Directory.h"
-#include "System/IO/FileStream.h"
+#include "Admin/StoredFile.h"
 #include "System/Resource/Feeds/AtomFeed.h"
 #include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
-#include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+
+#include <algorithm>
+#include <iterator>
 
 using System::String;
 using System::Xml::XmlNode;
@@ -89,7 +89,7 @@ XmlNode ItemNode(const MediaModel& item) {
 
 void SaveDataCommand::Execute(System::MVC::EventDispatcher*) {
     // Both files are written even when the first fails: the other one still holds news.
-    const bool config = WriteFile("config.xml", ConfigNode().ToString(true), 0);
+    const bool config = StoredFile::Replace("config.xml", ConfigNode().ToString(true), 0);
     std::vector<uint32_t> removed;
     const String catalogue = MediaNode(removed).ToString(false);
     // Named on the disk before the catalogue stops listing them, the files are deleted by the
@@ -97,16 +97,24 @@ void SaveDataCommand::Execute(System::MVC::EventDispatcher*) {
     // the list is not: its news count more, and the files then wait for a later save.
     const DeletionList& deletions = AdminModel::Instance()->mDeletionList;
     const bool listed = removed.empty() || deletions.Write(removed);
-    const bool media = WriteFile("media.xml", catalogue, removed.size());
+    const bool media = StoredFile::Replace("media.xml", catalogue, removed.size());
     // Deleted before the file on the disk stopped listing them, a kill in between would
     // leave items listed whose every download is refused. The ids stay in use while the list
     // names their files, so that no file this run deletes is ever a new item's.
     ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
-    if (!removed.empty() && media && listed && relay->DeleteRemovedFiles(removed) &&
-        deletions.Shorten()) {
-        relay->Media.mMonitor.Enter();
-        relay->Media.ForgetRemoved(removed);
-        relay->Media.mMonitor.Exit();
+    if (!removed.empty() && media && listed) {
+        const bool synced = relay->DeleteRemovedFiles(removed);
+        // Forgotten, the files that could not be deleted would stay for good with nothing to
+        // name them: they stay removed, named by the list and by the next save.
+        const std::vector<uint32_t> undeleted = deletions.Undeleted(removed);
+        if (synced && deletions.Shorten(undeleted)) {
+            std::vector<uint32_t> deleted;
+            std::set_difference(removed.begin(), removed.end(), undeleted.begin(), undeleted.end(),
+                                std::back_inserter(deleted));
+            relay->Media.mMonitor.Enter();
+            relay->Media.ForgetRemoved(deleted);
+            relay->Media.mMonitor.Exit();
+        }
     }
     AdminModel::Instance()->mSaveFailed = !(config && media && listed);
 }
@@ -140,62 +148,4 @@ XmlNode SaveDataCommand::MediaNode(std::vector<uint32_t>& removed) {
     removed = catalogue.RemovedIds();
     catalogue.mMonitor.Exit();
     return media;
-}
-
-bool SaveDataCommand::WriteFile(const String& path, const String& text, size_t waiting) {
-    System::Utility::FileSystem files;
-    // Renamed over the link itself, the new file would replace it, and the file it
-    // points to would keep the old state.
-    const String target = files.FollowLinks(path);
-    const String temporary = target + ".new";
-    // On a full disk removals free no space until a save succeeds: the operator learns why.
-    const String held = waiting == 0
-                            ? String()
-                            : String::Parse(
-                                  "; the files of %zu removed photo%s wait for a save that "
-                                  "succeeds",
-                                  waiting, waiting == 1 ? "" : "s");
-    // Writing the file in place would leave it cut short when the process is killed or
-    // the disk fills in the middle, and the next start would lose the settings.
-    if (!WriteNewFile(temporary, text, target, false) || !files.MoveFile(temporary, target)) {
-        // What is left of the temporary file is only in the way; nothing more can be done
-        // when it cannot be removed either.
-        static_cast<void>(files.RemoveFile(temporary));
-        PrintLogMessage(String::Parse("Saving %s failed; the file is left as it was%s\n",
-                                      path.CStr(), held.CStr()));
-        return false;
-    }
-    // Until the directory is on the disk, the rename may reach it after changes made later:
-    // after a power cut the old catalogue would list items whose files were deleted.
-    if (!System::IO::Directory::SyncHolding(target)) {
-        PrintLogMessage(String::Parse(
-            "Saving %s failed; the file is replaced but its directory could not be flushed to "
-            "the disk%s\n",
-            path.CStr(), held.CStr()));
-        return false;
-    }
-    return true;
-}
-
-bool SaveDataCommand::WriteNewFile(const String& path, const String& text, const String& modeOf,
-                                   bool exclusive) {
-    System::Utility::FileSystem files;
-    System::IO::FileStream file(path, exclusive ? System::IO::FileStream::kCreateNew : 2);
-    if (!file.CanWrite()) {
-        // Nothing was created; what is at the path is not this writer's to remove.
-        return false;
-    }
-    // The new file keeps the old one's permissions, as a file written in place would, from
-    // before it holds anything: one made private to hide its passwords stays private. A
-    // first save has none to keep.
-    static_cast<void>(files.CopyMode(modeOf, path));
-    file.Write(reinterpret_cast<const unsigned char*>(text.CStr()), 0,
-               static_cast<int>(text.Length()));
-    bool written = file.Sync();
-    file.Close();
-    written = written && !file.Failed();
-    if (!written) {
-        static_cast<void>(files.RemoveFile(path));
-    }
-    return written;
 }

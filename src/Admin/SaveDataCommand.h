@@ -4,7 +4,6 @@
 #include "System/String.h"
 #include "System/Xml/XmlNode.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -15,7 +14,8 @@
 // the main thread. AdminModel::mSaveFailed tells afterwards whether either file was left
 // as it was, or the list of files to delete could not be written. The files of items removed
 // since the last save are deleted once "media.xml" no longer lists them, named before that
-// save in that list (DeletionList).
+// save in that list (DeletionList); those that cannot be deleted stay named, and removed, for
+// the next save to delete.
 class SaveDataCommand : public System::MVC::ICommand {
   public:
     void Execute(System::MVC::EventDispatcher* event) override;
@@ -28,18 +28,4 @@ class SaveDataCommand : public System::MVC::ICommand {
     // the same hold, the ids of removed items whose files still wait: the element lists
     // none of them.
     static System::Xml::XmlNode MediaNode(std::vector<uint32_t>& removed);
-
-    // Replaces the file at path with text, or leaves it as it was: the text goes to a
-    // temporary file beside it, which is flushed to the disk and then renamed over the
-    // old one, and the directory is flushed after the rename. A path that is a symbolic
-    // link is saved through it: the file the link leads to is replaced, and the link stays.
-    // A failure is logged, with the number of removed photos whose files wait for the
-    // save (waiting, none for 0). Returns whether the new file is on the disk.
-    static bool WriteFile(const System::String& path, const System::String& text, size_t waiting);
-    // Writes text to the file at path and flushes it to the disk; it gets the permission
-    // bits of the file at modeOf, when there is one. The file is created or emptied, or with
-    // exclusive created only when nothing is at path, so that nothing is written over.
-    // Returns whether the text is on the disk whole; when not, what was written is removed.
-    static bool WriteNewFile(const System::String& path, const System::String& text,
-                             const System::String& modeOf, bool exclusive);
 };

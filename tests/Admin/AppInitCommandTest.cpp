@@ -1,5 +1,6 @@
 #include "Admin/AppInitCommand.h"
 
+#include "Admin/StoredMediaId.h"
 #include "System/Xml/XmlDoc.h"
 #include "support/Text.h"
 
@@ -19,9 +20,8 @@ std::optional<uint32_t> IdOfItemWith(const std::string& idText) {
     const System::Xml::XmlNode* item = document.Load(
         Bytes("<item><entry><id>" + idText + "</id><title>t</title></entry><group /></item>"));
     EXPECT_NE(item, nullptr) << idText;
-    return item == nullptr
-               ? 0xDEADBEEF
-               : AppInitCommand::MediaIdOf(AppInitCommand::ReadCatalogueItem(*item).mId);
+    return item == nullptr ? 0xDEADBEEF
+                           : StoredMediaId::Of(AppInitCommand::ReadCatalogueItem(*item).mId);
 }
 
 // An id above 2147483647 is saved signed, and another tool may write it unsigned: both forms

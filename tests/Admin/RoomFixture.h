@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -175,5 +176,19 @@ class Room {
     TestSupport::TempDir mDir;
     uint16_t mPort{TestSupport::FreePort()};
 };
+
+// A catalogue item of media.xml as the server writes it, with the id text given.
+inline std::string Item(const std::string& id) {
+    return "<item><entry><id>" + id + "</id><title>t" + id + "</title></entry><group /></item>";
+}
+
+// The names of the files in the room's media folder.
+inline std::set<std::string> StoredFiles(const Room& room) {
+    std::set<std::string> stored;
+    for (const auto& entry : std::filesystem::directory_iterator(room.File("media"))) {
+        stored.insert(entry.path().filename());
+    }
+    return stored;
+}
 
 }  // namespace AdminTest

@@ -42,10 +42,12 @@
 namespace {
 
 using AdminTest::ConfigXml;
+using AdminTest::Item;
 using AdminTest::Logs;
 using AdminTest::Privileges;
 using AdminTest::Room;
 using AdminTest::Settings;
+using AdminTest::StoredFiles;
 using TestSupport::RawClient;
 using TestSupport::ServerProcess;
 
@@ -745,15 +747,6 @@ bool BeingMade(const ServerProcess& server, const Room& room, uint32_t id) {
     });
 }
 
-// The names of the files in the room's media folder.
-std::set<std::string> StoredFiles(const Room& room) {
-    std::set<std::string> stored;
-    for (const auto& entry : std::filesystem::directory_iterator(room.File("media"))) {
-        stored.insert(entry.path().filename());
-    }
-    return stored;
-}
-
 // A photo whose upload is complete becomes an item even when the stop comes while it is
 // being made: the stop waits for it, and the closing save, made once the relay has
 // stopped, lists it beside its two files.
@@ -1215,10 +1208,6 @@ TEST(Server, TwoStopSignalsThatComeTogetherEndTheStopsWorkAsASecondOneDoes) {
     EXPECT_NE(saved.find("<media count=\"1\">"), std::string::npos) << saved;
     const std::string name = std::to_string(first);
     EXPECT_EQ(StoredFiles(room), (std::set<std::string>{name + "_0", name + "_1"}));
-}
-
-std::string Item(const std::string& id) {
-    return "<item><entry><id>" + id + "</id><title>t" + id + "</title></entry><group /></item>";
 }
 
 // Every entry of the directory at path, each file with what it holds.

@@ -1,5 +1,7 @@
 #include "System/IO/FileStream.h"
 
+#include "System/IO/FileReader.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -10,10 +12,6 @@
 namespace System::IO {
 
 FileStream::FileStream(const String& path, int mode) {
-    const char* name = path.ToByteArray();
-    if (name == nullptr) {
-        return;
-    }
     const bool createNew = mode == kCreateNew;
     const bool create = mode == 1 || mode == 2 || mode == 5 || createNew;
     const bool append = mode == 6;
@@ -22,28 +20,12 @@ FileStream::FileStream(const String& path, int mode) {
                       : create  ? O_RDWR | O_CREAT | O_TRUNC
                       : append  ? O_WRONLY | O_CREAT | O_APPEND
                                 : O_RDONLY;
-    // Opened without blocking: opening a named pipe would otherwise wait for the other
-    // end for good.
-    const int file = open(name, flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    const int file = FileReader::OpenDescriptor(path, flags, mMissing, mError);
     if (file < 0) {
-        mMissing = errno == ENOENT;
-        mError = std::strerror(errno);
         return;
     }
-    // A directory opens for reading but reports an endless length, and a pipe or socket
-    // has no length and may never end: refuse them, so no reader ever sizes a buffer from
-    // them or waits on them for good.
-    struct stat info {};
-    if (fstat(file, &info) != 0 || fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK) != 0) {
+    if ((mFile = fdopen(file, create ? "w+b" : append ? "ab" : "rb")) == nullptr) {
         mError = std::strerror(errno);
-    } else if (S_ISDIR(info.st_mode)) {
-        mError = std::strerror(EISDIR);
-    } else if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) {
-        mError = "Not a regular file";
-    } else if ((mFile = fdopen(file, create ? "w+b" : append ? "ab" : "rb")) == nullptr) {
-        mError = std::strerror(errno);
-    }
-    if (mFile == nullptr) {
         close(file);
         return;
     }

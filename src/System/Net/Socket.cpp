@@ -234,6 +234,10 @@ bool Socket::SetNoDelay(bool noDelay) {
     return SetOption(IPPROTO_TCP, TCP_NODELAY, noDelay ? 1 : 0);
 }
 
+bool Socket::LimitUnsent(uint32_t bytes) {
+    return SetOption(IPPROTO_TCP, TCP_NOTSENT_LOWAT, static_cast<int>(bytes));
+}
+
 bool Socket::SetIOControl(int request, unsigned long value) {
     // The requests used (FIONBIO) read an int; an unsigned long is 8 bytes here.
     int argument = static_cast<int>(value);

@@ -105,6 +105,10 @@ class Socket : public Object {
     // Sends small writes at once instead of holding them back until earlier data is
     // acknowledged (TCP_NODELAY).
     bool SetNoDelay(bool noDelay);
+    // Takes no more bytes to send while more than bytes of those taken are not yet sent,
+    // and reports the socket writable only below that (TCP_NOTSENT_LOWAT); bytes sent and
+    // awaiting acknowledgement do not count.
+    bool LimitUnsent(uint32_t bytes);
 
     [[nodiscard]] int GetSocket() const { return mDescriptor.load(); }
     [[nodiscard]] bool IsConnected() const { return mConnected.load(); }

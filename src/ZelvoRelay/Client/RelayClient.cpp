@@ -25,6 +25,9 @@ constexpr int kNoDataWaiting = 11;
 constexpr uint32_t kShortestFrame = 5;
 // The bytes of a frame's length prefix.
 constexpr uint32_t kFramePrefix = 4;
+// The bytes the system holds for a connection beyond those on their way: enough to keep a
+// fast link busy between two turns of its worker.
+constexpr uint32_t kUnsentBytes = 64 << 10;
 
 // Whether messages of type are relayed to the room, and so count against the sender's
 // relay budget. Name and status changes are relayed whole, like chat and voice: left
@@ -60,6 +63,10 @@ RelayClient::RelayClient(const System::Net::Client& accepted, const System::Net:
     // Chat and voice are small frames that matter now; batched sends already fill
     // the packets, so holding a frame back for an acknowledgement only adds delay.
     mTcpClient.GetSocket()->SetNoDelay(true);
+    // Left to grow, the system's buffer for a peer that reads nothing takes megabytes of
+    // downloads, each read from disk and copied at the server's cost: connections asking
+    // downloads and reading nothing held a core and every member's chat for seconds.
+    mTcpClient.GetSocket()->LimitUnsent(kUnsentBytes);
     mUdpClient.GetSocket()->EnableBlocking(false);
     Subscribe();
 }
@@ -91,18 +98,11 @@ void RelayClient::Disconnect() {
     EndAndTellWorker();
 }
 
-void RelayClient::CloseForRoom() {
-    // The worker may be about to read or send on the TCP descriptor: released here, its
-    // number could be taken by a new connection under that call, which would then read the
-    // newcomer's bytes or send it this client's frames. Nothing uses the UDP one.
-    mUdpClient.GetSocket()->Close();
-    mTcpClient.GetSocket()->Shutdown();
-    EndAndTellWorker();
-}
-
 void RelayClient::EndAndTellWorker() {
     mSendQueue.mMonitor.Enter();
     mSendEnded = true;
+    mBacklog->EndAnswers();
+    LeaveShare();
     // A closed socket leaves the worker's watch without a word, so the worker must be
     // told, or the client would stay in its list and in the room for good. Told under
     // the monitor, the closing is the last notice about the client.
@@ -247,7 +247,7 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     }
     monitor.Enter();
     auto left = static_cast<uint32_t>(sent);
-    mQueuedBytes -= left;
+    uint64_t done = left;
     while (left > 0) {
         MVC::Model::NetMessageModel& head = queue.front();
         const auto rest = static_cast<uint32_t>(head.Frame->Length()) - head.SentBytes;
@@ -256,11 +256,15 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
             break;
         }
         left -= rest;
-        mQueuedBytes -= kQueuedFrameCost;
+        done += kQueuedFrameCost;
         for (uint32_t i = 0; i < head.PostActions.Count(); ++i) {
             completed.Add(head.PostActions[i]);
         }
         queue.pop_front();
+    }
+    mQueuedBytes -= done;
+    if (mShare != nullptr) {
+        *mShare -= done;
     }
     // A socket that took less than it was offered is full; its writable readiness
     // comes once it has room again.
@@ -283,6 +287,8 @@ void RelayClient::EndSending() {
     // longer sent to, and is read on until its read side ends, as after an orderly
     // close. Its queued frames go unsent, their actions unrun.
     mSendEnded = true;
+    mBacklog->EndAnswers();
+    LeaveShare();
     mSendQueue.mValue.clear();
     mQueuedBytes = 0;
     mSendPending = false;
@@ -303,6 +309,7 @@ void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
     // to the room for it until memory runs out. Past the limit nothing more is queued
     // and the client worker closes the connection on its next send.
     bool tell = !mSendPending;
+    bool overShare = false;
     if (mQueuedBytes + length > kMaxQueuedBytes) {
         // Told even while the worker waits for room, which a stalled reader never makes.
         tell = tell || !mOverflowed;
@@ -310,12 +317,56 @@ void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
     } else if (!mOverflowed) {
         mSendQueue.mValue.push_back(message);
         mQueuedBytes += length;
+        if (mShare != nullptr) {
+            // One party's connections that never join, each under the limit and none reading,
+            // would otherwise hold the limit many times over between them.
+            overShare = (*mShare += length) > kMaxQueuedBytes;
+        }
     }
     if (tell && mWorker != nullptr) {
         mWorker->Notify(this, false);
     }
     mSendPending = true;
     mSendQueue.mMonitor.Exit();
+    if (overShare) {
+        MVC::Model::ZelvoRelayModel::Instance()->Clients.mValue.CloseMostQueuedUnjoined(
+            GetTcpEndPoint().GetAddress());
+    }
+}
+
+void RelayClient::ShareQueue(std::shared_ptr<std::atomic<uint64_t>> share) {
+    mSendQueue.mMonitor.Enter();
+    LeaveShare();
+    if (share != nullptr && !mSendEnded) {
+        mShare = std::move(share);
+        *mShare += mQueuedBytes;
+    }
+    mSendQueue.mMonitor.Exit();
+}
+
+uint64_t RelayClient::GetSharedBytes() {
+    mSendQueue.mMonitor.Enter();
+    const uint64_t bytes = mShare != nullptr ? mQueuedBytes : 0;
+    mSendQueue.mMonitor.Exit();
+    return bytes;
+}
+
+void RelayClient::CloseAsSlowReader() {
+    mSendQueue.mMonitor.Enter();
+    LeaveShare();
+    if (!mOverflowed && !mSendEnded && mWorker != nullptr) {
+        mWorker->Notify(this, false);
+    }
+    mOverflowed = true;
+    mSendPending = true;
+    mSendQueue.mMonitor.Exit();
+}
+
+void RelayClient::LeaveShare() {
+    if (mShare != nullptr) {
+        *mShare -= mQueuedBytes;
+        mShare.reset();
+    }
 }
 
 void RelayClient::OnNetStreamMessage(System::Net::NetStream*, char* data, int size) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <list>
@@ -68,14 +69,8 @@ class RelayClient : public System::Object {
     // read side has ended).
     [[nodiscard]] bool IsConnected();
     // Closes the connection without waiting; the client's worker is told, and removes
-    // the client (RemoveRelayClientEvent). Frames queued from now on are dropped. Closes
-    // what CloseForRoom left open when called again.
+    // the client (RemoveRelayClientEvent). Frames queued from now on are dropped.
     void Disconnect();
-    // Closes the connection as Disconnect does, from a thread that may not keep the client's
-    // worker between turns, freeing one descriptor at once: the UDP one. The TCP connection
-    // ends now; its worker releases its descriptor when told. REQUIRES: the
-    // client-collection monitor held.
-    void CloseForRoom();
 
     // What one Receive found.
     enum class Received {
@@ -120,6 +115,18 @@ class RelayClient : public System::Object {
     // monitor; REQUIRES the client-collection monitor held, which comes before it in
     // the lock order.
     void Enqueue(const MVC::Model::NetMessageModel& message);
+
+    // Counts the client's unsent bytes, from now on, in share, the count of the connections
+    // of its address that have not joined, taken together against kMaxQueuedBytes; null
+    // takes them out of the share the client counted in, for good (it joined). Takes the
+    // send-queue monitor; REQUIRES the client-collection monitor held.
+    void ShareQueue(std::shared_ptr<std::atomic<uint64_t>> share);
+    // The unsent bytes the client counts in its address's share; 0 when it counts in none.
+    // Takes the send-queue monitor.
+    [[nodiscard]] uint64_t GetSharedBytes();
+    // Closes the client as one whose queue has overflowed (on its worker's next send), its
+    // bytes taken out of its address's share at once. Takes the send-queue monitor.
+    void CloseAsSlowReader();
 
     // Counts task among the client's received messages that wait to be handled, for
     // as long as it lives.
@@ -193,6 +200,9 @@ class RelayClient : public System::Object {
     void CloseSockets();
     // Ends sending for good and tells the worker, once, that the client has closed.
     void EndAndTellWorker();
+    // Takes the client's unsent bytes out of its address's share and counts it there no more.
+    // REQUIRES: the send-queue monitor held.
+    void LeaveShare();
     // After a send error: nothing more is sent, what is queued is dropped, and the
     // connection stays open for reading until its read side ends.
     void EndSending();
@@ -215,6 +225,9 @@ class RelayClient : public System::Object {
     // Unsent bytes in mSendQueue, plus kQueuedFrameCost for each frame not completely
     // sent; guarded by its monitor.
     uint64_t mQueuedBytes{0};
+    // The queue share of its address's connections that have not joined, while it has not
+    // joined and is open; guarded likewise, and set under the client-collection monitor.
+    std::shared_ptr<std::atomic<uint64_t>> mShare;
     bool mOverflowed{false};  // a frame was refused for lack of room; guarded likewise
     bool mClosed{false};      // Disconnect was called; guarded likewise
     // Nothing more is sent: Disconnect was called or a send failed; guarded likewise.

@@ -14,7 +14,7 @@ void ClientCollection::Add(const Client::RelayClient& client) {
     auto* held = const_cast<Client::RelayClient*>(&client);
     held->SetOpenedAt(mAdmissions);
     BCollection::Add(client);
-    mUnjoined.Add(held, client.GetTcpEndPoint().GetAddress());
+    held->ShareQueue(mUnjoined.Add(held, client.GetTcpEndPoint().GetAddress()));
 }
 
 void ClientCollection::Join(Client::RelayClient& client) {
@@ -22,6 +22,7 @@ void ClientCollection::Join(Client::RelayClient& client) {
     client.SetAdmission(++mAdmissions);
     mJoined.Add(client);
     mUnjoined.Remove(&client);
+    client.ShareQueue(nullptr);
 }
 
 Client::RelayClient* ClientCollection::TakeOldestUnjoined() {
@@ -33,6 +34,25 @@ Client::RelayClient* ClientCollection::TakeOldestUnjoined() {
         }
     }
     return nullptr;
+}
+
+void ClientCollection::CloseMostQueuedUnjoined(const System::Net::IPAddress& address) {
+    const std::list<Client::RelayClient*>* held = mUnjoined.Of(address);
+    if (held == nullptr) {
+        return;
+    }
+    Client::RelayClient* most = nullptr;
+    uint64_t mostBytes = 0;
+    for (Client::RelayClient* client : *held) {
+        const uint64_t bytes = client->GetSharedBytes();
+        if (bytes > mostBytes) {
+            most = client;
+            mostBytes = bytes;
+        }
+    }
+    if (most != nullptr) {
+        most->CloseAsSlowReader();
+    }
 }
 
 void ClientCollection::RemoveAt(uint32_t index) {

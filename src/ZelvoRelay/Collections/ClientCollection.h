@@ -53,6 +53,10 @@ class ClientCollection : public System::Collections::BCollection<Client::RelayCl
     // the most such connections, off the unjoined, which forget on the way those found
     // closed; null when none is open.
     [[nodiscard]] Client::RelayClient* TakeOldestUnjoined();
+    // Closes, as a slow reader is closed, the connection from address that has not joined and
+    // holds the most bytes queued to send; called when those of the address together hold
+    // more than one member may. Walks that address's connections only.
+    void CloseMostQueuedUnjoined(const System::Net::IPAddress& address);
 
     void RemoveAt(uint32_t index) override;
     void Clear() override;

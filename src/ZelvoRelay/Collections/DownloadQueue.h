@@ -34,6 +34,8 @@ class DownloadQueue : public System::Object {
     void Add(uint32_t clientId, uint32_t mediaId, uint32_t resourceId);
     // Whether the client's download of the file waits.
     [[nodiscard]] bool Contains(uint32_t clientId, uint32_t mediaId, uint32_t resourceId) const;
+    // Whether any download of the client waits.
+    [[nodiscard]] bool Holds(uint32_t clientId) const { return mClients.count(clientId) > 0; }
     // Takes out the client's download that has waited longest, into next; false when none
     // of the client's waits.
     bool TakeNext(uint32_t clientId, File& next);

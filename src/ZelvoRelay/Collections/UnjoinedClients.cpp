@@ -5,12 +5,19 @@
 
 namespace ZelvoRelay::Collections {
 
-void UnjoinedClients::Add(Client::RelayClient* client, const System::Net::IPAddress& address) {
+UnjoinedClients::QueueShare UnjoinedClients::Add(Client::RelayClient* client,
+                                                 const System::Net::IPAddress& address) {
     const System::Net::IPAddressKey key(address);
-    Address& held = mAddresses.try_emplace(key, Address{key, {}, mBuckets.end(), {}}).first->second;
+    Address& held =
+        mAddresses
+            .try_emplace(
+                key,
+                Address{key, {}, mBuckets.end(), {}, std::make_shared<std::atomic<uint64_t>>(0)})
+            .first->second;
     held.mClients.push_back(client);
     mPlaces.emplace(client, Place{&held, std::prev(held.mClients.end())});
     Rebucket(held);
+    return held.mQueued;
 }
 
 void UnjoinedClients::Remove(const Client::RelayClient* client) {
@@ -52,6 +59,12 @@ Client::RelayClient* UnjoinedClients::Oldest() const {
     const Address* most = mBuckets.back().mAddresses.front();
     assert(!most->mClients.empty());
     return most->mClients.front();
+}
+
+const std::list<Client::RelayClient*>* UnjoinedClients::Of(
+    const System::Net::IPAddress& address) const {
+    const auto found = mAddresses.find(System::Net::IPAddressKey(address));
+    return found == mAddresses.end() ? nullptr : &found->second.mClients;
 }
 
 void UnjoinedClients::Rebucket(Address& address) {

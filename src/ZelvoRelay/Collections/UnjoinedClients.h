@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <unordered_map>
 
 #include "System/Net/IPAddress.h"
@@ -28,9 +30,13 @@ class UnjoinedClients {
     UnjoinedClients(const UnjoinedClients&) = delete;
     UnjoinedClients& operator=(const UnjoinedClients&) = delete;
 
-    // Adds client, connected from address, as the newest of that address. REQUIRES: client
-    // is not held.
-    void Add(Client::RelayClient* client, const System::Net::IPAddress& address);
+    // The bytes that the connections of one address which have not joined hold queued to send,
+    // counted together (Client::RelayClient::ShareQueue).
+    using QueueShare = std::shared_ptr<std::atomic<uint64_t>>;
+
+    // Adds client, connected from address, as the newest of that address; returns the
+    // address's queue share. REQUIRES: client is not held.
+    QueueShare Add(Client::RelayClient* client, const System::Net::IPAddress& address);
     // Takes client off; nothing when it is not held.
     void Remove(const Client::RelayClient* client);
     void Clear();
@@ -41,6 +47,9 @@ class UnjoinedClients {
     [[nodiscard]] size_t Count() const { return mPlaces.size(); }
     // The oldest client of the address that holds the most; null when none is held.
     [[nodiscard]] Client::RelayClient* Oldest() const;
+    // The clients held from address, oldest first; null when none is.
+    [[nodiscard]] const std::list<Client::RelayClient*>* Of(
+        const System::Net::IPAddress& address) const;
 
   private:
     struct Bucket;
@@ -52,6 +61,7 @@ class UnjoinedClients {
         std::list<Client::RelayClient*> mClients;  // oldest first; never empty while listed
         Buckets::iterator mBucket;                 // the bucket of its count
         std::list<Address*>::iterator mInBucket;   // its place there
+        QueueShare mQueued;                        // its clients' queue share
     };
     // The addresses holding one count of clients.
     struct Bucket {

@@ -1,12 +1,17 @@
 #include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
 
+#include <utility>
+#include <vector>
+
 #include "System/IO/DescriptorLimit.h"
 #include "System/IO/DescriptorRoom.h"
+#include "System/IO/FileReader.h"
 #include "System/IO/FileStatus.h"
-#include "System/IO/FileStream.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
+#include "ZelvoRelay/Processor/Media/GetMediaRequestProcessor.h"
+#include "ZelvoRelay/Threading/DownloadStart.h"
 
 namespace ZelvoRelay::PostAction {
 
@@ -26,49 +31,58 @@ void Answer(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_
 // The file at path opened for reading, with a descriptor below the reserve kept for the
 // saves: kept open in the reserve, the downloads of a few members could leave no descriptor
 // for a save. Where it lands in the reserve, a relay connection that has not joined is
-// closed to make room; null when none is left to close.
-System::IO::FileStream* OpenBelowReserve(const System::String& path) {
+// closed to make room; null when none is left to close. On a client worker no room is made:
+// the closing waits for every client worker, that one among them. Null with deferred set
+// then, for the message worker to try again.
+System::IO::FileReader* OpenBelowReserve(const System::String& path, bool& deferred) {
     for (;;) {
-        auto* file = new System::IO::FileStream(path, 3);
+        auto* file = new System::IO::FileReader(path);
         if (!file->CanRead() || !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
             return file;
         }
         delete file;
-        if (!System::IO::DescriptorRoom::Make(System::IO::DescriptorRoom::Use::Download)) {
+        deferred = ZelvoRelayModel::Instance()->IsOnClientWorker();
+        if (deferred ||
+            !System::IO::DescriptorRoom::Make(System::IO::DescriptorRoom::Use::Download)) {
             return nullptr;
         }
     }
 }
 
-// The download of resource resourceId of item mediaId to clientId, built from the item as
-// the catalogue holds it now, with its file open for reading (the stream is the caller's);
-// false, with no stream, when the catalogue no longer holds the item, or its file cannot be
-// read, is empty or finds no descriptor below the reserve kept for the saves. Takes the
-// catalogue monitor, and the client-collection monitor when it makes room; making room off a
-// client worker first takes every client worker's list monitor too.
-bool Open(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, MediaTransferModel& download) {
+// The file of resource resourceId of item mediaId, named by the ids alone: a copy of the
+// item, which nothing of a download reads, cost more than the rest of its start.
+System::String ResourcePath(uint32_t mediaId, uint32_t resourceId) {
+    return MVC::Model::MediaModel::GetResourcePath(
+        ZelvoRelayModel::Instance()->Configuration.MediaPath, mediaId, resourceId);
+}
+
+// Whether the catalogue lists item mediaId. Takes the catalogue monitor.
+bool Listed(uint32_t mediaId) {
     ZelvoRelayModel* model = ZelvoRelayModel::Instance();
     model->Media.mMonitor.Enter();
-    const auto* item = model->Media.FindMedia(mediaId);
-    if (item != nullptr) {
-        download = MediaTransferModel(item->mValue);
-    }
+    const bool listed = model->Media.FindMedia(mediaId) != nullptr;
     model->Media.mMonitor.Exit();
-    if (item == nullptr) {
-        return false;
+    return listed;
+}
+
+// The file of resource resourceId of item mediaId opened for reading (the caller's); null
+// when the catalogue no longer holds the item, or its file cannot be read, is empty or finds
+// no descriptor below the reserve kept for the saves, or, with deferred set, when only the
+// message worker may make room for it (OpenBelowReserve). Takes the catalogue monitor, and
+// when it makes room every client worker's list monitor and the client-collection monitor.
+System::IO::Stream* Open(uint32_t mediaId, uint32_t resourceId, bool& deferred) {
+    if (!Listed(mediaId)) {
+        return nullptr;
     }
-    download.mClientId = clientId;
-    download.mResourceId = resourceId;
     // Any resource number whose file exists may be fetched.
-    System::IO::FileStream* file = OpenBelowReserve(download.GetResourcePath(resourceId));
+    System::IO::FileReader* file = OpenBelowReserve(ResourcePath(mediaId, resourceId), deferred);
     // An empty file would end the download before its first chunk, and the client, told it
     // comes, would wait for it for good.
     if (file != nullptr && file->CanRead() && file->Length() > 0) {
-        download.mStream = file;
-        return true;
+        return file;
     }
     delete file;
-    return false;
+    return nullptr;
 }
 
 // Queues the next chunk of the running download, with the action that sends the one
@@ -112,15 +126,35 @@ bool ClaimNext(ZelvoRelayModel* model, uint32_t clientId, Collections::DownloadQ
     return true;
 }
 
+// Claims, as ClaimNext does, the download of client that takes a freed place of its
+// address's connections that have not joined (client, from UnjoinedDownloads, already holds
+// it), passing the place on while client has none waiting; client becomes the one whose
+// download is claimed. False when none takes it. REQUIRES: the downloads monitor held.
+bool ClaimPassedOn(ZelvoRelayModel* model, uint32_t& client,
+                   Collections::DownloadQueue::File& next) {
+    while (client != 0 && !ClaimNext(model, client, next)) {
+        client = model->UnjoinedDownloads.End(client, false);
+    }
+    return client != 0;
+}
+
+// After a download of clientId ended: claims the one that takes its place, as ClaimNext
+// does: the client's own next, or, for a connection that has not joined, that of the
+// connection of its address whose turn it is; clientId becomes its client. False when none
+// does. REQUIRES: the downloads monitor held.
+bool ClaimAfter(ZelvoRelayModel* model, uint32_t& clientId,
+                Collections::DownloadQueue::File& next) {
+    if (!model->UnjoinedDownloads.Knows(clientId)) {
+        return ClaimNext(model, clientId, next);
+    }
+    clientId = model->UnjoinedDownloads.End(clientId, model->WaitingDownloads.Holds(clientId));
+    return ClaimPassedOn(model, clientId, next);
+}
+
 }  // namespace
 
 bool PostSendMediaChunk::CanBeSent(uint32_t mediaId, uint32_t resourceId) {
-    ZelvoRelayModel* model = ZelvoRelayModel::Instance();
-    model->Media.mMonitor.Enter();
-    const bool listed = model->Media.FindMedia(mediaId) != nullptr;
-    model->Media.mMonitor.Exit();
-    const MediaTransferModel download(0, mediaId, resourceId);
-    return listed && System::IO::FileStatus::HoldsBytes(download.GetResourcePath(resourceId));
+    return Listed(mediaId) && System::IO::FileStatus::HoldsBytes(ResourcePath(mediaId, resourceId));
 }
 
 void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t resourceId,
@@ -131,8 +165,15 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
     for (bool next = true; next; answer = false) {
         // Opened outside the downloads monitor: every client's requests and chunks wait on
         // that monitor, and none should wait on this client's disk.
-        MediaTransferModel opened;
-        const bool readable = Open(clientId, file.mMediaId, file.mResourceId, opened);
+        bool deferred = false;
+        System::IO::Stream* opened = Open(file.mMediaId, file.mResourceId, deferred);
+        if (deferred) {
+            // Its place stays claimed meanwhile.
+            model->QueueTask(
+                new Threading::DownloadStart(clientId, file.mMediaId, file.mResourceId, answer));
+            return;
+        }
+        const bool readable = opened != nullptr;
         if (readable && answer) {
             // Queued before the first chunk can be.
             Answer(model, clientId, file.mMediaId, file.mResourceId, GetMediaResponse::Accepted);
@@ -142,21 +183,61 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         MediaTransferModel* claimed = downloads.Find(clientId, file.mMediaId, file.mResourceId);
         bool running = false;
         if (claimed != nullptr && readable) {
-            *claimed = opened;
-            opened.mStream = nullptr;
+            claimed->mStream = opened;
+            opened = nullptr;
             running = SendChunk(model, clientId, file.mMediaId, file.mResourceId);
         } else if (claimed != nullptr) {
             downloads.RemoveMedia(clientId, file.mMediaId, file.mResourceId);
         }
+        const uint32_t endedClient = clientId;
         const Collections::DownloadQueue::File ended = file;
-        next = claimed != nullptr && !running && ClaimNext(model, clientId, file);
+        next = claimed != nullptr && !running && ClaimAfter(model, clientId, file);
         downloads.mMonitor.Exit();
-        delete opened.mStream;
+        delete opened;
         // A download that was accepted, or waited after it was, is answered that it will not
         // come rather than dropped in silence: its client would wait for it for good.
         if (claimed != nullptr && !readable) {
-            Answer(model, clientId, ended.mMediaId, ended.mResourceId, GetMediaResponse::NotFound);
+            Answer(model, endedClient, ended.mMediaId, ended.mResourceId,
+                   GetMediaResponse::NotFound);
         }
+    }
+}
+
+void PostSendMediaChunk::StartJoined(uint32_t clientId) {
+    ZelvoRelayModel* model = ZelvoRelayModel::Instance();
+    auto& downloads = model->Downloads;
+    std::vector<std::pair<uint32_t, Collections::DownloadQueue::File>> starts;
+    Collections::DownloadQueue::File file;
+    downloads.mMonitor.Enter();
+    uint32_t other = model->UnjoinedDownloads.Forget(clientId);
+    if (ClaimPassedOn(model, other, file)) {
+        starts.emplace_back(other, file);
+    }
+    while (downloads.CountClient(clientId) <
+               Processor::Media::GetMediaRequestProcessor::kMaxDownloadsPerClient &&
+           ClaimNext(model, clientId, file)) {
+        starts.emplace_back(clientId, file);
+    }
+    downloads.mMonitor.Exit();
+    for (const auto& [client, claimed] : starts) {
+        Start(client, claimed.mMediaId, claimed.mResourceId, false);
+    }
+}
+
+void PostSendMediaChunk::EndClient(uint32_t clientId) {
+    ZelvoRelayModel* model = ZelvoRelayModel::Instance();
+    auto& downloads = model->Downloads;
+    Collections::DownloadQueue::File file;
+    downloads.mMonitor.Enter();
+    downloads.RemoveClient(clientId);
+    model->WaitingDownloads.RemoveClient(clientId);
+    uint32_t other = model->UnjoinedDownloads.Forget(clientId);
+    const bool starts = ClaimPassedOn(model, other, file);
+    downloads.mMonitor.Exit();
+    // Started in the message worker's turn: the caller may be making room for a descriptor.
+    if (starts) {
+        model->QueueTask(
+            new Threading::DownloadStart(other, file.mMediaId, file.mResourceId, false));
     }
 }
 
@@ -165,14 +246,16 @@ void PostSendMediaChunk::Execute() {
     auto& downloads = model->Downloads;
     downloads.mMonitor.Enter();
     const MediaTransferModel* download = downloads.Find(mClientId, mMediaId, mResourceId);
-    // A download that ends makes way for its client's next waiting one.
+    // A download that ends makes way for its client's next waiting one, or for a connection
+    // that has not joined, for the next of its address.
     Collections::DownloadQueue::File next;
+    uint32_t client = mClientId;
     const bool starts = download != nullptr && download->mStream != nullptr &&
                         !SendChunk(model, mClientId, mMediaId, mResourceId) &&
-                        ClaimNext(model, mClientId, next);
+                        ClaimAfter(model, client, next);
     downloads.mMonitor.Exit();
     if (starts) {
-        Start(mClientId, next.mMediaId, next.mResourceId, false);
+        Start(client, next.mMediaId, next.mResourceId, false);
     }
 }
 

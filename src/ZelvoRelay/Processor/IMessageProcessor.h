@@ -22,6 +22,10 @@ class IMessageProcessor : public System::Object {
     // media files), beside answering its sender or relaying to the room. At a stop only
     // such messages are handled: nobody is left to receive an answer or a relay.
     [[nodiscard]] virtual bool ChangesStore() const { return false; }
+    // Whether the only effect of handling a message is an answer to its sender (a listing,
+    // a download), so that a message from a client that can no longer be sent anything
+    // needs no handling.
+    [[nodiscard]] virtual bool AnswersOnlySender() const { return false; }
 };
 
 }  // namespace ZelvoRelay::Processor

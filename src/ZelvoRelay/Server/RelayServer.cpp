@@ -10,6 +10,7 @@
 #include "ZelvoRelay/MVC/Events/NewRelayClientEvent.h"
 #include "ZelvoRelay/MVC/MVCInit.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
 #include "ZelvoRelay/Threading/ClientThreadWorker.h"
 #include "ZelvoRelay/Threading/MessageThreadWorker.h"
 #include "ZelvoRelay/Threading/PhotoThreadWorker.h"
@@ -25,37 +26,32 @@ constexpr RelayServer::StopWork kStopWork[] = {RelayServer::StopWork::Messages,
                                                RelayServer::StopWork::Photos};
 
 // Closes the connection that has not joined, the oldest of the address that holds the most
-// such connections, as its time to join running out would, freeing its descriptors; false
+// such connections, as its time to join running out would, freeing every descriptor it
+// holds (its sockets and its downloads' files) before the one that asked is served; false
 // when none is open. Whoever holds fewer is closed only when no one holds more, so one
 // party's connections that never join cannot shut out a newcomer that takes a moment.
+// REQUIRES: off the client workers, whose turns it waits for (a download starting on one
+// leaves its start to the message worker).
 bool CloseOneUnjoined() {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
     const unsigned int workers = model->ClientWorkers.GetNumThread();
     auto& clients = model->Clients;
-    // A download starting on a client worker holds that worker's list monitor, and taking
-    // another's there could deadlock with a worker doing the same.
-    bool onWorker = false;
     for (unsigned int i = 0; i < workers; ++i) {
-        onWorker = onWorker || model->ClientWorker(i).IsCurrentThread();
-    }
-    if (!onWorker) {
-        for (unsigned int i = 0; i < workers; ++i) {
-            model->ClientWorker(i).PauseTurns();
-        }
+        model->ClientWorker(i).PauseTurns();
     }
     clients.mMonitor.Enter();
     Client::RelayClient* oldest = clients.mValue.TakeOldestUnjoined();
-    if (oldest != nullptr && onWorker) {
-        oldest->CloseForRoom();
-    } else if (oldest != nullptr) {
+    if (oldest != nullptr) {
         // No worker is in a turn: nothing reads or sends on its descriptors as they are freed.
         oldest->Disconnect();
+        // Left open until its worker removes it, the file it downloads would keep a
+        // descriptor from the one that asked, and each closing would serve a request only
+        // in part.
+        PostAction::PostSendMediaChunk::EndClient(oldest->GetClientId());
     }
     clients.mMonitor.Exit();
-    if (!onWorker) {
-        for (unsigned int i = workers; i-- > 0;) {
-            model->ClientWorker(i).ResumeTurns();
-        }
+    for (unsigned int i = workers; i-- > 0;) {
+        model->ClientWorker(i).ResumeTurns();
     }
     return oldest != nullptr;
 }

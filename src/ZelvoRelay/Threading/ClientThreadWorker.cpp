@@ -130,10 +130,6 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
     mNoticesMonitor.Exit();
     for (const Notice& notice : notices) {
         if (notice.mClosed) {
-            // Closed from another thread to make room, it still holds its TCP descriptor,
-            // which only this worker may release (RelayClient::CloseForRoom): released now,
-            // not once what it sent has been handled.
-            notice.mClient->Disconnect();
             mClosed.push_back(notice.mClient);
         } else {
             ListToSend(notice.mClient);

@@ -32,6 +32,10 @@ uint32_t MessageTask::GetTurnOf() const {
     return fromClient ? SenderId : MessageTaskQueue::kServer;
 }
 
+bool MessageTask::IsSenderGone() const {
+    return mBacklog != nullptr && mBacklog->AreAnswersEnded();
+}
+
 void MessageTask::Discard() {
     delete Message;
     for (uint32_t i = 0; i < PostActions.Count(); ++i) {

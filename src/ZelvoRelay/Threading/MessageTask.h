@@ -38,6 +38,9 @@ class MessageTask : public System::Object {
     // while too many of its received messages wait for the message worker.
     void CountIn(std::shared_ptr<ReceiveBacklog> backlog);
 
+    // Whether the client that sent this received message can no longer be sent anything.
+    [[nodiscard]] bool IsSenderGone() const;
+
     // Deletes a task that will never be handled, with its message and post actions.
     void Discard();
 

@@ -4,6 +4,7 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
 #include "ZelvoRelay/Processor/IMessageProcessor.h"
+#include "ZelvoRelay/Threading/DownloadStart.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
 #include "ZelvoRelay/Threading/StopMark.h"
 
@@ -34,11 +35,19 @@ void MessageThreadWorker::Wake() {
 }
 
 void MessageThreadWorker::Handle(MessageTask* task) {
-    // Only a mark or a photo's outcome comes without a message.
+    // Only a mark, a download's start or a photo's outcome comes without a message.
     if (task->Message == nullptr) {
         if (auto* mark = dynamic_cast<StopMark*>(task)) {
             mark->Reach();
             delete mark;
+            return;
+        }
+        if (auto* start = dynamic_cast<DownloadStart*>(task)) {
+            // At a stop a download reaches nobody.
+            if (mAnswering.load()) {
+                start->Run();
+            }
+            delete start;
             return;
         }
     }
@@ -54,6 +63,13 @@ void MessageThreadWorker::Handle(MessageTask* task) {
         if (processor != nullptr && processor->ChangesStore()) {
             mStopDiscard.CountDiscarded();
         }
+        task->Discard();
+        return;
+    }
+    // Nothing reaches a client that is gone: handled, the listings and downloads that
+    // connections closed unread had asked for kept the worker busy long after they had
+    // gone, and their tasks piled up by the hundred thousand.
+    if (processor != nullptr && processor->AnswersOnlySender() && task->IsSenderGone()) {
         task->Discard();
         return;
     }

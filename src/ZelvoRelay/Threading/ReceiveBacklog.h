@@ -43,6 +43,10 @@ class ReceiveBacklog : public System::Object {
     [[nodiscard]] bool IsHeld() const { return mHold.load() != kNotHeld; }
     // Forgets the wake event: the client is gone, and its worker may be too.
     void Detach() { mWake.store(nullptr); }
+    // Nothing is sent to the client any more (its connection closed, or a send failed).
+    // Any thread.
+    void EndAnswers() { mAnswersEnded.store(true); }
+    [[nodiscard]] bool AreAnswersEnded() const { return mAnswersEnded.load(); }
 
   private:
     static constexpr uint32_t kNotHeld = 0;
@@ -55,6 +59,7 @@ class ReceiveBacklog : public System::Object {
     std::atomic<uint32_t> mHold{kNotHeld};
     // Signalled by the Remove that ends a hold; null once detached.
     std::atomic<System::Threading::WakeEvent*> mWake{nullptr};
+    std::atomic<bool> mAnswersEnded{false};  // see EndAnswers
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -8,6 +8,7 @@
 #include "ZelvoRelay/MVC/Events/RemoveRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Registration/UserLeftMessage.h"
+#include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
 
 namespace ZelvoRelay::MVC::Commands {
 
@@ -36,10 +37,7 @@ void EndTransfers(Model::ZelvoRelayModel* model, Client::RelayClient& client) {
         model->Uploads.mMonitor.Exit();
     }
 
-    model->Downloads.mMonitor.Enter();
-    model->Downloads.RemoveClient(clientId);
-    model->WaitingDownloads.RemoveClient(clientId);
-    model->Downloads.mMonitor.Exit();
+    PostAction::PostSendMediaChunk::EndClient(clientId);
 }
 
 }  // namespace

@@ -7,8 +7,9 @@
 
 namespace ZelvoRelay::MVC::Model {
 
-// An upload or a download in progress: a full copy of the item it concerns, the client that
-// moves it, the resource being moved and the open file. Transfers are told apart by (media id,
+// An upload or a download in progress: for an upload a full copy of the item it makes (a
+// download holds the item's id alone), the client that moves it, the resource being moved
+// and the open file. Transfers are told apart by (media id,
 // resource id, client id) and ordered by them in that order, each compared as unsigned.
 //
 // The stream is not owned: copies share the pointer and the destructor leaves it alone. The

@@ -31,6 +31,15 @@ Threading::ClientThreadWorker& ZelvoRelayModel::ClientWorker(unsigned int index)
     return *static_cast<Threading::ClientThreadWorker*>(ClientWorkers.GetThread(index));
 }
 
+bool ZelvoRelayModel::IsOnClientWorker() {
+    for (unsigned int i = 0; i < ClientWorkers.GetNumThread(); ++i) {
+        if (ClientWorker(i).IsCurrentThread()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 Threading::MessageThreadWorker& ZelvoRelayModel::MessageWorker() {
     // The group only ever holds one thread, of this type.
     return *static_cast<Threading::MessageThreadWorker*>(MessageWorkers.GetThread(0));

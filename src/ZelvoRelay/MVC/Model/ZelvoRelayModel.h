@@ -12,6 +12,7 @@
 #include "ZelvoRelay/Collections/DownloadQueue.h"
 #include "ZelvoRelay/Collections/MediaCollection.h"
 #include "ZelvoRelay/Collections/MediaTransferCollection.h"
+#include "ZelvoRelay/Collections/UnjoinedDownloads.h"
 #include "ZelvoRelay/MVC/Model/AudioModel.h"
 #include "ZelvoRelay/MVC/Model/ConfigurationModel.h"
 #include "ZelvoRelay/MVC/Model/MessageModel.h"
@@ -110,6 +111,8 @@ class ZelvoRelayModel : public System::Object {
     System::Threading::ThreadManager ClientWorkers;
     // The thread of ClientWorkers at index. REQUIRES: index < ClientWorkers.GetNumThread().
     Threading::ClientThreadWorker& ClientWorker(unsigned int index);
+    // Whether the calling thread is one of ClientWorkers.
+    [[nodiscard]] bool IsOnClientWorker();
     System::Threading::ThreadManager ServerWorkers;
     // The connected clients. Its monitor is the client-collection monitor.
     System::Threading::ThreadProperty<Collections::ClientCollection> Clients;
@@ -130,6 +133,9 @@ class ZelvoRelayModel : public System::Object {
     // Downloads waiting for one of their client's running ones to end; guarded by the
     // downloads monitor.
     Collections::DownloadQueue WaitingDownloads;
+    // The places of running downloads that connections which have not joined hold, by
+    // address; guarded by the downloads monitor.
+    Collections::UnjoinedDownloads UnjoinedDownloads;
     // Holds the one PhotoThreadWorker, which makes the previews of complete uploads.
     System::Threading::ThreadManager PhotoWorkers;
     // The thread of PhotoWorkers.

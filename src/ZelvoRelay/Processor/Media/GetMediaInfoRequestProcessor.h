@@ -43,6 +43,7 @@ class GetMediaInfoRequestProcessor : public IMessageProcessor {
     static constexpr uint32_t kRunIds = 32;
 
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
+    [[nodiscard]] bool AnswersOnlySender() const override { return true; }
 
     // The page of up to count items of catalogue from startId downwards, for clientId.
     // Takes the catalogue's monitor.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaRequest.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
@@ -28,7 +29,8 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     auto& clients = model->Clients;
     auto& downloads = model->Downloads;
     clients.mMonitor.Enter();
-    const bool present = clients.mValue.FindClient(clientId) != nullptr;
+    Client::RelayClient* client = clients.mValue.FindClient(clientId);
+    const bool present = client != nullptr;
     downloads.mMonitor.Enter();
     // A download whose place is claimed but whose file is not open yet counts as running.
     const bool running = downloads.Find(clientId, mediaId, resourceId) != nullptr ||
@@ -38,7 +40,15 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     // every photo could take every descriptor the process may have. The downloads beyond
     // it are accepted all the same (a gallery asks for every preview at once) and wait,
     // holding no file, until earlier ones end.
-    const bool starts = accepted && downloads.CountClient(clientId) < kMaxDownloadsPerClient;
+    // Those of connections that have not joined are bounded tighter still: however many such
+    // connections one party opens and however little they read, they hold one member's share
+    // between them.
+    bool starts = false;
+    if (accepted && client->GetUserModel().IsRegistered.mValue) {
+        starts = downloads.CountClient(clientId) < kMaxDownloadsPerClient;
+    } else if (accepted) {
+        starts = model->UnjoinedDownloads.Claim(clientId, client->GetTcpEndPoint().GetAddress());
+    }
     if (starts) {
         // Claimed now, opened once the monitors are left (PostSendMediaChunk::Start).
         downloads.Add(MVC::Model::MediaTransferModel(clientId, mediaId, resourceId));

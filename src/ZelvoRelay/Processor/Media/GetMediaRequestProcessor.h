@@ -16,6 +16,7 @@ class GetMediaRequestProcessor : public IMessageProcessor {
     static constexpr uint32_t kMaxDownloadsPerClient = 16;
 
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
+    [[nodiscard]] bool AnswersOnlySender() const override { return true; }
 };
 
 }  // namespace ZelvoRelay::Processor::Media

@@ -12,6 +12,7 @@
 #include "ZelvoRelay/Message/Registration/UserJoinedMessage.h"
 #include "ZelvoRelay/Message/Registration/UserPrivilegeMessage.h"
 #include "ZelvoRelay/PostAction/PostRemoveClient.h"
+#include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
 
 namespace ZelvoRelay::Processor::Registration {
 
@@ -128,6 +129,8 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     model->Addresses.ChargeNotice(address, *notice, Collections::AddressTable::Clock::now());
     model->SendNowToRoom(notice, clientId);
     clients.mMonitor.Exit();
+    // Behind the admission in its send queue.
+    PostAction::PostSendMediaChunk::StartJoined(clientId);
 }
 
 }  // namespace ZelvoRelay::Processor::Registration

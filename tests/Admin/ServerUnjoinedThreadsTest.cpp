@@ -1,0 +1,280 @@
+// What connections that have not joined may hold while they download, the server binary end to
+// end: each test in a fresh working directory on a free port.
+#include "Admin/RoomFixture.h"
+#include "support/Process.h"
+#include "support/Wait.h"
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using AdminTest::ConfigXml;
+using AdminTest::Privileges;
+using AdminTest::Room;
+using AdminTest::Settings;
+using TestSupport::RawClient;
+
+constexpr int kLimit = 64;
+constexpr uint32_t kPhotos = 100;  // the first id of the outsider's photos
+constexpr uint32_t kShare = 16;    // the downloads one member runs at once
+const std::string kListing =
+    RelayWire::Message(RelayWire::GetMediaInfo, 0, RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255));
+
+// A relay frame: the payload's length, little-endian, then the payload.
+std::string Frame(const std::string& payload) {
+    return RelayWire::U32(static_cast<uint32_t>(payload.size())) + payload;
+}
+
+// The frames asking for resource of items first to first + count - 1.
+std::string Requests(uint32_t first, uint32_t count, uint8_t resource) {
+    std::string requests;
+    for (uint32_t id = first; id < first + count; ++id) {
+        requests += Frame(RelayWire::MediaFile(RelayWire::GetMedia, id, resource));
+    }
+    return requests;
+}
+
+// A room for the password "pass" whose items 0 to members - 1 have a preview of a few KiB
+// (PreviewOf), and items kPhotos to kPhotos + kShare - 1 a photo of 64 MiB that takes no disk
+// space, far more than any socket holds, so that no download of one ends while it is unread.
+void WriteRoom(const Room& room, uint32_t members) {
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
+    std::string media = "<media count=\"" + std::to_string(members + kShare) + "\">";
+    const auto item = [&media](uint32_t id) {
+        media += "<item><entry><id>" + std::to_string(id) + "</id></entry><group /></item>";
+    };
+    for (uint32_t id = 0; id < members; ++id) {
+        item(id);
+        room.Write("media/" + std::to_string(id) + "_1", std::string(3000 + id, char('a' + id)));
+    }
+    for (uint32_t id = kPhotos; id < kPhotos + kShare; ++id) {
+        item(id);
+        room.Write("media/" + std::to_string(id) + "_0", "");
+        std::filesystem::resize_file(room.File("media/" + std::to_string(id) + "_0"), 64u << 20);
+    }
+    room.Write("media.xml", media + "</media>");
+}
+
+std::string PreviewOf(uint32_t id) {
+    return std::string(3000 + id, char('a' + id));
+}
+
+// How many descriptors the server holds on the outsider's photos.
+int PhotosOpen(const Room& room, pid_t pid) {
+    int open = 0;
+    for (uint32_t id = kPhotos; id < kPhotos + kShare; ++id) {
+        open += TestSupport::DescriptorsOpenOn(
+            pid, std::filesystem::canonical(room.File("media/" + std::to_string(id) + "_0")));
+    }
+    return open;
+}
+
+// A connection from source that never joins, reads little, and asks for every one of the
+// outsider's photos; it reads on until its listing is answered, which comes once the server
+// has handled every request before it. Null when the server closes it first.
+std::unique_ptr<RawClient> Downloader(uint16_t port, const std::string& source) {
+    auto client = std::make_unique<RawClient>(port, source);
+    client->SetReceiveBuffer(4096);
+    client->SendBytes(Requests(kPhotos, kShare, 0) + Frame(kListing));
+    return AdminTest::FramesUntil(*client, RelayWire::MediaInfo).empty() ? nullptr
+                                                                         : std::move(client);
+}
+
+// The files of items first to first + count - 1 of resource that client reads, each shorter
+// than a chunk of 4 KiB; reads until each has come or has been refused.
+std::vector<std::string> ReadDownloads(RawClient& client, uint32_t first, uint32_t count,
+                                       uint8_t resource) {
+    std::vector<std::string> files(count);
+    std::set<uint32_t> done;
+    while (done.size() < count) {
+        const auto frame = client.NextFrame();
+        if (!frame) {
+            ADD_FAILURE() << done.size() << " of " << count << " downloads came";
+            break;
+        }
+        const RelayWire::Parsed message = RelayWire::Parse(*frame);
+        const uint32_t id =
+            RelayWire::ReadU32(message.payload, message.type == RelayWire::GetMediaAnswer ? 1 : 0);
+        if (message.type == RelayWire::GetMediaAnswer && message.payload[0] != 0) {
+            done.insert(id);
+        } else if (message.type == RelayWire::MediaChunk &&
+                   static_cast<uint8_t>(message.payload[4]) == resource) {
+            files[id - first] = message.payload.substr(11);
+            done.insert(id);
+        }
+    }
+    return files;
+}
+
+// An outsider without the password at 127.0.0.2 opens 20 connections that each ask for 16
+// photos and read nothing more: each holds at most one photo open, and the address 16, the
+// rest waiting holding no file, while a member's gallery of 20 previews comes whole. One of the
+// outsider's that waits gets its turn as another of its address leaves, and one that joins gets
+// a member's 16 at once. Before, every connection held 16 files open.
+TEST(ServerUnjoined, NeverJoinedConnectionsHoldOneFileEachAndSixteenPerAddress) {
+    constexpr uint32_t kGallery = 20;
+    Room room;
+    WriteRoom(room, kGallery);
+    auto server = room.Start();
+    std::vector<std::unique_ptr<RawClient>> outsider;
+    outsider.push_back(Downloader(room.Port(), "127.0.0.2"));
+    ASSERT_NE(outsider.back(), nullptr);
+    EXPECT_EQ(PhotosOpen(room, server->Pid()), 1);
+    for (int i = 1; i < 20; ++i) {
+        outsider.push_back(Downloader(room.Port(), "127.0.0.2"));
+        ASSERT_NE(outsider.back(), nullptr) << i;
+    }
+    EXPECT_EQ(PhotosOpen(room, server->Pid()), 16);
+
+    RawClient member(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);
+    member.SendBytes(Requests(0, kGallery, 1));
+    const std::vector<std::string> previews = ReadDownloads(member, 0, kGallery, 1);
+    for (uint32_t id = 0; id < kGallery; ++id) {
+        EXPECT_EQ(previews[id], PreviewOf(id)) << id;
+    }
+
+    // The first sixteen run one download each; the seventeenth waits first.
+    outsider[0]->Close();
+    const auto started = AdminTest::FramesUntil(*outsider[16], RelayWire::MediaChunk);
+    ASSERT_FALSE(started.empty()) << server->Output();
+    EXPECT_EQ(PhotosOpen(room, server->Pid()), 16);
+    ASSERT_EQ(AdminTest::Join(*outsider[19], "Bob", "pass"), 0);
+    std::set<uint32_t> running;
+    while (running.size() < kShare) {
+        const auto frame = outsider[19]->NextFrame();
+        ASSERT_TRUE(frame) << running.size() << " downloads started";
+        const RelayWire::Parsed message = RelayWire::Parse(*frame);
+        if (message.type == RelayWire::MediaChunk) {
+            running.insert(RelayWire::ReadU32(message.payload, 0));
+        }
+    }
+    EXPECT_EQ(PhotosOpen(room, server->Pid()), 32);
+}
+
+// The command that starts the server in room's directory under an open file limit of kLimit.
+std::vector<std::string> WithSmallFileLimit(const Room& room) {
+    return {"sh", "-c",
+            "cd " + room.File("") + " && exec prlimit --nofile=32:" + std::to_string(kLimit) + " " +
+                AdminTest::kServer};
+}
+
+// At an open file limit of 64, a newcomer at 127.0.0.3 connects, then an outsider without the
+// password at 127.0.0.2 opens 40 connections one after another, each asking for 16 photos and
+// reading nothing: each is served by closing the outsider's oldest, which gives back its
+// sockets and its file before the one that asked is served. The newcomer then joins and is
+// admitted; a member's 17 previews all come whole, the last starting on a client worker when
+// the first has been sent (the message worker makes room for it), and its upload is accepted.
+// Nothing is refused at the reserve. Before, each download at the reserve closed one of the
+// outsider's connections for one descriptor, leaving its file open, the outsider's connections
+// ran out and the newcomer, the oldest left, was closed.
+TEST(ServerUnjoined, AConnectionClosedForRoomGivesBackEverythingItHoldsFirst) {
+    constexpr uint32_t kPreviews = 17;
+    Room room;
+    WriteRoom(room, kPreviews);
+    TestSupport::ServerProcess server(WithSmallFileLimit(room), "");
+    ASSERT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
+    RawClient member(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);
+    RawClient newcomer(room.Port(), "127.0.0.3");
+    newcomer.SendFrame(kListing);
+    ASSERT_FALSE(AdminTest::FramesUntil(newcomer, RelayWire::MediaInfo).empty());
+    std::vector<std::unique_ptr<RawClient>> outsider;
+    for (int i = 0; i < 40; ++i) {
+        outsider.push_back(Downloader(room.Port(), "127.0.0.2"));
+    }
+    EXPECT_EQ(AdminTest::Join(newcomer, "Bob", "pass"), 0);
+
+    member.SendBytes(Requests(0, kPreviews, 1));
+    const std::vector<std::string> files = ReadDownloads(member, 0, kPreviews, 1);
+    for (uint32_t id = 0; id < kPreviews; ++id) {
+        EXPECT_EQ(files[id], PreviewOf(id)) << id;
+    }
+    member.SendFrame(RelayWire::AddMediaRequest(1, 1, 100, "new"));
+    const auto added = AdminTest::FramesUntil(member, RelayWire::AddMediaAnswer);
+    EXPECT_EQ(RelayWire::Parse(added.empty() ? "" : added.back()).payload.substr(0, 2),
+              RelayWire::U8(1) + RelayWire::U8(0));
+
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitForExit(), 0);
+    const std::string log = server.Output();
+    const std::regex refused(
+        R"(refused new connections (\d+), downloads (\d+), uploads (\d+), policy requests (\d+))");
+    size_t lines = 0;
+    for (std::sregex_iterator it(log.begin(), log.end(), refused), none; it != none; ++it) {
+        ++lines;
+        for (size_t use = 1; use <= 4; ++use) {
+            EXPECT_EQ((*it)[use].str(), "0") << (*it)[0].str();
+        }
+    }
+    EXPECT_GT(lines, 0u) << log;
+}
+
+// How many sockets the server holds open.
+size_t SocketsOpen(pid_t pid) {
+    size_t sockets = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        sockets += target.rfind("socket:", 0) == 0 ? 1 : 0;
+    }
+    return sockets;
+}
+
+// A member and an outsider without the password share 127.0.0.2. The outsider opens 10
+// connections that each ask for 60 listings of 255 items with titles deflate cannot shrink, and
+// read none: each holds far less than a member may have queued, but together far more than one
+// member's 16 MiB, so some of them are closed long before their time to join runs out (30 s),
+// while the member, joined, is still served. Before, the server held every answer.
+TEST(ServerUnjoined, OneAddressesConnectionsThatHaveNotJoinedHoldOneMembersShareOfMemory) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
+    std::string media = "<media count=\"255\">";
+    uint32_t seed = 1;
+    for (uint32_t id = 0; id < 255; ++id) {
+        std::string title;
+        for (int i = 0; i < 1000; ++i) {
+            seed = seed * 1103515245 + 12345;
+            title += static_cast<char>('A' + (seed >> 16) % 58 % 26 + ((seed >> 24) % 2) * 32);
+        }
+        media += "<item><entry><id>" + std::to_string(id) + "</id><title>" + title +
+                 "</title></entry><group /></item>";
+    }
+    room.Write("media.xml", media + "</media>");
+    auto server = room.Start();
+    RawClient member(room.Port(), "127.0.0.2");
+    ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);
+    std::vector<std::unique_ptr<RawClient>> outsider;
+    int line = server->WaitForLine(" has connected");  // the member's
+    for (int i = 0; i < 10; ++i) {
+        outsider.push_back(std::make_unique<RawClient>(room.Port(), "127.0.0.2"));
+        outsider.back()->SetReceiveBuffer(4096);
+        line = server->WaitForLine(" has connected", static_cast<size_t>(line) + 1);
+        ASSERT_GE(line, 0);
+    }
+    const size_t open = SocketsOpen(server->Pid());
+    std::string listings;
+    for (int i = 0; i < 60; ++i) {
+        listings += Frame(kListing);
+    }
+    for (const auto& client : outsider) {
+        client->SendBytes(listings);
+    }
+    // Well before the time to join runs out.
+    EXPECT_TRUE(TestSupport::WaitUntil([&] { return SocketsOpen(server->Pid()) < open; },
+                                       std::chrono::seconds(20)));
+    member.SendFrame(kListing);
+    EXPECT_FALSE(AdminTest::FramesUntil(member, RelayWire::MediaInfo).empty());
+}
+
+}  // namespace

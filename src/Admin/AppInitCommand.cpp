@@ -34,6 +34,7 @@
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +57,14 @@ constexpr const char* kCommandNames[] = {
     "AppClosingEvent",    "SaveUserDataEvent", "FindIpEvent",       "LoginEvent",
     "LogoutEvent",        "RoomUpdateEvent",   "UserRegisterEvent", "UserForgotPasswordEvent",
     "ChangePasswordEvent"};
+
+// Writes text to standard output after the lines logged before it, and ends the process
+// with status 0.
+[[noreturn]] void AnswerAndExit(const String& text) {
+    WaitForConsole(std::chrono::steady_clock::now() + kConsoleEndWait);
+    std::fwrite(text.CStr(), 1, text.Length(), stdout);
+    std::exit(0);
+}
 
 // Whether word is the option, given by its short or long name, and its value: the next
 // word, or the text after "=" in the word itself.
@@ -300,13 +309,9 @@ bool AppInitCommand::ApplyCommandLine(int argc, char** argv) {
             room.UserAccount.Password = value;
             passwordGiven = true;
         } else if (word == "-h" || word == "--help") {
-            const String help = HelpText(argv[0]);
-            std::fwrite(help.CStr(), 1, help.Length(), stdout);
-            std::exit(0);
+            AnswerAndExit(HelpText(argv[0]));
         } else if (word == "-v" || word == "--version") {
-            const String& version = AdminModel::VersionText();
-            std::fwrite(version.CStr(), 1, version.Length(), stdout);
-            std::exit(0);
+            AnswerAndExit(AdminModel::VersionText());
         }
     }
     // Joins would otherwise be checked against the digest of the password read from
@@ -400,6 +405,7 @@ bool AppInitCommand::KeepAsRead(const String& path, const String& text, String& 
 
 void AppInitCommand::EndStartUp(const String& message) {
     PrintLogMessage(message);
+    WaitForConsole(std::chrono::steady_clock::now() + kConsoleEndWait);
     std::exit(1);
 }
 

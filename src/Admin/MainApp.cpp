@@ -2,6 +2,7 @@
 
 #include "Admin/AdminModel.h"
 #include "Admin/AppInitCommand.h"
+#include "Admin/PrintLogMessage.h"
 #include "Application/AppClosingEvent.h"
 #include "Application/AppInitEvent.h"
 #include "Application/AppModel.h"
@@ -9,6 +10,8 @@
 #include "System/MVC/Controller.h"
 #include "System/Singleton.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+
+#include <chrono>
 
 using ZelvoRelay::MVC::Model::ZelvoRelayModel;
 
@@ -52,6 +55,10 @@ int MainApp::Main(int argc, char** argv) {
     // Status 0 after a closing save that kept an old file would tell a supervisor that
     // the state on disk is the latest, when the changes since the last save are lost.
     const int status = mAdminModel->mSaveFailed ? 1 : 0;
+    // A console read gets every line before the end; one that takes nothing must not hold
+    // the end for ever, or a supervisor's kill would be all that ends the process.
+    const auto consoleDeadline = std::chrono::steady_clock::now() + kConsoleEndWait;
+    WaitForConsole(consoleDeadline);
     // Nothing is left to save: one more stop signal ends the process at once.
     EndAtNextStop(status);
     // The commands go before the models they use: a command that still had a request
@@ -62,5 +69,6 @@ int MainApp::Main(int argc, char** argv) {
     System::Singleton<ZelvoRelayModel>::Destroy();
     AdminModel::Destroy();
     AppModel::Destroy();
+    WaitForConsole(consoleDeadline);
     return status;
 }

@@ -1,15 +1,38 @@
 #include "Admin/PrintLogMessage.h"
 
-#include "System/IO/StandardOutput.h"
+#include "System/IO/ConsoleWriter.h"
 #include "System/Utility/Utf8.h"
 
 #include <string>
 
+namespace {
+
+// About 13,000 lines of 80 bytes, or a thousand of the longest a client can make.
+constexpr size_t kConsoleBacklog = size_t{1} << 20;
+
+System::String DropNotice(uint64_t count) {
+    return FormatLogMessage(
+        System::DateTime::Now(),
+        System::String::Parse("Console: %llu line%s dropped while the console took no output.\n",
+                              static_cast<unsigned long long>(count),
+                              count == 1 ? " was" : "s were"));
+}
+
+System::IO::ConsoleWriter& Console() {
+    // Never destroyed: at the end of the process its thread may still wait on a console that
+    // takes nothing, and must find it in place.
+    static auto* const console = new System::IO::ConsoleWriter(kConsoleBacklog, &DropNotice);
+    return *console;
+}
+
+}  // namespace
+
 void PrintLogMessage(const System::String& text) {
-    const System::String line = FormatLogMessage(System::DateTime::Now(), text);
-    // Written at once, not into a buffer: unflushed lines would sit in the buffer of a piped
-    // or redirected log, and be lost when the process is killed.
-    (void)System::IO::StandardOutput::Write(line.CStr(), line.Length());
+    Console().Write(FormatLogMessage(System::DateTime::Now(), text));
+}
+
+bool WaitForConsole(std::chrono::steady_clock::time_point deadline) {
+    return Console().WaitUntilWritten(deadline);
 }
 
 System::String FormatLogMessage(const System::DateTime& time, const System::String& text) {

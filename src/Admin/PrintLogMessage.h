@@ -3,12 +3,24 @@
 #include "System/DateTime.h"
 #include "System/String.h"
 
+#include <chrono>
+
 // The console log: one line on standard output per event, stamped with the local time.
 
-// Writes the local time as "yyyy-MM-dd hh:mm:ss", ": " and text (which carries its own
-// line feed) to standard output at once, unbuffered. Lines written by different threads
-// never mix within a line. Output errors are ignored.
+// How long the end of the process waits for a console that takes nothing.
+inline constexpr std::chrono::seconds kConsoleEndWait{5};
+
+// Stamps text (which carries its own line feed) with the local time as "yyyy-MM-dd
+// hh:mm:ss" and ": ", and hands the line to the console's writer, which writes it to
+// standard output behind the lines logged before it, without holding up the caller. Lines
+// written by different threads never mix within a line. While 1 MiB of lines waits for a
+// console that takes nothing, further lines are dropped, and once it takes output again
+// a line says how many. Output errors are ignored.
 void PrintLogMessage(const System::String& text);
+
+// Waits until every line logged before the call is written, or until deadline. Returns
+// whether they were written.
+bool WaitForConsole(std::chrono::steady_clock::time_point deadline);
 
 // The line PrintLogMessage writes for text at the given time.
 [[nodiscard]] System::String FormatLogMessage(const System::DateTime& time,

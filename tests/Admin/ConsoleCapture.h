@@ -1,10 +1,14 @@
 #pragma once
 
+#include "Admin/PrintLogMessage.h"
 #include "support/TempDir.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -13,10 +17,12 @@
 
 namespace AdminTest {
 
-// Standard output goes to a file while the object exists.
+// Standard output goes to a file while the object exists. The lines logged before it go
+// where standard output went before, and those logged while it exists to the file.
 class ConsoleCapture {
   public:
     ConsoleCapture() {
+        Written();
         std::fflush(stdout);
         mSaved = dup(STDOUT_FILENO);
         const int file = open(mDir.File("console").c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
@@ -25,6 +31,7 @@ class ConsoleCapture {
     }
     // Passes on what was captured, test failures included.
     ~ConsoleCapture() {
+        Written();
         std::fflush(stdout);
         dup2(mSaved, STDOUT_FILENO);
         close(mSaved);
@@ -33,6 +40,7 @@ class ConsoleCapture {
     }
     // The texts of the lines written so far, without their time stamps.
     std::vector<std::string> Texts() const {
+        Written();
         std::ifstream in(mDir.File("console"));
         std::vector<std::string> texts;
         for (std::string line; std::getline(in, line);) {
@@ -42,6 +50,11 @@ class ConsoleCapture {
     }
 
   private:
+    // Waits until the console's writer has written what was logged so far.
+    static void Written() {
+        EXPECT_TRUE(WaitForConsole(std::chrono::steady_clock::now() + std::chrono::seconds(30)));
+    }
+
     TestSupport::TempDir mDir;
     int mSaved{-1};
 };

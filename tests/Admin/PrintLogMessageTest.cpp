@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -22,16 +23,20 @@ std::string FromString(const System::String& text) {
     return std::string(text.CStr(), text.Length());
 }
 
-// The line is written when PrintLogMessage returns: standard output redirected to a
-// file is fully buffered, so an unflushed line would not be in the file yet.
+// The line is written once the console's writer has caught up, while the process runs:
+// standard output redirected to a file is fully buffered, so a line left unflushed would
+// not be in the file yet.
 TEST(PrintLogMessageTest, WritesOneStampedLineAndFlushesIt) {
     TestSupport::TempDir dir;
+    // Lines logged before go where standard output went before.
+    EXPECT_TRUE(WaitForConsole(std::chrono::steady_clock::now() + std::chrono::seconds(30)));
     std::fflush(stdout);
     const int saved = dup(STDOUT_FILENO);
     const int file = open(dir.File("log").c_str(), O_CREAT | O_WRONLY, 0600);
     dup2(file, STDOUT_FILENO);
     const std::string before = FromString(System::DateTime::Now().ToString("yyyy-MM-dd hh:mm:ss"));
     PrintLogMessage("Relay server stopped\n");
+    EXPECT_TRUE(WaitForConsole(std::chrono::steady_clock::now() + std::chrono::seconds(30)));
     std::ifstream in(dir.File("log"));
     const std::string line{std::istreambuf_iterator<char>(in), {}};
     dup2(saved, STDOUT_FILENO);
@@ -43,8 +48,8 @@ TEST(PrintLogMessageTest, WritesOneStampedLineAndFlushesIt) {
 }
 
 // Standard output redirected to a file is fully buffered: an unflushed line would not be
-// in the file yet when PrintLogMessage returns.
-TEST(PrintLogMessageTest, TheLineIsWrittenWhenTheCallReturns) {
+// in the file yet once the console's writer has caught up.
+TEST(PrintLogMessageTest, TheLineIsWrittenOnceTheWriterHasCaughtUp) {
     AdminTest::ConsoleCapture console;
     PrintLogMessage("Relay server stopped\n");
     EXPECT_EQ(console.Texts(), std::vector<std::string>{"Relay server stopped"});

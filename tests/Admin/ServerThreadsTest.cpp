@@ -2838,21 +2838,6 @@ TEST(ServerLog, ConnectionsClosedAtOnceAreCountedAboutTheirAddress) {
     EXPECT_EQ(LeftOut(*server, peer, "connections?"), 1u);
 }
 
-// A thread of process pid that waits to write to a full pipe; 0 when there is none.
-pid_t ThreadWritingAFullPipe(pid_t pid) {
-    std::error_code error;
-    for (const auto& task :
-         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
-        std::ifstream wchan(task.path() / "wchan");
-        std::string waitingIn;
-        std::getline(wchan, waitingIn);
-        if (waitingIn.find("pipe_write") != std::string::npos) {
-            return static_cast<pid_t>(std::stol(task.path().filename().string()));
-        }
-    }
-    return 0;
-}
-
 // Whether a signal sent to thread tid of process pid is still to be taken.
 bool SignalPending(pid_t pid, pid_t tid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) +
@@ -2909,7 +2894,7 @@ TEST(ServerLog, ASecondSignalLosesNoLeavingOfTheConnectionsTheStopCloses) {
     ASSERT_GE(server->WaitForLine(" has left the room."), 0) << server->Output();
     pid_t writer = 0;
     ASSERT_TRUE(TestSupport::WaitUntil(
-        [&] { return (writer = ThreadWritingAFullPipe(server->Pid())) != 0; }));
+        [&] { return (writer = TestSupport::ThreadWritingAFullPipe(server->Pid())) != 0; }));
     syscall(SYS_tgkill, server->Pid(), writer, SIGTERM);
     // Taken while the write still waits, not once the log is read.
     EXPECT_TRUE(TestSupport::WaitUntil([&] { return !SignalPending(server->Pid(), writer); }));

@@ -87,6 +87,20 @@ bool AllThreadsStopped(pid_t pid) {
     return any;
 }
 
+pid_t ThreadWritingAFullPipe(pid_t pid) {
+    std::error_code error;
+    for (const auto& task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream wchan(task.path() / "wchan");
+        std::string waitingIn;
+        std::getline(wchan, waitingIn);
+        if (waitingIn.find("pipe_write") != std::string::npos) {
+            return static_cast<pid_t>(std::stol(task.path().filename().string()));
+        }
+    }
+    return 0;
+}
+
 int OpenDescriptors() {
     int open = 0;
     std::error_code error;

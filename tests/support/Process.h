@@ -37,6 +37,9 @@ bool IgnoresSignal(pid_t pid, int signal);
 // until it is continued.
 bool AllThreadsStopped(pid_t pid);
 
+// A thread of process pid that waits to write to a full pipe; 0 when there is none.
+pid_t ThreadWritingAFullPipe(pid_t pid);
+
 // How many descriptors the calling process has open.
 int OpenDescriptors();
 

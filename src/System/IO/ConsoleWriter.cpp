@@ -1,0 +1,99 @@
+#include "System/IO/ConsoleWriter.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+namespace System::IO {
+
+ConsoleWriter::ConsoleWriter(size_t capacity, DropNotice notice, int descriptor)
+    : mCapacity(capacity), mNotice(notice), mDescriptor(descriptor) {}
+
+ConsoleWriter::~ConsoleWriter() {
+    // The thread uses the members below, which go before the base waits for it.
+    Stop(true);
+}
+
+void ConsoleWriter::Write(const String& text) {
+    std::lock_guard<std::mutex> lock(mLock);
+    if (GetThreadState() == 0 && Start() != 0) {
+        // Nothing is queued without a thread, so the text still comes after those before it.
+        WriteAll(text.CStr(), text.Length());
+        return;
+    }
+    // A console that takes nothing would otherwise hold every thread that logs, and with
+    // them the room and its stop; past the bound, memory would grow for as long as it lasts.
+    if (mHeld + text.Length() > mCapacity) {
+        if (mQueue.empty() || mQueue.back().mDropped == 0) {
+            mQueue.push_back(Entry{String(), 0});
+            ++mGiven;
+        }
+        ++mQueue.back().mDropped;
+    } else {
+        mQueue.push_back(Entry{text, 0});
+        mHeld += text.Length();
+        ++mGiven;
+    }
+    mQueued.notify_one();
+}
+
+bool ConsoleWriter::WaitUntilWritten(Clock::time_point deadline) {
+    std::unique_lock<std::mutex> lock(mLock);
+    const uint64_t given = mGiven;
+    return mWritten.wait_until(lock, deadline, [&] { return mDone >= given; });
+}
+
+void ConsoleWriter::Run() {
+    std::unique_lock<std::mutex> lock(mLock);
+    while (true) {
+        mQueued.wait(lock, [this] { return !mQueue.empty() || GetThreadState() == 0; });
+        if (mQueue.empty()) {
+            return;
+        }
+        std::deque<Entry> batch;
+        batch.swap(mQueue);
+        lock.unlock();
+        std::string bytes;
+        size_t held = 0;
+        for (const Entry& entry : batch) {
+            // Made now, when the console has taken what came before the texts dropped.
+            const String text = entry.mDropped != 0 ? mNotice(entry.mDropped) : entry.mText;
+            bytes.append(text.CStr(), text.Length());
+            held += entry.mText.Length();
+        }
+        WriteAll(bytes.data(), bytes.size());
+        const uint64_t done = batch.size();
+        batch.clear();
+        lock.lock();
+        mHeld -= held;
+        mDone += done;
+        mWritten.notify_all();
+    }
+}
+
+void ConsoleWriter::Wake() {
+    // Taken, so that the thread is either waiting already or has yet to read the state.
+    { std::lock_guard<std::mutex> lock(mLock); }
+    mQueued.notify_all();
+}
+
+void ConsoleWriter::WriteAll(const char* bytes, size_t length) const {
+    while (length > 0) {
+        const ssize_t written = write(mDescriptor, bytes, length);
+        if (written > 0) {
+            bytes += written;
+            length -= static_cast<size_t>(written);
+        } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A console another program has made non-blocking is waited for as any other.
+            pollfd ready{mDescriptor, POLLOUT, 0};
+            poll(&ready, 1, -1);
+        } else if (written == 0 || errno != EINTR) {
+            // A console that has failed (closed, a full disk) loses the rest, as ever.
+            return;
+        }
+    }
+}
+
+}  // namespace System::IO

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "System/String.h"
+#include "System/Threading/Thread.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+
+namespace System::IO {
+
+// Writes texts to a descriptor, standard output by default, on a thread of its own and in
+// the order they were given, so that a console that takes nothing (a pipe nobody reads, a
+// terminal stopped with Ctrl-S) holds up none of the threads that write to it. Texts go to
+// the descriptor as soon as it takes them, never into a buffer of the process that a kill
+// would lose. At most capacity bytes of texts wait; a text past them is dropped whole and
+// counted, and in its place the writer writes the notice it was given for the count, once
+// the console takes output again.
+//
+// Write and WaitUntilWritten may be called from any thread.
+// REQUIRES: the destructor is called only while the descriptor takes output or fails.
+class ConsoleWriter : public Threading::Thread {
+  public:
+    using Clock = std::chrono::steady_clock;
+    // The text telling that count texts were dropped.
+    using DropNotice = String (*)(uint64_t count);
+
+    static constexpr int kStandardOutput = 1;
+
+    ConsoleWriter(size_t capacity, DropNotice notice, int descriptor = kStandardOutput);
+    // Writes what waits, then stops the thread.
+    ~ConsoleWriter() override;
+
+    ConsoleWriter(const ConsoleWriter&) = delete;
+    ConsoleWriter& operator=(const ConsoleWriter&) = delete;
+
+    // Queues text behind every text given before it, or drops and counts it when the texts
+    // waiting would pass the capacity. While the thread cannot be started, the caller
+    // writes it at once.
+    void Write(const String& text);
+    // Waits until every text given before the call, and the notice of those dropped, is
+    // written or its write has failed, or until deadline. Returns whether it was.
+    bool WaitUntilWritten(Clock::time_point deadline);
+
+    // Writes what is queued, a batch at a time, until stopped with nothing queued.
+    void Run() override;
+
+  protected:
+    void Wake() override;
+
+  private:
+    // A text to write, or the notice of mDropped texts dropped in its place.
+    struct Entry {
+        String mText;
+        uint64_t mDropped{0};
+    };
+
+    // Writes every byte, waiting while the descriptor takes none; stops where it fails.
+    void WriteAll(const char* bytes, size_t length) const;
+
+    const size_t mCapacity;
+    const DropNotice mNotice;
+    const int mDescriptor;
+    // Guards the members below; taken on its own, never while another lock is waited for.
+    std::mutex mLock;
+    std::condition_variable mQueued;   // an entry was queued, or the thread is to stop
+    std::condition_variable mWritten;  // mDone has grown
+    std::deque<Entry> mQueue;
+    // The bytes of the texts queued and of those the thread is writing.
+    size_t mHeld{0};
+    // Entries ever queued, and those written (or failed) since.
+    uint64_t mGiven{0};
+    uint64_t mDone{0};
+};
+
+}  // namespace System::IO

@@ -1885,8 +1885,10 @@ TEST(ServerDescriptors, AnOutsiderHoldingEveryDescriptorLeavesMembersDownloadsUp
         }
         return closed;
     };
+    // Bounded only so that a server that never closes one fails instead of looping: under
+    // load a transient number may serve several plug-ins in turn.
     for (int plugins = 0; policy; ++plugins) {
-        ASSERT_LT(plugins, 6);
+        ASSERT_LT(plugins, 40);
         ASSERT_TRUE(FillBelowReserve(room.Port(), "127.0.0.2", server.Pid(), outsider));
         closedSince();
         {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <system_error>
 #include <thread>
 
 #include <X11/Xlib.h>
@@ -18,20 +19,22 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Seconds = std::chrono::duration<double>;
 
-extern "C" void OnStopSignal(int) {
-    App::RequestStop();
+// Whether the process inherited signal ignored; false as well when it cannot be told. A server
+// started under nohup, or as a background job of a script, inherits SIGHUP or SIGINT ignored so
+// that it outlives its session; taking the signal would end the server when the session does.
+bool InheritedIgnored(int signal) {
+    struct sigaction inherited = {};
+    return sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN;
 }
 
-// Installs handler for signal unless the process inherited the signal ignored; false when
-// either call fails. A server started under nohup, or as a background job of a script,
-// inherits SIGHUP or SIGINT ignored so that it outlives its session; handling the signal
-// would end the server when the session does.
-bool HandleUnlessIgnored(int signal, const struct sigaction& handler) {
-    struct sigaction inherited = {};
-    if (sigaction(signal, nullptr, &inherited) != 0) {
-        return false;
+// The body of the thread that takes the stop signals for the whole process.
+[[noreturn]] void TakeStopSignals(sigset_t stops) {
+    for (;;) {
+        int signal = 0;
+        if (sigwait(&stops, &signal) == 0) {
+            App::RequestStop();
+        }
     }
-    return inherited.sa_handler == SIG_IGN || sigaction(signal, &handler, nullptr) == 0;
 }
 
 // Keys, buttons, pointer motion, entering, structure changes and focus.
@@ -41,7 +44,6 @@ constexpr long kWindowEvents = KeyPressMask | KeyReleaseMask | ButtonPressMask |
 static_assert(kWindowEvents == 0x22205F);
 
 // Sleeps for the given number of seconds; nothing for a duration that is not above 0.
-// A signal may end the sleep early, which only ends the frame early.
 void Sleep(double seconds) {
     if (seconds > 0.0) {
         std::this_thread::sleep_for(Seconds(seconds));
@@ -79,35 +81,44 @@ int App::EntryPoint(int argc, char** argv) {
 }
 
 bool App::InstallSignalHandlers() {
-    struct sigaction stop = {};
-    stop.sa_handler = OnStopSignal;
-    sigemptyset(&stop.sa_mask);
-    // No SA_RESTART: under ThreadSanitizer a handler runs only once the thread it landed on
-    // leaves its system call, and a restarted call kept a second stop signal unseen until
-    // the stop's photos were made. The System calls that may block make an interrupted call
-    // again themselves.
-    stop.sa_flags = 0;
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
-    bool installed = sigaction(SIGTERM, &stop, nullptr) == 0;
-    // The terminal of a foreground server hanging up would otherwise kill it without
-    // the closing save: the items uploaded since the last save would leave the
-    // catalogue while their files stay.
-    installed = HandleUnlessIgnored(SIGHUP, stop) && installed;
-    installed = HandleUnlessIgnored(SIGINT, stop) && installed;
-    installed = sigaction(SIGPIPE, &ignore, nullptr) == 0 && installed;
-    // A launcher may exec the server with the stop signals blocked, and blocked they would
-    // stay pending for ever: the server would never stop, and a kill would lose everything
-    // since the last save. Unblocked after the handlers are in place, so one already pending
-    // asks for a stop instead of ending the process; and before any thread exists, since
-    // each thread starts with the mask of the thread that creates it.
+    bool installed = sigaction(SIGPIPE, &ignore, nullptr) == 0;
+    // Every thread keeps the stop signals blocked and one thread of their own waits for them.
+    // A handler would run on whichever thread a signal lands on, and under ThreadSanitizer one
+    // landing on a thread that was just then setting up its handling of signals was lost. Taken
+    // by a wait, no thread's call is interrupted either.
     sigset_t stops;
     sigemptyset(&stops);
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        sigaddset(&stops, signal);
+    sigset_t ignored;
+    sigemptyset(&ignored);
+    sigaddset(&stops, SIGTERM);
+    for (const int signal : {SIGHUP, SIGINT}) {
+        sigaddset(InheritedIgnored(signal) ? &ignored : &stops, signal);
     }
-    return pthread_sigmask(SIG_UNBLOCK, &stops, nullptr) == 0 && installed;
+    // The terminal of a foreground server hanging up would otherwise kill it without the
+    // closing save: the items uploaded since the last save would leave the catalogue while
+    // their files stay. SIGTERM is taken even when inherited ignored.
+    struct sigaction taken = {};
+    taken.sa_handler = SIG_DFL;
+    sigemptyset(&taken.sa_mask);
+    installed = sigaction(SIGTERM, &taken, nullptr) == 0 && installed;
+    // A launcher may exec the server with the stop signals blocked; one already pending is
+    // taken by the wait as a request to stop, and an ignored one is unblocked, so that it is
+    // dropped instead of waiting for ever. Blocked before any thread exists, since each thread
+    // starts with the mask of the thread that creates it.
+    installed = pthread_sigmask(SIG_UNBLOCK, &ignored, nullptr) == 0 && installed;
+    installed = pthread_sigmask(SIG_BLOCK, &stops, nullptr) == 0 && installed;
+    static const bool taking = [stops] {
+        try {
+            std::thread(TakeStopSignals, stops).detach();
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }();
+    return installed && taking;
 }
 
 void App::RequestStop() {

@@ -55,9 +55,11 @@ class App : public System::Object {
 
     // SIGINT, SIGTERM and SIGHUP ask the main loop to end (RequestStop); SIGPIPE is ignored,
     // so that writing to a peer or a pipe that has closed never ends the process. SIGHUP and
-    // SIGINT stay ignored when the process inherited them so. The three stop signals are
-    // unblocked in the calling thread. REQUIRES: no other thread has been started yet.
-    // Returns false when a handler could not be installed or the signals unblocked.
+    // SIGINT stay ignored when the process inherited them so. The stop signals are blocked in
+    // the calling thread, and so in every thread it starts, and taken from the process by a
+    // thread of their own, started on the first call. REQUIRES: no other thread has been
+    // started yet. Returns false when a disposition or the mask could not be set, or the
+    // thread started.
     static bool InstallSignalHandlers();
 
     // Asks the main loop to end at the end of the current frame, or at the end of

@@ -15,7 +15,6 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -2840,13 +2839,12 @@ TEST(ServerLog, ConnectionsClosedAtOnceAreCountedAboutTheirAddress) {
     EXPECT_EQ(LeftOut(*server, peer, "connections?"), 1u);
 }
 
-// Whether a signal sent to thread tid of process pid is still to be taken.
-bool SignalPending(pid_t pid, pid_t tid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) +
-                         "/status");
+// Whether a signal sent to process pid is still to be taken.
+bool SignalPending(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind("SigPnd:", 0) == 0) {
-            return line.find_first_not_of("0", line.find_first_not_of("SigPnd:\t")) !=
+        if (line.rfind("ShdPnd:", 0) == 0) {
+            return line.find_first_not_of("0", line.find_first_not_of("ShdPnd:\t")) !=
                    std::string::npos;
         }
     }
@@ -2857,10 +2855,10 @@ bool SignalPending(pid_t pid, pid_t tid) {
 // second signal loses none of their leavings: at one address, one connection's listings have
 // spent the address's lines, and the leavings of its 60 connections are written or counted;
 // 300 connections from other addresses each have theirs written. The second signal comes once
-// the first leaving is written, with the log unread, as behind a stalled terminal, to the
-// thread that waits to write the log. Before, the leavings came after the closing save, where
-// that signal ended the process at once: the log told some of them and gave no count of the
-// rest; and a signal to a thread waiting to write cut the line short.
+// the first leaving is written, with the log unread, as behind a stalled terminal, while a
+// thread waits to write the log. Before, the leavings came after the closing save, where that
+// signal ended the process at once: the log told some of them and gave no count of the rest;
+// and a signal to a thread waiting to write cut the line short.
 TEST(ServerLog, ASecondSignalLosesNoLeavingOfTheConnectionsTheStopCloses) {
     constexpr uint64_t kAtOffice = 60;
     constexpr uint64_t kElsewhere = 300;
@@ -2894,12 +2892,11 @@ TEST(ServerLog, ASecondSignalLosesNoLeavingOfTheConnectionsTheStopCloses) {
     server->LimitUnreadOutput();
     server->Signal(SIGTERM);
     ASSERT_GE(server->WaitForLine(" has left the room."), 0) << server->Output();
-    pid_t writer = 0;
     ASSERT_TRUE(TestSupport::WaitUntil(
-        [&] { return (writer = TestSupport::ThreadWritingAFullPipe(server->Pid())) != 0; }));
-    syscall(SYS_tgkill, server->Pid(), writer, SIGTERM);
+        [&] { return TestSupport::ThreadWritingAFullPipe(server->Pid()) != 0; }));
+    server->Signal(SIGTERM);
     // Taken while the write still waits, not once the log is read.
-    EXPECT_TRUE(TestSupport::WaitUntil([&] { return !SignalPending(server->Pid(), writer); }));
+    EXPECT_TRUE(TestSupport::WaitUntil([&] { return !SignalPending(server->Pid()); }));
     EXPECT_EQ(server->WaitForExit(), 0);
     EXPECT_EQ(CountLines(*server, " has left the room.") + LeftOut(*server, office, "leavings?"),
               kAtOffice + kElsewhere)

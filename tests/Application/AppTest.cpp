@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -51,6 +52,15 @@ struct FrameApp : App {
     System::EventManager mEvents;
 };
 
+// Sends signal to the process and waits until the request to stop it makes is seen: the
+// signals are taken by a thread of their own.
+void SendStopSignal(int signal) {
+    kill(getpid(), signal);
+    while (!App::IsSecondStopRequested()) {
+        std::this_thread::yield();
+    }
+}
+
 // Every way of asking the loop to end lets the frame it was asked in finish, Render
 // included, and starts no other; a request made before the loop ends its first frame.
 TEST(AppTest, LoopEndsAtTheEndOfTheFrameItIsAskedToStopIn) {
@@ -64,9 +74,9 @@ TEST(AppTest, LoopEndsAtTheEndOfTheFrameItIsAskedToStopIn) {
     } cases[] = {
         {[](App& app) { app.Stop(); }, false, App::Normal, 3, 3},
         {[](App&) { App::RequestStop(); }, true, App::Normal, 3, 3},
-        {[](App&) { raise(SIGTERM); }, true, App::Normal, 3, 3},
-        {[](App&) { raise(SIGINT); }, false, App::Normal, 3, 3},
-        {[](App&) { raise(SIGINT); }, true, App::Minimised, 3, 0},
+        {[](App&) { SendStopSignal(SIGTERM); }, true, App::Normal, 3, 3},
+        {[](App&) { SendStopSignal(SIGINT); }, false, App::Normal, 3, 3},
+        {[](App&) { SendStopSignal(SIGINT); }, true, App::Minimised, 3, 0},
         {nullptr, false, App::Hidden, 1, 0},
     };
     for (const auto& c : cases) {

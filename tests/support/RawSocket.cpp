@@ -112,6 +112,16 @@ void RawSocket::Close() {
     }
 }
 
+std::string ReceiveWaiting(int descriptor) {
+    std::string received;
+    char buffer[65536];
+    ssize_t n = 0;
+    while ((n = recv(descriptor, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+        received.append(buffer, static_cast<size_t>(n));
+    }
+    return received;
+}
+
 uint16_t FreePort() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const RawSocket tcp(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));

@@ -39,6 +39,9 @@ class RawSocket {
     int mDescriptor{-1};
 };
 
+// What waits to be read on descriptor, read without waiting for more.
+std::string ReceiveWaiting(int descriptor);
+
 // A port on which nothing listens over TCP nor receives over UDP at the moment of the
 // call, as the relay server needs both.
 uint16_t FreePort();

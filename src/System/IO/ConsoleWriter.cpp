@@ -1,5 +1,7 @@
 #include "System/IO/ConsoleWriter.h"
 
+#include "System/Uninterrupted.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -81,15 +83,15 @@ void ConsoleWriter::Wake() {
 
 void ConsoleWriter::WriteAll(const char* bytes, size_t length) const {
     while (length > 0) {
-        const ssize_t written = write(mDescriptor, bytes, length);
+        const ssize_t written = Uninterrupted([&] { return write(mDescriptor, bytes, length); });
         if (written > 0) {
             bytes += written;
             length -= static_cast<size_t>(written);
         } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             // A console another program has made non-blocking is waited for as any other.
             pollfd ready{mDescriptor, POLLOUT, 0};
-            poll(&ready, 1, -1);
-        } else if (written == 0 || errno != EINTR) {
+            Uninterrupted([&] { return poll(&ready, 1, -1); });
+        } else {
             // A console that has failed (closed, a full disk) loses the rest, as ever.
             return;
         }

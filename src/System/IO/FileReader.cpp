@@ -1,5 +1,7 @@
 #include "System/IO/FileReader.h"
 
+#include "System/Uninterrupted.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -66,11 +68,9 @@ void FileReader::Close() {
 int FileReader::Read(unsigned char* buffer, int offset, int count) {
     int read = 0;
     while (mDescriptor >= 0 && read < count) {
-        const ssize_t got =
-            ::read(mDescriptor, buffer + offset + read, static_cast<size_t>(count - read));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got = Uninterrupted([&] {
+            return ::read(mDescriptor, buffer + offset + read, static_cast<size_t>(count - read));
+        });
         if (got <= 0) {
             break;
         }

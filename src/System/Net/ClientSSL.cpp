@@ -2,6 +2,7 @@
 
 #include "System/Net/Net.h"
 #include "System/Net/SocketType.h"
+#include "System/Uninterrupted.h"
 
 #include <arpa/inet.h>
 #include <openssl/err.h>
@@ -252,10 +253,7 @@ bool ClientSSL::Wait(short events, int timeout) {
     if (socket.fd < 0) {
         return false;
     }
-    int ready;
-    do {
-        ready = poll(&socket, 1, timeout);
-    } while (ready < 0 && errno == EINTR);
+    const int ready = Uninterrupted([&] { return poll(&socket, 1, timeout); });
     return ready >= 0 && (socket.revents & POLLNVAL) == 0;
 }
 

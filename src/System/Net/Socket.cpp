@@ -1,6 +1,7 @@
 #include "System/Net/Socket.h"
 
 #include "System/IO/DescriptorLimit.h"
+#include "System/Uninterrupted.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -42,20 +43,6 @@ bool ToSocketAddress(const IPEndPoint& endPoint, sockaddr_storage& address, uint
         return false;
     }
     return true;
-}
-
-// What call returns once a signal no longer cuts it short. The stop signals' handler does
-// not have the system restart the call it lands in (that held the handler back under
-// ThreadSanitizer), so a call interrupted before anything was sent, received or accepted
-// fails with EINTR and is made again.
-template <typename Call>
-auto Uninterrupted(Call call) {
-    for (;;) {
-        const auto result = call();
-        if (result != -1 || errno != EINTR) {
-            return result;
-        }
-    }
 }
 
 // Waits until the connect that a signal interrupted on descriptor, which goes on, ends;

@@ -1,6 +1,7 @@
 #include "System/Threading/Thread.h"
 
-#include <cerrno>
+#include "System/Uninterrupted.h"
+
 #include <ctime>
 
 namespace System::Threading {
@@ -80,9 +81,8 @@ void Thread::Sleep(unsigned int microseconds) {
     timespec delay{};
     delay.tv_sec = microseconds / 1000000;
     delay.tv_nsec = static_cast<long>(microseconds % 1000000) * 1000;
-    // A signal's handler cuts the sleep short; the rest is slept.
-    while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
-    }
+    // A sleep cut short leaves the rest in delay, and the rest is slept.
+    Uninterrupted([&] { return nanosleep(&delay, &delay); });
 }
 
 void* Thread::RunProcess(void* launch) {

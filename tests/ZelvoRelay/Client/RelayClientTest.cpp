@@ -21,6 +21,7 @@
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/PostAction/IPostAction.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
+#include "support/RawSocket.h"
 #include "support/RelayWire.h"
 
 namespace {
@@ -231,17 +232,6 @@ TEST_F(RelayClientTest, IsDisconnectedOnceTinyFramesQueuedForItTakeTooMuchMemory
     EXPECT_FALSE(mClient->IsConnected());
 }
 
-// Reads what the peer has received so far without waiting.
-std::string Drain(int descriptor) {
-    std::string received;
-    char buffer[65536];
-    ssize_t n = 0;
-    while ((n = recv(descriptor, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
-        received.append(buffer, static_cast<size_t>(n));
-    }
-    return received;
-}
-
 // Records that its frame was sent, and checks that the peer can already read the whole
 // frame (what it has read plus what waits for it): an action may only run once its frame
 // is completely written.
@@ -284,9 +274,9 @@ TEST_F(RelayClientTest, FramesSplitAcrossSendsArriveWholeAndTheirActionsRunInOrd
     int sends = 0;
     while (mClient->Send()) {
         ++sends;
-        received += Drain(mPeer);
+        received += TestSupport::ReceiveWaiting(mPeer);
     }
-    received += Drain(mPeer);
+    received += TestSupport::ReceiveWaiting(mPeer);
     EXPECT_GT(sends, 1);
     EXPECT_EQ(received.size(), expected.size());
     EXPECT_TRUE(received == expected);

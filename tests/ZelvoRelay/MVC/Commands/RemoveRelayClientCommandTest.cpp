@@ -17,6 +17,7 @@
 #include "ZelvoRelay/MVC/Events/RemoveRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
+#include "support/RawSocket.h"
 #include "support/RelayWire.h"
 
 namespace {
@@ -41,13 +42,7 @@ struct PairedClient {
     // Sends what is queued for the client and returns what reached its peer.
     std::string Received() const {
         client->Send();
-        std::string bytes;
-        char buffer[4096];
-        ssize_t n = 0;
-        while ((n = recv(peer, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
-            bytes.append(buffer, static_cast<size_t>(n));
-        }
-        return bytes;
+        return TestSupport::ReceiveWaiting(peer);
     }
 
     RelayClient* client;  // owned by the model's collection from Admit on

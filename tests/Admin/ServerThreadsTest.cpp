@@ -561,9 +561,9 @@ TEST(Server, AHangUpSavesAndEndsWithStatus0) {
 
 // A server started with SIGHUP and SIGINT ignored, as under nohup or as a background job of
 // a script, outlives its session: it leaves both ignored and goes on serving after them.
-// A launcher may also leave the three stop signals blocked; the server unblocks them, so
-// SIGTERM still ends it with the closing save and status 0.
-TEST(Server, SignalsInheritedIgnoredStayIgnoredAndBlockedOnesAreUnblocked) {
+// A launcher may also leave the three stop signals blocked; the server takes them all the
+// same, so SIGTERM still ends it with the closing save and status 0.
+TEST(Server, SignalsInheritedIgnoredStayIgnoredAndBlockedOnesAreTaken) {
     Room room;
     const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
     room.Write("config.xml", config);

@@ -19,19 +19,20 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Seconds = std::chrono::duration<double>;
 
-// Whether the process inherited signal ignored; false as well when it cannot be told. A server
-// started under nohup, or as a background job of a script, inherits SIGHUP or SIGINT ignored so
-// that it outlives its session; taking the signal would end the server when the session does.
-bool InheritedIgnored(int signal) {
-    struct sigaction inherited = {};
-    return sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN;
+// Whether the process ignores signal. A server started under nohup, or as a background job
+// of a script, inherits SIGHUP or SIGINT ignored so that it outlives its session; taking the
+// signal would end the server when the session does. It is never handled otherwise, so it
+// stays ignored for good.
+bool Ignored(int signal) {
+    struct sigaction current = {};
+    return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
 // The body of the thread that takes the stop signals for the whole process.
 [[noreturn]] void TakeStopSignals(sigset_t stops) {
     for (;;) {
         int signal = 0;
-        if (sigwait(&stops, &signal) == 0) {
+        if (sigwait(&stops, &signal) == 0 && !Ignored(signal)) {
             App::RequestStop();
         }
     }
@@ -89,26 +90,22 @@ bool App::InstallSignalHandlers() {
     // A handler would run on whichever thread a signal lands on, and under ThreadSanitizer one
     // landing on a thread that was just then setting up its handling of signals was lost. Taken
     // by a wait, no thread's call is interrupted either.
+    // SIGHUP as well: the terminal of a foreground server hanging up would otherwise kill it
+    // without the closing save, and the items uploaded since the last save would leave the
+    // catalogue while their files stay.
     sigset_t stops;
     sigemptyset(&stops);
-    sigset_t ignored;
-    sigemptyset(&ignored);
-    sigaddset(&stops, SIGTERM);
-    for (const int signal : {SIGHUP, SIGINT}) {
-        sigaddset(InheritedIgnored(signal) ? &ignored : &stops, signal);
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        sigaddset(&stops, signal);
     }
-    // The terminal of a foreground server hanging up would otherwise kill it without the
-    // closing save: the items uploaded since the last save would leave the catalogue while
-    // their files stay. SIGTERM is taken even when inherited ignored.
+    // SIGTERM is taken even when inherited ignored; SIGHUP and SIGINT stay as inherited.
     struct sigaction taken = {};
     taken.sa_handler = SIG_DFL;
     sigemptyset(&taken.sa_mask);
     installed = sigaction(SIGTERM, &taken, nullptr) == 0 && installed;
     // A launcher may exec the server with the stop signals blocked; one already pending is
-    // taken by the wait as a request to stop, and an ignored one is unblocked, so that it is
-    // dropped instead of waiting for ever. Blocked before any thread exists, since each thread
-    // starts with the mask of the thread that creates it.
-    installed = pthread_sigmask(SIG_UNBLOCK, &ignored, nullptr) == 0 && installed;
+    // taken by the wait. Blocked before any thread exists, since each thread starts with the
+    // mask of the thread that creates it.
     installed = pthread_sigmask(SIG_BLOCK, &stops, nullptr) == 0 && installed;
     static const bool taking = [stops] {
         try {

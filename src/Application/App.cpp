@@ -86,10 +86,6 @@ bool App::InstallSignalHandlers() {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     bool installed = sigaction(SIGPIPE, &ignore, nullptr) == 0;
-    // Every thread keeps the stop signals blocked and one thread of their own waits for them.
-    // A handler would run on whichever thread a signal lands on, and under ThreadSanitizer one
-    // landing on a thread that was just then setting up its handling of signals was lost. Taken
-    // by a wait, no thread's call is interrupted either.
     // SIGHUP as well: the terminal of a foreground server hanging up would otherwise kill it
     // without the closing save, and the items uploaded since the last save would leave the
     // catalogue while their files stay.
@@ -103,9 +99,12 @@ bool App::InstallSignalHandlers() {
     taken.sa_handler = SIG_DFL;
     sigemptyset(&taken.sa_mask);
     installed = sigaction(SIGTERM, &taken, nullptr) == 0 && installed;
-    // A launcher may exec the server with the stop signals blocked; one already pending is
-    // taken by the wait. Blocked before any thread exists, since each thread starts with the
-    // mask of the thread that creates it.
+    // Every thread keeps the stop signals blocked and one thread of their own waits for them.
+    // A handler would run on whichever thread a signal lands on, and under ThreadSanitizer one
+    // landing on a thread that was just then setting up its handling of signals was lost. Taken
+    // by a wait, no thread's call is interrupted either, and one a launcher left pending is
+    // taken at once. Blocked before any thread exists, since each thread starts with the mask
+    // of the thread that creates it.
     installed = pthread_sigmask(SIG_BLOCK, &stops, nullptr) == 0 && installed;
     static const bool taking = [stops] {
         try {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Admin/AdminConfigurationModel.h"
-#include "Admin/DeletionList.h"
+#include "Admin/Storage/DeletionList.h"
 #include "Admin/NetworkModel.h"
-#include "Admin/RelayObserver.h"
+#include "Admin/Log/RelayObserver.h"
 #include "Admin/SharedProperty.h"
 #include "Silverlight/SilverlightPolicyServer.h"
 #include "System/Singleton.h"

@@ -1,7 +1,7 @@
 #include "Admin/HttpCommand.h"
 
 #include "Admin/AdminModel.h"
-#include "Admin/PrintLogMessage.h"
+#include "Admin/Log/PrintLogMessage.h"
 #include "System/Xml/XmlDoc.h"
 
 #include <new>

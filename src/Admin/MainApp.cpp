@@ -2,7 +2,7 @@
 
 #include "Admin/AdminModel.h"
 #include "Admin/AppInitCommand.h"
-#include "Admin/PrintLogMessage.h"
+#include "Admin/Log/PrintLogMessage.h"
 #include "Application/AppClosingEvent.h"
 #include "Application/AppInitEvent.h"
 #include "Application/AppModel.h"

@@ -1,6 +1,6 @@
 #include "Admin/AppInitCommand.h"
 
-#include "Admin/StoredMediaId.h"
+#include "Admin/Storage/StoredMediaId.h"
 #include "System/Xml/XmlDoc.h"
 #include "support/Text.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Admin/PrintLogMessage.h"
+#include "Admin/Log/PrintLogMessage.h"
 #include "support/TempDir.h"
 
 #include <fcntl.h>

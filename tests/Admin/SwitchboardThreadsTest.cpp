@@ -11,7 +11,7 @@
 #include "Admin/LoginEvent.h"
 #include "Admin/LogoutCommand.h"
 #include "Admin/LogoutEvent.h"
-#include "Admin/RelayObserver.h"
+#include "Admin/Log/RelayObserver.h"
 #include "Admin/RoomFixture.h"
 #include "Admin/RoomUpdateCommand.h"
 #include "Admin/RoomUpdateEvent.h"

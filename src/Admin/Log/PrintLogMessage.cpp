@@ -1,4 +1,4 @@
-#include "Admin/PrintLogMessage.h"
+#include "Admin/Log/PrintLogMessage.h"
 
 #include "System/IO/ConsoleWriter.h"
 #include "System/Utility/Utf8.h"

@@ -1,7 +1,7 @@
-#include "Admin/DescriptorReserveLog.h"
+#include "Admin/Log/DescriptorReserveLog.h"
 
 #include "Admin/AdminModel.h"
-#include "Admin/PrintLogMessage.h"
+#include "Admin/Log/PrintLogMessage.h"
 #include "System/IO/DescriptorLimit.h"
 #include "System/String.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"

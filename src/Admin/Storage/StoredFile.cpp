@@ -1,6 +1,6 @@
-#include "Admin/StoredFile.h"
+#include "Admin/Storage/StoredFile.h"
 
-#include "Admin/PrintLogMessage.h"
+#include "Admin/Log/PrintLogMessage.h"
 #include "System/IO/Directory.h"
 #include "System/IO/FileStream.h"
 #include "System/Utility/FileSystem.h"

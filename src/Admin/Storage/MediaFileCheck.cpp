@@ -1,6 +1,6 @@
-#include "Admin/MediaFileCheck.h"
+#include "Admin/Storage/MediaFileCheck.h"
 
-#include "Admin/PrintLogMessage.h"
+#include "Admin/Log/PrintLogMessage.h"
 #include "System/IO/FileStatus.h"
 #include "System/String.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"

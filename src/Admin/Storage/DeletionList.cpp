@@ -1,8 +1,8 @@
-#include "Admin/DeletionList.h"
+#include "Admin/Storage/DeletionList.h"
 
-#include "Admin/PrintLogMessage.h"
-#include "Admin/StoredFile.h"
-#include "Admin/StoredMediaId.h"
+#include "Admin/Log/PrintLogMessage.h"
+#include "Admin/Storage/StoredFile.h"
+#include "Admin/Storage/StoredMediaId.h"
 #include "System/IO/Directory.h"
 #include "System/IO/FileStream.h"
 #include "System/Utility/FileSystem.h"

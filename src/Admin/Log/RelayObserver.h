@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Admin/AddressLogLimiter.h"
-#include "Admin/DescriptorReserveLog.h"
+#include "Admin/Log/AddressLogLimiter.h"
+#include "Admin/Log/DescriptorReserveLog.h"
 #include "Admin/NetworkModel.h"
 #include "System/Collections/CollectionChangedAction.h"
 #include "System/Collections/Hash.h"

@@ -1,4 +1,4 @@
-#include "Admin/StoredMediaId.h"
+#include "Admin/Storage/StoredMediaId.h"
 
 #include <cstdlib>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "Admin/AddressLogLimiter.h"
+#include "Admin/Log/AddressLogLimiter.h"
 
-#include "Admin/PrintLogMessage.h"
+#include "Admin/Log/PrintLogMessage.h"
 #include "System/String.h"
 
 #include <algorithm>

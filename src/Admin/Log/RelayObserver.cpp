@@ -1,7 +1,7 @@
-#include "Admin/RelayObserver.h"
+#include "Admin/Log/RelayObserver.h"
 
 #include "Admin/AdminModel.h"
-#include "Admin/PrintLogMessage.h"
+#include "Admin/Log/PrintLogMessage.h"
 #include "Admin/RoomUpdateEvent.h"
 #include "Application/AppModel.h"
 #include "Application/SaveUserDataEvent.h"

@@ -1,4 +1,4 @@
-#include "Admin/AddressLogLimiter.h"
+#include "Admin/Log/AddressLogLimiter.h"
 
 #include "Admin/ConsoleCapture.h"
 #include "System/Net/IPAddress.h"

@@ -1,4 +1,4 @@
-#include "Admin/RelayObserver.h"
+#include "Admin/Log/RelayObserver.h"
 
 #include "Admin/AdminModel.h"
 #include "Admin/ConfigProperty.h"

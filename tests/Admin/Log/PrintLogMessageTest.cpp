@@ -1,4 +1,4 @@
-#include "Admin/PrintLogMessage.h"
+#include "Admin/Log/PrintLogMessage.h"
 
 #include "Admin/AdminModel.h"
 #include "Admin/ConsoleCapture.h"

@@ -1542,12 +1542,13 @@ std::vector<std::string> WithSmallFileLimit(const Room& room) {
                 AdminTest::kServer};
 }
 
-// How many descriptors of the server have a number from `from` up to the limit (excluded).
-size_t Held(pid_t pid, int from = 0) {
+// How many descriptors of the server have a number from `from` up to `to` (excluded), read in
+// one listing.
+size_t Held(pid_t pid, int from = 0, int to = kLimit) {
     const auto fds = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd");
-    return std::count_if(begin(fds), end(fds), [from](const auto& entry) {
+    return std::count_if(begin(fds), end(fds), [from, to](const auto& entry) {
         const int number = std::stoi(entry.path().filename().string());
-        return number >= from && number < kLimit;
+        return number >= from && number < to;
     });
 }
 
@@ -1761,12 +1762,18 @@ TEST(ServerDescriptors, ConnectionsThatNeverJoinMakeRoomForNewOnes) {
 // How many numbers below the reserve (the last 16 under the limit of 64) the server holds. A
 // listening server's accept also holds one while it waits, which shows nowhere.
 size_t HeldBelowReserve(pid_t pid) {
-    return Held(pid) - Held(pid, kLimit - 16);
+    return Held(pid, 0, kLimit - 16);
 }
 
-// How many connections to port the process pid holds open, its listening socket aside: its
-// descriptors that are sockets, looked up among the IPv4 TCP sockets of the system.
-size_t ConnectionsOnPort(pid_t pid, uint16_t port) {
+// A TCP socket of the server: its local port, and whether it listens.
+struct TcpSocket {
+    uint16_t port{0};
+    bool listening{false};
+};
+
+// The IPv4 TCP sockets that the process pid holds open: its descriptors that are sockets,
+// looked up among the IPv4 TCP sockets of the system.
+std::vector<TcpSocket> TcpSockets(pid_t pid) {
     std::set<std::string> sockets;
     for (const auto& entry :
          std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
@@ -1776,26 +1783,46 @@ size_t ConnectionsOnPort(pid_t pid, uint16_t port) {
             sockets.insert(target.substr(8, target.size() - 9));
         }
     }
-    char local[8];
-    std::snprintf(local, sizeof local, ":%04X", port);
     std::ifstream table("/proc/net/tcp");
     std::string line;
     std::getline(table, line);  // the heading
-    size_t held = 0;
+    std::vector<TcpSocket> held;
     while (std::getline(table, line)) {
         std::istringstream fields(line);
         std::string slot, localAddress, remote, state, queues, timer, retransmits, uid, timeout,
             inode;
         fields >> slot >> localAddress >> remote >> state >> queues >> timer >> retransmits >>
             uid >> timeout >> inode;
-        const bool listening = state == "0A";
-        if (!listening && localAddress.size() > 5 &&
-            localAddress.compare(localAddress.size() - 5, 5, local) == 0 &&
-            sockets.count(inode) != 0) {
-            ++held;
+        const size_t colon = localAddress.find(':');
+        if (colon != std::string::npos && sockets.count(inode) != 0) {
+            held.push_back(
+                {static_cast<uint16_t>(std::stoul(localAddress.substr(colon + 1), nullptr, 16)),
+                 state == "0A"});
         }
     }
     return held;
+}
+
+// How many connections to port the process pid holds open, its listening socket aside.
+size_t ConnectionsOnPort(pid_t pid, uint16_t port) {
+    const std::vector<TcpSocket> sockets = TcpSockets(pid);
+    return std::count_if(sockets.begin(), sockets.end(), [port](const TcpSocket& socket) {
+        return !socket.listening && socket.port == port;
+    });
+}
+
+// Waits until each listening socket of the server has its thread waiting in accept, which has
+// taken the number its next connection gets; false when that does not come. Until then that
+// thread may still take a number below the reserve that a connection closed for room has left
+// free, so that whatever asks next finds it and needs no closing.
+bool Accepting(pid_t pid) {
+    return TestSupport::WaitUntil([pid] {
+        const std::vector<TcpSocket> sockets = TcpSockets(pid);
+        const auto listening =
+            std::count_if(sockets.begin(), sockets.end(),
+                          [](const TcpSocket& socket) { return socket.listening; });
+        return listening > 0 && TestSupport::ThreadsWaitingToAccept(pid) == listening;
+    });
 }
 
 // A connection from the loopback address source that sends a listing request and never joins;
@@ -1814,18 +1841,24 @@ bool Served(RawClient& client) {
 }
 
 // Opens a connection from source that never joins, kept in into, and tells whether the server
-// closed another to serve it: whether it holds no more numbers than before. Fails the test
-// when the connection is not served.
+// closed another to serve it: whether it holds no more numbers than before, once its accept
+// waits again. Fails the test when the connection is not served.
+// REQUIRES: nothing but the accepts takes or frees a descriptor of the server meanwhile.
 bool ServedByClosing(uint16_t port, const std::string& source, pid_t pid,
                      std::vector<std::unique_ptr<RawClient>>& into) {
     const size_t before = HeldBelowReserve(pid);
     into.push_back(Unjoined(port, source));
     EXPECT_NE(into.back(), nullptr) << source;
+    EXPECT_TRUE(Accepting(pid));
     return HeldBelowReserve(pid) <= before;
 }
 
-// Opens connections from source that never join until one is served by closing another: then
-// every number below the reserve is taken. False when none is.
+// Opens connections from source that never join until one is served by closing another. None
+// could take a number below the reserve then, and the closing frees two, of which that
+// connection and the accepts waiting again take what is left: every number below the reserve is
+// held, by a connection or by an accept, and stays so until someone asks for one. False when
+// none is served by closing.
+// REQUIRES: nothing but the accepts takes or frees a descriptor of the server meanwhile.
 bool FillBelowReserve(uint16_t port, const std::string& source, pid_t pid,
                       std::vector<std::unique_ptr<RawClient>>& into) {
     for (int i = 0; i < 2 * kLimit; ++i) {
@@ -1855,11 +1888,13 @@ TEST(ServerDescriptors, AnOutsiderHoldingEveryDescriptorLeavesMembersDownloadsUp
     const bool policy =
         hosting >= 0 && AdminTest::LogText(server.Lines()[static_cast<size_t>(hosting)]) ==
                             "Policy server hosting on port 943";
+    // Start-up's last line, once its count of the descriptors left is done.
+    ASSERT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
     RawClient member(room.Port());
     ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);
     std::vector<std::unique_ptr<RawClient>> outsider;
     ASSERT_TRUE(FillBelowReserve(room.Port(), "127.0.0.2", server.Pid(), outsider));
-    size_t full = HeldBelowReserve(server.Pid());
+    const size_t full = HeldBelowReserve(server.Pid());
     // The leaves of the outsider's connections closed may come between the frames.
     member.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, 0, 0));
     const auto answer = AnswerOrEnd(member, RelayWire::GetMediaAnswer);
@@ -1869,13 +1904,18 @@ TEST(ServerDescriptors, AnOutsiderHoldingEveryDescriptorLeavesMembersDownloadsUp
     EXPECT_EQ(
         RelayWire::Parse(chunk.empty() ? "" : chunk.back()).payload,
         RelayWire::U32(0) + RelayWire::U8(0) + RelayWire::U32(0) + RelayWire::U16(5) + "photo");
-    // Both numbers of the connection closed for it are free once its file is closed.
-    ASSERT_TRUE(TestSupport::WaitUntil([&] { return HeldBelowReserve(server.Pid()) + 2 == full; },
-                                       std::chrono::seconds(3)))
+    // Both numbers of the connection closed for it are free once its file is closed, which only
+    // the count tells. Without that closing the count would stay full.
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return HeldBelowReserve(server.Pid()) + 2 == full; }))
         << full << " " << HeldBelowReserve(server.Pid()) << server.Output();
 
-    // The policy server's accept holds a number while it waits, which its next connection may
-    // take: plug-ins connect until one is served by closing the outsider's oldest connection.
+    // The policy server's accept holds a number while it waits, which its next connection takes:
+    // taken at start-up, below the reserve, it serves the first plug-in without a closing. The
+    // accept then takes its next one at once, in the reserve while that plug-in's connection
+    // still holds the old one: the plug-in keeps its end open until the accept waits again (the
+    // server closes it by itself 100 ms after the policy), and the next plug-in is served by
+    // closing the outsider's oldest connection. A round whose accept came back later starts
+    // again, since that accept may have taken the old number.
     size_t oldest = 0;
     const auto closedSince = [&] {
         size_t closed = 0;
@@ -1884,23 +1924,26 @@ TEST(ServerDescriptors, AnOutsiderHoldingEveryDescriptorLeavesMembersDownloadsUp
         }
         return closed;
     };
-    // Bounded only so that a server that never closes one fails instead of looping: under
-    // load a transient number may serve several plug-ins in turn.
+    bool inReserve = false;  // the accept is known to wait on a number in the reserve
     for (int plugins = 0; policy; ++plugins) {
+        // Bounded only so that a loop whose accept never comes back in time ends.
         ASSERT_LT(plugins, 40);
         ASSERT_TRUE(FillBelowReserve(room.Port(), "127.0.0.2", server.Pid(), outsider));
         closedSince();
-        {
-            RawClient plugin(943, "127.0.0.3");
-            EXPECT_EQ(plugin.ReadToEnd().value_or("<reset>"), kPolicy);
-        }
-        // Its connection is closed once the plug-in has closed its own: a number freed after
-        // the outsider took them all again would serve the upload without a closing.
+        RawClient plugin(943, "127.0.0.3");
+        EXPECT_EQ(plugin.ReadToEnd().value_or("<reset>"), kPolicy);
+        ASSERT_TRUE(Accepting(server.Pid()));
+        const bool held = ConnectionsOnPort(server.Pid(), 943) == 1;
+        // Its number is free again once the server has closed its connection in turn.
+        plugin.Close();
         ASSERT_TRUE(
             TestSupport::WaitUntil([&] { return ConnectionsOnPort(server.Pid(), 943) == 0; }));
-        if (closedSince() != 0) {
+        const bool closed = closedSince() != 0;
+        ASSERT_TRUE(closed || !inReserve) << "served in the reserve without a closing";
+        if (closed) {
             break;
         }
+        inReserve = held;
     }
 
     ASSERT_TRUE(FillBelowReserve(room.Port(), "127.0.0.2", server.Pid(), outsider));
@@ -1935,6 +1978,8 @@ TEST(ServerDescriptors, TheAddressHoldingTheMostGivesUpItsOldestConnectionFirst)
     room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
     ServerProcess server(WithSmallFileLimit(room), "");
     AdminTest::WaitForStartUp(server);
+    // Start-up's last line: its count of the descriptors left holds none open any more.
+    ASSERT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
     // Each connection takes two numbers; the two servers' accepts may hold one each.
     const size_t fit = (kLimit - 16 - HeldBelowReserve(server.Pid()) - 2) / 2;
     ASSERT_GE(fit, 10u);

@@ -3,6 +3,8 @@
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
 
+#include <sys/syscall.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +12,21 @@
 #include <string>
 
 namespace TestSupport {
+
+namespace {
+
+// The state of the thread whose /proc directory is task, as its stat gives it ('R' running,
+// 'S' asleep, 'T' stopped, 't' stopped by a tracer, ...); 0 when it cannot be read.
+char ThreadState(const std::filesystem::path& task) {
+    std::ifstream stat(task / "stat");
+    std::string line;
+    std::getline(stat, line);
+    // The state follows the command name, which is in parentheses and may hold any character.
+    const size_t nameEnd = line.rfind(')');
+    return nameEnd == std::string::npos || nameEnd + 2 >= line.size() ? '\0' : line[nameEnd + 2];
+}
+
+}  // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input) {
     const TempDir dir;
@@ -72,19 +89,29 @@ bool AllThreadsStopped(pid_t pid) {
     bool any = false;
     const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
     for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-        std::ifstream stat(task.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        // The state follows the command name, which is in parentheses and may hold any
-        // character.
-        const size_t nameEnd = line.rfind(')');
-        if (nameEnd == std::string::npos || nameEnd + 2 >= line.size() ||
-            line[nameEnd + 2] != 'T') {
+        if (ThreadState(task.path()) != 'T') {
             return false;
         }
         any = true;
     }
     return any;
+}
+
+int ThreadsWaitingToAccept(pid_t pid) {
+    int waiting = 0;
+    std::error_code error;
+    for (const auto& task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        // The call a thread is in, with its arguments, or "running" for one that runs.
+        std::ifstream call(task.path() / "syscall");
+        long number = -1;
+        // Asleep in the call, not stopped by a tracer on its way in: the number is taken
+        // inside, before the wait.
+        if (call >> number && number == SYS_accept4 && ThreadState(task.path()) == 'S') {
+            ++waiting;
+        }
+    }
+    return waiting;
 }
 
 pid_t ThreadWritingAFullPipe(pid_t pid) {

@@ -37,6 +37,11 @@ bool IgnoresSignal(pid_t pid, int signal);
 // until it is continued.
 bool AllThreadsStopped(pid_t pid);
 
+// How many threads of process pid wait in accept4 for a connection, asleep. Each has already
+// taken the descriptor number that its next connection will get (the lowest free one when the
+// wait began), which no listing of the process's descriptors shows until it is given out.
+int ThreadsWaitingToAccept(pid_t pid);
+
 // A thread of process pid that waits to write to a full pipe; 0 when there is none.
 pid_t ThreadWritingAFullPipe(pid_t pid);
 

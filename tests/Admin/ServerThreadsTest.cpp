@@ -1765,15 +1765,15 @@ size_t HeldBelowReserve(pid_t pid) {
     return Held(pid, 0, kLimit - 16);
 }
 
-// A TCP socket of the server: its local port, and whether it listens.
+// A TCP socket of the server: its local port, whether it listens, and its inode.
 struct TcpSocket {
     uint16_t port{0};
     bool listening{false};
+    std::string inode;
 };
 
-// The IPv4 TCP sockets that the process pid holds open: its descriptors that are sockets,
-// looked up among the IPv4 TCP sockets of the system.
-std::vector<TcpSocket> TcpSockets(pid_t pid) {
+// The inodes of the sockets on which the process pid holds a descriptor.
+std::set<std::string> SocketInodes(pid_t pid) {
     std::set<std::string> sockets;
     for (const auto& entry :
          std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
@@ -1783,6 +1783,13 @@ std::vector<TcpSocket> TcpSockets(pid_t pid) {
             sockets.insert(target.substr(8, target.size() - 9));
         }
     }
+    return sockets;
+}
+
+// The IPv4 TCP sockets that the process pid holds open: its descriptors that are sockets,
+// looked up among the IPv4 TCP sockets of the system.
+std::vector<TcpSocket> TcpSockets(pid_t pid) {
+    const std::set<std::string> sockets = SocketInodes(pid);
     std::ifstream table("/proc/net/tcp");
     std::string line;
     std::getline(table, line);  // the heading
@@ -1797,18 +1804,30 @@ std::vector<TcpSocket> TcpSockets(pid_t pid) {
         if (colon != std::string::npos && sockets.count(inode) != 0) {
             held.push_back(
                 {static_cast<uint16_t>(std::stoul(localAddress.substr(colon + 1), nullptr, 16)),
-                 state == "0A"});
+                 state == "0A", inode});
         }
     }
     return held;
 }
 
-// How many connections to port the process pid holds open, its listening socket aside.
-size_t ConnectionsOnPort(pid_t pid, uint16_t port) {
-    const std::vector<TcpSocket> sockets = TcpSockets(pid);
-    return std::count_if(sockets.begin(), sockets.end(), [port](const TcpSocket& socket) {
-        return !socket.listening && socket.port == port;
-    });
+// The inodes of the connections to port that the process pid holds open, its listening socket
+// aside. A connection leaves the system's table as soon as the peer's end of stream follows
+// the process's own, before the process has closed its socket: HoldsSocket tells when it has.
+std::set<std::string> ConnectionsOnPort(pid_t pid, uint16_t port) {
+    std::set<std::string> connections;
+    for (const TcpSocket& socket : TcpSockets(pid)) {
+        if (!socket.listening && socket.port == port) {
+            connections.insert(socket.inode);
+        }
+    }
+    return connections;
+}
+
+// Whether the process pid holds a descriptor on one of the sockets with the inodes given.
+bool HoldsSocket(pid_t pid, const std::set<std::string>& inodes) {
+    const std::set<std::string> held = SocketInodes(pid);
+    return std::any_of(inodes.begin(), inodes.end(),
+                       [&held](const std::string& inode) { return held.count(inode) != 0; });
 }
 
 // Waits until each listening socket of the server has its thread waiting in accept, which has
@@ -1933,17 +1952,16 @@ TEST(ServerDescriptors, AnOutsiderHoldingEveryDescriptorLeavesMembersDownloadsUp
         RawClient plugin(943, "127.0.0.3");
         EXPECT_EQ(plugin.ReadToEnd().value_or("<reset>"), kPolicy);
         ASSERT_TRUE(Accepting(server.Pid()));
-        const bool held = ConnectionsOnPort(server.Pid(), 943) == 1;
-        // Its number is free again once the server has closed its connection in turn.
+        const std::set<std::string> connection = ConnectionsOnPort(server.Pid(), 943);
+        // Its number is free again once the server has closed its socket in turn.
         plugin.Close();
-        ASSERT_TRUE(
-            TestSupport::WaitUntil([&] { return ConnectionsOnPort(server.Pid(), 943) == 0; }));
+        ASSERT_TRUE(TestSupport::WaitUntil([&] { return !HoldsSocket(server.Pid(), connection); }));
         const bool closed = closedSince() != 0;
         ASSERT_TRUE(closed || !inReserve) << "served in the reserve without a closing";
         if (closed) {
             break;
         }
-        inReserve = held;
+        inReserve = !connection.empty();
     }
 
     ASSERT_TRUE(FillBelowReserve(room.Port(), "127.0.0.2", server.Pid(), outsider));

@@ -31,8 +31,8 @@ class PostSendMediaChunk : public IPostAction {
     // Downloads): opens its file outside the downloads monitor, answers Accepted when answer
     // is set, and queues the first chunk. A download that cannot start (its item removed,
     // its file unreadable or empty, no descriptor below the reserve to be had) is answered
-    // NotFound and makes way for the client's next waiting one, and so on. Nothing when the
-    // client has left. On a client worker, a file that would need room made for it is left to
+    // NotFound and makes way for the client's next waiting one, and so on. Nothing, no file
+    // opened, when the client has left. On a client worker, a file that would need room made for it is left to
     // the message worker (Threading::DownloadStart). REQUIRES: no monitor held but the list
     // monitor of the client worker running it.
     static void Start(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, bool answer);

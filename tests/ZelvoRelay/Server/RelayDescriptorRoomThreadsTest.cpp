@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "System/IO/DescriptorRoom.h"
 #include "support/Process.h"
@@ -48,7 +50,7 @@ class RelayDescriptorRoomTest : public ::testing::Test {
 // A connection that has not joined downloads the photo, reading nothing; room is then made for
 // a download. The closing gives back the connection's file itself, before the one that asked
 // goes on: its client worker, which would otherwise end the connection's downloads later, waits
-// meanwhile on the uploads monitor (it ends a leaving client's uploads first), which the test
+// meanwhile on the uploads monitor (it ends a leaving client's uploads first), which a test thread
 // holds. Left to that worker, the file stayed open, and each closing served a request only in
 // part.
 TEST_F(RelayDescriptorRoomTest, AConnectionClosedForRoomGivesBackItsDownloadsFileFirst) {
@@ -58,13 +60,24 @@ TEST_F(RelayDescriptorRoomTest, AConnectionClosedForRoomGivesBackItsDownloadsFil
     outsider.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, kItem, 0));
     ASSERT_TRUE(TestSupport::WaitUntil([this] { return PhotoOpen() == 1; }));
 
-    mModel->Uploads.mMonitor.Enter();
+    // Held on a thread of its own, which takes nothing else meanwhile: held by the caller of
+    // the closing, it would be taken before the client workers' turns, against the lock order.
+    std::promise<void> held;
+    std::promise<void> release;
+    std::thread holder([this, &held, done = release.get_future()] {
+        mModel->Uploads.mMonitor.Enter();
+        held.set_value();
+        done.wait();
+        mModel->Uploads.mMonitor.Exit();
+    });
+    held.get_future().wait();
     const bool made = DescriptorRoom::Make(DescriptorRoom::Use::Download);
     const int open = PhotoOpen();
     mModel->Downloads.mMonitor.Enter();
     const size_t downloads = mModel->Downloads.Count();
     mModel->Downloads.mMonitor.Exit();
-    mModel->Uploads.mMonitor.Exit();
+    release.set_value();
+    holder.join();
 
     EXPECT_TRUE(made);
     EXPECT_EQ(open, 0);

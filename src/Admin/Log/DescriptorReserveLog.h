@@ -45,11 +45,11 @@ class DescriptorReserveLog : public System::IO::DescriptorRoom::Listener {
 
   private:
     using Clock = std::chrono::steady_clock;
+    using Use = System::IO::DescriptorRoom::Use;
 
     // Sets and logs the members' share of spare descriptors when fewer than 16 downloads
     // each fit beside maxClients connections (ShareOutDescriptors).
     static void ShareOutDownloads(uint64_t spare, uint32_t maxClients);
-    using Use = System::IO::DescriptorRoom::Use;
 
     // Closings and refusals at the reserve, by use.
     struct Counts {

@@ -40,7 +40,8 @@ const char* const kUsage =
     "  -m M             members of the party, each asking 16 downloads (default 250)\n"
     "  -a A             addresses they join from, 127.0.0.1 on, 1 or 2 (default 2)\n"
     "  --photo-size B   the bytes of each large photo (default 4194304)\n"
-    "  -n N             newcomers tried, from 127.0.0.9, each kept once admitted (default 10)\n"
+    "  -n N             newcomers tried, from 127.0.0.9, each kept once admitted (default: the\n"
+    "                   places the probe member and the party leave)\n"
     "  -d D             downloads of the 40 KB photo the probe member tries (default 21)\n";
 
 constexpr uint32_t kAsked = 16;         // large photos, each member asks them all
@@ -56,7 +57,7 @@ struct Options {
     int members{250};
     int addresses{2};
     int photoSize{4 << 20};
-    int newcomers{10};
+    int newcomers{-1};  // the places left
     int downloads{21};
 };
 
@@ -168,11 +169,14 @@ bool ReadUntil(int fd, uint8_t type, std::string* last = nullptr) {
     return false;
 }
 
-// Joins fd's connection; whether the join was answered 0.
-bool Join(int fd, const std::string& name) {
+// Joins fd's connection: the join's answer (0 admitted, 1 the room is full), -1 when the
+// connection ended first.
+int Join(int fd, const std::string& name) {
     std::string answer;
     return SendFrame(fd, RelayWire::Join(name, "")) &&
-           ReadUntil(fd, RelayWire::JoinResponse, &answer) && answer.size() >= 6 && answer[5] == 0;
+                   ReadUntil(fd, RelayWire::JoinResponse, &answer) && answer.size() >= 6
+               ? static_cast<uint8_t>(answer[5])
+               : -1;
 }
 
 // Whether fd's download of the small photo was answered 0 and came whole.
@@ -210,7 +214,7 @@ int Flood(const Options& options, uint16_t port, std::vector<int>& members) {
             continue;
         }
         members.push_back(fd);
-        bool sent = Join(fd, "member" + std::to_string(i));
+        bool sent = Join(fd, "member" + std::to_string(i)) == 0;
         for (uint32_t id = kLarge; id < kLarge + kAsked && sent; ++id) {
             sent = SendFrame(fd, RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
         }
@@ -230,19 +234,24 @@ bool Run(const Options& options, uint16_t port, const std::string& room) {
         return false;
     }
     const int probe = Connect(INADDR_LOOPBACK, port, 0);
-    if (probe < 0 || !Join(probe, "probe")) {
+    if (probe < 0 || Join(probe, "probe") != 0) {
         std::fprintf(stderr, "MemberDownloadsLoad: the probe member cannot join\n");
         return false;
     }
     std::vector<int> held;
     const int asked = Flood(options, port, held);
     const int descriptors = server.Descriptors();
+    const int newcomers =
+        options.newcomers >= 0 ? options.newcomers : options.roomMax - options.members - 1;
     int admitted = 0;
-    for (int i = 0; i < options.newcomers; ++i) {
+    int full = 0;
+    for (int i = 0; i < newcomers; ++i) {
         const int fd = Connect(INADDR_LOOPBACK + 8, port, 0);
+        const int answer = fd >= 0 ? Join(fd, "newcomer" + std::to_string(i)) : -1;
+        admitted += answer == 0 ? 1 : 0;
+        full += answer == 1 ? 1 : 0;
         if (fd >= 0) {
             held.push_back(fd);
-            admitted += Join(fd, "newcomer" + std::to_string(i)) ? 1 : 0;
         }
     }
     int whole = 0;
@@ -251,9 +260,10 @@ bool Run(const Options& options, uint16_t port, const std::string& room) {
     }
     std::printf(
         "limit %d, room %d: members asking %d of %d; descriptors held %d; newcomers "
-        "admitted %d of %d; 40 KB downloads answered 0 and whole %d of %d\n",
-        options.files, options.roomMax, asked, options.members, descriptors, admitted,
-        options.newcomers, whole, options.downloads);
+        "admitted %d of %d (%d refused as full); 40 KB downloads answered 0 and whole "
+        "%d of %d\n",
+        options.files, options.roomMax, asked, options.members, descriptors, admitted, newcomers,
+        full, whole, options.downloads);
     for (const int fd : held) {
         close(fd);
     }

@@ -1907,7 +1907,7 @@ TEST(ServerDescriptors, AnOutsiderHoldingEveryDescriptorLeavesMembersDownloadsUp
     const bool policy =
         hosting >= 0 && AdminTest::LogText(server.Lines()[static_cast<size_t>(hosting)]) ==
                             "Policy server hosting on port 943";
-    // Start-up's last line, once its count of the descriptors left is done.
+    // Written once start-up has counted the descriptors left, with a listing closed by then.
     ASSERT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
     RawClient member(room.Port());
     ASSERT_EQ(AdminTest::Join(member, "Ann", "pass"), 0);
@@ -1996,7 +1996,7 @@ TEST(ServerDescriptors, TheAddressHoldingTheMostGivesUpItsOldestConnectionFirst)
     room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "pass")));
     ServerProcess server(WithSmallFileLimit(room), "");
     AdminTest::WaitForStartUp(server);
-    // Start-up's last line: its count of the descriptors left holds none open any more.
+    // Written once start-up has counted the descriptors left, with a listing closed by then.
     ASSERT_GE(server.WaitForLine("Open file limit 64 leaves room for "), 0);
     // Each connection takes two numbers; the two servers' accepts may hold one each.
     const size_t fit = (kLimit - 16 - HeldBelowReserve(server.Pid()) - 2) / 2;

@@ -158,14 +158,17 @@ int Poller::Wait(epoll_event* events, int count, int timeout) {
     return epoll_wait(mFd, events, count, timeout);
 }
 
-Server::Server(const std::string& binary, const std::string& room, uint64_t files) {
+Server::Server(const std::string& binary, const std::string& room, uint64_t files,
+               uint64_t addressSpace) {
     mPid = fork();
     if (mPid == 0) {
         // A tool that dies must not leave a server behind.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         const rlimit limit{static_cast<rlim_t>(files), static_cast<rlim_t>(files)};
+        const rlimit space{static_cast<rlim_t>(addressSpace), static_cast<rlim_t>(addressSpace)};
         const int log = open((room + "/server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if ((files != 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) || log < 0 ||
+        if ((files != 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) ||
+            (addressSpace != 0 && setrlimit(RLIMIT_AS, &space) != 0) || log < 0 ||
             chdir(room.c_str()) != 0) {
             _exit(126);
         }
@@ -256,6 +259,13 @@ double Server::Stop(uint64_t timeout) {
     }
     const bool clean = WIFEXITED(mStatus) && WEXITSTATUS(mStatus) == 0;
     return clean ? ToSeconds(Now() - start) : -1;
+}
+
+std::string Server::Ending() const {
+    if (WIFSIGNALED(mStatus)) {
+        return "signal " + std::to_string(WTERMSIG(mStatus));
+    }
+    return "status " + std::to_string(WEXITSTATUS(mStatus));
 }
 
 }  // namespace LoadSupport

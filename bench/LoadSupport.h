@@ -83,7 +83,10 @@ class Poller {
 class Server {
   public:
     // files, unless 0, is its open-file limit, soft and hard; otherwise it has the tool's.
-    Server(const std::string& binary, const std::string& room, uint64_t files = 0);
+    // addressSpace, unless 0, is its address-space limit in bytes, as an operator's
+    // `ulimit -v` sets it.
+    Server(const std::string& binary, const std::string& room, uint64_t files = 0,
+           uint64_t addressSpace = 0);
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
@@ -108,6 +111,9 @@ class Server {
     // Asks it to stop (it saves its files first) and kills it after timeout nanoseconds; the
     // seconds it took, negative when it was killed or did not end with status 0.
     double Stop(uint64_t timeout);
+
+    // How it ended, once it has: "status N" or "signal N".
+    [[nodiscard]] std::string Ending() const;
 
   private:
     // The figure of /proc/PID/status whose line starts with key, in MiB.

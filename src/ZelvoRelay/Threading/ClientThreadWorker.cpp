@@ -117,6 +117,11 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         WorkerState& state = client->GetWorkerState();
         if (ready[i].mReadable) {
             state.mPeerEnded = state.mPeerEnded || ready[i].mEnded;
+            // Held while its address's share is full, a connection that went away would keep
+            // its requests, and its place, until that share had room again.
+            if (state.mPeerEnded) {
+                mHeld.Remove(client);
+            }
             ListToRead(client);
         }
         if (ready[i].mWritable && state.mAwaitingRoom) {
@@ -167,6 +172,7 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
     mToSend.clear();
     // Removed last: until here a readiness report or a notice may still name them.
     for (Client::RelayClient* client : mClosed) {
+        client->DropUnsent();
         // Removed at once, a client that sent a chat and closed would leave the room
         // before the chat was handled, and the chat would be lost.
         WorkerState& state = client->GetWorkerState();

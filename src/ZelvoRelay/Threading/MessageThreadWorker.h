@@ -1,10 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include "System/Threading/Thread.h"
 #include "ZelvoRelay/Threading/StopDiscard.h"
 
+namespace ZelvoRelay::Client {
+class QueueShare;
+}
 namespace ZelvoRelay::Processor {
 class IMessageProcessor;
 }
@@ -49,6 +53,10 @@ class MessageThreadWorker : public System::Threading::Thread {
     // After EndAnswers: whether a task is still handled, given the processor of the
     // message it received (null for a message to send or one no processor takes).
     [[nodiscard]] bool IsStillWanted(const Processor::IMessageProcessor* processor) const;
+    // Takes bytes, what the answer to task may hold, from share, its sender's address's,
+    // before the answer is made; false when the share has no room, the sender's turns then
+    // parked until it has.
+    [[nodiscard]] bool Reserve(MessageTask* task, Client::QueueShare& share, uint64_t bytes);
 
     std::atomic<bool> mAnswering{true};  // false from EndAnswers on
     StopDiscard mStopDiscard;            // see GetStopDiscard

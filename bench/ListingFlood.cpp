@@ -34,8 +34,11 @@
 namespace {
 
 using LoadSupport::Address;
+using LoadSupport::Framed;
 using LoadSupport::kSecond;
 using LoadSupport::Now;
+using LoadSupport::ReadInto;
+using LoadSupport::TakeFrames;
 using LoadSupport::ToSeconds;
 
 const char* const kUsage =
@@ -79,10 +82,6 @@ uint32_t OutsiderAddress(int index) {
     return 0x7F010000 + static_cast<uint32_t>(index / 250 << 8) + 1 + index % 250;
 }
 
-std::string Framed(const std::string& message) {
-    return RelayWire::U32(static_cast<uint32_t>(message.size())) + message;
-}
-
 // A non-blocking socket from host from connected to port of the server (the handshake done
 // at once on loopback), or -1; receiveBuffer, unless 0, is its receive buffer's size.
 int Connect(uint32_t from, uint16_t port, int receiveBuffer) {
@@ -112,38 +111,6 @@ void Reset(int fd) {
     const linger abort{1, 0};
     setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     close(fd);
-}
-
-// Takes each whole frame off the front of in and hands it to handle.
-template <typename Handle>
-void TakeFrames(std::string& in, Handle handle) {
-    size_t at = 0;
-    while (in.size() - at >= 4) {
-        const uint32_t length = RelayWire::ReadU32(in, at);
-        if (in.size() - at - 4 < length) {
-            break;
-        }
-        handle(RelayWire::Parse(in.substr(at + 4, length)));
-        at += 4 + length;
-    }
-    in.erase(0, at);
-}
-
-// Reads what the socket holds onto in; false once the peer has closed or reset it.
-bool ReadInto(int fd, std::string& in) {
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-        if (got > 0) {
-            in.append(buffer, static_cast<size_t>(got));
-        } else if (got < 0 && errno == EAGAIN) {
-            return true;
-        } else if (got < 0 && errno == EINTR) {
-            continue;
-        } else {
-            return false;
-        }
-    }
 }
 
 // The room: anyone joins without a password; the catalogue lists items with random titles.

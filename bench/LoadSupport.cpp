@@ -141,6 +141,42 @@ int Finish(const char* tool, const std::string& room, bool ok) {
     return 1;
 }
 
+std::string Framed(const std::string& message) {
+    return RelayWire::U32(static_cast<uint32_t>(message.size())) + message;
+}
+
+bool TakeFrames(std::string& in, const std::function<void(const RelayWire::Parsed&)>& handle) {
+    size_t at = 0;
+    for (; in.size() - at >= 4; at += 4 + RelayWire::ReadU32(in, at)) {
+        const uint32_t length = RelayWire::ReadU32(in, at);
+        if (length < 5 || length > (1u << 24)) {
+            return false;
+        }
+        if (in.size() - at - 4 < length) {
+            break;
+        }
+        handle(RelayWire::Parse(in.substr(at + 4, length)));
+    }
+    in.erase(0, at);
+    return true;
+}
+
+bool ReadInto(int fd, std::string& in) {
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+        if (got > 0) {
+            in.append(buffer, static_cast<size_t>(got));
+        } else if (got < 0 && errno == EAGAIN) {
+            return true;
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return false;
+        }
+    }
+}
+
 Poller::Poller() : mFd(epoll_create1(EPOLL_CLOEXEC)) {}
 
 Poller::~Poller() {

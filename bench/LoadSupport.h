@@ -9,7 +9,10 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
+
+#include "support/RelayWire.h"
 
 namespace LoadSupport {
 
@@ -46,6 +49,18 @@ int ConnectLoopback(uint16_t port);
 std::string ReadText(const std::string& path);
 
 bool WriteFile(const std::string& path, const std::string& text);
+
+// A relay message as sent: its length, then the message.
+std::string Framed(const std::string& message);
+
+// Hands each whole frame at the front of in (a 4-byte little-endian length, then the
+// message) to handle, taken apart, and takes it off; false on a length that no frame of the
+// server has.
+bool TakeFrames(std::string& in, const std::function<void(const RelayWire::Parsed&)>& handle);
+
+// Reads what the non-blocking socket fd holds onto in; false once the peer has closed or
+// reset it.
+bool ReadInto(int fd, std::string& in);
 
 // What a tool does first: line-buffers stdout, so that figures and failures stay in order
 // when both go to one file, and makes server an absolute path. False, with usage or the

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Client/QueueShare.h"
 
+#include "System/Utility/HeapTrim.h"
 #include "ZelvoRelay/Threading/MessageTaskQueue.h"
 
 namespace ZelvoRelay::Client {
@@ -20,6 +21,7 @@ bool QueueShare::Add(uint64_t bytes) {
 }
 
 void QueueShare::Release(uint64_t bytes) {
+    System::Utility::HeapTrim::Freed(bytes);
     mQueued -= bytes;
     Unreserve(bytes);
 }
@@ -35,6 +37,7 @@ void QueueShare::Unreserve(uint64_t bytes) {
 }
 
 void QueueShare::ReleaseClosing(uint64_t bytes) {
+    System::Utility::HeapTrim::Freed(bytes);
     mQueued -= bytes;
     mBytes -= bytes;
     if (mAwaited.load() != kNone) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "System/Utility/HeapTrim.h"
 #include "ZelvoRelay/MVC/Events/RemoveRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
@@ -187,6 +188,10 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         }
     }
     mClosed.clear();
+    // What connections that never joined were sent or left unsent is given back to the
+    // system once there is enough of it: kept by the C library, the 250 MB that a listing
+    // flood from 15 addresses had the server hold stayed after every connection was gone.
+    System::Utility::HeapTrim::GiveBackWhenDue();
 }
 
 void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer, double now) {

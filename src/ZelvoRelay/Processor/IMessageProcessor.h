@@ -28,7 +28,7 @@ class IMessageProcessor : public System::Object {
     [[nodiscard]] virtual bool AnswersOnlySender() const { return false; }
     // For a processor that answers only the sender: what answering message may make the
     // server hold, as far as can be told before the answer is made, frame costs included.
-    [[nodiscard]] virtual uint64_t AnswerBytes(const Message::BaseMessage& /*message*/) {
+    [[nodiscard]] virtual uint64_t AnswerBytes(const Message::BaseMessage& /*message*/) const {
         return kSmallAnswer;
     }
 

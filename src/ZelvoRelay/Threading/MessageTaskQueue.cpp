@@ -46,7 +46,6 @@ void MessageTaskQueue::Park(MessageTask* task, const Client::QueueShare* share) 
         line.mParked = true;
         mParkedCount += line.mCount;
         mParked[share].push_back(connectionId);
-        return 0;
     });
 }
 
@@ -67,11 +66,13 @@ void MessageTaskQueue::KeepUntilServed(std::shared_ptr<Client::QueueShare> share
     }
 }
 
+void MessageTaskQueue::ResumeAll() {
+    mLock.Produce([this] { ResumeAllLocked(); });
+}
+
 MessageTask* MessageTaskQueue::Dequeue() {
     return mLock.Hold([this] {
-        while (!mParked.empty()) {
-            ResumeLocked(mParked.begin()->first);
-        }
+        ResumeAllLocked();
         return TakeTurn();
     });
 }
@@ -128,6 +129,12 @@ void MessageTaskQueue::ResumeLocked(const Client::QueueShare* share) {
         }
     }
     mParked.erase(parked);
+}
+
+void MessageTaskQueue::ResumeAllLocked() {
+    while (!mParked.empty()) {
+        ResumeLocked(mParked.begin()->first);
+    }
 }
 
 MessageTask* MessageTaskQueue::TakeTurn() {

@@ -57,6 +57,8 @@ class MessageTaskQueue : public System::Object {
     void Park(MessageTask* task, const Client::QueueShare* share);
     // Gives the connections parked for share their turns again, after every other waiting.
     void Resume(const Client::QueueShare* share);
+    // Gives every parked connection its turns again (at a stop).
+    void ResumeAll();
     // Keeps bytes of share until every task now in the server's line has been taken and
     // deleted: an answer just queued there is then counted in its client's send queue. Gives
     // them back at once when that line is empty. REQUIRES: no queue lock held.
@@ -93,6 +95,8 @@ class MessageTaskQueue : public System::Object {
     void SkipParked();
     // Resumes the lines parked for share. REQUIRES: mLock held.
     void ResumeLocked(const Client::QueueShare* share);
+    // REQUIRES: mLock held.
+    void ResumeAllLocked();
     // REQUIRES: mLock held.
     MessageTask* TakeTurn();
     // Whether the head of the server's line may be taken now. REQUIRES: mLock held.

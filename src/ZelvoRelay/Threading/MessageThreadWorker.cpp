@@ -34,6 +34,11 @@ void MessageThreadWorker::Run() {
     }
 }
 
+void MessageThreadWorker::EndAnswers() {
+    mAnswering.store(false);
+    MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks.ResumeAll();
+}
+
 void MessageThreadWorker::Wake() {
     MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks.Wake();
 }
@@ -123,7 +128,9 @@ bool MessageThreadWorker::Reserve(MessageTask* task, Client::QueueShare& share, 
     }
     auto& tasks = MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks;
     tasks.Park(task, &share);
-    if (share.AwaitRoom(bytes, &tasks)) {
+    // Parked as a stop began, the request would wait past the stop's handling of what was
+    // received.
+    if (share.AwaitRoom(bytes, &tasks) || !mAnswering.load()) {
         tasks.Resume(&share);
     }
     return false;

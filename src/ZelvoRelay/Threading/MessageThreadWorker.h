@@ -38,8 +38,8 @@ class MessageThreadWorker : public System::Threading::Thread {
     // message is handled only when it changes what the server stores, and the others
     // and every message to send are dropped unhandled, since nobody is left to receive
     // their answers. What members piled up then costs the stop little more than its
-    // reading. Any thread.
-    void EndAnswers() { mAnswering.store(false); }
+    // reading; requests parked for want of room are taken again, to be dropped. Any thread.
+    void EndAnswers();
     // Handles every message again, for a new start. REQUIRES: the worker is not running.
     void ResumeAnswers() { mAnswering.store(true); }
     // Asked before each received message handled after EndAnswers: a message it discards

@@ -67,7 +67,7 @@ class CatalogueLock {
 
 }  // namespace
 
-uint64_t GetMediaInfoRequestProcessor::AnswerBytes(const Message::BaseMessage& message) {
+uint64_t GetMediaInfoRequestProcessor::AnswerBytes(const Message::BaseMessage& message) const {
     const auto& request = static_cast<const Message::Media::GetMediaInfoRequest&>(message);
     return request.GetCount() * mItemBytes + kSmallAnswer;
 }

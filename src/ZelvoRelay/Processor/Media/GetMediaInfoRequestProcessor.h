@@ -45,7 +45,7 @@ class GetMediaInfoRequestProcessor : public IMessageProcessor {
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
     [[nodiscard]] bool AnswersOnlySender() const override { return true; }
     // The count asked for times the most bytes an item has taken in a page made so far.
-    [[nodiscard]] uint64_t AnswerBytes(const Message::BaseMessage& message) override;
+    [[nodiscard]] uint64_t AnswerBytes(const Message::BaseMessage& message) const override;
 
     // The page of up to count items of catalogue from startId downwards, for clientId.
     // Takes the catalogue's monitor.

@@ -93,7 +93,6 @@ void MessageThreadWorker::Handle(MessageTask* task) {
             return;
         }
     }
-    auto& tasks = MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks;
     // An answer that cannot be made for want of memory fails alone: the process, and every
     // other connection, goes on (it ended on the uncaught failure, without its closing save).
     try {
@@ -113,7 +112,7 @@ void MessageThreadWorker::Handle(MessageTask* task) {
     if (share != nullptr) {
         // Given back once the answer, queued behind what the server's line held, has been
         // counted in its client's send queue.
-        tasks.KeepUntilServed(std::move(share), reserved);
+        model->Messages.mTasks.KeepUntilServed(std::move(share), reserved);
     }
     delete task->Message;
     delete task;

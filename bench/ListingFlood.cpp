@@ -359,9 +359,7 @@ bool Parse(int argc, char** argv, Options& options) {
                       : option == "--room-max" ? &options.roomMax
                       : option == "--as-mib"   ? &options.addressSpaceMib
                                                : nullptr;
-        if (option == "--server") {
-            options.server = value;
-        } else if (option == "--after") {
+        if (option == "--after") {
             options.after.clear();
             for (const char* at = value; *at != '\0';) {
                 char* end = nullptr;
@@ -371,9 +369,11 @@ bool Parse(int argc, char** argv, Options& options) {
                     return false;
                 }
             }
-        } else if (number != nullptr) {
-            *number = std::atoi(value);
-        } else {
+            continue;
+        }
+        double noRate = 0;  // the flood has no rate: it asks everything at once
+        if (option == "--rate" ||
+            !LoadSupport::TakeOption(option, value, options.server, noRate, number)) {
             return false;
         }
     }

@@ -1,6 +1,7 @@
 #include "ZelvoRelay/Client/RelayClient.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "System/Net/Net.h"
 #include "System/Net/Socket.h"
@@ -297,7 +298,7 @@ void RelayClient::EndSending() {
     mTcpClient.GetSocket()->ShutdownSend();
 }
 
-void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
+void RelayClient::Enqueue(MVC::Model::NetMessageModel message) {
     // Counting the bytes alone, a flood of tiny frames would hold many times the limit.
     const auto length = static_cast<uint64_t>(message.Frame->Length()) + kQueuedFrameCost;
     mSendQueue.mMonitor.Enter();
@@ -315,7 +316,7 @@ void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
         tell = tell || !mOverflowed;
         mOverflowed = true;
     } else if (!mOverflowed) {
-        mSendQueue.mValue.push_back(message);
+        mSendQueue.mValue.push_back(std::move(message));
         mQueuedBytes += length;
         if (mShare != nullptr) {
             // One party's connections that never join, each under the limit and none reading,

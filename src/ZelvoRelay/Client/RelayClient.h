@@ -111,11 +111,11 @@ class RelayClient : public System::Object {
     // empty or sending has ended. An overflowed queue disconnects the client here; a
     // send error ends sending, while the client is still read to the end.
     bool Send();
-    // Appends a copy of message (sharing its frame) at the tail of the send queue and
+    // Appends message (a copy sharing its frame) at the tail of the send queue and
     // tells the client's worker when the queue was idle. Takes the send-queue
     // monitor; REQUIRES the client-collection monitor held, which comes before it in
     // the lock order.
-    void Enqueue(const MVC::Model::NetMessageModel& message);
+    void Enqueue(MVC::Model::NetMessageModel message);
 
     // Counts the client's unsent bytes, from now on, in share, the count of the connections
     // of its address that have not joined, taken together against kMaxQueuedBytes; null

@@ -90,12 +90,20 @@ void ZelvoRelayModel::Distribute(const NetMessageModel& entry, uint32_t targetId
                                  uint64_t admittedAfter, uint64_t admittedBy) {
     Collections::ClientCollection& clients = Clients.mValue;
     if (targetId == 0) {
+        const auto isRecipient = [&](Client::RelayClient& client) {
+            const uint64_t admission = client.GetAdmission();
+            return client.GetClientId() != senderId && admission > admittedAfter &&
+                   admission <= admittedBy;
+        };
+        uint32_t recipients = 0;
+        for (uint32_t i = 0; i < clients.NumJoined(); ++i) {
+            recipients += isRecipient(clients.JoinedAt(i)) ? 1 : 0;
+        }
+        entry.ReserveCopies(recipients);
         for (uint32_t i = 0; i < clients.NumJoined(); ++i) {
             Client::RelayClient& client = clients.JoinedAt(i);
-            const uint64_t admission = client.GetAdmission();
-            if (client.GetClientId() != senderId && admission > admittedAfter &&
-                admission <= admittedBy) {
-                client.Enqueue(entry);
+            if (isRecipient(client)) {
+                client.Enqueue(entry.ReservedCopy());
             }
         }
     } else if (Client::RelayClient* client = clients.FindClient(targetId)) {

@@ -299,18 +299,35 @@ void RelayClient::EndSending() {
 }
 
 void RelayClient::Enqueue(MVC::Model::NetMessageModel message) {
+    mSendQueue.mMonitor.Enter();
+    const Appended appended = Append(std::move(message));
+    mSendQueue.mMonitor.Exit();
+    AfterAppend(appended);
+}
+
+void RelayClient::Enqueue(std::vector<MVC::Model::NetMessageModel>& messages) {
+    mSendQueue.mMonitor.Enter();
+    Appended appended;
+    for (MVC::Model::NetMessageModel& message : messages) {
+        const Appended one = Append(std::move(message));
+        appended.mOverShare = appended.mOverShare || one.mOverShare;
+    }
+    mSendQueue.mMonitor.Exit();
+    messages.clear();
+    AfterAppend(appended);
+}
+
+RelayClient::Appended RelayClient::Append(MVC::Model::NetMessageModel&& message) {
+    Appended appended;
+    if (mSendEnded) {
+        return appended;
+    }
     // Counting the bytes alone, a flood of tiny frames would hold many times the limit.
     const auto length = static_cast<uint64_t>(message.Frame->Length()) + kQueuedFrameCost;
-    mSendQueue.mMonitor.Enter();
-    if (mSendEnded) {
-        mSendQueue.mMonitor.Exit();
-        return;
-    }
     // A client that stops reading would otherwise make the server hold everything sent
     // to the room for it until memory runs out. Past the limit nothing more is queued
     // and the client worker closes the connection on its next send.
     bool tell = !mSendPending;
-    bool overShare = false;
     if (mQueuedBytes + length > kMaxQueuedBytes) {
         // Told even while the worker waits for room, which a stalled reader never makes.
         tell = tell || !mOverflowed;
@@ -321,15 +338,18 @@ void RelayClient::Enqueue(MVC::Model::NetMessageModel message) {
         if (mShare != nullptr) {
             // One party's connections that never join, each under the limit and none reading,
             // would otherwise hold the limit many times over between them.
-            overShare = (*mShare += length) > kMaxQueuedBytes;
+            appended.mOverShare = (*mShare += length) > kMaxQueuedBytes;
         }
     }
     if (tell && mWorker != nullptr) {
         mWorker->Notify(this, false);
     }
     mSendPending = true;
-    mSendQueue.mMonitor.Exit();
-    if (overShare) {
+    return appended;
+}
+
+void RelayClient::AfterAppend(const Appended& appended) {
+    if (appended.mOverShare) {
         MVC::Model::ZelvoRelayModel::Instance()->Clients.mValue.CloseMostQueuedUnjoined(
             GetTcpEndPoint().GetAddress());
     }

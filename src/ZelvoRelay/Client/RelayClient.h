@@ -5,6 +5,7 @@
 #include <deque>
 #include <list>
 #include <memory>
+#include <vector>
 
 #include "System/Collections/RecyclingAllocator.h"
 #include "System/Event.h"
@@ -116,6 +117,9 @@ class RelayClient : public System::Object {
     // monitor; REQUIRES the client-collection monitor held, which comes before it in
     // the lock order.
     void Enqueue(MVC::Model::NetMessageModel message);
+    // The same for each of messages, in order, under one taking of the send-queue monitor;
+    // leaves messages empty.
+    void Enqueue(std::vector<MVC::Model::NetMessageModel>& messages);
 
     // Counts the client's unsent bytes, from now on, in share, the count of the connections
     // of its address that have not joined, taken together against kMaxQueuedBytes; null
@@ -197,6 +201,15 @@ class RelayClient : public System::Object {
     void OnNetStreamMessage(System::Net::NetStream* stream, char* data, int size);
     void OnNetStreamLargeMessage(System::Net::NetStream* stream, char* data, int size,
                                  int declared);
+    // What appending a frame to the send queue left to do once the monitor is let go.
+    struct Appended {
+        bool mOverShare{false};  // the address's share of unjoined connections is over
+    };
+    // Appends message to the send queue, or drops it, as Enqueue tells. REQUIRES: the
+    // send-queue monitor held.
+    Appended Append(MVC::Model::NetMessageModel&& message);
+    // Does what appending left to do. REQUIRES: the send-queue monitor not held.
+    void AfterAppend(const Appended& appended);
     // Closes both sockets, and nothing else.
     void CloseSockets();
     // Ends sending for good and tells the worker, once, that the client has closed.

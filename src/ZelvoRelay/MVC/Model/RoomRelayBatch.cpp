@@ -1,5 +1,7 @@
 #include "ZelvoRelay/MVC/Model/RoomRelayBatch.h"
 
+#include <algorithm>
+
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/Collections/ClientCollection.h"
 
@@ -7,7 +9,9 @@ namespace ZelvoRelay::MVC::Model {
 
 void RoomRelayBatch::Add(const NetMessageModel& entry, uint32_t senderId, uint64_t admittedAfter,
                          uint64_t admittedBy, Collections::ClientCollection& clients) {
-    mHeld.push_back({entry, senderId, admittedAfter, admittedBy});
+    // Those admitted while it is held joined after it was sent: it is not theirs.
+    mHeld.push_back(
+        {entry, senderId, admittedAfter, std::min(admittedBy, clients.NumAdmissions())});
     mCount.store(mHeld.size(), std::memory_order_relaxed);
     if (mHeld.size() >= kMaxFrames) {
         Flush(clients);

@@ -31,8 +31,8 @@ class RoomRelayBatch {
     RoomRelayBatch& operator=(const RoomRelayBatch&) = delete;
 
     // Holds entry for every joined client except senderId admitted after the first
-    // admittedAfter admissions and among the first admittedBy, as they are when it is
-    // flushed; flushes when the batch is full.
+    // admittedAfter admissions and among the first admittedBy, and among those admitted
+    // by now, that is still joined when it is flushed; flushes when the batch is full.
     void Add(const NetMessageModel& entry, uint32_t senderId, uint64_t admittedAfter,
              uint64_t admittedBy, Collections::ClientCollection& clients);
     // Appends the frames held to their recipients' send queues, in the order added.

@@ -14,7 +14,7 @@ namespace System::Collections {
 class BlockCache {
   public:
     // The most blocks kept; a block given back past them is freed.
-    static constexpr size_t kKeptBlocks = 64;
+    static constexpr size_t kKeptBlocks = 32;
 
     BlockCache() = default;
     // Frees the blocks kept.

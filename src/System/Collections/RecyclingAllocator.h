@@ -28,6 +28,9 @@ class RecyclingAllocator {
     }
     void deallocate(T* block, size_t count) noexcept { mCache->Give(block, count * sizeof(T)); }
 
+    // The blocks kept in the cache now.
+    [[nodiscard]] size_t Kept() const { return mCache->Count(); }
+
     // Two containers must never share a cache: each is used under its own lock.
     RecyclingAllocator select_on_container_copy_construction() const {
         return RecyclingAllocator();

@@ -30,4 +30,18 @@ void BlockCache::Give(void* block, size_t bytes) noexcept {
     mKept[mCount++] = {block, bytes};
 }
 
+void BlockCache::Trim(size_t keep) noexcept {
+    if (mCount <= keep) {
+        return;
+    }
+    const size_t freed = mCount - keep;
+    for (size_t i = 0; i < freed; ++i) {
+        ::operator delete(mKept[i].mBlock);
+    }
+    for (size_t i = 0; i < keep; ++i) {
+        mKept[i] = mKept[freed + i];
+    }
+    mCount = keep;
+}
+
 }  // namespace System::Collections

@@ -29,6 +29,9 @@ class BlockCache {
     // Takes back block, of bytes bytes, from Take: kept while there is room, else freed.
     void Give(void* block, size_t bytes) noexcept;
 
+    // Frees the blocks kept past the newest keep.
+    void Trim(size_t keep) noexcept;
+
     // The number of blocks kept now.
     [[nodiscard]] size_t Count() const { return mCount; }
 

@@ -28,6 +28,9 @@ class RecyclingAllocator {
     }
     void deallocate(T* block, size_t count) noexcept { mCache->Give(block, count * sizeof(T)); }
 
+    // Frees the blocks kept past the newest keep, once the container holds little: kept for
+    // good, the blocks of a burst would stay with a container that has gone quiet.
+    void Trim(size_t keep) const noexcept { mCache->Trim(keep); }
     // The blocks kept in the cache now.
     [[nodiscard]] size_t Kept() const { return mCache->Count(); }
 

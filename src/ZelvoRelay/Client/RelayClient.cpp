@@ -26,6 +26,8 @@ constexpr int kNoDataWaiting = 11;
 constexpr uint32_t kShortestFrame = 5;
 // The bytes of a frame's length prefix.
 constexpr uint32_t kFramePrefix = 4;
+// The blocks a send queue keeps for reuse once it is empty.
+constexpr size_t kBlocksKeptIdle = 2;
 // The bytes the system holds for a connection beyond those on their way: enough to keep a
 // fast link busy between two turns of its worker.
 constexpr uint32_t kUnsentBytes = 64 << 10;
@@ -266,6 +268,10 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     mQueuedBytes -= done;
     if (mShare != nullptr) {
         *mShare -= done;
+    }
+    if (queue.empty()) {
+        // Kept by every member after a burst (its joining one), the blocks would add up.
+        queue.get_allocator().Trim(kBlocksKeptIdle);
     }
     // A socket that took less than it was offered is full; its writable readiness
     // comes once it has room again.

@@ -41,6 +41,23 @@ TEST(BlockCacheTest, FreesWhatIsGivenBackPastTheBlocksKept) {
     EXPECT_EQ(cache.Count(), BlockCache::kKeptBlocks);
 }
 
+TEST(BlockCacheTest, TrimFreesAllButTheNewestBlocks) {
+    BlockCache cache;
+    void* blocks[4];
+    for (void*& block : blocks) {
+        block = cache.Take(512);
+    }
+    for (void* block : blocks) {
+        cache.Give(block, 512);
+    }
+    cache.Trim(1);
+    EXPECT_EQ(cache.Count(), 1u);
+    EXPECT_EQ(cache.Take(512), blocks[3]);
+    cache.Trim(1);
+    EXPECT_EQ(cache.Count(), 0u);
+    cache.Give(blocks[3], 512);
+}
+
 TEST(RecyclingAllocatorTest, AQueueEmptiedAndFilledAgainReusesItsOwnBlocks) {
     std::deque<int, RecyclingAllocator<int>> queue;
     constexpr int kMany = 20000;

@@ -182,7 +182,7 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
         String::Parse("Open file limit: %llu\n",
                       static_cast<unsigned long long>(System::IO::DescriptorLimit::Raise())));
     StartServers();
-    DescriptorReserveLog::WarnOfFewConnections();
+    DescriptorReserveLog::ShareOutDescriptors();
 }
 
 std::optional<String> AppInitCommand::ReadText(const String& path) {

@@ -90,8 +90,8 @@ class ZelvoRelayModel : public System::Object {
     void SendNowToRoom(Message::BaseMessage* message, uint32_t senderId,
                        uint64_t admittedAfter = 0);
     // Frames message for every joined client except senderId and holds the frame with
-    // the room's (HoldForRoom); the caller keeps the message. REQUIRES: the
-    // client-collection monitor not held.
+    // the room's (HoldForRoom); the caller keeps the message. REQUIRES: on the message
+    // worker, the client-collection monitor not held.
     void RelayToRoom(Message::BaseMessage* message, uint32_t senderId);
     // Appends a copy of entry to the send queue of the client targetId, or, when targetId
     // is 0, of every joined client except senderId admitted after the first admittedAfter
@@ -102,7 +102,8 @@ class ZelvoRelayModel : public System::Object {
     // Holds entry for every joined client except senderId among the first admittedBy
     // admissions, to be appended to their send queues with the frames for the room that
     // follow it: when the batch is full, when anything else is sent, or at FlushRoom.
-    // REQUIRES: the client-collection monitor held.
+    // REQUIRES: on the message worker (which flushes before it sleeps), the
+    // client-collection monitor held.
     void HoldForRoom(const NetMessageModel& entry, uint32_t senderId, uint64_t admittedBy);
     // Appends the room's held frames to their recipients' send queues; the message worker
     // calls it before it waits for tasks and before a stop mark. REQUIRES: the

@@ -26,7 +26,7 @@ constexpr int kNoDataWaiting = 11;
 constexpr uint32_t kShortestFrame = 5;
 // The bytes of a frame's length prefix.
 constexpr uint32_t kFramePrefix = 4;
-// The blocks a send queue keeps for reuse once it is empty.
+// The blocks a send queue keeps for reuse from one burst of frames to the next.
 constexpr size_t kBlocksKeptIdle = 2;
 // The bytes the system holds for a connection beyond those on their way: enough to keep a
 // fast link busy between two turns of its worker.
@@ -269,10 +269,6 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     if (mShare != nullptr) {
         *mShare -= done;
     }
-    if (queue.empty()) {
-        // Kept by every member after a burst (its joining one), the blocks would add up.
-        queue.get_allocator().Trim(kBlocksKeptIdle);
-    }
     // A socket that took less than it was offered is full; its writable readiness
     // comes once it has room again.
     const bool full = static_cast<uint32_t>(sent) < offered;
@@ -339,7 +335,14 @@ RelayClient::Appended RelayClient::Append(MVC::Model::NetMessageModel&& message)
         tell = tell || !mOverflowed;
         mOverflowed = true;
     } else if (!mOverflowed) {
-        mSendQueue.mValue.push_back(std::move(message));
+        auto& queue = mSendQueue.mValue;
+        if (queue.empty()) {
+            // Kept by every member after a burst (its joining one), the blocks would add up.
+            // Let go here, by the thread that takes blocks, they go back to its own allocator,
+            // not against it from the thread that frees.
+            queue.get_allocator().Trim(kBlocksKeptIdle);
+        }
+        queue.push_back(std::move(message));
         mQueuedBytes += length;
         if (mShare != nullptr) {
             // One party's connections that never join, each under the limit and none reading,

@@ -26,7 +26,7 @@ class RoomRelayBatch {
     // The most frames held; the one that fills the batch flushes it.
     static constexpr size_t kMaxFrames = 32;
 
-    RoomRelayBatch() = default;
+    RoomRelayBatch();
     RoomRelayBatch(const RoomRelayBatch&) = delete;
     RoomRelayBatch& operator=(const RoomRelayBatch&) = delete;
 
@@ -48,7 +48,12 @@ class RoomRelayBatch {
         uint32_t mSenderId;
         uint64_t mAdmittedAfter;
         uint64_t mAdmittedBy;
+        uint32_t mUncopied{0};  // copies reserved in a flush and not made yet
     };
+
+    // Empties the batch and gives back the copies reserved and not made: after a flush,
+    // also one that failed for want of memory, no frame is queued twice nor kept for good.
+    void Clear() noexcept;
 
     std::vector<Held> mHeld;  // oldest first
     // One recipient's copies during a flush; kept for its capacity.

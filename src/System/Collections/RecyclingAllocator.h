@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <type_traits>
 
 #include "System/Collections/BlockCache.h"
 
@@ -17,6 +18,9 @@ template <typename T>
 class RecyclingAllocator {
   public:
     using value_type = T;
+    // A container swapped or moved into takes the other's cache with its blocks.
+    using propagate_on_container_swap = std::true_type;
+    using propagate_on_container_move_assignment = std::true_type;
 
     RecyclingAllocator() : mCache(std::make_shared<BlockCache>()) {}
     // Rebinding, as a container does for its inner blocks, converts implicitly.

@@ -414,7 +414,7 @@ void RelayClient::CloseAsSlowReader() {
 }
 
 void RelayClient::DropUnsent() {
-    std::deque<MVC::Model::NetMessageModel> unsent;
+    SendQueue unsent;
     mSendQueue.mMonitor.Enter();
     // Kept until the client is deleted, which waits for its last requests to be dropped, the
     // frames of connections closed for their address's share stayed in memory after their

@@ -243,10 +243,10 @@ class RelayClient : public System::Object {
     // reuses the blocks it frees: the message worker fills it and the client worker empties
     // it, and with blocks from the system allocator the two threads contended for its lock
     // once for every few frames relayed.
-    System::Threading::ThreadProperty<
+    using SendQueue =
         std::deque<MVC::Model::NetMessageModel,
-                   System::Collections::RecyclingAllocator<MVC::Model::NetMessageModel>>>
-        mSendQueue;
+                   System::Collections::RecyclingAllocator<MVC::Model::NetMessageModel>>;
+    System::Threading::ThreadProperty<SendQueue> mSendQueue;
     // Unsent bytes in mSendQueue, plus kQueuedFrameCost for each frame not completely
     // sent; guarded by its monitor.
     uint64_t mQueuedBytes{0};

@@ -93,5 +93,20 @@ TEST(RecyclingAllocatorTest, CopiesShareTheCacheAndCopiedContainersDoNot) {
     EXPECT_EQ(copy, queue);
 }
 
+TEST(RecyclingAllocatorTest, ASwappedContainerTakesTheOthersCacheWithItsBlocks) {
+    std::deque<int, RecyclingAllocator<int>> full;
+    for (int i = 0; i < 1000; ++i) {
+        full.push_back(i);
+    }
+    const RecyclingAllocator<int> fullCache = full.get_allocator();
+    std::deque<int, RecyclingAllocator<int>> empty;
+    const RecyclingAllocator<int> emptyCache = empty.get_allocator();
+    empty.swap(full);
+    EXPECT_TRUE(empty.get_allocator() == fullCache);
+    EXPECT_TRUE(full.get_allocator() == emptyCache);
+    EXPECT_EQ(empty.size(), 1000u);
+    EXPECT_EQ(empty.back(), 999);
+}
+
 }  // namespace
 }  // namespace System::Collections

@@ -9,6 +9,7 @@
 #include "Admin/LoginCommand.h"
 #include "Admin/LoginEvent.h"
 #include "Admin/LogoutCommand.h"
+#include "Admin/Storage/DeletionList.h"
 #include "Admin/Storage/MediaFileCheck.h"
 #include "Admin/Log/PrintLogMessage.h"
 #include "Admin/Log/RelayObserver.h"
@@ -171,6 +172,7 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
     RegisterCommands();
     const bool passwordGiven = ApplyCommandLine(init->mArgc, init->mArgv);
     const bool catalogueAsWritten = LoadCatalogue(catalogue);
+    RemoveLeftoversOfSaves();
     if (passwordGiven) {
         SaveUserDataEvent save;
         save.Dispatch();
@@ -183,6 +185,12 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
                       static_cast<unsigned long long>(System::IO::DescriptorLimit::Raise())));
     StartServers();
     DescriptorReserveLog::WarnOfFewConnections();
+}
+
+void AppInitCommand::RemoveLeftoversOfSaves() {
+    for (const char* path : {"config.xml", "media.xml", DeletionList::kPath}) {
+        StoredFile::RemoveLeftover(path);
+    }
 }
 
 std::optional<String> AppInitCommand::ReadText(const String& path) {

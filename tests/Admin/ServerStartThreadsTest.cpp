@@ -1,0 +1,58 @@
+// The server binary end to end: what its start-up leaves.
+#include "Admin/RoomFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace {
+
+using AdminTest::ConfigXml;
+using AdminTest::Item;
+using AdminTest::Logs;
+using AdminTest::Privileges;
+using AdminTest::Room;
+using AdminTest::Settings;
+using AdminTest::StoredFiles;
+using TestSupport::RawClient;
+using TestSupport::ServerProcess;
+
+// A save cut short by a kill leaves its temporary file beside the file it replaces (beside the
+// file a link leads to). The next start removes the temporary files of config.xml, media.xml
+// and media.xml.delete, logs each, and leaves every other name and the files themselves as
+// they were. Before, they stayed until the next save replaced them.
+TEST(ServerStart, TheTemporaryFilesOfSavesCutShortAreRemovedAtStart) {
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    const std::string media = "<media count=\"1\">" + Item("1") + "</media>";
+    room.Write("saved/config.xml", config);
+    std::filesystem::create_symlink("saved/config.xml", room.File("config.xml"));
+    room.Write("media.xml", media);
+    const std::set<std::string> leftovers{"saved/config.xml.new", "media.xml.new",
+                                          "media.xml.delete.new"};
+    const std::set<std::string> others{"config.xml.new", "media.xml.new.1", "media.xml.bad",
+                                       "saved/media.xml.new", "media/1_0.new"};
+    for (const std::set<std::string>* names : {&leftovers, &others}) {
+        for (const std::string& name : *names) {
+            room.Write(name, "cut sh");
+        }
+    }
+    auto server = room.Start();
+    for (const std::string& name : leftovers) {
+        EXPECT_TRUE(Logs(*server, "Removed " + name + ", left by a save that was cut short"))
+            << server->Output();
+        EXPECT_FALSE(std::filesystem::exists(room.File(name))) << name;
+    }
+    EXPECT_EQ(server->Output().find("Removed config.xml.new"), std::string::npos);
+    for (const std::string& name : others) {
+        EXPECT_EQ(room.Read(name), "cut sh") << name;
+    }
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_TRUE(std::filesystem::is_symlink(room.File("config.xml")));
+    EXPECT_EQ(room.Read("media.xml"), media);
+    EXPECT_FALSE(std::filesystem::exists(room.File("media.xml.delete")));
+}
+
+}  // namespace

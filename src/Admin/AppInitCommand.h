@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <optional>
 
-// Start-up, run once on the main thread for "AppInitEvent" before the main loop: reads
-// "config.xml" into the configuration and the room's accounts, loads the message texts,
+// Start-up, run once on the main thread for "AppInitEvent" before the main loop: ends with
+// status 1 when the thread that takes the stop signals or the console's writer does not run,
+// reads "config.xml" into the configuration and the room's accounts, loads the message texts,
 // registers the administration commands, applies the command line, loads "media.xml"
 // into the catalogue, removes the temporary files of saves cut short, saves when a password
 // was given on the command line, copies the configuration into the relay models, takes up
@@ -39,6 +40,9 @@ class AppInitCommand : public System::MVC::ICommand {
     static ZelvoRelay::MVC::Model::MediaModel ReadCatalogueItem(const System::Xml::XmlNode& node);
 
   private:
+    // Ends start-up (EndStartUp) when a thread the process needs from start-up on is not
+    // running: the one that takes the stop signals, or the console's writer, which it starts.
+    static void RequireStartUpThreads();
     // The text of the file at path, none when there is no such file. A file that exists
     // but cannot be read (permissions, a directory, an I/O error) is reported on the
     // console and ends the process with status 1.

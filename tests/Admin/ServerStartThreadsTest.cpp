@@ -1,8 +1,9 @@
-// The server binary end to end: what its start-up leaves.
+// The server binary end to end: what its start-up needs and leaves.
 #include "Admin/RoomFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -18,6 +19,32 @@ using AdminTest::Settings;
 using AdminTest::StoredFiles;
 using TestSupport::RawClient;
 using TestSupport::ServerProcess;
+
+// A server whose stack limit is larger than the address space cannot start a thread: each one
+// created with default attributes asks for that much stack. The first it needs, the one that
+// takes the stop signals, failing, start-up ends with status 1 and a line that says so, before
+// anything is hosted or saved. Before, the server hosted without a word, and SIGTERM, SIGINT
+// and SIGHUP stayed pending for good: only a kill ended it, losing the closing save.
+TEST(ServerStart, AStopSignalThreadThatCannotStartEndsTheStartUpWithStatus1) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer's memory layout leaves no room for a stack limit larger "
+                    "than the address space; the other builds run this test";
+#endif
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    room.Write("config.xml", config);
+    ServerProcess server("prlimit",
+                         {"--stack=" + std::to_string(uint64_t{1} << 46) + ":", AdminTest::kServer},
+                         room.File("."));
+    EXPECT_EQ(server.WaitForExit(), 1) << server.Output();
+    EXPECT_TRUE(Logs(server,
+                     "The thread that takes the stop signals cannot start: Resource temporarily "
+                     "unavailable; start-up ends, as nothing could stop the server"))
+        << server.Output();
+    EXPECT_EQ(server.Lines().size(), 1u) << server.Output();
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_FALSE(std::filesystem::exists(room.File("media.xml")));
+}
 
 // A save cut short by a kill leaves its temporary file beside the file it replaces (beside the
 // file a link leads to). The next start removes the temporary files of config.xml, media.xml

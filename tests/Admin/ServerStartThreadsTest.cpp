@@ -1,12 +1,20 @@
-// The server binary end to end: what its start-up needs and leaves.
+// The server binary end to end: what its start-up needs and leaves, and the signals it
+// inherits.
 #include "Admin/RoomFixture.h"
+#include "Admin/Uploads.h"
+#include "support/Process.h"
+#include "support/Wait.h"
+
+#include <signal.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -19,6 +27,13 @@ using AdminTest::Settings;
 using AdminTest::StoredFiles;
 using TestSupport::RawClient;
 using TestSupport::ServerProcess;
+
+// How many console lines of server have exactly text.
+size_t CountLines(const ServerProcess& server, const std::string& text) {
+    return static_cast<size_t>(std::count_if(
+        server.Lines().begin(), server.Lines().end(),
+        [&text](const std::string& line) { return AdminTest::LogText(line) == text; }));
+}
 
 // A server whose stack limit is larger than the address space cannot start a thread: each one
 // created with default attributes asks for that much stack. The first it needs, the one that
@@ -44,6 +59,54 @@ TEST(ServerStart, AStopSignalThreadThatCannotStartEndsTheStartUpWithStatus1) {
     EXPECT_EQ(server.Lines().size(), 1u) << server.Output();
     EXPECT_EQ(room.Read("config.xml"), config);
     EXPECT_FALSE(std::filesystem::exists(room.File("media.xml")));
+}
+
+// A server started under nohup, or as a background job that ignores SIGINT, outlives its
+// session: SIGHUP and SIGINT sent to it are taken from the process and dropped, and it goes on
+// serving. They come while the server is stopped (SIGSTOP), behind Alice's second upload waiting
+// for her first photo to be made. Bob then joins and chats with Alice, and the SIGTERM after
+// that is the server's one stop: it hurries nothing, both photos are made and saved. Taken as
+// stops, SIGHUP and SIGINT would have stopped the server, and as a second stop they would have
+// discarded Alice's second upload.
+TEST(ServerStart, SighupAndSigintInheritedIgnoredStayIgnored) {
+    const std::vector<std::string> photos = AdminTest::Pngs("(4000, 3000), (64, 48)");
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    auto server = room.Start({}, {SIGHUP, SIGINT});
+    RawClient alice(room.Port());
+    const auto [first, second] = AdminTest::TwoUploads(*server, room, alice, photos, 64);
+    ASSERT_TRUE(alice.WaitAcknowledged());
+    ASSERT_TRUE(server->Pause());
+    server->Signal(SIGHUP);
+    server->Signal(SIGINT);
+    EXPECT_TRUE(TestSupport::IsSignalPending(server->Pid(), SIGHUP));
+    EXPECT_TRUE(TestSupport::IsSignalPending(server->Pid(), SIGINT));
+    server->Signal(SIGCONT);
+    ASSERT_TRUE(TestSupport::WaitUntil([&] {
+        return !TestSupport::IsSignalPending(server->Pid(), SIGHUP) &&
+               !TestSupport::IsSignalPending(server->Pid(), SIGINT);
+    }));
+
+    RawClient bob(room.Port());
+    ASSERT_EQ(AdminTest::Join(bob, "Bob", ""), 0);
+    bob.SendFrame(RelayWire::ChatText("still here"));
+    const auto frames = AdminTest::FramesUntil(alice, RelayWire::Chat);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(RelayWire::Parse(frames.back()).payload, RelayWire::Text("still here"));
+    EXPECT_EQ(CountLines(*server, "Relay server stopped"), 0u) << server->Output();
+
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(CountLines(*server, "Relay server stopped"), 1u) << server->Output();
+    EXPECT_EQ(server->Output().find("Relay server discarded"), std::string::npos)
+        << server->Output();
+    const std::string saved = room.Read("media.xml");
+    EXPECT_NE(saved.find("<media count=\"2\">"), std::string::npos) << saved;
+    std::set<std::string> files;
+    for (const uint32_t id : {first, second}) {
+        files.insert({std::to_string(id) + "_0", std::to_string(id) + "_1"});
+    }
+    EXPECT_EQ(StoredFiles(room), files);
 }
 
 // A save cut short by a kill leaves its temporary file beside the file it replaces (beside the

@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,6 +37,17 @@ size_t CountLines(const ServerProcess& server, const std::string& text) {
         [&text](const std::string& line) { return AdminTest::LogText(line) == text; }));
 }
 
+// That the server, which ended with status, ended its start-up with status 1 and line, the one
+// line it wrote, before it hosted or saved anything: config.xml is as written, no media.xml made.
+void ExpectStartUpEnded(ServerProcess& server, int status, const Room& room,
+                        const std::string& config, const std::string& line) {
+    EXPECT_EQ(status, 1) << server.Output();
+    EXPECT_TRUE(Logs(server, line)) << server.Output();
+    EXPECT_EQ(server.Lines().size(), 1u) << server.Output();
+    EXPECT_EQ(room.Read("config.xml"), config);
+    EXPECT_FALSE(std::filesystem::exists(room.File("media.xml")));
+}
+
 // A server whose stack limit is larger than the address space cannot start a thread: each one
 // created with default attributes asks for that much stack. The first it needs, the one that
 // takes the stop signals, failing, start-up ends with status 1 and a line that says so, before
@@ -51,14 +64,9 @@ TEST(ServerStart, AStopSignalThreadThatCannotStartEndsTheStartUpWithStatus1) {
     ServerProcess server("prlimit",
                          {"--stack=" + std::to_string(uint64_t{1} << 46) + ":", AdminTest::kServer},
                          room.File("."));
-    EXPECT_EQ(server.WaitForExit(), 1) << server.Output();
-    EXPECT_TRUE(Logs(server,
-                     "The thread that takes the stop signals cannot start: Resource temporarily "
-                     "unavailable; start-up ends, as nothing could stop the server"))
-        << server.Output();
-    EXPECT_EQ(server.Lines().size(), 1u) << server.Output();
-    EXPECT_EQ(room.Read("config.xml"), config);
-    EXPECT_FALSE(std::filesystem::exists(room.File("media.xml")));
+    ExpectStartUpEnded(server, server.WaitForExit(), room, config,
+                       "The thread that takes the stop signals cannot start: Resource "
+                       "temporarily unavailable; start-up ends, as nothing could stop the server");
 }
 
 // A server started under nohup, or as a background job that ignores SIGINT, outlives its
@@ -107,6 +115,55 @@ TEST(ServerStart, SighupAndSigintInheritedIgnoredStayIgnored) {
         files.insert({std::to_string(id) + "_0", std::to_string(id) + "_1"});
     }
     EXPECT_EQ(StoredFiles(room), files);
+}
+
+// Whether strace can trace a program here: not installed, or where ptrace is denied (as a
+// container may deny it), it cannot.
+bool CanTrace() {
+    return TestSupport::RunProcess({"strace", "-f", "-o", "/dev/null", "true"}).exitCode == 0;
+}
+
+// Kills the processes that process pid started, while pid runs.
+void KillChildren(pid_t pid) {
+    const std::string task = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid);
+    std::ifstream children(task + "/children");
+    for (pid_t child = 0; children >> child;) {
+        kill(child, SIGKILL);
+    }
+}
+
+// With every thread creation but the first failing (strace injects EAGAIN, as a full process
+// limit gives), the stop-signal thread starts and the console's writer, the next the server
+// needs, does not: start-up ends with status 1 and a line that says so, written by the thread
+// that logs it, before anything is hosted or saved. Before, each line was written by the
+// thread that logged it, and a console that took nothing held up the room and its stop.
+TEST(ServerStart, AConsoleWriterThatCannotStartEndsTheStartUpWithStatus1) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer starts a thread of its own beside the server's first, so "
+                    "the failing creation is not the console writer's; the other builds run it";
+#endif
+    if (!CanTrace()) {
+        GTEST_SKIP() << "strace cannot trace a program here (not installed, or ptrace denied), "
+                        "and it is what makes the server's thread creations fail";
+    }
+    Room room;
+    const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
+    room.Write("config.xml", config);
+    // LeakSanitizer cannot run under ptrace, and would end the server with its own status.
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string options =
+        (sanitizer != nullptr ? std::string(sanitizer) + ":" : std::string()) + "detect_leaks=0";
+    ServerProcess server("strace",
+                         {"-f", "-o", "/dev/null", "-e", "inject=clone3:error=EAGAIN:when=2+", "-E",
+                          "ASAN_OPTIONS=" + options, AdminTest::kServer},
+                         room.File("."));
+    const int status = server.WaitForExit();
+    // A server that does not end here would run on once strace is stopped, deaf to SIGTERM.
+    KillChildren(server.Pid());
+    ExpectStartUpEnded(server, status, room, config,
+                       "The thread that writes the console cannot start: Resource temporarily "
+                       "unavailable; start-up ends, as a console that takes nothing would hold "
+                       "up the room");
 }
 
 // A save cut short by a kill leaves its temporary file beside the file it replaces (beside the

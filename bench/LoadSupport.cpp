@@ -141,6 +141,42 @@ int Finish(const char* tool, const std::string& room, bool ok) {
     return 1;
 }
 
+std::string Framed(const std::string& message) {
+    return RelayWire::U32(static_cast<uint32_t>(message.size())) + message;
+}
+
+bool TakeFrames(std::string& in, const std::function<void(const RelayWire::Parsed&)>& handle) {
+    size_t at = 0;
+    for (; in.size() - at >= 4; at += 4 + RelayWire::ReadU32(in, at)) {
+        const uint32_t length = RelayWire::ReadU32(in, at);
+        if (length < 5 || length > (1u << 24)) {
+            return false;
+        }
+        if (in.size() - at - 4 < length) {
+            break;
+        }
+        handle(RelayWire::Parse(in.substr(at + 4, length)));
+    }
+    in.erase(0, at);
+    return true;
+}
+
+bool ReadInto(int fd, std::string& in) {
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+        if (got > 0) {
+            in.append(buffer, static_cast<size_t>(got));
+        } else if (got < 0 && errno == EAGAIN) {
+            return true;
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return false;
+        }
+    }
+}
+
 Poller::Poller() : mFd(epoll_create1(EPOLL_CLOEXEC)) {}
 
 Poller::~Poller() {
@@ -158,14 +194,17 @@ int Poller::Wait(epoll_event* events, int count, int timeout) {
     return epoll_wait(mFd, events, count, timeout);
 }
 
-Server::Server(const std::string& binary, const std::string& room, uint64_t files) {
+Server::Server(const std::string& binary, const std::string& room, uint64_t files,
+               uint64_t addressSpace) {
     mPid = fork();
     if (mPid == 0) {
         // A tool that dies must not leave a server behind.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         const rlimit limit{static_cast<rlim_t>(files), static_cast<rlim_t>(files)};
+        const rlimit space{static_cast<rlim_t>(addressSpace), static_cast<rlim_t>(addressSpace)};
         const int log = open((room + "/server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if ((files != 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) || log < 0 ||
+        if ((files != 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) ||
+            (addressSpace != 0 && setrlimit(RLIMIT_AS, &space) != 0) || log < 0 ||
             chdir(room.c_str()) != 0) {
             _exit(126);
         }
@@ -256,6 +295,13 @@ double Server::Stop(uint64_t timeout) {
     }
     const bool clean = WIFEXITED(mStatus) && WEXITSTATUS(mStatus) == 0;
     return clean ? ToSeconds(Now() - start) : -1;
+}
+
+std::string Server::Ending() const {
+    if (WIFSIGNALED(mStatus)) {
+        return "signal " + std::to_string(WTERMSIG(mStatus));
+    }
+    return "status " + std::to_string(WEXITSTATUS(mStatus));
 }
 
 }  // namespace LoadSupport

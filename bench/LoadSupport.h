@@ -9,7 +9,10 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
+
+#include "support/RelayWire.h"
 
 namespace LoadSupport {
 
@@ -47,6 +50,18 @@ std::string ReadText(const std::string& path);
 
 bool WriteFile(const std::string& path, const std::string& text);
 
+// A relay message as sent: its length, then the message.
+std::string Framed(const std::string& message);
+
+// Hands each whole frame at the front of in (a 4-byte little-endian length, then the
+// message) to handle, taken apart, and takes it off; false on a length that no frame of the
+// server has.
+bool TakeFrames(std::string& in, const std::function<void(const RelayWire::Parsed&)>& handle);
+
+// Reads what the non-blocking socket fd holds onto in; false once the peer has closed or
+// reset it.
+bool ReadInto(int fd, std::string& in);
+
 // What a tool does first: line-buffers stdout, so that figures and failures stay in order
 // when both go to one file, and makes server an absolute path. False, with usage or the
 // reason on stderr, when the command line was not parsed or the server cannot be run.
@@ -83,7 +98,10 @@ class Poller {
 class Server {
   public:
     // files, unless 0, is its open-file limit, soft and hard; otherwise it has the tool's.
-    Server(const std::string& binary, const std::string& room, uint64_t files = 0);
+    // addressSpace, unless 0, is its address-space limit in bytes, as an operator's
+    // `ulimit -v` sets it.
+    Server(const std::string& binary, const std::string& room, uint64_t files = 0,
+           uint64_t addressSpace = 0);
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
@@ -108,6 +126,9 @@ class Server {
     // Asks it to stop (it saves its files first) and kills it after timeout nanoseconds; the
     // seconds it took, negative when it was killed or did not end with status 0.
     double Stop(uint64_t timeout);
+
+    // How it ended, once it has: "status N" or "signal N".
+    [[nodiscard]] std::string Ending() const;
 
   private:
     // The figure of /proc/PID/status whose line starts with key, in MiB.

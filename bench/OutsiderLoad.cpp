@@ -41,10 +41,13 @@
 namespace {
 
 using LoadSupport::Address;
+using LoadSupport::Framed;
 using LoadSupport::kSecond;
 using LoadSupport::Now;
+using LoadSupport::ReadInto;
 using LoadSupport::ReadText;
 using LoadSupport::Server;
+using LoadSupport::TakeFrames;
 using LoadSupport::ToSeconds;
 
 const char* const kUsage =
@@ -138,11 +141,6 @@ constexpr uint8_t kNotFound = 2;
 constexpr uint8_t kCannotCreate = 4;
 constexpr uint8_t kPhoto = 1;  // an upload's media type
 
-// A message as sent: its length, then the message.
-std::string Framed(const std::string& message) {
-    return RelayWire::U32(static_cast<uint32_t>(message.size())) + message;
-}
-
 // A join without password.
 std::string JoinFrame(const std::string& name) {
     return Framed(RelayWire::Join(name, ""));
@@ -171,42 +169,6 @@ int StartConnect(uint32_t from, uint16_t port, int receiveBuffer = 0) {
         return LoadSupport::CloseKeepingErrno(fd);
     }
     return fd;
-}
-
-// Hands each whole frame at the front of in (a 4-byte little-endian length, then the
-// message) to handle, taken apart, and takes it off; false on a length that no frame of the
-// server has.
-bool TakeFrames(std::string& in, const std::function<void(const RelayWire::Parsed&)>& handle) {
-    size_t at = 0;
-    for (; in.size() - at >= 4; at += 4 + RelayWire::ReadU32(in, at)) {
-        const uint32_t length = RelayWire::ReadU32(in, at);
-        if (length < 5 || length > (1u << 24)) {
-            return false;
-        }
-        if (in.size() - at - 4 < length) {
-            break;
-        }
-        handle(RelayWire::Parse(in.substr(at + 4, length)));
-    }
-    in.erase(0, at);
-    return true;
-}
-
-// Reads what the socket holds onto in; false once the peer has closed or reset it.
-bool ReadInto(int fd, std::string& in) {
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-        if (got > 0) {
-            in.append(buffer, static_cast<size_t>(got));
-        } else if (got < 0 && errno == EAGAIN) {
-            return true;
-        } else if (got < 0 && errno == EINTR) {
-            continue;
-        } else {
-            return false;
-        }
-    }
 }
 
 // The value below which a fraction q of values lie (0 to 1).

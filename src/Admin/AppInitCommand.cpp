@@ -187,7 +187,7 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
         String::Parse("Open file limit: %llu\n",
                       static_cast<unsigned long long>(System::IO::DescriptorLimit::Raise())));
     StartServers();
-    DescriptorReserveLog::WarnOfFewConnections();
+    DescriptorReserveLog::ShareOutDescriptors();
 }
 
 void AppInitCommand::RequireStartUpThreads() {

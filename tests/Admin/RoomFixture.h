@@ -110,18 +110,20 @@ inline void WaitForStartUp(TestSupport::ServerProcess& server) {
     server.WaitForLine("Policy server hosting on port ");
 }
 
-// The room's texts, written into "config.xml" as they stand (escaped already).
+// The room's texts, written into "config.xml" as they stand (escaped already), and its size.
 struct Settings {
     std::string roomName{"Test Room"};
     std::string roomSummary{"A test"};
+    uint32_t maxClients{20};
 };
 
 // "config.xml" as the server writes it.
 inline std::string ConfigXml(uint16_t port, const Settings& settings,
                              const std::string& privileges) {
     return "<config RelayServerPort=\"" + std::to_string(port) + "\" RoomName=\"" +
-           settings.roomName + "\" RoomSummary=\"" + settings.roomSummary +
-           "\" RoomMaxClients=\"20\" RoomIsPublic=\"false\" AudioCompressionQuality=\"8\" "
+           settings.roomName + "\" RoomSummary=\"" + settings.roomSummary + "\" RoomMaxClients=\"" +
+           std::to_string(settings.maxClients) +
+           "\" RoomIsPublic=\"false\" AudioCompressionQuality=\"8\" "
            "MediaPath=\"media/\" MaxMediaSize=\"4194304\" MediaPreviewWidth=\"160\" "
            "MediaPreviewHeight=\"120\" IpDiscoveryUrl=\"\" SwitchboardUrl=\"\" "
            "SwitchboardUsername=\"\" SwitchboardPassword=\"\" SwitchboardAutoLogin=\"false\">\n"

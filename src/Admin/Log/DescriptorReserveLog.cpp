@@ -6,11 +6,13 @@
 #include "System/String.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
+#include <algorithm>
+
 using System::IO::DescriptorLimit;
 using System::IO::DescriptorRoom;
 using ZelvoRelay::MVC::Model::ZelvoRelayModel;
 
-void DescriptorReserveLog::WarnOfFewConnections() {
+void DescriptorReserveLog::ShareOutDescriptors() {
     const uint32_t maxClients = ZelvoRelayModel::Instance()->Room.MaxClients;
     uint64_t spare = DescriptorLimit::Spare();
     // A listening server's accept holds a number, shown nowhere, while it waits; the relay
@@ -19,14 +21,41 @@ void DescriptorReserveLog::WarnOfFewConnections() {
         --spare;
     }
     const uint64_t room = spare / kDescriptorsPerConnection;
-    if (room >= maxClients) {
+    if (room < maxClients) {
+        PrintLogMessage(System::String::Parse(
+            "Open file limit %llu leaves room for %llu connections, fewer than RoomMaxClients "
+            "(%u): each takes %llu descriptors and %llu are kept for saving\n",
+            static_cast<unsigned long long>(DescriptorLimit::Soft()),
+            static_cast<unsigned long long>(room), maxClients,
+            static_cast<unsigned long long>(kDescriptorsPerConnection),
+            static_cast<unsigned long long>(DescriptorLimit::kReserve)));
+    }
+    ShareOutDownloads(spare, maxClients);
+}
+
+void DescriptorReserveLog::ShareOutDownloads(uint64_t spare, uint32_t maxClients) {
+    using ZelvoRelay::MVC::Model::ConfigurationModel;
+    constexpr uint32_t kMost = ConfigurationModel::kMaxDownloadsPerMember;
+    // With no room, or no limit that can be read, the share stays whole.
+    if (maxClients == 0 || DescriptorLimit::Soft() == 0) {
         return;
     }
+    const uint64_t connections = uint64_t{maxClients} * kDescriptorsPerConnection;
+    const uint64_t each = spare > connections ? (spare - connections) / maxClients : 0;
+    if (each >= kMost) {
+        return;
+    }
+    // Counted as two descriptors a member, a room whose members each ran 16 downloads held
+    // the whole table: newcomers were closed before their join, and a member's download of a
+    // listed photo was answered as not found.
+    const uint32_t share = std::max<uint32_t>(1, static_cast<uint32_t>(each));
+    ZelvoRelayModel::Instance()->Configuration.MaxDownloadsPerMember = share;
     PrintLogMessage(System::String::Parse(
-        "Open file limit %llu leaves room for %llu connections, fewer than RoomMaxClients "
-        "(%u): each takes %llu descriptors and %llu are kept for saving\n",
+        "Open file limit %llu leaves room for %llu downloads at once for each of RoomMaxClients "
+        "(%u), fewer than %u: each member runs %u at once and its others wait their turn; "
+        "each connection takes %llu descriptors and %llu are kept for saving\n",
         static_cast<unsigned long long>(DescriptorLimit::Soft()),
-        static_cast<unsigned long long>(room), maxClients,
+        static_cast<unsigned long long>(each), maxClients, kMost, share,
         static_cast<unsigned long long>(kDescriptorsPerConnection),
         static_cast<unsigned long long>(DescriptorLimit::kReserve)));
 }

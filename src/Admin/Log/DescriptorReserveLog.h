@@ -8,7 +8,8 @@
 #include "System/Threading/Monitor.h"
 
 // Tells the operator when the open file limit is what keeps members out: at start-up,
-// when the limit leaves room for fewer connections than the room admits, and whenever
+// when the limit leaves room for fewer connections than the room admits or for fewer than
+// 16 downloads at once for each member (and shares it out), and whenever
 // what peers ask for would take a descriptor reserved for the saves
 // (System::IO::DescriptorLimit), so that a connection that has not joined is closed for
 // it or it is refused (System::IO::DescriptorRoom). Those are counted by what they were
@@ -26,10 +27,12 @@ class DescriptorReserveLog : public System::IO::DescriptorRoom::Listener {
     DescriptorReserveLog(const DescriptorReserveLog&) = delete;
     DescriptorReserveLog& operator=(const DescriptorReserveLog&) = delete;
 
-    // Logs a warning when the descriptors neither open now nor reserved leave room for
-    // fewer connections than the room admits (RoomMaxClients). Called once the servers
-    // listen, so that their own descriptors are counted.
-    static void WarnOfFewConnections();
+    // Shares out the descriptors neither open now nor reserved: logs a warning when they
+    // leave room for fewer connections than the room admits (RoomMaxClients), and when
+    // what they leave beside those connections is less than 16 downloads for each place,
+    // sets each member's share of it (at least one) as the downloads a member runs at once
+    // and logs it. Called once the servers listen, so that their own descriptors are counted.
+    static void ShareOutDescriptors();
 
     // A connection that had not joined was closed to make room for use, or use was refused
     // (any thread). Logs the counts since the last line, unless one was written less than
@@ -43,6 +46,10 @@ class DescriptorReserveLog : public System::IO::DescriptorRoom::Listener {
   private:
     using Clock = std::chrono::steady_clock;
     using Use = System::IO::DescriptorRoom::Use;
+
+    // Sets and logs the members' share of spare descriptors when fewer than 16 downloads
+    // each fit beside maxClients connections (ShareOutDescriptors).
+    static void ShareOutDownloads(uint64_t spare, uint32_t maxClients);
 
     // Closings and refusals at the reserve, by use.
     struct Counts {

@@ -14,8 +14,9 @@ inline constexpr std::chrono::seconds kConsoleEndWait{5};
 // hh:mm:ss" and ": ", and hands the line to the console's writer, which writes it to
 // standard output behind the lines logged before it, without holding up the caller. Lines
 // written by different threads never mix within a line. While 1 MiB of lines waits for a
-// console that takes nothing, further lines are dropped, and once it takes output again
-// a line says how many. Output errors are ignored.
+// console that takes nothing, besides those being written to it, further lines are dropped
+// until half of that is free again, and once it takes output again one line says how many,
+// where they are missing. Output errors are ignored.
 void PrintLogMessage(const System::String& text);
 
 // Starts the console's writer: 0, or the error number of its thread's creation, in which

@@ -27,8 +27,12 @@ void ConsoleWriter::Write(const String& text) {
     }
     // A console that takes nothing would otherwise hold every thread that logs, and with
     // them the room and its stop; past the bound, memory would grow for as long as it lasts.
-    if (mHeld + text.Length() > mCapacity) {
-        if (mQueue.empty() || mQueue.back().mDropped == 0) {
+    // Once a text is dropped, later ones are too until half the room is free again: a
+    // shorter text kept after a longer one dropped split one stall's loss into gaps, each
+    // told by a notice of its own.
+    const bool gapOpen = !mQueue.empty() && mQueue.back().mDropped != 0;
+    if ((gapOpen && mCapacity - mHeld < mCapacity / 2) || mHeld + text.Length() > mCapacity) {
+        if (!gapOpen) {
             mQueue.push_back(Entry{String(), 0});
             ++mGiven;
         }
@@ -61,20 +65,21 @@ void ConsoleWriter::Run() {
         }
         std::deque<Entry> batch;
         batch.swap(mQueue);
+        // The batch leaves the bound here: counted until its last byte was taken, it had
+        // the lines given while a console that reads slowly drained it dropped, a second gap
+        // told after the one it holds. It was the queue, so it is within the bound itself.
+        mHeld = 0;
         lock.unlock();
         std::string bytes;
-        size_t held = 0;
         for (const Entry& entry : batch) {
             // Made now, when the console has taken what came before the texts dropped.
             const String text = entry.mDropped != 0 ? mNotice(entry.mDropped) : entry.mText;
             bytes.append(text.CStr(), text.Length());
-            held += entry.mText.Length();
         }
         WriteAll(bytes.data(), bytes.size());
         const uint64_t done = batch.size();
         batch.clear();
         lock.lock();
-        mHeld -= held;
         mDone += done;
         mWritten.notify_all();
     }

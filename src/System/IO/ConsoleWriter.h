@@ -16,9 +16,11 @@ namespace System::IO {
 // the order they were given, so that a console that takes nothing (a pipe nobody reads, a
 // terminal stopped with Ctrl-S) holds up none of the threads that write to it. Texts go to
 // the descriptor as soon as it takes them, never into a buffer of the process that a kill
-// would lose. At most capacity bytes of texts wait; a text past them is dropped whole and
-// counted, and in its place the writer writes the notice it was given for the count, once
-// the console takes output again.
+// would lose. At most capacity bytes of texts wait, besides the batch being written (itself
+// at most capacity bytes and a notice); a text past them is dropped whole, and so is every
+// text after it until half the capacity is free again. The texts one stall drops are one
+// gap: in its place the writer writes the notice it was given for their count, once the
+// console takes output again.
 //
 // Write and WaitUntilWritten may be called from any thread.
 // REQUIRES: the destructor is called only while the descriptor takes output or fails.
@@ -38,8 +40,8 @@ class ConsoleWriter : public Threading::Thread {
     ConsoleWriter& operator=(const ConsoleWriter&) = delete;
 
     // Queues text behind every text given before it, or drops and counts it when the texts
-    // waiting would pass the capacity. While the thread cannot be started, the caller
-    // writes it at once.
+    // waiting would pass the capacity, or when the text before it was dropped and half the
+    // capacity is not free. While the thread cannot be started, the caller writes it at once.
     void Write(const String& text);
     // Starts the thread, unless it runs: 0, or the error number of its creation (the callers
     // of Write then write their texts themselves, and a console that takes nothing holds them).
@@ -72,7 +74,7 @@ class ConsoleWriter : public Threading::Thread {
     std::condition_variable mQueued;   // an entry was queued, or the thread is to stop
     std::condition_variable mWritten;  // mDone has grown
     std::deque<Entry> mQueue;
-    // The bytes of the texts queued and of those the thread is writing.
+    // The bytes of the texts queued.
     size_t mHeld{0};
     // Entries ever queued, and those written (or failed) since.
     uint64_t mGiven{0};

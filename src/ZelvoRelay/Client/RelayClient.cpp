@@ -1,6 +1,8 @@
 #include "ZelvoRelay/Client/RelayClient.h"
 
 #include <algorithm>
+#include <new>
+#include <utility>
 
 #include "System/Net/Net.h"
 #include "System/Net/Socket.h"
@@ -102,7 +104,7 @@ void RelayClient::EndAndTellWorker() {
     mSendQueue.mMonitor.Enter();
     mSendEnded = true;
     mBacklog->EndAnswers();
-    LeaveShare();
+    LeaveShare(true);
     // A closed socket leaves the worker's watch without a word, so the worker must be
     // told, or the client would stay in its list and in the room for good. Told under
     // the monitor, the closing is the last notice about the client.
@@ -134,6 +136,16 @@ RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32
     // they are handled would fill the task queue until memory runs out. Unread, its bytes
     // wait in the socket and TCP slows the sender down.
     uint32_t pending = mBacklog->Count();
+    // Nor while the answers of its address's connections that have not joined fill their
+    // share: its requests wait unread until one of those already read has been answered. Its
+    // end is read all the same, so that it leaves, and gives back what it holds, at once.
+    const QueueShare* share = mBacklog->GetShare().get();
+    if (pending > 0 && share != nullptr && share->IsFull() && !mWorkerState.mPeerEnded) {
+        if (mBacklog->Hold(wake, pending - 1)) {
+            return Received::Held;
+        }
+        pending = std::min(mBacklog->Count(), kMaxPendingMessages - 1);
+    }
     if (pending >= kMaxPendingMessages) {
         if (mBacklog->Hold(wake)) {
             return Received::Held;
@@ -264,7 +276,7 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     }
     mQueuedBytes -= done;
     if (mShare != nullptr) {
-        *mShare -= done;
+        mShare->Release(done);
     }
     // A socket that took less than it was offered is full; its writable readiness
     // comes once it has room again.
@@ -288,7 +300,7 @@ void RelayClient::EndSending() {
     // close. Its queued frames go unsent, their actions unrun.
     mSendEnded = true;
     mBacklog->EndAnswers();
-    LeaveShare();
+    LeaveShare(true);
     mSendQueue.mValue.clear();
     mQueuedBytes = 0;
     mSendPending = false;
@@ -315,12 +327,19 @@ void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
         tell = tell || !mOverflowed;
         mOverflowed = true;
     } else if (!mOverflowed) {
-        mSendQueue.mValue.push_back(message);
-        mQueuedBytes += length;
-        if (mShare != nullptr) {
-            // One party's connections that never join, each under the limit and none reading,
-            // would otherwise hold the limit many times over between them.
-            overShare = (*mShare += length) > kMaxQueuedBytes;
+        try {
+            mSendQueue.mValue.push_back(message);
+            mQueuedBytes += length;
+            if (mShare != nullptr) {
+                // One party's connections that never join, each under the limit and none
+                // reading, would otherwise hold the limit many times over between them.
+                overShare = mShare->Add(length);
+            }
+        } catch (const std::bad_alloc&) {
+            // A frame left out would break the client's stream: it is closed as one whose
+            // queue has no more room, and the process goes on.
+            tell = true;
+            mOverflowed = true;
         }
     }
     if (tell && mWorker != nullptr) {
@@ -334,12 +353,15 @@ void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
     }
 }
 
-void RelayClient::ShareQueue(std::shared_ptr<std::atomic<uint64_t>> share) {
+void RelayClient::ShareQueue(std::shared_ptr<QueueShare> share) {
     mSendQueue.mMonitor.Enter();
-    LeaveShare();
-    if (share != nullptr && !mSendEnded) {
+    LeaveShare(false);
+    if (share == nullptr) {
+        mBacklog->LeaveShare();
+    } else if (!mSendEnded) {
+        mBacklog->SetShare(share);
+        share->Add(mQueuedBytes);
         mShare = std::move(share);
-        *mShare += mQueuedBytes;
     }
     mSendQueue.mMonitor.Exit();
 }
@@ -353,7 +375,7 @@ uint64_t RelayClient::GetSharedBytes() {
 
 void RelayClient::CloseAsSlowReader() {
     mSendQueue.mMonitor.Enter();
-    LeaveShare();
+    LeaveShare(true);
     if (!mOverflowed && !mSendEnded && mWorker != nullptr) {
         mWorker->Notify(this, false);
     }
@@ -362,11 +384,31 @@ void RelayClient::CloseAsSlowReader() {
     mSendQueue.mMonitor.Exit();
 }
 
-void RelayClient::LeaveShare() {
-    if (mShare != nullptr) {
-        *mShare -= mQueuedBytes;
-        mShare.reset();
+void RelayClient::DropUnsent() {
+    std::deque<MVC::Model::NetMessageModel> unsent;
+    mSendQueue.mMonitor.Enter();
+    // Kept until the client is deleted, which waits for its last requests to be dropped, the
+    // frames of connections closed for their address's share stayed in memory after their
+    // bytes had left it.
+    if (mSendEnded) {
+        unsent.swap(mSendQueue.mValue);
+        mQueuedBytes = 0;
     }
+    mSendQueue.mMonitor.Exit();
+}
+
+void RelayClient::LeaveShare(bool closing) {
+    if (mShare == nullptr) {
+        return;
+    }
+    // A closing gives the bytes back whatever room they make: the closed connection's own
+    // requests may wait parked, and are dropped only once resumed.
+    if (closing) {
+        mShare->ReleaseClosing(mQueuedBytes);
+    } else {
+        mShare->Release(mQueuedBytes);
+    }
+    mShare.reset();
 }
 
 void RelayClient::OnNetStreamMessage(System::Net::NetStream*, char* data, int size) {

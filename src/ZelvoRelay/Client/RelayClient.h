@@ -15,6 +15,7 @@
 #include "System/SmartPointer.h"
 #include "System/Threading/ThreadProperty.h"
 #include "System/Threading/WakeEvent.h"
+#include "ZelvoRelay/Client/QueueShare.h"
 #include "ZelvoRelay/Client/RelayBudget.h"
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/UserModel.h"
@@ -42,7 +43,7 @@ class RelayClient : public System::Object {
     // The largest frame payload accepted is one byte less.
     static constexpr uint32_t kMaxMessageSize = 32768;
     // A client with more unsent bytes queued than this is disconnected.
-    static constexpr uint64_t kMaxQueuedBytes = 16u << 20;
+    static constexpr uint64_t kMaxQueuedBytes = QueueShare::kBytes;
     // What each queued frame counts against kMaxQueuedBytes beside its own bytes: about
     // what its queue entry and its frame's bookkeeping take in memory.
     static constexpr uint64_t kQueuedFrameCost = 256;
@@ -117,16 +118,20 @@ class RelayClient : public System::Object {
     void Enqueue(const MVC::Model::NetMessageModel& message);
 
     // Counts the client's unsent bytes, from now on, in share, the count of the connections
-    // of its address that have not joined, taken together against kMaxQueuedBytes; null
-    // takes them out of the share the client counted in, for good (it joined). Takes the
-    // send-queue monitor; REQUIRES the client-collection monitor held.
-    void ShareQueue(std::shared_ptr<std::atomic<uint64_t>> share);
+    // of its address that have not joined, taken together against kMaxQueuedBytes, which its
+    // answers are taken from before they are made; null takes them out of the share the
+    // client counted in, for good (it joined). Takes the send-queue monitor; REQUIRES the
+    // client-collection monitor held, and a share given only before the client is read.
+    void ShareQueue(std::shared_ptr<QueueShare> share);
     // The unsent bytes the client counts in its address's share; 0 when it counts in none.
     // Takes the send-queue monitor.
     [[nodiscard]] uint64_t GetSharedBytes();
     // Closes the client as one whose queue has overflowed (on its worker's next send), its
     // bytes taken out of its address's share at once. Takes the send-queue monitor.
     void CloseAsSlowReader();
+    // Once the client is closed: lets go of the frames it will never be sent, their actions
+    // unrun. Worker thread only, outside Send. Takes the send-queue monitor.
+    void DropUnsent();
 
     // Counts task among the client's received messages that wait to be handled, for
     // as long as it lives.
@@ -200,9 +205,9 @@ class RelayClient : public System::Object {
     void CloseSockets();
     // Ends sending for good and tells the worker, once, that the client has closed.
     void EndAndTellWorker();
-    // Takes the client's unsent bytes out of its address's share and counts it there no more.
-    // REQUIRES: the send-queue monitor held.
-    void LeaveShare();
+    // Takes the client's unsent bytes out of its address's share and counts it there no more;
+    // closing when it is closed, not joined. REQUIRES: the send-queue monitor held.
+    void LeaveShare(bool closing);
     // After a send error: nothing more is sent, what is queued is dropped, and the
     // connection stays open for reading until its read side ends.
     void EndSending();
@@ -227,7 +232,7 @@ class RelayClient : public System::Object {
     uint64_t mQueuedBytes{0};
     // The queue share of its address's connections that have not joined, while it has not
     // joined and is open; guarded likewise, and set under the client-collection monitor.
-    std::shared_ptr<std::atomic<uint64_t>> mShare;
+    std::shared_ptr<QueueShare> mShare;
     bool mOverflowed{false};  // a frame was refused for lack of room; guarded likewise
     bool mClosed{false};      // Disconnect was called; guarded likewise
     // Nothing more is sent: Disconnect was called or a send failed; guarded likewise.

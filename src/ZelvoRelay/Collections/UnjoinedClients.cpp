@@ -5,14 +5,13 @@
 
 namespace ZelvoRelay::Collections {
 
-UnjoinedClients::QueueShare UnjoinedClients::Add(Client::RelayClient* client,
-                                                 const System::Net::IPAddress& address) {
+UnjoinedClients::Share UnjoinedClients::Add(Client::RelayClient* client,
+                                            const System::Net::IPAddress& address) {
     const System::Net::IPAddressKey key(address);
     Address& held =
         mAddresses
             .try_emplace(
-                key,
-                Address{key, {}, mBuckets.end(), {}, std::make_shared<std::atomic<uint64_t>>(0)})
+                key, Address{key, {}, mBuckets.end(), {}, std::make_shared<Client::QueueShare>()})
             .first->second;
     held.mClients.push_back(client);
     mPlaces.emplace(client, Place{&held, std::prev(held.mClients.end())});

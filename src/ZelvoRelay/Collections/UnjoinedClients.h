@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <list>
@@ -9,6 +8,7 @@
 
 #include "System/Net/IPAddress.h"
 #include "System/Net/IPAddressKey.h"
+#include "ZelvoRelay/Client/QueueShare.h"
 
 namespace ZelvoRelay::Client {
 class RelayClient;
@@ -30,13 +30,13 @@ class UnjoinedClients {
     UnjoinedClients(const UnjoinedClients&) = delete;
     UnjoinedClients& operator=(const UnjoinedClients&) = delete;
 
-    // The bytes that the connections of one address which have not joined hold queued to send,
-    // counted together (Client::RelayClient::ShareQueue).
-    using QueueShare = std::shared_ptr<std::atomic<uint64_t>>;
+    // What the connections of one address which have not joined hold to send, counted
+    // together (Client::RelayClient::ShareQueue).
+    using Share = std::shared_ptr<Client::QueueShare>;
 
     // Adds client, connected from address, as the newest of that address; returns the
     // address's queue share. REQUIRES: client is not held.
-    QueueShare Add(Client::RelayClient* client, const System::Net::IPAddress& address);
+    Share Add(Client::RelayClient* client, const System::Net::IPAddress& address);
     // Takes client off; nothing when it is not held.
     void Remove(const Client::RelayClient* client);
     void Clear();
@@ -61,7 +61,7 @@ class UnjoinedClients {
         std::list<Client::RelayClient*> mClients;  // oldest first; never empty while listed
         Buckets::iterator mBucket;                 // the bucket of its count
         std::list<Address*>::iterator mInBucket;   // its place there
-        QueueShare mQueued;                        // its clients' queue share
+        Share mQueued;                             // its clients' queue share
     };
     // The addresses holding one count of clients.
     struct Bucket {

@@ -10,7 +10,6 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
-#include "ZelvoRelay/Processor/Media/GetMediaRequestProcessor.h"
 #include "ZelvoRelay/Threading/DownloadStart.h"
 
 namespace ZelvoRelay::PostAction {
@@ -114,6 +113,17 @@ bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint
     return true;
 }
 
+// Whether clientId's download of file still holds its place (its client has not left). Takes
+// the downloads monitor.
+bool IsClaimed(ZelvoRelayModel* model, uint32_t clientId,
+               const Collections::DownloadQueue::File& file) {
+    auto& downloads = model->Downloads;
+    downloads.mMonitor.Enter();
+    const bool claimed = downloads.Find(clientId, file.mMediaId, file.mResourceId) != nullptr;
+    downloads.mMonitor.Exit();
+    return claimed;
+}
+
 // Takes the client's download that has waited longest into next and claims its place among
 // the running ones: a transfer with no file yet, which counts against the client's bound and
 // answers a repeated request, while its file is opened outside the monitor. False when none
@@ -163,6 +173,11 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
     auto& downloads = model->Downloads;
     Collections::DownloadQueue::File file{mediaId, resourceId};
     for (bool next = true; next; answer = false) {
+        // A start queued for a client that has left since opens nothing: at the reserve its
+        // file would close another party's connection to make room for nobody.
+        if (!IsClaimed(model, clientId, file)) {
+            return;
+        }
         // Opened outside the downloads monitor: every client's requests and chunks wait on
         // that monitor, and none should wait on this client's disk.
         bool deferred = false;
@@ -213,8 +228,7 @@ void PostSendMediaChunk::StartJoined(uint32_t clientId) {
     if (ClaimPassedOn(model, other, file)) {
         starts.emplace_back(other, file);
     }
-    while (downloads.CountClient(clientId) <
-               Processor::Media::GetMediaRequestProcessor::kMaxDownloadsPerClient &&
+    while (downloads.CountClient(clientId) < model->Configuration.MaxDownloadsPerMember &&
            ClaimNext(model, clientId, file)) {
         starts.emplace_back(clientId, file);
     }

@@ -31,10 +31,10 @@ class PostSendMediaChunk : public IPostAction {
     // Downloads): opens its file outside the downloads monitor, answers Accepted when answer
     // is set, and queues the first chunk. A download that cannot start (its item removed,
     // its file unreadable or empty, no descriptor below the reserve to be had) is answered
-    // NotFound and makes way for the client's next waiting one, and so on. Nothing when the
-    // client has left. On a client worker, a file that would need room made for it is left to
-    // the message worker (Threading::DownloadStart). REQUIRES: no monitor held but the list
-    // monitor of the client worker running it.
+    // NotFound and makes way for the client's next waiting one, and so on. Nothing, no file
+    // opened, when the client has left. On a client worker, a file that would need room made for it
+    // is left to the message worker (Threading::DownloadStart). REQUIRES: no monitor held but the
+    // list monitor of the client worker running it.
     static void Start(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, bool answer);
     // clientId has just joined: a place it held among its address's downloads of connections
     // that have not joined goes to the next there (UnjoinedDownloads), and its own waiting

@@ -26,6 +26,15 @@ class IMessageProcessor : public System::Object {
     // a download), so that a message from a client that can no longer be sent anything
     // needs no handling.
     [[nodiscard]] virtual bool AnswersOnlySender() const { return false; }
+    // For a processor that answers only the sender: what answering message may make the
+    // server hold, as far as can be told before the answer is made, frame costs included.
+    [[nodiscard]] virtual uint64_t AnswerBytes(const Message::BaseMessage& /*message*/) const {
+        return kSmallAnswer;
+    }
+
+  protected:
+    // About what a short answer of a few fields holds queued, its frame's cost included.
+    static constexpr uint64_t kSmallAnswer = 1024;
 };
 
 }  // namespace ZelvoRelay::Processor

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "System/Utility/HeapTrim.h"
 #include "ZelvoRelay/MVC/Events/RemoveRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
@@ -117,6 +118,11 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         WorkerState& state = client->GetWorkerState();
         if (ready[i].mReadable) {
             state.mPeerEnded = state.mPeerEnded || ready[i].mEnded;
+            // Held while its address's share is full, a connection that went away would keep
+            // its requests, and its place, until that share had room again.
+            if (state.mPeerEnded) {
+                mHeld.Remove(client);
+            }
             ListToRead(client);
         }
         if (ready[i].mWritable && state.mAwaitingRoom) {
@@ -167,6 +173,7 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
     mToSend.clear();
     // Removed last: until here a readiness report or a notice may still name them.
     for (Client::RelayClient* client : mClosed) {
+        client->DropUnsent();
         // Removed at once, a client that sent a chat and closed would leave the room
         // before the chat was handled, and the chat would be lost.
         WorkerState& state = client->GetWorkerState();
@@ -181,6 +188,10 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         }
     }
     mClosed.clear();
+    // What connections that never joined were sent or left unsent is given back to the
+    // system once there is enough of it: kept by the C library, the 250 MB that a listing
+    // flood from 15 addresses had the server hold stayed after every connection was gone.
+    System::Utility::HeapTrim::GiveBackWhenDue();
 }
 
 void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer, double now) {

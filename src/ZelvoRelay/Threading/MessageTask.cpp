@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Threading/MessageTask.h"
 
+#include "ZelvoRelay/Client/QueueShare.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
 #include "ZelvoRelay/PostAction/IPostAction.h"
 #include "ZelvoRelay/Threading/MessageTaskQueue.h"
@@ -17,6 +18,9 @@ MessageTask::MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t tar
     : Message(message), IsIncoming(false), TargetId(targetId), SenderId(senderId) {}
 
 MessageTask::~MessageTask() {
+    for (const Kept& kept : mKept) {
+        kept.mShare->Unreserve(kept.mBytes);
+    }
     if (mBacklog != nullptr) {
         mBacklog->Remove();
     }
@@ -34,6 +38,10 @@ uint32_t MessageTask::GetTurnOf() const {
 
 bool MessageTask::IsSenderGone() const {
     return mBacklog != nullptr && mBacklog->AreAnswersEnded();
+}
+
+std::shared_ptr<Client::QueueShare> MessageTask::GetSenderShare() const {
+    return mBacklog != nullptr ? mBacklog->GetShare() : nullptr;
 }
 
 void MessageTask::Discard() {

@@ -2,10 +2,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "System/Collections/Vector.h"
 #include "System/Object.h"
 
+namespace ZelvoRelay::Client {
+class QueueShare;
+}
 namespace ZelvoRelay::Message {
 class BaseMessage;
 }
@@ -28,7 +32,8 @@ class MessageTask : public System::Object {
     // A message to send to the client targetId, or to the room when targetId is 0,
     // leaving out the client senderId.
     MessageTask(ZelvoRelay::Message::BaseMessage* message, uint32_t targetId, uint32_t senderId);
-    // Counts the task out of the backlog given to CountIn, if any.
+    // Counts the task out of the backlog given to CountIn, if any, and gives back the bytes
+    // kept with it (MessageTaskQueue::KeepUntilServed).
     ~MessageTask() override;
 
     MessageTask(const MessageTask&) = delete;
@@ -40,6 +45,9 @@ class MessageTask : public System::Object {
 
     // Whether the client that sent this received message can no longer be sent anything.
     [[nodiscard]] bool IsSenderGone() const;
+    // The share that answers to the sender of this received message are taken from; null
+    // when the sender has joined or counts in none.
+    [[nodiscard]] std::shared_ptr<Client::QueueShare> GetSenderShare() const;
 
     // Deletes a task that will never be handled, with its message and post actions.
     void Discard();
@@ -64,12 +72,20 @@ class MessageTask : public System::Object {
   private:
     friend class MessageTaskQueue;
 
+    // Bytes of a share given back when the task is deleted.
+    struct Kept {
+        std::shared_ptr<Client::QueueShare> mShare;
+        uint64_t mBytes;
+    };
+
     // The backlog this task is in until it is deleted; null for a task counted nowhere.
     std::shared_ptr<ReceiveBacklog> mBacklog;
     // The next task of the same line while queued; null otherwise. Guarded by the queue.
     MessageTask* mNextQueued{nullptr};
     // Queued to be taken once no connection has a task waiting. Guarded by the queue.
     bool mAfterAll{false};
+    // Given back when the task is deleted. Set under the queue's lock while the task is queued.
+    std::vector<Kept> mKept;
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -2,10 +2,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "System/Object.h"
 #include "System/Threading/QueueLock.h"
+
+namespace ZelvoRelay::Client {
+class QueueShare;
+}
 
 namespace ZelvoRelay::Threading {
 
@@ -19,6 +25,10 @@ class MessageTask;
 // turn after each connection's, so what the server queues never falls behind what the
 // connections send. A task queued with EnqueueAfterAll waits at the head of the server's
 // line until no connection has a task waiting.
+//
+// A connection whose request finds no room in its address's share of answers is parked: its
+// turns are left out, its tasks kept in order, until the share resumes it; parked tasks are
+// never taken by WaitDequeue.
 //
 // Queueing and taking cost the same however many tasks and connections wait: the tasks
 // are linked through themselves, and a connection's line is found by its id. Every
@@ -42,7 +52,20 @@ class MessageTaskQueue : public System::Object {
     // has been taken and no connection has a task waiting. REQUIRES: task is in no queue.
     void EnqueueAfterAll(MessageTask* task);
 
-    // Takes the task whose turn it is; null when the queue is empty. Never blocks.
+    // Puts task, just taken, back at the head of its connection's line and leaves that line's
+    // turns out until Resume(share): the share had no room for its answer.
+    void Park(MessageTask* task, const Client::QueueShare* share);
+    // Gives the connections parked for share their turns again, after every other waiting.
+    void Resume(const Client::QueueShare* share);
+    // Gives every parked connection its turns again (at a stop).
+    void ResumeAll();
+    // Keeps bytes of share until every task now in the server's line has been taken and
+    // deleted: an answer just queued there is then counted in its client's send queue. Gives
+    // them back at once when that line is empty. REQUIRES: no queue lock held.
+    void KeepUntilServed(std::shared_ptr<Client::QueueShare> share, uint64_t bytes);
+
+    // Takes the task whose turn it is, parked ones included (at a stop); null when the queue
+    // is empty. Never blocks.
     [[nodiscard]] MessageTask* Dequeue();
     // Takes the task whose turn it is, waiting for one while the queue is empty. Returns
     // null instead when Wake was called since the last such return (or is called during
@@ -59,10 +82,21 @@ class MessageTaskQueue : public System::Object {
         MessageTask* mHead{nullptr};
         MessageTask* mTail{nullptr};
         Line* mNextInTurn{nullptr};  // the connection whose turn comes after this one's
+        size_t mCount{0};            // its tasks
+        bool mInTurn{false};         // linked among the turns (a parked line may still be)
+        bool mParked{false};         // its turns are left out until resumed
     };
 
     // REQUIRES: mLock held.
     void Append(Line& line, MessageTask* task);
+    // Gives line its turn after every other. REQUIRES: mLock held; line not in turn.
+    void Link(Line& line);
+    // Takes the parked lines at the head of the turns out of them. REQUIRES: mLock held.
+    void SkipParked();
+    // Resumes the lines parked for share. REQUIRES: mLock held.
+    void ResumeLocked(const Client::QueueShare* share);
+    // REQUIRES: mLock held.
+    void ResumeAllLocked();
     // REQUIRES: mLock held.
     MessageTask* TakeTurn();
     // Whether the head of the server's line may be taken now. REQUIRES: mLock held.
@@ -80,6 +114,9 @@ class MessageTaskQueue : public System::Object {
     Line mServer;                 // the server's own tasks
     bool mServerTurn{false};      // a connection took the last turn: the server's comes next
     size_t mCount{0};             // tasks waiting in every line
+    size_t mParkedCount{0};       // those of them in parked lines
+    // The connections parked for want of room, by the share they wait for.
+    std::unordered_map<const Client::QueueShare*, std::vector<uint32_t>> mParked;
 };
 
 }  // namespace ZelvoRelay::Threading

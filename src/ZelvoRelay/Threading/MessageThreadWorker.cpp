@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Threading/MessageThreadWorker.h"
 
+#include "ZelvoRelay/Client/QueueShare.h"
 #include "ZelvoRelay/MVC/Events/RelayMessageEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
@@ -7,6 +8,9 @@
 #include "ZelvoRelay/Threading/DownloadStart.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
 #include "ZelvoRelay/Threading/StopMark.h"
+
+#include <new>
+#include <utility>
 
 namespace ZelvoRelay::Threading {
 
@@ -28,6 +32,11 @@ void MessageThreadWorker::Run() {
             task->Discard();
         }
     }
+}
+
+void MessageThreadWorker::EndAnswers() {
+    mAnswering.store(false);
+    MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks.ResumeAll();
 }
 
 void MessageThreadWorker::Wake() {
@@ -66,21 +75,64 @@ void MessageThreadWorker::Handle(MessageTask* task) {
         task->Discard();
         return;
     }
-    // Nothing reaches a client that is gone: handled, the listings and downloads that
-    // connections closed unread had asked for kept the worker busy long after they had
-    // gone, and their tasks piled up by the hundred thousand.
-    if (processor != nullptr && processor->AnswersOnlySender() && task->IsSenderGone()) {
+    // What the answer to a connection that has not joined may hold, taken from its address's
+    // share before the answer is made.
+    std::shared_ptr<Client::QueueShare> share;
+    uint64_t reserved = 0;
+    if (processor != nullptr && processor->AnswersOnlySender()) {
+        // Nothing reaches a client that is gone: handled, the listings and downloads that
+        // connections closed unread had asked for kept the worker busy long after they had
+        // gone, and their tasks piled up by the hundred thousand.
+        if (task->IsSenderGone()) {
+            task->Discard();
+            return;
+        }
+        share = task->GetSenderShare();
+        reserved = share != nullptr ? processor->AnswerBytes(*task->Message) : 0;
+        if (share != nullptr && !Reserve(task, *share, reserved)) {
+            return;
+        }
+    }
+    // An answer that cannot be made for want of memory fails alone: the process, and every
+    // other connection, goes on (it ended on the uncaught failure, without its closing save).
+    try {
+        if (!task->IsIncoming) {
+            MVC::Events::RelayMessageEvent event(task);
+            event.Dispatch();
+        } else if (processor != nullptr) {
+            processor->Process(task->Message, task->SenderId);
+        }
+    } catch (const std::bad_alloc&) {
+        if (share != nullptr) {
+            share->Unreserve(reserved);
+        }
         task->Discard();
         return;
     }
-    if (!task->IsIncoming) {
-        MVC::Events::RelayMessageEvent event(task);
-        event.Dispatch();
-    } else if (processor != nullptr) {
-        processor->Process(task->Message, task->SenderId);
+    if (share != nullptr) {
+        // Given back once the answer, queued behind what the server's line held, has been
+        // counted in its client's send queue.
+        model->Messages.mTasks.KeepUntilServed(std::move(share), reserved);
     }
     delete task->Message;
     delete task;
+}
+
+bool MessageThreadWorker::Reserve(MessageTask* task, Client::QueueShare& share, uint64_t bytes) {
+    // Counted only once made, the answers to the requests that connections reading nothing
+    // had piled up were all made before any was counted: 15 addresses' connections made the
+    // server hold 800 MB, and under an address-space limit ended it.
+    if (share.Reserve(bytes)) {
+        return true;
+    }
+    auto& tasks = MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks;
+    tasks.Park(task, &share);
+    // Parked as a stop began, the request would wait past the stop's handling of what was
+    // received.
+    if (share.AwaitRoom(bytes, &tasks) || !mAnswering.load()) {
+        tasks.Resume(&share);
+    }
+    return false;
 }
 
 bool MessageThreadWorker::IsStillWanted(const Processor::IMessageProcessor* processor) const {

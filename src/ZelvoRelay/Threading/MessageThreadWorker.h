@@ -1,10 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include "System/Threading/Thread.h"
 #include "ZelvoRelay/Threading/StopDiscard.h"
 
+namespace ZelvoRelay::Client {
+class QueueShare;
+}
 namespace ZelvoRelay::Processor {
 class IMessageProcessor;
 }
@@ -34,8 +38,8 @@ class MessageThreadWorker : public System::Threading::Thread {
     // message is handled only when it changes what the server stores, and the others
     // and every message to send are dropped unhandled, since nobody is left to receive
     // their answers. What members piled up then costs the stop little more than its
-    // reading. Any thread.
-    void EndAnswers() { mAnswering.store(false); }
+    // reading; requests parked for want of room are taken again, to be dropped. Any thread.
+    void EndAnswers();
     // Handles every message again, for a new start. REQUIRES: the worker is not running.
     void ResumeAnswers() { mAnswering.store(true); }
     // Asked before each received message handled after EndAnswers: a message it discards
@@ -49,6 +53,10 @@ class MessageThreadWorker : public System::Threading::Thread {
     // After EndAnswers: whether a task is still handled, given the processor of the
     // message it received (null for a message to send or one no processor takes).
     [[nodiscard]] bool IsStillWanted(const Processor::IMessageProcessor* processor) const;
+    // Takes bytes, what the answer to task may hold, from share, its sender's address's,
+    // before the answer is made; false when the share has no room, the sender's turns then
+    // parked until it has.
+    [[nodiscard]] bool Reserve(MessageTask* task, Client::QueueShare& share, uint64_t bytes);
 
     std::atomic<bool> mAnswering{true};  // false from EndAnswers on
     StopDiscard mStopDiscard;            // see GetStopDiscard

@@ -1,6 +1,7 @@
 #include "ZelvoRelay/Threading/ReceiveBacklog.h"
 
 #include "System/Threading/WakeEvent.h"
+#include "ZelvoRelay/Client/QueueShare.h"
 
 namespace ZelvoRelay::Threading {
 
@@ -15,6 +16,11 @@ void ReceiveBacklog::Remove() {
             wake->Signal();
         }
     }
+}
+
+const std::shared_ptr<Client::QueueShare>& ReceiveBacklog::GetShare() const {
+    static const std::shared_ptr<Client::QueueShare> none;
+    return mShared.load() ? mShare : none;
 }
 
 bool ReceiveBacklog::Hold(System::Threading::WakeEvent* wake, uint32_t mark) {

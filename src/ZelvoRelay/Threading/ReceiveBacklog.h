@@ -2,11 +2,16 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <utility>
 
 #include "System/Object.h"
 
 namespace System::Threading {
 class WakeEvent;
+}
+namespace ZelvoRelay::Client {
+class QueueShare;
 }
 
 namespace ZelvoRelay::Threading {
@@ -48,6 +53,14 @@ class ReceiveBacklog : public System::Object {
     void EndAnswers() { mAnswersEnded.store(true); }
     [[nodiscard]] bool AreAnswersEnded() const { return mAnswersEnded.load(); }
 
+    // The share of the client's address that its answers are taken from while it has not
+    // joined. Set once, before any of its messages is read.
+    void SetShare(std::shared_ptr<Client::QueueShare> share) { mShare = std::move(share); }
+    // The client joined: its answers are taken from no share any more. Any thread.
+    void LeaveShare() { mShared.store(false); }
+    // The share its answers are taken from; null once it has joined, or when it has none.
+    [[nodiscard]] const std::shared_ptr<Client::QueueShare>& GetShare() const;
+
   private:
     static constexpr uint32_t kNotHeld = 0;
 
@@ -59,7 +72,9 @@ class ReceiveBacklog : public System::Object {
     std::atomic<uint32_t> mHold{kNotHeld};
     // Signalled by the Remove that ends a hold; null once detached.
     std::atomic<System::Threading::WakeEvent*> mWake{nullptr};
-    std::atomic<bool> mAnswersEnded{false};  // see EndAnswers
+    std::atomic<bool> mAnswersEnded{false};      // see EndAnswers
+    std::shared_ptr<Client::QueueShare> mShare;  // see SetShare; never changed once set
+    std::atomic<bool> mShared{true};             // false once LeaveShare was called
 };
 
 }  // namespace ZelvoRelay::Threading

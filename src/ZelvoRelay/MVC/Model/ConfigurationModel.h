@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "System/Object.h"
@@ -8,9 +9,12 @@
 namespace ZelvoRelay::MVC::Model {
 
 // The media settings of the relay. Start-up fills them once, before the relay server
-// hosts; afterwards they are only read, without a lock.
+// hosts; afterwards they are only read, without a lock (MaxDownloadsPerMember apart).
 class ConfigurationModel : public System::Object {
   public:
+    // The downloads a member may run at once when the open file limit leaves room for them.
+    static constexpr uint32_t kMaxDownloadsPerMember = 16;
+
     // Put in front of every media file name as it is: a directory ends with its separator.
     System::String MediaPath;
     // The largest upload accepted, in bytes.
@@ -18,6 +22,11 @@ class ConfigurationModel : public System::Object {
     // The size of a preview image, in pixels.
     uint32_t MediaPreviewWidth{0};
     uint32_t MediaPreviewHeight{0};
+    // The downloads one member runs at once, each with its file open; those it asks beyond
+    // wait their turn. Fewer than kMaxDownloadsPerMember (at least one) when the open file
+    // limit leaves less than that for each place of the room beside its connection: set by
+    // start-up once the servers listen, since what they hold is counted, so atomic.
+    std::atomic<uint32_t> MaxDownloadsPerMember{kMaxDownloadsPerMember};
 };
 
 }  // namespace ZelvoRelay::MVC::Model

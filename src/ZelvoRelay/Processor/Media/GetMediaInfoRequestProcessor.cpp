@@ -42,7 +42,35 @@ const FeedText& Feed() {
     return text;
 }
 
+// Holds the catalogue's monitor for its lifetime: an allocation that fails while a page is
+// made leaves it free for the rest of the server.
+class CatalogueLock {
+  public:
+    explicit CatalogueLock(Collections::MediaCollection& catalogue) : mCatalogue(catalogue) {
+        mCatalogue.mMonitor.Enter();
+    }
+    ~CatalogueLock() { Unlock(); }
+    CatalogueLock(const CatalogueLock&) = delete;
+    CatalogueLock& operator=(const CatalogueLock&) = delete;
+
+    void Unlock() {
+        if (mHeld) {
+            mHeld = false;
+            mCatalogue.mMonitor.Exit();
+        }
+    }
+
+  private:
+    Collections::MediaCollection& mCatalogue;
+    bool mHeld{true};
+};
+
 }  // namespace
+
+uint64_t GetMediaInfoRequestProcessor::AnswerBytes(const Message::BaseMessage& message) const {
+    const auto& request = static_cast<const Message::Media::GetMediaInfoRequest&>(message);
+    return request.GetCount() * mItemBytes + kSmallAnswer;
+}
 
 void GetMediaInfoRequestProcessor::Process(Message::BaseMessage* message, uint32_t clientId) {
     const auto& request = *static_cast<Message::Media::GetMediaInfoRequest*>(message);
@@ -54,7 +82,7 @@ void GetMediaInfoRequestProcessor::Process(Message::BaseMessage* message, uint32
 GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCollection& catalogue,
                                                            uint32_t clientId, uint32_t startId,
                                                            uint32_t count) {
-    catalogue.mMonitor.Enter();
+    CatalogueLock lock(catalogue);
     auto* node = catalogue.FindStart(startId);
     Page page;
     page.mChanges = catalogue.GetChanges();
@@ -65,7 +93,7 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
                other.mCount == page.mCount;
     });
     if (kept != mPages.end()) {
-        catalogue.mMonitor.Exit();
+        lock.Unlock();
         return new GetMediaInfoResponse(clientId, kept->mListing);
     }
 
@@ -80,13 +108,15 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
     }
     const bool lastWhole =
         node == nullptr || ids.empty() || node->mValue.mMediaId / kRunIds != ids.back() / kRunIds;
-    catalogue.mMonitor.Exit();
+    lock.Unlock();
 
     if (entries.empty()) {
         page.mListing = GetMediaInfoResponse::Compress(Feed().mEmpty.data(),
                                                        static_cast<uint32_t>(Feed().mEmpty.size()));
     } else {
         page.mListing = Join(entries, ids, lastWhole);
+        mItemBytes = std::max<uint64_t>(
+            mItemBytes, (page.mListing.mDeflated.size() + entries.size() - 1) / entries.size());
     }
     // Kept, a page that could not be compressed (zlib out of memory) would answer every later
     // request for it empty.

@@ -44,6 +44,8 @@ class GetMediaInfoRequestProcessor : public IMessageProcessor {
 
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
     [[nodiscard]] bool AnswersOnlySender() const override { return true; }
+    // The count asked for times the most bytes an item has taken in a page made so far.
+    [[nodiscard]] uint64_t AnswerBytes(const Message::BaseMessage& message) const override;
 
     // The page of up to count items of catalogue from startId downwards, for clientId.
     // Takes the catalogue's monitor.
@@ -89,6 +91,9 @@ class GetMediaInfoRequestProcessor : public IMessageProcessor {
     // Media id -> its entry, for the items listed and not changed since.
     std::unordered_map<uint32_t, Entry> mEntries;
     uint64_t mLastSerial{0};  // the serial of the last entry made
+    // The most compressed bytes per item of any page made, rounded up; what a page is
+    // expected to take before it is made.
+    uint64_t mItemBytes{0};
     // Media id / kRunIds -> the run last deflated whole, for runs none of whose items changed.
     std::unordered_map<uint32_t, Run> mRuns;
     // What goes before and after the entries of every page, deflated once they can be.

@@ -39,13 +39,16 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     // Each running download holds its file open: without a bound, one member asking for
     // every photo could take every descriptor the process may have. The downloads beyond
     // it are accepted all the same (a gallery asks for every preview at once) and wait,
-    // holding no file, until earlier ones end.
+    // holding no file, until earlier ones end. Where the open file limit leaves too few
+    // descriptors for 16 each, the bound is each member's share of them: members' files
+    // filled the table, newcomers were closed before their join and listed photos were
+    // answered as not found.
     // Those of connections that have not joined are bounded tighter still: however many such
     // connections one party opens and however little they read, they hold one member's share
     // between them.
     bool starts = false;
     if (accepted && client->GetUserModel().IsRegistered.mValue) {
-        starts = downloads.CountClient(clientId) < kMaxDownloadsPerClient;
+        starts = downloads.CountClient(clientId) < model->Configuration.MaxDownloadsPerMember;
     } else if (accepted) {
         starts = model->UnjoinedDownloads.Claim(clientId, client->GetTcpEndPoint().GetAddress());
     }

@@ -6,15 +6,13 @@ namespace ZelvoRelay::Processor::Media {
 
 // Starts sending one file of an item to the sender: answers GetMediaResponse and, when
 // accepted, queues the first chunk behind the answer (PostSendMediaChunk). A download
-// accepted while the sender runs kMaxDownloadsPerClient waits its turn (WaitingDownloads).
+// accepted while the sender runs its share (ConfigurationModel::MaxDownloadsPerMember) waits its
+// turn (WaitingDownloads).
 // Any connected client may download. Takes the catalogue monitor, then the
 // client-collection monitor with the downloads monitor, and the task queue's, inside it; the
 // file of a download that starts is opened with none of them held.
 class GetMediaRequestProcessor : public IMessageProcessor {
   public:
-    // The downloads one client may run, each with its file open, at once.
-    static constexpr uint32_t kMaxDownloadsPerClient = 16;
-
     void Process(Message::BaseMessage* message, uint32_t clientId) override;
     [[nodiscard]] bool AnswersOnlySender() const override { return true; }
 };

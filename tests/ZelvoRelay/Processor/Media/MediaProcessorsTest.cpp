@@ -1,5 +1,11 @@
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include "System/IO/DescriptorLimit.h"
+#include "System/IO/DescriptorRoom.h"
 #include "System/IO/MemoryStream.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
@@ -10,6 +16,7 @@
 #include "ZelvoRelay/Threading/MessageTask.h"
 
 #include "support/RelayTestServer.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -58,6 +65,68 @@ TEST_F(MediaProcessorsTest, ADownloadWhoseFileYieldsNothingEnds) {
               GetMediaResponse::NotFound);
     task->Discard();
     EXPECT_TRUE(NothingQueued());
+}
+
+// Room made below the descriptor reserve while it is set: each closing asked is counted, and
+// none is made. The process's soft limit is lowered so that the next descriptor taken lies in
+// the reserve; both are restored after.
+class ReservedNextDescriptor {
+  public:
+    ReservedNextDescriptor() {
+        sAsked = 0;
+        System::IO::DescriptorRoom::SetCloser([] {
+            ++sAsked;
+            return false;
+        });
+        getrlimit(RLIMIT_NOFILE, &mLimit);
+        const int lowest = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        close(lowest);
+        const rlimit lowered{static_cast<rlim_t>(lowest) + System::IO::DescriptorLimit::kReserve,
+                             mLimit.rlim_max};
+        mLowered = setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+    }
+    ~ReservedNextDescriptor() {
+        setrlimit(RLIMIT_NOFILE, &mLimit);
+        System::IO::DescriptorRoom::SetCloser(nullptr);
+    }
+    ReservedNextDescriptor(const ReservedNextDescriptor&) = delete;
+    ReservedNextDescriptor& operator=(const ReservedNextDescriptor&) = delete;
+
+    [[nodiscard]] bool Lowered() const { return mLowered; }
+    [[nodiscard]] static int Asked() { return sAsked; }
+
+  private:
+    static inline int sAsked = 0;
+    rlimit mLimit{};
+    bool mLowered{false};
+};
+
+// A start handed on to the message worker runs after its client may have left, which took the
+// download's place with it: it opens no file, so a file that would land in the reserve closes
+// no other party's connection for nobody. The same start with its place claimed asks for room.
+TEST_F(MediaProcessorsTest, AStartWhoseClientHasLeftOpensNoFileAndMakesNoRoom) {
+    TestSupport::TempDir media;
+    mModel->Configuration.MediaPath = System::String((media.Path() + "/").c_str());
+    TestSupport::WriteFile(media.File("5_0"), "0123456789");
+    ZelvoRelay::MVC::Model::MediaModel item;
+    item.mMediaId = 5;
+    mModel->Media.Add(item);
+    ReservedNextDescriptor reserved;
+    ASSERT_TRUE(reserved.Lowered());
+
+    ZelvoRelay::PostAction::PostSendMediaChunk::Start(1, 5, 0, false);
+    EXPECT_EQ(ReservedNextDescriptor::Asked(), 0);
+    EXPECT_TRUE(NothingQueued());
+
+    mModel->Downloads.Add(MediaTransferModel(1, 5, 0));
+    ZelvoRelay::PostAction::PostSendMediaChunk::Start(1, 5, 0, false);
+    EXPECT_EQ(ReservedNextDescriptor::Asked(), 1);
+    EXPECT_EQ(mModel->Downloads.Count(), 0u);
+    ZelvoRelay::Threading::MessageTask* task = mModel->Messages.mTasks.Dequeue();
+    ASSERT_NE(task, nullptr);
+    EXPECT_EQ(static_cast<const GetMediaResponse*>(task->Message)->GetErrorType(),
+              GetMediaResponse::NotFound);
+    task->Discard();
 }
 
 TEST_F(MediaProcessorsTest, AnUploadAnnouncingTwoGigabytesIsNotCompleteAfterTenBytes) {

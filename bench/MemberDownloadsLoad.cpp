@@ -1,0 +1,294 @@
+// A load tool for what members' downloads hold of the server's descriptors. It starts the
+// server in a room directory of its own, without a password, under an open-file limit, with
+// 16 listed photos of a given size (sparse files) and one listed photo of 40 KB. A probe member
+// joins first; then one party joins M members from one or two addresses, each asking for the
+// 16 large photos and reading nothing through a 4 KB receive buffer once its listing request
+// behind them is answered. It then prints the descriptors the server holds, tries N newcomers
+// from another address (each admitted or not: closed, or refused), and has the probe member
+// download the 40 KB photo D times (each answered 0 and whole, or not). One thread, blocking
+// sockets, a deadline on every read. The server binds port 943, so run it as root, in a
+// network namespace of its own (ip netns add dl && ip netns exec dl ip link set lo up).
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "LoadSupport.h"
+#include "support/RelayWire.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: MemberDownloadsLoad --server PATH [--files F] [--room-max R] [-m M] [-a A]\n"
+    "                           [--photo-size B] [-n N] [-d D]\n"
+    "  --server PATH    the server binary to measure (it binds port 943: run as root, in a\n"
+    "                   network namespace of its own)\n"
+    "  --files F        the server's open-file limit, soft and hard (default 4096)\n"
+    "  --room-max R     the room's RoomMaxClients (default 260)\n"
+    "  -m M             members of the party, each asking 16 downloads (default 250)\n"
+    "  -a A             addresses they join from, 127.0.0.1 on, 1 or 2 (default 2)\n"
+    "  --photo-size B   the bytes of each large photo (default 4194304)\n"
+    "  -n N             newcomers tried, from 127.0.0.9, each kept once admitted (default: the\n"
+    "                   places the probe member and the party leave)\n"
+    "  -d D             downloads of the 40 KB photo the probe member tries (default 21)\n";
+
+constexpr uint32_t kAsked = 16;         // large photos, each member asks them all
+constexpr uint32_t kLarge = 100;        // the first one's id
+constexpr uint32_t kSmall = 1;          // the 40 KB photo's id
+constexpr uint32_t kSmallSize = 40000;  // its bytes
+constexpr int kReadSeconds = 30;        // the longest any read waits
+
+struct Options {
+    std::string server;
+    int files{4096};
+    int roomMax{260};
+    int members{250};
+    int addresses{2};
+    int photoSize{4 << 20};
+    int newcomers{-1};  // the places left
+    int downloads{21};
+};
+
+bool Parse(int argc, char** argv, Options& options) {
+    double unused = 0;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        int* count = option == "--files"        ? &options.files
+                     : option == "--room-max"   ? &options.roomMax
+                     : option == "-m"           ? &options.members
+                     : option == "-a"           ? &options.addresses
+                     : option == "--photo-size" ? &options.photoSize
+                     : option == "-n"           ? &options.newcomers
+                     : option == "-d"           ? &options.downloads
+                                                : nullptr;
+        if (!LoadSupport::TakeOption(option, argv[i + 1], options.server, unused, count)) {
+            return false;
+        }
+    }
+    return argc % 2 == 1 && !options.server.empty() && options.addresses >= 1 &&
+           options.addresses <= 2;
+}
+
+// The room directory, or empty when it cannot be made.
+std::string MakeRoom(uint16_t port, const Options& options) {
+    const std::string config =
+        "<config RelayServerPort=\"" + std::to_string(port) +
+        "\" RoomName=\"Downloads\" RoomMaxClients=\"" + std::to_string(options.roomMax) +
+        "\" RoomIsPublic=\"false\" MediaPath=\"media/\" MaxMediaSize=\"4194304\" "
+        "MediaPreviewWidth=\"160\" MediaPreviewHeight=\"120\">\n\t<privileges>\n\t\t<user "
+        "isEnabled=\"true\" password=\"\" voice=\"true\" chat=\"true\" viewPhotos=\"true\" "
+        "postPhotos=\"true\" deletePhotos=\"false\" />\n\t</privileges>\n</config>";
+    const auto item = [](uint32_t id) {
+        return "<item><entry><id>" + std::to_string(id) + "</id></entry><group /></item>";
+    };
+    std::string media = "<media count=\"" + std::to_string(kAsked + 1) + "\">" + item(kSmall);
+    for (uint32_t id = kLarge; id < kLarge + kAsked; ++id) {
+        media += item(id);
+    }
+    const std::string room = LoadSupport::MakeRoom("memberdownloads", config, media + "</media>");
+    std::error_code error;
+    bool written = !room.empty() && std::filesystem::create_directory(room + "/media", error) &&
+                   LoadSupport::WriteFile(room + "/media/" + std::to_string(kSmall) + "_0",
+                                          std::string(kSmallSize, 's'));
+    for (uint32_t id = kLarge; id < kLarge + kAsked && written; ++id) {
+        const std::string file = room + "/media/" + std::to_string(id) + "_0";
+        written = LoadSupport::WriteFile(file, "") &&
+                  (std::filesystem::resize_file(file, options.photoSize, error), !error);
+    }
+    return written ? room : "";
+}
+
+// A relay connection from source (host byte order) with blocking reads bounded by
+// kReadSeconds; -1 when it cannot connect.
+int Connect(uint32_t source, uint16_t port, int receiveBuffer) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in from = LoadSupport::Address(source, 0);
+    const sockaddr_in to = LoadSupport::Address(INADDR_LOOPBACK, port);
+    const timeval wait{kReadSeconds, 0};
+    if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0 ||
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0 ||
+        (receiveBuffer > 0 &&
+         setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0) ||
+        connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+        return fd < 0 ? -1 : LoadSupport::CloseKeepingErrno(fd);
+    }
+    return fd;
+}
+
+bool SendFrame(int fd, const std::string& payload) {
+    const std::string bytes = RelayWire::U32(static_cast<uint32_t>(payload.size())) + payload;
+    return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}
+
+bool ReadAll(int fd, char* into, size_t size) {
+    for (size_t got = 0; got < size;) {
+        const ssize_t read = recv(fd, into + got, size - got, 0);
+        if (read <= 0) {
+            return false;
+        }
+        got += static_cast<size_t>(read);
+    }
+    return true;
+}
+
+// The next frame's payload; none when the connection ended or stayed silent kReadSeconds.
+std::optional<std::string> NextFrame(int fd) {
+    char length[4];
+    if (!ReadAll(fd, length, sizeof length)) {
+        return std::nullopt;
+    }
+    std::string payload(RelayWire::ReadU32(std::string(length, 4), 0), '\0');
+    if (!ReadAll(fd, payload.data(), payload.size())) {
+        return std::nullopt;
+    }
+    return payload;
+}
+
+// Reads frames until one of type; false when the connection ends first.
+bool ReadUntil(int fd, uint8_t type, std::string* last = nullptr) {
+    while (const auto frame = NextFrame(fd)) {
+        if (!frame->empty() && static_cast<uint8_t>((*frame)[0]) == type) {
+            if (last != nullptr) {
+                *last = *frame;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+// Joins fd's connection: the join's answer (0 admitted, 1 the room is full), -1 when the
+// connection ended first.
+int Join(int fd, const std::string& name) {
+    std::string answer;
+    return SendFrame(fd, RelayWire::Join(name, "")) &&
+                   ReadUntil(fd, RelayWire::JoinResponse, &answer) && answer.size() >= 6
+               ? static_cast<uint8_t>(answer[5])
+               : -1;
+}
+
+// Whether fd's download of the small photo was answered 0 and came whole.
+bool DownloadSmall(int fd) {
+    if (!SendFrame(fd, RelayWire::MediaFile(RelayWire::GetMedia, kSmall, 0))) {
+        return false;
+    }
+    std::string photo;
+    while (photo.size() < kSmallSize) {
+        const auto frame = NextFrame(fd);
+        if (!frame) {
+            return false;
+        }
+        const RelayWire::Parsed message = RelayWire::Parse(*frame);
+        if (message.type == RelayWire::GetMediaAnswer &&
+            RelayWire::ReadU32(message.payload, 1) == kSmall && message.payload[0] != 0) {
+            return false;
+        }
+        if (message.type == RelayWire::MediaChunk &&
+            RelayWire::ReadU32(message.payload, 0) == kSmall) {
+            photo += message.payload.substr(11);
+        }
+    }
+    return photo == std::string(kSmallSize, 's');
+}
+
+// The party's members, each joined, asking every large photo and then a listing, read until
+// the listing's answer; how many got that far.
+int Flood(const Options& options, uint16_t port, std::vector<int>& members) {
+    int asked = 0;
+    for (int i = 0; i < options.members; ++i) {
+        const int fd =
+            Connect(INADDR_LOOPBACK + static_cast<uint32_t>(i % options.addresses), port, 4096);
+        if (fd < 0) {
+            continue;
+        }
+        members.push_back(fd);
+        bool sent = Join(fd, "member" + std::to_string(i)) == 0;
+        for (uint32_t id = kLarge; id < kLarge + kAsked && sent; ++id) {
+            sent = SendFrame(fd, RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
+        }
+        sent = sent &&
+               SendFrame(fd, RelayWire::Message(RelayWire::GetMediaInfo, 0,
+                                                RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
+        asked += sent && ReadUntil(fd, RelayWire::MediaInfo) ? 1 : 0;
+    }
+    return asked;
+}
+
+bool Run(const Options& options, uint16_t port, const std::string& room) {
+    LoadSupport::Server server(options.server, room, static_cast<uint64_t>(options.files));
+    std::string why;
+    if (!server.AwaitListening(port, why)) {
+        std::fprintf(stderr, "MemberDownloadsLoad: %s\n", why.c_str());
+        return false;
+    }
+    const int probe = Connect(INADDR_LOOPBACK, port, 0);
+    if (probe < 0 || Join(probe, "probe") != 0) {
+        std::fprintf(stderr, "MemberDownloadsLoad: the probe member cannot join\n");
+        return false;
+    }
+    std::vector<int> held;
+    const int asked = Flood(options, port, held);
+    const int descriptors = server.Descriptors();
+    const int newcomers =
+        options.newcomers >= 0 ? options.newcomers : options.roomMax - options.members - 1;
+    int admitted = 0;
+    int full = 0;
+    for (int i = 0; i < newcomers; ++i) {
+        const int fd = Connect(INADDR_LOOPBACK + 8, port, 0);
+        const int answer = fd >= 0 ? Join(fd, "newcomer" + std::to_string(i)) : -1;
+        admitted += answer == 0 ? 1 : 0;
+        full += answer == 1 ? 1 : 0;
+        if (fd >= 0) {
+            held.push_back(fd);
+        }
+    }
+    int whole = 0;
+    for (int i = 0; i < options.downloads; ++i) {
+        whole += DownloadSmall(probe) ? 1 : 0;
+    }
+    std::printf(
+        "limit %d, room %d: members asking %d of %d; descriptors held %d; newcomers "
+        "admitted %d of %d (%d refused as full); 40 KB downloads answered 0 and whole "
+        "%d of %d\n",
+        options.files, options.roomMax, asked, options.members, descriptors, admitted, newcomers,
+        full, whole, options.downloads);
+    for (const int fd : held) {
+        close(fd);
+    }
+    close(probe);
+    return server.Stop(30 * LoadSupport::kSecond) >= 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!LoadSupport::StartUp("MemberDownloadsLoad", kUsage, Parse(argc, argv, options),
+                              options.server)) {
+        return 2;
+    }
+    // One descriptor for each of the party's connections, and a few.
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+    const uint16_t port = LoadSupport::FreePort(INADDR_LOOPBACK);
+    const std::string room = port != 0 ? MakeRoom(port, options) : "";
+    if (room.empty()) {
+        std::fprintf(stderr, "MemberDownloadsLoad: cannot make the room\n");
+        return 1;
+    }
+    return LoadSupport::Finish("MemberDownloadsLoad", room, Run(options, port, room));
+}

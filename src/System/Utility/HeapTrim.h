@@ -1,0 +1,32 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace System::Utility {
+
+// Gives the memory the process has freed back to the system once enough of it has been
+// freed. The C library keeps freed blocks for reuse, and a flood that made the process hold
+// hundreds of MiB left it holding them long after: blocks freed below a live one are never
+// returned by themselves.
+//
+// Any thread.
+class HeapTrim {
+  public:
+    // The bytes freed between two returns to the system.
+    static constexpr uint64_t kEvery = 32u << 20;
+
+    HeapTrim() = delete;
+
+    // Counts bytes the caller has freed, or is about to free.
+    static void Freed(uint64_t bytes) { sFreed.fetch_add(bytes, std::memory_order_relaxed); }
+    // Gives free memory back to the system when kEvery bytes have been counted since the
+    // last time; costs a load otherwise. Takes the C library's allocator locks while it
+    // gives back, so the caller should hold no lock another thread allocates under.
+    static void GiveBackWhenDue();
+
+  private:
+    static inline std::atomic<uint64_t> sFreed{0};
+};
+
+}  // namespace System::Utility

@@ -1,0 +1,232 @@
+// What connections that have not joined may make the server hold with the listings they ask
+// and do not read, the server binary end to end: each test in a fresh working directory on a
+// free port. The answers of one address's such connections come out of one share of 16 MiB,
+// taken before each answer is made.
+#include "Admin/RoomFixture.h"
+#include "support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using AdminTest::ConfigXml;
+using AdminTest::Privileges;
+using AdminTest::Room;
+using AdminTest::Settings;
+using TestSupport::RawClient;
+
+constexpr uint64_t kShare = 16u << 20;  // one address's share, as one member's send queue
+constexpr uint32_t kItems = 255;
+const std::string kListing =
+    RelayWire::Message(RelayWire::GetMediaInfo, 0, RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255));
+// Well inside the 30 s a connection has to join, after which the server closes it.
+constexpr std::chrono::seconds kPatience{20};
+
+std::string Frame(const std::string& payload) {
+    return RelayWire::U32(static_cast<uint32_t>(payload.size())) + payload;
+}
+
+std::string Listings(int count) {
+    std::string listings;
+    for (int i = 0; i < count; ++i) {
+        listings += Frame(kListing);
+    }
+    return listings;
+}
+
+// A room that "boss" joins as administrator and anyone else with "pass", listing 255 items
+// whose titles of 1,000 random letters deflate badly: a page of them is about 190 KB.
+std::unique_ptr<TestSupport::ServerProcess> StartRoom(Room& room) {
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("boss", "", "pass")));
+    std::string media = "<media count=\"" + std::to_string(kItems) + "\">";
+    uint32_t seed = 7;
+    for (uint32_t id = 0; id < kItems; ++id) {
+        std::string title;
+        for (int i = 0; i < 1000; ++i) {
+            seed = seed * 1103515245 + 12345;
+            title += static_cast<char>('A' + (seed >> 16) % 26 + ((seed >> 27) % 2) * 32);
+        }
+        media += "<item><entry><id>" + std::to_string(id) + "</id><title>" + title +
+                 "</title></entry><group /></item>";
+    }
+    room.Write("media.xml", media + "</media>");
+    return room.Start();
+}
+
+// count connections from source that never join; each is known to the server (its
+// connecting logged) when this returns. Their receive buffers are the system's: one set small
+// before connecting keeps the window small for good, and reading 60 MB through it takes
+// longer than a connection may stay without joining.
+std::vector<std::unique_ptr<RawClient>> Outsiders(const Room& room,
+                                                  TestSupport::ServerProcess& server,
+                                                  const std::string& source, int count) {
+    std::vector<std::unique_ptr<RawClient>> outsiders;
+    int line = static_cast<int>(server.Lines().size()) - 1;
+    for (int i = 0; i < count; ++i) {
+        outsiders.push_back(std::make_unique<RawClient>(room.Port(), source));
+        line = server.WaitForLine(" has connected", static_cast<size_t>(line) + 1);
+        EXPECT_GE(line, 0);
+    }
+    return outsiders;
+}
+
+// A listing as received: the byte length of its feed text and of that text compressed.
+struct Page {
+    uint32_t mText;
+    uint32_t mDeflated;
+};
+
+// The listings a client that has asked count of them reads; fewer when the connection ends
+// or a listing is late.
+std::vector<Page> ReadListings(RawClient& client, int count) {
+    std::vector<Page> pages;
+    while (pages.size() < static_cast<size_t>(count)) {
+        const std::optional<std::string> frame = client.NextFrame(kPatience);
+        if (!frame) {
+            break;
+        }
+        const RelayWire::Parsed message = RelayWire::Parse(*frame);
+        if (message.type == RelayWire::MediaInfo && message.payload.size() >= 8) {
+            pages.push_back(
+                {RelayWire::ReadU32(message.payload, 0), RelayWire::ReadU32(message.payload, 4)});
+        }
+    }
+    return pages;
+}
+
+// A member that lists count pages and reads them: the message worker serves connections in
+// turn, so every connection with requests waiting has had count turns when it is done.
+void ListAsMember(RawClient& member, int count) {
+    member.SendBytes(Listings(count));
+    EXPECT_EQ(ReadListings(member, count).size(), static_cast<size_t>(count));
+}
+
+// Four connections from 127.0.0.2 that never join ask for 40 listings each (30 MB) and read
+// nothing; once member has listed 100 pages, their answers fill the address's share.
+std::vector<std::unique_ptr<RawClient>> FillShare(const Room& room,
+                                                  TestSupport::ServerProcess& server,
+                                                  RawClient& member) {
+    auto outsiders = Outsiders(room, server, "127.0.0.2", 4);
+    for (const auto& outsider : outsiders) {
+        outsider->SendBytes(Listings(40));
+    }
+    ListAsMember(member, 100);
+    return outsiders;
+}
+
+// An outsider without the password opens 8 connections from 127.0.0.2 that each ask for 40
+// listings and read nothing (a page is 190 KB): 60 MB of answers, far more than the address's
+// share. A member lists 100 pages meanwhile, then removes the newest item, so that a listing tells
+// whether it was made before the removal or after. Once the outsider reads, every connection gets
+// all its listings, and those made before the removal, while it read nothing, fit the share (with
+// what each socket holds): the rest waited unanswered. Before, each connection's requests were
+// all answered at once, the server held 60 MB, and connections were closed for it.
+TEST(ServerListingShare, NeverJoinedConnectionsRequestsWaitWhileTheirAnswersFillTheShare) {
+    constexpr int kConnections = 8;
+    constexpr int kAsked = 40;
+    Room room;
+    auto server = StartRoom(room);
+    RawClient member(room.Port(), "127.0.0.3");
+    ASSERT_EQ(AdminTest::Join(member, "boss", "boss"), 0);
+    auto outsiders = Outsiders(room, *server, "127.0.0.2", kConnections);
+    for (const auto& outsider : outsiders) {
+        outsider->SendBytes(Listings(kAsked));
+    }
+    member.SendBytes(Listings(100));
+    const std::vector<Page> before = ReadListings(member, 100);
+    ASSERT_EQ(before.size(), 100u);
+    member.SendFrame(RelayWire::Message(RelayWire::RemoveMedia, 0, RelayWire::U32(kItems - 1)));
+    ASSERT_FALSE(AdminTest::FramesUntil(member, RelayWire::RemoveMediaAnswer).empty());
+    // All read at once: the share is the address's, and a connection that reads gets its
+    // answers only as the others make room too.
+    std::vector<std::vector<Page>> pages(outsiders.size());
+    std::vector<std::thread> readers;
+    for (size_t i = 0; i < outsiders.size(); ++i) {
+        readers.emplace_back([&, i] { pages[i] = ReadListings(*outsiders[i], kAsked); });
+    }
+    for (std::thread& reader : readers) {
+        reader.join();
+    }
+    size_t madeBefore = 0;
+    for (const std::vector<Page>& read : pages) {
+        EXPECT_EQ(read.size(), static_cast<size_t>(kAsked)) << server->Output();
+        for (const Page& page : read) {
+            madeBefore += page.mText == before.front().mText ? 1 : 0;
+        }
+    }
+    // Besides the share, the sockets of each connection hold up to two pages sent and unread:
+    // what the client's receive buffer takes, and what the server's socket keeps unsent.
+    const size_t fits = kShare / before.front().mDeflated + 2 * kConnections;
+    EXPECT_LE(madeBefore, fits) << "of " << kConnections * kAsked;
+}
+
+// Connections from 127.0.0.2 that never join fill the address's share with listings they do
+// not read, and then go away. A newcomer from that address, as from an office, then gets every
+// listing it asks for: what the gone connections held was given back with them. Kept in the
+// share, it would leave the newcomer's requests waiting until its time to join ran out.
+TEST(ServerListingShare, AConnectionThatGoesAwayGivesBackWhatItHeldOfTheShare) {
+    Room room;
+    auto server = StartRoom(room);
+    RawClient member(room.Port(), "127.0.0.3");
+    ASSERT_EQ(AdminTest::Join(member, "boss", "boss"), 0);
+    auto outsiders = FillShare(room, *server, member);
+    for (const auto& outsider : outsiders) {
+        outsider->Reset();
+    }
+    RawClient newcomer(room.Port(), "127.0.0.2");
+    newcomer.SendBytes(Listings(30));
+    EXPECT_EQ(ReadListings(newcomer, 30).size(), 30u);
+}
+
+// Connections from 127.0.0.2 that never join fill the address's share and stay, reading
+// nothing. Another from there asks whether it may rename itself, which is refused, and asks
+// for listings, which wait for room; then it goes away. A member admitted while it was open
+// is told of its leaving at once: the requests it left waiting are dropped, not answered.
+// Answered, they would wait for room that the others never make, and the member would not be
+// told until their time to join ran out.
+TEST(ServerListingShare, RequestsOfAConnectionThatIsGoneAreDroppedNotAnswered) {
+    Room room;
+    auto server = StartRoom(room);
+    RawClient member(room.Port(), "127.0.0.3");
+    ASSERT_EQ(AdminTest::Join(member, "boss", "boss"), 0);
+    auto outsiders = FillShare(room, *server, member);
+    RawClient gone(room.Port(), "127.0.0.2");
+    gone.SendBytes(Frame(RelayWire::Message(RelayWire::ChangeName, 0, RelayWire::Text("g"))) +
+                   Listings(20));
+    // The refusal comes once the server has read its requests.
+    ASSERT_FALSE(AdminTest::FramesUntil(gone, RelayWire::Error).empty());
+    RawClient told(room.Port(), "127.0.0.4");
+    told.SendFrame(AdminTest::JoinRequest("Ann", "pass"));
+    // Told of the member, the four others and the one going, the newest and so highest id.
+    uint32_t goneId = 0;
+    for (int known = 0; known < 6;) {
+        const std::optional<std::string> frame = told.NextFrame(kPatience);
+        ASSERT_TRUE(frame);
+        const RelayWire::Parsed message = RelayWire::Parse(*frame);
+        if (message.type == RelayWire::UserJoined) {
+            goneId = std::max(goneId, message.clientId);
+            ++known;
+        }
+    }
+    gone.Reset();
+    bool toldOfLeaving = false;
+    while (const std::optional<std::string> frame = told.NextFrame(kPatience)) {
+        const RelayWire::Parsed message = RelayWire::Parse(*frame);
+        if (message.type == RelayWire::UserLeft && message.clientId == goneId) {
+            toldOfLeaving = true;
+            break;
+        }
+    }
+    EXPECT_TRUE(toldOfLeaving) << server->Output();
+}
+
+}  // namespace

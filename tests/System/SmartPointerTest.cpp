@@ -83,5 +83,24 @@ TEST_F(SmartPointerTest, AssigningFromAPointerTheOldObjectHoldsIsSafe) {
     EXPECT_EQ(head.ReferenceCount(), 1);
 }
 
+TEST_F(SmartPointerTest, ReservedSharesKeepTheObjectUntilTheLastReservedCopyGoes) {
+    SmartPointer<Tracked> original(new Tracked());
+    original.ReserveShares(2);
+    EXPECT_EQ(original.ReferenceCount(), 3);
+    auto* first = new SmartPointer<Tracked>(original.TakeReserved());
+    SmartPointer<Tracked> second = original.TakeReserved();
+    EXPECT_EQ(first->Get(), original.Get());
+    EXPECT_EQ(second.Get(), original.Get());
+    EXPECT_EQ(original.ReferenceCount(), 3);
+    original = SmartPointer<Tracked>();
+    delete first;
+    EXPECT_EQ(Tracked::sDestroyed, 0);
+    second = SmartPointer<Tracked>();
+    EXPECT_EQ(Tracked::sDestroyed, 1);
+    SmartPointer<Tracked> empty;
+    empty.ReserveShares(3);
+    EXPECT_EQ(empty.ReferenceCount(), 0);
+}
+
 }  // namespace
 }  // namespace System

@@ -3,6 +3,8 @@
 #include "System/Uninterrupted.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,6 +59,11 @@ bool ConsoleWriter::WaitUntilWritten(Clock::time_point deadline) {
 }
 
 void ConsoleWriter::Run() {
+    // Woken for the lines of a busy room, the writer took the core from whatever ran there,
+    // a relay worker or a client of the room, and chat was delivered later for it. As a
+    // batch thread it is woken without taking a core from anyone, and still has its share.
+    const sched_param priority{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &priority);
     std::unique_lock<std::mutex> lock(mLock);
     while (true) {
         mQueued.wait(lock, [this] { return !mQueue.empty() || GetThreadState() == 0; });

@@ -27,6 +27,8 @@ constexpr int kNoDataWaiting = 11;
 constexpr uint32_t kShortestFrame = 5;
 // The bytes of a frame's length prefix.
 constexpr uint32_t kFramePrefix = 4;
+// The blocks a send queue keeps for reuse from one burst of frames to the next.
+constexpr size_t kBlocksKeptIdle = 2;
 // The bytes the system holds for a connection beyond those on their way: enough to keep a
 // fast link busy between two turns of its worker.
 constexpr uint32_t kUnsentBytes = 64 << 10;
@@ -309,31 +311,55 @@ void RelayClient::EndSending() {
     mTcpClient.GetSocket()->ShutdownSend();
 }
 
-void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
+void RelayClient::Enqueue(MVC::Model::NetMessageModel message) {
+    mSendQueue.mMonitor.Enter();
+    const Appended appended = Append(std::move(message));
+    mSendQueue.mMonitor.Exit();
+    AfterAppend(appended);
+}
+
+void RelayClient::Enqueue(std::vector<MVC::Model::NetMessageModel>& messages) {
+    mSendQueue.mMonitor.Enter();
+    Appended appended;
+    for (MVC::Model::NetMessageModel& message : messages) {
+        const Appended one = Append(std::move(message));
+        appended.mOverShare = appended.mOverShare || one.mOverShare;
+    }
+    mSendQueue.mMonitor.Exit();
+    messages.clear();
+    AfterAppend(appended);
+}
+
+RelayClient::Appended RelayClient::Append(MVC::Model::NetMessageModel&& message) {
+    Appended appended;
+    if (mSendEnded) {
+        return appended;
+    }
     // Counting the bytes alone, a flood of tiny frames would hold many times the limit.
     const auto length = static_cast<uint64_t>(message.Frame->Length()) + kQueuedFrameCost;
-    mSendQueue.mMonitor.Enter();
-    if (mSendEnded) {
-        mSendQueue.mMonitor.Exit();
-        return;
-    }
     // A client that stops reading would otherwise make the server hold everything sent
     // to the room for it until memory runs out. Past the limit nothing more is queued
     // and the client worker closes the connection on its next send.
     bool tell = !mSendPending;
-    bool overShare = false;
     if (mQueuedBytes + length > kMaxQueuedBytes) {
         // Told even while the worker waits for room, which a stalled reader never makes.
         tell = tell || !mOverflowed;
         mOverflowed = true;
     } else if (!mOverflowed) {
+        auto& queue = mSendQueue.mValue;
+        if (queue.empty()) {
+            // Kept by every member after a burst (its joining one), the blocks would add up.
+            // Let go here, by the thread that takes blocks, they go back to its own allocator,
+            // not against it from the thread that frees.
+            queue.get_allocator().Trim(kBlocksKeptIdle);
+        }
         try {
-            mSendQueue.mValue.push_back(message);
+            queue.push_back(std::move(message));
             mQueuedBytes += length;
             if (mShare != nullptr) {
                 // One party's connections that never join, each under the limit and none
                 // reading, would otherwise hold the limit many times over between them.
-                overShare = mShare->Add(length);
+                appended.mOverShare = mShare->Add(length);
             }
         } catch (const std::bad_alloc&) {
             // A frame left out would break the client's stream: it is closed as one whose
@@ -346,8 +372,11 @@ void RelayClient::Enqueue(const MVC::Model::NetMessageModel& message) {
         mWorker->Notify(this, false);
     }
     mSendPending = true;
-    mSendQueue.mMonitor.Exit();
-    if (overShare) {
+    return appended;
+}
+
+void RelayClient::AfterAppend(const Appended& appended) {
+    if (appended.mOverShare) {
         MVC::Model::ZelvoRelayModel::Instance()->Clients.mValue.CloseMostQueuedUnjoined(
             GetTcpEndPoint().GetAddress());
     }
@@ -385,7 +414,7 @@ void RelayClient::CloseAsSlowReader() {
 }
 
 void RelayClient::DropUnsent() {
-    std::deque<MVC::Model::NetMessageModel> unsent;
+    SendQueue unsent;
     mSendQueue.mMonitor.Enter();
     // Kept until the client is deleted, which waits for its last requests to be dropped, the
     // frames of connections closed for their address's share stayed in memory after their

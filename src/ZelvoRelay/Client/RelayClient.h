@@ -5,7 +5,9 @@
 #include <deque>
 #include <list>
 #include <memory>
+#include <vector>
 
+#include "System/Collections/RecyclingAllocator.h"
 #include "System/Event.h"
 #include "System/EventManager.h"
 #include "System/Net/Client.h"
@@ -111,11 +113,14 @@ class RelayClient : public System::Object {
     // empty or sending has ended. An overflowed queue disconnects the client here; a
     // send error ends sending, while the client is still read to the end.
     bool Send();
-    // Appends a copy of message (sharing its frame) at the tail of the send queue and
+    // Appends message (a copy sharing its frame) at the tail of the send queue and
     // tells the client's worker when the queue was idle. Takes the send-queue
     // monitor; REQUIRES the client-collection monitor held, which comes before it in
     // the lock order.
-    void Enqueue(const MVC::Model::NetMessageModel& message);
+    void Enqueue(MVC::Model::NetMessageModel message);
+    // The same for each of messages, in order, under one taking of the send-queue monitor;
+    // leaves messages empty.
+    void Enqueue(std::vector<MVC::Model::NetMessageModel>& messages);
 
     // Counts the client's unsent bytes, from now on, in share, the count of the connections
     // of its address that have not joined, taken together against kMaxQueuedBytes, which its
@@ -201,6 +206,15 @@ class RelayClient : public System::Object {
     void OnNetStreamMessage(System::Net::NetStream* stream, char* data, int size);
     void OnNetStreamLargeMessage(System::Net::NetStream* stream, char* data, int size,
                                  int declared);
+    // What appending a frame to the send queue left to do once the monitor is let go.
+    struct Appended {
+        bool mOverShare{false};  // the address's share of unjoined connections is over
+    };
+    // Appends message to the send queue, or drops it, as Enqueue tells. REQUIRES: the
+    // send-queue monitor held.
+    Appended Append(MVC::Model::NetMessageModel&& message);
+    // Does what appending left to do. REQUIRES: the send-queue monitor not held.
+    void AfterAppend(const Appended& appended);
     // Closes both sockets, and nothing else.
     void CloseSockets();
     // Ends sending for good and tells the worker, once, that the client has closed.
@@ -225,8 +239,14 @@ class RelayClient : public System::Object {
     System::EventManager mEvents;                     // subscriptions to mStream
     MVC::Model::UserModel mUser;
     // The frames waiting to be sent, oldest first. Its monitor comes after the
-    // client-collection monitor in the lock order and is held for no other lock.
-    System::Threading::ThreadProperty<std::deque<MVC::Model::NetMessageModel>> mSendQueue;
+    // client-collection monitor in the lock order and is held for no other lock. The queue
+    // reuses the blocks it frees: the message worker fills it and the client worker empties
+    // it, and with blocks from the system allocator the two threads contended for its lock
+    // once for every few frames relayed.
+    using SendQueue =
+        std::deque<MVC::Model::NetMessageModel,
+                   System::Collections::RecyclingAllocator<MVC::Model::NetMessageModel>>;
+    System::Threading::ThreadProperty<SendQueue> mSendQueue;
     // Unsent bytes in mSendQueue, plus kQueuedFrameCost for each frame not completely
     // sent; guarded by its monitor.
     uint64_t mQueuedBytes{0};

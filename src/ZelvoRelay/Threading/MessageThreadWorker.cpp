@@ -17,16 +17,26 @@ namespace ZelvoRelay::Threading {
 // Tasks already queued when the worker starts are kept: the client worker starts
 // first, and a message it received in between would otherwise go unanswered.
 void MessageThreadWorker::Run() {
-    auto& messages = MVC::Model::ZelvoRelayModel::Instance()->Messages;
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    auto& messages = model->Messages;
     while (GetThreadState() != 0) {
-        // Null when woken by Stop; the loop then sees the stopped state.
-        if (MessageTask* task = messages.mTasks.WaitDequeue()) {
+        MessageTask* task = messages.mTasks.Dequeue();
+        if (task == nullptr) {
+            // The frames for the room held back for the tasks that followed them go out
+            // before the worker sleeps: a frame waits for the tasks already queued, never
+            // for the next one to come.
+            model->FlushRoom();
+            // Null when woken by Stop; the loop then sees the stopped state.
+            task = messages.mTasks.WaitDequeue();
+        }
+        if (task != nullptr) {
             Handle(task);
         }
     }
+    model->FlushRoom();
     // The outcomes of the photos the photo worker made as it stopped are applied, the
     // rest discarded: at a stop every message received has been handled already.
-    auto& held = MVC::Model::ZelvoRelayModel::Instance()->HeldUploaders;
+    auto& held = model->HeldUploaders;
     while (MessageTask* task = messages.mTasks.Dequeue()) {
         if (!held.TakeOutcome(task)) {
             task->Discard();
@@ -47,6 +57,8 @@ void MessageThreadWorker::Handle(MessageTask* task) {
     // Only a mark, a download's start or a photo's outcome comes without a message.
     if (task->Message == nullptr) {
         if (auto* mark = dynamic_cast<StopMark*>(task)) {
+            // Reached, the mark tells that everything before it has been sent on.
+            MVC::Model::ZelvoRelayModel::Instance()->FlushRoom();
             mark->Reach();
             delete mark;
             return;

@@ -19,7 +19,11 @@ void RelayMessageCommand::Execute(System::MVC::EventDispatcher* event) {
 
     Model::ZelvoRelayModel* model = Model::ZelvoRelayModel::Instance();
     model->Clients.mMonitor.Enter();
-    model->Distribute(entry, task->TargetId, task->SenderId, 0, task->AdmittedBy);
+    if (task->TargetId == 0) {
+        model->HoldForRoom(entry, task->SenderId, task->AdmittedBy);
+    } else {
+        model->Distribute(entry, task->TargetId, task->SenderId, 0, task->AdmittedBy);
+    }
     model->Clients.mMonitor.Exit();
 }
 

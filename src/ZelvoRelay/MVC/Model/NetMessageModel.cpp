@@ -16,4 +16,12 @@ NetMessageModel::NetMessageModel(const Message::BaseMessage& message) {
     Frame = System::SmartPointer<System::IO::MemoryStream>(frame);
 }
 
+NetMessageModel NetMessageModel::ReservedCopy() const {
+    NetMessageModel copy;
+    copy.SentBytes = SentBytes;
+    copy.Frame = Frame.TakeReserved();
+    copy.PostActions = PostActions;
+    return copy;
+}
+
 }  // namespace ZelvoRelay::MVC::Model

@@ -24,8 +24,17 @@ class NetMessageModel : public System::Object {
     // A new frame of message's bytes, nothing sent, no actions.
     explicit NetMessageModel(const Message::BaseMessage& message);
     NetMessageModel(const NetMessageModel&) = default;
+    NetMessageModel(NetMessageModel&&) = default;
     NetMessageModel& operator=(const NetMessageModel&) = default;
     ~NetMessageModel() override = default;
+
+    // Counts count copies of the frame at once, for ReservedCopy to make: a room relay
+    // counts its recipients' copies in one step rather than one at a time, each of which
+    // would contend for the frame's counter with the workers sending earlier copies.
+    void ReserveCopies(uint32_t count) const { Frame.ReserveShares(static_cast<int32_t>(count)); }
+    // A copy whose share of the frame is one that ReserveCopies counted.
+    // REQUIRES: a copy reserved and not yet made.
+    [[nodiscard]] NetMessageModel ReservedCopy() const;
 
     // Bytes of the frame already accepted by the socket.
     uint32_t SentBytes{0};

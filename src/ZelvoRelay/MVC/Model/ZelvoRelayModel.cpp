@@ -73,6 +73,7 @@ void ZelvoRelayModel::QueueMessage(Message::BaseMessage* message, uint32_t targe
 }
 
 void ZelvoRelayModel::SendNow(Client::RelayClient& client, Message::BaseMessage* message) {
+    mRoomFrames.Flush(Clients.mValue);
     client.Enqueue(NetMessageModel(*message));
     delete message;
 }
@@ -90,17 +91,29 @@ void ZelvoRelayModel::Distribute(const NetMessageModel& entry, uint32_t targetId
                                  uint64_t admittedAfter, uint64_t admittedBy) {
     Collections::ClientCollection& clients = Clients.mValue;
     if (targetId == 0) {
-        for (uint32_t i = 0; i < clients.NumJoined(); ++i) {
-            Client::RelayClient& client = clients.JoinedAt(i);
-            const uint64_t admission = client.GetAdmission();
-            if (client.GetClientId() != senderId && admission > admittedAfter &&
-                admission <= admittedBy) {
-                client.Enqueue(entry);
-            }
-        }
-    } else if (Client::RelayClient* client = clients.FindClient(targetId)) {
+        mRoomFrames.Add(entry, senderId, admittedAfter, admittedBy, clients);
+        mRoomFrames.Flush(clients);
+        return;
+    }
+    mRoomFrames.Flush(clients);
+    if (Client::RelayClient* client = clients.FindClient(targetId)) {
         client->Enqueue(entry);
     }
+}
+
+void ZelvoRelayModel::HoldForRoom(const NetMessageModel& entry, uint32_t senderId,
+                                  uint64_t admittedBy) {
+    mRoomFrames.Add(entry, senderId, 0, admittedBy, Clients.mValue);
+}
+
+void ZelvoRelayModel::FlushRoom() {
+    // Only the message worker holds frames, and it calls this: seen empty, nothing waits.
+    if (mRoomFrames.IsEmpty()) {
+        return;
+    }
+    Clients.mMonitor.Enter();
+    mRoomFrames.Flush(Clients.mValue);
+    Clients.mMonitor.Exit();
 }
 
 bool ZelvoRelayModel::DeleteRemovedFiles(const std::vector<uint32_t>& mediaIds) {

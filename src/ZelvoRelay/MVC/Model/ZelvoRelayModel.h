@@ -17,6 +17,7 @@
 #include "ZelvoRelay/MVC/Model/ConfigurationModel.h"
 #include "ZelvoRelay/MVC/Model/MessageModel.h"
 #include "ZelvoRelay/MVC/Model/RoomModel.h"
+#include "ZelvoRelay/MVC/Model/RoomRelayBatch.h"
 #include "ZelvoRelay/Server/RelayServer.h"
 #include "ZelvoRelay/Threading/UploaderHold.h"
 
@@ -79,24 +80,35 @@ class ZelvoRelayModel : public System::Object {
     // once the message has been sent to a recipient.
     void QueueMessage(Message::BaseMessage* message, uint32_t targetId, uint32_t senderId,
                       PostAction::IPostAction* action = nullptr);
-    // Frames message at once into client's send queue, ahead of everything sent to the
-    // client later, and deletes it. REQUIRES: the client-collection monitor held.
+    // Frames message at once into client's send queue, behind the room's held frames and
+    // ahead of everything sent to the client later, and deletes it. REQUIRES: the
+    // client-collection monitor held.
     void SendNow(Client::RelayClient& client, Message::BaseMessage* message);
     // Frames message at once into the send queue of every joined client except
     // senderId admitted after the first admittedAfter admissions, and deletes it.
     // REQUIRES: the client-collection monitor held.
     void SendNowToRoom(Message::BaseMessage* message, uint32_t senderId,
                        uint64_t admittedAfter = 0);
-    // Copies message at once into the send queue of every joined client except
-    // senderId; the caller keeps the message. REQUIRES: the client-collection monitor
-    // not held.
+    // Frames message for every joined client except senderId and holds the frame with
+    // the room's (HoldForRoom); the caller keeps the message. REQUIRES: on the message
+    // worker, the client-collection monitor not held.
     void RelayToRoom(Message::BaseMessage* message, uint32_t senderId);
     // Appends a copy of entry to the send queue of the client targetId, or, when targetId
     // is 0, of every joined client except senderId admitted after the first admittedAfter
-    // admissions and among the first admittedBy. REQUIRES: the client-collection monitor
-    // held.
+    // admissions and among the first admittedBy; the room's held frames go first.
+    // REQUIRES: the client-collection monitor held.
     void Distribute(const NetMessageModel& entry, uint32_t targetId, uint32_t senderId,
                     uint64_t admittedAfter = 0, uint64_t admittedBy = UINT64_MAX);
+    // Holds entry for every joined client except senderId among the first admittedBy
+    // admissions, to be appended to their send queues with the frames for the room that
+    // follow it: when the batch is full, when anything else is sent, or at FlushRoom.
+    // REQUIRES: on the message worker (which flushes before it sleeps), the
+    // client-collection monitor held.
+    void HoldForRoom(const NetMessageModel& entry, uint32_t senderId, uint64_t admittedBy);
+    // Appends the room's held frames to their recipients' send queues; the message worker
+    // calls it before it waits for tasks and before a stop mark. REQUIRES: the
+    // client-collection monitor not held.
+    void FlushRoom();
     // Deletes the photo and the preview of each removed item in mediaIds, which a save of
     // the catalogue that no longer lists them has written, and flushes their folder to the
     // disk; returns whether that flush succeeded. A file that cannot be deleted is passed
@@ -148,6 +160,11 @@ class ZelvoRelayModel : public System::Object {
     // about its connections took, and whether its new connections are closed for them.
     // Its lock is taken last of all.
     Collections::AddressTable Addresses;
+
+  private:
+    // Frames for the room not yet in their recipients' send queues; guarded by the
+    // client-collection monitor.
+    RoomRelayBatch mRoomFrames;
 };
 
 }  // namespace ZelvoRelay::MVC::Model

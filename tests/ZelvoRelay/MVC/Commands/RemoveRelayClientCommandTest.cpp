@@ -58,7 +58,8 @@ void Admit(PairedClient& paired) {
     clients.mMonitor.Exit();
 }
 
-// Hands every task queued for the message worker to the relay, as the worker does.
+// Hands every task queued for the message worker to the relay, then sends on the frames for
+// the room it held back, as the worker does once its queue is empty.
 void RelayQueuedTasks() {
     ZelvoRelay::MVC::Commands::RelayMessageCommand relay;
     while (ZelvoRelay::Threading::MessageTask* task =
@@ -68,6 +69,7 @@ void RelayQueuedTasks() {
         delete task->Message;
         delete task;
     }
+    ZelvoRelayModel::Instance()->FlushRoom();
 }
 
 // A member's leave waits in the task queue, in its turn, behind what it sent; one admitted

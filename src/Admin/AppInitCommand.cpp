@@ -9,6 +9,7 @@
 #include "Admin/LoginCommand.h"
 #include "Admin/LoginEvent.h"
 #include "Admin/LogoutCommand.h"
+#include "Admin/Storage/DeletionList.h"
 #include "Admin/Storage/MediaFileCheck.h"
 #include "Admin/Log/PrintLogMessage.h"
 #include "Admin/Log/RelayObserver.h"
@@ -18,6 +19,7 @@
 #include "Admin/Storage/StoredMediaId.h"
 #include "Admin/UserForgotPasswordCommand.h"
 #include "Admin/UserRegisterCommand.h"
+#include "Application/App.h"
 #include "Application/AppClosingCommand.h"
 #include "Application/AppInitEvent.h"
 #include "Application/AppModel.h"
@@ -28,6 +30,7 @@
 #include "System/MVC/Controller.h"
 #include "System/Net/IPAddress.h"
 #include "System/Net/IPEndPoint.h"
+#include "System/Net/Net.h"
 #include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
 #include "System/Resource/Image.h"
@@ -161,6 +164,7 @@ AppInitCommand::~AppInitCommand() {
 }
 
 void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
+    RequireStartUpThreads();
     const auto* init = static_cast<AppInitEvent*>(event);
     // Both files are read before either is parsed, so that start-up ends touching
     // neither when one of them cannot be read.
@@ -171,6 +175,7 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
     RegisterCommands();
     const bool passwordGiven = ApplyCommandLine(init->mArgc, init->mArgv);
     const bool catalogueAsWritten = LoadCatalogue(catalogue);
+    RemoveLeftoversOfSaves();
     if (passwordGiven) {
         SaveUserDataEvent save;
         save.Dispatch();
@@ -183,6 +188,32 @@ void AppInitCommand::Execute(System::MVC::EventDispatcher* event) {
                       static_cast<unsigned long long>(System::IO::DescriptorLimit::Raise())));
     StartServers();
     DescriptorReserveLog::ShareOutDescriptors();
+}
+
+void AppInitCommand::RequireStartUpThreads() {
+    // Without it the stop signals stay blocked and pending for good: the server would host
+    // with no way to stop it but a kill, which loses what the closing save keeps.
+    if (const int error = Application::App::GetStopSignalError(); error != 0) {
+        EndStartUp(
+            String::Parse("The thread that takes the stop signals cannot start: %s; "
+                          "start-up ends, as nothing could stop the server\n",
+                          System::Net::Net::GetError(error).CStr()));
+    }
+    // Without it each line would be written by the thread that logs it, and a console that
+    // takes nothing would hold up the room and its stop. This line is written so itself.
+    if (const int error = StartConsole(); error != 0) {
+        EndStartUp(
+            String::Parse("The thread that writes the console cannot start: %s; "
+                          "start-up ends, as a console that takes nothing would hold "
+                          "up the room\n",
+                          System::Net::Net::GetError(error).CStr()));
+    }
+}
+
+void AppInitCommand::RemoveLeftoversOfSaves() {
+    for (const char* path : {"config.xml", "media.xml", DeletionList::kPath}) {
+        StoredFile::RemoveLeftover(path);
+    }
 }
 
 std::optional<String> AppInitCommand::ReadText(const String& path) {

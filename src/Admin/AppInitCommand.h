@@ -8,13 +8,15 @@
 #include <cstdint>
 #include <optional>
 
-// Start-up, run once on the main thread for "AppInitEvent" before the main loop: reads
-// "config.xml" into the configuration and the room's accounts, loads the message texts,
+// Start-up, run once on the main thread for "AppInitEvent" before the main loop: ends with
+// status 1 when the thread that takes the stop signals or the console's writer does not run,
+// reads "config.xml" into the configuration and the room's accounts, loads the message texts,
 // registers the administration commands, applies the command line, loads "media.xml"
-// into the catalogue, saves when a password was given on the command line, copies the
-// configuration into the relay models, takes up the files of removed items that an earlier
-// run left named for deletion (DeletionList), creates the console observer, starts the relay
-// and policy servers, and logs in to the switchboard when so configured.
+// into the catalogue, removes the temporary files of saves cut short, saves when a password
+// was given on the command line, copies the configuration into the relay models, takes up
+// the files of removed items that an earlier run left named for deletion (DeletionList),
+// creates the console observer, starts the relay and policy servers, and logs in to the
+// switchboard when so configured.
 //
 // The command-line options -sp, -ap, -mp and -up (or --switchboardPassword,
 // --adminPassword, --modPassword, --userPassword) take their value from the next word or
@@ -38,6 +40,9 @@ class AppInitCommand : public System::MVC::ICommand {
     static ZelvoRelay::MVC::Model::MediaModel ReadCatalogueItem(const System::Xml::XmlNode& node);
 
   private:
+    // Ends start-up (EndStartUp) when a thread the process needs from start-up on is not
+    // running: the one that takes the stop signals, or the console's writer, which it starts.
+    static void RequireStartUpThreads();
     // The text of the file at path, none when there is no such file. A file that exists
     // but cannot be read (permissions, a directory, an I/O error) is reported on the
     // console and ends the process with status 1.
@@ -59,6 +64,11 @@ class AppInitCommand : public System::MVC::ICommand {
     // names that one. Returns whether a copy holding text is on the disk whole.
     static bool KeepAsRead(const System::String& path, const System::String& text,
                            System::String& kept);
+    // Removes what saves cut short by a kill left of their temporary files (config.xml,
+    // media.xml and the list of files to delete), each logged. After the files are read and the
+    // command line applied, so that a start that ends before (-h, a file that cannot be read)
+    // touches no file.
+    static void RemoveLeftoversOfSaves();
     // Logs message and ends the process with status 1, before anything is hosted or saved.
     [[noreturn]] static void EndStartUp(const System::String& message);
     // Copies the settings into the relay's models, and warns of a preview size at which

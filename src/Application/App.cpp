@@ -1,12 +1,12 @@
 #include "Application/App.h"
 
 #include "Application/XProc.h"
+#include "System/Threading/Thread.h"
 #include "System/Timer.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <system_error>
 #include <thread>
 
 #include <X11/Xlib.h>
@@ -28,15 +28,24 @@ bool Ignored(int signal) {
     return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
-// The body of the thread that takes the stop signals for the whole process.
-[[noreturn]] void TakeStopSignals(sigset_t stops) {
-    for (;;) {
-        int signal = 0;
-        if (sigwait(&stops, &signal) == 0 && !Ignored(signal)) {
-            App::RequestStop();
+// The thread that takes the stop signals for the whole process: they are blocked in every
+// thread, and this one waits for them. It runs for as long as the process does.
+class StopSignalTaker : public System::Threading::Thread {
+  public:
+    explicit StopSignalTaker(const sigset_t& stops) : mStops(stops) {}
+
+    void Run() override {
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&mStops, &signal) == 0 && !Ignored(signal)) {
+                App::RequestStop();
+            }
         }
     }
-}
+
+  private:
+    const sigset_t mStops;
+};
 
 // Keys, buttons, pointer motion, entering, structure changes and focus.
 constexpr long kWindowEvents = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
@@ -106,15 +115,11 @@ bool App::InstallSignalHandlers() {
     // taken at once. Blocked before any thread exists, since each thread starts with the mask
     // of the thread that creates it.
     installed = pthread_sigmask(SIG_BLOCK, &stops, nullptr) == 0 && installed;
-    static const bool taking = [stops] {
-        try {
-            std::thread(TakeStopSignals, stops).detach();
-            return true;
-        } catch (const std::system_error&) {
-            return false;
-        }
-    }();
-    return installed && taking;
+    // Never deleted: its thread waits for the signals for as long as the process runs.
+    static StopSignalTaker* const taker = new StopSignalTaker(stops);
+    static const int error = taker->Start();
+    sStopSignalError.store(error);
+    return installed && error == 0;
 }
 
 void App::RequestStop() {

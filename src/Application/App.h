@@ -59,8 +59,13 @@ class App : public System::Object {
     // the calling thread, and so in every thread it starts, and taken from the process by a
     // thread of their own, started on the first call. REQUIRES: no other thread has been
     // started yet. Returns false when a disposition or the mask could not be set, or the
-    // thread started.
+    // thread did not start.
     static bool InstallSignalHandlers();
+    // The error number of the creation of the thread that takes the stop signals; 0 once it
+    // runs, and before InstallSignalHandlers. Without it the stop signals stay blocked and
+    // pending for good, and only a kill, which loses the closing save, ends the process: a
+    // program that finds it not running ends its start-up instead.
+    [[nodiscard]] static int GetStopSignalError() { return sStopSignalError.load(); }
 
     // Asks the main loop to end at the end of the current frame, or at the end of
     // the first frame when the loop has not started yet. Every call counts, however soon
@@ -180,6 +185,8 @@ class App : public System::Object {
     // signal handler reads it.
     static inline std::atomic<int> sExitStatus{-1};
     static_assert(std::atomic<int>::is_always_lock_free);
+    // What the start of the thread that takes the stop signals gave; written once.
+    static inline std::atomic<int> sStopSignalError{0};
     static inline bool mEnableSysClose{true};
 
     // True from Start until the loop is asked to end.

@@ -54,9 +54,11 @@ void Undeletable(const Room& room, const std::string& name) {
 
 // A save that removes thousands of items writes a list past the 1 MiB that bounds a list from
 // elsewhere (here 2,500 items under a long MediaPath: 1,085,000 bytes; 35,000 items under
-// "media/" make 1,120,000). After a kill between the save and the deletions, the next start
-// reads it whole and deletes the files it names, and nothing else. Before, it was set aside
-// unread and the files stayed for good.
+// "media/" make 1,120,000). After a kill in the middle of the deletions, with the files of the
+// first 500 items deleted, the next start reads it whole and deletes the files it names, and
+// nothing else; its line counts the files already gone as deleted. Before, the list was set
+// aside unread and the files stayed for good; and the line counted only the files it deleted
+// itself, fewer than the list named.
 TEST(ServerDeletion, TheListASaveWritesIsReadWholeByTheNextStartHoweverManyItemsWereRemoved) {
     Room room;
     const std::string folder = "media/" + std::string(200, 'd') + "/";
@@ -79,6 +81,11 @@ TEST(ServerDeletion, TheListASaveWritesIsReadWholeByTheNextStartHoweverManyItems
     const std::string list = room.Read("media.xml.delete");
     EXPECT_EQ(list.size(), 1085000u);
     EXPECT_EQ(list.substr(0, folder.size() + 10), folder + "1000000_0\n");
+    for (uint32_t id = kFirst; id < kFirst + 500; ++id) {
+        for (const char* resource : {"_0", "_1"}) {
+            std::filesystem::remove(room.File(folder + std::to_string(id) + resource));
+        }
+    }
 
     room.Write("media.xml", "<media count=\"0\" />");
     server = room.Start();
@@ -95,7 +102,7 @@ TEST(ServerDeletion, TheListASaveWritesIsReadWholeByTheNextStartHoweverManyItems
 
 // A file that cannot be deleted (as in a media folder read-only for one start) stays named in
 // the list, whether start-up or a save failed to delete it, and the log says how many; the
-// files deleted and those already gone are named no more. A start that can delete them deletes
+// files deleted and those already gone (media/3_1) are named no more, and counted as deleted. A start that can delete them deletes
 // them and removes the list. Before, start-up and the save removed the list whatever failed,
 // logging "Deleted 0 files", and the files stayed for good.
 TEST(ServerDeletion, FilesThatCannotBeDeletedStayNamedUntilTheyAre) {
@@ -109,7 +116,7 @@ TEST(ServerDeletion, FilesThatCannotBeDeletedStayNamedUntilTheyAre) {
     room.Write("media.xml.delete", "media/2_0\nmedia/2_1\nmedia/3_0\nmedia/3_1\n");
     auto server = room.Start();
     EXPECT_TRUE(Logs(*server,
-                     "Deleted 2 files of removed photos named in media.xml.delete; 1 could not "
+                     "Deleted 3 files of removed photos named in media.xml.delete; 1 could not "
                      "be deleted (\"media/2_0\") and stays named in it"));
     EXPECT_EQ(room.Read("media.xml.delete"), "media/2_0\n");
     Remove(room, 1);
@@ -126,7 +133,7 @@ TEST(ServerDeletion, FilesThatCannotBeDeletedStayNamedUntilTheyAre) {
     room.Write("media/1_1", "file 1_1");
     server = room.Start();
     EXPECT_TRUE(Logs(*server,
-                     "Deleted 1 file of removed photos named in media.xml.delete; 1 could not "
+                     "Deleted 2 files of removed photos named in media.xml.delete; 1 could not "
                      "be deleted (\"media/2_0\") and stays named in it"));
     EXPECT_EQ(room.Read("media.xml.delete"), "media/2_0\n");
     server->Signal(SIGTERM);

@@ -73,15 +73,29 @@ int DescriptorsOpenOn(pid_t pid, const std::string& path) {
     return open;
 }
 
-bool IgnoresSignal(pid_t pid, int signal) {
+namespace {
+
+// Whether the signal set that the /proc status of process pid gives on the line beginning with
+// field holds signal; false when it cannot be read.
+bool StatusSetHolds(pid_t pid, const std::string& field, int signal) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);) {
-        // The ignored signals in hexadecimal, bit n - 1 for signal n.
-        if (line.rfind("SigIgn:", 0) == 0) {
-            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+        // The set in hexadecimal, bit n - 1 for signal n.
+        if (line.rfind(field, 0) == 0) {
+            return (std::stoull(line.substr(field.size()), nullptr, 16) >> (signal - 1) & 1) != 0;
         }
     }
     return false;
+}
+
+}  // namespace
+
+bool IgnoresSignal(pid_t pid, int signal) {
+    return StatusSetHolds(pid, "SigIgn:", signal);
+}
+
+bool IsSignalPending(pid_t pid, int signal) {
+    return StatusSetHolds(pid, "ShdPnd:", signal);
 }
 
 bool AllThreadsStopped(pid_t pid) {

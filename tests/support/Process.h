@@ -33,6 +33,10 @@ int DescriptorsOpenOn(pid_t pid, const std::string& path);
 // Whether process pid ignores signal, as its /proc status shows; false when it cannot be read.
 bool IgnoresSignal(pid_t pid, int signal);
 
+// Whether signal, sent to process pid, is still to be taken by one of its threads, as its
+// /proc status shows; false when it cannot be read.
+bool IsSignalPending(pid_t pid, int signal);
+
 // Whether every thread of process pid is stopped by a signal, so that none of them runs
 // until it is continued.
 bool AllThreadsStopped(pid_t pid);

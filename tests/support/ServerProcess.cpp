@@ -1,5 +1,6 @@
 #include "support/ServerProcess.h"
 
+#include "support/Process.h"
 #include "support/Wait.h"
 
 #include <fcntl.h>
@@ -182,6 +183,12 @@ void ServerProcess::Signal(int signal) {
     if (!mReaped) {
         kill(mPid, signal);
     }
+}
+
+bool ServerProcess::Pause() {
+    Signal(SIGSTOP);
+    // A thread not yet stopped could still take a signal, or a connection off a queue.
+    return WaitUntil([this] { return AllThreadsStopped(mPid); });
 }
 
 bool ServerProcess::WaitForEndUnread(std::chrono::milliseconds deadline) {

@@ -49,6 +49,10 @@ class ServerProcess {
     // the process blocks writing once a page waits unread, as behind a stalled terminal.
     void LimitUnreadOutput();
     void Signal(int signal);
+    // Stops the process (SIGSTOP) and waits until none of its threads runs, so that signals
+    // sent now wait together and the kernel alone acts on its sockets until Signal(SIGCONT);
+    // false when the deadline passes first.
+    bool Pause();
     pid_t Pid() const { return mPid; }
     // Waits for the process to end; its exit status, -1 when a signal ended it, or -2
     // when the deadline passed first.

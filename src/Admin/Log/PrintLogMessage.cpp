@@ -31,6 +31,10 @@ void PrintLogMessage(const System::String& text) {
     Console().Write(FormatLogMessage(System::DateTime::Now(), text));
 }
 
+int StartConsole() {
+    return Console().StartWriting();
+}
+
 bool WaitForConsole(std::chrono::steady_clock::time_point deadline) {
     return Console().WaitUntilWritten(deadline);
 }

@@ -19,6 +19,10 @@ inline constexpr std::chrono::seconds kConsoleEndWait{5};
 // where they are missing. Output errors are ignored.
 void PrintLogMessage(const System::String& text);
 
+// Starts the console's writer: 0, or the error number of its thread's creation, in which
+// case each line is written by the thread that logs it.
+int StartConsole();
+
 // Waits until every line logged before the call is written, or until deadline. Returns
 // whether they were written.
 bool WaitForConsole(std::chrono::steady_clock::time_point deadline);

@@ -250,6 +250,10 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
             // Forgotten, it would stay for good: nothing else names it (a media folder
             // read-only for one start left every file of the list).
             mCarried.push_back(key);
+        } else {
+            // Gone already, as after a kill in the middle of the deletions: counted as the
+            // README counts it, or the line would say fewer files than the list named.
+            ++deleted;
         }
     }
     const auto left = static_cast<uint32_t>(mCarried.size());
@@ -262,7 +266,7 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
                                   deleted == 1 ? "" : "s", kPath, listed.CStr(), undeleted.CStr()));
     // Removed before the deletions are on the disk, the list could be gone after a power cut
     // while the files are back.
-    if (deleted == 0 || System::IO::Directory::SyncHolding(lastDeleted)) {
+    if (lastDeleted.Length() == 0 || System::IO::Directory::SyncHolding(lastDeleted)) {
         static_cast<void>(Shorten());
     }
 }

@@ -34,16 +34,16 @@ class DeletionList {
     [[nodiscard]] bool Shorten(const std::vector<uint32_t>& undeleted = {}) const;
     // Start-up, with the catalogue loaded and the media path set: takes up the list an earlier
     // run left. With the catalogue as written, deletes the files it names whose items the
-    // catalogue does not list, logs how many, and removes the list, or leaves it naming the
-    // files that could not be deleted, which every list this run writes names too. With the
-    // catalogue kept as read, which may lack items the operator puts back, those files stay:
-    // the list is left as it is, and every list this run writes names them too, so that a
-    // start that reads the whole catalogue deletes them. The list is untrusted: a name that is
-    // not a photo or preview file the server makes under the media path (another folder, "..",
-    // another form of the id) is logged and left alone. A list that cannot be read is logged
-    // and left as it is; one not in the form a save writes and larger than kMaxBytes (found so
-    // while it is read), or naming a file twice, is logged and moved aside for the operator,
-    // unread. Either way nothing is deleted.
+    // catalogue does not list, logs how many (a file already gone counting as deleted), and
+    // removes the list, or leaves it naming the files that could not be deleted, which every
+    // list this run writes names too. With the catalogue kept as read, which may lack items the
+    // operator puts back, those files stay: the list is left as it is, and every list this run
+    // writes names them too, so that a start that reads the whole catalogue deletes them. The list
+    // is untrusted: a name that is not a photo or preview file the server makes under the media
+    // path (another folder, "..", another form of the id) is logged and left alone. A list that
+    // cannot be read is logged and left as it is; one not in the form a save writes and larger than
+    // kMaxBytes (found so while it is read), or naming a file twice, is logged and moved aside for
+    // the operator, unread. Either way nothing is deleted.
     void TakeUp(bool catalogueAsWritten);
 
   private:

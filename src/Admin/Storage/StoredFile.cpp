@@ -12,7 +12,7 @@ bool StoredFile::Replace(const String& path, const String& text, size_t waiting)
     // Renamed over the link itself, the new file would replace it, and the file it
     // points to would keep the old state.
     const String target = files.FollowLinks(path);
-    const String temporary = target + ".new";
+    const String temporary = TemporaryName(target);
     // On a full disk removals free no space until a save succeeds: the operator learns why.
     const String held = waiting == 0
                             ? String()
@@ -40,6 +40,16 @@ bool StoredFile::Replace(const String& path, const String& text, size_t waiting)
         return false;
     }
     return true;
+}
+
+void StoredFile::RemoveLeftover(const String& path) {
+    // Left, it would stay until the next save of the file replaced it.
+    const System::Utility::FileSystem files;
+    const String temporary = TemporaryName(files.FollowLinks(path));
+    if (files.RemoveFile(temporary)) {
+        PrintLogMessage(String::Parse("Removed %s, left by a save that was cut short\n",
+                                      EscapeLogText(temporary).CStr()));
+    }
 }
 
 bool StoredFile::WriteNew(const String& path, const String& text, const String& modeOf,
@@ -77,4 +87,8 @@ String StoredFile::FreeCopyName(const String& path, String* newest) {
         *newest = before;
     }
     return name;
+}
+
+String StoredFile::TemporaryName(const String& target) {
+    return target + ".new";
 }

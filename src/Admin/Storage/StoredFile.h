@@ -18,6 +18,10 @@ class StoredFile {
     // A failure is logged, with the number of removed photos whose files wait for the
     // save (waiting, none for 0). Returns whether the new file is on the disk.
     static bool Replace(const System::String& path, const System::String& text, size_t waiting);
+    // Start-up, before any save: removes the temporary file that a save of path (Replace)
+    // cut short by a kill left, and logs it. Only that one name is removed, and only when it
+    // is no directory.
+    static void RemoveLeftover(const System::String& path);
     // Writes text to the file at path and flushes it to the disk; it gets the permission
     // bits of the file at modeOf, when there is one. The file is created or emptied, or with
     // exclusive created only when nothing is at path, so that nothing is written over.
@@ -29,4 +33,8 @@ class StoredFile {
     // there is none).
     [[nodiscard]] static System::String FreeCopyName(const System::String& path,
                                                      System::String* newest = nullptr);
+
+  private:
+    // The temporary file a save writes beside target, the file a path leads to.
+    [[nodiscard]] static System::String TemporaryName(const System::String& target);
 };

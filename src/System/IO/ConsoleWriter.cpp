@@ -47,6 +47,11 @@ void ConsoleWriter::Write(const String& text) {
     mQueued.notify_one();
 }
 
+int ConsoleWriter::StartWriting() {
+    std::lock_guard<std::mutex> lock(mLock);
+    return GetThreadState() != 0 ? 0 : Start();
+}
+
 bool ConsoleWriter::WaitUntilWritten(Clock::time_point deadline) {
     std::unique_lock<std::mutex> lock(mLock);
     const uint64_t given = mGiven;

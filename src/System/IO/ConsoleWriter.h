@@ -43,6 +43,9 @@ class ConsoleWriter : public Threading::Thread {
     // waiting would pass the capacity, or when the text before it was dropped and half the
     // capacity is not free. While the thread cannot be started, the caller writes it at once.
     void Write(const String& text);
+    // Starts the thread, unless it runs: 0, or the error number of its creation (the callers
+    // of Write then write their texts themselves, and a console that takes nothing holds them).
+    int StartWriting();
     // Waits until every text given before the call, and the notice of those dropped, is
     // written or its write has failed, or until deadline. Returns whether it was.
     bool WaitUntilWritten(Clock::time_point deadline);

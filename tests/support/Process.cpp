@@ -13,21 +13,6 @@
 
 namespace TestSupport {
 
-namespace {
-
-// The state of the thread whose /proc directory is task, as its stat gives it ('R' running,
-// 'S' asleep, 'T' stopped, 't' stopped by a tracer, ...); 0 when it cannot be read.
-char ThreadState(const std::filesystem::path& task) {
-    std::ifstream stat(task / "stat");
-    std::string line;
-    std::getline(stat, line);
-    // The state follows the command name, which is in parentheses and may hold any character.
-    const size_t nameEnd = line.rfind(')');
-    return nameEnd == std::string::npos || nameEnd + 2 >= line.size() ? '\0' : line[nameEnd + 2];
-}
-
-}  // namespace
-
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input) {
     const TempDir dir;
     WriteFile(dir.File("input"), input);
@@ -74,6 +59,17 @@ int DescriptorsOpenOn(pid_t pid, const std::string& path) {
 }
 
 namespace {
+
+// The state of the thread whose /proc directory is task, as its stat gives it ('R' running,
+// 'S' asleep, 'T' stopped, 't' stopped by a tracer, ...); 0 when it cannot be read.
+char ThreadState(const std::filesystem::path& task) {
+    std::ifstream stat(task / "stat");
+    std::string line;
+    std::getline(stat, line);
+    // The state follows the command name, which is in parentheses and may hold any character.
+    const size_t nameEnd = line.rfind(')');
+    return nameEnd == std::string::npos || nameEnd + 2 >= line.size() ? '\0' : line[nameEnd + 2];
+}
 
 // Whether the signal set that the /proc status of process pid gives on the line beginning with
 // field holds signal; false when it cannot be read.

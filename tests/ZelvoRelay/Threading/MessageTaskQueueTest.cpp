@@ -81,9 +81,10 @@ TEST(MessageTaskQueueTest, ATaskQueuedAfterAllWaitsForEveryConnection) {
 }
 
 // Connection 1's request found no room in its share and was parked, behind it one more of its
-// own; connection 2's request had no room either, its only one. Parked, their turns are left
-// out, whether or not they were still waiting for one, while connection 3 and the server go
-// on; resumed, each comes after those waiting, its requests once each and in order.
+// own; connection 2's request had no room either, its only one until another came. Parked,
+// their turns are left out, whether or not they were still waiting for one, while connection
+// 3 and the server go on; resumed, each comes after those waiting, its requests once each and
+// in order.
 TEST(MessageTaskQueueTest, AParkedConnectionKeepsItsTasksInOrderUntilItsShareResumesIt) {
     MessageTaskQueue queue;
     ZelvoRelay::Client::QueueShare share;
@@ -97,6 +98,9 @@ TEST(MessageTaskQueueTest, AParkedConnectionKeepsItsTasksInOrderUntilItsShareRes
     queue.Park(first, &share);
     ASSERT_EQ(queue.WaitDequeue(), only);
     queue.Park(only, &share);
+    // Read before its connection was parked.
+    MessageTask* next = Received(2);
+    queue.Enqueue(2, next);
     MessageTask* answer = Answer(3);
     queue.Enqueue(MessageTaskQueue::kServer, answer);
     std::vector<MessageTask*> served{queue.WaitDequeue()};
@@ -113,7 +117,7 @@ TEST(MessageTaskQueueTest, AParkedConnectionKeepsItsTasksInOrderUntilItsShareRes
         served.push_back(task);
     }
     EXPECT_EQ(served,
-              (std::vector<MessageTask*>{answer, other, nullptr, first, only, later, second}));
+              (std::vector<MessageTask*>{answer, other, nullptr, first, only, later, second, next}));
     for (MessageTask* task : served) {
         if (task != nullptr) {
             task->Discard();

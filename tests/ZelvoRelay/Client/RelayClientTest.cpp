@@ -239,7 +239,8 @@ TEST_F(RelayClientTest, IsNotReadPastARequestWaitingWhileItsSharesAnswersWaitFor
     System::Threading::WakeEvent wake;
     char buffer[256];
     PeerSends(frame);
-    EXPECT_NE(mClient->Receive(buffer, 0, sizeof buffer, 0.0, &wake), RelayClient::Received::Closed);
+    EXPECT_NE(mClient->Receive(buffer, 0, sizeof buffer, 0.0, &wake),
+              RelayClient::Received::Closed);
     PeerSends(frame);
     EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, 0.0, &wake), RelayClient::Received::Held);
     EXPECT_TRUE(mClient->IsHeld());

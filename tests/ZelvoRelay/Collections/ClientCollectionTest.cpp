@@ -95,8 +95,8 @@ class ClientCollectionShareTest : public ::testing::Test {
   private:
     static ZelvoRelay::MVC::Model::NetMessageModel Frame() {
         ZelvoRelay::MVC::Model::NetMessageModel frame;
-        frame.Frame = System::SmartPointer<System::IO::MemoryStream>(
-            new System::IO::MemoryStream(1 << 20));
+        frame.Frame =
+            System::SmartPointer<System::IO::MemoryStream>(new System::IO::MemoryStream(1 << 20));
         const std::vector<unsigned char> bytes(1u << 20, 'v');
         frame.Frame->Write(bytes.data(), 0, static_cast<int>(bytes.size()));
         return frame;

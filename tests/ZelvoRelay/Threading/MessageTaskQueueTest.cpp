@@ -116,8 +116,8 @@ TEST(MessageTaskQueueTest, AParkedConnectionKeepsItsTasksInOrderUntilItsShareRes
     while (MessageTask* task = queue.Dequeue()) {
         served.push_back(task);
     }
-    EXPECT_EQ(served,
-              (std::vector<MessageTask*>{answer, other, nullptr, first, only, later, second, next}));
+    EXPECT_EQ(served, (std::vector<MessageTask*>{answer, other, nullptr, first, only, later, second,
+                                                 next}));
     for (MessageTask* task : served) {
         if (task != nullptr) {
             task->Discard();

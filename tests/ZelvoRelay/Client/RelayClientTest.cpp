@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,6 +17,8 @@
 #include "System/Net/Socket.h"
 #include "System/Singleton.h"
 #include "System/SmartPointer.h"
+#include "System/Threading/WakeEvent.h"
+#include "ZelvoRelay/Client/QueueShare.h"
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
@@ -218,6 +221,37 @@ TEST_F(RelayClientTest, AClientPastItsBudgetIsReadAgainOnlyOnceSeveralKiBMayCome
     EXPECT_TRUE(next.mSpent);
     EXPECT_GE(next.mBytes, 8u * 1024) << "read again " << readable << " s after the burst";
     EXPECT_LE(burst.mBytes + next.mBytes, kBudgetBurst + readable * kBudgetRate + 1024);
+}
+
+// While answers wait for room in its address's share, a connection that has not joined is not
+// read past the request it already sent: its next requests wait in its socket, not in the
+// task queue. Once that request has been handled, its worker is woken and it is read again,
+// losing nothing.
+TEST_F(RelayClientTest, IsNotReadPastARequestWaitingWhileItsSharesAnswersWaitForRoom) {
+    ZelvoRelayModel* model = ZelvoRelayModel::Instance();  // no worker runs
+    auto share = std::make_shared<ZelvoRelay::Client::QueueShare>();
+    mClient->ShareQueue(share);
+    ASSERT_TRUE(share->Reserve(ZelvoRelay::Client::QueueShare::kBytes));
+    ASSERT_FALSE(share->AwaitRoom(1, &model->Messages.mTasks));
+    ASSERT_TRUE(share->IsFull());
+    const std::string chat = RelayWire::ChatText("001");
+    const std::string frame = RelayWire::U32(static_cast<uint32_t>(chat.size())) + chat;
+    System::Threading::WakeEvent wake;
+    char buffer[256];
+    PeerSends(frame);
+    EXPECT_NE(mClient->Receive(buffer, 0, sizeof buffer, 0.0, &wake),
+              RelayClient::Received::Closed);
+    PeerSends(frame);
+    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, 0.0, &wake), RelayClient::Received::Held);
+    EXPECT_TRUE(mClient->IsHeld());
+    EXPECT_EQ(TakeQueued(), 1u);
+    EXPECT_FALSE(mClient->IsHeld());
+    pollfd woken{wake.GetDescriptor(), POLLIN, 0};
+    EXPECT_EQ(poll(&woken, 1, 0), 1);
+    EXPECT_NE(mClient->Receive(buffer, 0, sizeof buffer, 0.0, &wake), RelayClient::Received::Held);
+    EXPECT_EQ(TakeQueued(), 1u);
+    EXPECT_TRUE(mClient->IsConnected());
+    share->Unreserve(ZelvoRelay::Client::QueueShare::kBytes);
 }
 
 // What a stalled reader's queue may hold is bounded by what the frames take in memory:

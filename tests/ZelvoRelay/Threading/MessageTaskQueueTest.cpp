@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "System/String.h"
+#include "ZelvoRelay/Client/QueueShare.h"
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/Message/Registration/UserLeftMessage.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
@@ -76,4 +78,70 @@ TEST(MessageTaskQueueTest, ATaskQueuedAfterAllWaitsForEveryConnection) {
     MessageTask* other = Received(2);
     EXPECT_EQ(Served(queue, {after, first, second, other}),
               (std::vector<MessageTask*>{first, before, other, second, mark, after}));
+}
+
+// Connection 1's request found no room in its share and was parked, behind it one more of its
+// own; connection 2's request had no room either, its only one until another came. Parked,
+// their turns are left out, whether or not they were still waiting for one, while connection
+// 3 and the server go on; resumed, each comes after those waiting, its requests once each and
+// in order.
+TEST(MessageTaskQueueTest, AParkedConnectionKeepsItsTasksInOrderUntilItsShareResumesIt) {
+    MessageTaskQueue queue;
+    ZelvoRelay::Client::QueueShare share;
+    MessageTask* first = Received(1);
+    MessageTask* second = Received(1);
+    MessageTask* only = Received(2);
+    queue.Enqueue(1, first);
+    queue.Enqueue(1, second);
+    queue.Enqueue(2, only);
+    ASSERT_EQ(queue.WaitDequeue(), first);
+    queue.Park(first, &share);
+    ASSERT_EQ(queue.WaitDequeue(), only);
+    queue.Park(only, &share);
+    // Read before its connection was parked.
+    MessageTask* next = Received(2);
+    queue.Enqueue(2, next);
+    MessageTask* answer = Answer(3);
+    queue.Enqueue(MessageTaskQueue::kServer, answer);
+    std::vector<MessageTask*> served{queue.WaitDequeue()};
+    MessageTask* other = Received(3);
+    queue.Enqueue(3, other);
+    served.push_back(queue.WaitDequeue());
+    // Only parked tasks wait: the queue has nothing to give until the share resumes them.
+    queue.Wake();
+    served.push_back(queue.WaitDequeue());
+    queue.Resume(&share);
+    MessageTask* later = Received(3);
+    queue.Enqueue(3, later);
+    while (MessageTask* task = queue.Dequeue()) {
+        served.push_back(task);
+    }
+    EXPECT_EQ(served, (std::vector<MessageTask*>{answer, other, nullptr, first, only, later, second,
+                                                 next}));
+    for (MessageTask* task : served) {
+        if (task != nullptr) {
+            task->Discard();
+        }
+    }
+}
+
+// Bytes of a share kept for what the server has queued are given back once that is served,
+// and at once when the server has nothing queued: kept for nothing, they would leave the
+// address's connections unanswered for good.
+TEST(MessageTaskQueueTest, BytesKeptUntilServedComeBackOnceTheServersTasksAreDone) {
+    MessageTaskQueue queue;
+    auto share = std::make_shared<ZelvoRelay::Client::QueueShare>();
+    constexpr uint64_t kAll = ZelvoRelay::Client::QueueShare::kBytes;
+    ASSERT_TRUE(share->Reserve(kAll));
+    queue.KeepUntilServed(share, kAll);
+    EXPECT_TRUE(share->Reserve(kAll));
+
+    MessageTask* answer = Answer(1);
+    queue.Enqueue(MessageTaskQueue::kServer, answer);
+    queue.KeepUntilServed(share, kAll);
+    EXPECT_FALSE(share->Reserve(1));
+    ASSERT_EQ(queue.Dequeue(), answer);
+    EXPECT_FALSE(share->Reserve(1));
+    answer->Discard();
+    EXPECT_TRUE(share->Reserve(kAll));
 }

@@ -83,13 +83,7 @@ bool Parse(int argc, char** argv, Options& options) {
 
 // The room directory, or empty when it cannot be made.
 std::string MakeRoom(uint16_t port, const Options& options) {
-    const std::string config =
-        "<config RelayServerPort=\"" + std::to_string(port) +
-        "\" RoomName=\"Downloads\" RoomMaxClients=\"" + std::to_string(options.roomMax) +
-        "\" RoomIsPublic=\"false\" MediaPath=\"media/\" MaxMediaSize=\"4194304\" "
-        "MediaPreviewWidth=\"160\" MediaPreviewHeight=\"120\">\n\t<privileges>\n\t\t<user "
-        "isEnabled=\"true\" password=\"\" voice=\"true\" chat=\"true\" viewPhotos=\"true\" "
-        "postPhotos=\"true\" deletePhotos=\"false\" />\n\t</privileges>\n</config>";
+    const std::string config = LoadSupport::OpenRoomConfig(port, "Downloads", options.roomMax);
     const auto item = [](uint32_t id) {
         return "<item><entry><id>" + std::to_string(id) + "</id></entry><group /></item>";
     };

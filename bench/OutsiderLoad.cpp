@@ -239,13 +239,7 @@ std::string ListedItem(uint32_t mediaId, uint32_t photo, uint32_t preview) {
 // the catalogue lists the two photos of kFiles, whose files are there, and the outsider's
 // photos of photoSize bytes, whose files are sparse (downloads send them as stored).
 std::string MakeRoom(uint16_t port, const Options& options) {
-    const std::string config =
-        "<config RelayServerPort=\"" + std::to_string(port) +
-        "\" RoomName=\"Outsider\" RoomMaxClients=\"" + std::to_string(options.roomMax) +
-        "\" RoomIsPublic=\"false\" MediaPath=\"media/\" MaxMediaSize=\"4194304\" "
-        "MediaPreviewWidth=\"160\" MediaPreviewHeight=\"120\">\n\t<privileges>\n\t\t<user "
-        "isEnabled=\"true\" password=\"\" voice=\"true\" chat=\"true\" viewPhotos=\"true\" "
-        "postPhotos=\"true\" deletePhotos=\"false\" />\n\t</privileges>\n</config>";
+    const std::string config = LoadSupport::OpenRoomConfig(port, "Outsider", options.roomMax);
     std::string media =
         "<media count=\"" + std::to_string(kFileCount / 2 + kOutsiderPhotos) + "\">";
     for (int file = 0; file < kFileCount; file += 2) {

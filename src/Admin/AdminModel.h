@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Admin/AdminConfigurationModel.h"
-#include "Admin/Storage/DeletionList.h"
-#include "Admin/NetworkModel.h"
 #include "Admin/Log/RelayObserver.h"
+#include "Admin/NetworkModel.h"
 #include "Admin/SharedProperty.h"
+#include "Admin/Storage/DeletionList.h"
 #include "Silverlight/SilverlightPolicyServer.h"
 #include "System/Singleton.h"
 #include "System/String.h"

@@ -102,9 +102,9 @@ TEST(ServerDeletion, TheListASaveWritesIsReadWholeByTheNextStartHoweverManyItems
 
 // A file that cannot be deleted (as in a media folder read-only for one start) stays named in
 // the list, whether start-up or a save failed to delete it, and the log says how many; the
-// files deleted and those already gone (media/3_1) are named no more, and counted as deleted. A start that can delete them deletes
-// them and removes the list. Before, start-up and the save removed the list whatever failed,
-// logging "Deleted 0 files", and the files stayed for good.
+// files deleted and those already gone (media/3_1) are named no more, and counted as deleted. A
+// start that can delete them deletes them and removes the list. Before, start-up and the save
+// removed the list whatever failed, logging "Deleted 0 files", and the files stayed for good.
 TEST(ServerDeletion, FilesThatCannotBeDeletedStayNamedUntilTheyAre) {
     Room room;
     Prepare(room, "<media count=\"1\">" + Item("1") + "</media>");

@@ -77,6 +77,10 @@ MessageTask* MessageTaskQueue::Dequeue() {
     });
 }
 
+MessageTask* MessageTaskQueue::TryDequeue() {
+    return mLock.Hold([this] { return TakeTurn(); });
+}
+
 MessageTask* MessageTaskQueue::WaitDequeue() {
     return mLock.WaitToTake([this] { return mCount > mParkedCount; },
                             [this] { return TakeTurn(); });

@@ -67,6 +67,9 @@ class MessageTaskQueue : public System::Object {
     // Takes the task whose turn it is, parked ones included (at a stop); null when the queue
     // is empty. Never blocks.
     [[nodiscard]] MessageTask* Dequeue();
+    // Takes the task whose turn it is, leaving parked ones parked; null when no other waits.
+    // Never blocks.
+    [[nodiscard]] MessageTask* TryDequeue();
     // Takes the task whose turn it is, waiting for one while the queue is empty. Returns
     // null instead when Wake was called since the last such return (or is called during
     // the wait).

@@ -20,7 +20,9 @@ void MessageThreadWorker::Run() {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
     auto& messages = model->Messages;
     while (GetThreadState() != 0) {
-        MessageTask* task = messages.mTasks.Dequeue();
+        // Parked requests stay parked: taken again here, each would be parked again at once,
+        // and the worker would spin for as long as its address's share stayed full.
+        MessageTask* task = messages.mTasks.TryDequeue();
         if (task == nullptr) {
             // The frames for the room held back for the tasks that followed them go out
             // before the worker sleeps: a frame waits for the tasks already queued, never

@@ -108,6 +108,7 @@ TEST(MessageTaskQueueTest, AParkedConnectionKeepsItsTasksInOrderUntilItsShareRes
     queue.Enqueue(3, other);
     served.push_back(queue.WaitDequeue());
     // Only parked tasks wait: the queue has nothing to give until the share resumes them.
+    EXPECT_EQ(queue.TryDequeue(), nullptr);
     queue.Wake();
     served.push_back(queue.WaitDequeue());
     queue.Resume(&share);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "System/Utility/FailPoint.h"
 #include "ZelvoRelay/MVC/Events/RelayMessageEvent.h"
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -19,6 +20,7 @@ void RelayMessageCommand::Execute(System::MVC::EventDispatcher* event) {
 
     Model::ZelvoRelayModel* model = Model::ZelvoRelayModel::Instance();
     model->Clients.mMonitor.Enter();
+    System::Utility::FailPoint::Check("relay-message");
     if (task->TargetId == 0) {
         model->HoldForRoom(entry, task->SenderId, task->AdmittedBy);
     } else {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "System/Utility/FailPoint.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaRequest.h"
@@ -54,6 +55,7 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     }
     if (starts) {
         // Claimed now, opened once the monitors are left (PostSendMediaChunk::Start).
+        System::Utility::FailPoint::Check("download-claim");
         downloads.Add(MVC::Model::MediaTransferModel(clientId, mediaId, resourceId));
     } else if (accepted) {
         // Answered now, in the order of the client's requests, and before the download can

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "System/Utility/FailPoint.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/Collections/AddressTable.h"
 #include "ZelvoRelay/MVC/Events/VoiceInitEvent.h"
@@ -69,6 +70,7 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
         return;
     }
     UserModel& user = sender->GetUserModel();
+    System::Utility::FailPoint::Check("join");
     const System::String name = request->GetName();
     Decision decision;
     // Only members hold places: counting every connection, one outsider without the

@@ -8,6 +8,7 @@
 #include "System/Resource/Feeds/AtomFeed.h"
 #include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
 #include <algorithm>
@@ -111,9 +112,8 @@ void SaveDataCommand::Execute(System::MVC::EventDispatcher*) {
             std::vector<uint32_t> deleted;
             std::set_difference(removed.begin(), removed.end(), undeleted.begin(), undeleted.end(),
                                 std::back_inserter(deleted));
-            relay->Media.mMonitor.Enter();
+            System::Threading::MonitorLock lock(relay->Media.mMonitor);
             relay->Media.ForgetRemoved(deleted);
-            relay->Media.mMonitor.Exit();
         }
     }
     AdminModel::Instance()->mSaveFailed = !(config && media && listed);
@@ -140,12 +140,11 @@ XmlNode SaveDataCommand::ConfigNode() {
 XmlNode SaveDataCommand::MediaNode(std::vector<uint32_t>& removed) {
     auto& catalogue = ZelvoRelayModel::Instance()->Media;
     XmlNode media = Element("media");
-    catalogue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(catalogue.mMonitor);
     media.SetAttributeValue("count", String::Parse("%u", catalogue.Count()));
     for (auto* node = catalogue.First(); node != nullptr; node = catalogue.Next(node)) {
         media.AddChild(ItemNode(node->mValue));
     }
     removed = catalogue.RemovedIds();
-    catalogue.mMonitor.Exit();
     return media;
 }

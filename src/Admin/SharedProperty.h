@@ -3,6 +3,7 @@
 #include "System/Property.h"
 #include "System/String.h"
 #include "System/Threading/Monitor.h"
+#include "System/Threading/MonitorLock.h"
 
 // A property that several threads assign and read: each assignment stores the value and
 // raises Changed while holding the lock beside the value, and Get copies the value under
@@ -21,18 +22,16 @@ class SharedProperty : public System::Property<T> {
 
     // Stores value, then raises Changed with this property, as one step.
     SharedProperty& operator=(const T& value) {
-        mLock.Enter();
+        System::Threading::MonitorLock lock(mLock);
         this->mValue = value;
         this->Changed.Raise(*this);
-        mLock.Exit();
         return *this;
     }
 
     // A copy of the current value.
     [[nodiscard]] T Get() const {
-        mLock.Enter();
+        System::Threading::MonitorLock lock(mLock);
         T value = this->mValue;
-        mLock.Exit();
         return value;
     }
 

@@ -2,6 +2,7 @@
 
 #include "Admin/Log/PrintLogMessage.h"
 #include "System/String.h"
+#include "System/Threading/MonitorLock.h"
 
 #include <algorithm>
 #include <string>
@@ -73,7 +74,7 @@ bool AddressLogLimiter::Draw(const System::Net::IPAddress& address, std::optiona
                              std::optional<Kind> counted, Clock::time_point now) {
     std::optional<LeftOut> forgotten;
     std::optional<LeftOut> due;
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     Record& record = Remember(address, now, forgotten);
     if (IsDue(record, now)) {
         due = Take(record, now);
@@ -82,7 +83,7 @@ bool AddressLogLimiter::Draw(const System::Net::IPAddress& address, std::optiona
     if (!allowed && counted) {
         Count(record, *counted, now);
     }
-    mLock.Exit();
+    lock.Unlock();
     for (const auto* leftOut : {&forgotten, &due}) {
         if (*leftOut) {
             Write(**leftOut);
@@ -111,13 +112,13 @@ AddressLogLimiter::LeftOut AddressLogLimiter::Take(Record& record, Clock::time_p
 
 void AddressLogLimiter::Report(Clock::time_point now, bool dueOnly) {
     std::vector<LeftOut> reports;
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     mRecords.ForEach([&](Record& record) {
         if (dueOnly ? IsDue(record, now) : Owes(record)) {
             reports.push_back(Take(record, now));
         }
     });
-    mLock.Exit();
+    lock.Unlock();
     for (const LeftOut& leftOut : reports) {
         Write(leftOut);
     }

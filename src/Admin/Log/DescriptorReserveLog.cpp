@@ -4,6 +4,7 @@
 #include "Admin/Log/PrintLogMessage.h"
 #include "System/IO/DescriptorLimit.h"
 #include "System/String.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
 #include <algorithm>
@@ -70,29 +71,29 @@ bool DescriptorReserveLog::Counts::Empty() const {
 }
 
 void DescriptorReserveLog::OnDescriptorRoom(Use use, bool closed) {
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     ++(closed ? mSinceLine.mClosed : mSinceLine.mRefused)[static_cast<size_t>(use)];
     const Clock::time_point now = Clock::now();
     const Counts counts = TakeForLine(IsDue(now), now);
-    mLock.Exit();
+    lock.Unlock();
     Report(counts);
 }
 
 void DescriptorReserveLog::ReportDue() {
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     // Without it, what came after a line would wait for the next closing or the stop.
     const Clock::time_point now = Clock::now();
     const Counts counts = TakeForLine(IsDue(now), now);
-    mLock.Exit();
+    lock.Unlock();
     Report(counts);
 }
 
 void DescriptorReserveLog::ReportRemaining() {
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     // Only the next closing or refusal a minute after the last line would tell of these; at
     // the stop none comes.
     const Counts counts = TakeForLine(true, Clock::now());
-    mLock.Exit();
+    lock.Unlock();
     Report(counts);
 }
 

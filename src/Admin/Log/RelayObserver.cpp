@@ -12,6 +12,7 @@
 #include "System/Net/IPAddress.h"
 #include "System/Net/IPEndPoint.h"
 #include "System/Net/Server.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/Collections/AddressTable.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -105,7 +106,7 @@ void RelayObserver::OnBandwidthTimer() {
     mReserveLog.ReportDue();
     AdminModel* admin = AdminModel::Instance();
     NetworkModel& network = admin->mNetwork;
-    mTrafficLock.Enter();
+    System::Threading::MonitorLock lock(mTrafficLock);
     const uint64_t received = network.mBytesReceived.load();
     const uint64_t sent = network.mBytesSent.load();
     const bool counting = mBandwidthTimer.IsEnabled();
@@ -116,7 +117,6 @@ void RelayObserver::OnBandwidthTimer() {
     mLastBytesReceived = received;
     mLastBytesSent = sent;
     admin->mUptime = System::DateTime::Now().GetTime() - admin->mRelayStartTime.load();
-    mTrafficLock.Exit();
 }
 
 void RelayObserver::OnSwitchboardTimer() {
@@ -161,13 +161,13 @@ void RelayObserver::OnRelayHostStopped(System::Net::Server*) {
     // save, where a second stop signal ends the process at once: told then, their leavings
     // and the count of those left out would be lost to it.
     auto& clients = ZelvoRelayModel::Instance()->Clients;
-    clients.mMonitor.Enter();
-    mLock.Enter();
+    System::Threading::MonitorLock clientsLock(clients.mMonitor);
+    System::Threading::MonitorLock lock(mLock);
     for (uint32_t i = 0; i < clients.mValue.Count(); ++i) {
         TellLeaving(clients.mValue[i]);
     }
-    mLock.Exit();
-    clients.mMonitor.Exit();
+    lock.Unlock();
+    clientsLock.Unlock();
     mAddressLog.ReportRemaining(AddressLogLimiter::Clock::now());
     PrintLogMessage("Relay server stopped\n");
     mBandwidthTimer.Stop();
@@ -268,7 +268,7 @@ void RelayObserver::OnRelayClientListUpdated(void*,
                                              System::Collections::CollectionChangedAction::Action,
                                              ZelvoRelay::Client::RelayClient* added,
                                              ZelvoRelay::Client::RelayClient* removed, int) {
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     if (removed != nullptr) {
         TellLeaving(*removed);
         mEventManager.Remove(removed->MessageReceived);
@@ -288,7 +288,6 @@ void RelayObserver::OnRelayClientListUpdated(void*,
                           &RelayObserver::OnRelayClientSentMessage);
         mEventManager.Add(added->MessageReceived, this, &RelayObserver::OnRelayClientNewMessage);
     }
-    mLock.Exit();
 }
 
 void RelayObserver::OnSwitchboardStateChanged(
@@ -360,7 +359,7 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
     String name;
     bool joined = false;
     bool firstJoin = false;
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     const auto known = mClients.find(clientId);
     if (known != mClients.end()) {
         name = known->second.mName;
@@ -370,7 +369,7 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
             known->second.mJoinAsked = true;
         }
     }
-    mLock.Exit();
+    lock.Unlock();
     const auto bucket =
         joined ? AddressLogLimiter::Bucket::Joined : AddressLogLimiter::Bucket::NotJoined;
     // A member's join line and the line of an upload that becomes an item are never left
@@ -392,7 +391,7 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
         return;
     }
     // Recorded before the relay is given the request, so before its answer.
-    mLock.Enter();
+    lock.Lock();
     const auto held = mClients.find(clientId);
     if (held != mClients.end()) {
         if (upload) {
@@ -401,13 +400,12 @@ void RelayObserver::OnRelayClientNewMessage(ZelvoRelay::Client::RelayClient* cli
             held->second.mHeldJoinLine = line;
         }
     }
-    mLock.Exit();
 }
 
 void RelayObserver::OnRelayUploadAnswered(uint32_t clientId, uint32_t mediaId, bool accepted) {
     String line;
     System::Net::IPAddress address;
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     const auto known = mClients.find(clientId);
     if (known != mClients.end() && !known->second.mUploadLines.empty()) {
         line = known->second.mUploadLines.front();
@@ -419,7 +417,7 @@ void RelayObserver::OnRelayUploadAnswered(uint32_t clientId, uint32_t mediaId, b
             known->second.mHeldUploads.emplace_back(mediaId, line);
         }
     }
-    mLock.Exit();
+    lock.Unlock();
     if (!accepted && line.Length() != 0) {
         mAddressLog.LeaveOut(address, AddressLogLimiter::Kind::Message,
                              AddressLogLimiter::Clock::now());
@@ -429,7 +427,7 @@ void RelayObserver::OnRelayUploadAnswered(uint32_t clientId, uint32_t mediaId, b
 void RelayObserver::OnRelayUploadEnded(uint32_t clientId, uint32_t mediaId, bool item) {
     String line;
     System::Net::IPAddress address;
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     const auto known = mClients.find(clientId);
     if (known != mClients.end()) {
         auto& held = known->second.mHeldUploads;
@@ -442,7 +440,7 @@ void RelayObserver::OnRelayUploadEnded(uint32_t clientId, uint32_t mediaId, bool
             held.erase(upload);
         }
     }
-    mLock.Exit();
+    lock.Unlock();
     if (line.Length() == 0) {
         return;
     }
@@ -470,7 +468,7 @@ String RelayObserver::MessageLine(const String& name, uint32_t clientId,
 
 void RelayObserver::OnRelayUserChanged(void* user, const String& property) {
     const auto* model = static_cast<ZelvoRelay::MVC::Model::UserModel*>(user);
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     const auto known = mClients.find(model->ClientId.mValue);
     if (known != mClients.end()) {
         if (property == "Name") {
@@ -483,7 +481,6 @@ void RelayObserver::OnRelayUserChanged(void* user, const String& property) {
             }
         }
     }
-    mLock.Exit();
 }
 
 void RelayObserver::TellLeaving(ZelvoRelay::Client::RelayClient& client) {
@@ -522,17 +519,16 @@ bool RelayObserver::Logs(const System::Net::Client& client, AddressLogLimiter::B
 }
 
 String RelayObserver::LoggedName(uint32_t clientId) {
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     const auto known = mClients.find(clientId);
     const String name = known != mClients.end() ? known->second.mName : String();
-    mLock.Exit();
+    lock.Unlock();
     return EscapeLogText(name);
 }
 
 uint32_t RelayObserver::ClientCount() {
     auto& clients = ZelvoRelayModel::Instance()->Clients;
-    clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(clients.mMonitor);
     const uint32_t count = clients.mValue.Count();
-    clients.mMonitor.Exit();
     return count;
 }

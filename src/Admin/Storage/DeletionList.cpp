@@ -5,6 +5,7 @@
 #include "Admin/Storage/StoredMediaId.h"
 #include "System/IO/Directory.h"
 #include "System/IO/FileStream.h"
+#include "System/Threading/MonitorLock.h"
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
@@ -219,13 +220,13 @@ void DeletionList::TakeUp(bool catalogueAsWritten) {
     }
     std::vector<uint64_t> unlisted;
     // Start-up, before the relay hosts: holding the monitor holds no one up.
-    relay->Media.mMonitor.Enter();
+    System::Threading::MonitorLock lock(relay->Media.mMonitor);
     for (const uint64_t key : named) {
         if (relay->Media.FindMedia(IdOfKey(key)) == nullptr) {
             unlisted.push_back(key);
         }
     }
-    relay->Media.mMonitor.Exit();
+    lock.Unlock();
     const auto kept = static_cast<uint32_t>(named.size() - unlisted.size());
     const String listed =
         kept == 0 ? String() : String::Parse(", and kept %u of listed items", kept);

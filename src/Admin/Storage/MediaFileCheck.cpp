@@ -3,6 +3,7 @@
 #include "Admin/Log/PrintLogMessage.h"
 #include "System/IO/FileStatus.h"
 #include "System/String.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
 using System::String;
@@ -12,7 +13,7 @@ void MediaFileCheck::LogItemsThatCannotBeSent() {
     uint32_t count = 0;
     String named;
     // Start-up, before the relay hosts: no other thread waits on the catalogue meanwhile.
-    catalogue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(catalogue.mMonitor);
     for (auto* node = catalogue.First(); node != nullptr; node = catalogue.Next(node)) {
         const auto& item = node->mValue;
         if (System::IO::FileStatus::HoldsBytes(item.GetResourcePath(0)) &&
@@ -25,7 +26,7 @@ void MediaFileCheck::LogItemsThatCannotBeSent() {
         }
         ++count;
     }
-    catalogue.mMonitor.Exit();
+    lock.Unlock();
     if (count == 0) {
         return;
     }

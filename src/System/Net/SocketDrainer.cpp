@@ -1,5 +1,7 @@
 #include "System/Net/SocketDrainer.h"
 
+#include "System/Threading/MonitorLock.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -101,10 +103,10 @@ void SocketDrainer::Run() {
         if (GetThreadState() == 0) {
             break;
         }
-        Enter();
+        Threading::MonitorLock turn(*this);
         TakeReports(ready, count);
         const int timeout = WaitTimeout(Turn());
-        Exit();
+        turn.Unlock();
         count = mPoller.Wait(ready, kReadyBatch, timeout);
     }
     std::list<Connection> held;

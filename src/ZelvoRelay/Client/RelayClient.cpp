@@ -7,6 +7,7 @@
 #include "System/Net/Net.h"
 #include "System/Net/Socket.h"
 #include "System/Net/SocketType.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/Message/MessageFactory.h"
@@ -103,7 +104,7 @@ void RelayClient::Disconnect() {
 }
 
 void RelayClient::EndAndTellWorker() {
-    mSendQueue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mSendQueue.mMonitor);
     mSendEnded = true;
     mBacklog->EndAnswers();
     LeaveShare(true);
@@ -114,16 +115,14 @@ void RelayClient::EndAndTellWorker() {
         mWorker->Notify(this, true);
     }
     mClosed = true;
-    mSendQueue.mMonitor.Exit();
 }
 
 void RelayClient::Attach(Threading::ClientThreadWorker* worker) {
-    mSendQueue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mSendQueue.mMonitor);
     mWorker = worker;
     // Frames queued before have not been announced to anyone.
     mSendPending = true;
     worker->Notify(this, mClosed);
-    mSendQueue.mMonitor.Exit();
 }
 
 RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32_t size, double now,
@@ -214,15 +213,13 @@ bool RelayClient::Send() {
 bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     auto& queue = mSendQueue.mValue;
     System::Net::Socket::Piece pieces[System::Net::Socket::kMaxPieces];
-    System::Threading::Monitor& monitor = mSendQueue.mMonitor;
-    monitor.Enter();
+    System::Threading::MonitorLock lock(mSendQueue.mMonitor);
     if (mOverflowed && !mClosed) {
-        monitor.Exit();
+        lock.Unlock();
         Disconnect();
         return false;
     }
     if (mSendEnded) {
-        monitor.Exit();
         return false;
     }
     // A frame's actions run before anything after it is written: an action that closes
@@ -243,13 +240,12 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     }
     if (count == 0) {
         mSendPending = false;
-        monitor.Exit();
         return false;
     }
     // The send runs outside the monitor, so that the message worker queueing frames for
     // this client does not wait for the system call. The pieces stay valid: only this
     // thread takes entries off the queue, and appending moves none.
-    monitor.Exit();
+    lock.Unlock();
     const int sent = mTcpClient.Send(pieces, count);
     if (sent < 0) {
         if (System::Net::Net::GetErrorType() == kNoDataWaiting) {
@@ -259,7 +255,7 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
         }
         return false;
     }
-    monitor.Enter();
+    lock.Lock();
     auto left = static_cast<uint32_t>(sent);
     uint64_t done = left;
     while (left > 0) {
@@ -289,12 +285,11 @@ bool RelayClient::SendSome(PostActions& completed, bool& awaitingRoom) {
     if (!full) {
         mSendPending = more;
     }
-    monitor.Exit();
     return more;
 }
 
 void RelayClient::EndSending() {
-    mSendQueue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mSendQueue.mMonitor);
     // A send fails once the peer has reset the connection, yet what it sent before
     // may still wait unread in the socket, past what it had sent when the reset came.
     // Closed now, the connection would lose those messages; so the client is only no
@@ -306,26 +301,26 @@ void RelayClient::EndSending() {
     mSendQueue.mValue.clear();
     mQueuedBytes = 0;
     mSendPending = false;
-    mSendQueue.mMonitor.Exit();
+    lock.Unlock();
     // A peer that has not reset is told that nothing more comes, so that it closes.
     mTcpClient.GetSocket()->ShutdownSend();
 }
 
 void RelayClient::Enqueue(MVC::Model::NetMessageModel message) {
-    mSendQueue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mSendQueue.mMonitor);
     const Appended appended = Append(std::move(message));
-    mSendQueue.mMonitor.Exit();
+    lock.Unlock();
     AfterAppend(appended);
 }
 
 void RelayClient::Enqueue(std::vector<MVC::Model::NetMessageModel>& messages) {
-    mSendQueue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mSendQueue.mMonitor);
     Appended appended;
     for (MVC::Model::NetMessageModel& message : messages) {
         const Appended one = Append(std::move(message));
         appended.mOverShare = appended.mOverShare || one.mOverShare;
     }
-    mSendQueue.mMonitor.Exit();
+    lock.Unlock();
     messages.clear();
     AfterAppend(appended);
 }
@@ -383,7 +378,7 @@ void RelayClient::AfterAppend(const Appended& appended) {
 }
 
 void RelayClient::ShareQueue(std::shared_ptr<QueueShare> share) {
-    mSendQueue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mSendQueue.mMonitor);
     LeaveShare(false);
     if (share == nullptr) {
         mBacklog->LeaveShare();
@@ -392,30 +387,27 @@ void RelayClient::ShareQueue(std::shared_ptr<QueueShare> share) {
         share->Add(mQueuedBytes);
         mShare = std::move(share);
     }
-    mSendQueue.mMonitor.Exit();
 }
 
 uint64_t RelayClient::GetSharedBytes() {
-    mSendQueue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mSendQueue.mMonitor);
     const uint64_t bytes = mShare != nullptr ? mQueuedBytes : 0;
-    mSendQueue.mMonitor.Exit();
     return bytes;
 }
 
 void RelayClient::CloseAsSlowReader() {
-    mSendQueue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mSendQueue.mMonitor);
     LeaveShare(true);
     if (!mOverflowed && !mSendEnded && mWorker != nullptr) {
         mWorker->Notify(this, false);
     }
     mOverflowed = true;
     mSendPending = true;
-    mSendQueue.mMonitor.Exit();
 }
 
 void RelayClient::DropUnsent() {
     SendQueue unsent;
-    mSendQueue.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mSendQueue.mMonitor);
     // Kept until the client is deleted, which waits for its last requests to be dropped, the
     // frames of connections closed for their address's share stayed in memory after their
     // bytes had left it.
@@ -423,7 +415,6 @@ void RelayClient::DropUnsent() {
         unsent.swap(mSendQueue.mValue);
         mQueuedBytes = 0;
     }
-    mSendQueue.mMonitor.Exit();
 }
 
 void RelayClient::LeaveShare(bool closing) {

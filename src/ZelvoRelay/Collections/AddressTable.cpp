@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Collections/AddressTable.h"
 
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Message/BaseMessage.h"
 
 namespace ZelvoRelay::Collections {
@@ -18,7 +19,7 @@ double AddressTable::Seconds(Clock::time_point now) {
 bool AddressTable::CountWrongPassword(const System::Net::IPAddress& address,
                                       Clock::time_point now) {
     const System::Net::IPAddressKey key(address);
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     Record& record = mRecords.Seen(key);
     if (record.mCount < kMaxWrongPasswords) {
         record.mRefusals[(record.mOldest + record.mCount) % kMaxWrongPasswords] = now;
@@ -32,7 +33,6 @@ bool AddressTable::CountWrongPassword(const System::Net::IPAddress& address,
         begins = now >= record.mBlockedUntil;
         record.mBlockedUntil = now + kBlockTime;
     }
-    mLock.Exit();
     return begins;
 }
 
@@ -40,18 +40,16 @@ void AddressTable::ChargeNotice(const System::Net::IPAddress& address,
                                 const Message::BaseMessage& notice, Clock::time_point now) {
     const System::Net::IPAddressKey key(address);
     const auto frameBytes = static_cast<uint32_t>(notice.GetMsgSize()) + kFramePrefix;
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     mRecords.Seen(key).mNotices.ChargeAt(frameBytes, Seconds(now));
-    mLock.Exit();
 }
 
 bool AddressTable::IsRefused(const System::Net::IPAddress& address, Clock::time_point now) {
     const System::Net::IPAddressKey key(address);
-    mLock.Enter();
+    System::Threading::MonitorLock lock(mLock);
     Record* record = mRecords.Touch(key);
     const bool refused = record != nullptr &&
                          (now < record->mBlockedUntil || !record->mNotices.Allows(Seconds(now)));
-    mLock.Exit();
     return refused;
 }
 

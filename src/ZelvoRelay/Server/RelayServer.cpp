@@ -6,6 +6,7 @@
 #include "System/IO/DescriptorRoom.h"
 #include "System/Net/Net.h"
 #include "System/Net/SocketType.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/NewRelayClientEvent.h"
 #include "ZelvoRelay/MVC/MVCInit.h"
@@ -25,21 +26,16 @@ namespace {
 constexpr RelayServer::StopWork kStopWork[] = {RelayServer::StopWork::Messages,
                                                RelayServer::StopWork::Photos};
 
-// Closes the connection that has not joined, the oldest of the address that holds the most
-// such connections, as its time to join running out would, freeing every descriptor it
-// holds (its sockets and its downloads' files) before the one that asked is served; false
-// when none is open. Whoever holds fewer is closed only when no one holds more, so one
-// party's connections that never join cannot shut out a newcomer that takes a moment.
-// REQUIRES: off the client workers, whose turns it waits for (a download starting on one
-// leaves its start to the message worker).
-bool CloseOneUnjoined() {
+// CloseOneUnjoined with the turns of the client workers from worker on paused, in the
+// manager's order; they resume in the reverse order once the closing is done.
+bool CloseOneUnjoinedPausing(unsigned int worker) {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
-    const unsigned int workers = model->ClientWorkers.GetNumThread();
-    auto& clients = model->Clients;
-    for (unsigned int i = 0; i < workers; ++i) {
-        model->ClientWorker(i).PauseTurns();
+    if (worker < model->ClientWorkers.GetNumThread()) {
+        const System::Threading::MonitorLock paused = model->ClientWorker(worker).PauseTurns();
+        return CloseOneUnjoinedPausing(worker + 1);
     }
-    clients.mMonitor.Enter();
+    auto& clients = model->Clients;
+    System::Threading::MonitorLock lock(clients.mMonitor);
     Client::RelayClient* oldest = clients.mValue.TakeOldestUnjoined();
     if (oldest != nullptr) {
         // No worker is in a turn: nothing reads or sends on its descriptors as they are freed.
@@ -49,19 +45,26 @@ bool CloseOneUnjoined() {
         // in part.
         PostAction::PostSendMediaChunk::EndClient(oldest->GetClientId());
     }
-    clients.mMonitor.Exit();
-    for (unsigned int i = workers; i-- > 0;) {
-        model->ClientWorker(i).ResumeTurns();
-    }
     return oldest != nullptr;
+}
+
+// Closes the connection that has not joined, the oldest of the address that holds the most
+// such connections, as its time to join running out would, freeing every descriptor it
+// holds (its sockets and its downloads' files) before the one that asked is served; false
+// when none is open. Whoever holds fewer is closed only when no one holds more, so one
+// party's connections that never join cannot shut out a newcomer that takes a moment.
+// REQUIRES: off the client workers, whose turns it waits for (a download starting on one
+// leaves its start to the message worker).
+bool CloseOneUnjoined() {
+    return CloseOneUnjoinedPausing(0);
 }
 
 // Whether address already holds as many connections that have not joined as it may.
 bool AtUnjoinedBound(const System::Net::IPAddress& address) {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
-    model->Clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(model->Clients.mMonitor);
     const uint32_t held = model->Clients.mValue.NumUnjoined(address);
-    model->Clients.mMonitor.Exit();
+    lock.Unlock();
     return held >= std::max(RelayServer::kMaxUnjoinedPerAddress, model->Room.MaxClients);
 }
 
@@ -109,14 +112,14 @@ System::String RelayServer::OnHosting() {
     System::Threading::ThreadManager* const workers[] = {
         &model->ClientWorkers, &model->MessageWorkers, &model->ServerWorkers, &model->PhotoWorkers};
     int error = 0;
-    Enter();
+    System::Threading::MonitorLock lock(*this);
     for (System::Threading::ThreadManager* group : workers) {
         if (!group->Start()) {
             error = group->GetStartError();
             break;
         }
     }
-    Exit();
+    lock.Unlock();
     // Hosting without one of them would leave clients waiting on it for ever: with no
     // photo worker, an uploader's later messages wait behind its photo and it never
     // leaves. The hosting-failed handler stops those that started.
@@ -136,9 +139,9 @@ void RelayServer::OnDisconnected(System::Net::Server*) {
 }
 
 void RelayServer::StopHosting() {
-    Enter();
+    System::Threading::MonitorLock lock(*this);
     StopWorkers();
-    Exit();
+    lock.Unlock();
     EndHosting();
 }
 
@@ -195,9 +198,9 @@ void RelayServer::EndHosting() {
     auto& uploads = MVC::Model::ZelvoRelayModel::Instance()->Uploads;
     // Uploads still in progress end as a leaving client's do; their partial files
     // would otherwise stay under the media path with nothing referring to them.
-    uploads.mMonitor.Enter();
+    System::Threading::MonitorLock lock(uploads.mMonitor);
     uploads.DiscardUploads();
-    uploads.mMonitor.Exit();
+    lock.Unlock();
     mUdpSocket.Close();
 }
 

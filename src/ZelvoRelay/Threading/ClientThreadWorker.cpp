@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "System/Threading/MonitorLock.h"
 #include "System/Utility/HeapTrim.h"
 #include "ZelvoRelay/MVC/Events/RemoveRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -38,7 +39,7 @@ ClientThreadWorker::ClientThreadWorker() {
 ClientThreadWorker::~ClientThreadWorker() = default;
 
 void ClientThreadWorker::Add(Client::RelayClient* client) {
-    mClientList.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mClientList.mMonitor);
     mClientList.mValue.Add(client);
     mNumClients = static_cast<uint32_t>(mClientList.mValue.Count());
     WorkerState& state = client->GetWorkerState();
@@ -49,13 +50,12 @@ void ClientThreadWorker::Add(Client::RelayClient* client) {
     if (!mPoller.Add(client->GetTcpClient().GetSocket()->GetSocket(), client)) {
         client->Disconnect();
     }
-    mClientList.mMonitor.Exit();
 }
 
 void ClientThreadWorker::Notify(Client::RelayClient* client, bool closed) {
-    mNoticesMonitor.Enter();
+    System::Threading::MonitorLock lock(mNoticesMonitor);
     mNotices.push_back({client, closed});
-    mNoticesMonitor.Exit();
+    lock.Unlock();
     mWake.Signal();
 }
 
@@ -68,24 +68,23 @@ void ClientThreadWorker::Wake() {
 void ClientThreadWorker::Run() {
     char buffer[kReceiveBufferSize];
     System::Net::Poller::Ready ready[kReadyBatch];
-    mClientList.mMonitor.Enter();
+    System::Threading::MonitorLock first(mClientList.mMonitor);
     int timeout = WaitTimeout();
-    mClientList.mMonitor.Exit();
+    first.Unlock();
     while (GetThreadState() != 0) {
         const int count = mPoller.Wait(ready, kReadyBatch, timeout);
         if (GetThreadState() == 0) {
             break;
         }
-        mClientList.mMonitor.Enter();
+        System::Threading::MonitorLock turn(mClientList.mMonitor);
         Turn(ready, count, buffer);
         timeout = WaitTimeout();
-        mClientList.mMonitor.Exit();
     }
 }
 
 void ClientThreadWorker::ReadRestAndClose() {
     char buffer[kReceiveBufferSize];
-    mClientList.mMonitor.Enter();
+    System::Threading::MonitorLock lock(mClientList.mMonitor);
     // Read past their allowance of waiting messages: the server stops once the message
     // worker has handled what they sent, and an upload whose last bytes still waited in
     // the socket would otherwise be thrown away.
@@ -99,10 +98,8 @@ void ClientThreadWorker::ReadRestAndClose() {
     mHeld.TakeAll();
     mSpent.TakeAll();
     mLeaving.TakeAll();
-    mNoticesMonitor.Enter();
+    System::Threading::MonitorLock noticesLock(mNoticesMonitor);
     mNotices.clear();
-    mNoticesMonitor.Exit();
-    mClientList.mMonitor.Exit();
 }
 
 void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count, char* buffer) {
@@ -131,9 +128,9 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         }
     }
     std::vector<Notice> notices;
-    mNoticesMonitor.Enter();
+    System::Threading::MonitorLock noticesLock(mNoticesMonitor);
     notices.swap(mNotices);
-    mNoticesMonitor.Exit();
+    noticesLock.Unlock();
     for (const Notice& notice : notices) {
         if (notice.mClosed) {
             mClosed.push_back(notice.mClient);
@@ -232,7 +229,7 @@ void ClientThreadWorker::CloseLateJoiners(double now) {
         return;
     }
     auto& clients = MVC::Model::ZelvoRelayModel::Instance()->Clients;
-    clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(clients.mMonitor);
     while (!mJoinDeadlines.empty() &&
            mJoinDeadlines.front()->GetWorkerState().mJoinDeadline <= now) {
         Client::RelayClient* client = mJoinDeadlines.front();
@@ -243,7 +240,6 @@ void ClientThreadWorker::CloseLateJoiners(double now) {
             client->Disconnect();
         }
     }
-    clients.mMonitor.Exit();
 }
 
 void ClientThreadWorker::ForgetDeadline(Client::RelayClient* client) {

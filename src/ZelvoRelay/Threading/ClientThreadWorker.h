@@ -7,6 +7,7 @@
 
 #include "System/Net/Poller.h"
 #include "System/Threading/Monitor.h"
+#include "System/Threading/MonitorLock.h"
 #include "System/Threading/Thread.h"
 #include "System/Threading/ThreadProperty.h"
 #include "System/Threading/WakeEvent.h"
@@ -46,12 +47,13 @@ class ClientThreadWorker : public System::Threading::Thread {
     // the clients added from now on.
     void SetJoinTimeout(double seconds) { mJoinTimeout = seconds; }
 
-    // Keeps the worker between turns until ResumeTurns: meanwhile it reads, sends on and
-    // watches no socket of its clients, so another thread may close one at once. Takes the
-    // list's monitor: REQUIRES no client-collection monitor held, nor the list monitor of a
-    // worker after this one in the manager's order.
-    void PauseTurns() { mClientList.mMonitor.Enter(); }
-    void ResumeTurns() { mClientList.mMonitor.Exit(); }
+    // Keeps the worker between turns for as long as the returned guard lives: meanwhile it
+    // reads, sends on and watches no socket of its clients, so another thread may close one
+    // at once. Takes the list's monitor: REQUIRES no client-collection monitor held, nor the
+    // list monitor of a worker after this one in the manager's order.
+    [[nodiscard]] System::Threading::MonitorLock PauseTurns() {
+        return System::Threading::MonitorLock(mClientList.mMonitor);
+    }
 
     void Run() override;
 
@@ -95,7 +97,7 @@ class ClientThreadWorker : public System::Threading::Thread {
     System::Net::Poller mPoller;         // the clients' sockets and mWake
     System::Threading::WakeEvent mWake;  // signalled by Notify, Wake and released holds
     // The clients served; not owned. Its monitor is held for a whole turn, by Add and
-    // between PauseTurns and ResumeTurns, and comes first in the relay's lock order; a thread
+    // while a PauseTurns guard lives, and comes first in the relay's lock order; a thread
     // holding several workers' takes them in the manager's order.
     System::Threading::ThreadProperty<ClientList<&WorkerState::mServed>> mClientList;
     std::atomic<uint32_t> mNumClients{0};  // mirrors the list's count for GetNumClient

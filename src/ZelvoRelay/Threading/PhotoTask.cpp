@@ -5,6 +5,7 @@
 #include "System/Resource/Files/PNG.h"
 #include "System/Resource/Filters/FilterResize.h"
 #include "System/Resource/Image.h"
+#include "System/Threading/MonitorLock.h"
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/MVC/Events/NewMediaItemEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -174,7 +175,7 @@ void PhotoTask::Apply() {
     auto& uploads = MVC::Model::ZelvoRelayModel::Instance()->Uploads;
     bool made = false;
     bool failed = false;
-    uploads.mMonitor.Enter();
+    System::Threading::MonitorLock lock(uploads.mMonitor);
     MVC::Model::MediaTransferModel* upload = uploads.Find(SenderId, mMediaId, mResourceId);
     // An upload no longer there ended while its photo was made (its client left); its
     // preview goes with this task.
@@ -191,7 +192,7 @@ void PhotoTask::Apply() {
         uploads.DiscardUpload(SenderId, mMediaId, mResourceId);
         failed = true;
     }
-    uploads.mMonitor.Exit();
+    lock.Unlock();
     auto& server = MVC::Model::ZelvoRelayModel::Instance()->Server;
     if (failed) {
         server.OnPhotoFailed.Raise(SenderId, mMediaId, mFailure);

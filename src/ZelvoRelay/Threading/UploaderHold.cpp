@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Threading/UploaderHold.h"
 
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
@@ -20,7 +21,7 @@ void UploaderHold::Hold(PhotoTask* photo) {
     if (mHolding) {
         mUploaders.Add(photo->SenderId);
     }
-    model->Clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(model->Clients.mMonitor);
     // The photo takes over the count of the chunk that completed the upload, which is
     // being handled now. Counted nowhere, it would let an uploader that closed right
     // after its last chunk leave at once, its upload with it, and the photo made next
@@ -28,7 +29,7 @@ void UploaderHold::Hold(PhotoTask* photo) {
     if (Client::RelayClient* uploader = model->Clients.mValue.FindClient(photo->SenderId)) {
         uploader->CountIn(*photo);
     }
-    model->Clients.mMonitor.Exit();
+    lock.Unlock();
     model->PhotoWorker().Add(photo);
 }
 
@@ -77,9 +78,9 @@ void UploaderHold::Release(uint32_t clientId) {
     mTasks = others;
 
     auto& clients = MVC::Model::ZelvoRelayModel::Instance()->Clients;
-    clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(clients.mMonitor);
     const bool left = clients.mValue.FindClient(clientId) == nullptr;
-    clients.mMonitor.Exit();
+    lock.Unlock();
     // Handled one by one, a released chunk that completes another upload holds the
     // client again, and the tasks after it are kept back anew, still in order.
     for (uint32_t i = 0; i < released.Count(); ++i) {

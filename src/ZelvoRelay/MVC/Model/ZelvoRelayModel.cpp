@@ -1,6 +1,7 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
 #include "System/IO/Directory.h"
+#include "System/Threading/MonitorLock.h"
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/RelayMessageEvent.h"
@@ -48,14 +49,14 @@ Threading::MessageThreadWorker& ZelvoRelayModel::MessageWorker() {
 ZelvoRelayModel::~ZelvoRelayModel() {
     Server.Disconnect();
     // A stopped client worker closes its clients but leaves them in the collection.
-    Clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(Clients.mMonitor);
     Collections::ClientCollection& clients = Clients.mValue;
     while (clients.Count() > 0) {
         Client::RelayClient* client = &clients[clients.Count() - 1];
         clients.RemoveAt(clients.Count() - 1);
         delete client;
     }
-    Clients.mMonitor.Exit();
+    lock.Unlock();
     Messages.DiscardTasks();
 }
 
@@ -111,9 +112,8 @@ void ZelvoRelayModel::FlushRoom() {
     if (mRoomFrames.IsEmpty()) {
         return;
     }
-    Clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(Clients.mMonitor);
     mRoomFrames.Flush(Clients.mValue);
-    Clients.mMonitor.Exit();
 }
 
 bool ZelvoRelayModel::DeleteRemovedFiles(const std::vector<uint32_t>& mediaIds) {

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/PostAction/PostRemoveClient.h"
 
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
@@ -7,12 +8,11 @@ namespace ZelvoRelay::PostAction {
 
 void PostRemoveClient::Execute() {
     auto& clients = MVC::Model::ZelvoRelayModel::Instance()->Clients;
-    clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(clients.mMonitor);
     Client::RelayClient* client = clients.mValue.FindClient(mClientId);
     if (client != nullptr) {
         client->Disconnect();
     }
-    clients.mMonitor.Exit();
 }
 
 }  // namespace ZelvoRelay::PostAction

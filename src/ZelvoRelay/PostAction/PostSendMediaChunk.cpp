@@ -7,6 +7,7 @@
 #include "System/IO/DescriptorRoom.h"
 #include "System/IO/FileReader.h"
 #include "System/IO/FileStatus.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
@@ -58,9 +59,8 @@ System::String ResourcePath(uint32_t mediaId, uint32_t resourceId) {
 // Whether the catalogue lists item mediaId. Takes the catalogue monitor.
 bool Listed(uint32_t mediaId) {
     ZelvoRelayModel* model = ZelvoRelayModel::Instance();
-    model->Media.mMonitor.Enter();
+    System::Threading::MonitorLock lock(model->Media.mMonitor);
     const bool listed = model->Media.FindMedia(mediaId) != nullptr;
-    model->Media.mMonitor.Exit();
     return listed;
 }
 
@@ -118,9 +118,8 @@ bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint
 bool IsClaimed(ZelvoRelayModel* model, uint32_t clientId,
                const Collections::DownloadQueue::File& file) {
     auto& downloads = model->Downloads;
-    downloads.mMonitor.Enter();
+    System::Threading::MonitorLock lock(downloads.mMonitor);
     const bool claimed = downloads.Find(clientId, file.mMediaId, file.mResourceId) != nullptr;
-    downloads.mMonitor.Exit();
     return claimed;
 }
 
@@ -193,7 +192,7 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
             // Queued before the first chunk can be.
             Answer(model, clientId, file.mMediaId, file.mResourceId, GetMediaResponse::Accepted);
         }
-        downloads.mMonitor.Enter();
+        System::Threading::MonitorLock lock(downloads.mMonitor);
         // Gone when its client has left, which ended its waiting downloads too.
         MediaTransferModel* claimed = downloads.Find(clientId, file.mMediaId, file.mResourceId);
         bool running = false;
@@ -207,7 +206,7 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         const uint32_t endedClient = clientId;
         const Collections::DownloadQueue::File ended = file;
         next = claimed != nullptr && !running && ClaimAfter(model, clientId, file);
-        downloads.mMonitor.Exit();
+        lock.Unlock();
         delete opened;
         // A download that was accepted, or waited after it was, is answered that it will not
         // come rather than dropped in silence: its client would wait for it for good.
@@ -223,7 +222,7 @@ void PostSendMediaChunk::StartJoined(uint32_t clientId) {
     auto& downloads = model->Downloads;
     std::vector<std::pair<uint32_t, Collections::DownloadQueue::File>> starts;
     Collections::DownloadQueue::File file;
-    downloads.mMonitor.Enter();
+    System::Threading::MonitorLock lock(downloads.mMonitor);
     uint32_t other = model->UnjoinedDownloads.Forget(clientId);
     if (ClaimPassedOn(model, other, file)) {
         starts.emplace_back(other, file);
@@ -232,7 +231,7 @@ void PostSendMediaChunk::StartJoined(uint32_t clientId) {
            ClaimNext(model, clientId, file)) {
         starts.emplace_back(clientId, file);
     }
-    downloads.mMonitor.Exit();
+    lock.Unlock();
     for (const auto& [client, claimed] : starts) {
         Start(client, claimed.mMediaId, claimed.mResourceId, false);
     }
@@ -242,12 +241,12 @@ void PostSendMediaChunk::EndClient(uint32_t clientId) {
     ZelvoRelayModel* model = ZelvoRelayModel::Instance();
     auto& downloads = model->Downloads;
     Collections::DownloadQueue::File file;
-    downloads.mMonitor.Enter();
+    System::Threading::MonitorLock lock(downloads.mMonitor);
     downloads.RemoveClient(clientId);
     model->WaitingDownloads.RemoveClient(clientId);
     uint32_t other = model->UnjoinedDownloads.Forget(clientId);
     const bool starts = ClaimPassedOn(model, other, file);
-    downloads.mMonitor.Exit();
+    lock.Unlock();
     // Started in the message worker's turn: the caller may be making room for a descriptor.
     if (starts) {
         model->QueueTask(
@@ -258,7 +257,7 @@ void PostSendMediaChunk::EndClient(uint32_t clientId) {
 void PostSendMediaChunk::Execute() {
     ZelvoRelayModel* model = ZelvoRelayModel::Instance();
     auto& downloads = model->Downloads;
-    downloads.mMonitor.Enter();
+    System::Threading::MonitorLock lock(downloads.mMonitor);
     const MediaTransferModel* download = downloads.Find(mClientId, mMediaId, mResourceId);
     // A download that ends makes way for its client's next waiting one, or for a connection
     // that has not joined, for the next of its address.
@@ -267,7 +266,7 @@ void PostSendMediaChunk::Execute() {
     const bool starts = download != nullptr && download->mStream != nullptr &&
                         !SendChunk(model, mClientId, mMediaId, mResourceId) &&
                         ClaimAfter(model, client, next);
-    downloads.mMonitor.Exit();
+    lock.Unlock();
     if (starts) {
         Start(client, next.mMediaId, next.mResourceId, false);
     }

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Processor/RoomRelay.h"
 
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
@@ -9,10 +10,10 @@ void RelayWithRight(Message::BaseMessage* message, uint32_t clientId,
                     MVC::Model::UserPrivilegeModel::UserPrivilege privilege) {
     MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
     auto& clients = model->Clients;
-    clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(clients.mMonitor);
     Client::RelayClient* sender = clients.mValue.FindClient(clientId);
     const bool allowed = sender != nullptr && sender->GetUserModel().CanWrite(privilege);
-    clients.mMonitor.Exit();
+    lock.Unlock();
     if (!allowed) {
         return;
     }

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/MVC/Commands/NewMediaItemCommand.h"
 
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/MVC/Events/NewMediaItemEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
@@ -9,9 +10,9 @@ void NewMediaItemCommand::Execute(System::MVC::EventDispatcher* event) {
     const Model::MediaTransferModel& upload =
         static_cast<Events::NewMediaItemEvent*>(event)->mTransfer;
     Model::ZelvoRelayModel* model = Model::ZelvoRelayModel::Instance();
-    model->Media.mMonitor.Enter();
+    System::Threading::MonitorLock lock(model->Media.mMonitor);
     model->Media.Add(static_cast<const Model::MediaModel&>(upload));
-    model->Media.mMonitor.Exit();
+    lock.Unlock();
     model->Uploads.RemoveMedia(upload.mClientId, upload.mMediaId, upload.mResourceId);
 }
 

@@ -3,6 +3,7 @@
 #include "System/IO/DescriptorRoom.h"
 #include "System/Net/Socket.h"
 #include "System/Net/SocketType.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/NewRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -37,17 +38,16 @@ void NewRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
     auto& connection = static_cast<Events::NewRelayClientEvent*>(event)->mConnection;
     Model::ZelvoRelayModel* model = Model::ZelvoRelayModel::Instance();
 
-    mMonitor.Enter();
+    System::Threading::MonitorLock lock(mMonitor);
     System::Net::Socket udp(System::Net::SocketType::UDP(), true);
     if (!KeepOutOfReserve(*connection.GetSocket(), udp)) {
         // The UDP descriptor first, so that nothing of it is held once its peer sees it
         // closed.
         udp.Close();
         connection.GetSocket()->Close();
-        mMonitor.Exit();
         return;
     }
-    model->Clients.mMonitor.Enter();
+    System::Threading::MonitorLock clientsLock(model->Clients.mMonitor);
     // Id 0 is never given out, and once the counter has wrapped an id still in use is
     // skipped: two clients with one id would make routing and lookup ambiguous.
     while (mNextClientId == 0 || model->Clients.mValue.FindClient(mNextClientId) != nullptr) {
@@ -55,7 +55,7 @@ void NewRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
     }
     auto* client = new Client::RelayClient(connection, udp, mNextClientId++);
     model->Clients.mValue.Add(*client);
-    model->Clients.mMonitor.Exit();
+    clientsLock.Unlock();
 
     Threading::ClientThreadWorker* chosen = nullptr;
     for (unsigned int i = 0; i < model->ClientWorkers.GetNumThread(); ++i) {
@@ -65,7 +65,6 @@ void NewRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
         }
     }
     chosen->Add(client);
-    mMonitor.Exit();
 }
 
 }  // namespace ZelvoRelay::MVC::Commands

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "System/Threading/MonitorLock.h"
 #include "System/Utility/FailPoint.h"
 #include "ZelvoRelay/MVC/Events/RelayMessageEvent.h"
 #include "ZelvoRelay/MVC/Model/NetMessageModel.h"
@@ -19,14 +20,13 @@ void RelayMessageCommand::Execute(System::MVC::EventDispatcher* event) {
     task->PostActions.Clear();
 
     Model::ZelvoRelayModel* model = Model::ZelvoRelayModel::Instance();
-    model->Clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(model->Clients.mMonitor);
     System::Utility::FailPoint::Check("relay-message");
     if (task->TargetId == 0) {
         model->HoldForRoom(entry, task->SenderId, task->AdmittedBy);
     } else {
         model->Distribute(entry, task->TargetId, task->SenderId, 0, task->AdmittedBy);
     }
-    model->Clients.mMonitor.Exit();
 }
 
 }  // namespace ZelvoRelay::MVC::Commands

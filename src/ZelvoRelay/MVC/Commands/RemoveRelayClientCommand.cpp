@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "System/Threading/MonitorLock.h"
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/Collections/AddressTable.h"
@@ -21,21 +22,20 @@ namespace {
 // transfer record for as long as the server runs.
 void EndTransfers(Model::ZelvoRelayModel* model, Client::RelayClient& client) {
     const uint32_t clientId = client.GetClientId();
-    model->Uploads.mMonitor.Enter();
+    System::Threading::MonitorLock lock(model->Uploads.mMonitor);
     const std::vector<Collections::MediaTransferCollection::Ended> ended =
         model->Uploads.RemoveClient(clientId);
-    model->Uploads.mMonitor.Exit();
+    lock.Unlock();
     System::Utility::FileSystem files;
     for (const auto& [upload, received] : ended) {
         (void)files.RemoveFile(upload.GetResourcePath(upload.mResourceId));
         // Each client worker ends the uploads of its own clients, and one event raised on two
         // threads at once would tangle its raises: told under the uploads monitor.
-        model->Uploads.mMonitor.Enter();
+        System::Threading::MonitorLock told(model->Uploads.mMonitor);
         // Until the upload completes, element 0 holds the announced size.
         model->Server.OnUploadLeft.Raise(
             client.GetUserModel().Name.mValue, clientId, uint32_t{upload.mMediaId}, received,
             uint64_t{static_cast<uint32_t>(upload.mMediaGroup.mContents[0].mFileSize)});
-        model->Uploads.mMonitor.Exit();
     }
 
     PostAction::PostSendMediaChunk::EndClient(clientId);
@@ -53,7 +53,7 @@ void RemoveRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
     // coming and going may send the members.
     model->Addresses.ChargeNotice(client->GetTcpEndPoint().GetAddress(), *notice,
                                   Collections::AddressTable::Clock::now());
-    model->Clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(model->Clients.mMonitor);
     const bool joined = client->GetUserModel().IsRegistered.mValue;
     model->Clients.mValue.Remove(*client);
     const uint64_t admittedBy = model->Clients.mValue.NumAdmissions();
@@ -65,7 +65,7 @@ void RemoveRelayClientCommand::Execute(System::MVC::EventDispatcher* event) {
         // nothing to the room that would have to go first.
         model->SendNowToRoom(notice, clientId, client->GetOpenedAt());
     }
-    model->Clients.mMonitor.Exit();
+    lock.Unlock();
 
     EndTransfers(model, *client);
     if (joined) {

@@ -7,6 +7,7 @@
 #include "System/IO/DescriptorLimit.h"
 #include "System/IO/DescriptorRoom.h"
 #include "System/IO/FileStream.h"
+#include "System/Threading/MonitorLock.h"
 #include "System/Utility/FileSystem.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -49,16 +50,15 @@ std::optional<uint32_t> StartUpload(ZelvoRelayModel* model, const AddMediaReques
     upload.mMediaGroup.mContents.Add(announced);
 
     auto& uploads = model->Uploads;
-    uploads.mMonitor.Enter();
+    System::Threading::MonitorLock uploadsLock(uploads.mMonitor);
     // Each upload in progress holds its file open: without a bound, one member could take
     // every descriptor the process may have, and no one could connect any more.
     if (uploads.CountClient(clientId) >= AddMediaRequestProcessor::kMaxUploadsPerClient) {
-        uploads.mMonitor.Exit();
         return std::nullopt;
     }
-    model->Media.mMonitor.Enter();
+    System::Threading::MonitorLock catalogueLock(model->Media.mMonitor);
     upload.mMediaId = MediaModel::GenerateId(model->Media, uploads);
-    model->Media.mMonitor.Exit();
+    catalogueLock.Unlock();
     upload.mId = System::String::Parse("%d", static_cast<int32_t>(upload.mMediaId));
     const System::String path = upload.GetResourcePath(MediaModel::FullImage);
     auto* file = new System::IO::FileStream(path, 2);
@@ -77,7 +77,6 @@ std::optional<uint32_t> StartUpload(ZelvoRelayModel* model, const AddMediaReques
             (void)System::Utility::FileSystem().RemoveFile(path);
         }
     }
-    uploads.mMonitor.Exit();
     return accepted ? std::optional<uint32_t>(upload.mMediaId) : std::nullopt;
 }
 
@@ -94,7 +93,7 @@ void AddMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     auto& clients = model->Clients;
     for (bool reserved = true; reserved;) {
         reserved = false;
-        clients.mMonitor.Enter();
+        System::Threading::MonitorLock lock(clients.mMonitor);
         Client::RelayClient* sender = clients.mValue.FindClient(clientId);
         // Without this check any connection, joined or not, could fill the disk with photos.
         if (sender == nullptr || !sender->GetUserModel().CanWrite(
@@ -109,7 +108,7 @@ void AddMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
                 StartUpload(model, request, clientId, sender->GetUserModel().Name.mValue, reserved);
             error = mediaId ? AddMediaResponse::Accepted : AddMediaResponse::CannotCreate;
         }
-        clients.mMonitor.Exit();
+        lock.Unlock();
         // Room is made with no monitor held, since closing a connection takes the
         // client-collection monitor; the request is then looked at afresh.
         reserved =

@@ -5,6 +5,7 @@
 
 #include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Collections/MediaCollection.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaInfoRequest.h"
@@ -42,29 +43,6 @@ const FeedText& Feed() {
     return text;
 }
 
-// Holds the catalogue's monitor for its lifetime: an allocation that fails while a page is
-// made leaves it free for the rest of the server.
-class CatalogueLock {
-  public:
-    explicit CatalogueLock(Collections::MediaCollection& catalogue) : mCatalogue(catalogue) {
-        mCatalogue.mMonitor.Enter();
-    }
-    ~CatalogueLock() { Unlock(); }
-    CatalogueLock(const CatalogueLock&) = delete;
-    CatalogueLock& operator=(const CatalogueLock&) = delete;
-
-    void Unlock() {
-        if (mHeld) {
-            mHeld = false;
-            mCatalogue.mMonitor.Exit();
-        }
-    }
-
-  private:
-    Collections::MediaCollection& mCatalogue;
-    bool mHeld{true};
-};
-
 }  // namespace
 
 uint64_t GetMediaInfoRequestProcessor::AnswerBytes(const Message::BaseMessage& message) const {
@@ -82,7 +60,9 @@ void GetMediaInfoRequestProcessor::Process(Message::BaseMessage* message, uint32
 GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCollection& catalogue,
                                                            uint32_t clientId, uint32_t startId,
                                                            uint32_t count) {
-    CatalogueLock lock(catalogue);
+    // Held by a scope: an allocation that fails while a page is made leaves the catalogue
+    // free for the rest of the server.
+    System::Threading::MonitorLock lock(catalogue.mMonitor);
     auto* node = catalogue.FindStart(startId);
     Page page;
     page.mChanges = catalogue.GetChanges();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "System/Threading/MonitorLock.h"
 #include "System/Utility/FailPoint.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -29,10 +30,10 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     // that leaves has the download ended with its others instead of leaving it open for good.
     auto& clients = model->Clients;
     auto& downloads = model->Downloads;
-    clients.mMonitor.Enter();
+    System::Threading::MonitorLock clientsLock(clients.mMonitor);
     Client::RelayClient* client = clients.mValue.FindClient(clientId);
     const bool present = client != nullptr;
-    downloads.mMonitor.Enter();
+    System::Threading::MonitorLock downloadsLock(downloads.mMonitor);
     // A download whose place is claimed but whose file is not open yet counts as running.
     const bool running = downloads.Find(clientId, mediaId, resourceId) != nullptr ||
                          model->WaitingDownloads.Contains(clientId, mediaId, resourceId);
@@ -63,8 +64,8 @@ void GetMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
         answer(GetMediaResponse::Accepted);
         model->WaitingDownloads.Add(clientId, mediaId, resourceId);
     }
-    downloads.mMonitor.Exit();
-    clients.mMonitor.Exit();
+    downloadsLock.Unlock();
+    clientsLock.Unlock();
     if (starts) {
         PostAction::PostSendMediaChunk::Start(clientId, mediaId, resourceId, true);
     } else if (present && !accepted) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "System/IO/FileStream.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
 #include "ZelvoRelay/Threading/PhotoTask.h"
@@ -15,7 +16,7 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
     auto& uploads = model->Uploads;
     Threading::PhotoTask* photo = nullptr;
     bool notWritten = false;
-    uploads.mMonitor.Enter();
+    System::Threading::MonitorLock lock(uploads.mMonitor);
     MVC::Model::MediaTransferModel* upload =
         uploads.Find(clientId, chunk.GetMediaId(), chunk.GetResourceId());
     if (upload != nullptr) {
@@ -42,7 +43,7 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
             photo = new Threading::PhotoTask(*upload);
         }
     }
-    uploads.mMonitor.Exit();
+    lock.Unlock();
     if (notWritten) {
         model->Server.OnPhotoFailed.Raise(clientId, chunk.GetMediaId(),
                                           Threading::PhotoFailure::PhotoNotWritten);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/RemoveMediaItemEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -17,12 +18,12 @@ void RemoveMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_
     MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
 
     auto& clients = model->Clients;
-    clients.mMonitor.Enter();
+    System::Threading::MonitorLock clientsLock(clients.mMonitor);
     Client::RelayClient* sender = clients.mValue.FindClient(clientId);
     const bool allowed =
         sender != nullptr && sender->GetUserModel().CanWrite(
                                  MVC::Model::UserPrivilegeModel::UserPrivilege::DeletePhotos);
-    clients.mMonitor.Exit();
+    clientsLock.Unlock();
     // A sender that has already left cannot be checked: letting it through would let a
     // client without the right remove photos by closing its connection right after asking.
     if (sender == nullptr) {
@@ -35,9 +36,9 @@ void RemoveMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_
         return;
     }
 
-    model->Media.mMonitor.Enter();
+    System::Threading::MonitorLock catalogueLock(model->Media.mMonitor);
     const bool existed = model->Media.FindMedia(mediaId) != nullptr;
-    model->Media.mMonitor.Exit();
+    catalogueLock.Unlock();
     MVC::Events::RemoveMediaItemEvent remove(mediaId);
     remove.Dispatch();
     model->QueueMessage(

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Processor/Media/StopMediaTransferMessageProcessor.h"
 
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/StopMediaTransferMessage.h"
 
@@ -9,9 +10,9 @@ void StopMediaTransferMessageProcessor::Process(Message::BaseMessage* message, u
     const auto& stop = *static_cast<Message::Media::StopMediaTransferMessage*>(message);
     MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
     auto& uploads = model->Uploads;
-    uploads.mMonitor.Enter();
+    System::Threading::MonitorLock lock(uploads.mMonitor);
     const bool stopped = uploads.DiscardUpload(clientId, stop.GetMediaId(), stop.GetResourceId());
-    uploads.mMonitor.Exit();
+    lock.Unlock();
     if (stopped) {
         model->Server.OnUploadEnded.Raise(clientId, stop.GetMediaId(), false);
     }

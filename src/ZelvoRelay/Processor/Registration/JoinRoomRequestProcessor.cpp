@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "System/Threading/MonitorLock.h"
 #include "System/Utility/FailPoint.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/Collections/AddressTable.h"
@@ -61,12 +62,11 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     MVC::Model::RoomModel& room = model->Room;
     auto& clients = model->Clients;
 
-    clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(clients.mMonitor);
     Client::RelayClient* sender = clients.mValue.FindClient(clientId);
     // Each join a refused connection sent behind the refused one would be one more password
     // tried before the connection closes: a pipelining peer would try dozens per connection.
     if (sender == nullptr || sender->AreJoinsRefused()) {
-        clients.mMonitor.Exit();
         return;
     }
     UserModel& user = sender->GetUserModel();
@@ -87,7 +87,7 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     const System::Net::IPAddress address = sender->GetTcpEndPoint().GetAddress();
     if (decision.refusal != 0) {
         sender->RefuseJoins();
-        clients.mMonitor.Exit();
+        lock.Unlock();
         model->QueueMessage(new Message::Registration::JoinRoomResponse(0, decision.refusal),
                             clientId, 0, new PostAction::PostRemoveClient(clientId));
         // Unbounded, one peer reconnecting at once after each refusal tried thousands of
@@ -130,7 +130,7 @@ void JoinRoomRequestProcessor::Process(Message::BaseMessage* message, uint32_t c
     // more than the slower ones could read, and they were closed for it.
     model->Addresses.ChargeNotice(address, *notice, Collections::AddressTable::Clock::now());
     model->SendNowToRoom(notice, clientId);
-    clients.mMonitor.Exit();
+    lock.Unlock();
     // Behind the admission in its send queue.
     PostAction::PostSendMediaChunk::StartJoined(clientId);
 }

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Processor/Registration/UserChange.h"
 
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Common/ErrorMessage.h"
@@ -16,19 +17,18 @@ constexpr unsigned char kNotJoined = 1;
 void ProcessUserChange(Message::BaseMessage* message, uint32_t clientId, UserChange change) {
     MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
     auto& clients = model->Clients;
-    clients.mMonitor.Enter();
+    System::Threading::MonitorLock lock(clients.mMonitor);
     Client::RelayClient* sender = clients.mValue.FindClient(clientId);
     if (sender == nullptr) {
-        clients.mMonitor.Exit();
         return;
     }
     if (!sender->GetUserModel().IsRegistered.mValue) {
-        clients.mMonitor.Exit();
+        lock.Unlock();
         model->QueueMessage(new Message::Common::ErrorMessage(0, kNotJoined), clientId, 0);
         return;
     }
     change(sender->GetUserModel(), message);
-    clients.mMonitor.Exit();
+    lock.Unlock();
     // The header carries the sender's own id, as chat and voice do: relayed as written,
     // a client could make the room believe that another user renamed itself.
     message->SetClientId(clientId);

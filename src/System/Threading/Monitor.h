@@ -10,9 +10,8 @@ namespace System::Threading {
 
 // The system's lock: a plain, non-recursive mutex that counts its callers.
 // A thread that holds a monitor must not Enter it again (it would block for ever);
-// every Enter or successful TryEnter is paired with one Exit on the same thread. Outside
-// the threading library it is taken through MonitorLock, which makes that pairing hold
-// however the locked work ends.
+// every Enter or successful TryEnter is paired with one Exit on the same thread. It is taken
+// through MonitorLock, which makes that pairing hold however the locked work ends.
 class Monitor : public Object {
   public:
     Monitor() = default;

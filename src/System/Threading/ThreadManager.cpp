@@ -1,5 +1,7 @@
 #include "System/Threading/ThreadManager.h"
 
+#include "System/Threading/MonitorLock.h"
+
 namespace System::Threading {
 
 ThreadManager::~ThreadManager() {
@@ -61,7 +63,7 @@ Thread* ThreadManager::GetThread(unsigned int index) const {
 }
 
 void ThreadManager::CountFinished(Thread* finished, bool groupRan) {
-    mFinishing.Enter();
+    MonitorLock lock(mFinishing);
     const uint32_t left = --mRunning;
     if (mStarted) {
         if (finished != nullptr) {
@@ -71,7 +73,6 @@ void ThreadManager::CountFinished(Thread* finished, bool groupRan) {
             OnAllThreadsFinished.Raise();
         }
     }
-    mFinishing.Exit();
 }
 
 }  // namespace System::Threading

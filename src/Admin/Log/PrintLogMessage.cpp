@@ -1,8 +1,10 @@
 #include "Admin/Log/PrintLogMessage.h"
 
 #include "System/IO/ConsoleWriter.h"
+#include "System/Utility/FailPoint.h"
 #include "System/Utility/Utf8.h"
 
+#include <new>
 #include <string>
 
 namespace {
@@ -28,7 +30,18 @@ System::IO::ConsoleWriter& Console() {
 }  // namespace
 
 void PrintLogMessage(const System::String& text) {
-    Console().Write(FormatLogMessage(System::DateTime::Now(), text));
+    // A line that cannot be made for want of memory is lost as one the console drops: the
+    // thread that logs goes on (a connection's line ended the process from the accept thread).
+    try {
+        System::Utility::FailPoint::Check("log-line");
+        Console().Write(FormatLogMessage(System::DateTime::Now(), text));
+    } catch (const std::bad_alloc&) {
+        CountDroppedLine();
+    }
+}
+
+void CountDroppedLine() {
+    Console().CountDropped();
 }
 
 int StartConsole() {

@@ -16,8 +16,13 @@ inline constexpr std::chrono::seconds kConsoleEndWait{5};
 // written by different threads never mix within a line. While 1 MiB of lines waits for a
 // console that takes nothing, besides those being written to it, further lines are dropped
 // until half of that is free again, and once it takes output again one line says how many,
-// where they are missing. Output errors are ignored.
+// where they are missing. A line that cannot be made for want of memory is dropped and
+// counted the same way. Output errors are ignored.
 void PrintLogMessage(const System::String& text);
+
+// Counts a line that could not be made for want of memory as dropped, as PrintLogMessage
+// counts those it drops. Allocates nothing.
+void CountDroppedLine();
 
 // Starts the console's writer: 0, or the error number of its thread's creation, in which
 // case each line is written by the thread that logs it.

@@ -65,32 +65,44 @@ RelayObserver::RelayObserver() : mMessageNames(64, System::Collections::HashFunc
 
     ZelvoRelayModel* relay = ZelvoRelayModel::Instance();
     AdminModel* admin = AdminModel::Instance();
-    mEventManager.Add(relay->Server.OnHost, this, &RelayObserver::OnRelayHost);
-    mEventManager.Add(relay->Server.OnHostFailed, this, &RelayObserver::OnRelayHostFailed);
-    mEventManager.Add(relay->Server.OnHostStopped, this, &RelayObserver::OnRelayHostStopped);
+    mEventManager.Add(relay->Server.OnHost, this,
+                      LineHandler<&RelayObserver::OnRelayHost>::kHandler);
+    mEventManager.Add(relay->Server.OnHostFailed, this,
+                      LineHandler<&RelayObserver::OnRelayHostFailed>::kHandler);
+    mEventManager.Add(relay->Server.OnHostStopped, this,
+                      LineHandler<&RelayObserver::OnRelayHostStopped>::kHandler);
     mEventManager.Add(relay->Server.OnClientConnect, this,
-                      &RelayObserver::OnRelayHostClientConnect);
-    mEventManager.Add(relay->Server.OnMakingPhotos, this, &RelayObserver::OnRelayMakingPhotos);
-    mEventManager.Add(relay->Server.OnDiscarded, this, &RelayObserver::OnRelayDiscarded);
-    mEventManager.Add(relay->Server.OnAddressBlocked, this, &RelayObserver::OnRelayAddressBlocked);
-    mEventManager.Add(relay->Server.OnPhotoFailed, this, &RelayObserver::OnRelayPhotoFailed);
-    mEventManager.Add(relay->Server.OnUploadLeft, this, &RelayObserver::OnRelayUploadLeft);
-    mEventManager.Add(relay->Server.OnUploadAnswered, this, &RelayObserver::OnRelayUploadAnswered);
-    mEventManager.Add(relay->Server.OnUploadEnded, this, &RelayObserver::OnRelayUploadEnded);
-    mEventManager.Add(admin->mPolicyServer.OnHost, this, &RelayObserver::OnPolicyHost);
-    mEventManager.Add(admin->mPolicyServer.OnHostFailed, this, &RelayObserver::OnPolicyHostFailed);
+                      LineHandler<&RelayObserver::OnRelayHostClientConnect>::kHandler);
+    mEventManager.Add(relay->Server.OnMakingPhotos, this,
+                      LineHandler<&RelayObserver::OnRelayMakingPhotos>::kHandler);
+    mEventManager.Add(relay->Server.OnDiscarded, this,
+                      LineHandler<&RelayObserver::OnRelayDiscarded>::kHandler);
+    mEventManager.Add(relay->Server.OnAddressBlocked, this,
+                      LineHandler<&RelayObserver::OnRelayAddressBlocked>::kHandler);
+    mEventManager.Add(relay->Server.OnPhotoFailed, this,
+                      LineHandler<&RelayObserver::OnRelayPhotoFailed>::kHandler);
+    mEventManager.Add(relay->Server.OnUploadLeft, this,
+                      LineHandler<&RelayObserver::OnRelayUploadLeft>::kHandler);
+    mEventManager.Add(relay->Server.OnUploadAnswered, this,
+                      LineHandler<&RelayObserver::OnRelayUploadAnswered>::kHandler);
+    mEventManager.Add(relay->Server.OnUploadEnded, this,
+                      LineHandler<&RelayObserver::OnRelayUploadEnded>::kHandler);
+    mEventManager.Add(admin->mPolicyServer.OnHost, this,
+                      LineHandler<&RelayObserver::OnPolicyHost>::kHandler);
+    mEventManager.Add(admin->mPolicyServer.OnHostFailed, this,
+                      LineHandler<&RelayObserver::OnPolicyHostFailed>::kHandler);
     mEventManager.Add(admin->mPolicyServer.OnHostStopped, this,
-                      &RelayObserver::OnPolicyHostStopped);
+                      LineHandler<&RelayObserver::OnPolicyHostStopped>::kHandler);
     mEventManager.Add(admin->mPolicyServer.OnClientConnect, this,
-                      &RelayObserver::OnPolicyHostClientConnect);
+                      LineHandler<&RelayObserver::OnPolicyHostClientConnect>::kHandler);
     mEventManager.Add(relay->Clients.mValue.CollectionChanged, this,
-                      &RelayObserver::OnRelayClientListUpdated);
+                      LineHandler<&RelayObserver::OnRelayClientListUpdated>::kHandler);
     mEventManager.Add(admin->mNetwork.SwitchboardState.Changed, this,
-                      &RelayObserver::OnSwitchboardStateChanged);
+                      LineHandler<&RelayObserver::OnSwitchboardStateChanged>::kHandler);
     mEventManager.Add(admin->mNetwork.SwitchboardLoginError.Changed, this,
-                      &RelayObserver::OnSwitchboardLoginError);
+                      LineHandler<&RelayObserver::OnSwitchboardLoginError>::kHandler);
     mEventManager.Add(admin->mNetwork.SwitchboardUpdateError.Changed, this,
-                      &RelayObserver::OnSwitchboardUpdateError);
+                      LineHandler<&RelayObserver::OnSwitchboardUpdateError>::kHandler);
     mEventManager.Add(AppModel::Instance()->mConfiguration.PropertyChanged, this,
                       &RelayObserver::OnConfigPropertyChanged);
     System::IO::DescriptorRoom::SetListener(&mReserveLog);
@@ -281,12 +293,13 @@ void RelayObserver::OnRelayClientListUpdated(void*,
         known.mName = added->GetUserModel().Name.mValue;
         known.mAddress = added->GetTcpClient().GetEndPoint().GetAddress();
         mEventManager.Add(added->GetUserModel().PropertyChanged, this,
-                          &RelayObserver::OnRelayUserChanged);
+                          LineHandler<&RelayObserver::OnRelayUserChanged>::kHandler);
         mEventManager.Add(added->GetTcpClient().OnReceiveMessage, this,
                           &RelayObserver::OnRelayClientReceivedMessage);
         mEventManager.Add(added->GetTcpClient().OnSendMessage, this,
                           &RelayObserver::OnRelayClientSentMessage);
-        mEventManager.Add(added->MessageReceived, this, &RelayObserver::OnRelayClientNewMessage);
+        mEventManager.Add(added->MessageReceived, this,
+                          LineHandler<&RelayObserver::OnRelayClientNewMessage>::kHandler);
     }
 }
 

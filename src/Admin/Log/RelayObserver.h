@@ -2,6 +2,7 @@
 
 #include "Admin/Log/AddressLogLimiter.h"
 #include "Admin/Log/DescriptorReserveLog.h"
+#include "Admin/Log/PrintLogMessage.h"
 #include "Admin/NetworkModel.h"
 #include "System/Collections/CollectionChangedAction.h"
 #include "System/Collections/Hash.h"
@@ -16,6 +17,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <new>
 #include <unordered_map>
 #include <utility>
 
@@ -116,6 +118,26 @@ class RelayObserver {
     static uint32_t ClientCount();
 
   private:
+    // Handler run so that a failed allocation in it costs the line it was making, dropped
+    // and counted as the console counts those it drops, never the thread that raised the
+    // event: uncaught, a connection's line ended the process from the accept thread.
+    template <auto Handler, class... B>
+    void DropLineOnFailure(B... arguments) {
+        try {
+            (this->*Handler)(arguments...);
+        } catch (const std::bad_alloc&) {
+            CountDroppedLine();
+        }
+    }
+    // DropLineOnFailure for Handler, as a handler to subscribe: kHandler.
+    template <auto Handler>
+    struct LineHandler;
+    template <class... B, void (RelayObserver::*Handler)(B...)>
+    struct LineHandler<Handler> {
+        static constexpr void (RelayObserver::*kHandler)(B...) =
+            &RelayObserver::DropLineOnFailure<Handler, B...>;
+    };
+
     // What the message log knows of a client.
     struct KnownClient {
         System::String mName;  // the user's name as last set

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 #include <string>
 
 namespace System::IO {
@@ -27,6 +28,27 @@ void ConsoleWriter::Write(const String& text) {
         WriteAll(text.CStr(), text.Length());
         return;
     }
+    // A text that cannot be queued for want of memory is lost as one past the bound is: the
+    // thread that logs it goes on with its work.
+    try {
+        Queue(text);
+    } catch (const std::bad_alloc&) {
+        Drop();
+    }
+    mQueued.notify_one();
+}
+
+void ConsoleWriter::CountDropped() {
+    std::lock_guard<std::mutex> lock(mLock);
+    Drop();
+}
+
+void ConsoleWriter::Queue(const String& text) {
+    if (mUnplaced != 0) {
+        mQueue.push_back(Entry{String(), mUnplaced});
+        mUnplaced = 0;
+        ++mGiven;
+    }
     // A console that takes nothing would otherwise hold every thread that logs, and with
     // them the room and its stop; past the bound, memory would grow for as long as it lasts.
     // Once a text is dropped, later ones are too until half the room is free again: a
@@ -44,7 +66,14 @@ void ConsoleWriter::Write(const String& text) {
         mHeld += text.Length();
         ++mGiven;
     }
-    mQueued.notify_one();
+}
+
+void ConsoleWriter::Drop() {
+    if (!mQueue.empty() && mQueue.back().mDropped != 0) {
+        ++mQueue.back().mDropped;
+    } else {
+        ++mUnplaced;
+    }
 }
 
 int ConsoleWriter::StartWriting() {
@@ -70,25 +99,48 @@ void ConsoleWriter::Run() {
         if (mQueue.empty()) {
             return;
         }
-        std::deque<Entry> batch;
-        batch.swap(mQueue);
+        mBatch.swap(mQueue);
         // The batch leaves the bound here: counted until its last byte was taken, it had
         // the lines given while a console that reads slowly drained it dropped, a second gap
         // told after the one it holds. It was the queue, so it is within the bound itself.
         mHeld = 0;
         lock.unlock();
+        WriteBatch();
+        const uint64_t done = mBatch.size();
+        mBatch.clear();
+        lock.lock();
+        mDone += done;
+        mWritten.notify_all();
+    }
+}
+
+void ConsoleWriter::WriteBatch() {
+    try {
         std::string bytes;
-        for (const Entry& entry : batch) {
+        for (const Entry& entry : mBatch) {
             // Made now, when the console has taken what came before the texts dropped.
             const String text = entry.mDropped != 0 ? mNotice(entry.mDropped) : entry.mText;
             bytes.append(text.CStr(), text.Length());
         }
         WriteAll(bytes.data(), bytes.size());
-        const uint64_t done = batch.size();
-        batch.clear();
-        lock.lock();
-        mDone += done;
-        mWritten.notify_all();
+        return;
+    } catch (const std::bad_alloc&) {
+    }
+    // Short of memory for the batch in one piece, the texts go one at a time: uncaught, the
+    // failure would end the process.
+    for (const Entry& entry : mBatch) {
+        if (entry.mDropped == 0) {
+            WriteAll(entry.mText.CStr(), entry.mText.Length());
+            continue;
+        }
+        try {
+            const String notice = mNotice(entry.mDropped);
+            WriteAll(notice.CStr(), notice.Length());
+        } catch (const std::bad_alloc&) {
+            // Told with the next text instead.
+            std::lock_guard<std::mutex> lock(mLock);
+            mUnplaced += entry.mDropped;
+        }
     }
 }
 

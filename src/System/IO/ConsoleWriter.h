@@ -40,9 +40,13 @@ class ConsoleWriter : public Threading::Thread {
     ConsoleWriter& operator=(const ConsoleWriter&) = delete;
 
     // Queues text behind every text given before it, or drops and counts it when the texts
-    // waiting would pass the capacity, or when the text before it was dropped and half the
-    // capacity is not free. While the thread cannot be started, the caller writes it at once.
+    // waiting would pass the capacity, when the text before it was dropped and half the
+    // capacity is not free, or when there is no memory to queue it. While the thread cannot be
+    // started, the caller writes it at once.
     void Write(const String& text);
+    // Counts a text that could not be made for want of memory as dropped, as Write counts
+    // those it drops. Allocates nothing.
+    void CountDropped();
     // Starts the thread, unless it runs: 0, or the error number of its creation (the callers
     // of Write then write their texts themselves, and a console that takes nothing holds them).
     int StartWriting();
@@ -63,6 +67,12 @@ class ConsoleWriter : public Threading::Thread {
         uint64_t mDropped{0};
     };
 
+    // Queues text, or drops and counts it past the bound. REQUIRES: mLock held.
+    void Queue(const String& text);
+    // Counts one text dropped. REQUIRES: mLock held.
+    void Drop();
+    // Writes the entries of mBatch: in one piece, or one at a time when memory is short.
+    void WriteBatch();
     // Writes every byte, waiting while the descriptor takes none; stops where it fails.
     void WriteAll(const char* bytes, size_t length) const;
 
@@ -74,11 +84,17 @@ class ConsoleWriter : public Threading::Thread {
     std::condition_variable mQueued;   // an entry was queued, or the thread is to stop
     std::condition_variable mWritten;  // mDone has grown
     std::deque<Entry> mQueue;
+    // Texts dropped for want of memory that no entry of mQueue counts yet: their notice goes
+    // in before the next text queued.
+    uint64_t mUnplaced{0};
     // The bytes of the texts queued.
     size_t mHeld{0};
     // Entries ever queued, and those written (or failed) since.
     uint64_t mGiven{0};
     uint64_t mDone{0};
+    // The entries being written; used by the thread alone. Kept from batch to batch and
+    // swapped with mQueue, so that taking a batch allocates nothing.
+    std::deque<Entry> mBatch;
 };
 
 }  // namespace System::IO

@@ -3,6 +3,8 @@
 #include "System/IO/DescriptorLimit.h"
 #include "System/Net/Net.h"
 
+#include <new>
+
 namespace System::Net {
 
 namespace {
@@ -40,8 +42,7 @@ void Server::Run() {
                 OnClientRefused.Raise(this);
                 continue;
             }
-            Client connection(Socket(descriptor, true), peer);
-            OnClientConnect.Raise(this, connection);
+            Accept(descriptor, peer);
         }
     } else if (mType == UDP) {
         char buffer[kReceiveSize];
@@ -56,6 +57,17 @@ void Server::Run() {
         }
     }
     OnHostStopped.Raise(this);
+}
+
+void Server::Accept(int descriptor, const IPEndPoint& peer) {
+    Client connection(Socket(descriptor, true), peer);
+    // A connection that cannot be taken in for want of memory is closed, and the loop
+    // accepts the next: uncaught, the failure ended the process, without its closing save.
+    try {
+        OnClientConnect.Raise(this, connection);
+    } catch (const std::bad_alloc&) {
+        connection.GetSocket()->Close();
+    }
 }
 
 void Server::Host(const IPEndPoint& endPoint) {

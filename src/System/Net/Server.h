@@ -82,6 +82,11 @@ class Server : public Threading::Thread, public INetwork {
     NetworkType mType;     // the kind of socket Host makes
     IPEndPoint mEndPoint;  // the one given to Host, network order
     Socket mSocket;        // listening or datagram socket; see Socket for its threads
+
+  private:
+    // Raises OnClientConnect for the accepted descriptor; closes it when that fails for want
+    // of memory. A handler that has taken the connection keeps such a failure to itself.
+    void Accept(int descriptor, const IPEndPoint& peer);
 };
 
 }  // namespace System::Net

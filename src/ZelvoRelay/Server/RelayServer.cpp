@@ -7,6 +7,7 @@
 #include "System/Net/Net.h"
 #include "System/Net/SocketType.h"
 #include "System/Threading/MonitorLock.h"
+#include "System/Utility/FailPoint.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Events/NewRelayClientEvent.h"
 #include "ZelvoRelay/MVC/MVCInit.h"
@@ -218,6 +219,7 @@ void RelayServer::TellDiscarded(StopWork work) {
 }
 
 void RelayServer::OnClientConnected(System::Net::Server*, System::Net::Client& accepted) {
+    System::Utility::FailPoint::Check("accept");
     // Closed before it becomes a client, so a peer guessing passwords, cycling
     // connections or holding many that never join costs no client id, no notice to the
     // members and no read.

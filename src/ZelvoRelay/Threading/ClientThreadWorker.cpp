@@ -4,8 +4,10 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <new>
 
 #include "System/Threading/MonitorLock.h"
+#include "System/Utility/FailPoint.h"
 #include "System/Utility/HeapTrim.h"
 #include "ZelvoRelay/MVC/Events/RemoveRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
@@ -23,6 +25,18 @@ constexpr int kReadsPerTurn = 8;
 // How much later than its time a connection that has not joined may be closed, so that
 // the connections of a busy minute are closed a few at a time, not with a wake-up each.
 constexpr double kJoinDeadlineSlack = 0.25;
+
+// Runs serve, one connection's part of a turn. A failed allocation in it closes that
+// connection, and the turn goes on with the others: uncaught, it ended the process.
+template <class Serve>
+void ServeAlone(Client::RelayClient* client, Serve serve) {
+    try {
+        System::Utility::FailPoint::Check("client-turn");
+        serve();
+    } catch (const std::bad_alloc&) {
+        client->Disconnect();
+    }
+}
 
 // Seconds on a clock that never goes back.
 double Now() {
@@ -160,12 +174,12 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
     CloseLateJoiners(now);
 
     for (Client::RelayClient* client : mToRead.TakeAll()) {
-        Read(client, buffer, now);
+        ServeAlone(client, [&] { Read(client, buffer, now); });
     }
     for (Client::RelayClient* client : mToSend) {
         WorkerState& state = client->GetWorkerState();
         state.mToSend = false;
-        state.mAwaitingRoom = client->Send();
+        ServeAlone(client, [&] { state.mAwaitingRoom = client->Send(); });
     }
     mToSend.clear();
     // Removed last: until here a readiness report or a notice may still name them.

@@ -3,6 +3,8 @@
 #include "System/Net/ClientSSL.h"
 #include "System/Net/IPEndPoint.h"
 
+#include <new>
+
 namespace System::Net::Http {
 
 namespace {
@@ -192,8 +194,15 @@ void HttpClient::OnReceivedMessage(Client* client, char* buffer, int count) {
         if (!IsActive(client) || !mAwaiting) {
             return;
         }
-        complete = mResponse.Receive(buffer, count);
-        if (!complete && !mResponse.IsFailed()) {
+        // A reply that cannot be held for want of memory fails as one that cannot be used:
+        // uncaught on the connection's thread, the failure ended the process.
+        bool held = true;
+        try {
+            complete = mResponse.Receive(buffer, count);
+        } catch (const std::bad_alloc&) {
+            held = false;
+        }
+        if (held && !complete && !mResponse.IsFailed()) {
             return;
         }
         mAwaiting = false;

@@ -1,6 +1,7 @@
 #include "ZelvoRelay/Processor/Media/GetMediaInfoRequestProcessor.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "System/Resource/Feeds/AtomSerializer.h"
@@ -98,10 +99,11 @@ GetMediaInfoResponse* GetMediaInfoRequestProcessor::Answer(Collections::MediaCol
         mItemBytes = std::max<uint64_t>(
             mItemBytes, (page.mListing.mDeflated.size() + entries.size() - 1) / entries.size());
     }
-    // Kept, a page that could not be compressed (zlib out of memory) would answer every later
-    // request for it empty.
+    // A page that could not be compressed (zlib out of memory) fails as an allocation does, so
+    // that its answer fails alone: sent, it came as an empty frame, which a member's client
+    // takes for an empty catalogue; kept, it would answer every later request for it so.
     if (page.mListing.mDeflated.empty()) {
-        return new GetMediaInfoResponse(clientId, page.mListing);
+        throw std::bad_alloc();
     }
     // Pages of a catalogue that has changed since can never be answered again.
     if (!mPages.empty() && mPages.back().mChanges != page.mChanges) {

@@ -30,8 +30,8 @@ namespace ZelvoRelay::Processor::Media {
 // entries of each run of kRunIds ids that the page holds whole are deflated once and kept
 // while those items and the one before them stay, so only the runs at the page's two ends
 // are deflated for it (deflating the whole page's text took most of a millisecond). A page
-// or piece that could not be compressed (zlib out of memory) is never kept: its answer alone
-// carries no stream.
+// or piece that could not be compressed (zlib out of memory) is never kept, and its answer
+// alone fails, as a failed allocation does.
 //
 // REQUIRES: used by the message worker only, so the kept pages take no lock.
 class GetMediaInfoRequestProcessor : public IMessageProcessor {
@@ -48,7 +48,7 @@ class GetMediaInfoRequestProcessor : public IMessageProcessor {
     [[nodiscard]] uint64_t AnswerBytes(const Message::BaseMessage& message) const override;
 
     // The page of up to count items of catalogue from startId downwards, for clientId.
-    // Takes the catalogue's monitor.
+    // Takes the catalogue's monitor. Throws std::bad_alloc when memory runs out, zlib's too.
     [[nodiscard]] Message::Media::GetMediaInfoResponse* Answer(
         Collections::MediaCollection& catalogue, uint32_t clientId, uint32_t startId,
         uint32_t count);

@@ -69,6 +69,9 @@ class Thread : public Monitor {
 
   private:
     static void* RunProcess(void* launch);
+    // pthread_create with a stack sized to the bodies' use, its handle in mHandle: 0 or the
+    // error number.
+    int CreateThread(void* launch);
     // Forgets the handle: joins it when join is set and this is not the thread
     // itself, otherwise detaches it.
     void ReleaseHandle(bool join);

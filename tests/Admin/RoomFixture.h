@@ -69,6 +69,13 @@ inline std::vector<std::string> FramesUntil(TestSupport::RawClient& client, uint
     return {};
 }
 
+// The text of the next chat client is sent; empty when none comes.
+inline std::string NextChat(TestSupport::RawClient& client) {
+    const auto frames = FramesUntil(client, RelayWire::Chat);
+    // Type, the sender's id, the text's length, then the text.
+    return frames.empty() || frames.back().size() < 6 ? std::string() : frames.back().substr(6);
+}
+
 // The error id of the JoinRoomResponse to a join; -1 when none came.
 inline int Join(TestSupport::RawClient& client, const std::string& name,
                 const std::string& password) {

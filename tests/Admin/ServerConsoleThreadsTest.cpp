@@ -17,6 +17,7 @@
 namespace {
 
 using AdminTest::ConfigXml;
+using AdminTest::NextChat;
 using AdminTest::Privileges;
 using AdminTest::Room;
 using AdminTest::Settings;
@@ -41,13 +42,6 @@ void StallConsole(ServerProcess& server, RawClient& member) {
     }
     ASSERT_TRUE(TestSupport::WaitUntil(
         [&] { return TestSupport::ThreadWritingAFullPipe(server.Pid()) != 0; }));
-}
-
-// The text of the next chat reader is sent; empty when none comes.
-std::string NextChat(RawClient& reader) {
-    const auto frames = AdminTest::FramesUntil(reader, RelayWire::Chat);
-    // Type, the sender's id, the text's length, then the text.
-    return frames.empty() || frames.back().size() < 6 ? std::string() : frames.back().substr(6);
 }
 
 // With the console unread, chat is relayed, a newcomer joins, and SIGTERM ends the process

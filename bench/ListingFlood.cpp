@@ -6,7 +6,8 @@
 // reading nothing through a 4 KB receive buffer (a connection the server closes is opened
 // again). Then the outsider resets every connection and the tool watches on. It prints the
 // server's resident memory before, at its peak, and at the given times after the reset, the
-// members' chat round trips, and how the server ended when asked to stop. An address-space
+// members' chat round trips, how the server ended when asked to stop, and whether the photo a
+// member uploaded before the flood is in the catalogue it saved. An address-space
 // limit may be set on the server, as an operator's `ulimit -v` does. One thread, one epoll
 // loop, a deadline on every phase.
 
@@ -24,6 +25,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -64,6 +67,16 @@ constexpr uint64_t kOutsiderTag = 16;  // and up: the outsider's connection's de
 constexpr uint64_t kSetupTime = 30 * kSecond;
 constexpr uint64_t kChatEvery = kSecond / 20;
 constexpr uint64_t kSampleEvery = kSecond / 10;
+constexpr uint8_t kPhoto = 1;     // an upload's media type
+constexpr uint8_t kAccepted = 0;  // an upload answer's code
+// The photo the member uploads before the flood: a 2 x 2 PNG, and its title.
+const std::string kPng(
+    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x02\x00"
+    "\x00\x00\x02\x08\x02\x00\x00\x00\xfd\xd4\x9a\x73\x00\x00\x00\x10\x49\x44\x41\x54\x78"
+    "\x9c\x63\xf8\xcf\xc0\x00\x44\x0c\x10\x0a\x00\x1f\xee\x03\xfd\x8b\x5f\x14\xd4\x00\x00"
+    "\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+    73);
+const std::string kPhotoTitle = "uploaded before the flood";
 
 struct Options {
     std::string server;
@@ -149,12 +162,13 @@ std::string MakeRoom(uint16_t port, const Options& options) {
 
 class Flood {
   public:
-    Flood(const Options& options, uint16_t port, LoadSupport::Server& server)
-        : mOptions(options), mPort(port), mServer(server) {}
+    Flood(const Options& options, uint16_t port, LoadSupport::Server& server,
+          const std::string& room)
+        : mOptions(options), mPort(port), mServer(server), mRoom(room) {}
 
     // Sets up, floods and watches; false, saying why, when a phase could not be done.
     bool Run() {
-        if (!JoinMembers()) {
+        if (!JoinMembers() || !UploadPhoto()) {
             return false;
         }
         Serve(Now() + kSecond, [] { return false; });
@@ -199,6 +213,11 @@ class Flood {
         const double stop = mServer.Stop(30 * kSecond);
         std::printf("server alive after the flood: %s; stop: %s, %.2f s\n", alive ? "yes" : "no",
                     mServer.Ending().c_str(), stop);
+        std::ifstream file(mRoom + "/media.xml", std::ios::binary);
+        const std::string saved{std::istreambuf_iterator<char>(file), {}};
+        std::printf(
+            "photo uploaded before the flood listed in the saved catalogue: %s\n",
+            saved.find("<title>" + kPhotoTitle + "</title>") != std::string::npos ? "yes" : "no");
         return true;
     }
 
@@ -224,6 +243,19 @@ class Flood {
             mFailure = "the members were not admitted";
             return false;
         }
+        return true;
+    }
+
+    // The member uploads kPng, which only the closing save keeps once it is made.
+    bool UploadPhoto() {
+        Send(mMember, Framed(RelayWire::AddMediaRequest(
+                          1, kPhoto, static_cast<uint32_t>(kPng.size()), kPhotoTitle)));
+        if (!Serve(Now() + kSetupTime, [this] { return mPhotoAnswer >= 0; }) ||
+            mPhotoAnswer != kAccepted) {
+            mFailure = "the member's upload was not accepted";
+            return false;
+        }
+        Send(mMember, Framed(RelayWire::Chunk(mPhotoId, 0, 0, kPng)));
         return true;
     }
 
@@ -285,6 +317,10 @@ class Flood {
                 if (message.type == RelayWire::JoinResponse && !message.payload.empty() &&
                     message.payload[0] == 0) {
                     mMemberId = message.clientId;
+                } else if (message.type == RelayWire::AddMediaAnswer &&
+                           message.payload.size() >= 6) {
+                    mPhotoAnswer = static_cast<uint8_t>(message.payload[1]);
+                    mPhotoId = RelayWire::ReadU32(message.payload, 2);
                 } else if (message.type == RelayWire::Chat && message.clientId == mPartnerId &&
                            message.payload.size() > 6) {
                     const auto sent = mChatSent.find(static_cast<uint32_t>(
@@ -327,6 +363,7 @@ class Flood {
     const Options& mOptions;
     uint16_t mPort;
     LoadSupport::Server& mServer;
+    const std::string mRoom;  // the room's directory
     LoadSupport::Poller mPoller;
     std::string mFailure;
     int mMember{-1};
@@ -335,6 +372,8 @@ class Flood {
     std::string mPartnerIn;
     uint32_t mMemberId{0};
     uint32_t mPartnerId{0};
+    int mPhotoAnswer{-1};  // the code of the answer to the member's upload, -1 until it comes
+    uint32_t mPhotoId{0};  // the media id it gives
     std::unordered_map<int, int> mOutsiders;  // descriptor -> address index
     bool mFlooding{false};
     int mReopened{0};
@@ -404,7 +443,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ListingFlood: %s\n", why.c_str());
         return LoadSupport::Finish("ListingFlood", room, false);
     }
-    Flood flood(options, port, server);
+    Flood flood(options, port, server, room);
     const bool ok = flood.Run();
     if (!ok) {
         std::fprintf(stderr, "ListingFlood: %s\n", flood.Failure().c_str());

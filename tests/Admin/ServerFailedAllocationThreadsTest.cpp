@@ -5,10 +5,9 @@
 // here: the sanitizers every test build runs under reserve terabytes of address space for
 // their shadow memory, so the server would not even start. The named failures stand in.
 #include "Admin/RoomFixture.h"
-#include "System/Utility/FailPoint.h"
+#include "support/ArmedFailPoint.h"
 
 #include <signal.h>
-#include <stdlib.h>
 
 #include <gtest/gtest.h>
 
@@ -22,19 +21,8 @@ using AdminTest::Logs;
 using AdminTest::Privileges;
 using AdminTest::Room;
 using AdminTest::Settings;
-using System::Utility::FailPoint;
+using TestSupport::ArmedFailPoint;
 using TestSupport::RawClient;
-
-// Names the step that fails for the servers started while it lives.
-class ArmedFailPoint {
-  public:
-    explicit ArmedFailPoint(const std::string& step) {
-        setenv(FailPoint::kVariable, step.c_str(), 1);
-    }
-    ~ArmedFailPoint() { unsetenv(FailPoint::kVariable); }
-    ArmedFailPoint(const ArmedFailPoint&) = delete;
-    ArmedFailPoint& operator=(const ArmedFailPoint&) = delete;
-};
 
 // The step made to fail, "name" or "name:pass", and whether its failure closes the
 // connection it served.

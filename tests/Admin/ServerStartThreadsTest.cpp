@@ -2,6 +2,7 @@
 // inherits.
 #include "Admin/RoomFixture.h"
 #include "Admin/Uploads.h"
+#include "support/ArmedFailPoint.h"
 #include "support/Process.h"
 #include "support/Wait.h"
 
@@ -48,22 +49,16 @@ void ExpectStartUpEnded(ServerProcess& server, int status, const Room& room,
     EXPECT_FALSE(std::filesystem::exists(room.File("media.xml")));
 }
 
-// A server whose stack limit is larger than the address space cannot start a thread: each one
-// created with default attributes asks for that much stack. The first it needs, the one that
-// takes the stop signals, failing, start-up ends with status 1 and a line that says so, before
-// anything is hosted or saved. Before, the server hosted without a word, and SIGTERM, SIGINT
-// and SIGHUP stayed pending for good: only a kill ended it, losing the closing save.
+// The first thread the server needs, the one that takes the stop signals, cannot start for
+// want of memory: start-up ends with status 1 and a line that says so, before anything is
+// hosted or saved. Before, the server hosted without a word, and SIGTERM, SIGINT and SIGHUP
+// stayed pending for good: only a kill ended it, losing the closing save.
 TEST(ServerStart, AStopSignalThreadThatCannotStartEndsTheStartUpWithStatus1) {
-#if defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "ThreadSanitizer's memory layout leaves no room for a stack limit larger "
-                    "than the address space; the other builds run this test";
-#endif
     Room room;
     const std::string config = ConfigXml(room.Port(), Settings(), Privileges("", "", ""));
     room.Write("config.xml", config);
-    ServerProcess server("prlimit",
-                         {"--stack=" + std::to_string(uint64_t{1} << 46) + ":", AdminTest::kServer},
-                         room.File("."));
+    const TestSupport::ArmedFailPoint failing("thread-start:1");
+    ServerProcess server(AdminTest::kServer, {}, room.File("."));
     ExpectStartUpEnded(server, server.WaitForExit(), room, config,
                        "The thread that takes the stop signals cannot start: Resource "
                        "temporarily unavailable; start-up ends, as nothing could stop the server");

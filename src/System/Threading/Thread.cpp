@@ -1,9 +1,12 @@
 #include "System/Threading/Thread.h"
 
 #include "System/Uninterrupted.h"
+#include "System/Utility/FailPoint.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <ctime>
+#include <new>
 
 namespace System::Threading {
 
@@ -50,9 +53,16 @@ int Thread::Start() {
     ReleaseHandle(false);
 
     // Made before the state changes: failing for want of memory after, it left a thread
-    // reported running that never started, and a destructor waiting on it for good.
+    // reported running that never started, and a destructor waiting on it for good. Reported
+    // as pthread_create reports a thread it has no memory for.
     const uint64_t start = (mState.load() >> 1) + 1;
-    auto* launch = new Launch{this, start};
+    Launch* launch = nullptr;
+    try {
+        Utility::FailPoint::Check("thread-start");
+        launch = new Launch{this, start};
+    } catch (const std::bad_alloc&) {
+        return EAGAIN;
+    }
     // The state reads 1 before the new thread can first run, so a body that returns
     // at once leaves it at 0.
     mState.store(start << 1 | kRunning);
@@ -70,8 +80,9 @@ int Thread::Start() {
 }
 
 int Thread::CreateThread(void* launch) {
+    // The process's defaults, whatever they hold, but for the stack size.
     pthread_attr_t attributes;
-    int error = pthread_attr_init(&attributes);
+    int error = pthread_getattr_default_np(&attributes);
     if (error != 0) {
         return error;
     }

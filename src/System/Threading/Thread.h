@@ -33,8 +33,9 @@ class Thread : public Monitor {
     // The body; the base body returns at once.
     virtual void Run() {}
 
-    // Stops and joins a running body first, then creates a new thread running Run.
-    // Returns 0 on success, else the error number of the thread creation, in which
+    // Stops and joins a running body first, then creates a new thread running Run, with the
+    // process's default thread attributes but a stack of its own size. Returns 0 on success,
+    // else the error number of the thread creation (EAGAIN without memory for it), in which
     // case the state stays 0 and nothing is raised.
     int Start();
     // Sets the state to 0 (the request to stop) and wakes the body (Wake); with join,

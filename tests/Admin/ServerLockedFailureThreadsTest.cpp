@@ -1,9 +1,9 @@
 // A failed allocation in a handler that holds the room's monitors, the server binary end to
 // end: each test in a fresh working directory on a free port.
 #include "Admin/RoomFixture.h"
+#include "support/ArmedFailPoint.h"
 
 #include <signal.h>
-#include <stdlib.h>
 
 #include <gtest/gtest.h>
 
@@ -53,10 +53,11 @@ TEST_P(ServerLockedFailure, RequestFailsAloneAndTheRoomGoesOnServing) {
     room.Write("config.xml", config);
     room.Write("media.xml", kMedia);
     room.Write("media/" + std::to_string(kPhoto) + "_0", "photo file");
-    // Each CTest test is a process of its own: the variable reaches this server only.
-    setenv("ZELVO_FAIL_POINT", GetParam().failPoint, 1);
-    auto server = room.Start();
-    unsetenv("ZELVO_FAIL_POINT");
+    std::unique_ptr<TestSupport::ServerProcess> server;
+    {
+        const TestSupport::ArmedFailPoint failing(GetParam().failPoint);
+        server = room.Start();
+    }
     RawClient ann(room.Port());
     ASSERT_EQ(AdminTest::Join(ann, "Ann", ""), 0);
     RawClient bob(room.Port());

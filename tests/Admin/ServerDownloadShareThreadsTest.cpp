@@ -1,5 +1,6 @@
-// How the open file limit is shared between members' connections and their downloads' files,
-// the server binary end to end: each test in a fresh working directory on a free port.
+// How the open file limit is shared between members' connections and the files of their
+// downloads and uploads, the server binary end to end: each test in a fresh working directory
+// on a free port.
 #include "Admin/RoomFixture.h"
 
 #include <signal.h>
@@ -28,12 +29,12 @@ constexpr uint32_t kSmall = 0;             // the id of the small photo
 constexpr size_t kSmallSize = 40 * 1024;   // its size, ten chunks
 const std::string kSmallPhoto(kSmallSize, 's');
 
-// A room without a password for kRoom, whose item kSmall has a photo of 40 KiB and items
+// A room without a password for places, whose item kSmall has a photo of 40 KiB and items
 // kPhotos to kPhotos + kAsked - 1 a photo of 64 MiB that takes no disk space, far more than any
 // socket holds, so that no download of one ends while it is unread.
-void WriteRoom(const Room& room) {
+void WriteRoom(const Room& room, uint32_t places = kRoom) {
     Settings settings;
-    settings.maxClients = kRoom;
+    settings.maxClients = places;
     room.Write("config.xml", ConfigXml(room.Port(), settings, Privileges("", "", "")));
     std::string media = "<media count=\"" + std::to_string(kAsked + 1) + "\">";
     const auto item = [&media](uint32_t id) {
@@ -49,17 +50,48 @@ void WriteRoom(const Room& room) {
     room.Write("media.xml", media + "</media>");
 }
 
-// A member from source that asks for every large photo and then a listing, reads until the
+// The server binary in room, under an open file limit of kLimit.
+std::unique_ptr<TestSupport::ServerProcess> StartLimited(const Room& room) {
+    return std::make_unique<TestSupport::ServerProcess>(
+        std::vector<std::string>{"sh", "-c",
+                                 "cd " + room.File("") + " && exec prlimit --nofile=32:" +
+                                     std::to_string(kLimit) + " " + AdminTest::kServer},
+        "");
+}
+
+using Requests = std::vector<std::string>;
+
+// Asks for every large photo.
+Requests AskLargePhotos() {
+    Requests frames;
+    for (uint32_t id = kPhotos; id < kPhotos + kAsked; ++id) {
+        frames.push_back(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
+    }
+    return frames;
+}
+
+// Announces kAsked uploads of 4,000,000 bytes each, whose chunks never come.
+Requests AnnounceUploads() {
+    Requests frames;
+    for (uint32_t request = 0; request < kAsked; ++request) {
+        frames.push_back(RelayWire::AddMediaRequest(static_cast<uint8_t>(request), 1, 4000000,
+                                                    "up" + std::to_string(request)));
+    }
+    return frames;
+}
+
+// A member from source that sends requests and then asks for a listing, reads until the
 // listing is answered (which comes once the server has handled every request before it) and
 // then reads nothing more. Null when it cannot join.
-std::unique_ptr<RawClient> Flooder(uint16_t port, const std::string& source, uint32_t number) {
+std::unique_ptr<RawClient> Flooder(uint16_t port, const std::string& source, uint32_t number,
+                                   const Requests& requests) {
     auto client = std::make_unique<RawClient>(port, source);
     client->SetReceiveBuffer(4096);
     if (AdminTest::Join(*client, "flooder" + std::to_string(number), "") != 0) {
         return nullptr;
     }
-    for (uint32_t id = kPhotos; id < kPhotos + kAsked; ++id) {
-        client->SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
+    for (const std::string& request : requests) {
+        client->SendFrame(request);
     }
     client->SendFrame(RelayWire::Message(RelayWire::GetMediaInfo, 0,
                                          RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
@@ -91,6 +123,24 @@ std::string DownloadSmall(RawClient& client) {
     return photo == kSmallPhoto ? "whole" : "<other bytes>";
 }
 
+// Members fill the room, then a newcomer from another address joins, and a member's download of
+// the small photo, and then the newcomer's, are answered 0 and come whole.
+void ExpectNewcomerAndMemberServed(TestSupport::ServerProcess& server, const Room& room,
+                                   RawClient& member, uint32_t members, const Requests& requests) {
+    std::vector<std::unique_ptr<RawClient>> flooders;
+    for (uint32_t i = 0; i < members; ++i) {
+        flooders.push_back(
+            Flooder(room.Port(), i % 2 == 0 ? "127.0.0.1" : "127.0.0.2", i, requests));
+        ASSERT_NE(flooders.back(), nullptr) << i << "\n" << server.Output();
+    }
+    RawClient newcomer(room.Port(), "127.0.0.3");
+    EXPECT_EQ(AdminTest::Join(newcomer, "Bob", ""), 0) << server.Output();
+    EXPECT_EQ(DownloadSmall(member), "whole");
+    EXPECT_EQ(DownloadSmall(newcomer), "whole");
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitForExit(), 0);
+}
+
 // At an open file limit of 128, in a room for 8 without a password, six members from two
 // addresses each ask for 16 photos of 64 MiB and read nothing: 96 files would take more than
 // the table leaves beside the room's connections, so each member runs its share at once and
@@ -101,10 +151,8 @@ std::string DownloadSmall(RawClient& client) {
 TEST(ServerDownloadShare, MembersDownloadsLeaveNewcomersAndListedPhotosTheirDescriptors) {
     Room room;
     WriteRoom(room);
-    TestSupport::ServerProcess server({"sh", "-c",
-                                       "cd " + room.File("") + " && exec prlimit --nofile=32:" +
-                                           std::to_string(kLimit) + " " + AdminTest::kServer},
-                                      "");
+    auto started = StartLimited(room);
+    TestSupport::ServerProcess& server = *started;
     // Set before the line is written: the members come after it.
     EXPECT_GE(server.WaitForLine(" downloads at once for each of RoomMaxClients (8), fewer than "
                                  "16: each member runs "),
@@ -113,19 +161,45 @@ TEST(ServerDownloadShare, MembersDownloadsLeaveNewcomersAndListedPhotosTheirDesc
     AdminTest::WaitForStartUp(server);
     RawClient member(room.Port());
     ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
-    std::vector<std::unique_ptr<RawClient>> flooders;
-    for (uint32_t i = 0; i < kFlooders; ++i) {
-        flooders.push_back(Flooder(room.Port(), i % 2 == 0 ? "127.0.0.1" : "127.0.0.2", i));
-        ASSERT_NE(flooders.back(), nullptr) << i << "\n" << server.Output();
-    }
+    ExpectNewcomerAndMemberServed(server, room, member, kFlooders, AskLargePhotos());
+}
 
-    RawClient newcomer(room.Port(), "127.0.0.3");
-    EXPECT_EQ(AdminTest::Join(newcomer, "Bob", ""), 0) << server.Output();
-    EXPECT_EQ(DownloadSmall(member), "whole");
-    EXPECT_EQ(DownloadSmall(newcomer), "whole");
+// At an open file limit of 128, a room for 40 leaves room for its connections and no more than
+// a few files: a member's share is none, and start-up says so (counting what the table leaves
+// without the connections' two descriptors a place, it said each member had two). 32 members
+// from two addresses each ask for 16 photos of 64 MiB and read nothing: each runs one download,
+// whose file is open only while a chunk of it is read. Before, each held its file while its
+// client read nothing, though the table had no file for it: the newcomer was closed before its
+// join, and the small photo was answered 2 (not found).
+TEST(ServerDownloadShare, MembersWithNoShareOfTheTableStillDownloadAndHoldNoFileWhileUnread) {
+    constexpr uint32_t kPlaces = 40;
+    Room room;
+    WriteRoom(room, kPlaces);
+    auto server = StartLimited(room);
+    EXPECT_GE(server->WaitForLine(" leaves room for 0 downloads at once for each of "
+                                  "RoomMaxClients (40), fewer than 16: each member runs 1 "
+                                  "download and 1 upload at once (its share is none)"),
+              0)
+        << server->Output();
+    AdminTest::WaitForStartUp(*server);
+    RawClient member(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
+    ExpectNewcomerAndMemberServed(*server, room, member, kPlaces - 8, AskLargePhotos());
+}
 
-    server.Signal(SIGTERM);
-    EXPECT_EQ(server.WaitForExit(), 0);
+// At an open file limit of 128, in a room for 8, six members from two addresses each announce 16
+// uploads and send no chunk: each has its share of them accepted, and none holds a file. Before,
+// every accepted upload held its file for as long as its member stayed: the newcomer was closed
+// before its join, and the small photo was answered 2 (not found).
+TEST(ServerDownloadShare,
+     MembersUploadsThatSendNothingLeaveNewcomersAndListedPhotosTheirDescriptors) {
+    Room room;
+    WriteRoom(room);
+    auto server = StartLimited(room);
+    AdminTest::WaitForStartUp(*server);
+    RawClient member(room.Port());
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
+    ExpectNewcomerAndMemberServed(*server, room, member, kFlooders, AnnounceUploads());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "System/IO/DescriptorLimit.h"
 #include "System/String.h"
 #include "System/Threading/MonitorLock.h"
+#include "ZelvoRelay/Collections/TransferFiles.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
 #include <algorithm>
@@ -35,29 +36,42 @@ void DescriptorReserveLog::ShareOutDescriptors() {
 }
 
 void DescriptorReserveLog::ShareOutDownloads(uint64_t spare, uint32_t maxClients) {
+    using ZelvoRelay::Collections::TransferFiles;
     using ZelvoRelay::MVC::Model::ConfigurationModel;
     constexpr uint32_t kMost = ConfigurationModel::kMaxDownloadsPerMember;
-    // With no room, or no limit that can be read, the share stays whole.
+    // With no room, or no limit that can be read, the table and the share stay whole.
     if (maxClients == 0 || DescriptorLimit::Soft() == 0) {
         return;
     }
+    // What every place's connection needs comes first: counted as two descriptors a member,
+    // or with each member running a download whatever was left, members' files took the
+    // table, newcomers were closed before their join, and a member's download of a listed
+    // photo was answered as not found.
     const uint64_t connections = uint64_t{maxClients} * kDescriptorsPerConnection;
-    const uint64_t each = spare > connections ? (spare - connections) / maxClients : 0;
+    const uint64_t beside = spare > connections ? spare - connections : 0;
+    const uint64_t table = beside > TransferFiles::kMoving ? beside - TransferFiles::kMoving : 0;
+    TransferFiles::SetCapacity(table);
+    const uint64_t each = table / maxClients;
     if (each >= kMost) {
         return;
     }
-    // Counted as two descriptors a member, a room whose members each ran 16 downloads held
-    // the whole table: newcomers were closed before their join, and a member's download of a
-    // listed photo was answered as not found.
-    const uint32_t share = std::max<uint32_t>(1, static_cast<uint32_t>(each));
-    ZelvoRelayModel::Instance()->Configuration.MaxDownloadsPerMember = share;
+    // A member's share may be none: its transfers hold no file between chunks, so it still
+    // runs one of each.
+    const auto share = static_cast<uint32_t>(each);
+    const uint32_t runs = std::max<uint32_t>(1, share);
+    ZelvoRelayModel::Instance()->Configuration.MaxDownloadsPerMember = runs;
+    const char* const plural = runs == 1 ? "" : "s";
+    const System::String shareText =
+        share == 0 ? System::String("none") : System::String::Parse("%u", share);
     PrintLogMessage(System::String::Parse(
         "Open file limit %llu leaves room for %llu downloads at once for each of RoomMaxClients "
-        "(%u), fewer than %u: each member runs %u at once and its others wait their turn; "
-        "each connection takes %llu descriptors and %llu are kept for saving\n",
+        "(%u), fewer than %u: each member runs %u download%s and %u upload%s at once (its share "
+        "is %s), its other downloads wait their turn and further uploads are refused; a "
+        "transfer's file is open only while a chunk of it moves; each connection takes %llu "
+        "descriptors and %llu are kept for saving\n",
         static_cast<unsigned long long>(DescriptorLimit::Soft()),
-        static_cast<unsigned long long>(each), maxClients, kMost, share,
-        static_cast<unsigned long long>(kDescriptorsPerConnection),
+        static_cast<unsigned long long>(each), maxClients, kMost, runs, plural, runs, plural,
+        shareText.CStr(), static_cast<unsigned long long>(kDescriptorsPerConnection),
         static_cast<unsigned long long>(DescriptorLimit::kReserve)));
 }
 

@@ -28,10 +28,12 @@ class DescriptorReserveLog : public System::IO::DescriptorRoom::Listener {
     DescriptorReserveLog& operator=(const DescriptorReserveLog&) = delete;
 
     // Shares out the descriptors neither open now nor reserved: logs a warning when they
-    // leave room for fewer connections than the room admits (RoomMaxClients), and when
-    // what they leave beside those connections is less than 16 downloads for each place,
-    // sets each member's share of it (at least one) as the downloads a member runs at once
-    // and logs it. Called once the servers listen, so that their own descriptors are counted.
+    // leave room for fewer connections than the room admits (RoomMaxClients), makes what
+    // they leave beside those connections the table of transfer files
+    // (ZelvoRelay::Collections::TransferFiles), and when that is less than 16 for each place,
+    // sets each member's share of it (which may be none; a member runs at least one) as the
+    // downloads and uploads a member runs at once and logs it. Called once the servers
+    // listen, so that their own descriptors are counted.
     static void ShareOutDescriptors();
 
     // A connection that had not joined was closed to make room for use, or use was refused
@@ -47,8 +49,9 @@ class DescriptorReserveLog : public System::IO::DescriptorRoom::Listener {
     using Clock = std::chrono::steady_clock;
     using Use = System::IO::DescriptorRoom::Use;
 
-    // Sets and logs the members' share of spare descriptors when fewer than 16 downloads
-    // each fit beside maxClients connections (ShareOutDescriptors).
+    // Sets the table of transfer files that spare descriptors leave beside maxClients
+    // connections, and sets and logs the members' share of it when fewer than 16 each fit
+    // (ShareOutDescriptors).
     static void ShareOutDownloads(uint64_t spare, uint32_t maxClients);
 
     // Closings and refusals at the reserve, by use.

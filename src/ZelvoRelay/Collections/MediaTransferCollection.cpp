@@ -1,6 +1,7 @@
 #include "ZelvoRelay/Collections/MediaTransferCollection.h"
 
 #include "System/Utility/FileSystem.h"
+#include "ZelvoRelay/Collections/TransferFiles.h"
 
 namespace ZelvoRelay::Collections {
 
@@ -10,8 +11,11 @@ MediaTransferCollection::~MediaTransferCollection() {
     // The transfers never own their streams; a transfer still running at shutdown would
     // otherwise leave its file open.
     for (Node* node = First(); node != nullptr; node = Next(node)) {
-        delete node->mValue.mStream;
-        node->mValue.mStream = nullptr;
+        if (node->mValue.mStream != nullptr) {
+            delete node->mValue.mStream;
+            node->mValue.mStream = nullptr;
+            TransferFiles::Give();
+        }
     }
 }
 
@@ -49,8 +53,11 @@ bool MediaTransferCollection::RemoveMedia(uint32_t clientId, uint32_t mediaId,
     if (transfer == nullptr) {
         return false;
     }
-    delete transfer->mStream;
-    transfer->mStream = nullptr;
+    if (transfer->mStream != nullptr) {
+        delete transfer->mStream;
+        transfer->mStream = nullptr;
+        TransferFiles::Give();
+    }
     return Remove(MediaTransferModel(clientId, mediaId, resourceId));
 }
 
@@ -91,8 +98,7 @@ std::vector<MediaTransferCollection::Ended> MediaTransferCollection::RemoveClien
     const std::set<std::pair<uint32_t, uint32_t>> keys = client->second;
     for (const auto& [mediaId, resourceId] : keys) {
         const MediaTransferModel& transfer = *Find(clientId, mediaId, resourceId);
-        const int64_t position = transfer.mStream != nullptr ? transfer.mStream->Position() : 0;
-        ended.push_back({transfer, static_cast<uint64_t>(position)});
+        ended.push_back({transfer, transfer.mPosition});
         RemoveMedia(clientId, mediaId, resourceId);
         ended.back().mTransfer.mStream = nullptr;
     }
@@ -111,6 +117,23 @@ bool MediaTransferCollection::HoldsMedia(uint32_t mediaId) const {
         at = Child(at, at->mValue.mMediaId > mediaId ? 0 : 1);
     }
     return at != nullptr;
+}
+
+std::vector<MediaTransferModel*> MediaTransferCollection::OfMedia(uint32_t mediaId) const {
+    // The first transfer of the media id: ordered by it first, the others lie on either side.
+    Node* first = nullptr;
+    for (Node* at = mRoot; at != nullptr;) {
+        const bool before = at->mValue.mMediaId < mediaId;
+        if (!before) {
+            first = at;
+        }
+        at = Child(at, before ? 1 : 0);
+    }
+    std::vector<MediaTransferModel*> transfers;
+    for (Node* at = first; at != nullptr && at->mValue.mMediaId == mediaId; at = Next(at)) {
+        transfers.push_back(&at->mValue);
+    }
+    return transfers;
 }
 
 }  // namespace ZelvoRelay::Collections

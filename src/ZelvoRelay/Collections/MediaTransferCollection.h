@@ -24,15 +24,16 @@ class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel>
         uint64_t mPosition{0};
     };
 
-    // Deletes the streams of the transfers still held, closing their files.
+    // Deletes the streams of the transfers still held, closing their files and giving back
+    // their counts (TransferFiles).
     ~MediaTransferCollection() override;
 
     void Add(const MVC::Model::MediaTransferModel& transfer) override;
     bool Remove(const MVC::Model::MediaTransferModel& transfer) override;
     void Clear() override;
 
-    // Ends the matching transfer: deletes its stream (the file stays on disk) and removes it.
-    // False when there is none.
+    // Ends the matching transfer: deletes its stream, if it holds one, giving back its count
+    // (the file stays on disk), and removes it. False when there is none.
     bool RemoveMedia(uint32_t clientId, uint32_t mediaId, uint32_t resourceId);
     // Ends the matching upload as RemoveMedia does and removes the file it was writing: an
     // upload that makes no catalogue item leaves a file nothing refers to, and abandoned
@@ -51,6 +52,9 @@ class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel>
     [[nodiscard]] uint32_t CountClient(uint32_t clientId) const;
     // True when some transfer concerns that media id.
     [[nodiscard]] bool HoldsMedia(uint32_t mediaId) const;
+    // The transfers of that media id, valid until the collection next changes; found without
+    // a walk of the others.
+    [[nodiscard]] std::vector<MVC::Model::MediaTransferModel*> OfMedia(uint32_t mediaId) const;
 
   private:
     // The (media id, resource id) of each transfer of each client that has one. Without it

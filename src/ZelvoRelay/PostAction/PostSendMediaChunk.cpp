@@ -8,6 +8,7 @@
 #include "System/IO/FileReader.h"
 #include "System/IO/FileStatus.h"
 #include "System/Threading/MonitorLock.h"
+#include "ZelvoRelay/Collections/TransferFiles.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
@@ -65,37 +66,42 @@ bool Listed(uint32_t mediaId) {
 }
 
 // The file of resource resourceId of item mediaId opened for reading (the caller's); null
-// when the catalogue no longer holds the item, or its file cannot be read, is empty or finds
-// no descriptor below the reserve kept for the saves, or, with deferred set, when only the
-// message worker may make room for it (OpenBelowReserve). Takes the catalogue monitor, and
-// when it makes room every client worker's list monitor and the client-collection monitor.
-System::IO::Stream* Open(uint32_t mediaId, uint32_t resourceId, bool& deferred) {
-    if (!Listed(mediaId)) {
+// when it cannot be read or finds no descriptor below the reserve kept for the saves, or,
+// with deferred set, when only the message worker may make room for it (OpenBelowReserve).
+// For the first chunk (first), null too when the catalogue no longer holds the item or the
+// file is empty. Takes the catalogue monitor, and when it makes room every client worker's
+// list monitor and the client-collection monitor.
+System::IO::Stream* Open(uint32_t mediaId, uint32_t resourceId, bool first, bool& deferred) {
+    // A download that runs goes on to its end once its item is removed.
+    if (first && !Listed(mediaId)) {
         return nullptr;
     }
     // Any resource number whose file exists may be fetched.
     System::IO::FileReader* file = OpenBelowReserve(ResourcePath(mediaId, resourceId), deferred);
     // An empty file would end the download before its first chunk, and the client, told it
     // comes, would wait for it for good.
-    if (file != nullptr && file->CanRead() && file->Length() > 0) {
+    if (file != nullptr && file->CanRead() && (!first || file->Length() > 0)) {
         return file;
     }
     delete file;
     return nullptr;
 }
 
-// Queues the next chunk of the running download, with the action that sends the one
-// after; at the end of the file, or on a read error, ends the download instead. False
-// when it ended. REQUIRES: the downloads monitor held, the download's file open.
-bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_t resourceId) {
-    System::IO::Stream& file = *model->Downloads.Find(clientId, mediaId, resourceId)->mStream;
-    const int64_t offset = file.Position();
+// Queues the next chunk of the running download, read from file at where the download
+// stands, with the action that sends the one after; at the end of the file, or on a read
+// error, ends the download instead. False when it ended. REQUIRES: the downloads monitor
+// held.
+bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_t resourceId,
+               System::IO::Stream& file) {
+    MediaTransferModel& download = *model->Downloads.Find(clientId, mediaId, resourceId);
+    const auto offset = static_cast<int64_t>(download.mPosition);
     const int64_t length = file.Length();
     unsigned char buffer[PostSendMediaChunk::ChunkSize];
     // A read that yields nothing before the end (a read error) ends the download too;
     // sending an empty chunk instead would repeat it for ever.
-    const int read =
-        file.CanRead() && offset < length ? file.Read(buffer, 0, PostSendMediaChunk::ChunkSize) : 0;
+    const int read = file.CanRead() && offset < length && file.Position(offset) == offset
+                         ? file.Read(buffer, 0, PostSendMediaChunk::ChunkSize)
+                         : 0;
     if (read <= 0) {
         model->Downloads.RemoveMedia(clientId, mediaId, resourceId);
         // Ended short without a word, or with no byte sent (a file emptied since it was
@@ -105,6 +111,7 @@ bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint
         }
         return false;
     }
+    download.mPosition += static_cast<uint64_t>(read);
     model->QueueMessage(
         new Message::Media::MediaChunkMessage(
             clientId, mediaId, static_cast<uint8_t>(resourceId), static_cast<uint32_t>(offset),
@@ -113,14 +120,24 @@ bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint
     return true;
 }
 
-// Whether clientId's download of file still holds its place (its client has not left). Takes
-// the downloads monitor.
-bool IsClaimed(ZelvoRelayModel* model, uint32_t clientId,
-               const Collections::DownloadQueue::File& file) {
+// How far a download whose place is claimed has come.
+struct Claim {
+    bool mClaimed{false};  // it still holds its place: its client has not left
+    bool mStarted{false};  // its first chunk has been read
+    bool mHeld{false};     // it holds its file open (HoldRemoved)
+};
+
+// What clientId's download of file has come to. Takes the downloads monitor.
+Claim Look(ZelvoRelayModel* model, uint32_t clientId,
+           const Collections::DownloadQueue::File& file) {
     auto& downloads = model->Downloads;
     System::Threading::MonitorLock lock(downloads.mMonitor);
-    const bool claimed = downloads.Find(clientId, file.mMediaId, file.mResourceId) != nullptr;
-    return claimed;
+    const MediaTransferModel* download = downloads.Find(clientId, file.mMediaId, file.mResourceId);
+    Claim claim;
+    if (download != nullptr) {
+        claim = {true, download->mPosition > 0, download->mStream != nullptr};
+    }
+    return claim;
 }
 
 // Takes the client's download that has waited longest into next and claims its place among
@@ -174,32 +191,38 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
     for (bool next = true; next; answer = false) {
         // A start queued for a client that has left since opens nothing: at the reserve its
         // file would close another party's connection to make room for nobody.
-        if (!IsClaimed(model, clientId, file)) {
+        const Claim claim = Look(model, clientId, file);
+        if (!claim.mClaimed) {
             return;
         }
-        // Opened outside the downloads monitor: every client's requests and chunks wait on
-        // that monitor, and none should wait on this client's disk.
+        // Opened for this chunk alone, outside the downloads monitor: every client's requests
+        // and chunks wait on that monitor, and none should wait on this client's disk. Held
+        // from one chunk to the next, the files of members who read nothing filled the table.
         bool deferred = false;
-        System::IO::Stream* opened = Open(file.mMediaId, file.mResourceId, deferred);
+        System::IO::Stream* opened =
+            claim.mHeld ? nullptr
+                        : Open(file.mMediaId, file.mResourceId, !claim.mStarted, deferred);
         if (deferred) {
             // Its place stays claimed meanwhile.
             model->QueueTask(
                 new Threading::DownloadStart(clientId, file.mMediaId, file.mResourceId, answer));
             return;
         }
-        const bool readable = opened != nullptr;
-        if (readable && answer) {
+        if (opened != nullptr && answer) {
             // Queued before the first chunk can be.
             Answer(model, clientId, file.mMediaId, file.mResourceId, GetMediaResponse::Accepted);
         }
         System::Threading::MonitorLock lock(downloads.mMonitor);
         // Gone when its client has left, which ended its waiting downloads too.
         MediaTransferModel* claimed = downloads.Find(clientId, file.mMediaId, file.mResourceId);
+        // A file held since it was looked at (its item removed meanwhile) is the one to read:
+        // the one at the path may be deleted already.
+        System::IO::Stream* source = claimed == nullptr            ? nullptr
+                                     : claimed->mStream != nullptr ? claimed->mStream
+                                                                   : opened;
         bool running = false;
-        if (claimed != nullptr && readable) {
-            claimed->mStream = opened;
-            opened = nullptr;
-            running = SendChunk(model, clientId, file.mMediaId, file.mResourceId);
+        if (source != nullptr) {
+            running = SendChunk(model, clientId, file.mMediaId, file.mResourceId, *source);
         } else if (claimed != nullptr) {
             downloads.RemoveMedia(clientId, file.mMediaId, file.mResourceId);
         }
@@ -210,9 +233,31 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         delete opened;
         // A download that was accepted, or waited after it was, is answered that it will not
         // come rather than dropped in silence: its client would wait for it for good.
-        if (claimed != nullptr && !readable) {
+        if (claimed != nullptr && source == nullptr) {
             Answer(model, endedClient, ended.mMediaId, ended.mResourceId,
                    GetMediaResponse::NotFound);
+        }
+    }
+}
+
+void PostSendMediaChunk::HoldRemoved(uint32_t mediaId) {
+    ZelvoRelayModel* model = ZelvoRelayModel::Instance();
+    auto& downloads = model->Downloads;
+    System::Threading::MonitorLock lock(downloads.mMonitor);
+    // Opened under the monitor, so that no chunk of these downloads is read in between: one
+    // opened by its path after the save deleted the file would end the download short. Rare,
+    // and never more files than the table's count allows.
+    for (MediaTransferModel* download : downloads.OfMedia(mediaId)) {
+        if (download->mStream != nullptr || download->mPosition == 0 ||
+            !Collections::TransferFiles::Take()) {
+            continue;
+        }
+        auto* file = new System::IO::FileReader(ResourcePath(mediaId, download->mResourceId));
+        if (file->CanRead() && !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
+            download->mStream = file;
+        } else {
+            delete file;
+            Collections::TransferFiles::Give();
         }
     }
 }
@@ -255,21 +300,9 @@ void PostSendMediaChunk::EndClient(uint32_t clientId) {
 }
 
 void PostSendMediaChunk::Execute() {
-    ZelvoRelayModel* model = ZelvoRelayModel::Instance();
-    auto& downloads = model->Downloads;
-    System::Threading::MonitorLock lock(downloads.mMonitor);
-    const MediaTransferModel* download = downloads.Find(mClientId, mMediaId, mResourceId);
     // A download that ends makes way for its client's next waiting one, or for a connection
-    // that has not joined, for the next of its address.
-    Collections::DownloadQueue::File next;
-    uint32_t client = mClientId;
-    const bool starts = download != nullptr && download->mStream != nullptr &&
-                        !SendChunk(model, mClientId, mMediaId, mResourceId) &&
-                        ClaimAfter(model, client, next);
-    lock.Unlock();
-    if (starts) {
-        Start(client, next.mMediaId, next.mResourceId, false);
-    }
+    // that has not joined, for the next of its address (Start).
+    Start(mClientId, mMediaId, mResourceId, false);
 }
 
 }  // namespace ZelvoRelay::PostAction

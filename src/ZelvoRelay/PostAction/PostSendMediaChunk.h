@@ -7,10 +7,11 @@
 
 namespace ZelvoRelay::PostAction {
 
-// Drives a download one chunk at a time: each run queues the next chunk of the file with a
-// new action of its own attached, so the following chunk is read only once this one has
-// left the client's socket; the run that finds the file sent ends the download and starts
-// the client's next waiting one (WaitingDownloads).
+// Drives a download one chunk at a time: each run opens the file, queues its next chunk with
+// a new action of its own attached and closes the file, so the following chunk is read only
+// once this one has left the client's socket, and a client that reads nothing holds no file;
+// the run that finds the file sent ends the download and starts the client's next waiting
+// one (WaitingDownloads).
 class PostSendMediaChunk : public IPostAction {
   public:
     // Chunks carry at most this many bytes of the file.
@@ -26,16 +27,21 @@ class PostSendMediaChunk : public IPostAction {
     // catalogue monitor.
     [[nodiscard]] static bool CanBeSent(uint32_t mediaId, uint32_t resourceId);
 
-    // Starts the download of resource resourceId of item mediaId to clientId, whose place
-    // among the client's running downloads is claimed (a transfer with no file in
-    // Downloads): opens its file outside the downloads monitor, answers Accepted when answer
-    // is set, and queues the first chunk. A download that cannot start (its item removed,
+    // Starts or goes on with the download of resource resourceId of item mediaId to clientId,
+    // whose place among the client's running downloads is claimed (a transfer in Downloads):
+    // opens its file outside the downloads monitor, answers Accepted when answer is set,
+    // queues the next chunk and closes the file. A download that cannot start (its item removed,
     // its file unreadable or empty, no descriptor below the reserve to be had) is answered
     // NotFound and makes way for the client's next waiting one, and so on. Nothing, no file
     // opened, when the client has left. On a client worker, a file that would need room made for it
     // is left to the message worker (Threading::DownloadStart). REQUIRES: no monitor held but the
     // list monitor of the client worker running it.
     static void Start(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, bool answer);
+    // Item mediaId is being removed: each of its running downloads holds its file open from
+    // now on, as far as the table's count allows (Collections::TransferFiles), so that the
+    // save that deletes the file cuts none short. REQUIRES: before the catalogue lets go of
+    // the item; no monitor held.
+    static void HoldRemoved(uint32_t mediaId);
     // clientId has just joined: a place it held among its address's downloads of connections
     // that have not joined goes to the next there (UnjoinedDownloads), and its own waiting
     // downloads start up to a member's share. REQUIRES: no monitor held, off the client

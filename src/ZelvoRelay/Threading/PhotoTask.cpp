@@ -182,7 +182,7 @@ void PhotoTask::Apply() {
     if (upload != nullptr && mPreviewWritten) {
         // Element 0 has been there since the upload was accepted.
         auto& contents = upload->mMediaGroup.mContents;
-        contents[0] = Content(upload->mStream->Length(), mPhotoWidth, mPhotoHeight);
+        contents[0] = Content(static_cast<int64_t>(upload->mPosition), mPhotoWidth, mPhotoHeight);
         contents.Add(Content(mPreviewLength, mPreviewWidth, mPreviewHeight));
         mPreviewWritten = false;
         MVC::Events::NewMediaItemEvent complete(*upload);

@@ -22,10 +22,11 @@ class ConfigurationModel : public System::Object {
     // The size of a preview image, in pixels.
     uint32_t MediaPreviewWidth{0};
     uint32_t MediaPreviewHeight{0};
-    // The downloads one member runs at once, each with its file open; those it asks beyond
-    // wait their turn. Fewer than kMaxDownloadsPerMember (at least one) when the open file
-    // limit leaves less than that for each place of the room beside its connection: set by
-    // start-up once the servers listen, since what they hold is counted, so atomic.
+    // The downloads one member runs at once, and the uploads it may have in progress; further
+    // downloads wait their turn, further uploads are refused. Fewer than
+    // kMaxDownloadsPerMember (at least one) when the open file limit leaves less than that
+    // for each place of the room beside its connections: set by start-up once the servers
+    // listen, since what they hold is counted, so atomic.
     std::atomic<uint32_t> MaxDownloadsPerMember{kMaxDownloadsPerMember};
 };
 

@@ -12,8 +12,14 @@ namespace ZelvoRelay::MVC::Model {
 // and the open file. Transfers are told apart by (media id,
 // resource id, client id) and ordered by them in that order, each compared as unsigned.
 //
+// A transfer holds its file only while a chunk moves, or while what it moves is being used
+// whole (an upload's photo being made, a download whose item was removed): a client that
+// reads or sends nothing would otherwise keep a descriptor for as long as it stays. Between
+// chunks it keeps where it stands instead.
+//
 // The stream is not owned: copies share the pointer and the destructor leaves it alone. The
-// one that ends the transfer deletes it (MediaTransferCollection::RemoveMedia, RemoveClient).
+// one that ends the transfer deletes it (MediaTransferCollection::RemoveMedia, RemoveClient)
+// and gives back its count (Collections::TransferFiles).
 class MediaTransferModel : public MediaModel {
   public:
     MediaTransferModel() = default;
@@ -34,7 +40,10 @@ class MediaTransferModel : public MediaModel {
 
     uint32_t mClientId{0};                 // the relay client moving the file
     uint32_t mResourceId{0};               // 0 for an upload; the resource asked for otherwise
-    System::IO::Stream* mStream{nullptr};  // the open file; not owned, shared by copies
+    System::IO::Stream* mStream{nullptr};  // the file held open; not owned, shared by copies
+    // The bytes moved so far: for a download where its next chunk begins, for an upload the
+    // bytes written.
+    uint64_t mPosition{0};
 
   private:
     // -1, 0 or 1 by media id, then resource id, then client id.

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/Processor/Media/AddMediaRequestProcessor.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -51,9 +52,12 @@ std::optional<uint32_t> StartUpload(ZelvoRelayModel* model, const AddMediaReques
 
     auto& uploads = model->Uploads;
     System::Threading::MonitorLock uploadsLock(uploads.mMonitor);
-    // Each upload in progress holds its file open: without a bound, one member could take
-    // every descriptor the process may have, and no one could connect any more.
-    if (uploads.CountClient(clientId) >= AddMediaRequestProcessor::kMaxUploadsPerClient) {
+    // Without a bound, one member could have its uploads fill the disk's directory and the
+    // photo worker's queue; where the open file limit leaves less than 16 transfers for each
+    // place of the room, the bound is a member's share of what it leaves.
+    const uint32_t most = std::min(AddMediaRequestProcessor::kMaxUploadsPerClient,
+                                   model->Configuration.MaxDownloadsPerMember.load());
+    if (uploads.CountClient(clientId) >= most) {
         return std::nullopt;
     }
     System::Threading::MonitorLock catalogueLock(model->Media.mMonitor);
@@ -61,21 +65,20 @@ std::optional<uint32_t> StartUpload(ZelvoRelayModel* model, const AddMediaReques
     catalogueLock.Unlock();
     upload.mId = System::String::Parse("%d", static_cast<int32_t>(upload.mMediaId));
     const System::String path = upload.GetResourcePath(MediaModel::FullImage);
-    auto* file = new System::IO::FileStream(path, 2);
-    upload.mStream = file;
-    // Kept open in the reserve, the uploads of a few members could make a save fail.
-    reserved = System::IO::DescriptorLimit::IsReserved(file->Descriptor());
+    // Created now and closed again: each chunk opens it for itself
+    // (MediaChunkMessageProcessor), so an upload whose client sends nothing holds no file.
+    System::IO::FileStream file(path, 2);
+    // Even for a moment, a file in the reserve stands for one a save may not find.
+    reserved = System::IO::DescriptorLimit::IsReserved(file.Descriptor());
     const bool accepted =
-        file->CanWrite() && !reserved &&
+        file.CanWrite() && !reserved &&
         uploads.Find(upload.mClientId, upload.mMediaId, upload.mResourceId) == nullptr;
+    file.Close();
     if (accepted) {
         uploads.Add(upload);
-    } else {
-        delete upload.mStream;
-        if (reserved) {
-            // Created empty just now; nothing else refers to it.
-            (void)System::Utility::FileSystem().RemoveFile(path);
-        }
+    } else if (reserved) {
+        // Created empty just now; nothing else refers to it.
+        (void)System::Utility::FileSystem().RemoveFile(path);
     }
     return accepted ? std::optional<uint32_t>(upload.mMediaId) : std::nullopt;
 }

@@ -11,7 +11,8 @@ namespace ZelvoRelay::Processor::Media {
 // catalogue monitors, nested in that order.
 class AddMediaRequestProcessor : public IMessageProcessor {
   public:
-    // The uploads one client may have in progress at once.
+    // The uploads one client may have in progress at once; a member's share
+    // (ConfigurationModel::MaxDownloadsPerMember) where the open file limit leaves fewer.
     static constexpr uint32_t kMaxUploadsPerClient = 16;
 
     void Process(Message::BaseMessage* message, uint32_t clientId) override;

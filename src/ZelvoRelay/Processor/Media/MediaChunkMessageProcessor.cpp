@@ -4,6 +4,7 @@
 
 #include "System/IO/FileStream.h"
 #include "System/Threading/MonitorLock.h"
+#include "ZelvoRelay/Collections/TransferFiles.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
 #include "ZelvoRelay/Threading/PhotoTask.h"
@@ -20,23 +21,43 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
     MVC::Model::MediaTransferModel* upload =
         uploads.Find(clientId, chunk.GetMediaId(), chunk.GetResourceId());
     if (upload != nullptr) {
-        // The offset field is not read: chunks are appended in the order they arrive.
-        upload->mStream->Write(reinterpret_cast<const unsigned char*>(chunk.GetChunkData()), 0,
-                               static_cast<int>(chunk.GetChunkDataLength()));
+        // Opened for this chunk alone, and closed before the next: held from one chunk to the
+        // next, the files of members who announced uploads and sent nothing filled the table,
+        // and newcomers were closed before their join. On the message worker only, so at most
+        // one such file is open at once; a chunk never waits for the table, as its bytes
+        // would be lost. The offset field is not read: chunks are appended in the order they
+        // arrive.
+        auto* file = new System::IO::FileStream(upload->GetResourcePath(upload->mResourceId), 6);
+        const bool opened = file->CanWrite();
+        file->Write(reinterpret_cast<const unsigned char*>(chunk.GetChunkData()), 0,
+                    static_cast<int>(chunk.GetChunkDataLength()));
+        upload->mPosition += chunk.GetChunkDataLength();
         // Compared as unsigned 64-bit numbers: an announced size of 2^31 or more, read back
         // from its signed field, would otherwise count as reached by the first chunk.
         const auto announced = static_cast<uint32_t>(upload->mMediaGroup.mContents[0].mFileSize);
-        const bool complete =
-            static_cast<uint64_t>(upload->mStream->Position()) >= uint64_t{announced};
-        if (complete) {
-            // The photo worker reads the file through a stream of its own.
-            upload->mStream->Flush();
+        const bool complete = upload->mPosition >= uint64_t{announced};
+        // A complete upload still moves until its photo is made, and keeps its file where the
+        // table has room; the photo worker reads it through a stream of its own, so every byte
+        // is flushed to it first. Any other is closed now, and checked once closed: a close
+        // may be what fails to write.
+        const bool held = complete && opened && Collections::TransferFiles::Take();
+        if (held) {
+            file->Flush();
+        } else {
+            file->Close();
         }
         // A file that missed some bytes (a full disk) would become an item with its photo
         // cut short, and its position may never reach the announced size: the upload ends
         // here and its file goes.
-        const auto* file = dynamic_cast<const System::IO::FileStream*>(upload->mStream);
-        notWritten = file != nullptr && file->Failed();
+        notWritten = !opened || file->Failed();
+        if (held && !notWritten) {
+            upload->mStream = file;
+        } else {
+            delete file;
+            if (held) {
+                Collections::TransferFiles::Give();
+            }
+        }
         if (notWritten) {
             uploads.DiscardUpload(clientId, chunk.GetMediaId(), chunk.GetResourceId());
         } else if (complete) {

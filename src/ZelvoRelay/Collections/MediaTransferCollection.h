@@ -19,21 +19,21 @@ class MediaTransferCollection : public MediaTree<MVC::Model::MediaTransferModel>
   public:
     // A transfer ended with its client, and how far its file had come.
     struct Ended {
-        MVC::Model::MediaTransferModel mTransfer;  // with no stream
-        // Where its stream stood: for an upload, the bytes received.
+        MVC::Model::MediaTransferModel mTransfer;  // with no held file
+        // How far it had come: for an upload, the bytes received.
         uint64_t mPosition{0};
     };
 
-    // Deletes the streams of the transfers still held, closing their files and giving back
-    // their counts (TransferFiles).
+    // Deletes the held files of the transfers still held, closing them and giving back their
+    // counts of the table.
     ~MediaTransferCollection() override;
 
     void Add(const MVC::Model::MediaTransferModel& transfer) override;
     bool Remove(const MVC::Model::MediaTransferModel& transfer) override;
     void Clear() override;
 
-    // Ends the matching transfer: deletes its stream, if it holds one, giving back its count
-    // (the file stays on disk), and removes it. False when there is none.
+    // Ends the matching transfer: deletes its held file, if it holds one, giving back its
+    // count (the file stays on disk), and removes it. False when there is none.
     bool RemoveMedia(uint32_t clientId, uint32_t mediaId, uint32_t resourceId);
     // Ends the matching upload as RemoveMedia does and removes the file it was writing: an
     // upload that makes no catalogue item leaves a file nothing refers to, and abandoned

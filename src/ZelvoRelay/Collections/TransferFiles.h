@@ -8,7 +8,7 @@ namespace ZelvoRelay::Collections {
 // The one count of the files that downloads and uploads together may keep open beyond the
 // moment a chunk moves: what the open file limit leaves after the reserve kept for the saves
 // and the descriptors of every place of the room. Taken before such a file is opened and
-// given back when it is closed, so peers' files never take the descriptors members' and
+// given back when it is closed (HeldFile), so peers' files never take the descriptors members' and
 // newcomers' connections need, whatever they ask or leave unread.
 //
 // Thread-safe: taken and given back by the relay's workers without a lock.
@@ -25,6 +25,11 @@ class TransferFiles {
 
     // Sets how many files the table leaves; kNoBound for no bound.
     static void SetCapacity(uint64_t capacity);
+
+  private:
+    // Taken and given back by a HeldFile alone, which holds the count for as long as it lives.
+    friend class HeldFile;
+
     // Takes one count; false when the table has none left.
     [[nodiscard]] static bool Take();
     // Gives back a count that Take returned.

@@ -1,5 +1,6 @@
 #include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -8,7 +9,7 @@
 #include "System/IO/FileReader.h"
 #include "System/IO/FileStatus.h"
 #include "System/Threading/MonitorLock.h"
-#include "ZelvoRelay/Collections/TransferFiles.h"
+#include "ZelvoRelay/Collections/HeldFile.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
@@ -135,7 +136,7 @@ Claim Look(ZelvoRelayModel* model, uint32_t clientId,
     const MediaTransferModel* download = downloads.Find(clientId, file.mMediaId, file.mResourceId);
     Claim claim;
     if (download != nullptr) {
-        claim = {true, download->mPosition > 0, download->mStream != nullptr};
+        claim = {true, download->mPosition > 0, download->mFile != nullptr};
     }
     return claim;
 }
@@ -217,9 +218,9 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         MediaTransferModel* claimed = downloads.Find(clientId, file.mMediaId, file.mResourceId);
         // A file held since it was looked at (its item removed meanwhile) is the one to read:
         // the one at the path may be deleted already.
-        System::IO::Stream* source = claimed == nullptr            ? nullptr
-                                     : claimed->mStream != nullptr ? claimed->mStream
-                                                                   : opened;
+        System::IO::Stream* source = claimed == nullptr          ? nullptr
+                                     : claimed->mFile != nullptr ? &claimed->mFile->File()
+                                                                 : opened;
         bool running = false;
         if (source != nullptr) {
             running = SendChunk(model, clientId, file.mMediaId, file.mResourceId, *source);
@@ -248,16 +249,19 @@ void PostSendMediaChunk::HoldRemoved(uint32_t mediaId) {
     // opened by its path after the save deleted the file would end the download short. Rare,
     // and never more files than the table's count allows.
     for (MediaTransferModel* download : downloads.OfMedia(mediaId)) {
-        if (download->mStream != nullptr || download->mPosition == 0 ||
-            !Collections::TransferFiles::Take()) {
+        if (download->mFile != nullptr || download->mPosition == 0) {
+            continue;
+        }
+        std::unique_ptr<Collections::HeldFile> held = Collections::HeldFile::Take();
+        if (held == nullptr) {
             continue;
         }
         auto* file = new System::IO::FileReader(ResourcePath(mediaId, download->mResourceId));
         if (file->CanRead() && !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
-            download->mStream = file;
+            held->Keep(file);
+            download->mFile = held.release();
         } else {
             delete file;
-            Collections::TransferFiles::Give();
         }
     }
 }

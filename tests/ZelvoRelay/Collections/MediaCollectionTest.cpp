@@ -7,11 +7,15 @@
 
 #include "System/IO/MemoryStream.h"
 #include "System/Singleton.h"
+#include "ZelvoRelay/Collections/HeldFile.h"
 #include "ZelvoRelay/Collections/MediaTransferCollection.h"
+#include "ZelvoRelay/Collections/TransferFiles.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 
+using ZelvoRelay::Collections::HeldFile;
 using ZelvoRelay::Collections::MediaCollection;
 using ZelvoRelay::Collections::MediaTransferCollection;
+using ZelvoRelay::Collections::TransferFiles;
 using ZelvoRelay::MVC::Model::MediaModel;
 using ZelvoRelay::MVC::Model::MediaTransferModel;
 using ZelvoRelay::MVC::Model::ZelvoRelayModel;
@@ -123,7 +127,8 @@ TEST(MediaCollectionTest, TransfersOrderByMediaResourceClientAndEndWithTheirStre
         MediaTransferModel transfer(Item(key[1], "sunset"));
         transfer.mClientId = key[0];
         transfer.mResourceId = key[2];
-        transfer.mStream = new System::IO::MemoryStream();
+        transfer.mFile = HeldFile::Take().release();
+        transfer.mFile->Keep(new System::IO::MemoryStream());
         transfers.Add(transfer);
     }
     EXPECT_FALSE(transfers.RemoveMedia(2, 5, 1));
@@ -138,6 +143,29 @@ TEST(MediaCollectionTest, TransfersOrderByMediaResourceClientAndEndWithTheirStre
     ASSERT_EQ(ended.size(), 3u);
     EXPECT_EQ(ended[0].mTransfer.mMediaId, 5u);
     EXPECT_EQ(ended[2].mTransfer.mMediaId, 7u);
-    EXPECT_EQ(ended[2].mTransfer.mStream, nullptr);
+    EXPECT_EQ(ended[2].mTransfer.mFile, nullptr);
     EXPECT_EQ(transfers.Count(), 1u);  // the last one ends with the collection
+}
+
+// The table's count is one for the process: a transfer that ended giving back a count it never
+// took wrapped it, and no file could be held again.
+TEST(MediaCollectionTest, AnEndedTransferGivesBackOnlyTheCountItsFileTook) {
+    TransferFiles::SetCapacity(1);
+    MediaTransferCollection transfers;
+    MediaTransferModel holding(1, 5, 0);
+    holding.mFile = HeldFile::Take().release();
+    ASSERT_NE(holding.mFile, nullptr);
+    holding.mFile->Keep(new System::IO::MemoryStream());
+    transfers.Add(holding);
+    transfers.Add(MediaTransferModel(1, 6, 0));
+    EXPECT_EQ(HeldFile::Take(), nullptr);
+
+    EXPECT_TRUE(transfers.RemoveMedia(1, 6, 0));
+    EXPECT_EQ(HeldFile::Take(), nullptr) << "one ended with no file gave a count back";
+    EXPECT_TRUE(transfers.RemoveMedia(1, 5, 0));
+    auto again = HeldFile::Take();
+    EXPECT_NE(again, nullptr);
+    EXPECT_EQ(HeldFile::Take(), nullptr) << "the count came back more than once";
+    again.reset();
+    TransferFiles::SetCapacity(TransferFiles::kNoBound);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "System/IO/FileStream.h"
+#include "ZelvoRelay/Collections/HeldFile.h"
 
 #include "support/RelayTestServer.h"
 #include "support/RelayWire.h"
@@ -159,7 +160,8 @@ TEST_F(RelayTrafficTest, LeavingEndsTheClientsTransfersAndRemovesItsPartialUploa
         MediaTransferModel transfer(client, id, resource);
         // Its announced size, which an accepted upload holds until it completes.
         transfer.mMediaGroup.mContents.Add(System::Resource::Feeds::MediaContent());
-        transfer.mStream = new System::IO::FileStream(transfer.GetResourcePath(resource), mode);
+        transfer.mFile = ZelvoRelay::Collections::HeldFile::Take().release();
+        transfer.mFile->Keep(new System::IO::FileStream(transfer.GetResourcePath(resource), mode));
         transfers.mMonitor.Enter();
         transfers.Add(transfer);
         transfers.mMonitor.Exit();

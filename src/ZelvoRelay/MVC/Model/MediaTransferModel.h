@@ -2,8 +2,11 @@
 
 #include <cstdint>
 
-#include "System/IO/Stream.h"
 #include "ZelvoRelay/MVC/Model/MediaModel.h"
+
+namespace ZelvoRelay::Collections {
+class HeldFile;
+}  // namespace ZelvoRelay::Collections
 
 namespace ZelvoRelay::MVC::Model {
 
@@ -17,13 +20,13 @@ namespace ZelvoRelay::MVC::Model {
 // reads or sends nothing would otherwise keep a descriptor for as long as it stays. Between
 // chunks it keeps where it stands instead.
 //
-// The stream is not owned: copies share the pointer and the destructor leaves it alone. The
-// one that ends the transfer deletes it (MediaTransferCollection::RemoveMedia, RemoveClient)
-// and gives back its count (Collections::TransferFiles).
+// The held file is not owned: copies share the pointer and the destructor leaves it alone. The
+// one that ends the transfer deletes it (MediaTransferCollection::RemoveMedia, RemoveClient),
+// which gives back its count of the table.
 class MediaTransferModel : public MediaModel {
   public:
     MediaTransferModel() = default;
-    // A transfer of item, with no client, resource 0 and no stream yet.
+    // A transfer of item, with no client, resource 0 and no file held.
     explicit MediaTransferModel(const MediaModel& item) : MediaModel(item) {}
     // The key of a transfer, for finding or removing one.
     MediaTransferModel(uint32_t clientId, uint32_t mediaId, uint32_t resourceId);
@@ -38,9 +41,9 @@ class MediaTransferModel : public MediaModel {
     bool operator>(const MediaTransferModel& other) const { return Compare(other) > 0; }
     using Object::operator==;
 
-    uint32_t mClientId{0};                 // the relay client moving the file
-    uint32_t mResourceId{0};               // 0 for an upload; the resource asked for otherwise
-    System::IO::Stream* mStream{nullptr};  // the file held open; not owned, shared by copies
+    uint32_t mClientId{0};                  // the relay client moving the file
+    uint32_t mResourceId{0};                // 0 for an upload; the resource asked for otherwise
+    Collections::HeldFile* mFile{nullptr};  // the file held open; not owned, shared by copies
     // The bytes moved so far: for a download where its next chunk begins, for an upload the
     // bytes written.
     uint64_t mPosition{0};

@@ -1,10 +1,11 @@
 #include "ZelvoRelay/Processor/Media/MediaChunkMessageProcessor.h"
 
 #include <cstdint>
+#include <memory>
 
 #include "System/IO/FileStream.h"
 #include "System/Threading/MonitorLock.h"
-#include "ZelvoRelay/Collections/TransferFiles.h"
+#include "ZelvoRelay/Collections/HeldFile.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
 #include "ZelvoRelay/Threading/PhotoTask.h"
@@ -40,8 +41,9 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
         // table has room; the photo worker reads it through a stream of its own, so every byte
         // is flushed to it first. Any other is closed now, and checked once closed: a close
         // may be what fails to write.
-        const bool held = complete && opened && Collections::TransferFiles::Take();
-        if (held) {
+        std::unique_ptr<Collections::HeldFile> held =
+            complete && opened ? Collections::HeldFile::Take() : nullptr;
+        if (held != nullptr) {
             file->Flush();
         } else {
             file->Close();
@@ -50,13 +52,11 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
         // cut short, and its position may never reach the announced size: the upload ends
         // here and its file goes.
         notWritten = !opened || file->Failed();
-        if (held && !notWritten) {
-            upload->mStream = file;
+        if (held != nullptr && !notWritten) {
+            held->Keep(file);
+            upload->mFile = held.release();
         } else {
             delete file;
-            if (held) {
-                Collections::TransferFiles::Give();
-            }
         }
         if (notWritten) {
             uploads.DiscardUpload(clientId, chunk.GetMediaId(), chunk.GetResourceId());

@@ -8,6 +8,7 @@
 
 #include "System/IO/MemoryStream.h"
 #include "ZelvoRelay/Client/RelayClient.h"
+#include "ZelvoRelay/Collections/HeldFile.h"
 #include "ZelvoRelay/Message/Media/GetMediaRequest.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
@@ -96,20 +97,22 @@ TEST_F(GetMediaRequestProcessorTest, NoSuchItemAndAFileThatCannotBeReadAreNotFou
 
 TEST_F(GetMediaRequestProcessorTest, ASecondRequestForARunningDownloadLeavesItAsItIs) {
     MediaTransferModel running(kClient, kItem, 0);
-    running.mStream = new System::IO::MemoryStream();
+    running.mFile = ZelvoRelay::Collections::HeldFile::Take().release();
+    running.mFile->Keep(new System::IO::MemoryStream());
     mModel->Downloads.Add(running);
     // One whose file is gone from the disk: it goes on with the file it holds open, so it is
     // answered as running too, not as not found.
     MediaTransferModel fileGone(kClient, kItem, 1);
-    fileGone.mStream = new System::IO::MemoryStream();
+    fileGone.mFile = ZelvoRelay::Collections::HeldFile::Take().release();
+    fileGone.mFile->Keep(new System::IO::MemoryStream());
     mModel->Downloads.Add(fileGone);
 
     Request(kClient, kItem, 0);
     Request(kClient, kItem, 1);
     EXPECT_EQ(Queued(), (Lines{"to 1: answer 1 for 5_0", "to 1: answer 1 for 5_1"}));
     EXPECT_EQ(mModel->Downloads.Count(), 2u);
-    EXPECT_EQ(mModel->Downloads.Find(kClient, kItem, 0)->mStream, running.mStream);
-    EXPECT_EQ(mModel->Downloads.Find(kClient, kItem, 1)->mStream, fileGone.mStream);
+    EXPECT_EQ(mModel->Downloads.Find(kClient, kItem, 0)->mFile, running.mFile);
+    EXPECT_EQ(mModel->Downloads.Find(kClient, kItem, 1)->mFile, fileGone.mFile);
 }
 
 TEST_F(GetMediaRequestProcessorTest, ASenderThatHasLeftGetsNothingAndKeepsNoDownload) {

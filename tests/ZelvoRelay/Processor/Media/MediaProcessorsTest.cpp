@@ -7,6 +7,7 @@
 #include "System/IO/DescriptorLimit.h"
 #include "System/IO/DescriptorRoom.h"
 #include "System/IO/MemoryStream.h"
+#include "ZelvoRelay/Collections/HeldFile.h"
 #include "ZelvoRelay/Message/Media/GetMediaResponse.h"
 #include "ZelvoRelay/Message/Media/MediaChunkMessage.h"
 #include "ZelvoRelay/Message/Media/RemoveMediaRequest.h"
@@ -54,7 +55,8 @@ TEST_F(MediaProcessorsTest, ARemovalFromAClientThatHasLeftRemovesNothing) {
 // Its client is told that the rest will not come.
 TEST_F(MediaProcessorsTest, ADownloadWhoseFileYieldsNothingEnds) {
     MediaTransferModel download(1, 5, 0);
-    download.mStream = new UnreadableStream();
+    download.mFile = ZelvoRelay::Collections::HeldFile::Take().release();
+    download.mFile->Keep(new UnreadableStream());
     mModel->Downloads.Add(download);
     ZelvoRelay::PostAction::PostSendMediaChunk(1, 5, 0).Execute();
     EXPECT_EQ(mModel->Downloads.Count(), 0u);

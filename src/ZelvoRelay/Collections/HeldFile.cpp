@@ -1,0 +1,23 @@
+#include "ZelvoRelay/Collections/HeldFile.h"
+
+#include <cassert>
+
+#include "ZelvoRelay/Collections/TransferFiles.h"
+
+namespace ZelvoRelay::Collections {
+
+HeldFile::~HeldFile() {
+    mFile.reset();
+    TransferFiles::Give();
+}
+
+std::unique_ptr<HeldFile> HeldFile::Take() {
+    return TransferFiles::Take() ? std::unique_ptr<HeldFile>(new HeldFile()) : nullptr;
+}
+
+void HeldFile::Keep(System::IO::Stream* file) {
+    assert(mFile == nullptr);
+    mFile.reset(file);
+}
+
+}  // namespace ZelvoRelay::Collections

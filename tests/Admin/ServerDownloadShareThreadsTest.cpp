@@ -160,7 +160,7 @@ TEST(ServerDownloadShare, MembersDownloadsLeaveNewcomersAndListedPhotosTheirDesc
         << server.Output();
     AdminTest::WaitForStartUp(server);
     RawClient member(room.Port());
-    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0) << server.Output();
     ExpectNewcomerAndMemberServed(server, room, member, kFlooders, AskLargePhotos());
 }
 
@@ -183,7 +183,7 @@ TEST(ServerDownloadShare, MembersWithNoShareOfTheTableStillDownloadAndHoldNoFile
         << server->Output();
     AdminTest::WaitForStartUp(*server);
     RawClient member(room.Port());
-    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0) << server->Output();
     ExpectNewcomerAndMemberServed(*server, room, member, kPlaces - 8, AskLargePhotos());
 }
 
@@ -198,7 +198,7 @@ TEST(ServerDownloadShare,
     auto server = StartLimited(room);
     AdminTest::WaitForStartUp(*server);
     RawClient member(room.Port());
-    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0);
+    ASSERT_EQ(AdminTest::Join(member, "Ann", ""), 0) << server->Output();
     ExpectNewcomerAndMemberServed(*server, room, member, kFlooders, AnnounceUploads());
 }
 

@@ -28,7 +28,8 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
         // one such file is open at once; a chunk never waits for the table, as its bytes
         // would be lost. The offset field is not read: chunks are appended in the order they
         // arrive.
-        auto* file = new System::IO::FileStream(upload->GetResourcePath(upload->mResourceId), 6);
+        auto file = std::make_unique<System::IO::FileStream>(
+            upload->GetResourcePath(upload->mResourceId), 6);
         const bool opened = file->CanWrite();
         file->Write(reinterpret_cast<const unsigned char*>(chunk.GetChunkData()), 0,
                     static_cast<int>(chunk.GetChunkDataLength()));
@@ -53,10 +54,8 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
         // here and its file goes.
         notWritten = !opened || file->Failed();
         if (held != nullptr && !notWritten) {
-            held->Keep(file);
+            held->Keep(file.release());
             upload->mFile = held.release();
-        } else {
-            delete file;
         }
         if (notWritten) {
             uploads.DiscardUpload(clientId, chunk.GetMediaId(), chunk.GetResourceId());

@@ -488,7 +488,9 @@ TEST(Server, AFailedSaveOrAClosedConsoleKeepsTheServerAndItsFiles) {
     // A directory where the temporary file would go makes writing it fail, even for root.
     std::filesystem::create_directory(room.File("config.xml.new"));
     auto server = room.Start({"-up", "new"});
-    EXPECT_TRUE(Logs(*server, "Saving config.xml failed; the file is left as it was"));
+    EXPECT_TRUE(Logs(*server,
+                     "Saving config.xml failed; the file is left as it was. config.xml.new could "
+                     "not be written: Is a directory"));
     EXPECT_EQ(room.Read("config.xml"), config);
     EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
     server->CloseOutput();
@@ -894,10 +896,33 @@ TEST(Server, AFailedClosingSaveKeepsTheOldFileAndEndsWithStatus1) {
     std::filesystem::remove(room.File("config.xml"));
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitForExit(), 1) << server->Output();
-    EXPECT_TRUE(Logs(*server, "Saving media.xml failed; the file is left as it was"));
+    EXPECT_TRUE(Logs(*server,
+                     "Saving media.xml failed; the file is left as it was. media.xml.new could "
+                     "not be written: Is a directory"));
     EXPECT_EQ(room.Read("media.xml"), media);
     EXPECT_EQ(room.Read("config.xml"), config);
     EXPECT_TRUE(Logs(*server, "Relay server stopped"));
+}
+
+// A save that fails says why, so that an operator can mend it: the file it could not write
+// and the system's reason. A directory named like a save's temporary file is no file a save
+// left, so the start leaves it, and every save of that file fails until it is gone.
+TEST(Server, AFailedSaveNamesTheFileItCouldNotWriteAndWhy) {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    room.Write("media.xml", "<media count=\"0\"/>");
+    for (const char* name : {"config.xml", "media.xml"}) {
+        std::filesystem::create_directory(room.File(std::string(name) + ".new"));
+    }
+    auto server = room.Start();
+    AdminTest::WaitForStartUp(*server);
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 1) << server->Output();
+    for (const std::string name : {"config.xml", "media.xml"}) {
+        EXPECT_TRUE(Logs(*server, "Saving " + name + " failed; the file is left as it was. " +
+                                      name + ".new could not be written: Is a directory"))
+            << server->Output();
+    }
 }
 
 // A connection made while the server cannot accept waits in the listen queue. With a short
@@ -1305,7 +1330,8 @@ TEST(ServerCatalogue, ARemovedItemKeepsItsFilesUntilASaveNoLongerListsIt) {
         if (stop == Stop::FailedSave) {
             EXPECT_TRUE(Logs(*server,
                              "Saving media.xml failed; the file is left as it was; the files "
-                             "of 1 removed photo wait for a save that succeeds"));
+                             "of 1 removed photo wait for a save that succeeds. media.xml.new "
+                             "could not be written: Is a directory"));
             std::filesystem::remove(room.File("media.xml.new"));
             EXPECT_EQ(room.Read("media.xml.delete"), "media/0_0\nmedia/0_1\n");
         }

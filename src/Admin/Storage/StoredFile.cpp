@@ -20,23 +20,30 @@ bool StoredFile::Replace(const String& path, const String& text, size_t waiting)
                                   "; the files of %zu removed photo%s wait for a save that "
                                   "succeeds",
                                   waiting, waiting == 1 ? "" : "s");
+    // Without the file and the system's reason an operator could not tell what to mend: a
+    // directory named like the temporary file made every save fail without a word why.
+    String reason;
     // Writing the file in place would leave it cut short when the process is killed or
     // the disk fills in the middle, and the next start would lose the settings.
-    if (!WriteNew(temporary, text, target, false) || !files.MoveFile(temporary, target)) {
+    const bool written = WriteNew(temporary, text, target, false, &reason);
+    if (!written || !files.MoveFile(temporary, target, &reason)) {
         // What is left of the temporary file is only in the way; nothing more can be done
         // when it cannot be removed either.
         static_cast<void>(files.RemoveFile(temporary));
-        PrintLogMessage(String::Parse("Saving %s failed; the file is left as it was%s\n",
-                                      path.CStr(), held.CStr()));
+        const String failed =
+            written ? String("renamed to ") + EscapeLogText(target) : String("written");
+        PrintLogMessage(String::Parse(
+            "Saving %s failed; the file is left as it was%s. %s could not be %s: %s\n", path.CStr(),
+            held.CStr(), EscapeLogText(temporary).CStr(), failed.CStr(), reason.CStr()));
         return false;
     }
     // Until the directory is on the disk, the rename may reach it after changes made later:
     // after a power cut the old catalogue would list items whose files were deleted.
-    if (!System::IO::Directory::SyncHolding(target)) {
+    if (!System::IO::Directory::SyncHolding(target, &reason)) {
         PrintLogMessage(String::Parse(
             "Saving %s failed; the file is replaced but its directory could not be flushed to "
-            "the disk%s\n",
-            path.CStr(), held.CStr()));
+            "the disk%s: %s\n",
+            path.CStr(), held.CStr(), reason.CStr()));
         return false;
     }
     return true;
@@ -53,11 +60,14 @@ void StoredFile::RemoveLeftover(const String& path) {
 }
 
 bool StoredFile::WriteNew(const String& path, const String& text, const String& modeOf,
-                          bool exclusive) {
+                          bool exclusive, String* why) {
     System::Utility::FileSystem files;
     System::IO::FileStream file(path, exclusive ? System::IO::FileStream::kCreateNew : 2);
     if (!file.CanWrite()) {
         // Nothing was created; what is at the path is not this writer's to remove.
+        if (why != nullptr) {
+            *why = file.Error();
+        }
         return false;
     }
     // The new file keeps the old one's permissions, as a file written in place would, from
@@ -70,6 +80,9 @@ bool StoredFile::WriteNew(const String& path, const String& text, const String& 
     file.Close();
     written = written && !file.Failed();
     if (!written) {
+        if (why != nullptr) {
+            *why = file.Error();
+        }
         static_cast<void>(files.RemoveFile(path));
     }
     return written;

@@ -14,8 +14,9 @@ class Directory : public Object {
 
     // Flushes to the disk the directory that holds the file at path (the working directory
     // when path names no directory), so that a rename done in it survives a power cut
-    // before any later change of the disk does. False when it could not.
-    [[nodiscard]] static bool SyncHolding(const String& path);
+    // before any later change of the disk does. False when it could not, and error, when
+    // given, gets the system's reason.
+    [[nodiscard]] static bool SyncHolding(const String& path, String* error = nullptr);
 };
 
 }  // namespace System::IO

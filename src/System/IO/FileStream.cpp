@@ -44,7 +44,7 @@ int64_t FileStream::Position() const {
     }
     const off_t position = ftello(mFile);
     if (position < 0) {
-        mFailed = true;
+        Fail();
         return 0;
     }
     return position;
@@ -63,7 +63,7 @@ int64_t FileStream::Length() const {
     FlushWrites();
     struct stat info {};
     if (fstat(fileno(mFile), &info) != 0) {
-        mFailed = true;
+        Fail();
         return 0;
     }
     return info.st_size;
@@ -74,7 +74,7 @@ void FileStream::Close() {
         return;
     }
     if (std::fclose(mFile) != 0) {
-        mFailed = true;
+        Fail();
     }
     mFile = nullptr;
     mLength = 0;
@@ -83,7 +83,7 @@ void FileStream::Close() {
 
 void FileStream::Flush() {
     if (mFile != nullptr && std::fflush(mFile) != 0) {
-        mFailed = true;
+        Fail();
     }
 }
 
@@ -108,7 +108,7 @@ bool FileStream::Sync() {
         return false;
     }
     if (std::fflush(mFile) != 0 || fsync(fileno(mFile)) != 0) {
-        mFailed = true;
+        Fail();
         return false;
     }
     return true;
@@ -116,8 +116,16 @@ bool FileStream::Sync() {
 
 void FileStream::FlushWrites() const {
     if (mDirection == Direction::Writing && std::fflush(mFile) != 0) {
-        mFailed = true;
+        Fail();
     }
+}
+
+void FileStream::Fail() const {
+    // The first failure is the one to mend; what fails after it mostly follows from it.
+    if (!mFailed) {
+        mError = std::strerror(errno);
+    }
+    mFailed = true;
 }
 
 void FileStream::Turn(Direction direction) {
@@ -136,8 +144,7 @@ int FileStream::Read(unsigned char* buffer, int offset, int count) {
     const size_t read = std::fread(buffer + offset, 1, static_cast<size_t>(count), mFile);
     // A short read is the end of the file or an error; only ferror tells them apart.
     if (read < static_cast<size_t>(count) && std::ferror(mFile) != 0) {
-        mError = std::strerror(errno);
-        mFailed = true;
+        Fail();
     }
     return static_cast<int>(read);
 }
@@ -165,7 +172,7 @@ void FileStream::Write(const unsigned char* buffer, int offset, int count) {
     Turn(Direction::Writing);
     if (std::fwrite(buffer + offset, 1, static_cast<size_t>(count), mFile) !=
         static_cast<size_t>(count)) {
-        mFailed = true;
+        Fail();
     }
 }
 
@@ -175,7 +182,7 @@ void FileStream::WriteByte(unsigned char value) {
     }
     Turn(Direction::Writing);
     if (std::fputc(value, mFile) == EOF) {
-        mFailed = true;
+        Fail();
     }
 }
 

@@ -58,7 +58,8 @@ class FileStream : public Stream {
     // True when the file could not be opened because there is nothing at its path.
     [[nodiscard]] bool IsMissing() const { return mMissing; }
     // Why the file could not be opened (a directory, a pipe or a socket is refused too),
-    // or why a read failed, as the system words it; empty while neither has happened.
+    // or why its first failed transfer (see Failed) failed, as the system words it; empty
+    // while neither has happened.
     [[nodiscard]] const String& Error() const { return mError; }
     // The descriptor of the open file; -1 when it is not open.
     [[nodiscard]] int Descriptor() const { return mFile != nullptr ? fileno(mFile) : -1; }
@@ -72,12 +73,14 @@ class FileStream : public Stream {
     // them too, but when that flush fails the C library drops the bytes without a word: the
     // close then succeeds, and a file cut short would pass for complete.
     void FlushWrites() const;
+    // Records a failure of the call just made, and the system's reason for the first one.
+    void Fail() const;
 
     FILE* mFile{nullptr};                   // null when not open or after Close
     Direction mDirection{Direction::None};  // what the last transfer did
     mutable bool mFailed{false};            // see Failed; a length query may set it
     bool mMissing{false};                   // opening failed: nothing at the path
-    String mError;                          // see Error
+    mutable String mError;                  // see Error; set with mFailed
 };
 
 }  // namespace System::IO

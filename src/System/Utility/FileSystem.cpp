@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -65,8 +67,14 @@ bool FileSystem::RemoveFile(const String& path) const {
     return unlink(path.CStr()) == 0;
 }
 
-bool FileSystem::MoveFile(const String& from, const String& to) const {
-    return std::rename(from.CStr(), to.CStr()) == 0;
+bool FileSystem::MoveFile(const String& from, const String& to, String* error) const {
+    if (std::rename(from.CStr(), to.CStr()) == 0) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error = std::strerror(errno);
+    }
+    return false;
 }
 
 bool FileSystem::Exists(const String& path) const {

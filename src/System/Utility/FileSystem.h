@@ -17,8 +17,10 @@ class FileSystem : public Object {
     [[nodiscard]] bool RemoveDir(const String& path) const;
     // Removes the file; false when it could not.
     [[nodiscard]] bool RemoveFile(const String& path) const;
-    // Renames from to to; false when it could not.
-    [[nodiscard]] bool MoveFile(const String& from, const String& to) const;
+    // Renames from to to; false when it could not, and error, when given, gets the
+    // system's reason.
+    [[nodiscard]] bool MoveFile(const String& from, const String& to,
+                                String* error = nullptr) const;
     // Whether anything is at path: a file, a directory, or a link, even one that leads
     // nowhere.
     [[nodiscard]] bool Exists(const String& path) const;

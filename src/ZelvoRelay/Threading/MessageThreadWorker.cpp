@@ -25,14 +25,13 @@ void MessageThreadWorker::Run() {
         MessageTask* task = messages.mTasks.TryDequeue();
         if (task == nullptr) {
             // The frames for the room held back for the tasks that followed them go out
-            // before the worker sleeps: a frame waits for the tasks already queued, never
-            // for the next one to come.
+            // before the worker sleeps: a frame never waits for the next task to come.
             model->FlushRoom();
             // Null when woken by Stop; the loop then sees the stopped state.
             task = messages.mTasks.WaitDequeue();
         }
         if (task != nullptr) {
-            Handle(task);
+            Serve(task);
         }
     }
     model->FlushRoom();
@@ -53,6 +52,19 @@ void MessageThreadWorker::EndAnswers() {
 
 void MessageThreadWorker::Wake() {
     MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks.Wake();
+}
+
+void MessageThreadWorker::Serve(MessageTask* task) {
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    // The frames for the room wait only while each task that follows holds one too: behind
+    // work that sends the room nothing (a request of a connection that never joined, parked
+    // or dropped, an upload's chunk) they waited until the queue ran empty, and under a flood
+    // of such work far longer than the turns allow.
+    const uint64_t held = model->NumHeldForRoom();
+    Handle(task);
+    if (model->NumHeldForRoom() == held) {
+        model->FlushRoom();
+    }
 }
 
 void MessageThreadWorker::Handle(MessageTask* task) {

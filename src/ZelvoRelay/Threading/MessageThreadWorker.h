@@ -30,6 +30,9 @@ class MessageThreadWorker : public System::Threading::Thread {
 
     void Run() override;
 
+    // Handles task, just taken off the queue, as Handle does, then appends the frames held
+    // for the room to their recipients' send queues unless task held one.
+    void Serve(MessageTask* task);
     // Handles one task taken off the queue and deletes it with its message, unless the
     // hold on uploaders takes it.
     void Handle(MessageTask* task);

@@ -16,10 +16,19 @@ RoomRelayBatch::RoomRelayBatch() {
 
 void RoomRelayBatch::Add(const NetMessageModel& entry, uint32_t senderId, uint64_t admittedAfter,
                          uint64_t admittedBy, Collections::ClientCollection& clients) {
+    // The message worker serves each connection once in a pass of its turns: held past a
+    // second frame of one sender, a frame would wait behind more than one pass (with two
+    // members flooding, behind 31 frames).
+    if (std::any_of(mHeld.begin(), mHeld.end(),
+                    [senderId](const Held& held) { return held.mSenderId == senderId; })) {
+        Flush(clients);
+    }
     // Those admitted while it is held joined after it was sent: it is not theirs.
     mHeld.push_back(
         {entry, senderId, admittedAfter, std::min(admittedBy, clients.NumAdmissions())});
     mCount.store(mHeld.size(), std::memory_order_relaxed);
+    // Only ever changed under the monitor: no read-modify-write needed.
+    mAdded.store(mAdded.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     if (mHeld.size() >= kMaxFrames) {
         Flush(clients);
     }

@@ -32,7 +32,8 @@ class RoomRelayBatch {
 
     // Holds entry for every joined client except senderId admitted after the first
     // admittedAfter admissions and among the first admittedBy, and among those admitted
-    // by now, that is still joined when it is flushed; flushes when the batch is full.
+    // by now, that is still joined when it is flushed; flushes when the batch is full, and
+    // first when it holds a frame of senderId already.
     void Add(const NetMessageModel& entry, uint32_t senderId, uint64_t admittedAfter,
              uint64_t admittedBy, Collections::ClientCollection& clients);
     // Appends the frames held to their recipients' send queues, in the order added.
@@ -41,6 +42,8 @@ class RoomRelayBatch {
     // Whether nothing is held; read without the monitor by the message worker, the only
     // thread that adds.
     [[nodiscard]] bool IsEmpty() const { return mCount.load(std::memory_order_relaxed) == 0; }
+    // How many frames have been held so far; read without the monitor.
+    [[nodiscard]] uint64_t NumAdded() const { return mAdded.load(std::memory_order_relaxed); }
 
   private:
     struct Held {
@@ -58,7 +61,8 @@ class RoomRelayBatch {
     std::vector<Held> mHeld;  // oldest first
     // One recipient's copies during a flush; kept for its capacity.
     std::vector<NetMessageModel> mCopies;
-    std::atomic<size_t> mCount{0};  // mirrors mHeld's size for IsEmpty
+    std::atomic<size_t> mCount{0};    // mirrors mHeld's size for IsEmpty
+    std::atomic<uint64_t> mAdded{0};  // see NumAdded
 };
 
 }  // namespace ZelvoRelay::MVC::Model

@@ -101,14 +101,18 @@ class ZelvoRelayModel : public System::Object {
                     uint64_t admittedAfter = 0, uint64_t admittedBy = UINT64_MAX);
     // Holds entry for every joined client except senderId among the first admittedBy
     // admissions, to be appended to their send queues with the frames for the room that
-    // follow it: when the batch is full, when anything else is sent, or at FlushRoom.
+    // follow it: when the batch is full, when senderId's next frame comes, when anything
+    // else is sent, or at FlushRoom.
     // REQUIRES: on the message worker (which flushes before it sleeps), the
     // client-collection monitor held.
     void HoldForRoom(const NetMessageModel& entry, uint32_t senderId, uint64_t admittedBy);
     // Appends the room's held frames to their recipients' send queues; the message worker
-    // calls it before it waits for tasks and before a stop mark. REQUIRES: the
-    // client-collection monitor not held.
+    // calls it before it waits for tasks, after a task that held none and before a stop
+    // mark. REQUIRES: the client-collection monitor not held.
     void FlushRoom();
+    // How many frames have been held for the room so far: a task that leaves it as it was
+    // held none. Read without the client-collection monitor.
+    [[nodiscard]] uint64_t NumHeldForRoom() const { return mRoomFrames.NumAdded(); }
     // Deletes the photo and the preview of each removed item in mediaIds, which a save of
     // the catalogue that no longer lists them has written, and flushes their folder to the
     // disk; returns whether that flush succeeded. A file that cannot be deleted is passed

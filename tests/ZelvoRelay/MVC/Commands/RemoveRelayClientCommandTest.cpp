@@ -2,61 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cstdint>
 #include <string>
 
-#include "System/Net/Client.h"
-#include "System/Net/Socket.h"
 #include "System/Singleton.h"
-#include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Commands/RelayMessageCommand.h"
 #include "ZelvoRelay/MVC/Events/RelayMessageEvent.h"
 #include "ZelvoRelay/MVC/Events/RemoveRelayClientEvent.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
-#include "support/RawSocket.h"
+#include "support/PairedClient.h"
 #include "support/RelayWire.h"
 
 namespace {
 
-using ZelvoRelay::Client::RelayClient;
+using TestSupport::Admit;
+using TestSupport::PairedClient;
 using ZelvoRelay::MVC::Model::ZelvoRelayModel;
-
-// A relay client over one end of a socket pair, the test reading the other end.
-struct PairedClient {
-    explicit PairedClient(uint32_t clientId) {
-        int pair[2];
-        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-        client = new RelayClient(
-            System::Net::Client(System::Net::Socket(pair[0], true), System::Net::IPEndPoint()),
-            clientId);
-        peer = pair[1];
-    }
-    ~PairedClient() { close(peer); }
-    PairedClient(const PairedClient&) = delete;
-    PairedClient& operator=(const PairedClient&) = delete;
-
-    // Sends what is queued for the client and returns what reached its peer.
-    std::string Received() const {
-        client->Send();
-        return TestSupport::ReceiveWaiting(peer);
-    }
-
-    RelayClient* client;  // owned by the model's collection from Admit on
-    int peer;
-};
-
-// Adds the client to the room's connections and admits it.
-void Admit(PairedClient& paired) {
-    auto& clients = ZelvoRelayModel::Instance()->Clients;
-    clients.mMonitor.Enter();
-    clients.mValue.Add(*paired.client);
-    clients.mValue.Join(*paired.client);
-    clients.mMonitor.Exit();
-}
 
 // Hands every task queued for the message worker to the relay, then sends on the frames for
 // the room it held back, as the worker does once its queue is empty.

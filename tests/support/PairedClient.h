@@ -11,6 +11,7 @@
 #include "System/Net/Client.h"
 #include "System/Net/IPEndPoint.h"
 #include "System/Net/Socket.h"
+#include "System/Threading/MonitorLock.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "support/RawSocket.h"
@@ -46,10 +47,9 @@ struct PairedClient {
 // Adds the client to the room's connections and admits it.
 inline void Admit(PairedClient& paired) {
     auto& clients = ZelvoRelay::MVC::Model::ZelvoRelayModel::Instance()->Clients;
-    clients.mMonitor.Enter();
+    const System::Threading::MonitorLock lock(clients.mMonitor);
     clients.mValue.Add(*paired.client);
     clients.mValue.Join(*paired.client);
-    clients.mMonitor.Exit();
 }
 
 }  // namespace TestSupport

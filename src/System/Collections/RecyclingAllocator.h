@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <new>
 #include <type_traits>
 
 #include "System/Collections/BlockCache.h"
@@ -11,7 +12,9 @@ namespace System::Collections {
 // An allocator for a standard container that takes its blocks from a BlockCache of its own,
 // so that the blocks the container frees are reused by it (see BlockCache for why). Copies
 // and rebound copies share the cache; a container made as a copy of another gets a cache of
-// its own.
+// its own. A container moved into takes the other's cache; the one moved from is left with
+// none, and takes and frees its blocks straight from the system allocator: a cache shared by
+// the two would be used under two locks. Any allocator frees any other's blocks.
 //
 // Not synchronized: REQUIRES the container's own lock around every use of the container.
 template <typename T>
@@ -28,15 +31,26 @@ class RecyclingAllocator {
     RecyclingAllocator(const RecyclingAllocator<U>& other) noexcept : mCache(other.mCache) {}
 
     [[nodiscard]] T* allocate(size_t count) {
-        return static_cast<T*>(mCache->Take(count * sizeof(T)));
+        const size_t bytes = count * sizeof(T);
+        return static_cast<T*>(mCache != nullptr ? mCache->Take(bytes) : ::operator new(bytes));
     }
-    void deallocate(T* block, size_t count) noexcept { mCache->Give(block, count * sizeof(T)); }
+    void deallocate(T* block, size_t count) noexcept {
+        if (mCache != nullptr) {
+            mCache->Give(block, count * sizeof(T));
+        } else {
+            ::operator delete(block);
+        }
+    }
 
     // Frees the blocks kept past the newest keep, once the container holds little: kept for
     // good, the blocks of a burst would stay with a container that has gone quiet.
-    void Trim(size_t keep) const noexcept { mCache->Trim(keep); }
+    void Trim(size_t keep) const noexcept {
+        if (mCache != nullptr) {
+            mCache->Trim(keep);
+        }
+    }
     // The blocks kept in the cache now.
-    [[nodiscard]] size_t Kept() const { return mCache->Count(); }
+    [[nodiscard]] size_t Kept() const { return mCache != nullptr ? mCache->Count() : 0; }
 
     // Two containers must never share a cache: each is used under its own lock.
     RecyclingAllocator select_on_container_copy_construction() const {
@@ -56,7 +70,7 @@ class RecyclingAllocator {
     template <typename U>
     friend class RecyclingAllocator;
 
-    std::shared_ptr<BlockCache> mCache;  // shared with the copies
+    std::shared_ptr<BlockCache> mCache;  // shared with the copies; null once moved from
 };
 
 }  // namespace System::Collections

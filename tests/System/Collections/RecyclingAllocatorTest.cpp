@@ -108,5 +108,31 @@ TEST(RecyclingAllocatorTest, ASwappedContainerTakesTheOthersCacheWithItsBlocks) 
     EXPECT_EQ(empty.back(), 999);
 }
 
+// A container moved from keeps working, and gives back the blocks it holds, without the cache
+// the other took. Before, it was left with no cache at all and freed its blocks through it.
+TEST(RecyclingAllocatorTest, AContainerMovedFromStillWorksWithoutTheCacheTheOtherTook) {
+    std::deque<int, RecyclingAllocator<int>> source;
+    for (int i = 0; i < 1000; ++i) {
+        source.push_back(i);
+    }
+    const RecyclingAllocator<int> sourceCache = source.get_allocator();
+    std::deque<int, RecyclingAllocator<int>> constructed(std::move(source));
+    EXPECT_TRUE(constructed.get_allocator() == sourceCache);
+    EXPECT_EQ(constructed.size(), 1000u);
+    source.push_back(1);
+    EXPECT_EQ(source.front(), 1);
+
+    std::deque<int, RecyclingAllocator<int>> assigned{7, 8};
+    assigned = std::move(constructed);
+    EXPECT_TRUE(assigned.get_allocator() == sourceCache);
+    EXPECT_EQ(assigned.back(), 999);
+    for (int i = 0; i < 1000; ++i) {
+        constructed.push_back(i);
+    }
+    EXPECT_EQ(constructed.size(), 1000u);
+    constructed.clear();
+    source.clear();
+}
+
 }  // namespace
 }  // namespace System::Collections

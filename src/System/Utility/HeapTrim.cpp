@@ -15,6 +15,10 @@ void HeapTrim::GiveBackWhenDue() {
         sFreed.fetch_add(freed);
         return;
     }
+    if (const GiveBack giveBack = sGiveBack.load()) {
+        giveBack();
+        return;
+    }
     malloc_trim(0);
 }
 

@@ -21,12 +21,20 @@ class HeapTrim {
     // Counts bytes the caller has freed, or is about to free.
     static void Freed(uint64_t bytes) { sFreed.fetch_add(bytes, std::memory_order_relaxed); }
     // Gives free memory back to the system when kEvery bytes have been counted since the
-    // last time; costs a load otherwise. Takes the C library's allocator locks while it
-    // gives back, so the caller should hold no lock another thread allocates under.
+    // last time; costs a load otherwise. Giving back takes a while (160 ms after 300 MB were
+    // freed) and the C library's allocator locks: REQUIRES no lock held that another thread
+    // may wait for.
     static void GiveBackWhenDue();
 
+    // What gives free memory back to the system in GiveBackWhenDue: the C library's trim by
+    // default (null), or giveBack, for a test to see where and when it runs. Returns the one
+    // it replaces.
+    using GiveBack = void (*)();
+    static GiveBack SetGiveBack(GiveBack giveBack) { return sGiveBack.exchange(giveBack); }
+
   private:
-    static inline std::atomic<uint64_t> sFreed{0};
+    static inline std::atomic<uint64_t> sFreed{0};           // counted since the last return
+    static inline std::atomic<GiveBack> sGiveBack{nullptr};  // see SetGiveBack
 };
 
 }  // namespace System::Utility

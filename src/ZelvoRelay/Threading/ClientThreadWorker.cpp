@@ -93,6 +93,13 @@ void ClientThreadWorker::Run() {
         System::Threading::MonitorLock turn(mClientList.mMonitor);
         Turn(ready, count, buffer);
         timeout = WaitTimeout();
+        turn.Unlock();
+        // What connections that never joined held, were sent or left unsent is given back to
+        // the system once there is enough of it: kept by the C library, the 250 MB that a
+        // listing flood from 15 addresses had the server hold stayed after every connection
+        // was gone. Given back between turns, with the list let go: under it, giving back 1 GB
+        // held this worker's clients and the accept thread 0.4 s.
+        System::Utility::HeapTrim::GiveBackWhenDue();
     }
 }
 
@@ -199,10 +206,6 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         }
     }
     mClosed.clear();
-    // What connections that never joined were sent or left unsent is given back to the
-    // system once there is enough of it: kept by the C library, the 250 MB that a listing
-    // flood from 15 addresses had the server hold stayed after every connection was gone.
-    System::Utility::HeapTrim::GiveBackWhenDue();
 }
 
 void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer, double now) {

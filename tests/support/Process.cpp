@@ -71,17 +71,24 @@ char ThreadState(const std::filesystem::path& task) {
     return nameEnd == std::string::npos || nameEnd + 2 >= line.size() ? '\0' : line[nameEnd + 2];
 }
 
+// What the /proc status of process pid gives on the line beginning with field, after it;
+// empty when it cannot be read.
+std::string StatusField(pid_t pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field, 0) == 0) {
+            return line.substr(field.size());
+        }
+    }
+    return "";
+}
+
 // Whether the signal set that the /proc status of process pid gives on the line beginning with
 // field holds signal; false when it cannot be read.
 bool StatusSetHolds(pid_t pid, const std::string& field, int signal) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        // The set in hexadecimal, bit n - 1 for signal n.
-        if (line.rfind(field, 0) == 0) {
-            return (std::stoull(line.substr(field.size()), nullptr, 16) >> (signal - 1) & 1) != 0;
-        }
-    }
-    return false;
+    const std::string set = StatusField(pid, field);
+    // The set in hexadecimal, bit n - 1 for signal n.
+    return !set.empty() && (std::stoull(set, nullptr, 16) >> (signal - 1) & 1) != 0;
 }
 
 }  // namespace
@@ -92,6 +99,11 @@ bool IgnoresSignal(pid_t pid, int signal) {
 
 bool IsSignalPending(pid_t pid, int signal) {
     return StatusSetHolds(pid, "ShdPnd:", signal);
+}
+
+uint64_t ResidentBytes(pid_t pid) {
+    const std::string kilobytes = StatusField(pid, "VmRSS:");
+    return kilobytes.empty() ? 0 : std::stoull(kilobytes) << 10;
 }
 
 bool AllThreadsStopped(pid_t pid) {

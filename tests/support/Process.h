@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ bool IgnoresSignal(pid_t pid, int signal);
 // Whether signal, sent to process pid, is still to be taken by one of its threads, as its
 // /proc status shows; false when it cannot be read.
 bool IsSignalPending(pid_t pid, int signal);
+
+// The bytes of memory process pid has resident, as its /proc status shows; 0 when it cannot be
+// read.
+uint64_t ResidentBytes(pid_t pid);
 
 // Whether every thread of process pid is stopped by a signal, so that none of them runs
 // until it is continued.

@@ -30,18 +30,21 @@ void BlockCache::Give(void* block, size_t bytes) noexcept {
     mKept[mCount++] = {block, bytes};
 }
 
-void BlockCache::Trim(size_t keep) noexcept {
+size_t BlockCache::Trim(size_t keep) noexcept {
     if (mCount <= keep) {
-        return;
+        return 0;
     }
     const size_t freed = mCount - keep;
+    size_t bytes = 0;
     for (size_t i = 0; i < freed; ++i) {
         ::operator delete(mKept[i].mBlock);
+        bytes += mKept[i].mBytes;
     }
     for (size_t i = 0; i < keep; ++i) {
         mKept[i] = mKept[freed + i];
     }
     mCount = keep;
+    return bytes;
 }
 
 }  // namespace System::Collections

@@ -29,8 +29,8 @@ class BlockCache {
     // Takes back block, of bytes bytes, from Take: kept while there is room, else freed.
     void Give(void* block, size_t bytes) noexcept;
 
-    // Frees the blocks kept past the newest keep.
-    void Trim(size_t keep) noexcept;
+    // Frees the blocks kept past the newest keep; returns the bytes freed.
+    size_t Trim(size_t keep) noexcept;
 
     // The number of blocks kept now.
     [[nodiscard]] size_t Count() const { return mCount; }

@@ -43,12 +43,9 @@ class RecyclingAllocator {
     }
 
     // Frees the blocks kept past the newest keep, once the container holds little: kept for
-    // good, the blocks of a burst would stay with a container that has gone quiet.
-    void Trim(size_t keep) const noexcept {
-        if (mCache != nullptr) {
-            mCache->Trim(keep);
-        }
-    }
+    // good, the blocks of a burst would stay with a container that has gone quiet. Returns
+    // the bytes freed.
+    size_t Trim(size_t keep) const noexcept { return mCache != nullptr ? mCache->Trim(keep) : 0; }
     // The blocks kept in the cache now.
     [[nodiscard]] size_t Kept() const { return mCache != nullptr ? mCache->Count() : 0; }
 

@@ -219,6 +219,10 @@ class RelayClient : public System::Object {
     void CloseSockets();
     // Ends sending for good and tells the worker, once, that the client has closed.
     void EndAndTellWorker();
+    // Counts the client no more among those alive that have not joined, when it was; the
+    // last of them to go lets the heap be trimmed of what they left
+    // (System::Utility::HeapTrim::Settled).
+    void ForgetUnjoined();
     // Takes the client's unsent bytes out of its address's share and counts it there no more;
     // closing when it is closed, not joined. REQUIRES: the send-queue monitor held.
     void LeaveShare(bool closing);
@@ -253,6 +257,9 @@ class RelayClient : public System::Object {
     // The queue share of its address's connections that have not joined, while it has not
     // joined and is open; guarded likewise, and set under the client-collection monitor.
     std::shared_ptr<QueueShare> mShare;
+    // Counted in sUnjoined: given a share and not joined since; guarded likewise, and read by
+    // the destructor.
+    bool mUnjoined{false};
     bool mOverflowed{false};  // a frame was refused for lack of room; guarded likewise
     bool mClosed{false};      // Disconnect was called; guarded likewise
     // Nothing more is sent: Disconnect was called or a send failed; guarded likewise.
@@ -272,6 +279,9 @@ class RelayClient : public System::Object {
     // What it sends to be relayed to the room may still take; touched by the thread
     // that reads.
     RelayBudget mBudget;
+
+    // The clients alive, closed or not, that were given a share and have not joined.
+    static inline std::atomic<uint32_t> sUnjoined{0};
 };
 
 }  // namespace ZelvoRelay::Client

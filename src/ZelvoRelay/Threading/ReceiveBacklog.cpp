@@ -1,11 +1,17 @@
 #include "ZelvoRelay/Threading/ReceiveBacklog.h"
 
 #include "System/Threading/WakeEvent.h"
+#include "System/Utility/HeapTrim.h"
 #include "ZelvoRelay/Client/QueueShare.h"
 
 namespace ZelvoRelay::Threading {
 
 void ReceiveBacklog::Remove() {
+    // Thousands of connections that never joined, each with its requests waiting, left
+    // hundreds of MB held after they were gone: counted, they are given back.
+    if (mShared.load(std::memory_order_relaxed) && mShare != nullptr) {
+        System::Utility::HeapTrim::Freed(kRequestBytes);
+    }
     // Whoever ends the hold wakes the worker, and only once: Hold makes the hold
     // before it looks at the count, so a count that falls in between is seen by one
     // side or the other.

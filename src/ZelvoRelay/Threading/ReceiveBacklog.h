@@ -25,6 +25,9 @@ class ReceiveBacklog : public System::Object {
   public:
     // A held client is read again once no more than this many of its messages wait.
     static constexpr uint32_t kResumeMark = 32;
+    // About what a received message takes in memory while it waits: its task, its message and
+    // its place in the task queue.
+    static constexpr uint64_t kRequestBytes = 256;
 
     ReceiveBacklog() = default;
     ~ReceiveBacklog() override = default;
@@ -35,7 +38,8 @@ class ReceiveBacklog : public System::Object {
     // One more message waits (its task was made).
     void Add() { mCount.fetch_add(1); }
     // One fewer waits (its task was deleted): wakes the worker given to Hold when
-    // that lets a held client be read again. Any thread.
+    // that lets a held client be read again, and counts the bytes given back
+    // (System::Utility::HeapTrim) while the client has not joined. Any thread.
     void Remove();
     [[nodiscard]] uint32_t Count() const { return mCount.load(); }
 

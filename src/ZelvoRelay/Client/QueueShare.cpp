@@ -8,7 +8,7 @@ namespace ZelvoRelay::Client {
 bool QueueShare::Reserve(uint64_t bytes) {
     uint64_t held = mBytes.load();
     do {
-        if (held != 0 && held + bytes > kBytes) {
+        if (!Fits(held, bytes)) {
             return false;
         }
     } while (!mBytes.compare_exchange_weak(held, held + bytes));
@@ -28,36 +28,24 @@ void QueueShare::Release(uint64_t bytes) {
 
 void QueueShare::Unreserve(uint64_t bytes) {
     const uint64_t held = (mBytes -= bytes);
-    // Read after the bytes are given back, as AwaitRoom looks at the bytes after it has set
-    // what it waits for: one side or the other sees the room.
+    // Read after the bytes are given back, as the queue looks at the bytes after it has set
+    // what is awaited: one side or the other sees the room.
     const uint64_t awaited = mAwaited.load();
-    if (awaited != kNone && (held == 0 || held + awaited <= kBytes)) {
-        Resume();
+    if (awaited != kNone && Fits(held, awaited)) {
+        mQueue.load()->Resume(*this);
     }
 }
 
-void QueueShare::ReleaseClosing(uint64_t bytes) {
-    System::Utility::HeapTrim::Freed(bytes);
-    mQueued -= bytes;
-    mBytes -= bytes;
-    if (mAwaited.load() != kNone) {
-        Resume();
+void QueueShare::EndWaiting(uint32_t connectionId) {
+    // Read after the connection's answers were ended, as the queue sees that end after it
+    // has been named here: either the queue finds the connection parked, or it never parks it.
+    if (Threading::MessageTaskQueue* queue = mQueue.load()) {
+        queue->ResumeConnection(connectionId);
     }
 }
 
-bool QueueShare::AwaitRoom(uint64_t bytes, Threading::MessageTaskQueue* queue) {
-    mQueue.store(queue);
-    uint64_t awaited = mAwaited.load();
-    while (bytes < awaited && !mAwaited.compare_exchange_weak(awaited, bytes)) {
-    }
-    const uint64_t held = mBytes.load();
-    return held == 0 || held + bytes <= kBytes;
-}
-
-void QueueShare::Resume() {
-    if (mAwaited.exchange(kNone) != kNone) {
-        mQueue.load()->Resume(this);
-    }
+bool QueueShare::HasRoomFor(uint64_t bytes, uint64_t promised) const {
+    return Fits(mBytes.load() + promised, bytes);
 }
 
 }  // namespace ZelvoRelay::Client

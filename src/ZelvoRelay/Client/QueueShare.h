@@ -24,6 +24,8 @@ class QueueShare : public System::Object {
   public:
     // The most the share holds: one member's send queue (RelayClient::kMaxQueuedBytes).
     static constexpr uint64_t kBytes = 16u << 20;
+    // What is awaited while no turn is parked.
+    static constexpr uint64_t kNone = UINT64_MAX;
 
     QueueShare() = default;
     ~QueueShare() override = default;
@@ -32,37 +34,43 @@ class QueueShare : public System::Object {
     QueueShare& operator=(const QueueShare&) = delete;
 
     // Takes bytes for an answer about to be made; false, taking nothing, when the share has
-    // no room for them. An empty share has room for any answer, so that one larger than the
-    // share is still made.
+    // no room for them.
     [[nodiscard]] bool Reserve(uint64_t bytes);
     // Gives back bytes taken by Reserve, once the answer is counted by Add or was not made;
-    // resumes the parked turns once the smallest answer they wait for fits again.
+    // resumes parked turns once the first of them fits.
     void Unreserve(uint64_t bytes);
     // Counts bytes queued to send, room or not; true when what is queued is now past kBytes
     // (bytes reserved are not held yet, and the answer queued may be what they were for).
     bool Add(uint64_t bytes);
-    // Gives back bytes counted by Add, once sent or dropped; resumes as Unreserve does.
+    // Gives back bytes counted by Add, once sent or dropped (or its connection closed);
+    // resumes as Unreserve does.
     void Release(uint64_t bytes);
-    // Gives back bytes counted by Add, as a connection that closes does, and resumes the
-    // parked turns whatever room there is: the closed connection's own requests are dropped
-    // in them.
-    void ReleaseClosing(uint64_t bytes);
-    // After the message worker parked in queue a turn that could not reserve bytes: from now
-    // on a release that makes room for them resumes the parked turns. True when that room
-    // has come meanwhile, for the caller to resume them at once.
-    [[nodiscard]] bool AwaitRoom(uint64_t bytes, Threading::MessageTaskQueue* queue);
+    // The connection connectionId will never be answered again: its own turns parked for
+    // room are resumed at once, for its requests to be dropped, and no other's. Costs the
+    // same however many connections of the address wait.
+    void EndWaiting(uint32_t connectionId);
+
+    // Whether an answer of bytes would fit beside what is held and promised (bytes of turns
+    // resumed and not yet taken). An empty share has room for any answer, so that one larger
+    // than the share is still made.
+    [[nodiscard]] bool HasRoomFor(uint64_t bytes, uint64_t promised = 0) const;
     // Whether turns are parked for want of room: the connections are then not read.
     [[nodiscard]] bool IsFull() const { return mAwaited.load() != kNone; }
 
-  private:
-    static constexpr uint64_t kNone = UINT64_MAX;
+    // For queue, which parks turns for this share: set before it parks the first.
+    void ParkIn(Threading::MessageTaskQueue* queue) { mQueue.store(queue); }
+    // For the queue: the bytes the first parked turn waits for, kNone when none waits.
+    // REQUIRES: the queue's lock held.
+    void Await(uint64_t bytes) { mAwaited.store(bytes); }
 
-    // Resumes the parked turns when some wait, and forgets them.
-    void Resume();
+  private:
+    [[nodiscard]] static bool Fits(uint64_t held, uint64_t bytes) {
+        return held == 0 || held + bytes <= kBytes;
+    }
 
     std::atomic<uint64_t> mBytes{0};   // reserved and queued
     std::atomic<uint64_t> mQueued{0};  // queued
-    // The fewest bytes a parked turn waits for; kNone while none is parked.
+    // What the first parked turn waits for; kNone while none is parked.
     std::atomic<uint64_t> mAwaited{kNone};
     // Where the turns are parked; set before the first is.
     std::atomic<Threading::MessageTaskQueue*> mQueue{nullptr};

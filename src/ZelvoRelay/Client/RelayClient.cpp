@@ -114,9 +114,7 @@ void RelayClient::Disconnect() {
 
 void RelayClient::EndAndTellWorker() {
     System::Threading::MonitorLock lock(mSendQueue.mMonitor);
-    mSendEnded = true;
-    mBacklog->EndAnswers();
-    LeaveShare(true);
+    EndAnswers();
     // A closed socket leaves the worker's watch without a word, so the worker must be
     // told, or the client would stay in its list and in the room for good. Told under
     // the monitor, the closing is the last notice about the client.
@@ -310,9 +308,7 @@ void RelayClient::EndSending() {
     // Closed now, the connection would lose those messages; so the client is only no
     // longer sent to, and is read on until its read side ends, as after an orderly
     // close. Its queued frames go unsent, their actions unrun.
-    mSendEnded = true;
-    mBacklog->EndAnswers();
-    LeaveShare(true);
+    EndAnswers();
     mSendQueue.mValue.clear();
     mQueuedBytes = 0;
     mSendPending = false;
@@ -394,7 +390,7 @@ void RelayClient::AfterAppend(const Appended& appended) {
 
 void RelayClient::ShareQueue(std::shared_ptr<QueueShare> share) {
     System::Threading::MonitorLock lock(mSendQueue.mMonitor);
-    LeaveShare(false);
+    LeaveShare();
     if (share == nullptr) {
         mBacklog->LeaveShare();
         ForgetUnjoined();
@@ -417,7 +413,7 @@ uint64_t RelayClient::GetSharedBytes() {
 
 void RelayClient::CloseAsSlowReader() {
     System::Threading::MonitorLock lock(mSendQueue.mMonitor);
-    LeaveShare(true);
+    LeaveShare();
     if (!mOverflowed && !mSendEnded && mWorker != nullptr) {
         mWorker->Notify(this, false);
     }
@@ -451,17 +447,23 @@ void RelayClient::ForgetUnjoined() {
     }
 }
 
-void RelayClient::LeaveShare(bool closing) {
+void RelayClient::EndAnswers() {
+    mSendEnded = true;
+    mBacklog->EndAnswers();
+    LeaveShare();
+    // Its requests parked for want of room are dropped now, and it may leave. Resumed with
+    // every other parked at its address, as each closing did, they were parked again one by
+    // one: a party resetting 1,000 parked connections stalled the room for seconds.
+    if (const std::shared_ptr<QueueShare>& share = mBacklog->GetShare()) {
+        share->EndWaiting(GetClientId());
+    }
+}
+
+void RelayClient::LeaveShare() {
     if (mShare == nullptr) {
         return;
     }
-    // A closing gives the bytes back whatever room they make: the closed connection's own
-    // requests may wait parked, and are dropped only once resumed.
-    if (closing) {
-        mShare->ReleaseClosing(mQueuedBytes);
-    } else {
-        mShare->Release(mQueuedBytes);
-    }
+    mShare->Release(mQueuedBytes);
     mShare.reset();
 }
 

@@ -223,9 +223,13 @@ class RelayClient : public System::Object {
     // last of them to go lets the heap be trimmed of what they left
     // (System::Utility::HeapTrim::Settled).
     void ForgetUnjoined();
-    // Takes the client's unsent bytes out of its address's share and counts it there no more;
-    // closing when it is closed, not joined. REQUIRES: the send-queue monitor held.
-    void LeaveShare(bool closing);
+    // Nothing is sent to the client any more: its unsent bytes leave its address's share,
+    // and its requests waiting for room there are dropped. REQUIRES: the send-queue monitor
+    // held.
+    void EndAnswers();
+    // Takes the client's unsent bytes out of its address's share and counts it there no more.
+    // REQUIRES: the send-queue monitor held.
+    void LeaveShare();
     // After a send error: nothing more is sent, what is queued is dropped, and the
     // connection stays open for reading until its read side ends.
     void EndSending();

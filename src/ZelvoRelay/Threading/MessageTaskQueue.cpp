@@ -29,11 +29,14 @@ void MessageTaskQueue::EnqueueAfterAll(MessageTask* task) {
     Enqueue(kServer, task);
 }
 
-void MessageTaskQueue::Park(MessageTask* task, const Client::QueueShare* share) {
-    mLock.Hold([&] {
+void MessageTaskQueue::Park(MessageTask* task, Client::QueueShare& share, uint64_t bytes) {
+    // Named before the sender's end is looked at, as a closing looks for the queue after it
+    // has ended its answers: either the closing finds the connection parked, or it is not.
+    share.ParkIn(this);
+    mLock.Produce([&] {
         const uint32_t connectionId = task->GetTurnOf();
         Line& line = mConnections[connectionId];
-        assert(!line.mParked && connectionId != kServer);
+        assert(line.mParkedFor == nullptr && connectionId != kServer);
         line.mConnectionId = connectionId;
         task->mNextQueued = line.mHead;
         line.mHead = task;
@@ -42,15 +45,42 @@ void MessageTaskQueue::Park(MessageTask* task, const Client::QueueShare* share) 
         }
         ++line.mCount;
         ++mCount;
+        // Its closing has come and gone: parked, its requests would wait for room they never
+        // need, and the connection could not leave until then.
+        if (task->IsSenderGone()) {
+            if (!line.mInTurn) {
+                Link(line);
+            }
+            return;
+        }
         // Still linked among the turns when more of its tasks wait; skipped when its turn comes.
-        line.mParked = true;
+        line.mParkedFor = &share;
+        line.mAwaited = bytes;
         mParkedCount += line.mCount;
-        mParked[share].push_back(connectionId);
+        Parked& parked = mParked[&share];
+        line.mPrevParked = parked.mLast;
+        line.mNextParked = nullptr;
+        (parked.mLast != nullptr ? parked.mLast->mNextParked : parked.mFirst) = &line;
+        parked.mLast = &line;
+        ResumeLocked(share);
     });
 }
 
-void MessageTaskQueue::Resume(const Client::QueueShare* share) {
+void MessageTaskQueue::Resume(Client::QueueShare& share) {
     mLock.Produce([&] { ResumeLocked(share); });
+}
+
+void MessageTaskQueue::ResumeConnection(uint32_t connectionId) {
+    mLock.Produce([&] {
+        const auto found = mConnections.find(connectionId);
+        if (found == mConnections.end() || found->second.mParkedFor == nullptr) {
+            return;
+        }
+        Client::QueueShare& share = *found->second.mParkedFor;
+        Unpark(found->second);
+        // It may have been the first parked, and the one now first may fit.
+        ResumeLocked(share);
+    });
 }
 
 void MessageTaskQueue::KeepUntilServed(std::shared_ptr<Client::QueueShare> share, uint64_t bytes) {
@@ -96,7 +126,7 @@ void MessageTaskQueue::Append(Line& line, MessageTask* task) {
     line.mTail = task;
     ++line.mCount;
     ++mCount;
-    if (line.mParked) {
+    if (line.mParkedFor != nullptr) {
         ++mParkedCount;
     }
 }
@@ -109,7 +139,7 @@ void MessageTaskQueue::Link(Line& line) {
 }
 
 void MessageTaskQueue::SkipParked() {
-    while (mFirstInTurn != nullptr && mFirstInTurn->mParked) {
+    while (mFirstInTurn != nullptr && mFirstInTurn->mParkedFor != nullptr) {
         Line& line = *mFirstInTurn;
         mFirstInTurn = line.mNextInTurn;
         if (mFirstInTurn == nullptr) {
@@ -119,25 +149,49 @@ void MessageTaskQueue::SkipParked() {
     }
 }
 
-void MessageTaskQueue::ResumeLocked(const Client::QueueShare* share) {
-    const auto parked = mParked.find(share);
-    if (parked == mParked.end()) {
-        return;
-    }
-    for (const uint32_t connectionId : parked->second) {
-        Line& line = mConnections.at(connectionId);
-        line.mParked = false;
-        mParkedCount -= line.mCount;
-        if (!line.mInTurn) {
-            Link(line);
+void MessageTaskQueue::ResumeLocked(Client::QueueShare& share) {
+    // Lines resumed and not yet taken: their answers are not reserved yet, and room for one
+    // is no room for the next.
+    uint64_t promised = 0;
+    for (auto parked = mParked.find(&share); parked != mParked.end();
+         parked = mParked.find(&share)) {
+        Line& first = *parked->second.mFirst;
+        // Told before the room is looked at, as a release looks at what is awaited after it
+        // has given its bytes back: one side or the other sees the room.
+        share.Await(first.mAwaited);
+        if (!share.HasRoomFor(first.mAwaited, promised)) {
+            return;
         }
+        promised += first.mAwaited;
+        Unpark(first);
     }
-    mParked.erase(parked);
+    share.Await(Client::QueueShare::kNone);
+}
+
+void MessageTaskQueue::Unpark(Line& line) {
+    const auto parked = mParked.find(line.mParkedFor);
+    assert(parked != mParked.end());
+    (line.mPrevParked != nullptr ? line.mPrevParked->mNextParked : parked->second.mFirst) =
+        line.mNextParked;
+    (line.mNextParked != nullptr ? line.mNextParked->mPrevParked : parked->second.mLast) =
+        line.mPrevParked;
+    if (parked->second.mFirst == nullptr) {
+        mParked.erase(parked);
+    }
+    line.mParkedFor = nullptr;
+    line.mPrevParked = nullptr;
+    line.mNextParked = nullptr;
+    mParkedCount -= line.mCount;
+    if (!line.mInTurn) {
+        Link(line);
+    }
 }
 
 void MessageTaskQueue::ResumeAllLocked() {
     while (!mParked.empty()) {
-        ResumeLocked(mParked.begin()->first);
+        const auto parked = mParked.begin();
+        parked->first->Await(Client::QueueShare::kNone);
+        Unpark(*parked->second.mFirst);
     }
 }
 

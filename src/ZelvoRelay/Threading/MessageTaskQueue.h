@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
-#include <vector>
 
 #include "System/Object.h"
 #include "System/Threading/QueueLock.h"
@@ -28,7 +27,10 @@ class MessageTask;
 //
 // A connection whose request finds no room in its address's share of answers is parked: its
 // turns are left out, its tasks kept in order, until the share resumes it; parked tasks are
-// never taken by WaitDequeue.
+// never taken by WaitDequeue. The connections parked for one share are resumed in the order
+// they were parked, each once the share has room for the answer it waits for, so that room
+// for one answer resumes one connection, not every one parked; a connection that closes is
+// resumed alone, for its requests to be dropped.
 //
 // Queueing and taking cost the same however many tasks and connections wait: the tasks
 // are linked through themselves, and a connection's line is found by its id. Every
@@ -53,10 +55,16 @@ class MessageTaskQueue : public System::Object {
     void EnqueueAfterAll(MessageTask* task);
 
     // Puts task, just taken, back at the head of its connection's line and leaves that line's
-    // turns out until Resume(share): the share had no room for its answer.
-    void Park(MessageTask* task, const Client::QueueShare* share);
-    // Gives the connections parked for share their turns again, after every other waiting.
-    void Resume(const Client::QueueShare* share);
+    // turns out until share has room for bytes, its answer (resumed then at once when it has
+    // already). A task whose sender is gone is put back unparked, to be dropped.
+    // REQUIRES: no other lock held (the share may be looked at).
+    void Park(MessageTask* task, Client::QueueShare& share, uint64_t bytes);
+    // Gives the connections parked for share their turns again, after every other waiting,
+    // as many as share has room for, in the order they were parked.
+    void Resume(Client::QueueShare& share);
+    // Gives the connection connectionId its turns again if it is parked, and no other but
+    // those its leaving makes room for.
+    void ResumeConnection(uint32_t connectionId);
     // Gives every parked connection its turns again (at a stop).
     void ResumeAll();
     // Keeps bytes of share until every task now in the server's line has been taken and
@@ -87,7 +95,19 @@ class MessageTaskQueue : public System::Object {
         Line* mNextInTurn{nullptr};  // the connection whose turn comes after this one's
         size_t mCount{0};            // its tasks
         bool mInTurn{false};         // linked among the turns (a parked line may still be)
-        bool mParked{false};         // its turns are left out until resumed
+        // While parked (its turns left out until resumed): the share it waits for, what its
+        // first task's answer needs of it, and the lines parked before and after it for that
+        // share. Null and unlinked otherwise.
+        Client::QueueShare* mParkedFor{nullptr};
+        uint64_t mAwaited{0};
+        Line* mPrevParked{nullptr};
+        Line* mNextParked{nullptr};
+    };
+
+    // The lines parked for one share, oldest first.
+    struct Parked {
+        Line* mFirst{nullptr};
+        Line* mLast{nullptr};
     };
 
     // REQUIRES: mLock held.
@@ -96,8 +116,11 @@ class MessageTaskQueue : public System::Object {
     void Link(Line& line);
     // Takes the parked lines at the head of the turns out of them. REQUIRES: mLock held.
     void SkipParked();
-    // Resumes the lines parked for share. REQUIRES: mLock held.
-    void ResumeLocked(const Client::QueueShare* share);
+    // Resumes the lines parked for share that it has room for, first parked first, and tells
+    // it what the first left waits for. REQUIRES: mLock held.
+    void ResumeLocked(Client::QueueShare& share);
+    // Gives line, parked, its turns again. REQUIRES: mLock held.
+    void Unpark(Line& line);
     // REQUIRES: mLock held.
     void ResumeAllLocked();
     // REQUIRES: mLock held.
@@ -118,8 +141,9 @@ class MessageTaskQueue : public System::Object {
     bool mServerTurn{false};      // a connection took the last turn: the server's comes next
     size_t mCount{0};             // tasks waiting in every line
     size_t mParkedCount{0};       // those of them in parked lines
-    // The connections parked for want of room, by the share they wait for.
-    std::unordered_map<const Client::QueueShare*, std::vector<uint32_t>> mParked;
+    // The connections parked for want of room, by the share they wait for; a share is let go
+    // once none waits for it.
+    std::unordered_map<Client::QueueShare*, Parked> mParked;
 };
 
 }  // namespace ZelvoRelay::Threading

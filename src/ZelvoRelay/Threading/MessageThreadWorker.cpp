@@ -152,11 +152,11 @@ bool MessageThreadWorker::Reserve(MessageTask* task, Client::QueueShare& share, 
         return true;
     }
     auto& tasks = MVC::Model::ZelvoRelayModel::Instance()->Messages.mTasks;
-    tasks.Park(task, &share);
+    tasks.Park(task, share, bytes);
     // Parked as a stop began, the request would wait past the stop's handling of what was
     // received.
-    if (share.AwaitRoom(bytes, &tasks) || !mAnswering.load()) {
-        tasks.Resume(&share);
+    if (!mAnswering.load()) {
+        tasks.ResumeAll();
     }
     return false;
 }

@@ -24,6 +24,7 @@
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/PostAction/IPostAction.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
+#include "ZelvoRelay/Threading/MessageTaskQueue.h"
 #include "support/RawSocket.h"
 #include "support/RelayWire.h"
 
@@ -228,11 +229,15 @@ TEST_F(RelayClientTest, AClientPastItsBudgetIsReadAgainOnlyOnceSeveralKiBMayCome
 // task queue. Once that request has been handled, its worker is woken and it is read again,
 // losing nothing.
 TEST_F(RelayClientTest, IsNotReadPastARequestWaitingWhileItsSharesAnswersWaitForRoom) {
-    ZelvoRelayModel* model = ZelvoRelayModel::Instance();  // no worker runs
+    ZelvoRelayModel::Instance();  // no worker runs
     auto share = std::make_shared<ZelvoRelay::Client::QueueShare>();
     mClient->ShareQueue(share);
     ASSERT_TRUE(share->Reserve(ZelvoRelay::Client::QueueShare::kBytes));
-    ASSERT_FALSE(share->AwaitRoom(1, &model->Messages.mTasks));
+    // Another connection of the address has a request waiting for room.
+    ZelvoRelay::Threading::MessageTaskQueue waiting;
+    waiting.Enqueue(8, new ZelvoRelay::Threading::MessageTask(
+                           new ZelvoRelay::Message::Chat::ChatMessage(8, System::String("x")), 8));
+    waiting.Park(waiting.TryDequeue(), *share, 1);
     ASSERT_TRUE(share->IsFull());
     const std::string chat = RelayWire::ChatText("001");
     const std::string frame = RelayWire::U32(static_cast<uint32_t>(chat.size())) + chat;
@@ -252,6 +257,7 @@ TEST_F(RelayClientTest, IsNotReadPastARequestWaitingWhileItsSharesAnswersWaitFor
     EXPECT_EQ(TakeQueued(), 1u);
     EXPECT_TRUE(mClient->IsConnected());
     share->Unreserve(ZelvoRelay::Client::QueueShare::kBytes);
+    waiting.TryDequeue()->Discard();
 }
 
 // What a stalled reader's queue may hold is bounded by what the frames take in memory:

@@ -11,11 +11,18 @@
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
 #include "ZelvoRelay/Message/Registration/UserLeftMessage.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
+#include "ZelvoRelay/Threading/ReceiveBacklog.h"
 
 namespace {
 
+using ZelvoRelay::Client::QueueShare;
 using ZelvoRelay::Threading::MessageTask;
 using ZelvoRelay::Threading::MessageTaskQueue;
+using ZelvoRelay::Threading::ReceiveBacklog;
+
+constexpr uint64_t kShareBytes = QueueShare::kBytes;
+// What a parked request's answer needs of the share.
+constexpr uint64_t kAnswer = 1000;
 
 // What the client sent.
 MessageTask* Received(uint32_t clientId) {
@@ -27,6 +34,38 @@ MessageTask* Received(uint32_t clientId) {
 MessageTask* Answer(uint32_t clientId) {
     return new MessageTask(new ZelvoRelay::Message::Chat::ChatMessage(0, System::String("y")),
                            clientId, 0);
+}
+
+// What a client that has not joined sent, counted in backlog as the relay counts it.
+MessageTask* ReceivedFrom(uint32_t clientId, const std::shared_ptr<ReceiveBacklog>& backlog) {
+    MessageTask* task = Received(clientId);
+    task->CountIn(backlog);
+    return task;
+}
+
+// Queues a request of each of the connections 1 to count and parks each for share, which
+// has no room, as the message worker does when their answers would not fit; returns how many
+// were parked.
+size_t ParkEach(MessageTaskQueue& queue, QueueShare& share, uint32_t count) {
+    for (uint32_t id = 1; id <= count; ++id) {
+        queue.Enqueue(id, Received(id));
+    }
+    size_t parked = 0;
+    while (MessageTask* task = queue.TryDequeue()) {
+        queue.Park(task, share, kAnswer);
+        ++parked;
+    }
+    return parked;
+}
+
+// Takes every task not parked and deletes it; returns the connections they were taken for.
+std::vector<uint32_t> TakeUnparked(MessageTaskQueue& queue) {
+    std::vector<uint32_t> taken;
+    while (MessageTask* task = queue.TryDequeue()) {
+        taken.push_back(task->GetTurnOf());
+        task->Discard();
+    }
+    return taken;
 }
 
 // Queues each task in its own turn, as the relay does, then takes every task.
@@ -88,6 +127,7 @@ TEST(MessageTaskQueueTest, ATaskQueuedAfterAllWaitsForEveryConnection) {
 TEST(MessageTaskQueueTest, AParkedConnectionKeepsItsTasksInOrderUntilItsShareResumesIt) {
     MessageTaskQueue queue;
     ZelvoRelay::Client::QueueShare share;
+    ASSERT_TRUE(share.Reserve(kShareBytes));
     MessageTask* first = Received(1);
     MessageTask* second = Received(1);
     MessageTask* only = Received(2);
@@ -95,9 +135,9 @@ TEST(MessageTaskQueueTest, AParkedConnectionKeepsItsTasksInOrderUntilItsShareRes
     queue.Enqueue(1, second);
     queue.Enqueue(2, only);
     ASSERT_EQ(queue.WaitDequeue(), first);
-    queue.Park(first, &share);
+    queue.Park(first, share, 1);
     ASSERT_EQ(queue.WaitDequeue(), only);
-    queue.Park(only, &share);
+    queue.Park(only, share, 1);
     // Read before its connection was parked.
     MessageTask* next = Received(2);
     queue.Enqueue(2, next);
@@ -111,7 +151,7 @@ TEST(MessageTaskQueueTest, AParkedConnectionKeepsItsTasksInOrderUntilItsShareRes
     EXPECT_EQ(queue.TryDequeue(), nullptr);
     queue.Wake();
     served.push_back(queue.WaitDequeue());
-    queue.Resume(&share);
+    share.Unreserve(kShareBytes);
     MessageTask* later = Received(3);
     queue.Enqueue(3, later);
     while (MessageTask* task = queue.Dequeue()) {
@@ -145,4 +185,54 @@ TEST(MessageTaskQueueTest, BytesKeptUntilServedComeBackOnceTheServersTasksAreDon
     EXPECT_FALSE(share->Reserve(1));
     answer->Discard();
     EXPECT_TRUE(share->Reserve(kAll));
+}
+
+// Three connections of an address wait for room in its share; the second closes, giving back
+// less than the first waits for. Only the second's request is taken again, to be dropped: the
+// others stay parked, and its closing costs nothing for them. Before, every closing put every
+// parked connection of its address back in line, where each was parked again, and a party
+// resetting 1,000 parked connections stalled the room for seconds.
+TEST(MessageTaskQueueTest, AClosingConnectionResumesOnlyItsOwnParkedRequests) {
+    MessageTaskQueue queue;
+    QueueShare share;
+    ASSERT_TRUE(share.Reserve(kShareBytes));
+    ASSERT_EQ(ParkEach(queue, share, 3), 3u);
+    share.EndWaiting(2);
+    share.Unreserve(kAnswer / 2);
+    EXPECT_EQ(TakeUnparked(queue), (std::vector<uint32_t>{2}));
+    share.Unreserve(kShareBytes - kAnswer / 2);
+    EXPECT_EQ(TakeUnparked(queue), (std::vector<uint32_t>{1, 3}));
+}
+
+// Room given back for one parked request resumes the first parked, not every one: the others,
+// taken again, would only find no room and be parked again, once for each room given back.
+TEST(MessageTaskQueueTest, RoomForOneAnswerResumesTheFirstParkedConnectionOnly) {
+    MessageTaskQueue queue;
+    QueueShare share;
+    ASSERT_TRUE(share.Reserve(kShareBytes));
+    ASSERT_EQ(ParkEach(queue, share, 3), 3u);
+    share.Unreserve(kAnswer * 3 / 2);
+    EXPECT_EQ(TakeUnparked(queue), (std::vector<uint32_t>{1}));
+    EXPECT_TRUE(share.IsFull());
+    share.Unreserve(kShareBytes - kAnswer * 3 / 2);
+    EXPECT_EQ(TakeUnparked(queue), (std::vector<uint32_t>{2, 3}));
+    EXPECT_FALSE(share.IsFull());
+}
+
+// A connection that closed while its request was being handled, after its closing had looked
+// for it among the parked and before the worker parked it: the request is put back unparked,
+// to be dropped, and the connection can leave. Parked, it would wait for room it never needs.
+TEST(MessageTaskQueueTest, ARequestOfAConnectionAlreadyClosedIsNotParked) {
+    MessageTaskQueue queue;
+    QueueShare share;
+    ASSERT_TRUE(share.Reserve(kShareBytes));
+    auto backlog = std::make_shared<ReceiveBacklog>();
+    queue.Enqueue(1, ReceivedFrom(1, backlog));
+    MessageTask* request = queue.TryDequeue();
+    ASSERT_NE(request, nullptr);
+    backlog->EndAnswers();
+    share.EndWaiting(1);
+    queue.Park(request, share, kAnswer);
+    EXPECT_EQ(TakeUnparked(queue), (std::vector<uint32_t>{1}));
+    EXPECT_EQ(backlog->Count(), 0u);
 }

@@ -4,6 +4,7 @@
 // taken before each answer is made.
 #include "Admin/RoomFixture.h"
 #include "support/Process.h"
+#include "support/ScopedEnvironment.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -45,16 +46,19 @@ std::string Listings(int count) {
     return listings;
 }
 
-// A room that "boss" joins as administrator and anyone else with "pass", listing 255 items
-// whose titles of 1,000 random letters deflate badly: a page of them is about 190 KB.
+// A room that "boss" joins as administrator and anyone else with "pass", listing items
+// whose titles of random letters deflate badly: with 255 items of 1,000 letters, a page of
+// them is about 190 KB.
 std::unique_ptr<TestSupport::ServerProcess> StartRoom(Room& room,
-                                                      const Settings& settings = Settings()) {
+                                                      const Settings& settings = Settings(),
+                                                      uint32_t items = kItems,
+                                                      int titleLetters = 1000) {
     room.Write("config.xml", ConfigXml(room.Port(), settings, Privileges("boss", "", "pass")));
-    std::string media = "<media count=\"" + std::to_string(kItems) + "\">";
+    std::string media = "<media count=\"" + std::to_string(items) + "\">";
     uint32_t seed = 7;
-    for (uint32_t id = 0; id < kItems; ++id) {
+    for (uint32_t id = 0; id < items; ++id) {
         std::string title;
-        for (int i = 0; i < 1000; ++i) {
+        for (int i = 0; i < titleLetters; ++i) {
             seed = seed * 1103515245 + 12345;
             title += static_cast<char>('A' + (seed >> 16) % 26 + ((seed >> 27) % 2) * 32);
         }
@@ -126,6 +130,20 @@ std::vector<std::unique_ptr<RawClient>> FillShare(const Room& room,
     return outsiders;
 }
 
+// A room that the member "boss" has joined from 127.0.0.3, where four connections from
+// 127.0.0.2 that never join have filled the address's share (FillShare).
+struct FullShareRoom {
+    FullShareRoom() {
+        EXPECT_EQ(AdminTest::Join(member, "boss", "boss"), 0);
+        outsiders = FillShare(room, *server, member);
+    }
+
+    Room room;
+    std::unique_ptr<TestSupport::ServerProcess> server{StartRoom(room)};
+    RawClient member{room.Port(), "127.0.0.3"};
+    std::vector<std::unique_ptr<RawClient>> outsiders;
+};
+
 // An outsider without the password opens 8 connections from 127.0.0.2 that each ask for 40
 // listings and read nothing (a page is 190 KB): 60 MB of answers, far more than the address's
 // share. A member lists 100 pages meanwhile, then removes the newest item, so that a listing tells
@@ -177,15 +195,11 @@ TEST(ServerListingShare, NeverJoinedConnectionsRequestsWaitWhileTheirAnswersFill
 // listing it asks for: what the gone connections held was given back with them. Kept in the
 // share, it would leave the newcomer's requests waiting until its time to join ran out.
 TEST(ServerListingShare, AConnectionThatGoesAwayGivesBackWhatItHeldOfTheShare) {
-    Room room;
-    auto server = StartRoom(room);
-    RawClient member(room.Port(), "127.0.0.3");
-    ASSERT_EQ(AdminTest::Join(member, "boss", "boss"), 0);
-    auto outsiders = FillShare(room, *server, member);
-    for (const auto& outsider : outsiders) {
+    FullShareRoom full;
+    for (const auto& outsider : full.outsiders) {
         outsider->Reset();
     }
-    RawClient newcomer(room.Port(), "127.0.0.2");
+    RawClient newcomer(full.room.Port(), "127.0.0.2");
     newcomer.SendBytes(Listings(30));
     EXPECT_EQ(ReadListings(newcomer, 30).size(), 30u);
 }
@@ -197,17 +211,13 @@ TEST(ServerListingShare, AConnectionThatGoesAwayGivesBackWhatItHeldOfTheShare) {
 // Answered, they would wait for room that the others never make, and the member would not be
 // told until their time to join ran out.
 TEST(ServerListingShare, RequestsOfAConnectionThatIsGoneAreDroppedNotAnswered) {
-    Room room;
-    auto server = StartRoom(room);
-    RawClient member(room.Port(), "127.0.0.3");
-    ASSERT_EQ(AdminTest::Join(member, "boss", "boss"), 0);
-    auto outsiders = FillShare(room, *server, member);
-    RawClient gone(room.Port(), "127.0.0.2");
+    FullShareRoom full;
+    RawClient gone(full.room.Port(), "127.0.0.2");
     gone.SendBytes(Frame(RelayWire::Message(RelayWire::ChangeName, 0, RelayWire::Text("g"))) +
                    Listings(20));
     // The refusal comes once the server has read its requests.
     ASSERT_FALSE(AdminTest::FramesUntil(gone, RelayWire::Error).empty());
-    RawClient told(room.Port(), "127.0.0.4");
+    RawClient told(full.room.Port(), "127.0.0.4");
     told.SendFrame(AdminTest::JoinRequest("Ann", "pass"));
     // Told of the member, the four others and the one going, the newest and so highest id.
     uint32_t goneId = 0;
@@ -229,7 +239,43 @@ TEST(ServerListingShare, RequestsOfAConnectionThatIsGoneAreDroppedNotAnswered) {
             break;
         }
     }
-    EXPECT_TRUE(toldOfLeaving) << server->Output();
+    EXPECT_TRUE(toldOfLeaving) << full.server->Output();
+}
+
+// Connections from 127.0.0.2 that never join fill the address's share and stay, their
+// requests parked, reading nothing. Ann joins, and a member's chat reaches her: the message
+// worker sleeps while only parked requests wait, and what it held back for the room goes out
+// before it does. Taking the parked requests again at each turn, it never slept, and the chat
+// stayed held back for as long as the share stayed full.
+TEST(ServerListingShare, AMembersChatReachesTheRoomWhileRequestsWaitForTheirShare) {
+    FullShareRoom full;
+    RawClient ann(full.room.Port(), "127.0.0.4");
+    ASSERT_EQ(AdminTest::Join(ann, "Ann", "pass"), 0);
+    full.member.SendFrame(RelayWire::ChatText("while they wait"));
+    const std::vector<std::string> frames = AdminTest::FramesUntil(ann, RelayWire::Chat);
+    ASSERT_FALSE(frames.empty()) << full.server->Output();
+    EXPECT_NE(frames.back().find("while they wait"), std::string::npos);
+}
+
+// The second listing an outsider asks fails for want of memory, in a room of one item whose
+// title of 80,000 random letters makes a 255-item listing look like 15 MB before it is made.
+// Its next listing is answered, and then the refusal of what it asked after: the failed
+// answer gave back what it had taken of the address's share. Kept, it left the share too
+// full for any further listing of the address, and the connection waited until it was closed.
+TEST(ServerListingShare, AListingThatFailsGivesBackWhatItTookOfTheShare) {
+    Room room;
+    const TestSupport::ScopedEnvironment failing("ZELVO_FAIL_POINT", "listing-answer:2");
+    auto server = StartRoom(room, Settings(), 1, 80000);
+    RawClient outsider(room.Port(), "127.0.0.2");
+    outsider.SendBytes(Listings(1));
+    ASSERT_EQ(ReadListings(outsider, 1).size(), 1u);
+    outsider.SendBytes(Listings(2) +
+                       Frame(RelayWire::Message(RelayWire::ChangeName, 0, RelayWire::Text("o"))));
+    size_t answered = 0;
+    for (const std::string& frame : AdminTest::FramesUntil(outsider, RelayWire::Error)) {
+        answered += RelayWire::Parse(frame).type == RelayWire::MediaInfo ? 1 : 0;
+    }
+    EXPECT_EQ(answered, 1u) << server->Output();
 }
 
 // An outsider without the password opens 1,000 connections from 127.0.0.2, in a room for as

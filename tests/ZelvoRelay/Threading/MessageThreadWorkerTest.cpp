@@ -5,14 +5,18 @@
 #include <chrono>
 #include <cstdint>
 #include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "System/Singleton.h"
+#include "ZelvoRelay/Client/QueueShare.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Chat/ChatMessage.h"
+#include "ZelvoRelay/Message/Media/GetMediaInfoRequest.h"
 #include "ZelvoRelay/Processor/Media/GetMediaInfoRequestProcessor.h"
 #include "ZelvoRelay/Threading/MessageTask.h"
+#include "ZelvoRelay/Threading/ReceiveBacklog.h"
 #include "ZelvoRelay/Threading/StopMark.h"
 #include "support/PairedClient.h"
 #include "support/RelayWire.h"
@@ -108,6 +112,29 @@ TEST_F(MessageThreadWorkerTest, TheStopMarkIsReachedOnceTheRoomsFramesBeforeItAr
     Worker().Handle(mark);
     ASSERT_EQ(reached.wait_for(std::chrono::seconds(0)), std::future_status::ready);
     EXPECT_EQ(mReader.Received(), ChatFrame("before the stop", 33));
+}
+
+// A connection that has not joined asks for a listing. The answer waits in the server's line,
+// not yet in any send queue, and what it may hold stays taken from the address's share until
+// it has been handled: given back as soon as the answer was made, the share had room again for
+// every request waiting, and answers not yet counted anywhere piled up past it.
+TEST_F(MessageThreadWorkerTest, AnAnswersShareStaysTakenUntilTheAnswerLeavesTheServersLine) {
+    using ZelvoRelay::Client::QueueShare;
+    auto& tasks = ZelvoRelayModel::Instance()->Messages.mTasks;
+    auto share = std::make_shared<QueueShare>();
+    auto backlog = std::make_shared<ZelvoRelay::Threading::ReceiveBacklog>();
+    backlog->SetShare(share);
+    auto* request =
+        new MessageTask(new ZelvoRelay::Message::Media::GetMediaInfoRequest(0, 0, 255), 7);
+    request->CountIn(backlog);
+    Worker().Handle(request);
+    EXPECT_FALSE(share->Reserve(QueueShare::kBytes));
+    MessageTask* answer = tasks.Dequeue();
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer->TargetId, 7u);
+    Worker().Handle(answer);
+    EXPECT_TRUE(share->Reserve(QueueShare::kBytes));
+    EXPECT_EQ(tasks.Dequeue(), nullptr);
 }
 
 }  // namespace

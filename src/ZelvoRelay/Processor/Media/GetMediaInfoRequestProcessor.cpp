@@ -7,6 +7,7 @@
 #include "System/Resource/Feeds/AtomSerializer.h"
 #include "System/Resource/Feeds/MediaRssSerializer.h"
 #include "System/Threading/MonitorLock.h"
+#include "System/Utility/FailPoint.h"
 #include "ZelvoRelay/Collections/MediaCollection.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
 #include "ZelvoRelay/Message/Media/GetMediaInfoRequest.h"
@@ -52,6 +53,7 @@ uint64_t GetMediaInfoRequestProcessor::AnswerBytes(const Message::BaseMessage& m
 }
 
 void GetMediaInfoRequestProcessor::Process(Message::BaseMessage* message, uint32_t clientId) {
+    System::Utility::FailPoint::Check("listing-answer");
     const auto& request = *static_cast<Message::Media::GetMediaInfoRequest*>(message);
     MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
     model->QueueMessage(Answer(model->Media, clientId, request.GetStartId(), request.GetCount()),

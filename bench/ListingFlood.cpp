@@ -4,10 +4,12 @@
 // every 50 ms, and then, for a fixed time, an outsider holds C never-joined connections from
 // each of A loopback addresses, each sending R requests for a listing of 255 items at once and
 // reading nothing through a 4 KB receive buffer (a connection the server closes is opened
-// again). Then the outsider resets every connection and the tool watches on. It prints the
-// server's resident memory before, at its peak, and at the given times after the reset, the
-// members' chat round trips, how the server ended when asked to stop, and whether the photo a
-// member uploaded before the flood is in the catalogue it saved. An address-space
+// again). Twice a second a newcomer connects, joins and leaves. Then the outsider resets every
+// connection and the tool watches on. It prints the server's resident memory before, at its
+// peak, and at the given times after the reset, the members' chat round trips and the
+// newcomers' joins during the flood and until the first of those times, how the server ended
+// when asked to stop, and whether the photo a member uploaded before the flood is in the
+// catalogue it saved. An address-space
 // limit may be set on the server, as an operator's `ulimit -v` does. One thread, one epoll
 // loop, a deadline on every phase.
 
@@ -58,12 +60,15 @@ const char* const kUsage =
     "  --as-mib S       the server's address-space limit in MiB (default none)\n"
     "  --after S,...    seconds after the reset at which memory is read (default 10,60)\n";
 
-constexpr uint32_t kServerAddress = 0x7F000001;   // 127.0.0.1
-constexpr uint32_t kMemberAddress = 0x7F000301;   // 127.0.3.1
-constexpr uint32_t kPartnerAddress = 0x7F000302;  // 127.0.3.2
+constexpr uint32_t kServerAddress = 0x7F000001;    // 127.0.0.1
+constexpr uint32_t kMemberAddress = 0x7F000301;    // 127.0.3.1
+constexpr uint32_t kPartnerAddress = 0x7F000302;   // 127.0.3.2
+constexpr uint32_t kNewcomerAddress = 0x7F000401;  // 127.0.4.1
 constexpr uint64_t kMemberTag = 1;
 constexpr uint64_t kPartnerTag = 2;
 constexpr uint64_t kOutsiderTag = 16;  // and up: the outsider's connection's descriptor
+constexpr uint64_t kNewcomerTag = uint64_t{1} << 40;  // and up: a newcomer's descriptor
+constexpr uint64_t kNewcomerEvery = kSecond / 2;
 constexpr uint64_t kSetupTime = 30 * kSecond;
 constexpr uint64_t kChatEvery = kSecond / 20;
 constexpr uint64_t kSampleEvery = kSecond / 10;
@@ -186,6 +191,9 @@ class Flood {
         Serve(start + static_cast<uint64_t>(mOptions.seconds) * kSecond, [] { return false; });
         mFlooding = false;
         const std::vector<double> floodTrips = mTrips;
+        const std::vector<double> floodJoins = mJoins;
+        mTrips.clear();
+        mJoins.clear();
         const double atEnd = mServer.ResidentMegabytes();
         for (const auto& [fd, address] : mOutsiders) {
             Reset(fd);
@@ -193,9 +201,15 @@ class Flood {
         mOutsiders.clear();
         const uint64_t reset = Now();
         std::vector<double> after;
+        std::vector<double> firstTrips;
+        std::vector<double> firstJoins;
         for (const int seconds : mOptions.after) {
             Serve(reset + static_cast<uint64_t>(seconds) * kSecond, [] { return false; });
             after.push_back(mServer.Running() ? mServer.ResidentMegabytes() : -1);
+            if (after.size() == 1) {
+                firstTrips = mTrips;
+                firstJoins = mJoins;
+            }
         }
         std::printf("outsider: %d addresses x %d connections, %d listings each, %.1f s to open\n",
                     mOptions.addresses, mOptions.connections, mOptions.requests,
@@ -208,6 +222,12 @@ class Flood {
         std::printf(
             "\nchat round trip during the flood: %zu, max %.3f s; after it: %zu, max %.3f s\n",
             floodTrips.size(), Largest(floodTrips), mTrips.size(), Largest(mTrips));
+        const int first = mOptions.after.empty() ? 0 : mOptions.after.front();
+        std::printf("in the %d s after the reset: chat %zu, max %.3f s; joins %zu, max %.3f s\n",
+                    first, firstTrips.size(), Largest(firstTrips), firstJoins.size(),
+                    Largest(firstJoins));
+        std::printf("newcomers' joins during the flood: %zu, max %.3f s; unanswered: %zu\n",
+                    floodJoins.size(), Largest(floodJoins), mNewcomers.size());
         std::printf("chats unanswered: %zu\n", mChatSent.size());
         const bool alive = mServer.Running();
         const double stop = mServer.Stop(30 * kSecond);
@@ -293,13 +313,17 @@ class Flood {
                 mPeak = std::max(mPeak, mServer.ResidentMegabytes());
                 mNextSample = now + kSampleEvery;
             }
+            if (mMemberId != 0 && mPartnerId != 0 && now >= mNextNewcomer) {
+                OpenNewcomer(now);
+                mNextNewcomer = now + kNewcomerEvery;
+            }
             if (mMemberId != 0 && mPartnerId != 0 && now >= mNextChat) {
                 mChatSent[mChatNumber] = now;
                 Send(mMember, Framed(RelayWire::ChatText("chat " + std::to_string(mChatNumber))));
                 ++mChatNumber;
                 mNextChat = now + kChatEvery;
             }
-            const uint64_t wake = std::min({deadline, mNextSample, mNextChat});
+            const uint64_t wake = std::min({deadline, mNextSample, mNextChat, mNextNewcomer});
             const int timeout =
                 static_cast<int>(std::max<uint64_t>(wake - std::min(wake, now), 0) / 1000000);
             const int count = mPoller.Wait(events, 256, std::max(timeout, 1));
@@ -310,8 +334,43 @@ class Flood {
         return true;
     }
 
+    // A newcomer from its own address asks to join; OnNewcomer times the answer.
+    void OpenNewcomer(uint64_t now) {
+        const int fd = Connect(kNewcomerAddress + mNewcomerNumber++ % 250, mPort, 0);
+        if (fd < 0) {
+            return;
+        }
+        mPoller.Watch(fd, EPOLL_CTL_ADD, EPOLLIN | EPOLLRDHUP,
+                      kNewcomerTag + static_cast<uint64_t>(fd));
+        Send(fd, Framed(RelayWire::Join("newcomer", "")));
+        mNewcomers[fd] = {now, std::string()};
+    }
+
+    // Reads a newcomer; once its join is answered (or it is closed unanswered), it leaves.
+    void OnNewcomer(int fd) {
+        const auto found = mNewcomers.find(fd);
+        if (found == mNewcomers.end()) {
+            return;
+        }
+        const bool open = ReadInto(fd, found->second.mIn);
+        bool answered = false;
+        TakeFrames(found->second.mIn, [&answered](const RelayWire::Parsed& message) {
+            answered = answered || message.type == RelayWire::JoinResponse;
+        });
+        if (answered) {
+            mJoins.push_back(ToSeconds(Now() - found->second.mSent));
+        }
+        if (answered || !open) {
+            mPoller.Watch(fd, EPOLL_CTL_DEL, 0, 0);
+            close(fd);
+            mNewcomers.erase(found);
+        }
+    }
+
     void OnEvent(uint64_t tag) {
-        if (tag == kMemberTag) {
+        if (tag >= kNewcomerTag) {
+            OnNewcomer(static_cast<int>(tag - kNewcomerTag));
+        } else if (tag == kMemberTag) {
             ReadInto(mMember, mMemberIn);
             TakeFrames(mMemberIn, [this](const RelayWire::Parsed& message) {
                 if (message.type == RelayWire::JoinResponse && !message.payload.empty() &&
@@ -382,6 +441,15 @@ class Flood {
     uint32_t mChatNumber{0};
     std::unordered_map<uint32_t, uint64_t> mChatSent;  // chat number -> when sent
     std::vector<double> mTrips;
+    // A newcomer waiting for the answer to its join: when it asked, what it has read.
+    struct Newcomer {
+        uint64_t mSent;
+        std::string mIn;
+    };
+    std::unordered_map<int, Newcomer> mNewcomers;  // descriptor -> newcomer
+    uint32_t mNewcomerNumber{0};
+    uint64_t mNextNewcomer{0};
+    std::vector<double> mJoins;  // seconds each answered newcomer waited
     double mPeak{0};
 };
 

@@ -451,9 +451,9 @@ void RelayClient::EndAnswers() {
     mSendEnded = true;
     mBacklog->EndAnswers();
     LeaveShare();
-    // Its requests parked for want of room are dropped now, and it may leave. Resumed with
-    // every other parked at its address, as each closing did, they were parked again one by
-    // one: a party resetting 1,000 parked connections stalled the room for seconds.
+    // Its own requests waiting for room are dropped now, so that it may leave; the others of
+    // its address stay parked. Put back in line at every closing, each was parked again, and
+    // a party resetting 1,000 parked connections stalled the room for seconds.
     if (const std::shared_ptr<QueueShare>& share = mBacklog->GetShare()) {
         share->EndWaiting(GetClientId());
     }

@@ -9,9 +9,8 @@
 // peak, and at the given times after the reset, the members' chat round trips and the
 // newcomers' joins during the flood and until the first of those times, how the server ended
 // when asked to stop, and whether the photo a member uploaded before the flood is in the
-// catalogue it saved. An address-space
-// limit may be set on the server, as an operator's `ulimit -v` does. One thread, one epoll
-// loop, a deadline on every phase.
+// catalogue it saved. An address-space limit may be set on the server, as an operator's
+// `ulimit -v` does. One thread, one epoll loop, a deadline on every phase.
 
 #include <netinet/in.h>
 #include <sys/epoll.h>

@@ -3,8 +3,8 @@
 // free port. The answers of one address's such connections come out of one share of 16 MiB,
 // taken before each answer is made.
 #include "Admin/RoomFixture.h"
+#include "support/ArmedFailPoint.h"
 #include "support/Process.h"
-#include "support/ScopedEnvironment.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -264,7 +264,7 @@ TEST(ServerListingShare, AMembersChatReachesTheRoomWhileRequestsWaitForTheirShar
 // full for any further listing of the address, and the connection waited until it was closed.
 TEST(ServerListingShare, AListingThatFailsGivesBackWhatItTookOfTheShare) {
     Room room;
-    const TestSupport::ScopedEnvironment failing("ZELVO_FAIL_POINT", "listing-answer:2");
+    const TestSupport::ArmedFailPoint failing("listing-answer:2");
     auto server = StartRoom(room, Settings(), 1, 80000);
     RawClient outsider(room.Port(), "127.0.0.2");
     outsider.SendBytes(Listings(1));

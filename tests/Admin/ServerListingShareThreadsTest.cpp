@@ -242,21 +242,6 @@ TEST(ServerListingShare, RequestsOfAConnectionThatIsGoneAreDroppedNotAnswered) {
     EXPECT_TRUE(toldOfLeaving) << full.server->Output();
 }
 
-// Connections from 127.0.0.2 that never join fill the address's share and stay, their
-// requests parked, reading nothing. Ann joins, and a member's chat reaches her: the message
-// worker sleeps while only parked requests wait, and what it held back for the room goes out
-// before it does. Taking the parked requests again at each turn, it never slept, and the chat
-// stayed held back for as long as the share stayed full.
-TEST(ServerListingShare, AMembersChatReachesTheRoomWhileRequestsWaitForTheirShare) {
-    FullShareRoom full;
-    RawClient ann(full.room.Port(), "127.0.0.4");
-    ASSERT_EQ(AdminTest::Join(ann, "Ann", "pass"), 0);
-    full.member.SendFrame(RelayWire::ChatText("while they wait"));
-    const std::vector<std::string> frames = AdminTest::FramesUntil(ann, RelayWire::Chat);
-    ASSERT_FALSE(frames.empty()) << full.server->Output();
-    EXPECT_NE(frames.back().find("while they wait"), std::string::npos);
-}
-
 // The second listing an outsider asks fails for want of memory, in a room of one item whose
 // title of 80,000 random letters makes a 255-item listing look like 15 MB before it is made.
 // Its next listing is answered, and then the refusal of what it asked after: the failed

@@ -7,12 +7,18 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
 #include <stdexcept>
 #include <utility>
 
 namespace TestSupport {
 
 namespace {
+
+// The ports FreePort draws from: above those services commonly listen on, below 32768,
+// where Linux's default range of local ports for outgoing connections begins.
+constexpr uint32_t kFirstTestPort = 20000;
+constexpr uint32_t kFirstEphemeralPort = 32768;
 
 // Binds socket to port of host (0: a port of the system's choice).
 bool Bind(const RawSocket& socket, uint32_t host, uint16_t port) {
@@ -123,11 +129,19 @@ std::string ReceiveWaiting(int descriptor) {
 }
 
 uint16_t FreePort() {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    // Taken below the range the system draws the local ports of outgoing connections from:
+    // a port of its own choice could be taken a moment later by one of the thousands of
+    // connections other tests open, and the server's bind then failed ("Address already in
+    // use").
+    thread_local std::mt19937 draw(static_cast<uint32_t>(::getpid()) * 2654435761u ^
+                                   static_cast<uint32_t>(std::random_device{}()));
+    std::uniform_int_distribution<uint32_t> below(kFirstTestPort, kFirstEphemeralPort - 1);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const auto port = static_cast<uint16_t>(below(draw));
         const RawSocket tcp(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         const RawSocket udp(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-        if (Bind(tcp, INADDR_ANY, 0) && Bind(udp, INADDR_ANY, tcp.Port())) {
-            return tcp.Port();
+        if (Bind(tcp, INADDR_ANY, port) && Bind(udp, INADDR_ANY, port)) {
+            return port;
         }
     }
     throw std::runtime_error("no free port");

@@ -6,6 +6,7 @@
 // their shadow memory, so the server would not even start. The named failures stand in.
 #include "Admin/RoomFixture.h"
 #include "support/ArmedFailPoint.h"
+#include "support/Process.h"
 
 #include <signal.h>
 
@@ -23,17 +24,25 @@ using AdminTest::Room;
 using AdminTest::Settings;
 using TestSupport::ArmedFailPoint;
 using TestSupport::RawClient;
+using TestSupport::SocketsOpen;
 
-// The step made to fail, "name" or "name:pass", and whether its failure closes the
-// connection it served.
+// Whether a step's failure closes the connection it served, and on which thread: the accept
+// thread has closed all it made for the connection by the time it takes in the next one.
+enum class Closes { Nothing, OnAcceptThread, OnWorker };
+
+// The step made to fail, "name" or "name:pass", and what its failure closes.
 struct Case {
     std::string step;
-    bool closesConnection;
+    Closes closes;
 };
 
+// The sockets a member's connection holds: TCP and UDP.
+constexpr size_t kMemberSockets = 2;
+
 // Starts a room with step failing, then has a first connection meet the failure, and checks
-// that the room goes on: two members join and chat, and SIGTERM ends the server with status 0
-// and both files saved. Returns how many lines start-up wrote.
+// that the room goes on: two members join and chat, the connection met by the failure leaves
+// no socket behind, and SIGTERM ends the server with status 0 and both files saved. Returns
+// how many lines start-up wrote.
 size_t ExpectOnlyTheWorkAtHandFails(const Case& armed) {
     SCOPED_TRACE(armed.step);
     Room room;
@@ -42,13 +51,12 @@ size_t ExpectOnlyTheWorkAtHandFails(const Case& armed) {
     const ArmedFailPoint failing(armed.step);
     auto server = room.Start();
     const size_t startUp = server->Lines().size();
+    const size_t sockets = SocketsOpen(server->Pid());
     RawClient first(room.Port());
-    if (armed.closesConnection) {
+    if (armed.closes != Closes::Nothing) {
         EXPECT_TRUE(first.WaitClosed());
     } else {
         EXPECT_EQ(AdminTest::Join(first, "First", ""), 0);
-        EXPECT_TRUE(Logs(*server, "Console: 1 line was dropped while the console took no output."))
-            << server->Output();
     }
     RawClient ann(room.Port());
     RawClient bob(room.Port());
@@ -56,6 +64,15 @@ size_t ExpectOnlyTheWorkAtHandFails(const Case& armed) {
     EXPECT_EQ(AdminTest::Join(bob, "Bob", ""), 0);
     ann.SendFrame(RelayWire::ChatText("still here"));
     EXPECT_EQ(AdminTest::NextChat(bob), "still here");
+    if (armed.closes == Closes::OnAcceptThread) {
+        EXPECT_EQ(SocketsOpen(server->Pid()), sockets + 2 * kMemberSockets);
+    }
+    if (armed.closes == Closes::Nothing) {
+        // Told with the first line queued once the drop is counted: the newcomers' lines, at
+        // the latest, which come after the first connection's lines were made.
+        EXPECT_TRUE(Logs(*server, "Console: 1 line was dropped while the console took no output."))
+            << server->Output();
+    }
 
     std::filesystem::remove(room.File("config.xml"));
     server->Signal(SIGTERM);
@@ -67,13 +84,16 @@ size_t ExpectOnlyTheWorkAtHandFails(const Case& armed) {
 
 }  // namespace
 
-// A new connection that cannot be taken in is closed; a connection whose turn on its worker
-// fails is closed; a line that cannot be made, the first connection's on the accept thread, is
-// dropped and counted as the console's drops are. Before, each of them ended the process on
-// the uncaught failure, without its closing save.
+// A new connection that cannot be taken in is closed, and once its client is made, once, with
+// all that was made for it; a connection whose turn on its worker fails is closed; a line that
+// cannot be made, the first connection's on the accept thread, is dropped and counted as the
+// console's drops are. Before, the client made was left behind with its UDP descriptor open and
+// its connection closed under it, and each other failure ended the process on the uncaught
+// failure, without its closing save.
 TEST(ServerFailedAllocation, FailsOnlyTheWorkAtHand) {
-    const size_t startUp = ExpectOnlyTheWorkAtHandFails({"accept", true});
-    ExpectOnlyTheWorkAtHandFails({"client-turn", true});
+    const size_t startUp = ExpectOnlyTheWorkAtHandFails({"accept", Closes::OnAcceptThread});
+    ExpectOnlyTheWorkAtHandFails({"new-client", Closes::OnAcceptThread});
+    ExpectOnlyTheWorkAtHandFails({"client-turn", Closes::OnWorker});
     // The line after start-up's is the first connection's.
-    ExpectOnlyTheWorkAtHandFails({"log-line:" + std::to_string(startUp + 1), false});
+    ExpectOnlyTheWorkAtHandFails({"log-line:" + std::to_string(startUp + 1), Closes::Nothing});
 }

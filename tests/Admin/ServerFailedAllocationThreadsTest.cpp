@@ -5,6 +5,7 @@
 // here: the sanitizers every test build runs under reserve terabytes of address space for
 // their shadow memory, so the server would not even start. The named failures stand in.
 #include "Admin/RoomFixture.h"
+#include "Admin/Uploads.h"
 #include "support/ArmedFailPoint.h"
 #include "support/Process.h"
 
@@ -82,18 +83,47 @@ size_t ExpectOnlyTheWorkAtHandFails(const Case& armed) {
     return startUp;
 }
 
+// Starts a room where the outcome of the first photo made cannot be handed back for want of
+// memory; a member uploads a photo, and the upload ends without an item, the listing the member
+// asks next (held back until that outcome is applied) is answered, and SIGTERM ends the server
+// with status 0, the catalogue saved empty and the photo's files removed.
+void ExpectOnlyThePhotoFails() {
+    Room room;
+    room.Write("config.xml", ConfigXml(room.Port(), Settings(), Privileges("", "", "")));
+    const ArmedFailPoint failing("photo-outcome");
+    auto server = room.Start();
+    RawClient alice(room.Port());
+    ASSERT_EQ(AdminTest::Join(alice, "Alice", ""), 0);
+    const std::string photo = AdminTest::Pngs("(64, 48)")[0];
+    const uint32_t id = AdminTest::AddMedia(alice, "lost", photo);
+    AdminTest::SendChunks(alice, id, photo);
+    alice.SendFrame(RelayWire::Message(RelayWire::GetMediaInfo, 0,
+                                       RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
+    EXPECT_FALSE(AdminTest::FramesUntil(alice, RelayWire::MediaInfo).empty());
+    EXPECT_GE(server->WaitForLine("uploaded photo " + std::to_string(id) +
+                                  ", which ended without an item: out of memory."),
+              0)
+        << server->Output();
+
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(), 0) << server->Output();
+    EXPECT_EQ(room.Read("media.xml"), "<media count=\"0\" />");
+    EXPECT_TRUE(AdminTest::StoredFiles(room).empty());
+}
+
 }  // namespace
 
 // A new connection that cannot be taken in is closed, and once its client is made, once, with
 // all that was made for it; a connection whose turn on its worker fails is closed; a line that
 // cannot be made, the first connection's on the accept thread, is dropped and counted as the
-// console's drops are. Before, the client made was left behind with its UDP descriptor open and
-// its connection closed under it, and each other failure ended the process on the uncaught
-// failure, without its closing save.
+// console's drops are; a photo whose outcome cannot be handed back fails alone. Before, the
+// client made was left behind with its UDP descriptor open and its connection closed under it,
+// and each other failure ended the process on the uncaught failure, without its closing save.
 TEST(ServerFailedAllocation, FailsOnlyTheWorkAtHand) {
     const size_t startUp = ExpectOnlyTheWorkAtHandFails({"accept", Closes::OnAcceptThread});
     ExpectOnlyTheWorkAtHandFails({"new-client", Closes::OnAcceptThread});
     ExpectOnlyTheWorkAtHandFails({"client-turn", Closes::OnWorker});
     // The line after start-up's is the first connection's.
     ExpectOnlyTheWorkAtHandFails({"log-line:" + std::to_string(startUp + 1), Closes::Nothing});
+    ExpectOnlyThePhotoFails();
 }

@@ -27,6 +27,7 @@ using AdminTest::Privileges;
 using AdminTest::Room;
 using AdminTest::Settings;
 using TestSupport::RawClient;
+using TestSupport::SocketsOpen;
 
 constexpr int kLimit = 64;
 constexpr uint32_t kPhotos = 100;  // the first id of the outsider's photos
@@ -239,15 +240,6 @@ std::map<int, std::string> Descriptors(pid_t pid) {
             std::filesystem::read_symlink(entry.path(), error).string();
     }
     return descriptors;
-}
-
-// How many sockets the server holds open.
-size_t SocketsOpen(pid_t pid) {
-    size_t sockets = 0;
-    for (const auto& [descriptor, target] : Descriptors(pid)) {
-        sockets += target.rfind("socket:", 0) == 0 ? 1 : 0;
-    }
-    return sockets;
 }
 
 // At an open file limit of 64, an outsider without the password at 127.0.0.2 holds four

@@ -58,6 +58,17 @@ int DescriptorsOpenOn(pid_t pid, const std::string& path) {
     return open;
 }
 
+size_t SocketsOpen(pid_t pid) {
+    size_t sockets = 0;
+    std::error_code error;
+    const std::string descriptors = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
+        sockets +=
+            std::filesystem::read_symlink(entry.path(), error).string().rfind("socket:", 0) == 0;
+    }
+    return sockets;
+}
+
 namespace {
 
 // The state of the thread whose /proc directory is task, as its stat gives it ('R' running,

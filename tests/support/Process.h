@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ std::vector<std::string> PythonLines(const std::string& script,
 
 // How many open descriptors of process pid refer to the file at path (a canonical path).
 int DescriptorsOpenOn(pid_t pid, const std::string& path);
+
+// How many sockets process pid holds open.
+size_t SocketsOpen(pid_t pid);
 
 // Whether process pid ignores signal, as its /proc status shows; false when it cannot be read.
 bool IgnoresSignal(pid_t pid, int signal);

@@ -1,5 +1,8 @@
 #include "ZelvoRelay/Collections/ClientCollection.h"
 
+#include <new>
+#include <utility>
+
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/Collections/ClientFindComparer.h"
 
@@ -12,9 +15,17 @@ Client::RelayClient* ClientCollection::FindClient(uint32_t clientId) const {
 void ClientCollection::Add(const Client::RelayClient& client) {
     // The collection holds the client itself, not a copy.
     auto* held = const_cast<Client::RelayClient*>(&client);
+    UnjoinedClients::Share share = mUnjoined.Add(held, client.GetTcpEndPoint().GetAddress());
+    // Added to neither when memory runs out: a client left among the unjoined alone would
+    // stay there once its maker deleted it. Taking it off again needs no memory.
+    try {
+        BCollection::Add(client);
+    } catch (const std::bad_alloc&) {
+        mUnjoined.Remove(held);
+        throw;
+    }
     held->SetOpenedAt(mAdmissions);
-    BCollection::Add(client);
-    held->ShareQueue(mUnjoined.Add(held, client.GetTcpEndPoint().GetAddress()));
+    held->ShareQueue(std::move(share));
 }
 
 void ClientCollection::Join(Client::RelayClient& client) {

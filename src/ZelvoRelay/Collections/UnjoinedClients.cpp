@@ -7,16 +7,39 @@ namespace ZelvoRelay::Collections {
 
 UnjoinedClients::Share UnjoinedClients::Add(Client::RelayClient* client,
                                             const System::Net::IPAddress& address) {
+    // Everything the client takes here is made before anything changes, so that a failed
+    // allocation leaves the index as it was: a client left in it half-added would stay
+    // listed once deleted, and be handed out as the oldest to close.
     const System::Net::IPAddressKey key(address);
-    Address& held =
-        mAddresses
-            .try_emplace(
-                key, Address{key, {}, mBuckets.end(), {}, std::make_shared<Client::QueueShare>()})
-            .first->second;
-    held.mClients.push_back(client);
-    mPlaces.emplace(client, Place{&held, std::prev(held.mClients.end())});
-    Rebucket(held);
-    return held.mQueued;
+    auto held = mAddresses.find(key);
+    Addresses newAddress;
+    std::list<Address*> inBucket;
+    if (held == mAddresses.end()) {
+        newAddress.try_emplace(
+            key, Address{key, {}, mBuckets.end(), {}, std::make_shared<Client::QueueShare>()});
+        inBucket.push_back(nullptr);
+    }
+    std::list<Client::RelayClient*> entry{client};
+    Places newPlace;
+    newPlace.try_emplace(client);
+    // One bucket for this change and one for a Remove that undoes it.
+    while (mSpare.size() < kSpareBuckets) {
+        mSpare.emplace_back();
+    }
+    mAddresses.reserve(mAddresses.size() + 1);
+    mPlaces.reserve(mPlaces.size() + 1);
+
+    // Nothing below allocates: nodes move between containers and the tables have room.
+    if (held == mAddresses.end()) {
+        held = mAddresses.insert(newAddress.extract(newAddress.begin())).position;
+    }
+    Address& to = held->second;
+    to.mClients.splice(to.mClients.end(), entry);
+    auto place = newPlace.extract(newPlace.begin());
+    place.mapped() = Place{&to, std::prev(to.mClients.end())};
+    mPlaces.insert(std::move(place));
+    Rebucket(to, inBucket);
+    return to.mQueued;
 }
 
 void UnjoinedClients::Remove(const Client::RelayClient* client) {
@@ -28,13 +51,14 @@ void UnjoinedClients::Remove(const Client::RelayClient* client) {
     held.mClients.erase(place->second.mEntry);
     mPlaces.erase(place);
     if (!held.mClients.empty()) {
-        Rebucket(held);
+        std::list<Address*> inBucket;
+        Rebucket(held, inBucket);
         return;
     }
     const Buckets::iterator bucket = held.mBucket;
     bucket->mAddresses.erase(held.mInBucket);
     if (bucket->mAddresses.empty()) {
-        mBuckets.erase(bucket);
+        DropBucket(bucket);
     }
     const System::Net::IPAddressKey key = held.mKey;  // a copy: erasing destroys held
     mAddresses.erase(key);
@@ -42,6 +66,7 @@ void UnjoinedClients::Remove(const Client::RelayClient* client) {
 
 void UnjoinedClients::Clear() {
     mAddresses.clear();
+    mSpare.clear();
     mPlaces.clear();
     mBuckets.clear();
 }
@@ -66,7 +91,7 @@ const std::list<Client::RelayClient*>* UnjoinedClients::Of(
     return found == mAddresses.end() ? nullptr : &found->second.mClients;
 }
 
-void UnjoinedClients::Rebucket(Address& address) {
+void UnjoinedClients::Rebucket(Address& address, std::list<Address*>& inBucket) {
     const auto count = static_cast<uint32_t>(address.mClients.size());
     const Buckets::iterator from = address.mBucket;
     // Counts move by one, so the bucket of the new count, if any, is a neighbour.
@@ -74,26 +99,51 @@ void UnjoinedClients::Rebucket(Address& address) {
     if (from == mBuckets.end()) {
         to = !mBuckets.empty() && mBuckets.front().mCount == count
                  ? mBuckets.begin()
-                 : mBuckets.insert(mBuckets.begin(), Bucket{count, {}});
+                 : NewBucket(mBuckets.begin(), count);
     } else if (count > from->mCount) {
         to = std::next(from);
         if (to == mBuckets.end() || to->mCount != count) {
-            to = mBuckets.insert(to, Bucket{count, {}});
+            to = NewBucket(to, count);
         }
     } else {
         to = from == mBuckets.begin() ? mBuckets.end() : std::prev(from);
         if (to == mBuckets.end() || to->mCount != count) {
-            to = mBuckets.insert(from, Bucket{count, {}});
+            to = NewBucket(from, count);
         }
     }
     if (from != mBuckets.end()) {
-        from->mAddresses.erase(address.mInBucket);
+        to->mAddresses.splice(to->mAddresses.end(), from->mAddresses, address.mInBucket);
         if (from->mAddresses.empty()) {
-            mBuckets.erase(from);
+            DropBucket(from);
         }
+    } else {
+        if (inBucket.empty()) {
+            inBucket.push_back(nullptr);
+        }
+        inBucket.front() = &address;
+        to->mAddresses.splice(to->mAddresses.end(), inBucket, inBucket.begin());
     }
     address.mBucket = to;
-    address.mInBucket = to->mAddresses.insert(to->mAddresses.end(), &address);
+    address.mInBucket = std::prev(to->mAddresses.end());
+}
+
+UnjoinedClients::Buckets::iterator UnjoinedClients::NewBucket(Buckets::iterator before,
+                                                              uint32_t count) {
+    if (mSpare.empty()) {
+        mSpare.emplace_back();
+    }
+    mBuckets.splice(before, mSpare, mSpare.begin());
+    const Buckets::iterator made = std::prev(before);
+    made->mCount = count;
+    return made;
+}
+
+void UnjoinedClients::DropBucket(Buckets::iterator bucket) {
+    if (mSpare.size() < kSpareBuckets) {
+        mSpare.splice(mSpare.end(), mBuckets, bucket);
+    } else {
+        mBuckets.erase(bucket);
+    }
 }
 
 }  // namespace ZelvoRelay::Collections

@@ -74,14 +74,28 @@ class UnjoinedClients {
         std::list<Client::RelayClient*>::iterator mEntry;
     };
 
-    // Moves address, whose count has just changed from the count of its bucket, to the
-    // bucket of its count, made when missing; an emptied bucket is dropped.
-    void Rebucket(Address& address);
+    using Addresses =
+        std::unordered_map<System::Net::IPAddressKey, Address, System::Net::IPAddressKey::Hash>;
+    using Places = std::unordered_map<const Client::RelayClient*, Place>;
 
-    std::unordered_map<System::Net::IPAddressKey, Address, System::Net::IPAddressKey::Hash>
-        mAddresses;  // those holding a client; node-based, so an Address never moves
-    std::unordered_map<const Client::RelayClient*, Place> mPlaces;  // every client held
-    Buckets mBuckets;  // by ascending count, none empty; the last holds the most
+    // Moves address, whose count has just changed from the count of its bucket, to the
+    // bucket of its count, made when missing; an emptied bucket is dropped. A new address's
+    // place in its bucket is taken from inBucket, allocated only when that is empty.
+    void Rebucket(Address& address, std::list<Address*>& inBucket);
+    // Puts a bucket of count before the one at before, a spare one when there is one;
+    // returns it.
+    Buckets::iterator NewBucket(Buckets::iterator before, uint32_t count);
+    // Takes the empty bucket out of the buckets, keeping it as a spare when spares run short.
+    void DropBucket(Buckets::iterator bucket);
+
+    // The spare buckets Add makes sure of before it changes anything: one for its own change,
+    // one for a Remove that undoes it, so that neither needs memory.
+    static constexpr size_t kSpareBuckets = 2;
+
+    Addresses mAddresses;  // those holding a client; node-based, so an Address never moves
+    Places mPlaces;        // every client held
+    Buckets mBuckets;      // by ascending count, none empty; the last holds the most
+    Buckets mSpare;        // empty buckets kept for reuse, at most kSpareBuckets
 };
 
 }  // namespace ZelvoRelay::Collections

@@ -30,8 +30,10 @@ class ClientList {
     // Lists client unless it is listed already.
     void Add(Client::RelayClient* client) {
         if (!Contains(client)) {
-            client->GetWorkerState().*Slot = static_cast<uint32_t>(mClients.size());
+            // Listed first: when memory runs out the client is left unlisted, not marked as
+            // listed where it is not.
             mClients.push_back(client);
+            client->GetWorkerState().*Slot = static_cast<uint32_t>(mClients.size() - 1);
         }
     }
     // Unlists client if it is listed; the last client takes its place.

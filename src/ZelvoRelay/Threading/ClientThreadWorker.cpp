@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <new>
 
@@ -53,14 +54,22 @@ ClientThreadWorker::ClientThreadWorker() {
 ClientThreadWorker::~ClientThreadWorker() = default;
 
 void ClientThreadWorker::Add(Client::RelayClient* client) {
-    System::Threading::MonitorLock lock(mClientList.mMonitor);
+    // What needs memory comes first, and a failure leaves the worker as it was: a client
+    // left listed would be served after the one who gave it deleted it.
+    std::list<Client::RelayClient*> deadline{client};
     mClientList.mValue.Add(client);
+    try {
+        client->Attach(this);
+    } catch (const std::bad_alloc&) {
+        mClientList.mValue.Remove(client);
+        throw;
+    }
     mNumClients = static_cast<uint32_t>(mClientList.mValue.Count());
     WorkerState& state = client->GetWorkerState();
     state.mJoinDeadline = Now() + mJoinTimeout;
-    state.mJoinEntry = mJoinDeadlines.insert(mJoinDeadlines.end(), client);
+    mJoinDeadlines.splice(mJoinDeadlines.end(), deadline);
+    state.mJoinEntry = std::prev(mJoinDeadlines.end());
     state.mMustJoin = true;
-    client->Attach(this);
     if (!mPoller.Add(client->GetTcpClient().GetSocket()->GetSocket(), client)) {
         client->Disconnect();
     }

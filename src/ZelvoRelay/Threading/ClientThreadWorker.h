@@ -34,8 +34,9 @@ class ClientThreadWorker : public System::Threading::Thread {
     // REQUIRES: the worker is stopped.
     ~ClientThreadWorker() override;
 
-    // Appends client to the list and starts watching it; waits at most one turn of
-    // the worker for the list's monitor.
+    // Appends client to the list and starts watching it. Throws std::bad_alloc when memory
+    // runs out, the worker left as it was. REQUIRES: the turns paused by the caller
+    // (PauseTurns).
     void Add(Client::RelayClient* client);
     // The number of clients served, read without the lock (to pick a worker).
     [[nodiscard]] unsigned int GetNumClient() const { return mNumClients.load(); }

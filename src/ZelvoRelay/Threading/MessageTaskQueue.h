@@ -48,7 +48,8 @@ class MessageTaskQueue : public System::Object {
     MessageTaskQueue& operator=(const MessageTaskQueue&) = delete;
 
     // Appends task to the line of the connection connectionId (kServer for the server's
-    // own) and wakes a waiting consumer. REQUIRES: task is in no queue.
+    // own) and wakes a waiting consumer. The server's line takes it without allocating.
+    // REQUIRES: task is in no queue.
     void Enqueue(uint32_t connectionId, MessageTask* task);
     // Appends task to the server's line, to be taken only once every task queued before it
     // has been taken and no connection has a task waiting. REQUIRES: task is in no queue.

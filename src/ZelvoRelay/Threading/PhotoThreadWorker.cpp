@@ -1,6 +1,8 @@
 #include "ZelvoRelay/Threading/PhotoThreadWorker.h"
 
+#include "System/Utility/FailPoint.h"
 #include "ZelvoRelay/MVC/Model/ZelvoRelayModel.h"
+#include "ZelvoRelay/Threading/MessageTaskQueue.h"
 #include "ZelvoRelay/Threading/PhotoTask.h"
 
 #include <new>
@@ -54,8 +56,23 @@ void PhotoThreadWorker::Make(PhotoTask* task) {
             task->Fail(PhotoFailure::NoMemory);
         }
     }
-    MVC::Model::ZelvoRelayModel::Instance()->QueueTask(task);
+    HandBack(task);
     mPending.fetch_sub(1);
+}
+
+void PhotoThreadWorker::HandBack(PhotoTask* task) {
+    MVC::Model::ZelvoRelayModel* model = MVC::Model::ZelvoRelayModel::Instance();
+    try {
+        System::Utility::FailPoint::Check("photo-outcome");
+        model->QueueTask(task);
+    } catch (const std::bad_alloc&) {
+        // Uncaught, the failure ended the process. The photo fails alone instead, and its
+        // outcome still goes to the message worker, which discards the upload and lets go of
+        // the uploader's later messages: on the server's own line, which takes a task without
+        // allocating.
+        task->Fail(PhotoFailure::NoMemory);
+        model->Messages.mTasks.Enqueue(MessageTaskQueue::kServer, task);
+    }
 }
 
 }  // namespace ZelvoRelay::Threading

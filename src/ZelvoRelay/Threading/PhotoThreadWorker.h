@@ -42,6 +42,9 @@ class PhotoThreadWorker : public System::Threading::Thread {
   private:
     // Makes task's photo, or discards it, and hands the task to the message worker.
     void Make(PhotoTask* task);
+    // Queues task for the message worker to apply its outcome; when memory runs out for
+    // that, the photo fails and its failure is queued instead.
+    void HandBack(PhotoTask* task);
 
     System::Threading::ThreadQueue<PhotoTask*> mTasks;  // waiting, in the order added
     std::atomic<uint32_t> mPending{0};  // added and not yet handed on: waiting or being made

@@ -148,18 +148,22 @@ RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32
     // share: its requests wait unread until one of those already read has been answered. Its
     // end is read all the same, so that it leaves, and gives back what it holds, at once.
     const QueueShare* share = mBacklog->GetShare().get();
+    const bool ended = mWorkerState.mPeerEnded;
     // One that has not joined has only a few read ahead: what waits is held for it outside any
-    // share, and thousands of such connections would each hold a member's 64.
-    const uint32_t most = share != nullptr ? kMaxUnjoinedPendingMessages : kMaxPendingMessages;
-    if (pending > 0 && share != nullptr && share->IsFull() && !mWorkerState.mPeerEnded) {
+    // share, and thousands of such connections would each hold a member's 64. Once its peer has
+    // ended, a member's, so that its end is reached past requests left waiting for the share.
+    const uint32_t most =
+        share != nullptr && !ended ? kMaxUnjoinedPendingMessages : kMaxPendingMessages;
+    if (pending > 0 && share != nullptr && share->IsFull() && !ended) {
         if (mBacklog->Hold(wake, pending - 1)) {
             return Received::Held;
         }
         pending = std::min(mBacklog->Count(), most - 1);
     }
     if (pending >= most) {
-        if (mBacklog->Hold(wake,
-                           share != nullptr ? most / 2 : Threading::ReceiveBacklog::kResumeMark)) {
+        if (mBacklog->Hold(wake, most == kMaxUnjoinedPendingMessages
+                                     ? most / 2
+                                     : Threading::ReceiveBacklog::kResumeMark)) {
             return Received::Held;
         }
         pending = std::min(mBacklog->Count(), most - 1);

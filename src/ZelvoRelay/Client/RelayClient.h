@@ -56,7 +56,8 @@ class RelayClient : public System::Object {
     // The same bound for a client that has not joined, which is read again once half of
     // them have been handled. It holds its waiting requests for itself, outside its
     // address's share: 15,000 such connections pipelining listings, 64 requests waiting
-    // each, held over half a GB. From its join on, a client has the bound above.
+    // each, held over half a GB. From its join on, or once its peer has ended its stream, a
+    // client has the bound above.
     static constexpr uint32_t kMaxUnjoinedPendingMessages = 4;
 
     // A client without a connection and with client id 0.

@@ -410,9 +410,6 @@ std::vector<std::unique_ptr<RawClient>> Sending(uint16_t port, const std::string
 // has come of it. Before, each connection's buffer was made as large as the length it declared,
 // whatever came: 1,000 connections each declaring 32 KiB made the server hold 32 MB.
 TEST(ServerUnjoined, AFramePartlyArrivedHoldsAboutWhatHasCome) {
-#if defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "ThreadSanitizer's allocator gives no memory back to the system";
-#endif
     constexpr int kConnections = 1000;
     Room room;
     WriteRoom(room, 0, kConnections);

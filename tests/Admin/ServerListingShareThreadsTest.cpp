@@ -4,6 +4,7 @@
 // taken before each answer is made.
 #include "Admin/RoomFixture.h"
 #include "support/ArmedFailPoint.h"
+#include "support/ListenQueue.h"
 #include "support/Process.h"
 #include "support/Wait.h"
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -323,6 +325,48 @@ TEST(ServerListingShare, WhatConnectionsThatNeverJoinedHeldIsGivenBackOnceTheyAr
         return TestSupport::ResidentBytes(server->Pid()) < before + kGivenBackWithin;
     })) << (TestSupport::ResidentBytes(server->Pid()) - before) / 1024
         << " KiB held";
+}
+
+// The four connections of FillShare fill the share of 127.0.0.2 with listings they do not read.
+// Then, in a room for 1,000, 996 more connections from there each send 64 listings and read
+// nothing. Once the server has read from each of them, it has read at most a few of its
+// listings: the rest wait in its socket, costing the server nothing, until those read are
+// answered. Before, each had as many read as could be waiting for a member (22 in one read,
+// while the share was full; up to 64 otherwise), and what they held for themselves, outside
+// the share, grew with them.
+TEST(ServerListingShare, AConnectionThatHasNotJoinedHasOnlyAFewRequestsReadAhead) {
+    constexpr int kConnections = 1000;
+    constexpr int kAsked = 64;
+    constexpr size_t kReadAhead = 5;  // the four that may wait, and one begun before
+    Settings settings;
+    settings.maxClients = kConnections;
+    Room room;
+    auto server = StartRoom(room, settings);
+    RawClient member(room.Port(), "127.0.0.3");
+    ASSERT_EQ(AdminTest::Join(member, "boss", "boss"), 0);
+    auto fillers = FillShare(room, *server, member);
+    const std::string listings = Listings(kAsked);
+    std::vector<std::unique_ptr<RawClient>> outsiders;
+    // With the four, as many as one address may have open without joining.
+    for (int i = 4; i < kConnections; ++i) {
+        outsiders.push_back(std::make_unique<RawClient>(room.Port(), "127.0.0.2"));
+        ASSERT_TRUE(outsiders.back()->SendBytes(listings));
+        ASSERT_TRUE(outsiders.back()->WaitAcknowledged());
+    }
+    std::map<std::string, uint32_t> unread;
+    ASSERT_TRUE(TestSupport::WaitUntil([&] {
+        unread = TestSupport::UnreadBytes(room.Port());
+        return std::all_of(outsiders.begin(), outsiders.end(), [&](const auto& outsider) {
+            const auto found = unread.find(outsider->LocalEndPoint());
+            return found != unread.end() && found->second < listings.size();
+        });
+    })) << "the server has not read from every connection";
+    const size_t mostRead = kReadAhead * Frame(kListing).size();
+    const auto readTooMuch =
+        std::count_if(outsiders.begin(), outsiders.end(), [&](const auto& outsider) {
+            return listings.size() - unread[outsider->LocalEndPoint()] > mostRead;
+        });
+    EXPECT_EQ(readTooMuch, 0) << "of " << outsiders.size();
 }
 
 }  // namespace

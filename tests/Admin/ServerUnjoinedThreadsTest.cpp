@@ -1,6 +1,7 @@
 // What connections that have not joined may hold while they download, the server binary end to
 // end: each test in a fresh working directory on a free port.
 #include "Admin/RoomFixture.h"
+#include "support/ListenQueue.h"
 #include "support/Process.h"
 #include "support/Wait.h"
 
@@ -372,6 +373,50 @@ TEST(ServerUnjoined, OneAddressesConnectionsThatHaveNotJoinedHoldOneMembersShare
         ASSERT_FALSE(AdminTest::FramesUntil(member, RelayWire::MediaInfo).empty()) << i;
     }
     EXPECT_EQ(SocketsOpen(server->Pid()), open);
+}
+
+// count connections from source, each of which has sent bytes and nothing more, once the
+// server has read every byte of them all: the kernel holds none of them unread.
+std::vector<std::unique_ptr<RawClient>> Sending(uint16_t port, const std::string& source, int count,
+                                                const std::string& bytes) {
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(std::make_unique<RawClient>(port, source));
+        EXPECT_TRUE(clients.back()->SendBytes(bytes));
+        EXPECT_TRUE(clients.back()->WaitAcknowledged());
+    }
+    EXPECT_TRUE(TestSupport::WaitUntil([&] {
+        const std::map<std::string, uint32_t> unread = TestSupport::UnreadBytes(port);
+        return std::all_of(clients.begin(), clients.end(), [&](const auto& client) {
+            const auto found = unread.find(client->LocalEndPoint());
+            return found != unread.end() && found->second == 0;
+        });
+    })) << "the server left bytes unread or closed a connection";
+    return clients;
+}
+
+// In a room for 1,000, 1,000 connections from 127.0.0.2 each send the first 3 bytes of a length
+// and nothing more, then 1,000 from 127.0.0.3 each the length of a frame of 32,767 bytes and its
+// first 16 bytes. Once the server has read all they sent, the second thousand has grown its
+// resident size by little more than the first: a frame that has partly arrived holds about what
+// has come of it. Before, each connection's buffer was made as large as the length it declared,
+// whatever came: 1,000 connections each declaring 32 KiB made the server hold 32 MB.
+TEST(ServerUnjoined, AFramePartlyArrivedHoldsAboutWhatHasCome) {
+    constexpr int kConnections = 1000;
+    Room room;
+    WriteRoom(room, 0, kConnections);
+    auto server = room.Start();
+    AdminTest::WaitForStartUp(*server);
+    const uint64_t start = TestSupport::ResidentBytes(server->Pid());
+    const auto lengths =
+        Sending(room.Port(), "127.0.0.2", kConnections, RelayWire::U32(32767).substr(0, 3));
+    const uint64_t between = TestSupport::ResidentBytes(server->Pid());
+    const auto frames = Sending(room.Port(), "127.0.0.3", kConnections,
+                                RelayWire::U32(32767) + std::string(16, 'x'));
+    const uint64_t end = TestSupport::ResidentBytes(server->Pid());
+    EXPECT_LT(end - between, between - start + (6u << 20))
+        << (between - start) / 1024 << " KiB for the lengths, " << (end - between) / 1024
+        << " KiB for the frames begun";
 }
 
 }  // namespace

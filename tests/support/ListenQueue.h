@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <string>
 
 namespace TestSupport {
 
@@ -17,5 +19,12 @@ struct ListenQueue {
 // The queue of the IPv4 socket that listens on port (host order), or nothing when no
 // socket listens there.
 std::optional<ListenQueue> ReadListenQueue(uint16_t port);
+
+// For each connection to the IPv4 socket listening on port (host order), by the peer's end
+// point ("127.0.0.2:40000", as RawClient::LocalEndPoint gives it): the bytes the kernel has
+// received for the accepting process and that it has not read yet. A connection not yet accepted
+// counts too; one closed, reset or no longer established does not. Empty when the kernel's table
+// cannot be read.
+std::map<std::string, uint32_t> UnreadBytes(uint16_t port);
 
 }  // namespace TestSupport

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 #include "support/Wait.h"
 
@@ -37,6 +38,17 @@ RawClient::RawClient(uint16_t port, const std::string& source) {
     if (connect(mSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         Close();
     }
+}
+
+std::string RawClient::LocalEndPoint() const {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    char address[INET_ADDRSTRLEN] = "";
+    if (mSocket < 0 || getsockname(mSocket, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+        inet_ntop(AF_INET, &local.sin_addr, address, sizeof address) == nullptr) {
+        return "";
+    }
+    return std::string(address) + ":" + std::to_string(ntohs(local.sin_port));
 }
 
 RawClient::~RawClient() {

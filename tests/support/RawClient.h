@@ -20,6 +20,9 @@ class RawClient {
     RawClient& operator=(const RawClient&) = delete;
 
     [[nodiscard]] bool Connected() const { return mSocket >= 0; }
+    // The connection's own end point, dotted address and port ("127.0.0.2:40000"); empty when
+    // it is not connected.
+    [[nodiscard]] std::string LocalEndPoint() const;
 
     // Writes every byte, blocking while the peer does not read; false once the
     // connection is broken.

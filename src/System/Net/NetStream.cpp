@@ -71,13 +71,18 @@ void NetStream::OnReceiveMessage(Client*, char* chunk, int n) {
             }
             mRemaining = length;
             mBuffer.clear();
-            // A peer that declares a huge length without a maximum cannot make the
-            // stream allocate it before sending it: that buffer grows as bytes come.
-            if (mMaxMessageSize != kUnbounded) {
-                mBuffer.reserve(length);
-            }
+            // The buffer grows as bytes come, never to the declared length at once: 1,000
+            // connections each declaring 32 KiB and sending no more held 32 MB, however
+            // little had come. Growing, a frame of the largest size is copied a few times.
         }
         const uint32_t take = std::min(size - p, mRemaining);
+        const size_t needed = mBuffer.size() + take;
+        if (needed > mBuffer.capacity()) {
+            // Doubled, as a vector grows, but never past the length declared: grown freely, a
+            // frame of the largest size took 40 KiB.
+            mBuffer.reserve(std::min<size_t>(mBuffer.size() + mRemaining,
+                                             std::max(needed, 2 * mBuffer.capacity())));
+        }
         mBuffer.insert(mBuffer.end(), chunk + p, chunk + p + take);
         mRemaining -= take;
         p += take;

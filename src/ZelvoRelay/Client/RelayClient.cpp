@@ -148,21 +148,29 @@ RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32
     // share: its requests wait unread until one of those already read has been answered. Its
     // end is read all the same, so that it leaves, and gives back what it holds, at once.
     const QueueShare* share = mBacklog->GetShare().get();
-    if (pending > 0 && share != nullptr && share->IsFull() && !mWorkerState.mPeerEnded) {
+    const bool ended = mWorkerState.mPeerEnded;
+    // One that has not joined has only a few read ahead: what waits is held for it outside any
+    // share, and thousands of such connections would each hold a member's 64. Once its peer has
+    // ended, a member's, so that its end is reached past requests left waiting for the share.
+    const uint32_t most =
+        share != nullptr && !ended ? kMaxUnjoinedPendingMessages : kMaxPendingMessages;
+    if (pending > 0 && share != nullptr && share->IsFull() && !ended) {
         if (mBacklog->Hold(wake, pending - 1)) {
             return Received::Held;
         }
-        pending = std::min(mBacklog->Count(), kMaxPendingMessages - 1);
+        pending = std::min(mBacklog->Count(), most - 1);
     }
-    if (pending >= kMaxPendingMessages) {
-        if (mBacklog->Hold(wake)) {
+    if (pending >= most) {
+        if (mBacklog->Hold(wake, most == kMaxUnjoinedPendingMessages
+                                     ? most / 2
+                                     : Threading::ReceiveBacklog::kResumeMark)) {
             return Received::Held;
         }
-        pending = std::min(mBacklog->Count(), kMaxPendingMessages - 1);
+        pending = std::min(mBacklog->Count(), most - 1);
     }
     // Nor may one read bring in more messages than may still wait: a full buffer of the
     // shortest frames would queue thousands at once.
-    size = std::min(size, (kMaxPendingMessages - pending) * kShortestFrame);
+    size = std::min(size, (most - pending) * kShortestFrame);
     const int received = mTcpClient.Receive(buffer, offset, size);
     if (received < 1) {
         if (received < 0 && System::Net::Net::GetErrorType() == kNoDataWaiting) {

@@ -53,6 +53,12 @@ class RelayClient : public System::Object {
     // not read until the worker has handled some; a read takes no more bytes than could
     // make up the messages still allowed (one more may complete a message begun before).
     static constexpr uint32_t kMaxPendingMessages = 64;
+    // The same bound for a client that has not joined, which is read again once half of
+    // them have been handled. It holds its waiting requests for itself, outside its
+    // address's share: 15,000 such connections pipelining listings, 64 requests waiting
+    // each, held over half a GB. From its join on, or once its peer has ended its stream, a
+    // client has the bound above.
+    static constexpr uint32_t kMaxUnjoinedPendingMessages = 4;
 
     // A client without a connection and with client id 0.
     RelayClient();
@@ -86,8 +92,9 @@ class RelayClient : public System::Object {
     // One non-blocking receive into buffer at time now (seconds on a clock that never
     // goes back); complete messages become tasks for the message worker. A closed
     // connection or a receive error disconnects. Nothing is read while
-    // kMaxPendingMessages of the client's messages wait for the worker: the client is
-    // then held until the backlog falls back (wake is signalled). Nor while what it sent
+    // kMaxPendingMessages (kMaxUnjoinedPendingMessages before it joined) of the client's
+    // messages wait for the worker: the client is then held until the backlog falls back
+    // (wake is signalled). Nor while what it sent
     // to be relayed to the room has spent its relay budget: it may be read again at
     // GetReadableAt().
     Received Receive(char* buffer, uint32_t offset, uint32_t size, double now,

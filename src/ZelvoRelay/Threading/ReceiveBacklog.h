@@ -23,7 +23,8 @@ namespace ZelvoRelay::Threading {
 // its worker, which then reads the client again.
 class ReceiveBacklog : public System::Object {
   public:
-    // A held client is read again once no more than this many of its messages wait.
+    // A held member is read again once no more than this many of its messages wait (a
+    // client that has not joined, allowed fewer to wait, sooner).
     static constexpr uint32_t kResumeMark = 32;
     // About what a received message takes in memory while it waits: its task, its message and
     // its place in the task queue.

@@ -20,17 +20,7 @@ void MessageThreadWorker::Run() {
     auto* model = MVC::Model::ZelvoRelayModel::Instance();
     auto& messages = model->Messages;
     while (GetThreadState() != 0) {
-        // Parked requests stay parked: taken again here, each would be parked again at once,
-        // and the worker would spin for as long as its address's share stayed full.
-        MessageTask* task = messages.mTasks.TryDequeue();
-        if (task == nullptr) {
-            // The frames for the room held back for the tasks that followed them go out
-            // before the worker sleeps: a frame never waits for the next task to come.
-            model->FlushRoom();
-            // Null when woken by Stop; the loop then sees the stopped state.
-            task = messages.mTasks.WaitDequeue();
-        }
-        if (task != nullptr) {
+        if (MessageTask* task = Next()) {
             Serve(task);
         }
     }
@@ -43,6 +33,20 @@ void MessageThreadWorker::Run() {
             task->Discard();
         }
     }
+}
+
+MessageTask* MessageThreadWorker::Next() {
+    auto* model = MVC::Model::ZelvoRelayModel::Instance();
+    auto& tasks = model->Messages.mTasks;
+    // Parked requests stay parked: taken again here, each would be parked again at once,
+    // and the worker would spin for as long as its address's share stayed full.
+    if (MessageTask* task = tasks.TryDequeue()) {
+        return task;
+    }
+    // The frames for the room held back for the tasks that followed them go out before the
+    // worker sleeps: a frame never waits for the next task to come.
+    model->FlushRoom();
+    return tasks.WaitDequeue();
 }
 
 void MessageThreadWorker::EndAnswers() {

@@ -30,6 +30,9 @@ class MessageThreadWorker : public System::Threading::Thread {
 
     void Run() override;
 
+    // The next task to serve, waiting while none but parked ones waits; null when woken
+    // (by Stop) meanwhile.
+    [[nodiscard]] MessageTask* Next();
     // Handles task, just taken off the queue, as Handle does, then appends the frames held
     // for the room to their recipients' send queues unless task held one.
     void Serve(MessageTask* task);

@@ -137,4 +137,35 @@ TEST_F(MessageThreadWorkerTest, AnAnswersShareStaysTakenUntilTheAnswerLeavesTheS
     EXPECT_EQ(tasks.Dequeue(), nullptr);
 }
 
+// A connection that has not joined asks for a listing while its address's share is full, and
+// the request is parked. Woken with nothing else to do, the worker takes nothing: taking the
+// parked request again only parked it again, and the worker spun at a full core for as long
+// as the share stayed full.
+TEST_F(MessageThreadWorkerTest, AWokenWorkerLeavesARequestParkedForItsShareParked) {
+    using ZelvoRelay::Client::QueueShare;
+    auto& tasks = ZelvoRelayModel::Instance()->Messages.mTasks;
+    auto share = std::make_shared<QueueShare>();
+    ASSERT_TRUE(share->Reserve(QueueShare::kBytes));
+    auto backlog = std::make_shared<ZelvoRelay::Threading::ReceiveBacklog>();
+    backlog->SetShare(share);
+    auto* request =
+        new MessageTask(new ZelvoRelay::Message::Media::GetMediaInfoRequest(0, 0, 255), 7);
+    request->CountIn(backlog);
+    tasks.Enqueue(7, request);
+    MessageTask* taken = Worker().Next();
+    ASSERT_EQ(taken, request);
+    Worker().Handle(taken);
+    tasks.Wake();
+    MessageTask* next = Worker().Next();
+    EXPECT_EQ(next, nullptr);
+    if (next != nullptr) {
+        next->Discard();
+    }
+    MessageTask* parked = tasks.Dequeue();
+    EXPECT_EQ(parked, request);
+    if (parked != nullptr) {
+        parked->Discard();
+    }
+}
+
 }  // namespace

@@ -207,6 +207,10 @@ bool RelayClient::IsHeld() const {
     return mBacklog->IsHeld();
 }
 
+void RelayClient::ReportHoldEndsTo(Threading::HeldClients* held) {
+    mBacklog->ReportEndsTo(held, this);
+}
+
 bool RelayClient::HoldUntilHandled(System::Threading::WakeEvent* wake) {
     return mBacklog->Hold(wake, 0);
 }

@@ -26,6 +26,7 @@
 
 namespace ZelvoRelay::Threading {
 class ClientThreadWorker;
+class HeldClients;
 class ReceiveBacklog;
 }  // namespace ZelvoRelay::Threading
 
@@ -148,6 +149,10 @@ class RelayClient : public System::Object {
     // Counts task among the client's received messages that wait to be handled, for
     // as long as it lives.
     void CountIn(Threading::MessageTask& task) { task.CountIn(mBacklog); }
+
+    // From now on the end of the client's hold is reported to held (its worker's), which then
+    // gives the client back to its worker. Called once, before the client is read.
+    void ReportHoldEndsTo(Threading::HeldClients* held);
 
     // Hands the client to worker, which from now on is told of frames to send and of
     // the closing, and is told at once of what is queued or of a closing that came

@@ -57,6 +57,7 @@ void ClientThreadWorker::Add(Client::RelayClient* client) {
     // What needs memory comes first, and a failure leaves the worker as it was: a client
     // left listed would be served after the one who gave it deleted it.
     std::list<Client::RelayClient*> deadline{client};
+    client->ReportHoldEndsTo(&mHolds);
     mClientList.mValue.Add(client);
     try {
         client->Attach(this);
@@ -125,9 +126,8 @@ void ClientThreadWorker::ReadRestAndClose() {
     }
     mNumClients = 0;
     mToRead.TakeAll();
-    mHeld.TakeAll();
+    mHolds.Clear();
     mSpent.TakeAll();
-    mLeaving.TakeAll();
     System::Threading::MonitorLock noticesLock(mNoticesMonitor);
     mNotices.clear();
 }
@@ -148,7 +148,7 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
             // Held while its address's share is full, a connection that went away would keep
             // its requests, and its place, until that share had room again.
             if (state.mPeerEnded) {
-                mHeld.Remove(client);
+                mHolds.Release(client);
             }
             ListToRead(client);
         }
@@ -168,24 +168,11 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
             ListToSend(notice.mClient);
         }
     }
-    for (size_t i = 0; i < mHeld.Count();) {
-        Client::RelayClient* client = mHeld[i];
-        if (client->IsHeld()) {
-            ++i;
-            continue;
-        }
-        mHeld.RemoveAt(i);
+    mHolds.TakeEnded(mResumed, mClosed);
+    for (Client::RelayClient* client : mResumed) {
         ListToRead(client);
     }
-    for (size_t i = 0; i < mLeaving.Count();) {
-        Client::RelayClient* client = mLeaving[i];
-        if (client->IsHeld()) {
-            ++i;
-            continue;
-        }
-        mLeaving.RemoveAt(i);
-        mClosed.push_back(client);
-    }
+    mResumed.clear();
     ReleaseSpent(now);
     CloseLateJoiners(now);
 
@@ -207,9 +194,9 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         if (!state.mHeldToLeave && client->HoldUntilHandled(&mWake)) {
             state.mHeldToLeave = true;
             mToRead.Remove(client);
-            mHeld.Remove(client);
+            mHolds.Forget(client);
             mSpent.Remove(client);
-            mLeaving.Add(client);
+            mHolds.HoldToLeave(client);
         } else {
             Remove(client);
         }
@@ -223,7 +210,7 @@ void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer, double 
             case Client::RelayClient::Received::Data:
                 break;
             case Client::RelayClient::Received::Held:
-                mHeld.Add(client);
+                mHolds.Hold(client);
                 return;
             case Client::RelayClient::Received::Spent:
                 // Its readiness is reported once, and is not reported again while it is
@@ -280,9 +267,8 @@ void ClientThreadWorker::Remove(Client::RelayClient* client) {
     mClientList.mValue.Remove(client);
     mNumClients = static_cast<uint32_t>(mClientList.mValue.Count());
     mToRead.Remove(client);
-    mHeld.Remove(client);
+    mHolds.Forget(client);
     mSpent.Remove(client);
-    mLeaving.Remove(client);
     ForgetDeadline(client);
     MVC::Events::RemoveRelayClientEvent event(client);
     event.Dispatch();
@@ -306,7 +292,7 @@ int ClientThreadWorker::WaitTimeout() {
 }
 
 void ClientThreadWorker::ListToRead(Client::RelayClient* client) {
-    if (!mHeld.Contains(client) && !mSpent.Contains(client)) {
+    if (!mHolds.IsHeld(client) && !mSpent.Contains(client)) {
         mToRead.Add(client);
     }
 }

@@ -13,6 +13,7 @@
 #include "System/Threading/WakeEvent.h"
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/Threading/ClientList.h"
+#include "ZelvoRelay/Threading/HeldClients.h"
 
 namespace ZelvoRelay::Threading {
 
@@ -97,6 +98,9 @@ class ClientThreadWorker : public System::Threading::Thread {
 
     System::Net::Poller mPoller;         // the clients' sockets and mWake
     System::Threading::WakeEvent mWake;  // signalled by Notify, Wake and released holds
+    // Not read until their hold ends, or closed and not removed until their last message has
+    // been handled; given back by whoever ends the hold.
+    HeldClients mHolds{mWake};
     // The clients served; not owned. Its monitor is held for a whole turn, by Add and
     // while a PauseTurns guard lives, and comes first in the relay's lock order; a thread
     // holding several workers' takes them in the manager's order.
@@ -112,14 +116,12 @@ class ClientThreadWorker : public System::Threading::Thread {
     System::Threading::Monitor mNoticesMonitor;
     std::vector<Notice> mNotices;  // what Notify told, oldest first
     // Touched by the worker's thread only, in its turns:
-    ClientList<&WorkerState::mToRead> mToRead;  // bytes may wait; read in the next turn
-    std::vector<Client::RelayClient*> mToSend;  // frames to send in this turn
-    ClientList<&WorkerState::mHeld> mHeld;      // not read until their backlog falls
+    ClientList<&WorkerState::mToRead> mToRead;   // bytes may wait; read in the next turn
+    std::vector<Client::RelayClient*> mToSend;   // frames to send in this turn
+    std::vector<Client::RelayClient*> mResumed;  // whose hold ended, to read in this turn
     // Not read until their relay budget allows it (GetReadableAt).
     ClientList<&WorkerState::mSpent> mSpent;
     std::vector<Client::RelayClient*> mClosed;  // to remove at the end of this turn
-    // Closed, and removed once the message worker has handled what they sent.
-    ClientList<&WorkerState::mLeaving> mLeaving;
 };
 
 }  // namespace ZelvoRelay::Threading

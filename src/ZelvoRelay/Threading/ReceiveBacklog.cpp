@@ -3,6 +3,7 @@
 #include "System/Threading/WakeEvent.h"
 #include "System/Utility/HeapTrim.h"
 #include "ZelvoRelay/Client/QueueShare.h"
+#include "ZelvoRelay/Threading/HeldClients.h"
 
 namespace ZelvoRelay::Threading {
 
@@ -18,10 +19,23 @@ void ReceiveBacklog::Remove() {
     const uint32_t count = mCount.fetch_sub(1) - 1;
     uint32_t hold = mHold.load();
     if (hold != kNotHeld && count < hold && mHold.compare_exchange_strong(hold, kNotHeld)) {
-        if (System::Threading::WakeEvent* wake = mWake.load()) {
+        if (HeldClients* held = mHeldBy.load()) {
+            held->Ended(shared_from_this());
+        } else if (System::Threading::WakeEvent* wake = mWake.load()) {
             wake->Signal();
         }
     }
+}
+
+void ReceiveBacklog::ReportEndsTo(HeldClients* held, Client::RelayClient* client) {
+    mClient = client;
+    mHeldBy.store(held);
+}
+
+void ReceiveBacklog::Detach() {
+    mWake.store(nullptr);
+    mHeldBy.store(nullptr);
+    mClient = nullptr;
 }
 
 const std::shared_ptr<Client::QueueShare>& ReceiveBacklog::GetShare() const {

@@ -12,16 +12,19 @@ class WakeEvent;
 }
 namespace ZelvoRelay::Client {
 class QueueShare;
-}
+class RelayClient;
+}  // namespace ZelvoRelay::Client
 
 namespace ZelvoRelay::Threading {
+
+class HeldClients;
 
 // The received messages of one client that wait for the message worker, counted by
 // their tasks, and whether the client's worker has stopped reading it because too
 // many wait. Shared between the client and its tasks, so a task may outlive the
 // client. The count falling back to the resume mark while the client is held wakes
 // its worker, which then reads the client again.
-class ReceiveBacklog : public System::Object {
+class ReceiveBacklog : public System::Object, public std::enable_shared_from_this<ReceiveBacklog> {
   public:
     // A held member is read again once no more than this many of its messages wait (a
     // client that has not joined, allowed fewer to wait, sooner).
@@ -51,8 +54,15 @@ class ReceiveBacklog : public System::Object {
     [[nodiscard]] bool Hold(System::Threading::WakeEvent* wake, uint32_t mark = kResumeMark);
     // Whether the client is held (a worker may read it again once this is false).
     [[nodiscard]] bool IsHeld() const { return mHold.load() != kNotHeld; }
-    // Forgets the wake event: the client is gone, and its worker may be too.
-    void Detach() { mWake.store(nullptr); }
+    // From now on a hold that ends is reported to held, for its worker to read client, or
+    // remove it, again, instead of the wake event given to Hold being signalled. Set before
+    // the client is read. REQUIRES: the backlog is owned by a std::shared_ptr.
+    void ReportEndsTo(HeldClients* held, Client::RelayClient* client);
+    // The client whose messages are counted, once ReportEndsTo named it; null once it is gone.
+    // Its worker's thread only.
+    [[nodiscard]] Client::RelayClient* GetClient() const { return mClient; }
+    // Forgets the wake event and the client: the client is gone, and its worker may be too.
+    void Detach();
     // Nothing is sent to the client any more (its connection closed, or a send failed).
     // Any thread.
     void EndAnswers() { mAnswersEnded.store(true); }
@@ -67,6 +77,8 @@ class ReceiveBacklog : public System::Object {
     [[nodiscard]] const std::shared_ptr<Client::QueueShare>& GetShare() const;
 
   private:
+    friend class HeldClients;  // links the backlogs whose hold ended
+
     static constexpr uint32_t kNotHeld = 0;
 
     std::atomic<uint32_t> mCount{0};
@@ -77,6 +89,13 @@ class ReceiveBacklog : public System::Object {
     std::atomic<uint32_t> mHold{kNotHeld};
     // Signalled by the Remove that ends a hold; null once detached.
     std::atomic<System::Threading::WakeEvent*> mWake{nullptr};
+    // Told instead by the Remove that ends a hold; null until ReportEndsTo and once detached.
+    std::atomic<HeldClients*> mHeldBy{nullptr};
+    Client::RelayClient* mClient{nullptr};  // see GetClient
+    // Its place in mHeldBy's list of ends, guarded by that list's monitor: the backlog reported
+    // after it, and whether it is listed.
+    std::shared_ptr<ReceiveBacklog> mNextEnded;
+    bool mEndListed{false};
     std::atomic<bool> mAnswersEnded{false};      // see EndAnswers
     std::shared_ptr<Client::QueueShare> mShare;  // see SetShare; never changed once set
     std::atomic<bool> mShared{true};             // false once LeaveShare was called

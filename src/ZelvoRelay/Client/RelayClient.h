@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <list>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -167,13 +168,16 @@ class RelayClient : public System::Object {
         uint32_t mServed{kUnlisted};   // place among the clients the worker serves
         uint32_t mToRead{kUnlisted};   // place among those to read in the next turn
         uint32_t mHeld{kUnlisted};     // place among those held
-        uint32_t mSpent{kUnlisted};    // place among those waiting for their relay budget
         uint32_t mLeaving{kUnlisted};  // place among those closed, waiting for their
                                        // messages to be handled
         bool mAwaitingRoom{false};     // frames wait for the socket's writable readiness
         bool mToSend{false};           // listed for a send in the worker's current turn
         bool mPeerEnded{false};        // the peer's end of stream was reported
         bool mHeldToLeave{false};      // has been held once its connection closed
+        // Its entry among those waiting for their relay budget, by the time it allows a read,
+        // while mSpent.
+        std::multimap<double, RelayClient*>::iterator mSpentEntry;
+        bool mSpent{false};
         // Its entry among the connections that must join by a time, while mMustJoin.
         std::list<RelayClient*>::iterator mJoinEntry;
         bool mMustJoin{false};

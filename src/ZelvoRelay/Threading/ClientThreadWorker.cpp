@@ -127,7 +127,7 @@ void ClientThreadWorker::ReadRestAndClose() {
     mNumClients = 0;
     mToRead.TakeAll();
     mHolds.Clear();
-    mSpent.TakeAll();
+    mSpent.Clear();
     System::Threading::MonitorLock noticesLock(mNoticesMonitor);
     mNotices.clear();
 }
@@ -168,12 +168,14 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
             ListToSend(notice.mClient);
         }
     }
+    // Only the clients whose hold or wait for their budget has ended are looked at: walked on
+    // every turn, thousands held for their addresses' shares took most of the worker's time.
     mHolds.TakeEnded(mResumed, mClosed);
+    mSpent.TakeDue(now, mResumed);
     for (Client::RelayClient* client : mResumed) {
         ListToRead(client);
     }
     mResumed.clear();
-    ReleaseSpent(now);
     CloseLateJoiners(now);
 
     for (Client::RelayClient* client : mToRead.TakeAll()) {
@@ -225,18 +227,6 @@ void ClientThreadWorker::Read(Client::RelayClient* client, char* buffer, double 
     ListToRead(client);
 }
 
-void ClientThreadWorker::ReleaseSpent(double now) {
-    for (size_t i = 0; i < mSpent.Count();) {
-        Client::RelayClient* client = mSpent[i];
-        if (client->GetReadableAt() > now) {
-            ++i;
-            continue;
-        }
-        mSpent.RemoveAt(i);
-        ListToRead(client);
-    }
-}
-
 void ClientThreadWorker::CloseLateJoiners(double now) {
     if (mJoinDeadlines.empty() || mJoinDeadlines.front()->GetWorkerState().mJoinDeadline > now) {
         return;
@@ -284,8 +274,8 @@ int ClientThreadWorker::WaitTimeout() {
     double due = mJoinDeadlines.empty()
                      ? std::numeric_limits<double>::infinity()
                      : mJoinDeadlines.front()->GetWorkerState().mJoinDeadline + kJoinDeadlineSlack;
-    for (size_t i = 0; i < mSpent.Count(); ++i) {
-        due = std::min(due, mSpent[i]->GetReadableAt());
+    if (!mSpent.Empty()) {
+        due = std::min(due, mSpent.NextReadableAt());
     }
     const double wait = std::ceil((due - Now()) * 1000.0);
     return static_cast<int>(std::clamp(wait, 0.0, 1000.0 * 3600.0));

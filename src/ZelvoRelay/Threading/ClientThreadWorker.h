@@ -14,6 +14,7 @@
 #include "ZelvoRelay/Client/RelayClient.h"
 #include "ZelvoRelay/Threading/ClientList.h"
 #include "ZelvoRelay/Threading/HeldClients.h"
+#include "ZelvoRelay/Threading/SpentClients.h"
 
 namespace ZelvoRelay::Threading {
 
@@ -80,8 +81,6 @@ class ClientThreadWorker : public System::Threading::Thread {
     // Reads client a few times at most at time now; lists it for the next turn when
     // bytes may still wait, as held, or as waiting for its relay budget.
     void Read(Client::RelayClient* client, char* buffer, double now);
-    // Lists for a read the clients whose relay budget allows it again at time now.
-    void ReleaseSpent(double now);
     // Closes the connections whose time to join has run out at time now.
     void CloseLateJoiners(double now);
     // Takes client off the join deadlines. REQUIRES: the list's monitor.
@@ -118,10 +117,9 @@ class ClientThreadWorker : public System::Threading::Thread {
     // Touched by the worker's thread only, in its turns:
     ClientList<&WorkerState::mToRead> mToRead;   // bytes may wait; read in the next turn
     std::vector<Client::RelayClient*> mToSend;   // frames to send in this turn
-    std::vector<Client::RelayClient*> mResumed;  // whose hold ended, to read in this turn
-    // Not read until their relay budget allows it (GetReadableAt).
-    ClientList<&WorkerState::mSpent> mSpent;
-    std::vector<Client::RelayClient*> mClosed;  // to remove at the end of this turn
+    std::vector<Client::RelayClient*> mResumed;  // held or spent no more: read in this turn
+    SpentClients mSpent;                         // not read until their relay budget allows it
+    std::vector<Client::RelayClient*> mClosed;   // to remove at the end of this turn
 };
 
 }  // namespace ZelvoRelay::Threading

@@ -278,7 +278,11 @@ TEST(ServerListingShare, WhatConnectionsThatNeverJoinedHeldIsGivenBackOnceTheyAr
     GTEST_SKIP() << "ThreadSanitizer's allocator gives no memory back to the system";
 #endif
     constexpr int kConnections = 1000;
-    constexpr uint64_t kGivenBackWithin = 32u << 20;
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr uint64_t kGivenBackWithin = 32u << 20;  // its allocator keeps more for itself
+#else
+    constexpr uint64_t kGivenBackWithin = 8u << 20;
+#endif
     Settings settings;
     settings.maxClients = kConnections;
     Room room;

@@ -17,14 +17,13 @@ bool Directory::SyncHolding(const String& path, String* error) {
                                                              : file.substr(0, slash);
     const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     bool synced = descriptor >= 0 && fsync(descriptor) == 0;
-    if (!synced && error != nullptr) {
-        *error = std::strerror(errno);
-    }
-    if (descriptor >= 0 && close(descriptor) != 0) {
-        if (synced && error != nullptr) {
-            *error = std::strerror(errno);
-        }
+    // The first failure is the one that says why; a close that fails after it adds nothing.
+    const int reason = synced ? 0 : errno;
+    if (descriptor >= 0 && close(descriptor) != 0 && synced) {
         synced = false;
+    }
+    if (!synced && error != nullptr) {
+        *error = std::strerror(reason != 0 ? reason : errno);
     }
     return synced;
 }

@@ -36,13 +36,14 @@ void Answer(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_
 // closed to make room; null when none is left to close. On a client worker no room is made:
 // the closing waits for every client worker, that one among them. Null with deferred set
 // then, for the message worker to try again.
-System::IO::FileReader* OpenBelowReserve(const System::String& path, bool& deferred) {
+std::unique_ptr<System::IO::FileReader> OpenBelowReserve(const System::String& path,
+                                                         bool& deferred) {
     for (;;) {
-        auto* file = new System::IO::FileReader(path);
+        auto file = std::make_unique<System::IO::FileReader>(path);
         if (!file->CanRead() || !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
             return file;
         }
-        delete file;
+        file.reset();
         deferred = ZelvoRelayModel::Instance()->IsOnClientWorker();
         if (deferred ||
             !System::IO::DescriptorRoom::Make(System::IO::DescriptorRoom::Use::Download)) {
@@ -72,19 +73,20 @@ bool Listed(uint32_t mediaId) {
 // For the first chunk (first), null too when the catalogue no longer holds the item or the
 // file is empty. Takes the catalogue monitor, and when it makes room every client worker's
 // list monitor and the client-collection monitor.
-System::IO::Stream* Open(uint32_t mediaId, uint32_t resourceId, bool first, bool& deferred) {
+std::unique_ptr<System::IO::Stream> Open(uint32_t mediaId, uint32_t resourceId, bool first,
+                                         bool& deferred) {
     // A download that runs goes on to its end once its item is removed.
     if (first && !Listed(mediaId)) {
         return nullptr;
     }
     // Any resource number whose file exists may be fetched.
-    System::IO::FileReader* file = OpenBelowReserve(ResourcePath(mediaId, resourceId), deferred);
+    std::unique_ptr<System::IO::FileReader> file =
+        OpenBelowReserve(ResourcePath(mediaId, resourceId), deferred);
     // An empty file would end the download before its first chunk, and the client, told it
     // comes, would wait for it for good.
     if (file != nullptr && file->CanRead() && (!first || file->Length() > 0)) {
         return file;
     }
-    delete file;
     return nullptr;
 }
 
@@ -200,7 +202,7 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         // and chunks wait on that monitor, and none should wait on this client's disk. Held
         // from one chunk to the next, the files of members who read nothing filled the table.
         bool deferred = false;
-        System::IO::Stream* opened =
+        std::unique_ptr<System::IO::Stream> opened =
             claim.mHeld ? nullptr
                         : Open(file.mMediaId, file.mResourceId, !claim.mStarted, deferred);
         if (deferred) {
@@ -220,7 +222,7 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         // the one at the path may be deleted already.
         System::IO::Stream* source = claimed == nullptr          ? nullptr
                                      : claimed->mFile != nullptr ? &claimed->mFile->File()
-                                                                 : opened;
+                                                                 : opened.get();
         bool running = false;
         if (source != nullptr) {
             running = SendChunk(model, clientId, file.mMediaId, file.mResourceId, *source);
@@ -231,7 +233,8 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         const Collections::DownloadQueue::File ended = file;
         next = claimed != nullptr && !running && ClaimAfter(model, clientId, file);
         lock.Unlock();
-        delete opened;
+        // Closed outside the monitor, as it was opened.
+        opened.reset();
         // A download that was accepted, or waited after it was, is answered that it will not
         // come rather than dropped in silence: its client would wait for it for good.
         if (claimed != nullptr && source == nullptr) {
@@ -256,12 +259,11 @@ void PostSendMediaChunk::HoldRemoved(uint32_t mediaId) {
         if (held == nullptr) {
             continue;
         }
-        auto* file = new System::IO::FileReader(ResourcePath(mediaId, download->mResourceId));
+        auto file =
+            std::make_unique<System::IO::FileReader>(ResourcePath(mediaId, download->mResourceId));
         if (file->CanRead() && !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
-            held->Keep(file);
+            held->Keep(file.release());
             download->mFile = held.release();
-        } else {
-            delete file;
         }
     }
 }

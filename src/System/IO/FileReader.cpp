@@ -25,12 +25,17 @@ int FileReader::OpenDescriptor(const String& path, int flags, bool& missing, Str
         return -1;
     }
     struct stat info {};
-    if (fstat(file, &info) != 0 || fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK) != 0) {
+    if (fstat(file, &info) != 0) {
         error = std::strerror(errno);
     } else if (S_ISDIR(info.st_mode)) {
         error = std::strerror(EISDIR);
     } else if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) {
         error = "Not a regular file";
+    } else if (!S_ISREG(info.st_mode) &&
+               fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK) != 0) {
+        // A regular file's reads and writes never wait whatever the flag says, so only
+        // another kind (a device) is made to block again.
+        error = std::strerror(errno);
     } else {
         return file;
     }

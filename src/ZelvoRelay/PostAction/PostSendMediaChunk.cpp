@@ -1,5 +1,6 @@
 #include "ZelvoRelay/PostAction/PostSendMediaChunk.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -90,20 +91,28 @@ std::unique_ptr<System::IO::Stream> Open(uint32_t mediaId, uint32_t resourceId, 
     return nullptr;
 }
 
-// Queues the next chunk of the running download, read from file at where the download
-// stands, with the action that sends the one after; at the end of the file, or on a read
-// error, ends the download instead. False when it ended. REQUIRES: the downloads monitor
-// held.
+// Queues the next chunks of the running download (ChunksPerRead at most), read from file at
+// where the download stands, with the action that sends the ones after attached to the last;
+// at the end of the file (where file may be null), or on a read error, ends the download
+// instead. False when it ended. REQUIRES: the downloads monitor held.
 bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint32_t resourceId,
-               System::IO::Stream& file) {
+               System::IO::Stream* file) {
     MediaTransferModel& download = *model->Downloads.Find(clientId, mediaId, resourceId);
-    const auto offset = static_cast<int64_t>(download.mPosition);
-    const int64_t length = file.Length();
-    unsigned char buffer[PostSendMediaChunk::ChunkSize];
+    const uint64_t offset = download.mPosition;
+    if (offset == 0 && file != nullptr) {
+        download.mLength = static_cast<uint64_t>(std::max<int64_t>(file->Length(), 0));
+    }
+    const uint64_t length = download.mLength;
+    constexpr int kRead = PostSendMediaChunk::ChunkSize * PostSendMediaChunk::ChunksPerRead;
+    const auto count =
+        static_cast<int>(std::min<uint64_t>(kRead, length - std::min(offset, length)));
+    unsigned char buffer[kRead];
     // A read that yields nothing before the end (a read error) ends the download too;
     // sending an empty chunk instead would repeat it for ever.
-    const int read = file.CanRead() && offset < length && file.Position(offset) == offset
-                         ? file.Read(buffer, 0, PostSendMediaChunk::ChunkSize)
+    const auto at = static_cast<int64_t>(offset);
+    const int read = file != nullptr && count > 0 && file->CanRead() &&
+                             (file->Position() == at || file->Position(at) == at)
+                         ? file->Read(buffer, 0, count)
                          : 0;
     if (read <= 0) {
         model->Downloads.RemoveMedia(clientId, mediaId, resourceId);
@@ -115,11 +124,16 @@ bool SendChunk(ZelvoRelayModel* model, uint32_t clientId, uint32_t mediaId, uint
         return false;
     }
     download.mPosition += static_cast<uint64_t>(read);
-    model->QueueMessage(
-        new Message::Media::MediaChunkMessage(
-            clientId, mediaId, static_cast<uint8_t>(resourceId), static_cast<uint32_t>(offset),
-            static_cast<uint16_t>(read), reinterpret_cast<const char*>(buffer)),
-        clientId, 0, new PostSendMediaChunk(clientId, mediaId, resourceId));
+    for (int sent = 0; sent < read; sent += PostSendMediaChunk::ChunkSize) {
+        const int size = std::min(PostSendMediaChunk::ChunkSize, read - sent);
+        const bool last = sent + size == read;
+        model->QueueMessage(
+            new Message::Media::MediaChunkMessage(
+                clientId, mediaId, static_cast<uint8_t>(resourceId),
+                static_cast<uint32_t>(offset) + static_cast<uint32_t>(sent),
+                static_cast<uint16_t>(size), reinterpret_cast<const char*>(buffer + sent)),
+            clientId, 0, last ? new PostSendMediaChunk(clientId, mediaId, resourceId) : nullptr);
+    }
     return true;
 }
 
@@ -128,6 +142,7 @@ struct Claim {
     bool mClaimed{false};  // it still holds its place: its client has not left
     bool mStarted{false};  // its first chunk has been read
     bool mHeld{false};     // it holds its file open (HoldRemoved)
+    bool mSent{false};     // every byte of its file has been read
 };
 
 // What clientId's download of file has come to. Takes the downloads monitor.
@@ -138,7 +153,8 @@ Claim Look(ZelvoRelayModel* model, uint32_t clientId,
     const MediaTransferModel* download = downloads.Find(clientId, file.mMediaId, file.mResourceId);
     Claim claim;
     if (download != nullptr) {
-        claim = {true, download->mPosition > 0, download->mFile != nullptr};
+        claim = {true, download->mPosition > 0, download->mFile != nullptr,
+                 download->mPosition > 0 && download->mPosition >= download->mLength};
     }
     return claim;
 }
@@ -203,8 +219,9 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         // from one chunk to the next, the files of members who read nothing filled the table.
         bool deferred = false;
         std::unique_ptr<System::IO::Stream> opened =
-            claim.mHeld ? nullptr
-                        : Open(file.mMediaId, file.mResourceId, !claim.mStarted, deferred);
+            claim.mHeld || claim.mSent
+                ? nullptr
+                : Open(file.mMediaId, file.mResourceId, !claim.mStarted, deferred);
         if (deferred) {
             // Its place stays claimed meanwhile.
             model->QueueTask(
@@ -223,9 +240,11 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         System::IO::Stream* source = claimed == nullptr          ? nullptr
                                      : claimed->mFile != nullptr ? &claimed->mFile->File()
                                                                  : opened.get();
+        // One whose every byte was read ends at the end of its file, which it need not open.
+        const bool readable = source != nullptr || (claimed != nullptr && claim.mSent);
         bool running = false;
-        if (source != nullptr) {
-            running = SendChunk(model, clientId, file.mMediaId, file.mResourceId, *source);
+        if (readable) {
+            running = SendChunk(model, clientId, file.mMediaId, file.mResourceId, source);
         } else if (claimed != nullptr) {
             downloads.RemoveMedia(clientId, file.mMediaId, file.mResourceId);
         }
@@ -237,7 +256,7 @@ void PostSendMediaChunk::Start(uint32_t clientId, uint32_t mediaId, uint32_t res
         opened.reset();
         // A download that was accepted, or waited after it was, is answered that it will not
         // come rather than dropped in silence: its client would wait for it for good.
-        if (claimed != nullptr && source == nullptr) {
+        if (claimed != nullptr && !readable) {
             Answer(model, endedClient, ended.mMediaId, ended.mResourceId,
                    GetMediaResponse::NotFound);
         }

@@ -7,15 +7,18 @@
 
 namespace ZelvoRelay::PostAction {
 
-// Drives a download one chunk at a time: each run opens the file, queues its next chunk with
-// a new action of its own attached and closes the file, so the following chunk is read only
-// once this one has left the client's socket, and a client that reads nothing holds no file;
-// the run that finds the file sent ends the download and starts the client's next waiting
-// one (WaitingDownloads).
+// Drives a download a few chunks at a time: each run opens the file, queues its next chunks
+// with a new action of its own attached to the last and closes the file, so the following
+// ones are read only once these have left the client's socket, and a client that reads
+// nothing holds no file; the run that finds the file sent ends the download, without opening
+// it again, and starts the client's next waiting one (WaitingDownloads).
 class PostSendMediaChunk : public IPostAction {
   public:
     // Chunks carry at most this many bytes of the file.
     static constexpr int ChunkSize = 4096;
+    // Chunks read at each opening of the file: a preview (two chunks at most) is sent with
+    // one, as fast as when a download held its file from start to end.
+    static constexpr int ChunksPerRead = 2;
 
     // The download of resource resourceId of item mediaId to client clientId.
     PostSendMediaChunk(uint32_t clientId, uint32_t mediaId, uint32_t resourceId)
@@ -30,12 +33,12 @@ class PostSendMediaChunk : public IPostAction {
     // Starts or goes on with the download of resource resourceId of item mediaId to clientId,
     // whose place among the client's running downloads is claimed (a transfer in Downloads):
     // opens its file outside the downloads monitor, answers Accepted when answer is set,
-    // queues the next chunk and closes the file. A download that cannot start (its item removed,
-    // its file unreadable or empty, no descriptor below the reserve to be had) is answered
-    // NotFound and makes way for the client's next waiting one, and so on. Nothing, no file
-    // opened, when the client has left. On a client worker, a file that would need room made for it
-    // is left to the message worker (Threading::DownloadStart). REQUIRES: no monitor held but the
-    // list monitor of the client worker running it.
+    // queues the next chunks and closes the file. A download that cannot start (its item
+    // removed, its file unreadable or empty, no descriptor below the reserve to be had) is
+    // answered NotFound and makes way for the client's next waiting one, and so on. Nothing, no
+    // file opened, when the client has left. On a client worker, a file that would need room
+    // made for it is left to the message worker (Threading::DownloadStart). REQUIRES: no
+    // monitor held but the list monitor of the client worker running it.
     static void Start(uint32_t clientId, uint32_t mediaId, uint32_t resourceId, bool answer);
     // Item mediaId is being removed: each of its running downloads holds its file open from
     // now on, as far as the table's count allows (Collections::TransferFiles), so that the
@@ -53,7 +56,7 @@ class PostSendMediaChunk : public IPostAction {
     // monitor.
     static void EndClient(uint32_t clientId);
 
-    // Queues the next chunk, or ends the download at the end of the file and starts the
+    // Queues the next chunks, or ends the download at the end of the file and starts the
     // client's next waiting one (Start); nothing when the download has ended already. Takes
     // the downloads monitor, and the task queue's inside it.
     void Execute() override;

@@ -47,6 +47,9 @@ class MediaTransferModel : public MediaModel {
     // The bytes moved so far: for a download where its next chunk begins, for an upload the
     // bytes written.
     uint64_t mPosition{0};
+    // For a download, its file's length when its first chunk was read: the sending of its
+    // last chunk ends it without opening the file again.
+    uint64_t mLength{0};
 
   private:
     // -1, 0 or 1 by media id, then resource id, then client id.

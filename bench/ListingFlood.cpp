@@ -493,10 +493,7 @@ int main(int argc, char** argv) {
     if (!LoadSupport::StartUp("ListingFlood", kUsage, Parse(argc, argv, options), options.server)) {
         return 2;
     }
-    rlimit files{};
-    getrlimit(RLIMIT_NOFILE, &files);
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
+    LoadSupport::RaiseOpenFileLimit();
     const uint16_t port = LoadSupport::FreePort(kServerAddress);
     const std::string room = MakeRoom(port, options);
     if (port == 0 || room.empty()) {

@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -19,6 +21,22 @@
 #include <iterator>
 
 namespace LoadSupport {
+
+namespace {
+
+// Reads size bytes into into; false when the connection ended or stayed silent first.
+bool ReadAll(int fd, char* into, size_t size) {
+    for (size_t got = 0; got < size;) {
+        const ssize_t read = recv(fd, into + got, size - got, 0);
+        if (read <= 0) {
+            return false;
+        }
+        got += static_cast<size_t>(read);
+    }
+    return true;
+}
+
+}  // namespace
 
 uint64_t Now() {
     timespec now;
@@ -76,6 +94,13 @@ uint16_t FreePort(uint32_t host) {
         }
     }
     return 0;
+}
+
+void RaiseOpenFileLimit() {
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
 }
 
 int CloseKeepingErrno(int fd) {
@@ -152,6 +177,64 @@ int Finish(const char* tool, const std::string& room, bool ok) {
 
 std::string Framed(const std::string& message) {
     return RelayWire::U32(static_cast<uint32_t>(message.size())) + message;
+}
+
+int ConnectFrom(uint32_t source, uint16_t port, int receiveBuffer) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in from = Address(source, 0);
+    const sockaddr_in to = Address(INADDR_LOOPBACK, port);
+    const timeval wait{kReadSeconds, 0};
+    // A reply waits for no acknowledgement of what was sent before it.
+    constexpr int kOn = 1;
+    if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0 ||
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0 ||
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &kOn, sizeof kOn) != 0 ||
+        (receiveBuffer > 0 &&
+         setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0) ||
+        connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+        return fd < 0 ? -1 : CloseKeepingErrno(fd);
+    }
+    return fd;
+}
+
+bool SendBytes(int fd, const std::string& bytes) {
+    return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}
+
+bool SendFrame(int fd, const std::string& payload) {
+    return SendBytes(fd, Framed(payload));
+}
+
+std::optional<std::string> NextFrame(int fd) {
+    char length[4];
+    if (!ReadAll(fd, length, sizeof length)) {
+        return std::nullopt;
+    }
+    std::string payload(RelayWire::ReadU32(std::string(length, 4), 0), '\0');
+    if (!ReadAll(fd, payload.data(), payload.size())) {
+        return std::nullopt;
+    }
+    return payload;
+}
+
+bool ReadUntil(int fd, uint8_t type, std::string* last) {
+    while (const auto frame = NextFrame(fd)) {
+        if (!frame->empty() && static_cast<uint8_t>((*frame)[0]) == type) {
+            if (last != nullptr) {
+                *last = *frame;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+int Join(int fd, const std::string& name) {
+    std::string answer;
+    return SendFrame(fd, RelayWire::Join(name, "")) &&
+                   ReadUntil(fd, RelayWire::JoinResponse, &answer) && answer.size() >= 6
+               ? static_cast<uint8_t>(answer[5])
+               : -1;
 }
 
 bool TakeFrames(std::string& in, const std::function<void(const RelayWire::Parsed&)>& handle) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "support/RelayWire.h"
@@ -38,12 +39,33 @@ sockaddr_in Address(uint32_t host, uint16_t port);
 // both; 0 when none was found.
 uint16_t FreePort(uint32_t host);
 
+// Raises the tool's soft open-file limit to its hard one: one descriptor for each of its
+// connections, and a few.
+void RaiseOpenFileLimit();
 // Closes fd, a socket that could not connect, keeping errno; -1.
 int CloseKeepingErrno(int fd);
 
 // A socket connected to port of 127.0.0.1, or -1 with errno set. Connecting blocks: loopback
 // completes the handshake at once, before the server accepts.
 int ConnectLoopback(uint16_t port);
+
+// Blocking relay connections, for tools that drive a few members one step at a time: every
+// read waits kReadSeconds at most.
+constexpr int kReadSeconds = 30;
+// A connection to port of 127.0.0.1 from source (host byte order), its receive buffer
+// receiveBuffer bytes unless 0; -1 when it cannot connect.
+int ConnectFrom(uint32_t source, uint16_t port, int receiveBuffer);
+// Whether every byte was sent.
+bool SendBytes(int fd, const std::string& bytes);
+bool SendFrame(int fd, const std::string& message);
+// The next frame's message; none when the connection ended or stayed silent kReadSeconds.
+std::optional<std::string> NextFrame(int fd);
+// Reads frames until one of type, kept in last unless null; false when the connection ends
+// first.
+bool ReadUntil(int fd, uint8_t type, std::string* last = nullptr);
+// Joins fd's connection as name, without a password: the join's answer (0 admitted, 1 the
+// room is full), -1 when the connection ended first.
+int Join(int fd, const std::string& name);
 
 // The whole file, empty when it cannot be read.
 std::string ReadText(const std::string& path);

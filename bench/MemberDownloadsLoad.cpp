@@ -127,82 +127,6 @@ std::string MakeRoom(uint16_t port, const Options& options) {
     return written ? room : "";
 }
 
-// A relay connection from source (host byte order) with blocking reads bounded by
-// kReadSeconds; -1 when it cannot connect.
-int Connect(uint32_t source, uint16_t port, int receiveBuffer) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in from = LoadSupport::Address(source, 0);
-    const sockaddr_in to = LoadSupport::Address(INADDR_LOOPBACK, port);
-    const timeval wait{kReadSeconds, 0};
-    if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0 ||
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0 ||
-        (receiveBuffer > 0 &&
-         setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0) ||
-        connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-        return fd < 0 ? -1 : LoadSupport::CloseKeepingErrno(fd);
-    }
-    return fd;
-}
-
-std::string Framed(const std::string& payload) {
-    return RelayWire::U32(static_cast<uint32_t>(payload.size())) + payload;
-}
-
-bool SendBytes(int fd, const std::string& bytes) {
-    return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-}
-
-bool SendFrame(int fd, const std::string& payload) {
-    return SendBytes(fd, Framed(payload));
-}
-
-bool ReadAll(int fd, char* into, size_t size) {
-    for (size_t got = 0; got < size;) {
-        const ssize_t read = recv(fd, into + got, size - got, 0);
-        if (read <= 0) {
-            return false;
-        }
-        got += static_cast<size_t>(read);
-    }
-    return true;
-}
-
-// The next frame's payload; none when the connection ended or stayed silent kReadSeconds.
-std::optional<std::string> NextFrame(int fd) {
-    char length[4];
-    if (!ReadAll(fd, length, sizeof length)) {
-        return std::nullopt;
-    }
-    std::string payload(RelayWire::ReadU32(std::string(length, 4), 0), '\0');
-    if (!ReadAll(fd, payload.data(), payload.size())) {
-        return std::nullopt;
-    }
-    return payload;
-}
-
-// Reads frames until one of type; false when the connection ends first.
-bool ReadUntil(int fd, uint8_t type, std::string* last = nullptr) {
-    while (const auto frame = NextFrame(fd)) {
-        if (!frame->empty() && static_cast<uint8_t>((*frame)[0]) == type) {
-            if (last != nullptr) {
-                *last = *frame;
-            }
-            return true;
-        }
-    }
-    return false;
-}
-
-// Joins fd's connection: the join's answer (0 admitted, 1 the room is full), -1 when the
-// connection ended first.
-int Join(int fd, const std::string& name) {
-    std::string answer;
-    return SendFrame(fd, RelayWire::Join(name, "")) &&
-                   ReadUntil(fd, RelayWire::JoinResponse, &answer) && answer.size() >= 6
-               ? static_cast<uint8_t>(answer[5])
-               : -1;
-}
-
 // Whether fd's downloads of resource of each of ids, asked at once, were answered 0 and came
 // whole, size bytes of fill each.
 bool Download(int fd, const std::vector<uint32_t>& ids, uint8_t resource, uint32_t size,
@@ -210,9 +134,9 @@ bool Download(int fd, const std::vector<uint32_t>& ids, uint8_t resource, uint32
     std::string asked;
     std::vector<std::string> files(ids.size());
     for (const uint32_t id : ids) {
-        asked += Framed(RelayWire::MediaFile(RelayWire::GetMedia, id, resource));
+        asked += LoadSupport::Framed(RelayWire::MediaFile(RelayWire::GetMedia, id, resource));
     }
-    if (!SendBytes(fd, asked)) {
+    if (!LoadSupport::SendBytes(fd, asked)) {
         return false;
     }
     const auto which = [&](uint32_t id) {
@@ -224,7 +148,7 @@ bool Download(int fd, const std::vector<uint32_t>& ids, uint8_t resource, uint32
         return -1;
     };
     for (size_t whole = 0; whole < ids.size();) {
-        const auto frame = NextFrame(fd);
+        const auto frame = LoadSupport::NextFrame(fd);
         if (!frame) {
             return false;
         }
@@ -256,26 +180,26 @@ std::pair<int, int> Flood(const Options& options, uint16_t port, std::vector<int
     int asked = 0;
     int accepted = 0;
     for (int i = 0; i < options.members; ++i) {
-        const int fd =
-            Connect(INADDR_LOOPBACK + static_cast<uint32_t>(i % options.addresses), port, 4096);
+        const int fd = LoadSupport::ConnectFrom(
+            INADDR_LOOPBACK + static_cast<uint32_t>(i % options.addresses), port, 4096);
         if (fd < 0) {
             continue;
         }
         members.push_back(fd);
-        bool sent = Join(fd, "member" + std::to_string(i)) == 0;
+        bool sent = LoadSupport::Join(fd, "member" + std::to_string(i)) == 0;
         for (int upload = 0; upload < options.uploads && sent; ++upload) {
-            sent = SendFrame(
+            sent = LoadSupport::SendFrame(
                 fd, RelayWire::AddMediaRequest(static_cast<uint8_t>(upload), 1,
                                                static_cast<uint32_t>(options.uploadSize),
                                                "upload" + std::to_string(upload) + ".jpg"));
         }
         for (uint32_t id = kLarge; id < kLarge + kAsked && sent && options.uploads == 0; ++id) {
-            sent = SendFrame(fd, RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
+            sent = LoadSupport::SendFrame(fd, RelayWire::MediaFile(RelayWire::GetMedia, id, 0));
         }
-        sent = sent &&
-               SendFrame(fd, RelayWire::Message(RelayWire::GetMediaInfo, 0,
-                                                RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
-        while (const auto frame = sent ? NextFrame(fd) : std::nullopt) {
+        sent = sent && LoadSupport::SendFrame(
+                           fd, RelayWire::Message(RelayWire::GetMediaInfo, 0,
+                                                  RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
+        while (const auto frame = sent ? LoadSupport::NextFrame(fd) : std::nullopt) {
             const RelayWire::Parsed message = RelayWire::Parse(*frame);
             accepted += message.type == RelayWire::AddMediaAnswer && message.payload.size() == 6 &&
                                 message.payload[1] == 0
@@ -318,8 +242,8 @@ bool Run(const Options& options, uint16_t port, const std::string& room) {
         std::fprintf(stderr, "MemberDownloadsLoad: %s\n", why.c_str());
         return false;
     }
-    const int probe = Connect(INADDR_LOOPBACK, port, 0);
-    if (probe < 0 || Join(probe, "probe") != 0) {
+    const int probe = LoadSupport::ConnectFrom(INADDR_LOOPBACK, port, 0);
+    if (probe < 0 || LoadSupport::Join(probe, "probe") != 0) {
         std::fprintf(stderr, "MemberDownloadsLoad: the probe member cannot join\n");
         return false;
     }
@@ -331,8 +255,8 @@ bool Run(const Options& options, uint16_t port, const std::string& room) {
     int admitted = 0;
     int full = 0;
     for (int i = 0; i < newcomers; ++i) {
-        const int fd = Connect(INADDR_LOOPBACK + 8, port, 0);
-        const int answer = fd >= 0 ? Join(fd, "newcomer" + std::to_string(i)) : -1;
+        const int fd = LoadSupport::ConnectFrom(INADDR_LOOPBACK + 8, port, 0);
+        const int answer = fd >= 0 ? LoadSupport::Join(fd, "newcomer" + std::to_string(i)) : -1;
         admitted += answer == 0 ? 1 : 0;
         full += answer == 1 ? 1 : 0;
         if (fd >= 0) {
@@ -374,11 +298,7 @@ int main(int argc, char** argv) {
                               options.server)) {
         return 2;
     }
-    // One descriptor for each of the party's connections, and a few.
-    rlimit limit{};
-    getrlimit(RLIMIT_NOFILE, &limit);
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
+    LoadSupport::RaiseOpenFileLimit();
     const uint16_t port = LoadSupport::FreePort(INADDR_LOOPBACK);
     const std::string room = port != 0 ? MakeRoom(port, options) : "";
     if (room.empty()) {

@@ -444,8 +444,25 @@ void RelayClient::DropUnsent() {
         mQueuedBytes = 0;
     }
     lock.Unlock();
+    // Counted, what a party of members closed as slow readers held is given back as what
+    // connections that never joined held is: 130 members' queues of the room's chat left
+    // 396 MB held after they were gone. A frame for the room is freed with the last queue
+    // that shares it.
+    uint64_t freed = unsent.size() * sizeof(MVC::Model::NetMessageModel);
+    for (const MVC::Model::NetMessageModel& frame : unsent) {
+        if (frame.Frame.ReferenceCount() == 1) {
+            freed += static_cast<uint64_t>(frame.Frame->Length());
+        }
+    }
     unsent.clear();
-    System::Utility::HeapTrim::Freed(unsent.get_allocator().Trim(0));
+    freed += unsent.get_allocator().Trim(0);
+    System::Utility::HeapTrim::Freed(freed);
+    // A queue that large belonged to a slow reader or a flood's sink: what it held is given
+    // back soon, not only once a period's worth more is freed, which a quiet room may
+    // never free.
+    if (freed >= System::Utility::HeapTrim::kLeast) {
+        System::Utility::HeapTrim::Settled();
+    }
 }
 
 void RelayClient::ForgetUnjoined() {

@@ -5,9 +5,11 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "System/IO/FileStream.h"
+#include "System/Utility/HeapTrim.h"
 #include "ZelvoRelay/Collections/HeldFile.h"
 
 #include "support/RelayTestServer.h"
@@ -17,6 +19,7 @@
 
 namespace {
 
+using System::Utility::HeapTrim;
 using TestSupport::ExpectNext;
 using TestSupport::RelayTestRoom;
 using TestSupport::RelayTestServer;
@@ -246,6 +249,48 @@ TEST_F(RelayTrafficTest, ClientThatStopsReadingIsDisconnectedPastSixteenMebibyte
         }
     }
     mCarol->open = false;
+}
+
+// Stands in for the C library's trim, counting the times memory is given back.
+std::atomic<int> sGiveBacks{0};
+void CountGiveBack() {
+    ++sGiveBacks;
+}
+
+// Carol reads nothing while alice and bob each send the room 3,000 chats, which both of them
+// read: about 1.6 MB of frames wait for carol alone, each with its place in her queue. Her
+// connection is reset, and what waited for her is given back to the system soon after.
+// Before, what waited for a member was not counted toward giving memory back: 400 members
+// that read nothing left with 1 GB waiting, and it stayed.
+TEST_F(RelayTrafficTest, WhatWaitedForAMemberWhoLeftIsGivenBackSoonAfter) {
+    StartWithThree();
+    mCarol->client->SetReceiveBuffer(4096);
+    // What was counted before is given back first, to the stand-in, and not counted again.
+    const HeapTrim::GiveBack trim = HeapTrim::SetGiveBack(&CountGiveBack);
+    HeapTrim::Freed(HeapTrim::kEvery);
+    HeapTrim::GiveBackWhenDue();
+    sGiveBacks = 0;
+    const std::string chats = [] {
+        std::string bytes;
+        for (int i = 0; i < 3000; ++i) {
+            const std::string chat = Wire::ChatText(std::string(250, 'c'));
+            bytes += Wire::U32(static_cast<uint32_t>(chat.size())) + chat;
+        }
+        return bytes;
+    }();
+    for (auto [sender, reader] : {std::pair(mAlice, mBob), std::pair(mBob, mAlice)}) {
+        ASSERT_TRUE(sender->client->SendBytes(chats));
+        for (int read = 0; read < 3000;) {
+            const auto frame = reader->client->NextFrame();
+            ASSERT_TRUE(frame) << read << " chats read";
+            read += Wire::Parse(*frame).type == Wire::Chat ? 1 : 0;
+        }
+    }
+    mCarol->client->Reset();
+    mCarol->open = false;
+    ExpectNext(*mAlice->client, Wire::Message(Wire::UserLeft, mCarol->id));
+    EXPECT_TRUE(TestSupport::WaitUntil([] { return sGiveBacks > 0; }));
+    HeapTrim::SetGiveBack(trim);
 }
 
 // A member's connection is reset after the room acknowledged its chats, a crash or a

@@ -1,6 +1,7 @@
 #include "ZelvoRelay/Collections/HeldFile.h"
 
 #include <cassert>
+#include <utility>
 
 #include "ZelvoRelay/Collections/TransferFiles.h"
 
@@ -15,9 +16,9 @@ std::unique_ptr<HeldFile> HeldFile::Take() {
     return TransferFiles::Take() ? std::unique_ptr<HeldFile>(new HeldFile()) : nullptr;
 }
 
-void HeldFile::Keep(System::IO::Stream* file) {
+void HeldFile::Keep(std::unique_ptr<System::IO::Stream> file) {
     assert(mFile == nullptr);
-    mFile.reset(file);
+    mFile = std::move(file);
 }
 
 }  // namespace ZelvoRelay::Collections

@@ -21,8 +21,8 @@ class HeldFile {
     // A holder of one count of the table, with no file yet; null when the table has none left.
     [[nodiscard]] static std::unique_ptr<HeldFile> Take();
 
-    // Holds file (owned from now on) until the holder is deleted. REQUIRES: no file held yet.
-    void Keep(System::IO::Stream* file);
+    // Holds file until the holder is deleted. REQUIRES: no file held yet.
+    void Keep(std::unique_ptr<System::IO::Stream> file);
     // The file held. REQUIRES: Keep was called.
     [[nodiscard]] System::IO::Stream& File() const { return *mFile; }
 

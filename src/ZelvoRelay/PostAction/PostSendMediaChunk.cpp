@@ -281,7 +281,7 @@ void PostSendMediaChunk::HoldRemoved(uint32_t mediaId) {
         auto file =
             std::make_unique<System::IO::FileReader>(ResourcePath(mediaId, download->mResourceId));
         if (file->CanRead() && !System::IO::DescriptorLimit::IsReserved(file->Descriptor())) {
-            held->Keep(file.release());
+            held->Keep(std::move(file));
             download->mFile = held.release();
         }
     }

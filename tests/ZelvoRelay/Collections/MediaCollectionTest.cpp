@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "System/IO/MemoryStream.h"
@@ -128,7 +129,7 @@ TEST(MediaCollectionTest, TransfersOrderByMediaResourceClientAndEndWithTheirStre
         transfer.mClientId = key[0];
         transfer.mResourceId = key[2];
         transfer.mFile = HeldFile::Take().release();
-        transfer.mFile->Keep(new System::IO::MemoryStream());
+        transfer.mFile->Keep(std::make_unique<System::IO::MemoryStream>());
         transfers.Add(transfer);
     }
     EXPECT_FALSE(transfers.RemoveMedia(2, 5, 1));
@@ -155,7 +156,7 @@ TEST(MediaCollectionTest, AnEndedTransferGivesBackOnlyTheCountItsFileTook) {
     MediaTransferModel holding(1, 5, 0);
     holding.mFile = HeldFile::Take().release();
     ASSERT_NE(holding.mFile, nullptr);
-    holding.mFile->Keep(new System::IO::MemoryStream());
+    holding.mFile->Keep(std::make_unique<System::IO::MemoryStream>());
     transfers.Add(holding);
     transfers.Add(MediaTransferModel(1, 6, 0));
     EXPECT_EQ(HeldFile::Take(), nullptr);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -164,7 +165,8 @@ TEST_F(RelayTrafficTest, LeavingEndsTheClientsTransfersAndRemovesItsPartialUploa
         // Its announced size, which an accepted upload holds until it completes.
         transfer.mMediaGroup.mContents.Add(System::Resource::Feeds::MediaContent());
         transfer.mFile = ZelvoRelay::Collections::HeldFile::Take().release();
-        transfer.mFile->Keep(new System::IO::FileStream(transfer.GetResourcePath(resource), mode));
+        transfer.mFile->Keep(
+            std::make_unique<System::IO::FileStream>(transfer.GetResourcePath(resource), mode));
         transfers.mMonitor.Enter();
         transfers.Add(transfer);
         transfers.mMonitor.Exit();

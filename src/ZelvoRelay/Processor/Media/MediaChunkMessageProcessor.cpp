@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "System/IO/FileStream.h"
 #include "System/Threading/MonitorLock.h"
@@ -54,7 +55,7 @@ void MediaChunkMessageProcessor::Process(Message::BaseMessage* message, uint32_t
         // here and its file goes.
         notWritten = !opened || file->Failed();
         if (held != nullptr && !notWritten) {
-            held->Keep(file.release());
+            held->Keep(std::move(file));
             upload->mFile = held.release();
         }
         if (notWritten) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -98,13 +99,13 @@ TEST_F(GetMediaRequestProcessorTest, NoSuchItemAndAFileThatCannotBeReadAreNotFou
 TEST_F(GetMediaRequestProcessorTest, ASecondRequestForARunningDownloadLeavesItAsItIs) {
     MediaTransferModel running(kClient, kItem, 0);
     running.mFile = ZelvoRelay::Collections::HeldFile::Take().release();
-    running.mFile->Keep(new System::IO::MemoryStream());
+    running.mFile->Keep(std::make_unique<System::IO::MemoryStream>());
     mModel->Downloads.Add(running);
     // One whose file is gone from the disk: it goes on with the file it holds open, so it is
     // answered as running too, not as not found.
     MediaTransferModel fileGone(kClient, kItem, 1);
     fileGone.mFile = ZelvoRelay::Collections::HeldFile::Take().release();
-    fileGone.mFile->Keep(new System::IO::MemoryStream());
+    fileGone.mFile->Keep(std::make_unique<System::IO::MemoryStream>());
     mModel->Downloads.Add(fileGone);
 
     Request(kClient, kItem, 0);

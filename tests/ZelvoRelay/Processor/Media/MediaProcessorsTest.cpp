@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "System/IO/DescriptorLimit.h"
 #include "System/IO/DescriptorRoom.h"
 #include "System/IO/MemoryStream.h"
@@ -56,7 +58,7 @@ TEST_F(MediaProcessorsTest, ARemovalFromAClientThatHasLeftRemovesNothing) {
 TEST_F(MediaProcessorsTest, ADownloadWhoseFileYieldsNothingEnds) {
     MediaTransferModel download(1, 5, 0);
     download.mFile = ZelvoRelay::Collections::HeldFile::Take().release();
-    download.mFile->Keep(new UnreadableStream());
+    download.mFile->Keep(std::make_unique<UnreadableStream>());
     mModel->Downloads.Add(download);
     ZelvoRelay::PostAction::PostSendMediaChunk(1, 5, 0).Execute();
     EXPECT_EQ(mModel->Downloads.Count(), 0u);

@@ -46,6 +46,7 @@ int Poller::Wait(Ready* ready, int capacity, int timeoutMilliseconds) {
         ready[i].mReadable = (flags & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0;
         ready[i].mWritable = (flags & EPOLLOUT) != 0;
         ready[i].mEnded = (flags & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0;
+        ready[i].mFailed = (flags & EPOLLERR) != 0;
     }
     return std::max(count, 0);
 }

@@ -20,6 +20,8 @@ class Poller : public Object {
         bool mReadable{false};  // data, the peer's end of stream, or an error waits
         bool mWritable{false};  // the send buffer has room again
         bool mEnded{false};     // the peer ended its stream, or the connection failed
+        bool mFailed{false};    // the connection failed (the peer reset it): nothing sent
+                                // can arrive any more
     };
 
     Poller();

@@ -134,6 +134,14 @@ void RelayClient::Attach(Threading::ClientThreadWorker* worker) {
 
 RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32_t size, double now,
                                            System::Threading::WakeEvent* wake) {
+    // One that has not joined and was reset can be answered nothing: what it asked and is
+    // still unread goes with it, unread. Read to their ends, the listings that 15,000 such
+    // connections had pipelined were queued and dropped one by one, and the room's chat and
+    // joins waited seconds behind them. A member's last words are read and relayed.
+    if (mWorkerState.mPeerReset && mBacklog->GetShare() != nullptr) {
+        Disconnect();
+        return Received::Closed;
+    }
     // Read as fast as it sends, one member would fill every slower member's send queue
     // with what it relays to the room until each is closed for it; left unread, its bytes
     // wait in the socket and TCP slows it down to the budget.

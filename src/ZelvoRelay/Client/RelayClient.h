@@ -173,6 +173,7 @@ class RelayClient : public System::Object {
         bool mAwaitingRoom{false};     // frames wait for the socket's writable readiness
         bool mToSend{false};           // listed for a send in the worker's current turn
         bool mPeerEnded{false};        // the peer's end of stream was reported
+        bool mPeerReset{false};        // the connection's failure (a reset) was reported
         bool mHeldToLeave{false};      // has been held once its connection closed
         // Its entry among those waiting for their relay budget, by the time it allows a read,
         // while mSpent.

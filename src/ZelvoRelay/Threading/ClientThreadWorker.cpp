@@ -145,6 +145,7 @@ void ClientThreadWorker::Turn(const System::Net::Poller::Ready* ready, int count
         WorkerState& state = client->GetWorkerState();
         if (ready[i].mReadable) {
             state.mPeerEnded = state.mPeerEnded || ready[i].mEnded;
+            state.mPeerReset = state.mPeerReset || ready[i].mFailed;
             // Held while its address's share is full, a connection that went away would keep
             // its requests, and its place, until that share had room again.
             if (state.mPeerEnded) {

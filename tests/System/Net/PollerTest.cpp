@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -51,6 +52,46 @@ TEST(Poller, ReportsEachChangeOfReadinessOnceWithItsToken) {
 
     poller.Remove(pair.mEnds[0]);
     EXPECT_EQ(poller.Wait(ready, 4, 0), 0);
+}
+
+// A TCP peer may end its stream, and still read what it is sent, or reset the connection, after
+// which nothing sent can arrive: only the reset is reported as a failure.
+TEST(Poller, ReportsAResetConnectionAsFailedAndAnEndedStreamOnlyAsEnded) {
+    for (const bool reset : {false, true}) {
+        const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(listen(listener, 1), 0);
+        ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        const int peer = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const int accepted = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        ASSERT_GE(accepted, 0);
+        Poller poller;
+        int token = 0;
+        ASSERT_TRUE(poller.Add(accepted, &token));
+        Poller::Ready ready[4];
+        ASSERT_EQ(poller.Wait(ready, 4, 0), 1);  // room to write
+        if (reset) {
+            const linger now{1, 0};
+            ASSERT_EQ(setsockopt(peer, SOL_SOCKET, SO_LINGER, &now, sizeof now), 0);
+            close(peer);
+        } else {
+            ASSERT_EQ(shutdown(peer, SHUT_WR), 0);
+        }
+        ASSERT_EQ(poller.Wait(ready, 4, -1), 1);
+        EXPECT_TRUE(ready[0].mEnded) << reset;
+        EXPECT_EQ(ready[0].mFailed, reset);
+        poller.Remove(accepted);
+        close(accepted);
+        if (!reset) {
+            close(peer);
+        }
+        close(listener);
+    }
 }
 
 }  // namespace

@@ -260,6 +260,25 @@ TEST_F(RelayClientTest, IsNotReadPastARequestWaitingWhileItsSharesAnswersWaitFor
     waiting.TryDequeue()->Discard();
 }
 
+// A connection that has not joined and whose peer reset it is closed at once, its pipelined
+// requests left unread: nothing could answer them. Before, it was read to its end, each
+// request queued for the message worker to drop, and 15,000 such connections reset at once
+// held the room's chat and joins for seconds.
+TEST_F(RelayClientTest, AResetConnectionThatHasNotJoinedIsClosedWithItsRequestsUnread) {
+    ZelvoRelayModel::Instance();  // no worker runs
+    mClient->ShareQueue(std::make_shared<ZelvoRelay::Client::QueueShare>());
+    const std::string listing = RelayWire::Message(RelayWire::GetMediaInfo, 0,
+                                                   RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(1));
+    PeerSends(RelayWire::U32(static_cast<uint32_t>(listing.size())) + listing);
+    mClient->GetWorkerState().mPeerReset = true;
+    System::Threading::WakeEvent wake;
+    char buffer[256];
+    EXPECT_EQ(mClient->Receive(buffer, 0, sizeof buffer, 0.0, &wake),
+              RelayClient::Received::Closed);
+    EXPECT_EQ(TakeQueued(), 0u);
+    EXPECT_FALSE(mClient->IsConnected());
+}
+
 // What a stalled reader's queue may hold is bounded by what the frames take in memory:
 // counted by their bytes alone, millions of tiny frames would fit under the limit.
 TEST_F(RelayClientTest, IsDisconnectedOnceTinyFramesQueuedForItTakeTooMuchMemory) {

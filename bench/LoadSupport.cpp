@@ -145,10 +145,12 @@ bool StartUp(const char* tool, const char* usage, bool parsed, std::string& serv
     return true;
 }
 
-std::string OpenRoomConfig(uint16_t port, const std::string& name, int roomMax) {
+std::string OpenRoomConfig(uint16_t port, const std::string& name, int roomMax, int largestPhoto) {
     return "<config RelayServerPort=\"" + std::to_string(port) + "\" RoomName=\"" + name +
            "\" RoomMaxClients=\"" + std::to_string(roomMax) +
-           "\" RoomIsPublic=\"false\" MediaPath=\"media/\" MaxMediaSize=\"4194304\" "
+           "\" RoomIsPublic=\"false\" MediaPath=\"media/\" MaxMediaSize=\"" +
+           std::to_string(largestPhoto) +
+           "\" "
            "MediaPreviewWidth=\"160\" MediaPreviewHeight=\"120\">\n\t<privileges>\n\t\t<user "
            "isEnabled=\"true\" password=\"\" voice=\"true\" chat=\"true\" viewPhotos=\"true\" "
            "postPhotos=\"true\" deletePhotos=\"false\" />\n\t</privileges>\n</config>";

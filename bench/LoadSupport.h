@@ -90,8 +90,10 @@ bool ReadInto(int fd, std::string& in);
 [[nodiscard]] bool StartUp(const char* tool, const char* usage, bool parsed, std::string& server);
 
 // The config.xml of a room named name on port, for roomMax members, that anyone joins
-// without a password and where everyone may chat, talk, view and post photos.
-std::string OpenRoomConfig(uint16_t port, const std::string& name, int roomMax);
+// without a password and where everyone may chat, talk, view and post photos of up to
+// largestPhoto bytes.
+std::string OpenRoomConfig(uint16_t port, const std::string& name, int roomMax,
+                           int largestPhoto = 4194304);
 
 // A new directory /tmp/prefix-XXXXXX holding config.xml and media.xml with the texts given;
 // empty when it cannot be made.

@@ -101,10 +101,8 @@ bool Parse(int argc, char** argv, Options& options) {
 
 // The room directory, or empty when it cannot be made.
 std::string MakeRoom(uint16_t port, const Options& options) {
-    std::string config = LoadSupport::OpenRoomConfig(port, "Downloads", options.roomMax);
-    const std::string largest = "MaxMediaSize=\"4194304\"";
-    config.replace(config.find(largest), largest.size(),
-                   "MaxMediaSize=\"" + std::to_string(options.uploadSize) + "\"");
+    const std::string config =
+        LoadSupport::OpenRoomConfig(port, "Downloads", options.roomMax, options.uploadSize);
     const auto item = [](uint32_t id) {
         return "<item><entry><id>" + std::to_string(id) + "</id></entry><group /></item>";
     };

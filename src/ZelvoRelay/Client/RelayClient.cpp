@@ -138,7 +138,8 @@ RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32
     // still unread goes with it, unread. Read to their ends, the listings that 15,000 such
     // connections had pipelined were queued and dropped one by one, and the room's chat and
     // joins waited seconds behind them. A member's last words are read and relayed.
-    if (mWorkerState.mPeerReset && mBacklog->GetShare() != nullptr) {
+    const QueueShare* share = mBacklog->GetShare().get();
+    if (mWorkerState.mPeerReset && share != nullptr) {
         Disconnect();
         return Received::Closed;
     }
@@ -155,7 +156,6 @@ RelayClient::Received RelayClient::Receive(char* buffer, uint32_t offset, uint32
     // Nor while the answers of its address's connections that have not joined fill their
     // share: its requests wait unread until one of those already read has been answered. Its
     // end is read all the same, so that it leaves, and gives back what it holds, at once.
-    const QueueShare* share = mBacklog->GetShare().get();
     const bool ended = mWorkerState.mPeerEnded;
     // One that has not joined has only a few read ahead: what waits is held for it outside any
     // share, and thousands of such connections would each hold a member's 64. Once its peer has

@@ -290,13 +290,15 @@ int Poller::Wait(epoll_event* events, int count, int timeout) {
 
 Server::Server(const std::string& binary, const std::string& room, uint64_t files,
                uint64_t addressSpace) {
+    // Made before the fork: the child of a threaded tool may not allocate.
+    const std::string logPath = room + "/server.log";
     mPid = fork();
     if (mPid == 0) {
         // A tool that dies must not leave a server behind.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         const rlimit limit{static_cast<rlim_t>(files), static_cast<rlim_t>(files)};
         const rlimit space{static_cast<rlim_t>(addressSpace), static_cast<rlim_t>(addressSpace)};
-        const int log = open((room + "/server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if ((files != 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) ||
             (addressSpace != 0 && setrlimit(RLIMIT_AS, &space) != 0) || log < 0 ||
             chdir(room.c_str()) != 0) {

@@ -17,6 +17,16 @@
 
 namespace TestSupport {
 
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+}  // namespace
+
 ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::string>& args,
                              const std::string& workDir, const std::vector<int>& ignoredSignals,
                              const std::vector<int>& blockedSignals, uint32_t memoryLimitMb) {
@@ -29,27 +39,60 @@ ServerProcess::ServerProcess(const std::vector<std::string>& argv, const std::st
     Start(argv, ".", inputFile, false, {}, {}, 0);
 }
 
-void ServerProcess::LimitMemory(uint32_t megabytes) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    const std::string limits =
-        "allocator_may_return_null=1:hard_rss_limit_mb=" + std::to_string(megabytes) +
-        ":max_allocation_size_mb=" + std::to_string(megabytes / 4);
-    for (const char* name : {"ASAN_OPTIONS", "TSAN_OPTIONS"}) {
-        const char* options = getenv(name);
-        setenv(name, (options != nullptr ? std::string(options) + ":" + limits : limits).c_str(),
-               1);
+std::vector<std::string> ServerProcess::Environment(bool utc, uint32_t memoryLimitMb) {
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        environment.emplace_back(*variable);
     }
-#else
-    const rlim_t bytes = rlim_t{megabytes} << 20;
-    const rlimit limit{bytes, bytes};
-    setrlimit(RLIMIT_DATA, &limit);
-#endif
+    const auto set = [&environment](const std::string& name, const std::string& value,
+                                    bool append) {
+        for (std::string& variable : environment) {
+            if (variable.compare(0, name.size() + 1, name + "=") == 0) {
+                variable = append ? variable + ":" + value : name + "=" + value;
+                return;
+            }
+        }
+        environment.push_back(name + "=" + value);
+    };
+    if (utc) {
+        set("TZ", "UTC", false);
+    }
+    if (kSanitized && memoryLimitMb != 0) {
+        const std::string limits =
+            "allocator_may_return_null=1:hard_rss_limit_mb=" + std::to_string(memoryLimitMb) +
+            ":max_allocation_size_mb=" + std::to_string(memoryLimitMb / 4);
+        for (const char* name : {"ASAN_OPTIONS", "TSAN_OPTIONS"}) {
+            set(name, limits, true);
+        }
+    }
+    return environment;
 }
 
 void ServerProcess::Start(std::vector<std::string> argv, const std::string& workDir,
                           const std::string& inputFile, bool utc,
                           const std::vector<int>& ignoredSignals,
                           const std::vector<int>& blockedSignals, uint32_t memoryLimitMb) {
+    // The child of a threaded process may only make async-signal-safe calls until it
+    // execs: another thread may have held the allocator's lock at the fork, and it is
+    // held for good in the child. So everything the child needs is made here.
+    std::vector<std::string> environment = Environment(utc, memoryLimitMb);
+    std::vector<char*> arguments;
+    for (std::string& arg : argv) {
+        arguments.push_back(arg.data());
+    }
+    arguments.push_back(nullptr);
+    std::vector<char*> variables;
+    for (std::string& variable : environment) {
+        variables.push_back(variable.data());
+    }
+    variables.push_back(nullptr);
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (const int signal : blockedSignals) {
+        sigaddset(&blocked, signal);
+    }
+    const rlimit dataLimit{rlim_t{memoryLimitMb} << 20, rlim_t{memoryLimitMb} << 20};
+
     int out[2];
     if (pipe(out) != 0) {
         throw std::runtime_error("pipe failed");
@@ -66,9 +109,6 @@ void ServerProcess::Start(std::vector<std::string> argv, const std::string& work
         if ((in >= 0 && dup2(in, STDIN_FILENO) < 0) || chdir(workDir.c_str()) != 0) {
             _exit(126);
         }
-        if (utc) {
-            setenv("TZ", "UTC", 1);
-        }
         // An ignored disposition survives exec, as a blocked mask does: a runner started in
         // the background or under nohup would otherwise pass its own on.
         for (const int stop : {SIGHUP, SIGINT, SIGTERM}) {
@@ -77,21 +117,11 @@ void ServerProcess::Start(std::vector<std::string> argv, const std::string& work
         for (const int ignored : ignoredSignals) {
             signal(ignored, SIG_IGN);
         }
-        sigset_t blocked;
-        sigemptyset(&blocked);
-        for (const int signal : blockedSignals) {
-            sigaddset(&blocked, signal);
-        }
         sigprocmask(SIG_SETMASK, &blocked, nullptr);
-        if (memoryLimitMb != 0) {
-            LimitMemory(memoryLimitMb);
+        if (!kSanitized && memoryLimitMb != 0) {
+            setrlimit(RLIMIT_DATA, &dataLimit);
         }
-        std::vector<char*> pointers;
-        for (std::string& arg : argv) {
-            pointers.push_back(arg.data());
-        }
-        pointers.push_back(nullptr);
-        execvp(pointers[0], pointers.data());
+        execvpe(arguments[0], arguments.data(), variables.data());
         _exit(127);
     }
     close(out[1]);

@@ -23,7 +23,7 @@ class ServerProcess {
     // ignores, except those in ignoredSignals, which start ignored (as under nohup).
     // blockedSignals start blocked, as a launcher may leave them. A memoryLimitMb other
     // than 0 limits the memory of the process, as a container or a service manager would
-    // (see LimitMemory).
+    // (see Environment).
     ServerProcess(const std::string& binary, const std::vector<std::string>& args,
                   const std::string& workDir, const std::vector<int>& ignoredSignals = {},
                   const std::vector<int>& blockedSignals = {}, uint32_t memoryLimitMb = 0);
@@ -62,15 +62,16 @@ class ServerProcess {
     // gives its status.
     bool WaitForEndUnread(std::chrono::milliseconds deadline = std::chrono::seconds(30));
 
-    // Limits the memory of the calling process, which is about to exec, to megabytes: its
-    // data segment and private mappings (RLIMIT_DATA), where an allocation past the limit
-    // fails. A sanitizer's runtime maps terabytes of shadow memory, which no such limit
-    // admits: built with one, the runtime's own limits stand in for it, so that a process
-    // whose memory passes the limit is ended, and an allocation of more than a quarter of
-    // it fails (new(std::nothrow) and malloc return null).
-    static void LimitMemory(uint32_t megabytes);
-
   private:
+    // The environment the process starts with: the caller's, TZ=UTC when utc, and the
+    // memory limit's options when memoryLimitMb is not 0. A process's memory is limited as
+    // a container or a service manager would: its data segment and private mappings
+    // (RLIMIT_DATA), where an allocation past the limit fails. A sanitizer's runtime maps
+    // terabytes of shadow memory, which no such limit admits: built with one, the runtime's
+    // own limits stand in for it, so that a process whose memory passes the limit is ended,
+    // and an allocation of more than a quarter of it fails (new(std::nothrow) and malloc
+    // return null).
+    static std::vector<std::string> Environment(bool utc, uint32_t memoryLimitMb);
     void Start(std::vector<std::string> argv, const std::string& workDir,
                const std::string& inputFile, bool utc, const std::vector<int>& ignoredSignals,
                const std::vector<int>& blockedSignals, uint32_t memoryLimitMb);

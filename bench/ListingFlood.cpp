@@ -99,10 +99,13 @@ uint32_t OutsiderAddress(int index) {
     return 0x7F010000 + static_cast<uint32_t>(index / 250 << 8) + 1 + index % 250;
 }
 
-// A non-blocking socket from host from connected to port of the server (the handshake done
-// at once on loopback), or -1; receiveBuffer, unless 0, is its receive buffer's size.
-int Connect(uint32_t from, uint16_t port, int receiveBuffer) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// A non-blocking socket from host from connected to port of the server, or -1; receiveBuffer,
+// unless 0, is its receive buffer's size. Unless wait, the handshake may still be under way
+// (the socket becomes writable once it is done): while the server's queue of connections to
+// accept is full, a connect that blocked would stall the whole loop for a second at a time,
+// and every chat and join timed through it.
+int Connect(uint32_t from, uint16_t port, int receiveBuffer, bool wait = true) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (wait ? 0 : SOCK_NONBLOCK), 0);
     if (fd < 0) {
         return -1;
     }
@@ -115,7 +118,8 @@ int Connect(uint32_t from, uint16_t port, int receiveBuffer) {
     const sockaddr_in local = Address(from, 0);
     const sockaddr_in remote = Address(kServerAddress, port);
     if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
-        connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+        (connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0 &&
+         (wait || errno != EINPROGRESS))) {
         return LoadSupport::CloseKeepingErrno(fd);
     }
     const int nonBlocking = 1;
@@ -191,10 +195,12 @@ class Flood {
         mFlooding = false;
         const std::vector<double> floodTrips = mTrips;
         const std::vector<double> floodJoins = mJoins;
+        const std::vector<double> floodAnswers = mAnswers;
         mTrips.clear();
         mJoins.clear();
+        mAnswers.clear();
         const double atEnd = mServer.ResidentMegabytes();
-        for (const auto& [fd, address] : mOutsiders) {
+        for (const auto& [fd, outsider] : mOutsiders) {
             Reset(fd);
         }
         mOutsiders.clear();
@@ -202,12 +208,14 @@ class Flood {
         std::vector<double> after;
         std::vector<double> firstTrips;
         std::vector<double> firstJoins;
+        std::vector<double> firstAnswers;
         for (const int seconds : mOptions.after) {
             Serve(reset + static_cast<uint64_t>(seconds) * kSecond, [] { return false; });
             after.push_back(mServer.Running() ? mServer.ResidentMegabytes() : -1);
             if (after.size() == 1) {
                 firstTrips = mTrips;
                 firstJoins = mJoins;
+                firstAnswers = mAnswers;
             }
         }
         std::printf("outsider: %d addresses x %d connections, %d listings each, %.1f s to open\n",
@@ -222,11 +230,15 @@ class Flood {
             "\nchat round trip during the flood: %zu, max %.3f s; after it: %zu, max %.3f s\n",
             floodTrips.size(), Largest(floodTrips), mTrips.size(), Largest(mTrips));
         const int first = mOptions.after.empty() ? 0 : mOptions.after.front();
-        std::printf("in the %d s after the reset: chat %zu, max %.3f s; joins %zu, max %.3f s\n",
-                    first, firstTrips.size(), Largest(firstTrips), firstJoins.size(),
-                    Largest(firstJoins));
-        std::printf("newcomers' joins during the flood: %zu, max %.3f s; unanswered: %zu\n",
-                    floodJoins.size(), Largest(floodJoins), mNewcomers.size());
+        std::printf(
+            "in the %d s after the reset: chat %zu, max %.3f s; joins %zu, max %.3f s (longest "
+            "once connected %.3f s)\n",
+            first, firstTrips.size(), Largest(firstTrips), firstJoins.size(), Largest(firstJoins),
+            Largest(firstAnswers));
+        std::printf(
+            "newcomers' joins during the flood: %zu, max %.3f s (longest once connected %.3f s); "
+            "unanswered: %zu\n",
+            floodJoins.size(), Largest(floodJoins), Largest(floodAnswers), mNewcomers.size());
         std::printf("chats unanswered: %zu\n", mChatSent.size());
         const bool alive = mServer.Running();
         const double stop = mServer.Stop(30 * kSecond);
@@ -278,11 +290,19 @@ class Flood {
         return true;
     }
 
+    // Starts a connection of the outsider; its requests go once it is connected.
     void OpenOutsider(int address) {
-        const int fd = Connect(OutsiderAddress(address), mPort, 4096);
+        const int fd = Connect(OutsiderAddress(address), mPort, 4096, false);
         if (fd < 0) {
             return;
         }
+        mPoller.Watch(fd, EPOLL_CTL_ADD, EPOLLOUT | EPOLLRDHUP,
+                      kOutsiderTag + static_cast<uint64_t>(fd));
+        mOutsiders[fd] = {address, false};
+    }
+
+    // Sends a connected outsider's requests; from then on only its end is watched.
+    void SendOutsiderRequests(int fd) {
         std::string requests;
         const std::string listing = Framed(RelayWire::Message(
             RelayWire::GetMediaInfo, 0, RelayWire::U32(0xFFFFFFFF) + RelayWire::U8(255)));
@@ -291,8 +311,7 @@ class Flood {
         }
         // Its requests fit the socket's buffer: they are sent whole, at once.
         send(fd, requests.data(), requests.size(), MSG_NOSIGNAL);
-        mPoller.Watch(fd, EPOLL_CTL_ADD, EPOLLRDHUP, kOutsiderTag + static_cast<uint64_t>(fd));
-        mOutsiders[fd] = address;
+        mPoller.Watch(fd, EPOLL_CTL_MOD, EPOLLRDHUP, kOutsiderTag + static_cast<uint64_t>(fd));
     }
 
     static void Send(int fd, const std::string& frame) {
@@ -327,28 +346,35 @@ class Flood {
                 static_cast<int>(std::max<uint64_t>(wake - std::min(wake, now), 0) / 1000000);
             const int count = mPoller.Wait(events, 256, std::max(timeout, 1));
             for (int i = 0; i < count; ++i) {
-                OnEvent(events[i].data.u64);
+                OnEvent(events[i].data.u64, events[i].events);
             }
         }
         return true;
     }
 
-    // A newcomer from its own address asks to join; OnNewcomer times the answer.
+    // A newcomer from its own address connects and, once connected, asks to join; OnNewcomer
+    // times the answer from the start of its connect.
     void OpenNewcomer(uint64_t now) {
-        const int fd = Connect(kNewcomerAddress + mNewcomerNumber++ % 250, mPort, 0);
+        const int fd = Connect(kNewcomerAddress + mNewcomerNumber++ % 250, mPort, 0, false);
         if (fd < 0) {
             return;
         }
-        mPoller.Watch(fd, EPOLL_CTL_ADD, EPOLLIN | EPOLLRDHUP,
+        mPoller.Watch(fd, EPOLL_CTL_ADD, EPOLLOUT | EPOLLIN | EPOLLRDHUP,
                       kNewcomerTag + static_cast<uint64_t>(fd));
-        Send(fd, Framed(RelayWire::Join("newcomer", "")));
-        mNewcomers[fd] = {now, std::string()};
+        mNewcomers[fd] = {now, std::string(), 0};
     }
 
     // Reads a newcomer; once its join is answered (or it is closed unanswered), it leaves.
-    void OnNewcomer(int fd) {
+    void OnNewcomer(int fd, uint32_t events) {
         const auto found = mNewcomers.find(fd);
         if (found == mNewcomers.end()) {
+            return;
+        }
+        if (found->second.mConnected == 0 && (events & (EPOLLERR | EPOLLHUP | EPOLLRDHUP)) == 0) {
+            Send(fd, Framed(RelayWire::Join("newcomer", "")));
+            mPoller.Watch(fd, EPOLL_CTL_MOD, EPOLLIN | EPOLLRDHUP,
+                          kNewcomerTag + static_cast<uint64_t>(fd));
+            found->second.mConnected = Now();
             return;
         }
         const bool open = ReadInto(fd, found->second.mIn);
@@ -358,6 +384,7 @@ class Flood {
         });
         if (answered) {
             mJoins.push_back(ToSeconds(Now() - found->second.mSent));
+            mAnswers.push_back(ToSeconds(Now() - found->second.mConnected));
         }
         if (answered || !open) {
             mPoller.Watch(fd, EPOLL_CTL_DEL, 0, 0);
@@ -366,9 +393,9 @@ class Flood {
         }
     }
 
-    void OnEvent(uint64_t tag) {
+    void OnEvent(uint64_t tag, uint32_t events) {
         if (tag >= kNewcomerTag) {
-            OnNewcomer(static_cast<int>(tag - kNewcomerTag));
+            OnNewcomer(static_cast<int>(tag - kNewcomerTag), events);
         } else if (tag == kMemberTag) {
             ReadInto(mMember, mMemberIn);
             TakeFrames(mMemberIn, [this](const RelayWire::Parsed& message) {
@@ -401,13 +428,18 @@ class Flood {
                 }
             });
         } else {
-            // One of the outsider's connections has ended: the server closed it.
             const int fd = static_cast<int>(tag - kOutsiderTag);
             const auto found = mOutsiders.find(fd);
             if (found == mOutsiders.end()) {
                 return;
             }
-            const int address = found->second;
+            if (!found->second.mConnected && (events & (EPOLLERR | EPOLLHUP | EPOLLRDHUP)) == 0) {
+                SendOutsiderRequests(fd);
+                found->second.mConnected = true;
+                return;
+            }
+            // One of the outsider's connections has ended: the server closed it.
+            const int address = found->second.mAddress;
             mOutsiders.erase(found);
             mPoller.Watch(fd, EPOLL_CTL_DEL, 0, 0);
             Reset(fd);
@@ -432,7 +464,13 @@ class Flood {
     uint32_t mPartnerId{0};
     int mPhotoAnswer{-1};  // the code of the answer to the member's upload, -1 until it comes
     uint32_t mPhotoId{0};  // the media id it gives
-    std::unordered_map<int, int> mOutsiders;  // descriptor -> address index
+    // One of the outsider's connections: the index of its address, and whether its
+    // handshake is done and its requests sent.
+    struct Outsider {
+        int mAddress;
+        bool mConnected;
+    };
+    std::unordered_map<int, Outsider> mOutsiders;  // descriptor -> connection
     bool mFlooding{false};
     int mReopened{0};
     uint64_t mNextChat{0};
@@ -440,15 +478,18 @@ class Flood {
     uint32_t mChatNumber{0};
     std::unordered_map<uint32_t, uint64_t> mChatSent;  // chat number -> when sent
     std::vector<double> mTrips;
-    // A newcomer waiting for the answer to its join: when it asked, what it has read.
+    // A newcomer waiting for the answer to its join: when it began to connect, what it has
+    // read, and when it was connected and asked (0 until then).
     struct Newcomer {
         uint64_t mSent;
         std::string mIn;
+        uint64_t mConnected;
     };
     std::unordered_map<int, Newcomer> mNewcomers;  // descriptor -> newcomer
     uint32_t mNewcomerNumber{0};
     uint64_t mNextNewcomer{0};
-    std::vector<double> mJoins;  // seconds each answered newcomer waited
+    std::vector<double> mJoins;    // seconds each answered newcomer waited
+    std::vector<double> mAnswers;  // of which it waited, connected, for the answer
     double mPeak{0};
 };
 
